@@ -1,0 +1,188 @@
+#include "app/cli/CliCommands.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <memory>
+
+#include "app/cli/ConsoleView.h"
+#include "app/vphone/VirtualPhone.h"
+#include "link/Link.h"
+#include "link/Timing.h"
+
+namespace {
+
+std::string CurrentDir() {
+  char buf[4096];
+  return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+}
+
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  return CurrentDir() + "/" + path;
+}
+
+bool ParseFolder(const std::string& text, int* folder) {
+  if (text != "1" && text != "2" && text != "3") {
+    std::cerr << "FOLDER must be 1 (melodies), 2 (animations) or 3 (pictures), not '" << text << "'"
+              << std::endl;
+    return false;
+  }
+  *folder = text[0] - '0';
+  return true;
+}
+
+class TCliSession {
+ public:
+  TCliSession(const TCliOptions& opt) : opt_(opt), link_(view_) {
+    view_.onConflict = opt.onConflict;
+    view_.assumeYes = opt.yes;
+    view_.verbose = opt.verbose;
+  }
+
+  // Port choice as the window makes it, then the options on top.
+  bool Prepare() {
+    if (opt_.virtualPhone) {
+      phone_ = std::make_unique<TVirtualPhone>();
+      std::string error;
+      if (!phone_->Start(&error)) {
+        std::cerr << error << std::endl;
+        return false;
+      }
+    }
+    link_.LoadPortSettings();
+    if (!opt_.port.empty()) link_.ComPort1.SetPort(opt_.port);
+    return true;
+  }
+
+  // Open the port, start the receiver, and check the phone with "AT".
+  bool Connect() {
+    if (!link_.ComPort1.Connected()) {
+      link_.ComPort1.SetEvents(0);
+      try {
+        link_.ComPort1.Open();
+      } catch (const std::exception&) {
+        view_.ShowMessage("Unable to open ComPort!!\nPlease change the Port NO.");
+        return false;
+      }
+    }
+    link_.StartReceiver();
+    return link_.CheckLink();
+  }
+
+  bool Select(int folder) {
+    link_.FolderNumber = folder;
+    link_.SelectPhoneFolder(folder);
+    return link_.Reply.State() == rsOk && !link_.AbortRequested();
+  }
+
+  bool List() {
+    link_.PhoneFileList.Clear();
+    link_.ListPhoneFolder();
+    return link_.Reply.State() == rsOk;
+  }
+
+  // Between two items of a batch, as the window does.
+  void Pause() { timing::SleepMs(1000); }
+
+  TLink& Link() { return link_; }
+  ConsoleView& View() { return view_; }
+
+ private:
+  const TCliOptions& opt_;
+  ConsoleView view_;
+  std::unique_ptr<TVirtualPhone> phone_;  // outlives the link below
+  TLink link_;
+};
+
+int CmdAt(TCliSession& s) { return s.Connect() ? 0 : 1; }
+
+int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
+  int folder = 0;
+  if (args.size() != 2 || !ParseFolder(args[1], &folder)) return 2;
+  if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
+  for (pic_info* p = s.Link().PhoneFileList.First(); p; p = p->next.get())
+    std::cout << p->Name << "\t" << p->Size << "\n";
+  return 0;
+}
+
+int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
+  int folder = 0;
+  if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
+  for (size_t i = 2; i < args.size(); ++i) {
+    struct stat st {};
+    if (stat(args[i].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      std::cerr << "not a file: " << args[i] << std::endl;
+      return 2;
+    }
+  }
+  if (!s.Connect() || !s.Select(folder)) return 1;
+  TLink& link = s.Link();
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (i > 2) s.Pause();
+    std::string path = Absolute(args[i]);
+    size_t slash = path.rfind('/');
+    link.PcFolder = path.substr(0, slash);
+    // A fresh listing for the overwrite check, also after the previous file.
+    if (!s.List() && link.AbortRequested()) return 1;
+    link.UploadFile(path.substr(slash + 1), folder);
+    if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
+  }
+  return 0;
+}
+
+int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {
+  int folder = 0;
+  if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
+  TLink& link = s.Link();
+  link.PcFolder = Absolute(to.empty() ? "." : to);
+  struct stat st {};
+  if (stat(link.PcFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::cerr << "not a folder: " << link.PcFolder << std::endl;
+    return 2;
+  }
+  if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (i > 2) s.Pause();
+    int size = 0;
+    for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
+      if (p->Name == args[i]) size = p->Size;
+    link.DownloadFile(args[i], size);
+    if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
+  }
+  return 0;
+}
+
+int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
+  int folder = 0;
+  if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
+  if (!s.Connect() || !s.Select(folder)) return 1;
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (i > 2) s.Pause();
+    s.Link().RemovePhoneFile(args[i]);
+    if (s.Link().Reply.State() != rsOk) return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) {
+  const std::string& cmd = args[0];
+  if (cmd == "scan") return RunScanCommand(args);
+  TCliSession session(opt);
+  if (!session.Prepare()) return 1;
+  int rc = 2;
+  if (cmd == "at") rc = args.size() == 1 ? CmdAt(session) : 2;
+  else if (cmd == "ls") rc = CmdLs(session, args);
+  else if (cmd == "put") rc = CmdPut(session, args);
+  else if (cmd == "get") rc = CmdGet(session, args, opt.to);
+  else if (cmd == "rm") rc = CmdRm(session, args);
+  else if (cmd == "midlets" || cmd == "install" || cmd == "uninstall")
+    rc = RunMidletCommand(session.Link(), session.View(), opt, args, [&] { return session.Connect(); });
+  else std::cerr << "unknown command '" << cmd << "' (see --help)" << std::endl;
+  if (rc == 2) std::cerr << "usage error (see --help)" << std::endl;
+  session.Link().CloseLink();
+  return rc;
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+struct TCliOptions {
+  std::string port;
+  bool virtualPhone = false;
+  std::string onConflict;
+  std::string to;
+  std::string pc;
+  bool yes = false;
+  bool verbose = false;
+};
+
+// Runs one command; returns the exit status.
+int RunCliCommand(const TCliOptions& options, const std::vector<std::string>& args);
+
+class TLink;
+class ConsoleView;
+// 'scan FOLDER DIR': the PC files the content page would list.
+int RunScanCommand(const std::vector<std::string>& args);
+// 'midlets', 'install', 'uninstall' on an open session.
+int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& options,
+                     const std::vector<std::string>& args, const std::function<bool()>& connect);

@@ -1,0 +1,94 @@
+// Page-level commands of quendrel-cli: the PC scan and the MIDlet suites.
+#include <QTemporaryDir>
+#include <iostream>
+
+#include "app/cli/CliCommands.h"
+#include "app/cli/ConsoleView.h"
+#include "content/ContentPage.h"
+#include "content/MidletPage.h"
+#include "link/Link.h"
+
+int RunScanCommand(const std::vector<std::string>& args) {
+  if (args.size() != 3 || (args[1] != "1" && args[1] != "2" && args[1] != "3")) return 2;
+  ConsoleView view;
+  TLink link(view);
+  TContentPage page(link);
+  link.FolderNumber = args[1][0] - '0';
+  link.PcFolder = args[2];
+  page.ScanPcFolder();
+  for (pic_info* p = page.PcFileList.First(); p; p = p->next.get())
+    std::cout << p->Name << "\t" << p->Size << "\n";
+  return 0;
+}
+
+namespace {
+
+int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
+  int row = 0;
+  for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get(), ++row) {
+    const std::string& path = p->jadPath;
+    if (path.size() >= jadName.size() + 1 && path.compare(path.size() - jadName.size(), jadName.size(), jadName) == 0 &&
+        path[path.size() - jadName.size() - 1] == '/')
+      return row;
+  }
+  return -1;
+}
+
+int FindPhoneRow(TMidletPage& page, const std::string& name) {
+  int row = 0;
+  for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get(), ++row)
+    if (p->name == name) return row;
+  return -1;
+}
+
+}  // namespace
+
+int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& opt,
+                     const std::vector<std::string>& args, const std::function<bool()>& connect) {
+  const std::string& cmd = args[0];
+  if ((cmd == "midlets" && args.size() != 1) || (cmd == "install" && args.size() != 3) ||
+      (cmd == "uninstall" && args.size() != 2))
+    return 2;
+  // Without a PC folder of the user's the page reads an empty one.
+  QTemporaryDir empty;
+  std::string pc = cmd == "install" ? args[1] : opt.pc;
+  link.PcFolder = pc.empty() ? empty.path().toStdString() : pc;
+  link.FolderAsked = true;
+  if (!connect()) return 1;
+
+  TMidletPage page(link);
+  page.LocalAppDL_RefreshPage();
+  if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
+
+  if (cmd == "midlets") {
+    for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
+      std::cout << p->name << "\t" << p->version << "\t" << p->size << "\n";
+    if (!opt.pc.empty())
+      for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get())
+        std::cout << "PC\t" << p->name << "\t" << p->version << "\t" << p->jarSize << "\t"
+                  << StatusMark(p->status) << "\n";
+    return 0;
+  }
+  if (cmd == "install") {
+    int row = FindSuiteRow(page, args[2]);
+    if (row < 0) {
+      std::cerr << "no usable descriptor " << args[2] << " in " << args[1] << std::endl;
+      return 1;
+    }
+    std::string name = page.PcSuites.At(row)->name;
+    view.selection[TListId::PcSuites] = {row};
+    page.LAD_ONE_ButtonClick();
+    // The page has been refreshed: the suite counts as installed when its row shows "[V]".
+    for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get())
+      if (p->name == name) return p->status == 1 ? 0 : 1;
+    return 1;
+  }
+  int row = FindPhoneRow(page, args[1]);
+  if (row < 0) {
+    std::cerr << "no suite named " << args[1] << " on the phone" << std::endl;
+    return 1;
+  }
+  view.selection[TListId::PhoneSuites] = {row};
+  page.LocalAppDL_REMOVE_ButtonClick();
+  return FindPhoneRow(page, args[1]) < 0 && link.Reply.State() == rsOk ? 0 : 1;
+}

@@ -1,0 +1,77 @@
+#include "app/cli/ConsoleView.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+namespace {
+
+// One message, one line: a line break inside a text is written as "\n".
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out;
+}
+
+std::string AskLine(const std::string& prompt) {
+  std::cerr << prompt << std::flush;
+  std::string line;
+  if (!std::getline(std::cin, line)) return "";
+  return line;
+}
+
+}  // namespace
+
+void ConsoleView::ShowMessage(const std::string& text) {
+  ++messageCount;
+  std::cerr << OneLine(text) << std::endl;
+}
+
+void ConsoleView::ShowErrorText(const std::string& text) {
+  ++messageCount;
+  std::cerr << OneLine(text) << std::endl;
+}
+
+void ConsoleView::SetStatusLabel(const std::string& text) {
+  if (verbose) std::cerr << "[" << text << "]" << std::endl;
+}
+
+TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
+  if (onConflict == "skip") return TOverwriteAnswer::Cancel;
+  if (onConflict == "overwrite") return TOverwriteAnswer::Overwrite;
+  if (onConflict.rfind("rename:", 0) == 0) {
+    // The new name is used once; if it collides too, nothing is overwritten.
+    if (renamesUsed_++ > 0) return TOverwriteAnswer::Cancel;
+    renameText_ = onConflict.substr(7);
+    return TOverwriteAnswer::Rename;
+  }
+  if (!isatty(STDIN_FILENO)) {
+    std::cerr << OneLine(question) << " (no terminal: skipped)" << std::endl;
+    return TOverwriteAnswer::Cancel;
+  }
+  for (;;) {
+    std::string a = AskLine(question + " [o]verwrite, [s]kip, [r]ename: ");
+    if (a == "o" || a == "overwrite") return TOverwriteAnswer::Overwrite;
+    if (a.empty() || a == "s" || a == "skip") return TOverwriteAnswer::Cancel;
+    if (a == "r" || a == "rename") {
+      std::string name = AskLine("New name [" + renameText_ + "]: ");
+      if (name.empty()) continue;  // like a cancelled rename prompt: ask again
+      renameText_ = name;
+      return TOverwriteAnswer::Rename;
+    }
+  }
+}
+
+bool ConsoleView::ConfirmUpdate(const std::string& question) {
+  if (assumeYes) return true;
+  if (!isatty(STDIN_FILENO)) {
+    std::cerr << OneLine(question) << " (no terminal: not confirmed; use --yes)" << std::endl;
+    return false;
+  }
+  std::string a = AskLine(question + " [y/N]: ");
+  return a == "y" || a == "Y" || a == "yes";
+}

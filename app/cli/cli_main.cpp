@@ -1,0 +1,105 @@
+// quendrel-cli: the phone link on the command line, on the same code as the window.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/cli/CliCommands.h"
+#include "app/cli/ConsoleView.h"
+#include "app/vphone/VirtualPhone.h"
+#include "link/Link.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: quendrel-cli [options] COMMAND [ARGS...]\n"
+    "\n"
+    "Options:\n"
+    "  --port NAME            port name from the port map (COM3) or a device path (/dev/ttyUSB0)\n"
+    "  --virtual-phone        talk to a virtual phone started in the background\n"
+    "  --on-conflict=POLICY   skip | overwrite | rename:NEWNAME (default: ask on the terminal)\n"
+    "  --to DIR               target folder of 'get' (default: the current folder)\n"
+    "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
+    "  --yes                  confirm an update without asking\n"
+    "  -v, --verbose          show the status line texts\n"
+    "  -h, --help             this text\n"
+    "  --version              program version\n"
+    "\n"
+    "Commands (FOLDER: 1 melodies, 2 animations, 3 pictures):\n"
+    "  at                          check the link:            quendrel-cli --port COM3 at\n"
+    "  ls FOLDER                   list a phone folder:       quendrel-cli ls 3\n"
+    "  put FOLDER FILE...          send files to the phone:   quendrel-cli put 3 sun.gif moon.jpg\n"
+    "  get FOLDER NAME... [--to DIR]  fetch phone files:      quendrel-cli get 1 ring.mid --to ~/Music\n"
+    "  rm FOLDER NAME...           remove phone files:        quendrel-cli rm 2 old.gif\n"
+    "  scan FOLDER DIR             PC files the phone takes:  quendrel-cli scan 3 ~/Pictures\n"
+    "  midlets [--pc DIR]          list MIDlet suites:        quendrel-cli midlets --pc ~/midlets\n"
+    "  install DIR NAME.jad        install or update a suite: quendrel-cli install ~/midlets game.jad\n"
+    "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
+    "\n"
+    "Messages are printed on stderr, one line each; results on stdout.\n"
+    "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TCliOptions opt;
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char* name) -> std::string {
+      if (i + 1 >= argc) {
+        std::cerr << "missing value for " << name << std::endl;
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "quendrel-cli " << QUENDREL_VERSION << std::endl;
+      return 0;
+    } else if (a == "--port") {
+      opt.port = value("--port");
+    } else if (a.rfind("--port=", 0) == 0) {
+      opt.port = a.substr(7);
+    } else if (a == "--virtual-phone") {
+      opt.virtualPhone = true;
+    } else if (a.rfind("--on-conflict=", 0) == 0) {
+      opt.onConflict = a.substr(14);
+      if (opt.onConflict != "skip" && opt.onConflict != "overwrite" &&
+          !(opt.onConflict.rfind("rename:", 0) == 0 && opt.onConflict.size() > 7)) {
+        std::cerr << "--on-conflict takes skip, overwrite or rename:NEWNAME" << std::endl;
+        return 2;
+      }
+    } else if (a == "--to") {
+      opt.to = value("--to");
+    } else if (a == "--pc") {
+      opt.pc = value("--pc");
+    } else if (a == "--yes" || a == "-y") {
+      opt.yes = true;
+    } else if (a == "-v" || a == "--verbose") {
+      opt.verbose = true;
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      std::cerr << "unknown option " << a << "\n" << kUsage;
+      return 2;
+    } else {
+      args.push_back(a);
+    }
+  }
+  if (args.empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  try {
+    return RunCliCommand(opt, args);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << std::endl;
+    return 1;
+  }
+}

@@ -1,0 +1,90 @@
+#include "app/vphone/VirtualPhone.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "link/PortMap.h"
+#include "link/Settings.h"
+#include "tools/phonesim/PhoneSim.h"
+
+namespace {
+
+bool CopyTree(const QString& from, const QString& to) {
+  QDir src(from);
+  if (!src.exists()) return false;
+  QDir().mkpath(to);
+  QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    QString path = it.next();
+    QString rel = src.relativeFilePath(path);
+    QString target = to + "/" + rel;
+    if (it.fileInfo().isDir()) {
+      QDir().mkpath(target);
+    } else {
+      QDir().mkpath(QFileInfo(target).path());
+      QFile::remove(target);
+      if (!QFile::copy(path, target)) return false;
+      QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string SamplesFolder() {
+  QByteArray env = qgetenv("QUENDREL_SAMPLES");
+  if (!env.isEmpty()) return env.toStdString();
+#ifdef QUENDREL_SOURCE_SAMPLES
+  if (QDir(QUENDREL_SOURCE_SAMPLES).exists()) return QUENDREL_SOURCE_SAMPLES;
+#endif
+#ifdef QUENDREL_INSTALLED_SAMPLES
+  return QUENDREL_INSTALLED_SAMPLES;
+#else
+  return "";
+#endif
+}
+
+TVirtualPhone::TVirtualPhone() = default;
+
+TVirtualPhone::~TVirtualPhone() {
+  if (sim_) {
+    sim_->Stop();
+    RemovePortMapEntry(kPortName);
+  }
+  if (!root_.empty()) QDir(QString::fromStdString(root_)).removeRecursively();
+}
+
+bool TVirtualPhone::Start(std::string* error) {
+  QString base = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+  QTemporaryDir dir(base + "/quendrel-virtual-phone-XXXXXX");
+  if (!dir.isValid()) {
+    *error = "cannot create a folder for the virtual phone";
+    return false;
+  }
+  dir.setAutoRemove(false);
+  root_ = dir.path().toStdString();
+  QString samples = QString::fromStdString(SamplesFolder());
+  for (const char* f : {"1", "2", "3", "4"}) QDir().mkpath(dir.path() + "/phone/" + f);
+  CopyTree(samples + "/phone", dir.path() + "/phone");
+  CopyTree(samples + "/pc", dir.path() + "/pc");
+  pcSamples_ = root_ + "/pc";
+
+  phonesim::Options options;
+  options.contentDir = root_ + "/phone";
+  sim_ = std::make_unique<phonesim::PhoneSim>(options);
+  if (!sim_->Start()) {
+    *error = "cannot open a pseudo-terminal for the virtual phone";
+    sim_.reset();
+    return false;
+  }
+  AddPortMapEntry(kPortName, sim_->DevicePath());
+  // Choose it, so that start-up picks it from the port map.
+  WriteConnectValue("PortNo", 99);
+  return true;
+}
+
+std::string TVirtualPhone::Device() const { return sim_ ? sim_->DevicePath() : std::string(); }

@@ -1,0 +1,39 @@
+#pragma once
+// The melody, animation and picture page: PC files on one side, phone
+// files on the other, and the batch operations between them.
+#include <string>
+
+#include "link/Link.h"
+
+class TContentPage {
+ public:
+  explicit TContentPage(TLink& link) : link_(link) {}
+
+  TPicList PcFileList;
+  // Working directory for the page's work; the window sets it from the
+  // start-up configuration. Empty: the working directory is left alone.
+  std::string ProgramDir;
+  // Caption of the folder chooser, set by the opener of the current kind.
+  std::string ChooserCaption = "Picture Folder";
+
+  // Tool-bar openers.
+  void Ring_ButtonClick();
+  void Animation_ButtonClick();
+  void DC_PIC_ToolButtonClick();
+  // Opening and refresh sequence.
+  void OpenContentPage();
+  void ScanPcFolder();
+
+  // Page buttons.
+  void DC_PIC_UL_ButtonClick();
+  void DC_PIC_DL_ButtonClick();
+  void DC_PIC_Remove_PHONE_ButtonClick();
+  void DC_PIC_Remove_PC_ButtonClick();
+  void DC_PIC_PC_ListViewDblClick();
+
+ private:
+  void OpenKind(int folder, const char* chooserCaption, TTitle title);
+  // True when an abort was seen since AbortCount stood at 'mark'.
+  bool AbortedSince(unsigned mark) const;
+  TLink& link_;
+};

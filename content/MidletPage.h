@@ -1,0 +1,82 @@
+#pragma once
+// The Java MIDlet page: descriptors on the PC, suites on the phone,
+// install, update and uninstall.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "link/Link.h"
+
+// One MIDlet suite found on the PC.
+struct MIDlet_Info {
+  std::string name;
+  std::string version;
+  std::string jadPath;
+  std::string jarPath;
+  int32_t jarSize = 0;
+  int32_t status = 0;  // 0 not on the phone, 1 same version, 2 phone older, 3 phone newer
+  std::unique_ptr<MIDlet_Info> next;
+};
+
+// One MIDlet suite installed on the phone.
+struct Mobile_info {
+  std::string name;
+  std::string version;
+  std::string url;
+  int32_t size = 0;
+  std::unique_ptr<Mobile_info> next;
+};
+
+// Value of an attribute in a descriptor's text; false when no line carries the key.
+bool GetJadAttribute(const std::string& text, const std::string& key, std::string* value);
+// Leading blanks, optional sign, digits up to the first other character; none gives 0.
+int32_t LenientToInt(const std::string& text);
+// 1 same, 2 phone older than PC, 3 phone newer.
+int CompareMidletVersions(const std::string& pcVersion, const std::string& phoneVersion);
+const char* StatusMark(int status);
+
+// Strict decimal conversion of a number the phone sends: optional sign and
+// digits only, within 32 bits. Anything else throws std::invalid_argument
+// with the text "'<text>' is not a valid integer value".
+int32_t StrictToInt(const std::string& text);
+// Removes one packet seam (4 characters, "*FDWN:", 4 characters) from a value.
+std::string RemoveListingSeam(const std::string& value);
+// Parses the phone's suite listing (URL:/NAME:/SIZE:/VERSION: fields) and
+// appends one record per suite to list. Returns false when the text ended
+// inside a record (that record stays, its missing fields empty, size 0).
+// A SIZE: text that is not a number throws as StrictToInt does.
+bool ParsePhoneSuiteList(const std::string& text, TInfoList<Mobile_info>& list);
+
+class TMidletPage {
+ public:
+  explicit TMidletPage(TLink& link) : link_(link) {}
+
+  TInfoList<MIDlet_Info> PcSuites;      // PC suite list
+  TInfoList<Mobile_info> PhoneSuites;   // phone suite list
+  std::string ProgramDir;  // made the working directory by the refresh; "" leaves it
+
+  // Descriptor catalogue.
+  void LocalAppDL_ViewPcOperation();
+  void LocalAppDL_CompareVersions();
+  void LAD_PC_Remove_ButtonClick();
+  // Phone list and refresh.
+  void LocalAppDW_ButtonClick();
+  void LocalAppDL_RefreshPage();
+  void LocalAppDL_ViewPhoneOperation();
+  void LocalAppDL_REMOVE_ButtonClick();
+  // Installation.
+  void LAD_ONE_ButtonClick();
+  void LocalAppDL_InstallOperation();
+
+ private:
+  enum class TPhaseEnd { Done, Ending, Stop };
+  struct TInstallJob;
+  TPhaseEnd SendSuiteFiles(TInstallJob& job);
+  TPhaseEnd SendRequest(TInstallJob& job, const std::string& line, bool archive);
+  TPhaseEnd SendPackets(TInstallJob& job, std::FILE* file, long long size, bool archive);
+  void InstallEnding();
+
+  TLink& link_;
+  MIDlet_Info* cursor_ = nullptr;  // suite being installed
+};

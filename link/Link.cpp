@@ -1,0 +1,167 @@
+#include "link/Link.h"
+
+#include "link/Timing.h"
+
+TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend)
+    : ComPort1(std::move(backend)), view_(view) {
+  WindowQueue.SetWaker([this] { view_.WakeWindowThread(); });
+}
+
+TLink::~TLink() {
+  // Nothing may wait for the window any more: release a receiver blocked on a box.
+  WindowQueue.Cancel();
+  if (Receiver) {
+    Receiver->Terminate();
+    Receiver->Resume();
+    Receiver.reset();
+  }
+  CloseTransferLog();
+  try {
+    ComPort1.Close();
+  } catch (const std::exception&) {
+  }
+}
+
+// ---- Task control ----
+
+void TLink::PumpEvents() {
+  view_.ProcessEvents();
+  DrainWindowQueue();
+}
+
+void TLink::DrainWindowQueue() { WindowQueue.Drain(); }
+
+void TLink::AbortOperation() {
+  view_.ShowProgressBar(false);
+  view_.HideStatusLabel();
+  view_.ShowPage(TPage::Logo);
+  Flags.LinkFailed = 0;
+  ++Flags.AbortCount;
+}
+
+void TLink::ReturnToLogo() {
+  view_.ShowPage(TPage::Logo);
+  view_.SetTitleBar(TTitle::Product);
+}
+
+void TLink::DisableActionButtons() { view_.SetActionButtonsEnabled(false); }
+void TLink::EnableActionButtons() { view_.SetActionButtonsEnabled(true); }
+
+void TLink::SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled) {
+  MenuConnectEnabled = connectEnabled;
+  MenuDisconnectEnabled = disconnectEnabled;
+  MenuConnSettingEnabled = settingEnabled;
+  view_.SetMenuEnabled(TMenuItem::Connect, connectEnabled);
+  view_.SetMenuEnabled(TMenuItem::Disconnect, disconnectEnabled);
+  view_.SetMenuEnabled(TMenuItem::ConnSetting, settingEnabled);
+}
+
+void TLink::CloseLink() {
+  Flags.AppClosing = 1;
+  Disconnect1Click();
+}
+
+// ---- Receiver control ----
+
+void TLink::StartReceiver() {
+  if (Receiver && (Receiver->Terminated() || Receiver->Finished())) {
+    // A receiver on its way out (its end not yet handled): finish it first.
+    Receiver->Terminate();
+    Receiver->Resume();
+    Receiver.reset();
+  }
+  if (!Receiver) {
+    Receiver = std::make_unique<TReceiver>(*this);
+  } else if (Receiver->Paused()) {
+    Receiver->Resume();
+  }
+}
+
+void TLink::StopReceiver() {
+  if (!ComPort1.Connected() || !Receiver) return;
+  try {
+    Receiver->Resume();
+    Receiver->Terminate();
+    timing::SleepMs(20);
+  } catch (const std::exception&) {
+    view_.ShowMessage("Exception while destroy thread!!");
+  }
+}
+
+void TLink::PauseReceiver() {
+  if (Receiver && !Receiver->Paused()) Receiver->Pause();
+}
+
+void TLink::ResumeReceiver() {
+  if (Receiver && Receiver->Paused()) Receiver->Resume();
+}
+
+bool TLink::ReceiverPaused() const { return Receiver && Receiver->Paused(); }
+
+void TLink::ThreadDone(TReceiver* r) {
+  if (Receiver.get() == r) Receiver.reset();
+}
+
+void TLink::ShowMessageFromReceiver(const std::string& text) {
+  WindowQueue.RunAndWait([this, text] { view_.ShowMessage(text); });
+}
+
+void TLink::ShowReceiverFailure() {
+  MenuConnSettingEnabled = true;
+  view_.SetMenuEnabled(TMenuItem::ConnSetting, true);
+  MenuDisconnectEnabled = false;
+  view_.SetMenuEnabled(TMenuItem::Disconnect, false);
+  MenuConnectEnabled = true;
+  view_.SetMenuEnabled(TMenuItem::Connect, true);
+  ShowLinkState(false);
+}
+
+// ---- Exchanges ----
+
+bool TLink::SendLine(const std::string& line) {
+  try {
+    ComPort1.WriteStr(line);
+    return true;
+  } catch (const EComPort&) {
+    return false;
+  }
+}
+
+void TLink::FailWrite(const std::string& message) {
+  view_.ShowMessage(message);
+  view_.ShowProgressBar(false);
+  view_.HideStatusLabel();
+  Disconnect1Click();
+  view_.ShowPage(TPage::Logo);
+}
+
+TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
+  int counter = 0;
+  size_t lastLength = 0;
+  bool expiredOnce = false;
+  for (;;) {
+    PumpEvents();
+    if (AbortRequested()) {
+      AbortOperation();
+      return TWaitEnd::Aborted;
+    }
+    int state = Reply.State();
+    if (rule.awaited & StateBit(state)) return TWaitEnd::Awaited;
+    if (state == rsError) return TWaitEnd::Error;
+    if (counter <= rule.limit) {
+      ++counter;
+      // Sleep one tick, but wake as soon as the verdict moves.
+      Reply.WaitForChange(state, timing::Scaled(rule.sleepMs));
+      continue;
+    }
+    if (!rule.growth) return TWaitEnd::Timeout;
+    // Growth rule: time out only when the reply stopped growing. A reply that
+    // never started counts as not growing from the second expiry on, so a
+    // silent phone cannot hold a transfer for ever.
+    size_t length = Reply.TextLength();
+    if (length <= lastLength && (lastLength != 0 || expiredOnce)) return TWaitEnd::Timeout;
+    expiredOnce = true;
+    lastLength = length;
+    counter = 0;
+  }
+}

@@ -1,0 +1,142 @@
+#pragma once
+// The phone link as the main window owns it: the port, the receiver, the
+// shared reply state, connection and port choice, the waiting loop, task
+// control, and the file commands. Everything runs on the window thread
+// except the receiver.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "link/ComPort.h"
+#include "link/FormView.h"
+#include "link/InfoList.h"
+#include "link/Receiver.h"
+#include "link/Reply.h"
+#include "link/WindowQueue.h"
+
+// Awaited states as a bit mask.
+constexpr unsigned StateBit(int state) { return 1u << state; }
+
+struct TWaitRule {
+  unsigned awaited = StateBit(rsOk);  // states that end the wait successfully
+  int limit = 500;                    // ticks; limit 500 means 501 sleeps
+  int sleepMs = 10;                   // per tick
+  bool growth = false;                // growth rule at expiry
+};
+
+enum class TWaitEnd { Awaited, Error, Timeout, Aborted };
+
+// Target of the download parser: the PC file, or memory in tests.
+class IPacketSink {
+ public:
+  virtual ~IPacketSink() = default;
+  virtual bool Put(uint8_t byte) = 0;
+  virtual void Back(long count) = 0;  // move the write position back
+};
+
+class TLink {
+ public:
+  explicit TLink(IFormView& view, std::unique_ptr<IComBackend> backend = MakeDefaultComBackend());
+  virtual ~TLink();
+  TLink(const TLink&) = delete;
+  TLink& operator=(const TLink&) = delete;
+
+  IFormView& View() { return view_; }
+
+  TComPort ComPort1;
+  TReplyChannel Reply;  // ReplyText and ReplyState
+  TAbortFlags Flags;    // LinkFailed and AppClosing
+  TWindowQueue WindowQueue;
+  std::unique_ptr<TReceiver> Receiver;
+
+  // Task-control state shared by the pages.
+  int FolderNumber = 1;
+  bool FolderAsked = false;
+  std::string PcFolder;
+  TPicList PhoneFileList;
+
+  // ---- Connection and port selection ----
+  std::string PortLabel = "COM1";
+  std::string PortCaption[5] = {"Auto", "COM1", "COM2", "COM3", "COM4"};
+  bool PortVisible[5] = {true, true, true, true, true};
+  bool PortChecked[5] = {false, false, false, false, false};
+  bool MenuConnectEnabled = true, MenuDisconnectEnabled = true, MenuConnSettingEnabled = true;
+  bool LinkShownConnected = false;
+
+  void LoadPortSettings();
+  void ShowPortPanel();  // status panel 0 from PortLabel
+  void FormCreate();
+  void Connect1Click();
+  void Disconnect1Click();
+  void mCOMClick(int entry);  // mCOM1Click .. mCOM4Click
+  void mCOM1Click() { mCOMClick(1); }
+  void mCOM2Click() { mCOMClick(2); }
+  void mCOM3Click() { mCOMClick(3); }
+  void mCOM4Click() { mCOMClick(4); }
+  void mAutoClick();
+  void ShowLinkState(bool connected);
+  bool CheckLink();
+
+  // ---- Receiver control ----
+  void StartReceiver();
+  void StopReceiver();
+  void PauseReceiver();
+  void ResumeReceiver();
+  bool ReceiverPaused() const;
+  void ThreadDone(TReceiver* r);
+  // Receiver side: show a box on the window thread and wait for it.
+  void ShowMessageFromReceiver(const std::string& text);
+  // Receiver failure path, step 6 (menu and panel), on the window thread.
+  void ShowReceiverFailure();
+
+  // ---- Task control ----
+  void PumpEvents();        // window events and the window queue
+  void DrainWindowQueue();  // window thread
+  void AbortOperation();
+  void ReturnToLogo();
+  void DisableActionButtons();
+  void EnableActionButtons();
+  bool AbortRequested() const { return Flags.LinkFailed || Flags.AppClosing; }
+  void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
+  // Closing order of the link: AppClosing, then the disconnect.
+  void CloseLink();
+
+  // ---- Exchanges ----
+  void BeginExchange(int startState) { Reply.Reset(startState); }
+  // Writes a line; false after a port exception (the caller reports it).
+  bool SendLine(const std::string& line);
+  // Message, hide the bars, disconnect, Logo page: after a failed write.
+  void FailWrite(const std::string& message);
+  TWaitEnd WaitReply(const TWaitRule& rule);
+
+  // ---- Phone folder commands ----
+  void SelectPhoneFolder(int folder);
+  void ListPhoneFolder();
+  void RemovePhoneFile(const std::string& name);
+
+  // ---- Upload ----
+  int UploadFile(const std::string& name, int folder);
+  void ResendPacket(const std::string& line);
+  int FinishTransfer();
+
+  // ---- Download ----
+  int DownloadFile(const std::string& name, int size);
+  void ParseDownloadPacket(IPacketSink& file);
+  void RequestPacketAgain(IPacketSink& file);
+
+  // ---- Transfer log ----
+  // "C:\LAD.log" on Windows, LAD.log in the home directory elsewhere.
+  static std::string TransferLogPath();
+  bool OpenTransferLog();
+  void LogBytes(const std::string& bytes);
+  void CloseTransferLog();
+
+ private:
+  IFormView& view_;
+  std::FILE* log_ = nullptr;
+};
+
+// Packet line shared by the upload and the installer.
+std::string BuildPacketLine(int n, bool last, const unsigned char* data, size_t k);
+// Text between the first "*FUPL:" and the first "ERROR".
+std::string RefusalReason(const std::string& reply);

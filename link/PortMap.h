@@ -1,0 +1,19 @@
+#pragma once
+// The serial port map: port names in a stable order with their devices.
+// On Linux: the "SerialComm" group of the settings store (name = device path)
+// first, then the serial devices found on the system under fixed names:
+// ttyS<n> is COM<n+1>, ttyUSB<n> is COM<33+n>, ttyACM<n> is COM<65+n>.
+#include <string>
+#include <vector>
+
+struct TPortEntry {
+  std::string name;    // "COM3"
+  std::string device;  // "/dev/ttyS2"
+};
+
+std::vector<TPortEntry> SerialPortMap();
+// Fixed name of a system device path, or "" when it has none.
+std::string PortNameForDevice(const std::string& device);
+// Register a port of our own (virtual phone, unusual device) in the store.
+void AddPortMapEntry(const std::string& name, const std::string& device);
+void RemovePortMapEntry(const std::string& name);

@@ -1,0 +1,125 @@
+#include "link/Receiver.h"
+
+#include <chrono>
+
+#include "link/Link.h"
+
+TReceiver::TReceiver(TLink& link) : link_(link) {
+  thread_ = std::thread([this] { Execute(); });
+}
+
+TReceiver::~TReceiver() {
+  Terminate();
+  Join();
+}
+
+void TReceiver::Join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void TReceiver::Terminate() {
+  terminated_ = true;
+  std::lock_guard<std::mutex> lock(mu_);
+  cv_.notify_all();
+}
+
+void TReceiver::Pause() {
+  std::unique_lock<std::mutex> lock(mu_);
+  pauseRequested_ = true;
+  // The caller closes the port next: wait until the cycle has ended, so the
+  // closing never shows up as a port failure. Drain the window queue while
+  // waiting, because a cycle may be waiting for a message box.
+  while (!paused_ && !finished_ && thread_.joinable()) {
+    cv_.wait_for(lock, std::chrono::milliseconds(5));
+    if (paused_ || finished_) break;
+    lock.unlock();
+    if (link_.WindowQueue.OnWindowThread()) link_.DrainWindowQueue();
+    lock.lock();
+  }
+}
+
+void TReceiver::Resume() {
+  std::lock_guard<std::mutex> lock(mu_);
+  pauseRequested_ = false;
+  cv_.notify_all();
+}
+
+bool TReceiver::Paused() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return pauseRequested_;
+}
+
+void TReceiver::Execute() {
+  while (!terminated_) {
+    try {
+      ReadAndClassify();
+    } catch (const std::exception&) {
+      FailurePath("COM port exception while receive", false);
+      break;
+    }
+    // A pause takes effect here, at the end of a cycle.
+    std::unique_lock<std::mutex> lock(mu_);
+    if (pauseRequested_ && !terminated_) {
+      paused_ = true;
+      cv_.notify_all();
+      cv_.wait(lock, [&] { return !pauseRequested_ || terminated_.load(); });
+      paused_ = false;
+    }
+  }
+  finished_ = true;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    cv_.notify_all();
+  }
+  TLink* link = &link_;
+  TReceiver* self = this;
+  link_.WindowQueue.Post([link, self] { link->ThreadDone(self); });
+}
+
+void TReceiver::ReadAndClassify() {
+  TComPort& port = link_.ComPort1;
+  port.SetEvents(evRxChar);
+  try {
+    std::string piece;
+    for (;;) {
+      TComEvents events = evRxChar;
+      port.WaitForEvent(events, nullptr, 10);
+      if (port.InputCount() != 0) {
+        port.ReadStr(piece, 16);
+        link_.Reply.Append(piece.data(), piece.size());
+      }
+      if (!(events & evRxChar)) break;
+    }
+  } catch (const EComPort&) {
+    FailurePath("COM Port Exception while wait event", true);
+    return;
+  }
+  TClassifyResult r = link_.Reply.Classify();
+  if (r.installResult) {
+    link_.ShowMessageFromReceiver(InstallResultMessage(r.installCode));
+    if (r.installCode < 1 || r.installCode > 7) link_.ShowMessageFromReceiver(r.rawText);
+  }
+}
+
+void TReceiver::FailurePath(const char* message, bool allowNestedA) {
+  link_.ShowMessageFromReceiver(message);
+  Terminate();
+  link_.Flags.LinkFailed = 1;
+  TComPort& port = link_.ComPort1;
+  port.SetEvents(0);
+  // Release the failed device and fall back to "COM1".
+  try {
+    port.Close();
+  } catch (const std::exception&) {
+  }
+  try {
+    port.SetPort("COM1");
+    port.Open();
+  } catch (const std::exception&) {
+    if (allowNestedA) {
+      link_.ShowMessageFromReceiver("COM port exception while receive");
+    }
+  }
+  TLink* link = &link_;
+  link_.WindowQueue.RunAndWait([link] { link->ShowReceiverFailure(); });
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The phone's reply text, its verdict, and the rules that turn one into the other.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+enum TReplyState : int {
+  rsWaiting = 0,
+  rsOk = 1,
+  rsFirstPacket = 2,
+  rsNextPacket = 3,
+  rsError = 4,
+  rsChecksumError = 5,
+  rsPacketRejected = 6,
+};
+
+// Outcome of one classification pass over the whole reply text.
+struct TClassifyResult {
+  int state = rsWaiting;
+  bool installResult = false;  // rule 5 with "(": show the coded message, clear the text
+  int installCode = 0;         // digit after the first "(", 0 when not a digit
+  std::string rawText;         // the text as received, when installResult (channel only)
+};
+
+// Rules 1 to 5 in order; pure, so it can be tested row by row.
+TClassifyResult ClassifyReply(const std::string& text, int state);
+
+// Message for an install result code; codes outside 1..7 give the generic text.
+const char* InstallResultMessage(int code);
+inline constexpr const char* kGenericInstallFailure = "JAVA Operation failed!!";
+
+// ReplyText and ReplyState under one lock, plus a change signal so that a
+// waiting loop can wake as soon as the verdict moves.
+class TReplyChannel {
+ public:
+  // A babbling device must not grow the text without end: past the cap the
+  // oldest text is dropped and classification works on the kept tail.
+  static constexpr size_t kMaxReplyText = 1u << 20;
+
+  // Start value and clear as one locked step (the first step of every exchange).
+  void Reset(int startState);
+  void Append(const char* data, size_t n);
+  std::string Text() const;
+  int State() const;
+  size_t TextLength() const;
+  void SetState(int state);
+  void SetText(const std::string& text);
+  void ClearText();
+  // Take the text and leave it empty (the download parser works on a copy).
+  std::string TakeText();
+  // Run the classification on the current text under the lock. An install
+  // result takes the text out (rawText) and leaves it empty.
+  TClassifyResult Classify();
+  // Sleep up to ms, waking early when the state changes from 'seen'.
+  void WaitForChange(int seenState, int ms) const;
+
+ private:
+  void Changed();
+  mutable std::mutex mu_;
+  mutable std::condition_variable cv_;
+  std::string text_;
+  int state_ = rsWaiting;
+};
+
+// The two abort bytes every waiting loop tests.
+struct TAbortFlags {
+  std::atomic<uint8_t> LinkFailed{0};
+  std::atomic<uint8_t> AppClosing{0};
+  // Runs of AbortOperation so far: LinkFailed is cleared by the abort
+  // itself, so a caller tells an aborted step by this count moving.
+  std::atomic<unsigned> AbortCount{0};
+};

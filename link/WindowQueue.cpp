@@ -1,0 +1,64 @@
+#include "link/WindowQueue.h"
+
+TWindowQueue::TWindowQueue() : owner_(std::this_thread::get_id()) {}
+
+void TWindowQueue::SetWaker(std::function<void()> waker) {
+  std::lock_guard<std::mutex> lock(mu_);
+  waker_ = std::move(waker);
+}
+
+void TWindowQueue::Post(std::function<void()> fn) {
+  std::function<void()> waker;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (cancelled_) return;
+    auto item = std::make_shared<Item>();
+    item->fn = std::move(fn);
+    items_.push_back(item);
+    waker = waker_;
+  }
+  if (waker) waker();
+}
+
+void TWindowQueue::RunAndWait(std::function<void()> fn) {
+  if (OnWindowThread()) {
+    fn();
+    return;
+  }
+  auto item = std::make_shared<Item>();
+  item->fn = std::move(fn);
+  std::function<void()> waker;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (cancelled_) return;
+    items_.push_back(item);
+    waker = waker_;
+  }
+  if (waker) waker();
+  std::unique_lock<std::mutex> lock(mu_);
+  cv_.wait(lock, [&] { return item->done || cancelled_; });
+}
+
+void TWindowQueue::Drain() {
+  std::unique_lock<std::mutex> lock(mu_);
+  // A message box shown by one item pumps events itself; don't re-enter.
+  if (draining_) return;
+  draining_ = true;
+  while (!items_.empty() && !cancelled_) {
+    auto item = items_.front();
+    items_.pop_front();
+    lock.unlock();
+    item->fn();
+    lock.lock();
+    item->done = true;
+    cv_.notify_all();
+  }
+  draining_ = false;
+}
+
+void TWindowQueue::Cancel() {
+  std::lock_guard<std::mutex> lock(mu_);
+  cancelled_ = true;
+  items_.clear();
+  cv_.notify_all();
+}

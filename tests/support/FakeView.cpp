@@ -1,0 +1,75 @@
+#include "support/FakeView.h"
+
+#include <algorithm>
+
+void FakeView::ShowMessage(const std::string& text) {
+  messages.push_back(text);
+  if (onMessage) onMessage(text);
+}
+
+void FakeView::ShowErrorText(const std::string& text) {
+  messages.push_back(text);
+  errors.push_back(text);
+}
+
+void FakeView::ProcessEvents() {
+  ++processEventsCount;
+  if (onProcessEvents) onProcessEvents();
+}
+
+void FakeView::SetStatusLabel(const std::string& text) {
+  statusTexts.push_back(text);
+  statusVisible = true;
+}
+
+void FakeView::SetPortPanel(const std::string& port, bool autoChoice) {
+  portPanel = "Connection: " + (autoChoice ? std::string("Auto") : port);
+}
+
+void FakeView::SetLinkPanel(bool connected) {
+  linkPanel = std::string("Status: ") + (connected ? "Connection" : "Disconnect");
+}
+
+void FakeView::SetPortEntry(int index, bool visible, bool checked, const std::string& caption) {
+  if (index < 0 || index > 4) return;
+  ports[index].visible = visible;
+  ports[index].checked = checked;
+  ports[index].caption = caption;
+}
+
+void FakeView::SetActionButtonsEnabled(bool enabled) {
+  actionButtonsEnabled = enabled;
+  if (enabled) ++actionEnableCount; else ++actionDisableCount;
+}
+
+std::string FakeView::ChooseFolder(const std::string& caption) {
+  folderCaptions.push_back(caption);
+  if (folderAnswers.empty()) return "";
+  std::string f = folderAnswers.front();
+  folderAnswers.pop_front();
+  return f;
+}
+
+TOverwriteAnswer FakeView::AskOverwrite(const std::string& question) {
+  overwriteQuestions.push_back(question);
+  if (overwriteAnswers.empty()) return TOverwriteAnswer::Cancel;
+  TOverwriteAnswer a = overwriteAnswers.front();
+  overwriteAnswers.pop_front();
+  if (a == TOverwriteAnswer::Rename && !renameAnswers.empty()) {
+    renameText = renameAnswers.front();
+    renameAnswers.pop_front();
+  }
+  return a;
+}
+
+bool FakeView::ConfirmUpdate(const std::string& question) {
+  updateQuestions.push_back(question);
+  if (updateAnswers.empty()) return false;
+  bool a = updateAnswers.front();
+  updateAnswers.pop_front();
+  return a;
+}
+
+bool FakeView::HasMessage(const std::string& text) const {
+  return std::find(messages.begin(), messages.end(), text) != messages.end();
+}

@@ -1,0 +1,90 @@
+#pragma once
+// A window for tests: records what the logic shows and answers dialogs from a script.
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/FormView.h"
+
+class FakeView : public IFormView {
+ public:
+  // Recorded effects.
+  std::vector<std::string> messages;  // ShowMessage and ShowErrorText texts, in order
+  std::vector<std::string> errors;    // ShowErrorText texts only
+  std::vector<std::string> statusTexts;
+  bool statusVisible = false;
+  bool progressVisible = false;
+  int progressMax = 0, progressPos = 0;
+  bool totalVisible = false;
+  int totalMax = 0, totalPos = 0;
+  TPage page = TPage::Logo;
+  TTitle title = TTitle::Product;
+  std::string portPanel;  // "Connection: COM1" / "Connection: Auto"
+  std::string linkPanel = "Status: Disconnect";
+  std::map<TMenuItem, bool> menu{{TMenuItem::Connect, true}, {TMenuItem::Disconnect, true},
+                                 {TMenuItem::ConnSetting, true}};
+  struct PortEntry {
+    bool visible = true;
+    bool checked = false;
+    std::string caption;
+  };
+  PortEntry ports[5];
+  bool actionButtonsEnabled = true;
+  int actionDisableCount = 0, actionEnableCount = 0;
+  int installButtonsEnabledCount = 0;
+  std::map<TListId, std::vector<std::vector<std::string>>> lists;
+  std::map<TListId, std::vector<int>> selection;
+  std::vector<std::string> opened;
+  std::vector<std::string> overwriteQuestions;
+  std::vector<std::string> updateQuestions;
+  std::vector<std::string> folderCaptions;
+  int processEventsCount = 0;
+
+  // Scripted answers, consumed in order (defaults when empty: Cancel / false / "").
+  std::deque<TOverwriteAnswer> overwriteAnswers;
+  std::deque<std::string> renameAnswers;  // text put in the rename edit on Rename
+  std::deque<bool> updateAnswers;
+  std::deque<std::string> folderAnswers;
+  // Called on each ProcessEvents (lets a test act in the middle of a wait).
+  std::function<void()> onProcessEvents;
+  // Called on each ShowMessage.
+  std::function<void(const std::string&)> onMessage;
+
+  std::string renameText;
+
+  void ShowMessage(const std::string& text) override;
+  void ShowErrorText(const std::string& text) override;
+  void ProcessEvents() override;
+  void WakeWindowThread() override {}
+  void SetStatusLabel(const std::string& text) override;
+  void HideStatusLabel() override { statusVisible = false; }
+  void ShowProgressBar(bool visible) override { progressVisible = visible; }
+  void SetProgressRange(int max) override { progressMax = max; progressPos = 0; }
+  void SetProgressPos(int pos) override { progressPos = pos; }
+  void StepProgress() override { ++progressPos; }
+  void ShowTotalBar(int max) override { totalVisible = true; totalMax = max; totalPos = 0; }
+  void StepTotalBar() override { ++totalPos; }
+  void HideTotalBar() override { totalVisible = false; }
+  void ShowPage(TPage p) override { page = p; }
+  void SetTitleBar(TTitle t) override { title = t; }
+  void SetPortPanel(const std::string& port, bool autoChoice) override;
+  void SetLinkPanel(bool connected) override;
+  void SetMenuEnabled(TMenuItem item, bool enabled) override { menu[item] = enabled; }
+  void SetPortEntry(int index, bool visible, bool checked, const std::string& caption) override;
+  void SetActionButtonsEnabled(bool enabled) override;
+  void EnableInstallButtons() override { ++installButtonsEnabledCount; }
+  std::string ChooseFolder(const std::string& caption) override;
+  void SetRenameText(const std::string& name) override { renameText = name; }
+  std::string RenameText() override { return renameText; }
+  TOverwriteAnswer AskOverwrite(const std::string& question) override;
+  bool ConfirmUpdate(const std::string& question) override;
+  void ClearList(TListId list) override { lists[list].clear(); }
+  void AddListRow(TListId list, const std::vector<std::string>& cells) override { lists[list].push_back(cells); }
+  std::vector<int> SelectedRows(TListId list) override { return selection[list]; }
+  void OpenWithDefaultApp(const std::string& path) override { opened.push_back(path); }
+
+  bool HasMessage(const std::string& text) const;
+};

@@ -1,0 +1,42 @@
+#include "support/SimLink.h"
+
+#include <filesystem>
+#include <thread>
+
+SimLink::SimLink(phonesim::Options options) {
+  IsolateSettings(dir);
+  if (options.contentDir.empty()) options.contentDir = dir.path() + "/phone";
+  for (const char* f : {"1", "2", "3", "4"}) std::filesystem::create_directories(options.contentDir + "/" + f);
+  sim = std::make_unique<phonesim::PhoneSim>(options);
+  sim->Start();
+  link = std::make_unique<TLink>(view);
+  link->ComPort1.SetPort(sim->DevicePath());
+}
+
+SimLink::~SimLink() {
+  link.reset();
+  sim.reset();
+}
+
+void SimLink::Connect() {
+  link->ComPort1.SetEvents(0);
+  link->ComPort1.Open();
+  link->StartReceiver();
+}
+
+TWaitEnd SimLink::Exchange(const std::string& line, const TWaitRule& rule) {
+  link->BeginExchange(rsWaiting);
+  link->SendLine(line);
+  return link->WaitReply(rule);
+}
+
+bool SimLink::PumpUntil(const std::function<bool()>& pred, int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    link->PumpEvents();
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  link->PumpEvents();
+  return pred();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// A link connected over a real pseudo-terminal to an in-process virtual phone.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/Link.h"
+#include "support/FakeView.h"
+#include "support/TempDir.h"
+#include "tools/phonesim/PhoneSim.h"
+
+struct SimLink {
+  explicit SimLink(phonesim::Options options = {});
+  ~SimLink();
+
+  // Open the port on the phone and start the receiver (as FormCreate does).
+  void Connect();
+  // One exchange: start value, line, wait.
+  TWaitEnd Exchange(const std::string& line, const TWaitRule& rule = TWaitRule{});
+  // Pump the window side until pred holds or ms pass.
+  bool PumpUntil(const std::function<bool()>& pred, int ms = 5000);
+
+  TempDir dir;
+  FakeView view;
+  std::unique_ptr<phonesim::PhoneSim> sim;
+  std::unique_ptr<TLink> link;
+};

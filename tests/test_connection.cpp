@@ -1,0 +1,251 @@
+// Port choice, connect/disconnect, the menu states and the link check.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "link/PortMap.h"
+#include "link/Settings.h"
+#include "link/Timing.h"
+#include "support/SimLink.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct PortCase {
+  const char* what;
+  int storedPortNo;  // -1: no key at all
+  std::vector<std::string> map;
+  std::string port;       // ComPort1.Port() afterwards
+  std::string panel;      // status panel 0
+  int checkedEntry;       // 1..4, 0 for none
+  int visibleEntries;
+};
+
+class LoadPorts : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(LoadPorts, ChoosesAndShows) {
+  const PortCase& c = GetParam();
+  TempDir dir;
+  IsolateSettings(dir);
+  if (c.storedPortNo >= 0) WriteConnectValue("PortNo", c.storedPortNo);
+  for (const auto& name : c.map) AddPortMapEntry(name, "/dev/null-" + name);
+  FakeView view;
+  TLink link(view);
+  link.LoadPortSettings();
+  link.ShowPortPanel();
+  EXPECT_EQ(link.ComPort1.Port(), c.port) << c.what;
+  EXPECT_EQ(view.portPanel, c.panel) << c.what;
+  int visible = 0, checked = 0;
+  for (int i = 1; i <= 4; ++i) {
+    if (link.PortVisible[i]) ++visible;
+    if (link.PortChecked[i]) checked = i;
+  }
+  EXPECT_EQ(checked, c.checkedEntry) << c.what;
+  EXPECT_EQ(visible, c.visibleEntries) << c.what;
+  if (!c.map.empty()) EXPECT_FALSE(link.PortVisible[0]) << c.what;  // no Auto with a map
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PortMapCases, LoadPorts,
+    ::testing::Values(
+        PortCase{"PortNo 3 with COM1 and COM3", 3, {"COM1", "COM3"}, "COM3", "Connection: COM3", 2, 2},
+        PortCase{"PortNo 7 not in the map", 7, {"COM1", "COM3"}, "COM1", "Connection: COM1", 1, 2},
+        PortCase{"key missing, COM1 listed", -1, {"COM2", "COM1"}, "COM1", "Connection: COM1", 1, 2},
+        PortCase{"key missing, no COM1", -1, {"COM4", "COM5"}, "COM4", "Connection: COM4", 1, 2},
+        PortCase{"six ports, stored one among the last two", 6, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"},
+                 "COM1", "Connection: COM1", 1, 4},
+        PortCase{"Auto stored, map present", 0, {"COM2", "COM3"}, "COM2", "Connection: COM2", 1, 2},
+        PortCase{"no map: design state", 5, {}, "COM1", "Connection: COM5", 0, 4},
+        PortCase{"no map, Auto stored", 0, {}, "COM1", "Connection: Auto", 0, 4}));
+
+TEST(PortMenu, AutoKeepsThePortAndStoresZero) {
+  TempDir dir;
+  IsolateSettings(dir);
+  FakeView view;
+  TLink link(view);
+  link.ComPort1.SetPort("COM2");
+  link.mAutoClick();
+  EXPECT_EQ(link.ComPort1.Port(), "COM2");
+  int v = -1;
+  ASSERT_TRUE(ReadConnectValue("PortNo", &v));
+  EXPECT_EQ(v, 0);
+  EXPECT_EQ(view.portPanel, "Connection: Auto");
+  EXPECT_TRUE(view.ports[0].checked);
+  for (int i = 1; i <= 4; ++i) EXPECT_FALSE(view.ports[i].checked);
+}
+
+TEST(PortMenu, EntryCaptionedCom12StoresTwelve) {
+  TempDir dir;
+  IsolateSettings(dir);
+  AddPortMapEntry("COM1", "/dev/null-1");
+  AddPortMapEntry("COM12", "/dev/null-12");
+  FakeView view;
+  TLink link(view);
+  link.LoadPortSettings();
+  ASSERT_EQ(link.PortCaption[2], "COM12");
+  link.mCOM2Click();
+  int v = -1;
+  ASSERT_TRUE(ReadConnectValue("PortNo", &v));
+  EXPECT_EQ(v, 12);
+  EXPECT_EQ(link.ComPort1.Port(), "COM12");
+  EXPECT_EQ(view.portPanel, "Connection: COM12");
+  EXPECT_TRUE(view.ports[2].checked);
+  EXPECT_FALSE(view.ports[1].checked);
+}
+
+TEST(PortMenu, FailedReopenPropagatesAndStoresNothing) {
+  SimLink s;
+  s.Connect();
+  AddPortMapEntry("COM7", "/dev/does-not-exist");
+  s.link->PortCaption[3] = "COM7";
+  WriteConnectValue("PortNo", 1);
+  EXPECT_THROW(s.link->mCOM3Click(), EComPort);
+  int v = -1;
+  ReadConnectValue("PortNo", &v);
+  EXPECT_EQ(v, 1);
+  EXPECT_FALSE(s.link->ComPort1.Connected());
+}
+
+struct MenuRow {
+  bool connect, disconnect, setting;
+  const char* panel;
+};
+
+void ExpectMenu(FakeView& v, const MenuRow& row, const char* what) {
+  EXPECT_EQ(v.menu[TMenuItem::Connect], row.connect) << what;
+  EXPECT_EQ(v.menu[TMenuItem::Disconnect], row.disconnect) << what;
+  EXPECT_EQ(v.menu[TMenuItem::ConnSetting], row.setting) << what;
+  EXPECT_EQ(v.linkPanel, row.panel) << what;
+}
+
+TEST(MenuStates, FollowTheTable) {
+  SimLink s;
+  ExpectMenu(s.view, {true, true, true, "Status: Disconnect"}, "design state");
+  s.link->FormCreate();
+  ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after FormCreate");
+  s.link->Disconnect1Click();
+  ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after Disconnect1Click");
+  EXPECT_FALSE(s.link->ComPort1.Connected());
+  s.link->Connect1Click();
+  ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after Connect1Click");
+  s.sim->HangUp();
+  ASSERT_TRUE(s.PumpUntil([&] { return s.view.linkPanel == "Status: Disconnect"; }));
+  ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after a receiver failure");
+}
+
+TEST(MenuStates, FailedFirstOpenKeepsDesignState) {
+  TempDir dir;
+  IsolateSettings(dir);
+  FakeView view;
+  TLink link(view);
+  link.ComPort1.SetPort("/dev/does-not-exist");
+  link.FormCreate();
+  EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
+  ExpectMenu(view, {true, true, true, "Status: Disconnect"}, "failed first open");
+}
+
+TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
+  SimLink s;
+  s.Connect();
+  s.sim->HangUp();
+  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver && s.view.linkPanel == "Status: Disconnect"; }));
+  ASSERT_EQ(s.link->ComPort1.Port(), "COM1");
+  bool wasOpen = s.link->ComPort1.Connected();
+  s.link->Connect1Click();
+  EXPECT_EQ(s.view.portPanel, "Connection: COM1");
+  int v = -1;
+  ASSERT_TRUE(ReadConnectValue("PortNo", &v));
+  EXPECT_EQ(v, 1);
+  if (wasOpen) {
+    EXPECT_NE(s.link->Receiver, nullptr);  // only the receiver was started
+  } else {
+    // No COM1 on this machine: the open fails with the design's text.
+    EXPECT_TRUE(s.view.HasMessage("Unable to open ComPort!!\nPlease change the Port NO."));
+  }
+}
+
+TEST(CheckLink, OkShowsConnection) {
+  timing::SetScale(0.05);
+  SimLink s;
+  s.Connect();
+  EXPECT_TRUE(s.link->CheckLink());
+  EXPECT_EQ(s.view.linkPanel, "Status: Connection");
+  EXPECT_EQ(s.view.statusTexts, (std::vector<std::string>{"Open Com Port", "Com Port OK"}));
+  EXPECT_TRUE(s.view.messages.empty());
+  timing::SetScale(1);
+}
+
+TEST(CheckLink, ErrorGivesConnectionFailed) {
+  timing::SetScale(0.05);
+  phonesim::Options o;
+  o.errorPrefix = "AT";
+  SimLink s(o);
+  s.Connect();
+  EXPECT_FALSE(s.link->CheckLink());
+  EXPECT_EQ(s.view.messages, std::vector<std::string>{"Connection failed"});
+  EXPECT_TRUE(s.link->ComPort1.Connected());
+  timing::SetScale(1);
+}
+
+TEST(CheckLink, SilenceGivesTimeoutThenRawReply) {
+  timing::SetScale(0.1);
+  phonesim::Options o;
+  o.silentPrefix = "AT";
+  SimLink s(o);
+  s.Connect();
+  s.view.page = TPage::Content;
+  s.view.title = TTitle::Picture;
+  auto t0 = Clock::now();
+  EXPECT_FALSE(s.link->CheckLink());
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+  EXPECT_GE(ms, 400);  // 501 ticks at a tenth of the time, plus the pause
+  EXPECT_EQ(s.view.messages, (std::vector<std::string>{"Connection Timeout", "AT\r\n"}));
+  EXPECT_EQ(s.view.page, TPage::Logo);
+  EXPECT_EQ(s.view.title, TTitle::Product);
+  EXPECT_TRUE(s.link->ComPort1.Connected());
+  timing::SetScale(1);
+}
+
+TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
+  timing::SetScale(0.05);
+  phonesim::Options o;
+  o.silentPrefix = "AT";
+  SimLink s(o);
+  s.Connect();
+  int pumps = 0;
+  s.view.onProcessEvents = [&] {
+    if (++pumps == 3) s.sim->HangUp();
+  };
+  EXPECT_FALSE(s.link->CheckLink());
+  EXPECT_FALSE(s.view.HasMessage("Connection Timeout"));
+  EXPECT_FALSE(s.view.HasMessage("Connection failed"));
+  EXPECT_TRUE(s.view.HasMessage("COM Port Exception while wait event"));
+  EXPECT_EQ(s.view.page, TPage::Logo);
+  EXPECT_EQ(s.link->Flags.LinkFailed, 0);
+  timing::SetScale(1);
+}
+
+TEST(CheckLink, OpenFailureShowsTheText) {
+  timing::SetScale(0.05);
+  TempDir dir;
+  IsolateSettings(dir);
+  FakeView view;
+  TLink link(view);
+  link.ComPort1.SetPort("/dev/does-not-exist");
+  EXPECT_FALSE(link.CheckLink());
+  EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
+  timing::SetScale(1);
+}
+
+TEST(CheckLink, ClosedPortTakesThreeSecondsBeforeAt) {
+  timing::SetScale(1);
+  SimLink s;
+  auto t0 = Clock::now();
+  EXPECT_TRUE(s.link->CheckLink());
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+  EXPECT_GE(ms, 3000);
+  EXPECT_EQ(s.sim->ReceivedLines(), std::vector<std::string>{"AT"});
+}
+
+}  // namespace

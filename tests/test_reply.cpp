@@ -1,0 +1,152 @@
+// Reply classification, row by row over the reply shapes the phone sends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "link/Reply.h"
+
+namespace {
+
+std::string Pkt(char mark, int dataChars = 8) {
+  // 4 header characters (number, "0", mark) + data + check value.
+  return std::string("010") + mark + std::string(dataChars, 'A') + "0208";
+}
+
+struct Case {
+  const char* what;
+  std::string text;
+  int start;
+  int expected;
+};
+
+class ClassifyTable : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ClassifyTable, GivesVerdict) {
+  const Case& c = GetParam();
+  EXPECT_EQ(ClassifyReply(c.text, c.start).state, c.expected) << c.what;
+}
+
+const std::string k184(184, 'B');
+
+INSTANTIATE_TEST_SUITE_P(
+    ReplyShapes, ClassifyTable,
+    ::testing::Values(
+        Case{"OK after AT", "AT\r\n\r\nOK\r\n", rsWaiting, rsOk},
+        Case{"OK does not overwrite a packet verdict", "AT\r\n\r\nOK\r\n", rsNextPacket, rsNextPacket},
+        Case{"OK and ERROR: error wins", "\r\nOK\r\nERROR\r\n", rsWaiting, rsError},
+        Case{"first packet, mark 1, closed by CR LF",
+             "AT*FDWN=\"a\"\r\n\r\n*FDWN: 1\r\n" + Pkt('1') + "\r\n", rsWaiting, rsFirstPacket},
+        Case{"first packet, mark 1, no CR LF yet", "\r\n*FDWN: 1\r\n" + Pkt('1'), rsWaiting, rsWaiting},
+        Case{"first packet, mark 1, exactly 184 characters",
+             "\r\n*FDWN: 1\r\n010" + std::string("1") + std::string(180, 'C'), rsWaiting, rsFirstPacket},
+        Case{"first packet, mark 1, 183 characters",
+             "\r\n*FDWN: 1\r\n0101" + std::string(179, 'C'), rsWaiting, rsWaiting},
+        Case{"first packet without more mark, closed", "\r\n*FDWN: 1\r\n" + Pkt('0') + "\r\n", rsWaiting,
+             rsNextPacket},
+        Case{"first packet without more mark, not closed", "\r\n*FDWN: 1\r\n" + Pkt('0'), rsWaiting, rsWaiting},
+        Case{"header line not complete", "\r\n*FDWN: 1", rsWaiting, rsWaiting},
+        Case{"last packet with OK in the first reply", "\r\n*FDWN: 1\r\n" + Pkt('0') + "\r\n\r\nOK\r\n",
+             rsWaiting, rsOk},
+        Case{"judged by the part after the second *FDWN:",
+             "\r\n*FDWN: 1\r\n" + Pkt('0') + "\r\n*FDWN: 2\r\n" + Pkt('1') + "\r\n", rsWaiting, rsFirstPacket},
+        Case{"after ACK, mark 1 closed", "AT*ACK\r\n\r\n*FDWN: 2\r\n" + Pkt('1') + "\r\n", rsFirstPacket,
+             rsNextPacket},
+        Case{"after ACK, mark 1, 184 characters", "AT*ACK\r\n*FDWN: 2\r\n0201" + std::string(180, 'D'),
+             rsFirstPacket, rsNextPacket},
+        Case{"after ACK, mark 0 without OK", "AT*ACK\r\n\r\n*FDWN: 3\r\n" + Pkt('0') + "\r\n", rsFirstPacket,
+             rsFirstPacket},
+        Case{"after ACK, mark 0 with OK", "AT*ACK\r\n\r\n*FDWN: 3\r\n" + Pkt('0') + "\r\n\r\nOK\r\n",
+             rsFirstPacket, rsOk},
+        Case{"after D_ERR, mark 1", "AT*D_ERR\r\n\r\n*FDWN: 2\r\n" + Pkt('1') + "\r\n", rsWaiting,
+             rsNextPacket},
+        Case{"after D_ERR, mark 0 and OK", "AT*D_ERR\r\n\r\n*FDWN: 2\r\n" + Pkt('0') + "\r\n\r\nOK\r\n",
+             rsWaiting, rsOk},
+        Case{"rejected upload packet", "AT*FUPL=0101AB0083\r\n\r\n*FUPL: D_ERR\r\n", rsWaiting,
+             rsPacketRejected},
+        Case{"D_ERR without *FUPL is no rejection", "\r\nD_ERR\r\n", rsWaiting, rsWaiting},
+        Case{"refused upload request", "AT*FUPL=\"a\",3,3\r\n\r\n*FUPL: 3 ERROR\r\n", rsWaiting, rsError},
+        Case{"unrecognised text leaves the state", "\r\n+CME: 7\r\n", rsNextPacket, rsNextPacket},
+        Case{"empty text", "", rsWaiting, rsWaiting},
+        Case{"lower-case ok is not OK", "\r\nok\r\n", rsWaiting, rsWaiting}));
+
+struct InstallCase {
+  std::string text;
+  bool coded;
+  int code;
+  const char* message;
+};
+
+TEST(ClassifyInstall, CodedErrorsGiveTheirMessages) {
+  const InstallCase cases[] = {
+      {"\r\n*FUPL: ERROR(1)\r\n", true, 1, "Invalid Descriptor!!\nPlease check JAD file!!"},
+      {"\r\n*FUPL: ERROR(2)\r\n", true, 2, "Attribute Mismatch!!\nIt couldn't be installed!!"},
+      {"\r\n*FUPL: ERROR(3)\r\n", true, 3, "Insufficient Memory!!\nIt couldn't be installed!!"},
+      {"\r\n*FUPL: ERROR(4)\r\n", true, 4, "Read JAR Error!!\nPlease check JAR file!!"},
+      {"\r\n*FUPL: ERROR(5)\r\n", true, 5, "File Operation Error!!"},
+      {"\r\n*FUPL: ERROR(6)\r\n", true, 6, "Memory Operation Error!!"},
+      {"\r\n*FUPL: ERROR(7)\r\n", true, 7, "Version Incompatible!!"},
+      {"\r\n*FUPL: ERROR(8)\r\n", true, 8, "JAVA Operation failed!!"},
+      {"\r\n*FUPL: ERROR(x)\r\n", true, 0, "JAVA Operation failed!!"},
+      {"\r\nERROR(", true, 0, "JAVA Operation failed!!"},
+      {"\r\nERROR\r\n", false, 0, nullptr},
+  };
+  for (const auto& c : cases) {
+    TClassifyResult r = ClassifyReply(c.text, rsWaiting);
+    EXPECT_EQ(r.state, rsError) << c.text;
+    EXPECT_EQ(r.installResult, c.coded) << c.text;
+    if (c.coded) {
+      EXPECT_EQ(r.installCode, c.code) << c.text;
+      EXPECT_STREQ(InstallResultMessage(r.installCode), c.message) << c.text;
+    }
+  }
+}
+
+TEST(ReplyChannel, InstallResultTakesTheText) {
+  TReplyChannel ch;
+  ch.Reset(rsWaiting);
+  std::string t = "\r\n*FUPL: ERROR(3)\r\n";
+  ch.Append(t.data(), t.size());
+  TClassifyResult r = ch.Classify();
+  EXPECT_TRUE(r.installResult);
+  EXPECT_EQ(r.rawText, t);
+  EXPECT_EQ(ch.Text(), "");
+  EXPECT_EQ(ch.State(), rsError);
+}
+
+TEST(ReplyChannel, ResetClearsTextAndSetsStart) {
+  TReplyChannel ch;
+  ch.Append("OK", 2);
+  ch.Classify();
+  ch.Reset(rsFirstPacket);
+  EXPECT_EQ(ch.Text(), "");
+  EXPECT_EQ(ch.State(), rsFirstPacket);
+}
+
+TEST(ReplyChannel, BabblingDeviceIsCapped) {
+  TReplyChannel ch;
+  std::string chunk(64 * 1024, 'x');
+  for (int i = 0; i < 40; ++i) ch.Append(chunk.data(), chunk.size());
+  ch.Append("\r\nOK\r\n", 6);
+  EXPECT_EQ(ch.TextLength(), TReplyChannel::kMaxReplyText);
+  // The newest text is kept, so a verdict at the end is still seen.
+  EXPECT_EQ(ch.Classify().state, rsOk);
+}
+
+TEST(ReplyChannel, WaitWakesOnStateChange) {
+  TReplyChannel ch;
+  ch.Reset(rsWaiting);
+  std::thread t([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ch.SetState(rsOk);
+  });
+  auto t0 = std::chrono::steady_clock::now();
+  ch.WaitForChange(rsWaiting, 5000);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+  t.join();
+  EXPECT_LT(ms, 2000);
+  EXPECT_EQ(ch.State(), rsOk);
+}
+
+}  // namespace
