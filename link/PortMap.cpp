@@ -1,0 +1,135 @@
+#include "link/PortMap.h"
+
+#include <QSerialPortInfo>
+#include <QStringList>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <tuple>
+
+#include "link/ComPort.h"
+#include "link/Settings.h"
+
+namespace {
+
+struct Family {
+  const char* prefix;  // after "/dev/"
+  int firstCom;        // COM number of unit 0
+};
+// Each family owns 32 numbers, so units from 32 up would run into the next
+// family's names; those get no fixed name.
+constexpr Family kFamilies[] = {{"ttyS", 1}, {"ttyUSB", 33}, {"ttyACM", 65}};
+constexpr int kUnitsPerFamily = 32;
+
+// "COM2" before "COM10": compare the text part, then the trailing number.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  auto split = [](const std::string& s) {
+    size_t i = s.size();
+    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
+    std::string head = s.substr(0, i);
+    for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string digits = s.substr(i);
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+    return std::make_tuple(head, digits.size(), digits, s);
+  };
+  return split(a) < split(b);
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+std::string PortNameForDevice(const std::string& device) {
+  static const std::string kDev = "/dev/";
+  if (device.compare(0, kDev.size(), kDev) != 0) return "";
+  const std::string node = device.substr(kDev.size());
+  for (const Family& f : kFamilies) {
+    const std::string prefix = f.prefix;
+    if (node.size() <= prefix.size() || node.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = node.substr(prefix.size());
+    if (digits.size() > 2 || (digits.size() > 1 && digits[0] == '0')) return "";
+    if (!std::all_of(digits.begin(), digits.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+      return "";
+    const int unit = std::stoi(digits);
+    if (unit >= kUnitsPerFamily) return "";
+    return "COM" + std::to_string(f.firstCom + unit);
+  }
+  return "";
+}
+
+std::vector<TPortEntry> SerialPortMap() {
+  std::vector<TPortEntry> map;
+  std::set<std::string> taken;  // upper-case names
+
+  {
+    auto store = OpenSettingsStore();
+    store->beginGroup(kSerialCommGroup);
+    std::vector<TPortEntry> own;
+    for (const QString& key : store->childKeys()) {
+      const std::string device = store->value(key).toString().toStdString();
+      if (device.empty()) continue;
+      own.push_back({key.toStdString(), device});
+    }
+    std::sort(own.begin(), own.end(),
+              [](const TPortEntry& a, const TPortEntry& b) { return NaturalLess(a.name, b.name); });
+    for (auto& e : own) {
+      if (taken.insert(Upper(e.name)).second) map.push_back(std::move(e));
+    }
+  }
+
+  std::vector<std::pair<int, TPortEntry>> found;
+  // Tests and isolated runs see only the ports named in the store.
+  const bool scanSystem = !qEnvironmentVariableIsSet("QUENDREL_NO_SYSTEM_PORTS");
+  for (const QSerialPortInfo& info : scanSystem ? QSerialPortInfo::availablePorts() : QList<QSerialPortInfo>()) {
+    const std::string device = info.systemLocation().toStdString();
+    const std::string name = PortNameForDevice(device);
+    if (name.empty()) continue;  // other device families: register them in the store
+    found.push_back({std::stoi(name.substr(3)), {name, device}});
+  }
+  // COM numbers follow family then unit, so sorting by number keeps that order.
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& [number, e] : found) {
+    (void)number;
+    if (taken.insert(Upper(e.name)).second) map.push_back(std::move(e));
+  }
+  return map;
+}
+
+// The store reads "/" and "\\" in a key as group separators, so such a name
+// could never be found again; it is not stored.
+static bool StorableName(const std::string& name) {
+  return !name.empty() && name.find_first_of("/\\") == std::string::npos;
+}
+
+void AddPortMapEntry(const std::string& name, const std::string& device) {
+  if (!StorableName(name)) return;
+  auto store = OpenSettingsStore();
+  store->beginGroup(kSerialCommGroup);
+  store->setValue(QString::fromStdString(name), QString::fromStdString(device));
+  store->endGroup();
+  store->sync();
+}
+
+void RemovePortMapEntry(const std::string& name) {
+  if (!StorableName(name)) return;
+  auto store = OpenSettingsStore();
+  store->beginGroup(kSerialCommGroup);
+  store->remove(QString::fromStdString(name));
+  store->endGroup();
+  store->sync();
+}
+
+std::string ResolvePortDevice(const std::string& port) {
+  if (!port.empty() && port[0] == '/') return port;
+  const std::string wanted = Upper(port);
+  for (const TPortEntry& e : SerialPortMap()) {
+    if (Upper(e.name) == wanted) return e.device;
+  }
+  return "";
+}
