@@ -1,0 +1,116 @@
+// phonesim: serve the virtual phone on a pseudo-terminal (or a given device)
+// until SIGTERM/SIGINT, or until stdin ends with --until-stdin-eof.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "PhoneSim.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: phonesim [--content DIR] [--device PATH] [--no-echo] [--error PREFIX]\n"
+    "                [--silent PREFIX] [--no-echo-silent PREFIX] [--split-ms N] [--garbage]\n"
+    "                [--hangup-after N] [--pace] [--reject-packet N [--reject-times K]]\n"
+    "                [--corrupt-packet N] [--refuse-upload] [--install-error N] [--flood N]\n"
+    "                [--seam-every N] [--until-stdin-eof]\n"
+    "Prints the device path to open as its first line, then serves.\n";
+
+bool ToInt(const char* s, int* out) {
+  char* end = nullptr;
+  long v = std::strtol(s, &end, 10);
+  if (end == s || *end != '\0' || v < -1000000000L || v > 1000000000L) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  phonesim::Options options;
+  std::string device;
+  bool untilStdinEof = false;
+
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto text = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    auto number = [&](int* out) { return i + 1 < argc && ToInt(argv[++i], out); };
+    bool ok = true;
+    if (a == "--content") ok = text(&options.contentDir);
+    else if (a == "--device") ok = text(&device);
+    else if (a == "--no-echo") options.echo = false;
+    else if (a == "--error") ok = text(&options.errorPrefix);
+    else if (a == "--silent") ok = text(&options.silentPrefix);
+    else if (a == "--no-echo-silent") ok = text(&options.noEchoSilentPrefix);
+    else if (a == "--split-ms") ok = number(&options.splitPauseMs);
+    else if (a == "--garbage") options.garbage = true;
+    else if (a == "--hangup-after") ok = number(&options.hangupAfterLines);
+    else if (a == "--pace") options.pace115200 = true;
+    else if (a == "--reject-packet") ok = number(&options.rejectUploadPacket);
+    else if (a == "--reject-times") ok = number(&options.rejectUploadTimes);
+    else if (a == "--corrupt-packet") ok = number(&options.corruptDownloadPacket);
+    else if (a == "--refuse-upload") options.refuseUpload = true;
+    else if (a == "--install-error") ok = number(&options.installErrorCode);
+    else if (a == "--flood") ok = number(&options.floodBytes);
+    else if (a == "--seam-every") ok = number(&options.seamEvery);
+    else if (a == "--until-stdin-eof") untilStdinEof = true;
+    else if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::cerr << "phonesim: bad argument near '" << a << "'\n" << kUsage;
+      return 2;
+    }
+  }
+
+  // Block the stop signals before any thread starts, so only sigwait sees them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  phonesim::PhoneSim sim(options);
+  bool started = device.empty() ? sim.Start() : sim.StartOnDevice(device);
+  if (!started) {
+    std::cerr << "phonesim: cannot open " << (device.empty() ? "a pseudo-terminal" : device) << ": "
+              << std::strerror(errno) << "\n";
+    return 1;
+  }
+  std::cout << sim.DevicePath() << std::endl;
+  std::cerr << "phonesim: content in " << sim.ContentDir() << "\n";
+
+  if (untilStdinEof) {
+    std::thread([] {
+      char buf[256];
+      while (read(STDIN_FILENO, buf, sizeof buf) > 0) {
+      }
+      kill(getpid(), SIGTERM);
+    }).detach();
+  }
+
+  // Serve until told to stop, or until the line is gone (a hang-up).
+  timespec tick{0, 200 * 1000 * 1000};
+  while (sim.Running()) {
+    int sig = sigtimedwait(&stopSignals, nullptr, &tick);
+    if (sig == SIGTERM || sig == SIGINT) break;
+  }
+  sim.Stop();
+  return 0;
+}
