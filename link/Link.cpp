@@ -1,5 +1,8 @@
 #include "link/Link.h"
 
+#include <chrono>
+#include <thread>
+
 #include "link/Timing.h"
 
 TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend)
@@ -66,8 +69,13 @@ void TLink::CloseLink() {
 void TLink::StartReceiver() {
   if (Receiver && (Receiver->Terminated() || Receiver->Finished())) {
     // A receiver on its way out (its end not yet handled): finish it first.
+    // It may be waiting for a message box, so keep serving the window queue.
     Receiver->Terminate();
     Receiver->Resume();
+    while (!Receiver->Finished()) {
+      DrainWindowQueue();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     Receiver.reset();
   }
   if (!Receiver) {
@@ -98,8 +106,8 @@ void TLink::ResumeReceiver() {
 
 bool TLink::ReceiverPaused() const { return Receiver && Receiver->Paused(); }
 
-void TLink::ThreadDone(TReceiver* r) {
-  if (Receiver.get() == r) Receiver.reset();
+void TLink::ThreadDone(unsigned long receiverId) {
+  if (Receiver && Receiver->Id() == receiverId) Receiver.reset();
 }
 
 void TLink::ShowMessageFromReceiver(const std::string& text) {

@@ -83,7 +83,7 @@ class TLink {
   void PauseReceiver();
   void ResumeReceiver();
   bool ReceiverPaused() const;
-  void ThreadDone(TReceiver* r);
+  void ThreadDone(unsigned long receiverId);
   // Receiver side: show a box on the window thread and wait for it.
   void ShowMessageFromReceiver(const std::string& text);
   // Receiver failure path, step 6 (menu and panel), on the window thread.

@@ -4,7 +4,11 @@
 
 #include "link/Link.h"
 
-TReceiver::TReceiver(TLink& link) : link_(link) {
+namespace {
+std::atomic<unsigned long> g_nextReceiverId{1};
+}
+
+TReceiver::TReceiver(TLink& link) : link_(link), id_(g_nextReceiverId++) {
   thread_ = std::thread([this] { Execute(); });
 }
 
@@ -54,7 +58,8 @@ void TReceiver::Execute() {
     try {
       ReadAndClassify();
     } catch (const std::exception&) {
-      FailurePath("COM port exception while receive", false);
+      // A port closed under a receiver that was asked to stop is no failure.
+      if (!terminated_) FailurePath("COM port exception while receive", false);
       break;
     }
     // A pause takes effect here, at the end of a cycle.
@@ -72,8 +77,8 @@ void TReceiver::Execute() {
     cv_.notify_all();
   }
   TLink* link = &link_;
-  TReceiver* self = this;
-  link_.WindowQueue.Post([link, self] { link->ThreadDone(self); });
+  unsigned long id = id_;
+  link_.WindowQueue.Post([link, id] { link->ThreadDone(id); });
 }
 
 void TReceiver::ReadAndClassify() {
@@ -91,7 +96,7 @@ void TReceiver::ReadAndClassify() {
       if (!(events & evRxChar)) break;
     }
   } catch (const EComPort&) {
-    FailurePath("COM Port Exception while wait event", true);
+    if (!terminated_) FailurePath("COM Port Exception while wait event", true);
     return;
   }
   TClassifyResult r = link_.Reply.Classify();

@@ -19,6 +19,8 @@ class TReceiver {
   bool Terminated() const { return terminated_; }
   bool Finished() const { return finished_; }
   void Join();
+  // Distinguishes this receiver from any earlier one (addresses get reused).
+  unsigned long Id() const { return id_; }
 
  private:
   void Execute();
@@ -26,6 +28,7 @@ class TReceiver {
   void FailurePath(const char* message, bool allowNestedA);
 
   TLink& link_;
+  unsigned long id_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   mutable std::mutex mu_;

@@ -43,7 +43,9 @@ TEST_P(LoadPorts, ChoosesAndShows) {
   }
   EXPECT_EQ(checked, c.checkedEntry) << c.what;
   EXPECT_EQ(visible, c.visibleEntries) << c.what;
-  if (!c.map.empty()) EXPECT_FALSE(link.PortVisible[0]) << c.what;  // no Auto with a map
+  if (!c.map.empty()) {
+    EXPECT_FALSE(link.PortVisible[0]) << c.what;  // no Auto with a map
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -130,7 +132,7 @@ TEST(MenuStates, FollowTheTable) {
   s.link->Connect1Click();
   ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after Connect1Click");
   s.sim->HangUp();
-  ASSERT_TRUE(s.PumpUntil([&] { return s.view.linkPanel == "Status: Disconnect"; }));
+  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
   ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after a receiver failure");
 }
 
@@ -147,22 +149,32 @@ TEST(MenuStates, FailedFirstOpenKeepsDesignState) {
 
 TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
   SimLink s;
-  s.Connect();
-  s.sim->HangUp();
-  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver && s.view.linkPanel == "Status: Disconnect"; }));
-  ASSERT_EQ(s.link->ComPort1.Port(), "COM1");
-  bool wasOpen = s.link->ComPort1.Connected();
+  // A second phone stands in for "COM1", where the failure path puts the port.
+  phonesim::Options o;
+  o.contentDir = s.dir.path() + "/phone";
+  phonesim::PhoneSim com1(o);
+  ASSERT_TRUE(com1.Start());
+  AddPortMapEntry("COM1", com1.DevicePath());
   s.link->Connect1Click();
+  s.sim->HangUp();
+  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
+  ASSERT_EQ(s.link->ComPort1.Port(), "COM1");
+  ASSERT_TRUE(s.link->ComPort1.Connected());  // marked open on COM1
+  EXPECT_EQ(s.link->Flags.LinkFailed, 1);
+  s.link->Connect1Click();
+  EXPECT_NE(s.link->Receiver, nullptr);
   EXPECT_EQ(s.view.portPanel, "Connection: COM1");
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
   EXPECT_EQ(v, 1);
-  if (wasOpen) {
-    EXPECT_NE(s.link->Receiver, nullptr);  // only the receiver was started
-  } else {
-    // No COM1 on this machine: the open fails with the design's text.
-    EXPECT_TRUE(s.view.HasMessage("Unable to open ComPort!!\nPlease change the Port NO."));
-  }
+  // Connect does not clear LinkFailed: the first wait gives up at once and clears it.
+  EXPECT_EQ(s.link->Flags.LinkFailed, 1);
+  s.link->BeginExchange(rsWaiting);
+  EXPECT_EQ(s.link->WaitReply(TWaitRule{}), TWaitEnd::Aborted);
+  EXPECT_EQ(s.link->Flags.LinkFailed, 0);
+  // And the link works again on the new port.
+  EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited);
+  s.link.reset();
 }
 
 TEST(CheckLink, OkShowsConnection) {

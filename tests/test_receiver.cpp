@@ -73,15 +73,15 @@ TEST(Receiver, HangUpTakesFailurePathB) {
   EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited);
   s.sim->HangUp();
   ASSERT_TRUE(s.PumpUntil([&] { return s.view.HasMessage("COM Port Exception while wait event"); }));
-  ASSERT_TRUE(s.PumpUntil([&] { return s.view.linkPanel == "Status: Disconnect"; }));
+  // The thread ends and its end is handled on the window thread.
+  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
+  EXPECT_EQ(s.view.linkPanel, "Status: Disconnect");
   EXPECT_EQ(s.link->Flags.LinkFailed, 1);
   EXPECT_EQ(s.link->ComPort1.Port(), "COM1");
   EXPECT_TRUE(s.view.menu[TMenuItem::Connect]);
   EXPECT_FALSE(s.view.menu[TMenuItem::Disconnect]);
   EXPECT_TRUE(s.view.menu[TMenuItem::ConnSetting]);
   EXPECT_EQ(s.link->ComPort1.Events(), 0u);
-  // The thread ends and its end is handled on the window thread.
-  EXPECT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
   // LinkFailed stays until a waiting loop gives up on it.
   s.link->BeginExchange(rsWaiting);
   EXPECT_EQ(s.link->WaitReply(TWaitRule{}), TWaitEnd::Aborted);

@@ -11,6 +11,7 @@
 #include "tools/phonesim/PhoneSim.h"
 
 struct SimLink {
+  static constexpr const char* kPortName = "COM50";
   explicit SimLink(phonesim::Options options = {});
   ~SimLink();
 
