@@ -1,0 +1,64 @@
+#pragma once
+// The three-language text table of the main window and the About box.
+// Each entry holds English (ASCII), Traditional Chinese (Big5) and
+// Simplified Chinese (GB2312) as zero-terminated byte strings; they stay
+// bytes until the moment they are put on a window.
+#include <QString>
+#include <string>
+
+struct UiText {
+  const char* text[3];  // [LanguageIndex]
+};
+
+// Bytes of an entry in the given language (0..2); out of range -> English.
+const char* UiBytes(const UiText& entry, int languageIndex);
+// Bytes of an entry in the language chosen at start-up.
+const char* UiBytes(const UiText& entry);
+// Decodes an entry's bytes for the window (Big5 / GB2312 / ASCII).
+QString UiTextToQString(const UiText& entry, int languageIndex);
+QString UiTr(const UiText& entry);
+// The byte encoding used by a language column: "US-ASCII", "Big5", "GB2312".
+const char* UiEncodingName(int languageIndex);
+// Re-encodes window text into a column's encoding (round trips).
+std::string EncodeForLanguage(const QString& text, int languageIndex, bool* ok = nullptr);
+
+namespace uitext {
+// application title and main window caption
+extern const UiText ProductName;
+// title bar on the logo page
+extern const UiText LogoTitle;
+extern const UiText mExit;
+extern const UiText mConnection1;
+extern const UiText Connect1;
+extern const UiText Disconnect1;
+extern const UiText mConnSetting;
+// also the port part of status panel 0 for the automatic choice
+extern const UiText mAuto;
+extern const UiText mHelp;
+extern const UiText mAbout;
+// hint and title bar text
+extern const UiText Ring_Button;
+extern const UiText Animation_Button;
+extern const UiText DC_PIC_ToolButton;
+extern const UiText LocalAppDW_Button;
+// status panel 0, before ": "
+extern const UiText StatusPortCaption;
+// status panel 1, before ": "
+extern const UiText StatusLinkCaption;
+extern const UiText StatusConnected;
+extern const UiText StatusDisconnected;
+// status panel 2
+extern const UiText StatusMaker;
+extern const UiText AboutCaption;
+extern const UiText AboutProductName;
+extern const UiText AboutVersion;
+extern const UiText AboutNotice;
+extern const UiText AboutOKButton;
+// Every entry, for checks over the whole table.
+struct TNamedEntry {
+  const char* name;
+  const UiText* entry;
+};
+extern const TNamedEntry kAllEntries[];
+extern const int kEntryCount;
+}  // namespace uitext

@@ -1,0 +1,405 @@
+#include "MainForm.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QScreen>
+#include <QShortcut>
+#include <QStringDecoder>
+#include <QTreeWidget>
+#include <QUrl>
+#include <stdexcept>
+
+#include "app/core/Config.h"
+#include "app/core/UiText.h"
+#include "app/gui/Artwork.h"
+#include "app/gui/Dialogs.h"
+#include "app/gui/PortSetupDialog.h"
+#include "ui_mainform.h"
+#include "ui_okbottomdlg.h"
+#include "ui_overwrite.h"
+#include "ui_renamedlg.h"
+
+namespace {
+QString& TitleStore() {
+  static QString title = QStringLiteral("Nomra Sync Tool");
+  return title;
+}
+
+template <typename T>
+T* Need(T* dialog, const char* what) {
+  if (!dialog) throw std::logic_error(std::string(what) + " is not created");
+  return dialog;
+}
+}  // namespace
+
+void SetApplicationTitle(const QString& title) {
+  TitleStore() = title;
+  QGuiApplication::setApplicationDisplayName(title);
+}
+
+QString ApplicationTitle() { return TitleStore(); }
+
+QString BytesToQString(const std::string& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  if (!utf8.hasError()) return text;
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* parent)
+    : QMainWindow(parent),
+      ui(new Ui::TVelkoMainForm),
+      link(*this, std::move(backend)),
+      contentPage(link),
+      midletPage(link) {
+  // 1. The window and its controls.
+  ui->setupUi(this);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  ui->StatusBar->setFixedHeight(20);
+  const int widths[3] = {160, 160, 50};
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(ui->StatusBar);
+    panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
+    panels_[i]->setFixedWidth(widths[i]);
+    panels_[i]->setFrameShape(QFrame::Panel);
+    panels_[i]->setFrameShadow(QFrame::Sunken);
+    ui->StatusBar->addWidget(panels_[i]);
+  }
+  panels_[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // Client area 638 x 436 below the menu bar; the window cannot be resized.
+  setFixedSize(638, 436 + ui->MainMenu1->sizeHint().height());
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect r(QPoint(0, 0), size());
+    r.moveCenter(screen->availableGeometry().center());
+    move(r.topLeft());
+  }
+  ui->Ring_Button->setIcon(ToolIcon(TToolPicture::Melody));
+  ui->Animation_Button->setIcon(ToolIcon(TToolPicture::Animation));
+  ui->DC_PIC_ToolButton->setIcon(ToolIcon(TToolPicture::Picture));
+  ui->LocalAppDW_Button->setIcon(ToolIcon(TToolPicture::Java));
+  ui->Image1->setPixmap(LogoPixmap(ui->Image1->size()));
+  ui->LAD_ALL_Button->hide();  // installs go one suite at a time
+  for (TListId id : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites}) {
+    QTreeWidget* list = ListView(id);
+    list->header()->setSectionsClickable(false);
+    list->header()->setSectionsMovable(false);
+    list->setColumnWidth(0, list->columnCount() > 2 ? 90 : 140);
+  }
+  portGroup_ = new QActionGroup(this);
+  portGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (QAction* a : {ui->mAuto, ui->mCOM1, ui->mCOM2, ui->mCOM3, ui->mCOM4}) portGroup_->addAction(a);
+  // The hidden exit item keeps its shortcut.
+  auto* exitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_X), this);
+  connect(exitKey, &QShortcut::activated, ui->mExit, &QAction::trigger);
+  WireHandlers();
+
+  // 2. Directory anchors.
+  ComputeDirectories();
+  // The pages make the program folder current each time they open.
+  contentPage.ProgramDir = AppConfig().ProgramDir;
+  midletPage.ProgramDir = AppConfig().ProgramDir;
+  // 3. Texts of the chosen language.
+  ApplyLanguageTexts();
+  // 4. Logo page.
+  ShowPage(TPage::Logo);
+  // 5. Port choice and port menu; 6. status panel 0.
+  link.LoadPortSettings();
+  link.ShowPortPanel();
+  // 7. The ini file (required: a missing one ends the construction).
+  ReadIniSettings([this](const std::string& text) { ShowErrorText(text); });
+}
+
+TVelkoMainForm::~TVelkoMainForm() {
+  // The receiver may still wake this window: stop it while the window is whole.
+  link.WindowQueue.Cancel();
+  if (link.Receiver) {
+    link.Receiver->Terminate();
+    link.Receiver->Resume();
+    link.Receiver.reset();
+  }
+}
+
+void TVelkoMainForm::ApplyLanguageTexts() {
+  LoadLanguage();
+  SetApplicationTitle(UiTr(uitext::ProductName));
+  setWindowTitle(UiTr(uitext::ProductName));
+  ui->mExit->setText(UiTr(uitext::mExit));
+  ui->mConnection1->setTitle(UiTr(uitext::mConnection1));
+  ui->Connect1->setText(UiTr(uitext::Connect1));
+  ui->Disconnect1->setText(UiTr(uitext::Disconnect1));
+  ui->mConnSetting->setTitle(UiTr(uitext::mConnSetting));
+  ui->mHelp->setTitle(UiTr(uitext::mHelp));
+  ui->mAbout->setText(UiTr(uitext::mAbout));
+  ui->TitleBar->setText(UiTr(uitext::LogoTitle));
+  ui->DC_PIC_ToolButton->setToolTip(UiTr(uitext::DC_PIC_ToolButton));
+  ui->LocalAppDW_Button->setToolTip(UiTr(uitext::LocalAppDW_Button));
+  ui->Ring_Button->setToolTip(UiTr(uitext::Ring_Button));
+  ui->Animation_Button->setToolTip(UiTr(uitext::Animation_Button));
+  panels_[0]->setText(UiTr(uitext::StatusPortCaption));
+  panels_[1]->setText(UiTr(uitext::StatusLinkCaption) + ": " + UiTr(uitext::StatusDisconnected));
+  panels_[2]->setText(UiTr(uitext::StatusMaker));
+  ui->mAuto->setText(UiTr(uitext::mAuto));
+}
+
+template <typename F>
+void TVelkoMainForm::Run(F&& handler) {
+  ++handlerDepth_;
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowErrorText(e.what());
+  } catch (...) {
+    ShowErrorText("Unknown error");
+  }
+  --handlerDepth_;
+  if (handlerDepth_ == 0 && releasePending_) ReleaseAfterClose();
+}
+
+void TVelkoMainForm::WireHandlers() {
+  auto on = [this](auto* sender, auto signal, auto handler) {
+    connect(sender, signal, this, [this, handler] { Run(handler); });
+  };
+  // Tool bar.
+  on(ui->Ring_Button, &QToolButton::clicked, [this] { contentPage.Ring_ButtonClick(); });
+  on(ui->Animation_Button, &QToolButton::clicked, [this] { contentPage.Animation_ButtonClick(); });
+  on(ui->DC_PIC_ToolButton, &QToolButton::clicked, [this] { contentPage.DC_PIC_ToolButtonClick(); });
+  on(ui->LocalAppDW_Button, &QToolButton::clicked, [this] { midletPage.LocalAppDW_ButtonClick(); });
+  // Content page.
+  on(ui->DC_PIC_UL_Button, &QPushButton::clicked, [this] { contentPage.DC_PIC_UL_ButtonClick(); });
+  on(ui->DC_PIC_DL_Button, &QPushButton::clicked, [this] { contentPage.DC_PIC_DL_ButtonClick(); });
+  on(ui->DC_PIC_Remove_PC_Button, &QPushButton::clicked,
+     [this] { contentPage.DC_PIC_Remove_PC_ButtonClick(); });
+  on(ui->DC_PIC_Remove_PHONE_Button, &QPushButton::clicked,
+     [this] { contentPage.DC_PIC_Remove_PHONE_ButtonClick(); });
+  on(ui->DC_PIC_PC_ListView, &QTreeWidget::itemDoubleClicked,
+     [this] { contentPage.DC_PIC_PC_ListViewDblClick(); });
+  // MIDlet page.
+  on(ui->LAD_ONE_Button, &QPushButton::clicked, [this] { midletPage.LAD_ONE_ButtonClick(); });
+  on(ui->LocalAppDL_REMOVE_Button, &QPushButton::clicked,
+     [this] { midletPage.LocalAppDL_REMOVE_ButtonClick(); });
+  on(ui->LAD_PC_Remove_Button, &QPushButton::clicked, [this] { midletPage.LAD_PC_Remove_ButtonClick(); });
+  // Menus.
+  on(ui->mExit, &QAction::triggered, [this] { close(); });
+  on(ui->Connect1, &QAction::triggered, [this] { link.Connect1Click(); });
+  on(ui->Disconnect1, &QAction::triggered, [this] { link.Disconnect1Click(); });
+  on(ui->mAuto, &QAction::triggered, [this] { link.mAutoClick(); });
+  on(ui->mCOM1, &QAction::triggered, [this] { link.mCOM1Click(); });
+  on(ui->mCOM2, &QAction::triggered, [this] { link.mCOM2Click(); });
+  on(ui->mCOM3, &QAction::triggered, [this] { link.mCOM3Click(); });
+  on(ui->mCOM4, &QAction::triggered, [this] { link.mCOM4Click(); });
+  on(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
+  on(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
+}
+
+void TVelkoMainForm::FormCreate() {
+  Run([this] { link.FormCreate(); });
+}
+
+void TVelkoMainForm::mAboutClick() { Need(AboutBox, "About box")->exec(); }
+
+void TVelkoMainForm::mConnSettingClick() { ShowPortSetupDialog(link.ComPort1, this); }
+
+void TVelkoMainForm::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    CloseStartupLogs();
+    // A handler below us on the stack (inside a wait) may still walk the
+    // MIDlet list; it is freed once that handler has returned.
+    if (handlerDepth_ > 0) releasePending_ = true;
+    else midletPage.PcSuites.Clear();
+    Run([this] { link.CloseLink(); });
+    ReleaseIniLines();
+  }
+  event->accept();
+}
+
+void TVelkoMainForm::ReleaseAfterClose() {
+  releasePending_ = false;
+  midletPage.PcSuites.Clear();
+}
+
+// ---- IFormView ----
+
+void TVelkoMainForm::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), BytesToQString(text), QMessageBox::Ok, this);
+  box.exec();
+}
+
+void TVelkoMainForm::ShowErrorText(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, ApplicationTitle(), BytesToQString(text), QMessageBox::Ok, this);
+  box.exec();
+}
+
+void TVelkoMainForm::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void TVelkoMainForm::WakeWindowThread() {
+  QMetaObject::invokeMethod(this, [this] { link.DrainWindowQueue(); }, Qt::QueuedConnection);
+}
+
+void TVelkoMainForm::SetStatusLabel(const std::string& text) {
+  ui->Status_Label1->setText(BytesToQString(text));
+  ui->Status_Label1->show();
+  ui->Status_Label1->repaint();
+}
+
+void TVelkoMainForm::HideStatusLabel() { ui->Status_Label1->hide(); }
+
+void TVelkoMainForm::ShowProgressBar(bool visible) { ui->LAD_ProgressBar->setVisible(visible); }
+
+void TVelkoMainForm::SetProgressRange(int max) {
+  ui->LAD_ProgressBar->setRange(0, max);
+  ui->LAD_ProgressBar->setValue(0);
+}
+
+void TVelkoMainForm::SetProgressPos(int pos) { ui->LAD_ProgressBar->setValue(pos); }
+
+void TVelkoMainForm::StepProgress() { ui->LAD_ProgressBar->setValue(ui->LAD_ProgressBar->value() + 1); }
+
+void TVelkoMainForm::ShowTotalBar(int max) {
+  ui->Total_ProgressBar->setRange(0, max);
+  ui->Total_ProgressBar->setValue(0);
+  ui->Total_ProgressBar->show();
+  ui->TotalBar_Label->show();
+}
+
+void TVelkoMainForm::StepTotalBar() { ui->Total_ProgressBar->setValue(ui->Total_ProgressBar->value() + 1); }
+
+void TVelkoMainForm::HideTotalBar() {
+  ui->Total_ProgressBar->hide();
+  ui->TotalBar_Label->hide();
+}
+
+void TVelkoMainForm::ShowPage(TPage page) {
+  switch (page) {
+    case TPage::Logo: ui->PageControl1->setCurrentWidget(ui->Logo); break;
+    case TPage::Content: ui->PageControl1->setCurrentWidget(ui->DC_PIC_Sheet); break;
+    case TPage::Midlet: ui->PageControl1->setCurrentWidget(ui->LocalAppDW_Sheet); break;
+  }
+}
+
+void TVelkoMainForm::SetTitleBar(TTitle title) {
+  const UiText* entry = &uitext::LogoTitle;
+  switch (title) {
+    case TTitle::Product: entry = &uitext::LogoTitle; break;
+    case TTitle::Melody: entry = &uitext::Ring_Button; break;
+    case TTitle::Animation: entry = &uitext::Animation_Button; break;
+    case TTitle::Picture: entry = &uitext::DC_PIC_ToolButton; break;
+    case TTitle::Java: entry = &uitext::LocalAppDW_Button; break;
+  }
+  ui->TitleBar->setText(UiTr(*entry));
+}
+
+void TVelkoMainForm::SetPortPanel(const std::string& port, bool autoChoice) {
+  panels_[0]->setText(UiTr(uitext::StatusPortCaption) + ": " +
+                      (autoChoice ? UiTr(uitext::mAuto) : BytesToQString(port)));
+}
+
+void TVelkoMainForm::SetLinkPanel(bool connected) {
+  panels_[1]->setText(UiTr(uitext::StatusLinkCaption) + ": " +
+                      UiTr(connected ? uitext::StatusConnected : uitext::StatusDisconnected));
+}
+
+void TVelkoMainForm::SetMenuEnabled(TMenuItem item, bool enabled) {
+  switch (item) {
+    case TMenuItem::Connect: ui->Connect1->setEnabled(enabled); break;
+    case TMenuItem::Disconnect: ui->Disconnect1->setEnabled(enabled); break;
+    case TMenuItem::ConnSetting: ui->mConnSetting->menuAction()->setEnabled(enabled); break;
+  }
+}
+
+void TVelkoMainForm::SetPortEntry(int index, bool visible, bool checked, const std::string& caption) {
+  QAction* entries[5] = {ui->mAuto, ui->mCOM1, ui->mCOM2, ui->mCOM3, ui->mCOM4};
+  if (index < 0 || index > 4) return;
+  QAction* a = entries[index];
+  a->setVisible(visible);
+  a->setChecked(checked);
+  // The automatic entry keeps its caption in the chosen language.
+  a->setText(index == 0 ? UiTr(uitext::mAuto) : BytesToQString(caption));
+}
+
+void TVelkoMainForm::SetActionButtonsEnabled(bool enabled) {
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           ui->LAD_ALL_Button, ui->LAD_ONE_Button, ui->LocalAppDL_REMOVE_Button, ui->LAD_PC_Remove_Button,
+           ui->DC_PIC_DL_Button, ui->DC_PIC_UL_Button, ui->DC_PIC_Remove_PHONE_Button,
+           ui->DC_PIC_Remove_PC_Button, ui->Panel1})
+    w->setEnabled(enabled);
+}
+
+void TVelkoMainForm::EnableInstallButtons() {
+  ui->LAD_ONE_Button->setEnabled(true);
+  ui->LocalAppDL_REMOVE_Button->setEnabled(true);
+  ui->LAD_PC_Remove_Button->setEnabled(true);
+}
+
+std::string TVelkoMainForm::ChooseFolder(const std::string& caption) {
+  TDIR_Select_Form* dlg = Need(DIR_Select_Form, "Folder chooser");
+  dlg->setWindowTitle(BytesToQString(caption));
+  return dlg->Execute();
+}
+
+void TVelkoMainForm::SetRenameText(const std::string& name) {
+  renameBytes_ = name;
+  renameShown_ = BytesToQString(name);
+  Need(Rename_Dlg1, "Rename prompt")->ui->Filename_Edit1->setText(renameShown_);
+}
+
+std::string TVelkoMainForm::RenameText() {
+  QString shown = Need(Rename_Dlg1, "Rename prompt")->ui->Filename_Edit1->text();
+  // An untouched name goes back byte for byte, whatever its encoding.
+  if (shown == renameShown_) return renameBytes_;
+  return shown.toStdString();
+}
+
+TOverwriteAnswer TVelkoMainForm::AskOverwrite(const std::string& question) {
+  TWarning_overwrite_dialog* dlg = Need(Warning_overwrite_dialog, "Overwrite warning");
+  dlg->ui->Label1->setText(BytesToQString(question));
+  // Closed by its close box it answers as Cancel: never an overwrite.
+  ConfirmAnswer = 0;
+  RenameChosen = 0;
+  dlg->exec();
+  if (ConfirmAnswer == 0) return TOverwriteAnswer::Cancel;
+  return RenameChosen == 1 ? TOverwriteAnswer::Rename : TOverwriteAnswer::Overwrite;
+}
+
+bool TVelkoMainForm::ConfirmUpdate(const std::string& question) {
+  TOKBottomDlg* dlg = Need(OKBottomDlg, "Update confirmation");
+  dlg->ui->LAD_Update_confirm_msg->setText(BytesToQString(question));
+  ConfirmAnswer = 0;
+  dlg->exec();
+  return ConfirmAnswer == 1;
+}
+
+QTreeWidget* TVelkoMainForm::ListView(TListId list) const {
+  switch (list) {
+    case TListId::PcFiles: return ui->DC_PIC_PC_ListView;
+    case TListId::PhoneFiles: return ui->DC_PIC_PHONE_ListView;
+    case TListId::PcSuites: return ui->LAD_PC_ListView1;
+    case TListId::PhoneSuites: return ui->LAD_Phone_ListView1;
+  }
+  return ui->DC_PIC_PC_ListView;
+}
+
+void TVelkoMainForm::ClearList(TListId list) { ListView(list)->clear(); }
+
+void TVelkoMainForm::AddListRow(TListId list, const std::vector<std::string>& cells) {
+  QStringList texts;
+  for (const std::string& c : cells) texts << BytesToQString(c);
+  ListView(list)->addTopLevelItem(new QTreeWidgetItem(texts));
+}
+
+std::vector<int> TVelkoMainForm::SelectedRows(TListId list) {
+  QTreeWidget* view = ListView(list);
+  std::vector<int> rows;
+  for (int i = 0; i < view->topLevelItemCount(); ++i)
+    if (view->topLevelItem(i)->isSelected()) rows.push_back(i);
+  return rows;
+}
+
+void TVelkoMainForm::OpenWithDefaultApp(const std::string& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The main window: tool bar, pages, progress panel, status bar and menus.
+// It owns the phone link and the two pages, and is the link's view.
+#include <QLabel>
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "content/ContentPage.h"
+#include "content/MidletPage.h"
+#include "link/FormView.h"
+#include "link/Link.h"
+
+namespace Ui {
+class TVelkoMainForm;
+}
+class QTreeWidget;
+class QActionGroup;
+
+// The application title: caption of message boxes ("Nomra Sync Tool" until
+// the main window puts the product name there).
+void SetApplicationTitle(const QString& title);
+QString ApplicationTitle();
+// Bytes for the window: UTF-8 when valid, otherwise one character per byte.
+QString BytesToQString(const std::string& bytes);
+
+class TVelkoMainForm : public QMainWindow, public IFormView {
+  Q_OBJECT
+ public:
+  // Throws when Velko.ini cannot be read (the entry shows the text and ends).
+  explicit TVelkoMainForm(std::unique_ptr<IComBackend> backend = MakeDefaultComBackend(),
+                          QWidget* parent = nullptr);
+  ~TVelkoMainForm() override;
+
+  // The create handler: first connect of the run.
+  void FormCreate();
+
+  // ---- IFormView ----
+  void ShowMessage(const std::string& text) override;
+  void ShowErrorText(const std::string& text) override;
+  void ProcessEvents() override;
+  void WakeWindowThread() override;
+  void SetStatusLabel(const std::string& text) override;
+  void HideStatusLabel() override;
+  void ShowProgressBar(bool visible) override;
+  void SetProgressRange(int max) override;
+  void SetProgressPos(int pos) override;
+  void StepProgress() override;
+  void ShowTotalBar(int max) override;
+  void StepTotalBar() override;
+  void HideTotalBar() override;
+  void ShowPage(TPage page) override;
+  void SetTitleBar(TTitle title) override;
+  void SetPortPanel(const std::string& port, bool autoChoice) override;
+  void SetLinkPanel(bool connected) override;
+  void SetMenuEnabled(TMenuItem item, bool enabled) override;
+  void SetPortEntry(int index, bool visible, bool checked, const std::string& caption) override;
+  void SetActionButtonsEnabled(bool enabled) override;
+  void EnableInstallButtons() override;
+  std::string ChooseFolder(const std::string& caption) override;
+  void SetRenameText(const std::string& name) override;
+  std::string RenameText() override;
+  TOverwriteAnswer AskOverwrite(const std::string& question) override;
+  bool ConfirmUpdate(const std::string& question) override;
+  void ClearList(TListId list) override;
+  void AddListRow(TListId list, const std::vector<std::string>& cells) override;
+  std::vector<int> SelectedRows(TListId list) override;
+  void OpenWithDefaultApp(const std::string& path) override;
+
+  // Menu and button handlers (each runs under the error report).
+  void mAboutClick();
+  void mConnSettingClick();
+
+  QTreeWidget* ListView(TListId list) const;
+  QLabel* StatusPanel(int index) const { return panels_[index]; }
+
+  std::unique_ptr<Ui::TVelkoMainForm> ui;  // before the link: the link's view calls need it
+  TLink link;
+  TContentPage contentPage;
+  TMidletPage midletPage;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ApplyLanguageTexts();
+  void WireHandlers();
+  void ReleaseAfterClose();
+  // Runs a handler; an escaping error is shown with its own text.
+  template <typename F>
+  void Run(F&& handler);
+
+  QLabel* panels_[3] = {nullptr, nullptr, nullptr};
+  QActionGroup* portGroup_ = nullptr;
+  int handlerDepth_ = 0;     // handlers running (a wait pumps events, so they nest)
+  bool closed_ = false;
+  bool releasePending_ = false;
+  std::string renameBytes_;  // Filename_Edit1 as the caller gave it
+  QString renameShown_;
+};

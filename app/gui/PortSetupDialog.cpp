@@ -1,0 +1,141 @@
+#include "PortSetupDialog.h"
+
+#include "link/PortMap.h"
+#include "ui_portsetup.h"
+
+TFlowChoice FlowChoiceOf(const TComFlowControl& flow) {
+  if (flow.XonXoffIn || flow.XonXoffOut) return TFlowChoice::Software;
+  if (flow.OutCTSFlow || flow.ControlRTS == rtsHandshake) return TFlowChoice::Hardware;
+  if (flow.ControlDTR == dtrHandshake) return TFlowChoice::DtrHandshake;
+  return TFlowChoice::None;
+}
+
+TComFlowControl ApplyFlowChoice(TComFlowControl flow, TFlowChoice choice) {
+  // Start from "no flow control" with both lines raised, then add the choice.
+  flow.OutCTSFlow = false;
+  flow.OutDSRFlow = false;
+  flow.XonXoffIn = false;
+  flow.XonXoffOut = false;
+  flow.ControlDTR = dtrEnable;
+  flow.ControlRTS = rtsEnable;
+  switch (choice) {
+    case TFlowChoice::None: break;
+    case TFlowChoice::Hardware:
+      flow.OutCTSFlow = true;
+      flow.ControlRTS = rtsHandshake;
+      break;
+    case TFlowChoice::Software:
+      flow.XonXoffIn = true;
+      flow.XonXoffOut = true;
+      break;
+    case TFlowChoice::DtrHandshake: flow.ControlDTR = dtrHandshake; break;
+  }
+  return flow;
+}
+
+TPortChoice ReadPortChoice(const TCustomComPort& port) {
+  TPortChoice c;
+  c.port = port.Port();
+  c.baud = port.BaudRate();
+  c.dataBits = port.DataBits();
+  c.stopBits = port.StopBits();
+  c.parity = port.Parity().Bits;
+  c.flow = FlowChoiceOf(port.FlowControl());
+  return c;
+}
+
+void ApplyPortChoice(TCustomComPort& port, const TPortChoice& choice) {
+  port.BeginUpdate();
+  try {
+    if (!choice.port.empty()) port.SetPort(choice.port);
+    port.SetBaudRate(choice.baud);
+    port.SetDataBits(choice.dataBits);
+    port.SetStopBits(choice.stopBits);
+    TComParity parity = port.Parity();
+    parity.Bits = choice.parity;
+    port.SetParity(parity);
+    port.SetFlowControl(ApplyFlowChoice(port.FlowControl(), choice.flow));
+  } catch (...) {
+    port.EndUpdate();
+    throw;
+  }
+  port.EndUpdate();
+}
+
+namespace {
+
+struct BaudItem {
+  TBaudRate rate;
+  const char* text;
+};
+constexpr BaudItem kBauds[] = {
+    {br110, "110"},       {br300, "300"},       {br600, "600"},       {br1200, "1200"},
+    {br2400, "2400"},     {br4800, "4800"},     {br9600, "9600"},     {br14400, "14400"},
+    {br19200, "19200"},   {br38400, "38400"},   {br56000, "56000"},   {br57600, "57600"},
+    {br115200, "115200"}, {br128000, "128000"}, {br256000, "256000"},
+};
+
+void SelectData(QComboBox* box, int value) {
+  int i = box->findData(value);
+  if (i >= 0) box->setCurrentIndex(i);
+}
+
+}  // namespace
+
+TPortSetupDialog::TPortSetupDialog(const std::vector<std::string>& portNames, QWidget* parent)
+    : QDialog(parent), ui(new Ui::TPortSetupDialog) {
+  ui->setupUi(this);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  for (const std::string& n : portNames) ui->PortCombo->addItem(QString::fromStdString(n));
+  for (const BaudItem& b : kBauds) ui->BaudCombo->addItem(b.text, static_cast<int>(b.rate));
+  ui->DataBitsCombo->addItem("5", static_cast<int>(dbFive));
+  ui->DataBitsCombo->addItem("6", static_cast<int>(dbSix));
+  ui->DataBitsCombo->addItem("7", static_cast<int>(dbSeven));
+  ui->DataBitsCombo->addItem("8", static_cast<int>(dbEight));
+  ui->StopBitsCombo->addItem("1", static_cast<int>(sbOneStopBit));
+  ui->StopBitsCombo->addItem("1.5", static_cast<int>(sbOne5StopBits));
+  ui->StopBitsCombo->addItem("2", static_cast<int>(sbTwoStopBits));
+  ui->ParityCombo->addItem("None", static_cast<int>(prNone));
+  ui->ParityCombo->addItem("Odd", static_cast<int>(prOdd));
+  ui->ParityCombo->addItem("Even", static_cast<int>(prEven));
+  ui->ParityCombo->addItem("Mark", static_cast<int>(prMark));
+  ui->ParityCombo->addItem("Space", static_cast<int>(prSpace));
+  ui->FlowCombo->addItem("None", static_cast<int>(TFlowChoice::None));
+  ui->FlowCombo->addItem("Hardware (RTS/CTS)", static_cast<int>(TFlowChoice::Hardware));
+  ui->FlowCombo->addItem("Software (XON/XOFF)", static_cast<int>(TFlowChoice::Software));
+  ui->FlowCombo->addItem("DTR handshake", static_cast<int>(TFlowChoice::DtrHandshake));
+  connect(ui->OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TPortSetupDialog::~TPortSetupDialog() { delete ui; }
+
+void TPortSetupDialog::Load(const TPortChoice& c) {
+  ui->PortCombo->setCurrentText(QString::fromStdString(c.port));
+  SelectData(ui->BaudCombo, c.baud);
+  SelectData(ui->DataBitsCombo, c.dataBits);
+  SelectData(ui->StopBitsCombo, c.stopBits);
+  SelectData(ui->ParityCombo, c.parity);
+  SelectData(ui->FlowCombo, static_cast<int>(c.flow));
+}
+
+TPortChoice TPortSetupDialog::Choice() const {
+  TPortChoice c;
+  c.port = ui->PortCombo->currentText().trimmed().toStdString();
+  c.baud = static_cast<TBaudRate>(ui->BaudCombo->currentData().toInt());
+  c.dataBits = static_cast<TDataBits>(ui->DataBitsCombo->currentData().toInt());
+  c.stopBits = static_cast<TStopBits>(ui->StopBitsCombo->currentData().toInt());
+  c.parity = static_cast<TParityBits>(ui->ParityCombo->currentData().toInt());
+  c.flow = static_cast<TFlowChoice>(ui->FlowCombo->currentData().toInt());
+  return c;
+}
+
+bool ShowPortSetupDialog(TCustomComPort& port, QWidget* parent) {
+  std::vector<std::string> names;
+  for (const TPortEntry& e : SerialPortMap()) names.push_back(e.name);
+  TPortSetupDialog dlg(names, parent);
+  dlg.Load(ReadPortChoice(port));
+  if (dlg.exec() != QDialog::Accepted) return false;
+  ApplyPortChoice(port, dlg.Choice());
+  return true;
+}

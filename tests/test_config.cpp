@@ -1,0 +1,388 @@
+// Start-up configuration and the text table: directories, ini rules,
+// start-up logs, language choice, and the byte encodings of the table.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "app/core/Config.h"
+#include "app/core/UiText.h"
+#include "link/Settings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh BaseDir/Program layout with the working directory in Program and
+// an isolated settings store; everything goes away with the fixture.
+class ConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    root_ = tmp_.path().toStdString();
+    fs::create_directories(root_ + "/Program");
+    SetSettingsStoreFolder(root_ + "/store");
+    oldCwd_ = fs::current_path();
+    fs::current_path(root_ + "/Program");
+    ResetAppConfig();
+    ComputeDirectories();
+  }
+  void TearDown() override {
+    ResetAppConfig();
+    fs::current_path(oldCwd_);
+  }
+  void WriteIni(const std::string& content) {
+    std::ofstream(root_ + "/Program/Velko.ini", std::ios::binary) << content;
+  }
+  void MakeLogsFolder() { fs::create_directories(root_ + "/logs"); }
+  std::string LogPath(const char* name) const { return root_ + "/logs/" + name; }
+  // Runs ReadIniSettings and collects the error texts.
+  std::vector<std::string> ReadIni() {
+    std::vector<std::string> shown;
+    ReadIniSettings([&](const std::string& t) { shown.push_back(t); });
+    return shown;
+  }
+
+  QTemporaryDir tmp_;
+  std::string root_;
+  fs::path oldCwd_;
+};
+
+}  // namespace
+
+TEST(ComputeBaseDirTest, CutsAtLastSeparator) {
+  struct Case {
+    const char* cwd;
+    char sep;
+    const char* base;
+    const char* program;
+  };
+  const Case cases[] = {
+      {"/home/ann/Tools/Program", '/', "/home/ann/Tools", "/home/ann/Tools/Program/"},
+      {"/opt/x", '/', "/opt", "/opt/Program/"},
+      {"/", '/', "", "/Program/"},
+      {"D:\\X\\Program", '\\', "D:\\X", "D:\\X\\Program\\"},
+      {"C:\\Tools\\Program", '\\', "C:\\Tools", "C:\\Tools\\Program\\"},
+      {"C:\\", '\\', "C:", "C:\\Program\\"},
+      // A POSIX path under the Windows rule has no backslash to cut at.
+      {"/usr/local", '\\', "/usr/local", "/usr/local\\Program\\"},
+      {"C:\\a/b", '/', "C:\\a", "C:\\a/Program/"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cwd);
+    std::string base = ComputeBaseDir(c.cwd, c.sep);
+    EXPECT_EQ(base, c.base);
+    EXPECT_EQ(ComputeProgramDir(base, c.sep), c.program);
+  }
+}
+
+TEST(IniLookupTest, FirstMatchWithoutTrimming) {
+  struct Case {
+    std::vector<std::string> lines;
+    bool found;
+    const char* value;
+  };
+  const Case cases[] = {
+      {{"debugFlag=96"}, true, "96"},
+      {{"DEBUGFLAG=64"}, true, "64"},
+      {{"x=1", "debugflag=7", "debugFlag=9"}, true, "7"},
+      {{"debugFlag =96"}, false, ""},
+      {{" debugFlag=96"}, false, ""},
+      {{"debugFlag= 96"}, true, " 96"},
+      {{"debugFlag=a=b"}, true, "a=b"},
+      {{"debugFlag="}, true, ""},
+      {{"debugFlag"}, false, ""},
+      {{"debugFlagX=1", "[debugFlag]"}, false, ""},
+      {{}, false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string v = "untouched";
+    bool found = IniLookup(c.lines, "debugFlag", &v);
+    EXPECT_EQ(found, c.found) << (c.lines.empty() ? "" : c.lines[0]);
+    EXPECT_EQ(v, c.found ? c.value : "untouched");
+  }
+}
+
+TEST(StrictToIntTest, WholeTextOnly) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int value;
+  };
+  const Case cases[] = {
+      {"96", true, 96},    {"-5", true, -5},   {"+7", true, 7},
+      {"0", true, 0},      {"2147483647", true, 2147483647},
+      {"-2147483648", true, -2147483647 - 1},
+      {"2147483648", false, 0}, {"99999999999999999999", false, 0},
+      {"", false, 0},      {"-", false, 0},    {"abc", false, 0},
+      {"12abc", false, 0}, {" 12", false, 0},  {"12 ", false, 0},
+      {"0x20", false, 0},  {"1.5", false, 0},
+  };
+  for (const Case& c : cases) {
+    int v = 12345;
+    EXPECT_EQ(StrictToInt(c.text, &v), c.ok) << c.text;
+    EXPECT_EQ(v, c.ok ? c.value : 12345) << c.text;
+  }
+}
+
+TEST_F(ConfigTest, DirectoriesFromWorkingDirectory) {
+  EXPECT_EQ(AppConfig().BaseDir, fs::path(root_).lexically_normal().string());
+  EXPECT_EQ(AppConfig().ProgramDir, AppConfig().BaseDir + "/Program/");
+}
+
+TEST_F(ConfigTest, DebugFlagOpensTheRequestedLogs) {
+  struct Case {
+    const char* ini;
+    int flag;
+    bool protocol, logic;
+  };
+  const Case cases[] = {
+      {"debugFlag=96\n", 96, true, true},
+      {"debugFlag=32\n", 32, true, false},
+      {"DEBUGFLAG=64\r\n", 64, false, true},
+      {"debugFlag=64\ndebugFlag=32\n", 64, false, true},
+      {"debugFlag=abc\n", 0, false, false},
+      {"debugFlag=\n", 0, false, false},
+      {"other=96\n", 0, false, false},
+      {"debugFlag =96\n", 0, false, false},
+      {"debugFlag=96", 96, true, true},   // no final line break
+      {"debugFlag=96\r\n", 96, true, true},  // CRLF file
+      {"debugFlag=1\n", 1, false, false},
+  };
+  MakeLogsFolder();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ini);
+    ResetAppConfig();
+    ComputeDirectories();
+    fs::remove(LogPath("apProtocol.log"));
+    fs::remove(LogPath("syncLogic.log"));
+    WriteIni(c.ini);
+    EXPECT_TRUE(ReadIni().empty());
+    EXPECT_EQ(AppConfig().debugFlag, c.flag);
+    EXPECT_EQ(AppConfig().ProtocolLog != nullptr, c.protocol);
+    EXPECT_EQ(AppConfig().LogicLog != nullptr, c.logic);
+    EXPECT_EQ(fs::exists(LogPath("apProtocol.log")), c.protocol);
+    EXPECT_EQ(fs::exists(LogPath("syncLogic.log")), c.logic);
+    CloseStartupLogs();
+    EXPECT_EQ(AppConfig().ProtocolLog, nullptr);
+    EXPECT_EQ(AppConfig().LogicLog, nullptr);
+  }
+}
+
+TEST_F(ConfigTest, LogsAreEmptiedAndKeptOpen) {
+  MakeLogsFolder();
+  std::ofstream(LogPath("apProtocol.log")) << "old trace";
+  std::ofstream(LogPath("syncLogic.log")) << "old logic";
+  WriteIni("debugFlag=96\n");
+  EXPECT_TRUE(ReadIni().empty());
+  EXPECT_EQ(fs::file_size(LogPath("apProtocol.log")), 0u);
+  EXPECT_EQ(fs::file_size(LogPath("syncLogic.log")), 0u);
+  // Open for reading and writing until the close step.
+  ASSERT_NE(AppConfig().ProtocolLog, nullptr);
+  EXPECT_EQ(std::fputs("x", AppConfig().ProtocolLog) >= 0, true);
+  CloseStartupLogs();
+  EXPECT_EQ(fs::file_size(LogPath("apProtocol.log")), 1u);
+}
+
+TEST_F(ConfigTest, MissingLogsFolderReportsAndClearsTheBit) {
+  struct Case {
+    const char* ini;
+    std::vector<std::string> errors;
+    int flagAfter;
+  };
+  const Case cases[] = {
+      {"debugFlag=32", {"open apProtocol.log fail"}, 0},
+      {"debugFlag=64", {"open syncLogic.log fail"}, 0},
+      {"debugFlag=97", {"open apProtocol.log fail", "open syncLogic.log fail"}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ini);
+    ResetAppConfig();
+    ComputeDirectories();
+    WriteIni(c.ini);
+    EXPECT_EQ(ReadIni(), c.errors);
+    EXPECT_EQ(AppConfig().debugFlag, c.flagAfter);
+    EXPECT_EQ(AppConfig().ProtocolLog, nullptr);
+    EXPECT_EQ(AppConfig().LogicLog, nullptr);
+    EXPECT_FALSE(fs::exists(root_ + "/logs"));  // never created by us
+    CloseStartupLogs();
+  }
+}
+
+TEST_F(ConfigTest, MissingIniThrows) {
+  try {
+    ReadIniSettings(nullptr);
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::strstr(e.what(), "Velko.ini"), nullptr) << e.what();
+  }
+  // An ini path that cannot be read as a file.
+  fs::create_directories(root_ + "/Program/Velko.ini");
+  EXPECT_THROW(ReadIniSettings(nullptr), std::runtime_error);
+}
+
+TEST_F(ConfigTest, IniReadOnceAndReleased) {
+  WriteIni("debugFlag=0\nfoo=bar\n");
+  ReadIni();
+  EXPECT_EQ(AppConfig().IniLines, (std::vector<std::string>{"debugFlag=0", "foo=bar"}));
+  // Later calls keep the loaded lines even when the file changed or vanished.
+  fs::remove(root_ + "/Program/Velko.ini");
+  EXPECT_NO_THROW(ReadIni());
+  EXPECT_EQ(AppConfig().IniLines.size(), 2u);
+  ReleaseIniLines();
+  EXPECT_TRUE(AppConfig().IniLines.empty());
+}
+
+TEST_F(ConfigTest, LanguageCodes) {
+  struct Case {
+    int code;
+    int index;
+  };
+  const Case cases[] = {{9, 0}, {1028, 1}, {2052, 2}, {1033, 0}, {0, 0}, {-1, 0}};
+  for (const Case& c : cases) {
+    WriteConnectValue("Language", c.code);
+    AppConfig().LanguageIndex = 2;  // the read decides, not what was there before
+    LoadLanguage();
+    EXPECT_EQ(AppConfig().LanguageIndex, c.index) << c.code;
+    int stored = 0;
+    ASSERT_TRUE(ReadConnectValue("Language", &stored));
+    EXPECT_EQ(stored, c.code);  // reading never rewrites the value
+  }
+}
+
+TEST_F(ConfigTest, MissingKeyCreatesTraditionalChinese) {
+  ASSERT_FALSE(ConnectKeyExists());
+  LoadLanguage();
+  EXPECT_EQ(AppConfig().LanguageIndex, 1);
+  int stored = 0;
+  ASSERT_TRUE(ConnectKeyExists());
+  ASSERT_TRUE(ReadConnectValue("Language", &stored));
+  EXPECT_EQ(stored, 1028);
+  // The next start reads the created value.
+  ResetAppConfig();
+  LoadLanguage();
+  EXPECT_EQ(AppConfig().LanguageIndex, 1);
+}
+
+TEST_F(ConfigTest, KeyWithoutLanguageIsEnglish) {
+  WriteConnectValue("PortNo", 3);
+  LoadLanguage();
+  EXPECT_EQ(AppConfig().LanguageIndex, 0);
+  int v = 0;
+  EXPECT_FALSE(ReadConnectValue("Language", &v));  // not created for an existing key
+}
+
+// ---- text table ----
+
+TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
+  struct Case {
+    const char* name;
+    const UiText* entry;
+    std::u16string en, tc, sc;
+  };
+  const Case cases[] = {
+    {"ProductName", &uitext::ProductName, u" Quendrel", u" Quendrel 手機助理", u" Quendrel 手机助理"},
+    {"LogoTitle", &uitext::LogoTitle, u" Quendrel", u" Quendrel 手機助理", u" Quendrel 手机助理"},
+    {"mExit", &uitext::mExit, u"Exit(&X)", u"結束(&X)", u"退出(&X)"},
+    {"mConnection1", &uitext::mConnection1, u"Connection", u"連線", u"N/A"},
+    {"Connect1", &uitext::Connect1, u"Connect", u"建立連線", u"N/A"},
+    {"Disconnect1", &uitext::Disconnect1, u"Disonnect", u"中斷連線", u"N/A"},
+    {"mConnSetting", &uitext::mConnSetting, u"Connection Setting(&C)", u"連線設定(&C)", u"连接设置(&C)"},
+    {"mAuto", &uitext::mAuto, u"Auto", u"自動", u"自动"},
+    {"mHelp", &uitext::mHelp, u"Help(&H)", u"說明(&H)", u"帮助(&H)"},
+    {"mAbout", &uitext::mAbout, u"About(&A)", u"關於(&A)", u"关于(&A)"},
+    {"Ring_Button", &uitext::Ring_Button, u" Melody", u" 鈴聲", u" 铃声"},
+    {"Animation_Button", &uitext::Animation_Button, u" Animation", u" 動畫", u" 动画"},
+    {"DC_PIC_ToolButton", &uitext::DC_PIC_ToolButton, u"PICTURE", u"圖片", u"N/A"},
+    {"LocalAppDW_Button", &uitext::LocalAppDW_Button, u"JAVA", u"Java 程式", u"N/A"},
+    {"StatusPortCaption", &uitext::StatusPortCaption, u"Connection", u"連接埠", u"端口"},
+    {"StatusLinkCaption", &uitext::StatusLinkCaption, u"Status", u"狀態", u"状态"},
+    {"StatusConnected", &uitext::StatusConnected, u"Connection", u"已連線", u"已连接"},
+    {"StatusDisconnected", &uitext::StatusDisconnected, u"Disconnect", u"未連線", u"未连接"},
+    {"StatusMaker", &uitext::StatusMaker, u"Nomra", u"Nomra", u""},
+    {"AboutCaption", &uitext::AboutCaption, u"About Quendrel", u"關於 Quendrel", u""},
+    {"AboutProductName", &uitext::AboutProductName, u" Quendrel", u" Quendrel 手機助理", u" Quendrel 手机助理"},
+    {"AboutVersion", &uitext::AboutVersion, u"[ Version V2.03b ]", u"[ 版本 V2.03b ]", u"[ 版本 V2.03b ]"},
+    {"AboutNotice", &uitext::AboutNotice, u"Copyright (C) Nomra. All rights reserved.", u"Nomra 版權所有，保留一切權利。", u"Nomra 版权所有，保留一切权利。"},
+    {"AboutOKButton", &uitext::AboutOKButton, u"Exit", u"結束", u"退出"},  };
+  ASSERT_EQ(static_cast<int>(sizeof cases / sizeof cases[0]), uitext::kEntryCount);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::u16string* want[3] = {&c.en, &c.tc, &c.sc};
+    for (int lang = 0; lang < 3; ++lang) {
+      QString shown = UiTextToQString(*c.entry, lang);
+      EXPECT_EQ(shown, QString::fromStdU16String(*want[lang])) << "language " << lang;
+      bool ok = false;
+      std::string bytes = EncodeForLanguage(shown, lang, &ok);
+      EXPECT_TRUE(ok) << "language " << lang;
+      EXPECT_EQ(bytes, std::string(UiBytes(*c.entry, lang))) << "language " << lang;
+    }
+    // A leading blank is in all three columns or in none.
+    bool blank = c.en.size() > 0 && c.en[0] == u' ';
+    if (!c.tc.empty()) {
+      EXPECT_EQ(c.tc[0] == u' ', blank);
+    }
+    if (!c.sc.empty() && c.sc != u"N/A") {
+      EXPECT_EQ(c.sc[0] == u' ', blank);
+    }
+  }
+}
+
+TEST(UiTextTest, ChineseColumnsAreRealEncodedBytes) {
+  // Every Chinese text that is not a placeholder or a brand name holds
+  // non-ASCII bytes that decode to CJK ideographs.
+  for (int i = 0; i < uitext::kEntryCount; ++i) {
+    const UiText& e = *uitext::kAllEntries[i].entry;
+    SCOPED_TRACE(uitext::kAllEntries[i].name);
+    for (int lang = 1; lang <= 2; ++lang) {
+      std::string b = UiBytes(e, lang);
+      if (b.empty() || b == "N/A" || b == UiBytes(e, 0) || b == "Nomra") continue;
+      bool high = false;
+      for (unsigned char ch : b) high = high || ch >= 0x80;
+      EXPECT_TRUE(high) << "language " << lang;
+      bool cjk = false;
+      for (QChar ch : UiTextToQString(e, lang)) cjk = cjk || (ch.unicode() >= 0x4e00 && ch.unicode() <= 0x9fff);
+      EXPECT_TRUE(cjk) << "language " << lang;
+    }
+  }
+}
+
+TEST(UiTextTest, LookupFollowsLanguageIndex) {
+  ResetAppConfig();
+  for (int lang : {0, 1, 2}) {
+    AppConfig().LanguageIndex = lang;
+    EXPECT_STREQ(UiBytes(uitext::mExit), uitext::mExit.text[lang]);
+    EXPECT_EQ(UiTr(uitext::mAbout), UiTextToQString(uitext::mAbout, lang));
+  }
+  // Out of range falls back to English instead of reading past the entry.
+  EXPECT_STREQ(UiBytes(uitext::Disconnect1, 7), "Disonnect");
+  EXPECT_STREQ(UiBytes(uitext::Disconnect1, -1), "Disonnect");
+  ResetAppConfig();
+}
+
+TEST(UiTextTest, PlaceholderCellsOfSimplifiedChinese) {
+  const UiText* na[] = {&uitext::mConnection1, &uitext::Connect1, &uitext::Disconnect1,
+                        &uitext::DC_PIC_ToolButton, &uitext::LocalAppDW_Button};
+  for (const UiText* e : na) EXPECT_STREQ(UiBytes(*e, 2), "N/A");
+  EXPECT_STREQ(UiBytes(uitext::StatusMaker, 2), "");
+  EXPECT_STREQ(UiBytes(uitext::AboutCaption, 2), "");
+}
+
+TEST(UiTextTest, BadBytesDoNotRoundTrip) {
+  // A character outside GB2312 / Big5 / ASCII must be reported, not dropped silently.
+  bool ok = true;
+  EncodeForLanguage(QString::fromUtf8("\xf0\x9f\x98\x80"), 2, &ok);
+  EXPECT_FALSE(ok);
+  ok = true;
+  EncodeForLanguage(QString::fromUtf8("\xc3\xa9"), 0, &ok);
+  EXPECT_FALSE(ok);
+  ok = true;
+  EncodeForLanguage(QString::fromUtf8("\xe4\xb8\xaa"), 1, &ok);  // simplified-only glyph
+  EXPECT_FALSE(ok);
+}

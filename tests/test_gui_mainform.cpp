@@ -1,0 +1,656 @@
+// The main window and its dialogs, driven offscreen: names and geometry,
+// texts per language, dialog answers (buttons and close boxes), the view
+// operations the link and pages use, handler errors, and the close order.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "app/core/Config.h"
+#include "app/core/UiText.h"
+#include "app/gui/Dialogs.h"
+#include "app/gui/MainForm.h"
+#include "app/gui/PortSetupDialog.h"
+#include "link/Settings.h"
+#include "ui_aboutbox.h"
+#include "ui_overwrite.h"
+#include "ui_renamedlg.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A port that cannot be opened.
+class DeadBackend : public IComBackend {
+ public:
+  int Open(const std::string&) override { return ENOENT; }
+  void Close() override {}
+  bool IsOpen() const override { return false; }
+  int ApplyBuffers(int, int) override { return 0; }
+  int ApplyLine(const TLineSettings&) override { return 0; }
+  int ApplyTimeouts(const TComTimeouts&) override { return 0; }
+  int Write(const char*, size_t, int, size_t*) override { return EIO; }
+  int Read(char*, size_t, size_t* got) override { *got = 0; return 0; }
+  int InputCount(int* count) override { *count = 0; return 0; }
+  int Purge(bool, bool) override { return 0; }
+  int WaitRx(int, TComEvents* events) override { *events = 0; return 0; }
+};
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_gui_mainform";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Runs the action on the next modal widget other than 'skip', once.
+void OnModal(std::function<void(QWidget*)> action, QWidget* skip = nullptr) {
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, action, skip] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || w == skip || !w->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    action(w);
+  });
+  timer->start();
+}
+
+QPushButton* Button(QWidget* w, const char* name) {
+  QPushButton* b = w->findChild<QPushButton*>(name);
+  EXPECT_NE(b, nullptr) << name;
+  return b;
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    ASSERT_TRUE(tmp_.isValid());
+    root_ = tmp_.path().toStdString();
+    fs::create_directories(root_ + "/Program");
+    fs::create_directories(root_ + "/logs");
+    std::ofstream(root_ + "/Program/Velko.ini") << "debugFlag=96\n";
+    SetSettingsStoreFolder(root_ + "/store");
+    oldCwd_ = fs::current_path();
+    fs::current_path(root_ + "/Program");
+    ResetAppConfig();
+  }
+  void TearDown() override {
+    dialogs_.reset();
+    form_.reset();
+    ResetAppConfig();
+    fs::current_path(oldCwd_);
+  }
+  // Builds the window and the dialogs in start-up order.
+  void Build(int languageCode = 9) {
+    if (languageCode >= 0) WriteConnectValue("Language", languageCode);
+    form_ = std::make_unique<TVelkoMainForm>(std::make_unique<DeadBackend>());
+    dialogs_ = CreateDialogs(form_.get());
+  }
+  template <typename T>
+  T* Child(const char* name) {
+    T* w = form_->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+
+  QTemporaryDir tmp_;
+  std::string root_;
+  fs::path oldCwd_;
+  std::unique_ptr<TVelkoMainForm> form_;
+  std::unique_ptr<TDialogSet> dialogs_;
+};
+
+}  // namespace
+
+TEST_F(MainFormTest, ControlsCarryTheirNames) {
+  Build();
+  const char* widgets[] = {
+      "Panel1", "ToolBar", "Ring_Button", "Animation_Button", "DC_PIC_ToolButton", "LocalAppDW_Button",
+      "TitleBar", "PageControl1", "Logo", "Image1", "DC_PIC_Sheet", "DC_PIC_PC_ListView",
+      "DC_PIC_PHONE_ListView", "DC_PIC_UL_Button", "DC_PIC_DL_Button", "DC_PIC_Remove_PC_Button",
+      "DC_PIC_Remove_PHONE_Button", "LocalAppDW_Sheet", "LAD_PC_ListView1", "LAD_Phone_ListView1",
+      "LAD_ONE_Button", "LAD_ALL_Button", "LocalAppDL_REMOVE_Button", "LAD_PC_Remove_Button", "Panel4",
+      "Status_Label1", "LAD_ProgressBar", "TotalBar_Label", "Total_ProgressBar", "StatusBar", "MainMenu1",
+      "mConnection1", "mConnSetting", "mHelp"};
+  for (const char* n : widgets) EXPECT_NE(form_->findChild<QWidget*>(n), nullptr) << n;
+  const char* actions[] = {"mExit", "Connect1", "Disconnect1", "mAuto", "mCOM1", "mCOM2", "mCOM3", "mCOM4",
+                           "mAbout", "mPortSetup"};
+  for (const char* n : actions) EXPECT_NE(form_->findChild<QAction*>(n), nullptr) << n;
+  // Column titles of the four list views.
+  struct Cols {
+    TListId id;
+    QStringList titles;
+  };
+  const Cols cols[] = {{TListId::PcFiles, {"Name", "Size"}},
+                       {TListId::PhoneFiles, {"Name", "Size"}},
+                       {TListId::PcSuites, {"Name", "Ver.", "Size", "Status"}},
+                       {TListId::PhoneSuites, {"Name", "Ver.", "Size"}}};
+  for (const Cols& c : cols) {
+    QTreeWidget* v = form_->ListView(c.id);
+    QStringList got;
+    for (int i = 0; i < v->columnCount(); ++i) got << v->headerItem()->text(i);
+    EXPECT_EQ(got, c.titles) << v->objectName().toStdString();
+    EXPECT_EQ(v->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(v->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(v->isSortingEnabled());
+    EXPECT_FALSE(v->header()->sectionsClickable());
+  }
+}
+
+TEST_F(MainFormTest, FixedGeometry) {
+  Build();
+  form_->show();
+  QApplication::processEvents();
+  EXPECT_EQ(form_->width(), 638);
+  EXPECT_EQ(form_->height() - form_->menuBar()->height(), 436);
+  EXPECT_EQ(form_->minimumSize(), form_->maximumSize());  // not resizable
+  EXPECT_FALSE(form_->windowFlags() & Qt::WindowMaximizeButtonHint);
+  const int widths[3] = {160, 160, 50};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(form_->StatusPanel(i)->width(), widths[i]) << i;
+  EXPECT_TRUE(form_->StatusPanel(2)->alignment() & Qt::AlignRight);
+  for (const char* n : {"Ring_Button", "Animation_Button", "DC_PIC_ToolButton", "LocalAppDW_Button"}) {
+    QToolButton* b = Child<QToolButton>(n);
+    EXPECT_EQ(b->size(), QSize(67, 66)) << n;
+    EXPECT_FALSE(b->icon().isNull()) << n;
+    EXPECT_TRUE(b->autoRaise()) << n;
+  }
+  // Start-up state: logo page, progress panel empty.
+  EXPECT_EQ(Child<QStackedWidget>("PageControl1")->currentWidget(), Child<QWidget>("Logo"));
+  for (const char* n : {"Status_Label1", "LAD_ProgressBar", "TotalBar_Label", "Total_ProgressBar"})
+    EXPECT_FALSE(Child<QWidget>(n)->isVisible()) << n;
+}
+
+TEST_F(MainFormTest, TextsPerLanguage) {
+  struct Case {
+    int code;
+    std::u16string title, exit, connection, connect, disconnect, setting, help, about, autoText, melody,
+        picture, maker, aboutCaption;
+  };
+  const Case cases[] = {
+      {9, u" Quendrel", u"Exit(&X)", u"Connection", u"Connect", u"Disonnect", u"Connection Setting(&C)",
+       u"Help(&H)", u"About(&A)", u"Auto", u" Melody", u"PICTURE", u"Nomra", u"About Quendrel"},
+      {1028, u" Quendrel 手機助理", u"結束(&X)", u"連線", u"建立連線", u"中斷連線", u"連線設定(&C)",
+       u"說明(&H)", u"關於(&A)", u"自動", u" 鈴聲", u"圖片", u"Nomra", u"關於 Quendrel"},
+      {2052, u" Quendrel 手机助理", u"退出(&X)", u"N/A", u"N/A", u"N/A", u"连接设置(&C)", u"帮助(&H)",
+       u"关于(&A)", u"自动", u" 铃声", u"N/A", u"", u""},
+      {1033, u" Quendrel", u"Exit(&X)", u"Connection", u"Connect", u"Disonnect", u"Connection Setting(&C)",
+       u"Help(&H)", u"About(&A)", u"Auto", u" Melody", u"PICTURE", u"Nomra", u"About Quendrel"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    dialogs_.reset();
+    form_.reset();
+    ResetAppConfig();
+    Build(c.code);
+    auto q = [](const std::u16string& s) { return QString::fromStdU16String(s); };
+    EXPECT_EQ(form_->windowTitle(), q(c.title));
+    EXPECT_EQ(ApplicationTitle(), q(c.title));
+    EXPECT_EQ(Child<QAction>("mExit")->text(), q(c.exit));
+    EXPECT_EQ(Child<QMenu>("mConnection1")->title(), q(c.connection));
+    EXPECT_EQ(Child<QAction>("Connect1")->text(), q(c.connect));
+    EXPECT_EQ(Child<QAction>("Disconnect1")->text(), q(c.disconnect));
+    EXPECT_EQ(Child<QMenu>("mConnSetting")->title(), q(c.setting));
+    EXPECT_EQ(Child<QMenu>("mHelp")->title(), q(c.help));
+    EXPECT_EQ(Child<QAction>("mAbout")->text(), q(c.about));
+    EXPECT_EQ(Child<QAction>("mAuto")->text(), q(c.autoText));
+    EXPECT_EQ(Child<QLabel>("TitleBar")->text(), q(c.title));
+    EXPECT_EQ(Child<QToolButton>("Ring_Button")->toolTip(), q(c.melody));
+    EXPECT_EQ(Child<QToolButton>("DC_PIC_ToolButton")->toolTip(), q(c.picture));
+    EXPECT_EQ(form_->StatusPanel(2)->text(), q(c.maker));
+    EXPECT_EQ(AboutBox->windowTitle(), q(c.aboutCaption));
+    // The version label sits 4 px right of the product name in every language.
+    EXPECT_EQ(AboutBox->ui->Version->x(), AboutBox->ui->ProductName->x() + 4);
+    EXPECT_EQ(AboutBox->size(), QSize(345, 201));
+    // Panels in the chosen language.
+    form_->SetLinkPanel(false);
+    EXPECT_EQ(form_->StatusPanel(1)->text(), UiTr(uitext::StatusLinkCaption) + ": " + UiTr(uitext::StatusDisconnected));
+    form_->SetPortPanel("COM3", false);
+    EXPECT_EQ(form_->StatusPanel(0)->text(), UiTr(uitext::StatusPortCaption) + ": COM3");
+  }
+}
+
+TEST_F(MainFormTest, EnglishStatusPanels) {
+  Build(9);
+  EXPECT_EQ(form_->StatusPanel(0)->text().toStdString(), "Connection: " + form_->link.PortLabel);
+  EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
+  EXPECT_EQ(form_->StatusPanel(2)->text(), "Nomra");
+  struct Case {
+    std::string port;
+    bool autoChoice;
+    const char* shown;
+  };
+  const Case cases[] = {{"COM1", false, "Connection: COM1"},
+                        {"COM3", false, "Connection: COM3"},
+                        {"COM12", false, "Connection: COM12"},
+                        {"COM0", true, "Connection: Auto"}};
+  for (const Case& c : cases) {
+    form_->SetPortPanel(c.port, c.autoChoice);
+    EXPECT_EQ(form_->StatusPanel(0)->text(), c.shown);
+  }
+  form_->SetLinkPanel(true);
+  EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Connection");
+}
+
+TEST_F(MainFormTest, MissingKeyGivesTraditionalChinese) {
+  Build(-1);
+  EXPECT_EQ(AppConfig().LanguageIndex, 1);
+  EXPECT_EQ(Child<QAction>("Disconnect1")->text(), QString::fromStdU16String(u"中斷連線"));
+  int stored = 0;
+  ASSERT_TRUE(ReadConnectValue("Language", &stored));
+  EXPECT_EQ(stored, 1028);
+}
+
+TEST_F(MainFormTest, StartUpStateFromIni) {
+  Build();
+  EXPECT_EQ(AppConfig().debugFlag, 96);
+  EXPECT_NE(AppConfig().ProtocolLog, nullptr);
+  EXPECT_NE(AppConfig().LogicLog, nullptr);
+  EXPECT_EQ(AppConfig().ProgramDir, AppConfig().BaseDir + "/Program/");
+}
+
+TEST_F(MainFormTest, MissingIniEndsConstruction) {
+  fs::remove(root_ + "/Program/Velko.ini");
+  WriteConnectValue("Language", 9);
+  EXPECT_THROW(TVelkoMainForm form(std::make_unique<DeadBackend>()), std::runtime_error);
+}
+
+TEST_F(MainFormTest, MissingLogsFolderShowsOneErrorBox) {
+  fs::remove_all(root_ + "/logs");
+  std::ofstream(root_ + "/Program/Velko.ini") << "debugFlag=32\n";
+  QStringList boxes;
+  OnModal([&](QWidget* w) {
+    boxes << w->findChild<QLabel*>("qt_msgbox_label")->text();
+    static_cast<QDialog*>(w)->accept();
+  });
+  Build();
+  EXPECT_EQ(boxes, QStringList{"open apProtocol.log fail"});
+  EXPECT_EQ(AppConfig().debugFlag, 0);
+}
+
+TEST_F(MainFormTest, OverwriteWarningAnswers) {
+  Build();
+  struct Case {
+    const char* name;
+    std::function<void(QWidget*)> script;
+    TOverwriteAnswer answer;
+    bool stayedOpenAfterRename;
+  };
+  bool stayedOpen = false;
+  auto renameThen = [&stayedOpen](std::function<void(QWidget*)> inPrompt, const char* after) {
+    return [&stayedOpen, inPrompt, after](QWidget* warning) {
+      OnModal(inPrompt, warning);
+      Button(warning, "Rename_Button")->click();  // runs the prompt modally
+      stayedOpen = warning->isVisible();
+      if (after) Button(warning, after)->click();
+    };
+  };
+  const Case cases[] = {
+      {"ok", [](QWidget* w) { Button(w, "OKBtn")->click(); }, TOverwriteAnswer::Overwrite, false},
+      {"cancel", [](QWidget* w) { Button(w, "CancelBtn")->click(); }, TOverwriteAnswer::Cancel, false},
+      {"close box", [](QWidget* w) { w->close(); }, TOverwriteAnswer::Cancel, false},
+      {"rename ok",
+       renameThen([](QWidget* p) {
+         p->findChild<QLineEdit*>("Filename_Edit1")->setText("new.mid");
+         Button(p, "OKBtn")->click();
+       }, nullptr),
+       TOverwriteAnswer::Rename, false},
+      {"rename cancel, then cancel", renameThen([](QWidget* p) { Button(p, "CancelBtn")->click(); }, "CancelBtn"),
+       TOverwriteAnswer::Cancel, true},
+      {"rename closed, then ok", renameThen([](QWidget* p) { p->close(); }, "OKBtn"),
+       TOverwriteAnswer::Overwrite, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    stayedOpen = false;
+    ConfirmAnswer = 1;  // stale answers of an earlier showing must not leak through
+    RenameChosen = 1;
+    form_->SetRenameText("old.mid");
+    OnModal(c.script);
+    EXPECT_EQ(form_->AskOverwrite("File exists. Overwrite?"), c.answer);
+    EXPECT_EQ(Warning_overwrite_dialog->ui->Label1->text(), "File exists. Overwrite?");
+    EXPECT_EQ(stayedOpen, c.stayedOpenAfterRename);
+    EXPECT_EQ(form_->RenameText(), c.answer == TOverwriteAnswer::Rename ? "new.mid" : "old.mid");
+  }
+  EXPECT_EQ(Warning_overwrite_dialog->ui->Label1->font().pixelSize(), 19);
+}
+
+TEST_F(MainFormTest, UpdateConfirmationAnswers) {
+  Build();
+  struct Case {
+    const char* name;
+    std::function<void(QWidget*)> script;
+    bool answer;
+  };
+  const Case cases[] = {
+      {"ok", [](QWidget* w) { Button(w, "OKBtn")->click(); }, true},
+      {"cancel", [](QWidget* w) { Button(w, "CancelBtn")->click(); }, false},
+      {"close box", [](QWidget* w) { w->close(); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConfirmAnswer = 1;
+    OnModal(c.script);
+    EXPECT_EQ(form_->ConfirmUpdate("Replace the older suite?"), c.answer);
+  }
+  EXPECT_EQ(OKBottomDlg->windowTitle(), "Update?");
+  EXPECT_EQ(OKBottomDlg->size(), QSize(313, 214));
+}
+
+TEST_F(MainFormTest, FolderChooserAnswers) {
+  Build();
+  struct Case {
+    const char* name;
+    std::function<void(QWidget*)> script;
+    std::string answer;
+  };
+  const std::string home = QDir::toNativeSeparators(QDir::homePath()).toStdString();
+  const Case cases[] = {
+      {"ok without navigating", [](QWidget* w) { Button(w, "Dir_sel_ok")->click(); }, home},
+      {"cancel", [](QWidget* w) { Button(w, "Dir_sel_cancel")->click(); }, ""},
+      {"close box", [](QWidget* w) { w->close(); }, ""},
+      {"root drive",
+       [](QWidget* w) {
+         static_cast<TDIR_Select_Form*>(w)->SelectDrive(0);
+         Button(w, "Dir_sel_ok")->click();
+       },
+       QDir::toNativeSeparators(QDir::rootPath()).toStdString()},
+      {"keeps the last folder", [](QWidget* w) { Button(w, "Dir_sel_ok")->click(); },
+       QDir::toNativeSeparators(QDir::rootPath()).toStdString()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QString caption;
+    OnModal([&caption, &c](QWidget* w) {
+      caption = w->windowTitle();
+      c.script(w);
+    });
+    EXPECT_EQ(form_->ChooseFolder("Picture Folder"), c.answer);
+    EXPECT_EQ(caption, "Picture Folder");
+  }
+}
+
+TEST_F(MainFormTest, ViewOperations) {
+  Build();
+  form_->show();
+  // Lists: rows in order, selection ascending whatever the click order.
+  form_->AddListRow(TListId::PcFiles, {"a.mid", "10"});
+  form_->AddListRow(TListId::PcFiles, {"b.gif", "20"});
+  form_->AddListRow(TListId::PcFiles, {"c.bmp", "30"});
+  form_->AddListRow(TListId::PcFiles, {"d.jpg", "40"});
+  QTreeWidget* pc = form_->ListView(TListId::PcFiles);
+  ASSERT_EQ(pc->topLevelItemCount(), 4);
+  EXPECT_EQ(pc->topLevelItem(1)->text(1), "20");
+  for (int row : {3, 0, 2}) pc->topLevelItem(row)->setSelected(true);
+  EXPECT_EQ(form_->SelectedRows(TListId::PcFiles), (std::vector<int>{0, 2, 3}));
+  EXPECT_TRUE(form_->SelectedRows(TListId::PhoneFiles).empty());
+  form_->ClearList(TListId::PcFiles);
+  EXPECT_EQ(pc->topLevelItemCount(), 0);
+  EXPECT_TRUE(form_->SelectedRows(TListId::PcFiles).empty());
+  // Names that are not UTF-8 still show, one character per byte.
+  form_->AddListRow(TListId::PhoneFiles, {std::string("\xe9t\xe9.mid"), "1"});
+  EXPECT_EQ(form_->ListView(TListId::PhoneFiles)->topLevelItem(0)->text(0), QString::fromLatin1("\xe9t\xe9.mid"));
+
+  // Progress panel.
+  form_->SetStatusLabel("Open Com Port");
+  EXPECT_TRUE(Child<QLabel>("Status_Label1")->isVisible());
+  EXPECT_EQ(Child<QLabel>("Status_Label1")->text(), "Open Com Port");
+  form_->HideStatusLabel();
+  EXPECT_FALSE(Child<QLabel>("Status_Label1")->isVisible());
+  QProgressBar* bar = Child<QProgressBar>("LAD_ProgressBar");
+  form_->ShowProgressBar(true);
+  form_->SetProgressRange(5);
+  form_->StepProgress();
+  form_->StepProgress();
+  EXPECT_EQ(bar->maximum(), 5);
+  EXPECT_EQ(bar->value(), 2);
+  form_->SetProgressPos(4);
+  EXPECT_EQ(bar->value(), 4);
+  form_->SetProgressRange(3);
+  EXPECT_EQ(bar->value(), 0);
+  QProgressBar* total = Child<QProgressBar>("Total_ProgressBar");
+  form_->ShowTotalBar(3);
+  form_->StepTotalBar();
+  EXPECT_TRUE(total->isVisible());
+  EXPECT_TRUE(Child<QLabel>("TotalBar_Label")->isVisible());
+  EXPECT_EQ(total->value(), 1);
+  EXPECT_EQ(total->maximum(), 3);
+  form_->HideTotalBar();
+  EXPECT_FALSE(total->isVisible());
+  EXPECT_FALSE(Child<QLabel>("TotalBar_Label")->isVisible());
+
+  // Pages and titles.
+  struct PageCase {
+    TPage page;
+    const char* widget;
+  };
+  for (const PageCase& p : {PageCase{TPage::Content, "DC_PIC_Sheet"}, PageCase{TPage::Midlet, "LocalAppDW_Sheet"},
+                            PageCase{TPage::Logo, "Logo"}}) {
+    form_->ShowPage(p.page);
+    EXPECT_EQ(Child<QStackedWidget>("PageControl1")->currentWidget()->objectName(), p.widget);
+  }
+  struct TitleCase {
+    TTitle title;
+    const char* text;
+  };
+  for (const TitleCase& t : {TitleCase{TTitle::Melody, " Melody"}, TitleCase{TTitle::Animation, " Animation"},
+                             TitleCase{TTitle::Picture, "PICTURE"}, TitleCase{TTitle::Java, "JAVA"},
+                             TitleCase{TTitle::Product, " Quendrel"}}) {
+    form_->SetTitleBar(t.title);
+    EXPECT_EQ(Child<QLabel>("TitleBar")->text(), t.text);
+  }
+
+  // Button locking: the eight action buttons and the tool bar panel.
+  const char* locked[] = {"LAD_ALL_Button", "LAD_ONE_Button", "LocalAppDL_REMOVE_Button", "LAD_PC_Remove_Button",
+                          "DC_PIC_DL_Button", "DC_PIC_UL_Button", "DC_PIC_Remove_PHONE_Button",
+                          "DC_PIC_Remove_PC_Button", "Panel1"};
+  form_->SetActionButtonsEnabled(false);
+  for (const char* n : locked) EXPECT_FALSE(Child<QWidget>(n)->isEnabled()) << n;
+  EXPECT_FALSE(Child<QWidget>("Ring_Button")->isEnabled());
+  form_->EnableInstallButtons();
+  for (const char* n : {"LAD_ONE_Button", "LocalAppDL_REMOVE_Button", "LAD_PC_Remove_Button"})
+    EXPECT_TRUE(Child<QWidget>(n)->isEnabled()) << n;
+  EXPECT_FALSE(Child<QWidget>("DC_PIC_UL_Button")->isEnabled());
+  form_->SetActionButtonsEnabled(true);
+  for (const char* n : locked) EXPECT_TRUE(Child<QWidget>(n)->isEnabled()) << n;
+
+  // Menus and port entries.
+  form_->SetMenuEnabled(TMenuItem::Connect, false);
+  form_->SetMenuEnabled(TMenuItem::ConnSetting, false);
+  EXPECT_FALSE(Child<QAction>("Connect1")->isEnabled());
+  EXPECT_FALSE(Child<QMenu>("mConnSetting")->menuAction()->isEnabled());
+  EXPECT_TRUE(Child<QAction>("Disconnect1")->isEnabled());
+  form_->SetPortEntry(2, true, true, "COM12");
+  form_->SetPortEntry(0, false, false, "Auto");
+  EXPECT_EQ(Child<QAction>("mCOM2")->text(), "COM12");
+  EXPECT_TRUE(Child<QAction>("mCOM2")->isChecked());
+  EXPECT_FALSE(Child<QAction>("mAuto")->isVisible());
+  form_->SetPortEntry(2, true, false, "COM12");
+  form_->SetPortEntry(4, true, true, "COM4");
+  EXPECT_FALSE(Child<QAction>("mCOM2")->isChecked());
+  EXPECT_TRUE(Child<QAction>("mCOM4")->isChecked());
+  form_->SetPortEntry(7, true, true, "X");  // out of range: ignored
+}
+
+TEST_F(MainFormTest, HandlerMessagesAndErrors) {
+  Build();
+  // Connect on a port that cannot be opened: the link's own message, in a box
+  // titled with the application title.
+  QString text, title;
+  OnModal([&](QWidget* w) {
+    text = w->findChild<QLabel*>("qt_msgbox_label")->text();
+    title = w->windowTitle();
+    static_cast<QDialog*>(w)->accept();
+  });
+  Child<QAction>("Connect1")->trigger();
+  EXPECT_EQ(text, "Unable to open ComPort!!\nPlease change the Port NO.");
+  EXPECT_EQ(title, " Quendrel");
+  // An error escaping a handler ends up in an error box with its own text,
+  // and the window stays usable.
+  dialogs_.reset();
+  text.clear();
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  OnModal([&](QWidget* w) {
+    text = w->findChild<QLabel*>("qt_msgbox_label")->text();
+    icon = static_cast<QMessageBox*>(w)->icon();
+    static_cast<QDialog*>(w)->accept();
+  });
+  Child<QAction>("mAbout")->trigger();
+  EXPECT_EQ(text, "About box is not created");
+  EXPECT_EQ(icon, QMessageBox::Critical);
+  form_->SetLinkPanel(true);
+  EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Connection");
+}
+
+TEST_F(MainFormTest, CloseOrder) {
+  Build();
+  form_->midletPage.PcSuites.Append()->name = "Game";
+  form_->show();
+  form_->close();
+  EXPECT_EQ(form_->link.Flags.AppClosing, 1);
+  EXPECT_TRUE(form_->midletPage.PcSuites.Empty());
+  EXPECT_TRUE(AppConfig().IniLines.empty());
+  EXPECT_EQ(AppConfig().ProtocolLog, nullptr);
+  EXPECT_EQ(AppConfig().LogicLog, nullptr);
+  // Disconnected menu state.
+  EXPECT_TRUE(Child<QAction>("Connect1")->isEnabled());
+  EXPECT_FALSE(Child<QAction>("Disconnect1")->isEnabled());
+  EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
+}
+
+TEST_F(MainFormTest, CloseDuringARunningHandlerDefersTheListFree) {
+  Build();
+  form_->midletPage.PcSuites.Append()->name = "Game";
+  form_->show();
+  bool listAliveDuringHandler = false;
+  int closingSeen = 0;
+  // The About box is a handler that runs a nested loop, as a wait does.
+  OnModal([&](QWidget* about) {
+    form_->close();
+    closingSeen = form_->link.Flags.AppClosing;
+    listAliveDuringHandler = !form_->midletPage.PcSuites.Empty();
+    static_cast<QDialog*>(about)->accept();
+  });
+  Child<QAction>("mAbout")->trigger();
+  EXPECT_EQ(closingSeen, 1);
+  EXPECT_TRUE(listAliveDuringHandler);
+  EXPECT_TRUE(form_->midletPage.PcSuites.Empty());  // freed once the handler returned
+}
+
+TEST_F(MainFormTest, ExitShortcutCloses) {
+  Build();
+  form_->show();
+  Child<QAction>("mExit")->trigger();
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_EQ(form_->link.Flags.AppClosing, 1);
+}
+
+TEST_F(MainFormTest, Screenshot) {
+  Build(9);
+  form_->SetPortPanel("COM1", false);
+  form_->show();
+  QApplication::processEvents();
+  QImage shot = form_->grab().toImage();
+  ASSERT_EQ(shot.width(), 638);
+  // Not a blank window: the logo and the controls give many colours.
+  QSet<QRgb> colours;
+  for (int y = 0; y < shot.height(); y += 7)
+    for (int x = 0; x < shot.width(); x += 7) colours.insert(shot.pixel(x, y));
+  EXPECT_GT(colours.size(), 20);
+  if (qEnvironmentVariableIsSet("QUENDREL_WRITE_SCREENSHOT")) {
+    fs::path docs = fs::path(__FILE__).parent_path().parent_path() / "docs";
+    fs::create_directories(docs);
+    EXPECT_TRUE(shot.save(QString::fromStdString((docs / "screenshot.png").string())));
+  }
+}
+
+// ---- port set-up ----
+
+TEST(PortSetupTest, FlowChoicesRoundTrip) {
+  struct Case {
+    TFlowChoice choice;
+    bool cts;
+    TRTSFlowControl rts;
+    TDTRFlowControl dtr;
+    bool xon;
+  };
+  const Case cases[] = {
+      {TFlowChoice::None, false, rtsEnable, dtrEnable, false},
+      {TFlowChoice::Hardware, true, rtsHandshake, dtrEnable, false},
+      {TFlowChoice::Software, false, rtsEnable, dtrEnable, true},
+      {TFlowChoice::DtrHandshake, false, rtsEnable, dtrHandshake, false},
+  };
+  for (const Case& c : cases) {
+    // Start from a record holding every other choice's marks at once.
+    TComFlowControl messy;
+    messy.OutCTSFlow = true;
+    messy.XonXoffIn = true;
+    messy.ControlDTR = dtrHandshake;
+    messy.ControlRTS = rtsHandshake;
+    messy.XonChar = 0x11;
+    TComFlowControl f = ApplyFlowChoice(messy, c.choice);
+    EXPECT_EQ(f.OutCTSFlow, c.cts);
+    EXPECT_EQ(f.ControlRTS, c.rts);
+    EXPECT_EQ(f.ControlDTR, c.dtr);
+    EXPECT_EQ(f.XonXoffIn, c.xon);
+    EXPECT_EQ(f.XonXoffOut, c.xon);
+    EXPECT_EQ(f.XonChar, 0x11);
+    EXPECT_EQ(FlowChoiceOf(f), c.choice);
+  }
+  // The system's own port settings read as DTR handshake.
+  TComPort port(std::make_unique<DeadBackend>());
+  EXPECT_EQ(FlowChoiceOf(port.FlowControl()), TFlowChoice::DtrHandshake);
+}
+
+TEST(PortSetupTest, DialogAppliesAllOrNothing) {
+  App();
+  TComPort port(std::make_unique<DeadBackend>());
+  TPortChoice before = ReadPortChoice(port);
+  // Cancel: nothing changes.
+  {
+    TPortSetupDialog dlg({"COM1", "COM2"});
+    dlg.Load(before);
+    EXPECT_EQ(dlg.Choice().port, before.port);
+    EXPECT_EQ(dlg.Choice().baud, before.baud);
+    EXPECT_EQ(dlg.Choice().flow, before.flow);
+  }
+  TPortChoice c;
+  c.port = "COM2";
+  c.baud = br57600;
+  c.dataBits = dbSeven;
+  c.stopBits = sbTwoStopBits;
+  c.parity = prEven;
+  c.flow = TFlowChoice::Hardware;
+  TPortSetupDialog dlg({"COM1", "COM2"});
+  dlg.Load(c);
+  TPortChoice got = dlg.Choice();
+  ApplyPortChoice(port, got);
+  EXPECT_EQ(port.Port(), "COM2");
+  EXPECT_EQ(port.BaudRate(), br57600);
+  EXPECT_EQ(port.DataBits(), dbSeven);
+  EXPECT_EQ(port.StopBits(), sbTwoStopBits);
+  EXPECT_EQ(port.Parity().Bits, prEven);
+  EXPECT_EQ(FlowChoiceOf(port.FlowControl()), TFlowChoice::Hardware);
+}
