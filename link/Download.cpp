@@ -1,0 +1,404 @@
+// File download: request, packets checked and written, acknowledge loop.
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "link/Link.h"
+#include "link/Timing.h"
+#include "link/Transfers.h"
+
+namespace fs = std::filesystem;
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsSafeLocalName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+bool TMemorySink::Put(uint8_t byte) {
+  if (pos < bytes.size())
+    bytes[pos] = byte;
+  else
+    bytes.push_back(byte);
+  ++pos;
+  return true;
+}
+
+void TMemorySink::Back(long count) {
+  ++backCalls;
+  size_t c = count < 0 ? 0 : static_cast<size_t>(count);
+  pos = c > pos ? 0 : pos - c;
+  bytes.resize(pos);
+}
+
+bool TFileSink::Put(uint8_t byte) {
+  if (std::fputc(byte, f_) == EOF) failed_ = true;
+  return !failed_;
+}
+
+void TFileSink::Back(long count) {
+  if (std::fseek(f_, -count, SEEK_CUR) != 0) {
+    failed_ = true;
+    return;
+  }
+  // Drop the refused bytes too, so a download that stops here leaves the
+  // file as it was before the packet.
+  long pos = std::ftell(f_);
+  std::fflush(f_);
+#ifdef _WIN32
+  if (pos < 0 || _chsize_s(_fileno(f_), pos) != 0) failed_ = true;
+#else
+  if (pos < 0 || ftruncate(fileno(f_), pos) != 0) failed_ = true;
+#endif
+}
+
+TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int state) {
+  TPacketParseResult r;
+  r.state = state;
+  const size_t len = t.size();
+  size_t p = t.find('*');
+  if (p == std::string::npos) {
+    r.message = "Parse Error";
+    return r;
+  }
+  if (t.compare(p, 5, "*FDWN") != 0) return r;
+
+  long count = 0;    // bytes written from this text
+  long inPacket = 0;  // of which from the packet being read
+  const size_t end = t.rfind('\r');
+  // A malformed packet takes back its own unchecked bytes.
+  auto fail = [&](const char* message) {
+    r.state = rsError;
+    if (message) r.message = message;
+    if (inPacket > 0) sink.Back(inPacket);
+    count -= inPacket;
+    r.written = count;
+    return r;
+  };
+
+  while (p != end) {
+    uint32_t sum = 0, check = 0;
+    inPacket = 0;
+    size_t colon = t.find(':', p);
+    if (colon == std::string::npos) return fail("Error while receiving packet number");
+    size_t q = colon + 1;
+    while (q < len && t[q] == ' ') ++q;
+    uint64_t number = 0;
+    bool digits = false;
+    while (q < len && t[q] >= '0' && t[q] <= '9') {
+      digits = true;
+      if (number < 1000000000ull) number = number * 10 + static_cast<uint64_t>(t[q] - '0');
+      ++q;
+    }
+    if (!digits || number == 0) return fail("Error while receiving packet number");
+
+    size_t lf = t.find('\n', q);
+    if (lf == std::string::npos) return fail(nullptr);
+    // The data line's 4-character header (number, "0", mark) is skipped.
+    q = lf + 1;
+    for (int i = 0; i < 4; ++i, ++q)
+      if (q >= len || t[q] == '\r') return fail(nullptr);
+
+    for (;;) {
+      if (q >= len) return fail(nullptr);  // no CR: the line was cut short
+      if (t[q] == '\r') break;
+      if (q + 1 >= len || t[q + 1] == '\r') return fail(nullptr);  // odd length
+      int hi = HexDigitValue(t[q]), lo = HexDigitValue(t[q + 1]);
+      if (hi < 0 || lo < 0) return fail(nullptr);
+      const uint32_t value = static_cast<uint32_t>(hi * 16 + lo);
+      const size_t next = q + 2;
+      if (next < len && t[next] == '\r') {
+        check = check * 256 + value;
+      } else if (next + 2 < len && t[next + 2] == '\r') {
+        check = value;
+      } else {
+        sum += static_cast<unsigned char>(t[q]) + static_cast<unsigned char>(t[q + 1]);
+        if (!sink.Put(static_cast<uint8_t>(value))) return fail("Write file Err");
+        ++count;
+        ++inPacket;
+      }
+      q = next;
+    }
+    if (sum != check) {
+      r.state = rsChecksumError;
+      sink.Back(count);
+      r.written = 0;
+      return r;
+    }
+    p = t.find('*', q);
+    if (p == std::string::npos) break;
+  }
+  r.written = count;
+  return r;
+}
+
+void TLink::ParseDownloadPacket(IPacketSink& file) {
+  const std::string text = Reply.TakeText();
+  TPacketParseResult r = ParsePacketText(text, file, Reply.State());
+  if (r.state != Reply.State()) Reply.SetState(r.state);
+  if (!r.message.empty()) View().ShowMessage(r.message);
+}
+
+namespace {
+
+enum class TStep { Go, Aborted, WriteFailed };
+
+// The repeat requests; tells the caller when it must leave without the end step.
+TStep AskAgain(TLink& link, IPacketSink& file) {
+  while (link.Reply.State() == rsChecksumError) {
+    link.BeginExchange(rsWaiting);
+    if (!link.SendLine("AT*D_ERR\r\n")) {
+      link.FailWrite("COM port exception while send FDWN cmd");
+      return TStep::WriteFailed;
+    }
+    switch (link.WaitReply(TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true})) {
+      case TWaitEnd::Aborted:
+        return TStep::Aborted;
+      case TWaitEnd::Error:
+        link.View().ShowMessage("Download_Error");
+        return TStep::Go;
+      case TWaitEnd::Timeout:
+        link.View().ShowMessage("Download_Timeout");
+        link.View().ShowMessage(link.Reply.Text());
+        break;
+      case TWaitEnd::Awaited:
+        break;
+    }
+    std::string text = link.Reply.Text();
+    size_t at = text.find("*FDWN");
+    if (at == std::string::npos) {
+      link.View().ShowMessage("Parse Error");
+      link.Reply.SetState(rsError);
+      return TStep::Go;
+    }
+    link.Reply.SetText(text.substr(at));
+    link.View().SetStatusLabel("Parse File Info...");
+    link.ParseDownloadPacket(file);
+  }
+  return TStep::Go;
+}
+
+// The PC side of one download: a temporary file beside the target, which
+// replaces the target only when the whole file arrived.
+class TDownloadTarget {
+ public:
+  explicit TDownloadTarget(std::string target) : target_(std::move(target)) {}
+  ~TDownloadTarget() { Close(); }
+
+  bool Open() {
+    std::error_code ec;
+    hadTarget_ = fs::exists(target_, ec);
+    for (int i = 0; i < 100 && !file_; ++i) {
+      std::string temp = target_ + ".part" + (i ? std::to_string(i) : std::string());
+      file_ = std::fopen(temp.c_str(), "wbx");  // never clobber a file of the user's
+      if (file_) temp_ = temp;
+    }
+    return file_ != nullptr;
+  }
+  std::FILE* File() { return file_; }
+  void Close() {
+    if (file_) {
+      std::fclose(file_);
+      file_ = nullptr;
+    }
+  }
+  // Success: the target becomes the new file. Failure: an old target stays
+  // as it was; without one the partial bytes keep the target name. False
+  // when the bytes could not be put in place (they stay in the temporary).
+  bool Settle(bool complete) {
+    Close();
+    if (temp_.empty()) return true;
+    std::error_code ec;
+    if (complete || !hadTarget_) {
+      fs::rename(temp_, target_, ec);
+      if (ec) return false;
+    } else {
+      fs::remove(temp_, ec);
+    }
+    temp_.clear();
+    return true;
+  }
+
+ private:
+  std::string target_, temp_;
+  std::FILE* file_ = nullptr;
+  bool hadTarget_ = false;
+};
+
+}  // namespace
+
+void TLink::RequestPacketAgain(IPacketSink& file) { AskAgain(*this, file); }
+
+int TLink::DownloadFile(const std::string& name, int size) {
+  // A name from the phone must not reach outside the PC folder.
+  if (!IsSafeLocalName(name)) {
+    View().ShowMessage("Invalid file name");
+    return FinishTransfer();
+  }
+  if (!OpenTransferLog()) {
+    View().ShowMessage("Open log Err");
+    return FinishTransfer();
+  }
+  std::string localPath = JoinLocalPath(PcFolder, name);
+  View().SetRenameText(name);
+  std::error_code ec;
+  while (fs::exists(localPath, ec)) {
+    TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
+    if (a == TOverwriteAnswer::Cancel) {
+      timing::SleepMs(100);
+      CloseTransferLog();
+      return FinishTransfer();
+    }
+    if (a == TOverwriteAnswer::Overwrite) break;
+    std::string renamed = View().RenameText();
+    if (!IsSafeLocalName(renamed)) {
+      View().ShowMessage("Invalid file name");
+      CloseTransferLog();
+      return FinishTransfer();
+    }
+    localPath = JoinLocalPath(PcFolder, renamed);
+  }
+
+  TDownloadTarget target(localPath);
+  // Every exit below settles the temporary file; the end step also closes
+  // the port when the file did not arrive whole.
+  auto endStep = [&]() {
+    target.Close();
+    timing::SleepMs(100);
+    CloseTransferLog();
+    if (!target.Settle(Reply.State() == rsOk)) {
+      View().ShowMessage("Open File Err");
+      Reply.SetState(rsError);
+    }
+    return FinishTransfer();
+  };
+  auto leave = [&]() {
+    target.Settle(false);
+    CloseTransferLog();
+    return 1;
+  };
+
+  if (!target.Open()) {
+    View().ShowMessage("Open File Err");
+    CloseTransferLog();
+    BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
+    return endStep();
+  }
+  TFileSink sink(target.File());
+
+  View().SetStatusLabel("Download " + name);
+  View().SetProgressRange(size > INT_MAX / 2 ? INT_MAX : 2 * size);
+  View().ShowProgressBar(true);
+
+  BeginExchange(rsWaiting);
+  const std::string request = "AT*FDWN=\"" + name + "\"\r\n";
+  if (!SendLine(request)) {
+    FailWrite("COM port exception while send FDWN cmd");
+    return leave();
+  }
+  LogBytes(request);
+
+  const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
+  switch (WaitReply(TWaitRule{firstAwaited, 500, 10, true})) {
+    case TWaitEnd::Aborted:
+      return leave();
+    case TWaitEnd::Error: {
+      View().ShowMessage("Download_Error");
+      LogBytes(Reply.Text());
+      CloseTransferLog();
+      return endStep();
+    }
+    case TWaitEnd::Timeout: {
+      std::string text = Reply.Text();
+      View().ShowMessage("Download_Timeout");
+      View().ShowMessage(text);
+      LogBytes(text);
+      CloseTransferLog();
+      return endStep();
+    }
+    case TWaitEnd::Awaited:
+      break;
+  }
+  long received = 0;
+  {
+    std::string text = Reply.Text();
+    LogBytes(text);
+    received = static_cast<long>(text.size());
+    // Start at the packet header: a ':' or '*' inside the echoed name must
+    // not be taken for part of the packet.
+    size_t at = text.find("*FDWN:");
+    if (at != std::string::npos && at > 0) Reply.SetText(text.substr(at));
+    View().SetStatusLabel("Parse File Info...");
+    ParseDownloadPacket(sink);
+    if (Reply.State() == rsChecksumError) {
+      TStep s = AskAgain(*this, sink);
+      if (s != TStep::Go) return leave();
+    }
+    if (Reply.State() == rsError) return endStep();
+    View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
+  }
+
+  for (;;) {
+    View().SetStatusLabel("Download " + name);
+    BeginExchange(rsFirstPacket);
+    const std::string ack = "AT*ACK\r\n";
+    if (!SendLine(ack)) {
+      FailWrite("COM port exception while send FDWN cmd");
+      return leave();
+    }
+    LogBytes(ack);
+    switch (WaitReply(TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true})) {
+      case TWaitEnd::Aborted:
+        return leave();
+      case TWaitEnd::Error:
+        View().ShowMessage("Download_Error");
+        LogBytes(Reply.Text());
+        CloseTransferLog();
+        return endStep();
+      case TWaitEnd::Timeout: {
+        std::string text = Reply.Text();
+        View().ShowMessage("Download_Timeout");
+        View().ShowMessage(text);
+        LogBytes(text);
+        CloseTransferLog();
+        return endStep();
+      }
+      case TWaitEnd::Awaited:
+        break;
+    }
+    std::string text = Reply.Text();
+    LogBytes(text);
+    size_t at = text.find("*FDWN");
+    if (at == std::string::npos) {
+      View().ShowMessage("Parse Error");
+      Reply.SetState(rsError);  // nothing was received: not a finished file
+      CloseTransferLog();
+      return endStep();
+    }
+    Reply.SetText(text.substr(at));
+    received += static_cast<long>(text.size() - at);
+    View().SetStatusLabel("Parse File Info...");
+    ParseDownloadPacket(sink);
+    if (Reply.State() == rsChecksumError) {
+      TStep s = AskAgain(*this, sink);
+      if (s != TStep::Go) return leave();
+    }
+    if (Reply.State() == rsError) return endStep();
+    View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
+    if (Reply.State() == rsOk) return endStep();
+  }
+}

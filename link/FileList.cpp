@@ -1,0 +1,162 @@
+// Phone folder commands: select, list, remove.
+#include <charconv>
+#include <string>
+
+#include "link/Link.h"
+#include "link/Transfers.h"
+
+namespace {
+
+// Whole-text decimal conversion; anything else (sign, blanks, overflow) is 0.
+int32_t ListedSize(const std::string& text) {
+  if (text.empty()) return 0;
+  for (char c : text)
+    if (c < '0' || c > '9') return 0;
+  int32_t v = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return 0;
+  return v;
+}
+
+}  // namespace
+
+TListingResult ParseListing(const std::string& text) {
+  TListingResult r;
+  const size_t len = text.size();
+  size_t p = 0;
+  while (p < len) {
+    size_t lt = text.find('<', p);
+    if (lt == std::string::npos) {
+      if (r.entries.empty()) r.outcome = TListingOutcome::NoFiles;
+      return r;
+    }
+    p = lt;
+    char mark = lt + 1 < len ? text[lt + 1] : '\0';
+    if (mark == 'F') {
+      size_t gt = text.find('>', lt + 2);
+      if (gt == std::string::npos) {
+        r.outcome = TListingOutcome::ParseError;
+        return r;
+      }
+      size_t start = gt + 1;
+      while (start < len && text[start] == ' ') ++start;
+      size_t open = text.find('(', start);
+      if (open == std::string::npos) {
+        r.outcome = TListingOutcome::ParseError;
+        return r;
+      }
+      size_t close = text.find(')', open + 1);
+      if (close == std::string::npos) {
+        r.outcome = TListingOutcome::ParseError;
+        return r;
+      }
+      TListingEntry e;
+      // The character before "(" is the separator, not part of the name.
+      if (open > start) e.name = text.substr(start, open - 1 - start);
+      e.size = ListedSize(text.substr(open + 1, close - open - 1));
+      r.entries.push_back(std::move(e));
+      p = open + 1;
+    } else {
+      // "<D" and unknown marks: step past the "<" so the search moves on.
+      p = lt + 1;
+    }
+  }
+  // Ran off the end of the text (empty, or ending in "<"): whatever was read.
+  return r;
+}
+
+void TLink::SelectPhoneFolder(int folder) {
+  BeginExchange(rsWaiting);
+  bool sent = true;
+  try {
+    ComPort1.ClearBuffer(true, true);
+  } catch (const EComPort&) {
+    sent = false;
+  }
+  if (sent) sent = SendLine("AT*FLIST=" + std::to_string(folder) + "\r\n");
+  if (!sent) {
+    FailWrite("COM port exception while send change folder cmd");
+    return;
+  }
+  switch (WaitReply(TWaitRule{StateBit(rsOk), 500, 10, false})) {
+    case TWaitEnd::Aborted:
+    case TWaitEnd::Awaited:
+      return;
+    case TWaitEnd::Error:
+      View().ShowMessage("Change Folder on Mobile failed");
+      return;
+    case TWaitEnd::Timeout:
+      View().ShowMessage("Change Folder Timeout");
+      View().ShowMessage(Reply.Text());
+      View().ShowPage(TPage::Logo);
+      View().SetTitleBar(TTitle::Product);
+      return;
+  }
+}
+
+void TLink::ListPhoneFolder() {
+  PhoneFileList.Clear();
+  BeginExchange(rsWaiting);
+  View().SetStatusLabel("Get Mobile Info...");
+  if (!SendLine("AT*FLIST?\r\n")) {
+    FailWrite("COM port exception while query dir");
+    return;
+  }
+  switch (WaitReply(TWaitRule{StateBit(rsOk), 4000, 10, false})) {
+    case TWaitEnd::Aborted:
+      return;
+    case TWaitEnd::Error:
+      View().ShowMessage("Get_List_Error");
+      View().HideStatusLabel();
+      return;
+    case TWaitEnd::Timeout:
+      View().ShowMessage("Get_List_Timeout");
+      View().ShowMessage(Reply.Text());
+      View().HideStatusLabel();
+      return;
+    case TWaitEnd::Awaited:
+      break;
+  }
+  View().SetStatusLabel("Parse Mobile Info...");
+  TListingResult listing = ParseListing(Reply.Text());
+  for (const TListingEntry& e : listing.entries) {
+    pic_info* info = PhoneFileList.Append();
+    info->Name = e.name;
+    info->Size = e.size;
+  }
+  if (listing.outcome == TListingOutcome::ParseError) {
+    View().ShowMessage("ParseError");
+    View().HideStatusLabel();
+    return;
+  }
+  if (listing.outcome == TListingOutcome::NoFiles) {
+    View().ShowMessage("No Files on Mobile");
+    View().HideStatusLabel();
+    return;
+  }
+  for (pic_info* e = PhoneFileList.First(); e; e = e->next.get())
+    View().AddListRow(TListId::PhoneFiles, {e->Name, std::to_string(e->Size)});
+  View().HideStatusLabel();
+}
+
+void TLink::RemovePhoneFile(const std::string& name) {
+  BeginExchange(rsWaiting);
+  if (!SendLine("AT*FRMV=\"" + name + "\"\r\n")) {
+    FailWrite("COM port exception while send FRMV");
+    return;
+  }
+  View().SetStatusLabel("Remove " + name);
+  switch (WaitReply(TWaitRule{StateBit(rsOk), 5000, 10, false})) {
+    case TWaitEnd::Aborted:
+      return;
+    case TWaitEnd::Awaited:
+      break;
+    case TWaitEnd::Error:
+      View().ShowMessage("File_Remove_ERR");
+      break;
+    case TWaitEnd::Timeout:
+      View().ShowMessage("File_Remove_timeout");
+      break;
+  }
+  View().HideStatusLabel();
+}

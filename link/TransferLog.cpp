@@ -1,0 +1,35 @@
+// The transfer trace: raw bytes of the lines sent and the replies handled
+// during the latest upload, download or installation.
+#include <cstdlib>
+#include <string>
+
+#include <QDir>
+
+#include "link/Link.h"
+
+std::string TLink::TransferLogPath() {
+#ifdef _WIN32
+  return "C:\\LAD.log";
+#else
+  const char* home = std::getenv("HOME");
+  std::string dir = (home && *home) ? std::string(home) : QDir::homePath().toStdString();
+  return dir + "/LAD.log";
+#endif
+}
+
+bool TLink::OpenTransferLog() {
+  CloseTransferLog();
+  log_ = std::fopen(TransferLogPath().c_str(), "wb");
+  return log_ != nullptr;
+}
+
+void TLink::LogBytes(const std::string& bytes) {
+  if (log_ && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), log_);
+}
+
+void TLink::CloseTransferLog() {
+  if (log_) {
+    std::fclose(log_);
+    log_ = nullptr;
+  }
+}

@@ -1,0 +1,88 @@
+#pragma once
+// Pure pieces of the file commands (listing and packet parsers, name checks)
+// and the download targets, kept apart from the port so they can be tested
+// and fuzzed on their own.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "link/Link.h"
+
+// ---- Folder listing ----
+
+enum class TListingOutcome { Ok, NoFiles, ParseError };
+
+struct TListingEntry {
+  std::string name;
+  int32_t size = 0;
+};
+
+struct TListingResult {
+  // Complete file entries in listing order; on ParseError the ones before it.
+  std::vector<TListingEntry> entries;
+  TListingOutcome outcome = TListingOutcome::Ok;
+};
+
+// Reads "<F> name (size)" entries out of a listing reply. Entries with any
+// other mark are stepped over. A size that is not plain decimal digits
+// fitting 32 bits reads as 0.
+TListingResult ParseListing(const std::string& text);
+
+// ---- Download packets ----
+
+struct TPacketParseResult {
+  int state = rsWaiting;        // state after the parse
+  std::string message;          // message to show, empty for none
+  long written = 0;             // bytes handed to the sink and kept
+};
+
+// Checks and writes every packet of one reply text. 'state' is the verdict
+// before the parse; it comes back unchanged on success, rsChecksumError after
+// a check value mismatch (the sink is moved back over every byte of this
+// text) or rsError for a malformed packet. Never reads outside the text.
+TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, int state);
+
+// Value of an upper-case hexadecimal digit, -1 for anything else.
+int HexDigitValue(char c);
+
+// Download target in memory (tests, fuzzing).
+class TMemorySink : public IPacketSink {
+ public:
+  bool Put(uint8_t byte) override;
+  // Also drops what lay past the new position, so a refused packet leaves
+  // no trace.
+  void Back(long count) override;
+  std::vector<uint8_t> bytes;
+  size_t pos = 0;
+  int backCalls = 0;
+};
+
+// Download target on disk. Back() truncates at the new position too.
+class TFileSink : public IPacketSink {
+ public:
+  explicit TFileSink(std::FILE* f) : f_(f) {}
+  bool Put(uint8_t byte) override;
+  void Back(long count) override;
+  bool Failed() const { return failed_; }
+
+ private:
+  std::FILE* f_;
+  bool failed_ = false;
+};
+
+// ---- Names ----
+
+// A phone-side name that may become a file in the PC folder: not empty, not
+// "." or "..", no path separator, no NUL.
+bool IsSafeLocalName(const std::string& name);
+
+// Folder + separator + name.
+std::string JoinLocalPath(const std::string& folder, const std::string& name);
+
+// Letter case ignored (ASCII), as the overwrite check compares names.
+bool SameNameNoCase(const std::string& a, const std::string& b);
+
+// Per-packet tick limit of the upload: long waits on every 80th packet and
+// on the last packet of a long file, where the phone flushes its storage.
+int UploadTickLimit(int n, int count);

@@ -1,0 +1,388 @@
+// Download: whole downloads from the virtual phone over a pseudo-terminal,
+// checked by the PC file's bytes, the lines on the wire and the log.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/Timing.h"
+#include "link/Transfers.h"
+#include "support/SimLink.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(LocalNames, OnlyPlainNamesMayBecomeFiles) {
+  const struct {
+    std::string name;
+    bool ok;
+  } rows[] = {{"sun.gif", true},  {"my song.mid", true}, {"..x", true},     {".hidden", true},
+              {"", false},        {".", false},          {"..", false},     {"../x", false},
+              {"a/b", false},     {"a\\b", false},       {"/abs", false},   {"..\\x", false},
+              {std::string("a\0b", 3), false}};
+  for (const auto& r : rows) EXPECT_EQ(IsSafeLocalName(r.name), r.ok) << r.name;
+}
+
+const char kHex[] = "0123456789ABCDEF";
+
+// The phone's reply to a packet request, built independently of the link.
+std::string PacketReply(const std::string& file, int n, bool corrupt = false) {
+  size_t count = file.empty() ? 1 : (file.size() + 89) / 90;
+  std::string bytes = static_cast<size_t>(n - 1) * 90 < file.size() ? file.substr((n - 1) * 90, 90) : "";
+  bool last = static_cast<size_t>(n) >= count;
+  std::string line;
+  line += n / 16 < 16 ? kHex[n / 16] : 'F';
+  line += kHex[n % 16];
+  line += last ? "00" : "01";
+  unsigned sum = 0;
+  for (unsigned char b : bytes) {
+    line += kHex[b >> 4];
+    line += kHex[b & 15];
+    sum += static_cast<unsigned char>(kHex[b >> 4]) + static_cast<unsigned char>(kHex[b & 15]);
+  }
+  if (corrupt) ++sum;
+  for (int s = 12; s >= 0; s -= 4) line += kHex[(sum >> s) & 15];
+  return "\r\n*FDWN: " + std::to_string(n) + "\r\n" + line + "\r\n" + (last ? "\r\nOK\r\n" : "");
+}
+
+std::string Pattern(size_t size) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 13 + i / 7) & 0xFF);
+  return s;
+}
+
+class DownloadRig : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    timing::SetScale(0.05);
+    setenv("HOME", rig_.dir.path().c_str(), 1);
+    fs::create_directories(rig_.dir.File("pc"));
+    rig_.link->PcFolder = rig_.dir.File("pc");
+    rig_.Connect();
+    rig_.link->SelectPhoneFolder(3);
+    ASSERT_EQ(rig_.link->Reply.State(), rsOk);
+    rig_.sim->ClearReceived();
+  }
+  void TearDown() override {
+    // No temporary file may outlive a download.
+    for (const auto& e : fs::directory_iterator(rig_.dir.File("pc")))
+      EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
+    timing::SetScale(1);
+  }
+  void SetOptions(const std::function<void(phonesim::Options&)>& change) {
+    phonesim::Options o = rig_.sim->GetOptions();
+    change(o);
+    rig_.sim->SetOptions(o);
+  }
+  void PhoneFile(const std::string& name, const std::string& bytes) { rig_.dir.Write("phone/3/" + name, bytes); }
+  std::string PcFile(const std::string& name) { return rig_.dir.Read("pc/" + name); }
+  bool PcHas(const std::string& name) { return fs::exists(rig_.dir.File("pc/" + name)); }
+  std::string Log() { return rig_.dir.Read("LAD.log"); }
+  std::vector<std::string> Lines() { return rig_.sim->ReceivedLines(); }
+  int State() { return rig_.link->Reply.State(); }
+
+  SimLink rig_;
+};
+
+TEST_F(DownloadRig, SmallFileWithOkInTheFirstReplyStillAcknowledges) {
+  PhoneFile("abc.txt", "abc");
+  EXPECT_EQ(rig_.link->DownloadFile("abc.txt", 3), 1);
+  EXPECT_EQ(State(), rsOk);
+  EXPECT_EQ(PcFile("abc.txt"), "abc");
+  std::vector<std::string> lines = {"AT*FDWN=\"abc.txt\"", "AT*ACK"};
+  EXPECT_EQ(Lines(), lines);
+  const std::string req = "AT*FDWN=\"abc.txt\"\r\n", ack = "AT*ACK\r\n";
+  EXPECT_EQ(Log(), req + req + "\r\n*FDWN: 1\r\n01006162630138\r\n\r\nOK\r\n" + ack + ack +
+                       "\r\n*FDWN: 2\r\n02000000\r\n\r\nOK\r\n");
+  EXPECT_TRUE(rig_.view.messages.empty());
+  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+  EXPECT_EQ(rig_.view.progressMax, 6);
+  EXPECT_FALSE(rig_.view.statusVisible);
+}
+
+class DownloadSizes : public DownloadRig, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(DownloadSizes, EveryByteArrives) {
+  const size_t size = GetParam();
+  const std::string bytes = Pattern(size);
+  PhoneFile("d.bin", bytes);
+  rig_.link->DownloadFile("d.bin", static_cast<int>(size));
+  EXPECT_EQ(State(), rsOk);
+  ASSERT_TRUE(PcHas("d.bin"));
+  EXPECT_EQ(PcFile("d.bin"), bytes);
+  // One AT*ACK per further packet; a file of one packet still gets one.
+  size_t count = size == 0 ? 1 : (size + 89) / 90;
+  size_t acks = count == 1 ? 1 : count - 1;
+  std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 1 + acks);
+  for (size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i], "AT*ACK");
+  EXPECT_TRUE(rig_.view.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, DownloadSizes, ::testing::Values(0, 1, 90, 91, 1000, 300 * 90 + 1));
+
+class CorruptPacket : public DownloadRig, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CorruptPacket, IsAskedForAgainAndWrittenInPlace) {
+  const int bad = GetParam();
+  SetOptions([&](phonesim::Options& o) { o.corruptDownloadPacket = bad; });
+  const std::string bytes = Pattern(300);  // four packets
+  PhoneFile("c.bin", bytes);
+  rig_.link->DownloadFile("c.bin", 300);
+  EXPECT_EQ(State(), rsOk);
+  EXPECT_EQ(PcFile("c.bin"), bytes);
+  std::vector<std::string> lines = {"AT*FDWN=\"c.bin\""};
+  for (int n = 1; n <= 4; ++n) {
+    if (n == bad) lines.push_back("AT*D_ERR");
+    if (n < 4) lines.push_back("AT*ACK");
+  }
+  EXPECT_EQ(Lines(), lines);
+  // The repeat request and its answer stay out of the log.
+  const std::string req = "AT*FDWN=\"c.bin\"\r\n", ack = "AT*ACK\r\n";
+  std::string log = req + req + PacketReply(bytes, 1, bad == 1);
+  for (int n = 2; n <= 4; ++n) log += ack + ack + PacketReply(bytes, n, bad == n);
+  EXPECT_EQ(Log(), log);
+  EXPECT_TRUE(rig_.view.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, CorruptPacket, ::testing::Values(1, 2, 4));
+
+struct FailCase {
+  const char* label;
+  std::string errorPrefix, silentPrefix;
+  std::vector<std::string> messages;
+  size_t partialBytes;  // bytes kept under the name when there was no file before
+};
+
+void PrintTo(const FailCase& c, std::ostream* os) { *os << c.label; }
+
+class DownloadFailures : public DownloadRig, public ::testing::WithParamInterface<FailCase> {
+ protected:
+  void Arrange() {
+    const FailCase& c = GetParam();
+    SetOptions([&](phonesim::Options& o) {
+      o.errorPrefix = c.errorPrefix;
+      o.noEchoSilentPrefix = c.silentPrefix;
+    });
+    PhoneFile("x.bin", Pattern(500));
+  }
+  void ExpectFailed() {
+    const FailCase& c = GetParam();
+    EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
+    EXPECT_NE(State(), rsOk) << c.label;
+    EXPECT_FALSE(rig_.link->ComPort1.Connected()) << c.label;
+  }
+};
+
+TEST_P(DownloadFailures, LeaveAnExistingFileUntouched) {
+  Arrange();
+  const std::string precious = "the user's own bytes";
+  rig_.dir.Write("pc/x.bin", precious);
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+  rig_.link->DownloadFile("x.bin", 500);
+  ExpectFailed();
+  EXPECT_EQ(PcFile("x.bin"), precious) << GetParam().label;
+}
+
+TEST_P(DownloadFailures, KeepPartialBytesWhenThereWasNoFile) {
+  Arrange();
+  rig_.link->DownloadFile("x.bin", 500);
+  ExpectFailed();
+  ASSERT_TRUE(PcHas("x.bin")) << GetParam().label;
+  EXPECT_EQ(PcFile("x.bin"), Pattern(500).substr(0, GetParam().partialBytes)) << GetParam().label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Download, DownloadFailures,
+    ::testing::Values(FailCase{"request answered ERROR", "AT*FDWN", "", {"Download_Error"}, 0},
+                      FailCase{"acknowledge answered ERROR", "AT*ACK", "", {"Download_Error"}, 90},
+                      FailCase{"silent request", "", "AT*FDWN", {"Download_Timeout", ""}, 0},
+                      FailCase{"silent acknowledge", "", "AT*ACK", {"Download_Timeout", ""}, 90}));
+
+TEST_F(DownloadRig, SuccessfulOverwriteReplacesTheFile) {
+  PhoneFile("x.bin", Pattern(200));
+  rig_.dir.Write("pc/x.bin", "old old old old old old old old old old old old old old old old old old old old "
+                             "old old old old old old old old old old old old old old old old old old old old "
+                             "old old old old old old old old old old old old old old old old old old old old ");
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+  rig_.link->DownloadFile("x.bin", 200);
+  std::vector<std::string> q = {"Overwrite x.bin?"};
+  EXPECT_EQ(rig_.view.overwriteQuestions, q);
+  EXPECT_EQ(PcFile("x.bin"), Pattern(200));
+  EXPECT_EQ(State(), rsOk);
+}
+
+TEST_F(DownloadRig, RenameKeepsThePhoneNameOnTheWire) {
+  PhoneFile("a.gif", "PHONE");
+  rig_.dir.Write("pc/a.gif", "PC");
+  rig_.dir.Write("pc/b.gif", "PC-B");
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Rename, TOverwriteAnswer::Rename};
+  rig_.view.renameAnswers = {"b.gif", "c.gif"};
+  rig_.link->DownloadFile("a.gif", 5);
+  // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  std::vector<std::string> q = {"Overwrite a.gif?", "Overwrite b.gif?"};
+  EXPECT_EQ(rig_.view.overwriteQuestions, q);
+  ASSERT_FALSE(Lines().empty());
+  EXPECT_EQ(Lines()[0], "AT*FDWN=\"a.gif\"");
+  EXPECT_EQ(PcFile("c.gif"), "PHONE");
+  EXPECT_EQ(PcFile("a.gif"), "PC");
+  EXPECT_EQ(PcFile("b.gif"), "PC-B");
+}
+
+TEST_F(DownloadRig, CancelledOverwriteSendsNothing) {
+  PhoneFile("a.gif", "PHONE");
+  rig_.dir.Write("pc/a.gif", "PC");
+  rig_.link->Reply.SetState(rsOk);
+  rig_.link->DownloadFile("a.gif", 5);
+  EXPECT_TRUE(Lines().empty());
+  EXPECT_EQ(PcFile("a.gif"), "PC");
+  EXPECT_EQ(State(), rsOk);
+  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+}
+
+TEST_F(DownloadRig, UnwritableFolderIsAFailureNotASuccess) {
+  PhoneFile("a.gif", "PHONE");
+  rig_.link->PcFolder = rig_.dir.File("pc/missing");
+  rig_.link->Reply.SetState(rsOk);
+  rig_.link->DownloadFile("a.gif", 5);
+  std::vector<std::string> msgs = {"Open File Err"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_NE(State(), rsOk);
+  EXPECT_TRUE(Lines().empty());
+  EXPECT_FALSE(fs::exists(rig_.dir.File("pc/missing")));
+}
+
+class UnsafeNames : public DownloadRig, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(UnsafeNames, AreRefusedBeforeAnythingIsWritten) {
+  const std::string name = GetParam();
+  rig_.dir.Write("x", "outside");
+  rig_.link->Reply.SetState(rsOk);
+  rig_.link->DownloadFile(name, 5);
+  std::vector<std::string> msgs = {"Invalid file name"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_TRUE(Lines().empty());
+  EXPECT_FALSE(fs::exists(rig_.dir.File("LAD.log")));
+  EXPECT_TRUE(fs::is_empty(rig_.dir.File("pc")));
+  EXPECT_EQ(rig_.dir.Read("x"), "outside");
+  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, UnsafeNames, ::testing::Values("../x", "..", ".", "", "sub/x", "..\\x"));
+
+TEST_F(DownloadRig, UnsafeRenameIsRefusedToo) {
+  PhoneFile("a.gif", "PHONE");
+  rig_.dir.Write("pc/a.gif", "PC");
+  rig_.dir.Write("x", "outside");
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Rename};
+  rig_.view.renameAnswers = {"../x"};
+  rig_.link->DownloadFile("a.gif", 5);
+  std::vector<std::string> msgs = {"Invalid file name"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_TRUE(Lines().empty());
+  EXPECT_EQ(rig_.dir.Read("x"), "outside");
+  EXPECT_EQ(PcFile("a.gif"), "PC");
+}
+
+TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
+  SetOptions([](phonesim::Options& o) { o.hangupAfterLines = 3; });
+  const std::string bytes = Pattern(500);
+  PhoneFile("h.bin", bytes);
+  rig_.link->DownloadFile("h.bin", 500);
+  for (const char* m : {"Download_Timeout", "Download_Error", "Parse Error", "COM port exception while send FDWN cmd"})
+    EXPECT_FALSE(rig_.view.HasMessage(m)) << m;
+  EXPECT_EQ(rig_.link->Flags.AbortCount, 1u);
+  EXPECT_EQ(rig_.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(rig_.view.page, TPage::Logo);
+  EXPECT_FALSE(rig_.view.progressVisible);
+  EXPECT_EQ(PcFile("h.bin"), bytes.substr(0, 180));
+}
+
+// A phone of our own on a pty, for reply timing the virtual phone does not
+// offer: a one-packet file whose "OK" comes in a later burst.
+class SplitOkPhone {
+ public:
+  SplitOkPhone() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) path_ = ptsname(master_);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~SplitOkPhone() {
+    stop_ = true;
+    thread_.join();
+    if (master_ >= 0) close(master_);
+  }
+  const std::string& Path() const { return path_; }
+  std::vector<std::string> lines;
+
+ private:
+  void Send(const std::string& s) { (void)!write(master_, s.data(), s.size()); }
+  void Serve() {
+    std::string pending;
+    while (!stop_) {
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
+      char buf[256];
+      ssize_t n = read(master_, buf, sizeof buf);
+      if (n <= 0) continue;
+      pending.append(buf, static_cast<size_t>(n));
+      size_t eol;
+      while ((eol = pending.find("\r\n")) != std::string::npos) {
+        std::string line = pending.substr(0, eol);
+        pending.erase(0, eol + 2);
+        lines.push_back(line);
+        Send(line + "\r\n");
+        if (line.rfind("AT*FDWN=", 0) == 0) {
+          Send("\r\n*FDWN: 1\r\n01006162630138\r\n");
+          std::this_thread::sleep_for(std::chrono::milliseconds(150));
+          Send("\r\nOK\r\n");
+        } else if (line == "AT*ACK") {
+          Send("\r\n*FDWN: 2\r\n02000000\r\n\r\nOK\r\n");
+        } else {
+          Send("\r\nOK\r\n");
+        }
+      }
+    }
+  }
+  int master_ = -1;
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
+  timing::SetScale(0.05);
+  TempDir dir;
+  IsolateSettings(dir);
+  setenv("HOME", dir.path().c_str(), 1);
+  fs::create_directories(dir.File("pc"));
+  SplitOkPhone phone;
+  ASSERT_FALSE(phone.Path().empty());
+  {
+    FakeView view;
+    TLink link(view);
+    link.PcFolder = dir.File("pc");
+    link.ComPort1.SetPort(phone.Path());
+    link.ComPort1.SetEvents(0);
+    link.ComPort1.Open();
+    link.StartReceiver();
+    link.DownloadFile("one.bin", 3);
+    EXPECT_TRUE(view.messages.empty()) << view.messages.front();
+    EXPECT_EQ(link.Reply.State(), rsOk);
+    EXPECT_EQ(dir.Read("pc/one.bin"), "abc");
+  }
+  std::vector<std::string> lines = {"AT*FDWN=\"one.bin\"", "AT*ACK"};
+  EXPECT_EQ(phone.lines, lines);
+  timing::SetScale(1);
+}
+
+}  // namespace

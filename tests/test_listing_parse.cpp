@@ -1,0 +1,310 @@
+// Folder listing parser: well-formed listings, the quirks the phone's format
+// forces on names and sizes, and malformed text; then the folder commands
+// against a phone.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/Timing.h"
+#include "link/Transfers.h"
+#include "support/SimLink.h"
+
+namespace {
+
+struct ListingCase {
+  const char* label;
+  std::string text;
+  TListingOutcome outcome;
+  std::vector<std::pair<std::string, int32_t>> entries;
+};
+
+void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.label; }
+
+std::vector<std::pair<std::string, int32_t>> Flatten(const TListingResult& r) {
+  std::vector<std::pair<std::string, int32_t>> out;
+  for (const auto& e : r.entries) out.emplace_back(e.name, e.size);
+  return out;
+}
+
+class ListingTable : public ::testing::TestWithParam<ListingCase> {};
+
+TEST_P(ListingTable, Parses) {
+  const ListingCase& c = GetParam();
+  TListingResult r = ParseListing(c.text);
+  EXPECT_EQ(r.outcome, c.outcome) << c.label;
+  EXPECT_EQ(Flatten(r), c.entries) << c.label;
+}
+
+const ListingCase kCases[] = {
+    {"two files", "AT*FLIST?\r\n\r\n<F> sun.gif (1234)\r\n<F> moon.gif (88)\r\n\r\nOK\r\n",
+     TListingOutcome::Ok, {{"sun.gif", 1234}, {"moon.gif", 88}}},
+    {"folders are skipped", "\r\n<D> sub\r\n<F> a.mid (5)\r\n<D> other\r\n\r\nOK\r\n",
+     TListingOutcome::Ok, {{"a.mid", 5}}},
+    {"only folders", "\r\n<D> sub\r\n<D> more\r\n\r\nOK\r\n", TListingOutcome::NoFiles, {}},
+    {"OK alone", "\r\nOK\r\n", TListingOutcome::NoFiles, {}},
+    {"echo and OK", "AT*FLIST?\r\n\r\nOK\r\n", TListingOutcome::NoFiles, {}},
+    {"spaces inside the name", "<F> my song 2.mid (77)\r\nOK", TListingOutcome::Ok, {{"my song 2.mid", 77}}},
+    {"many blanks after the mark", "<F>     x.gif (3)\r\nOK", TListingOutcome::Ok, {{"x.gif", 3}}},
+    {"name against the parenthesis loses a character", "<F> tight.gif(42)\r\nOK",
+     TListingOutcome::Ok, {{"tight.gi", 42}}},
+    {"text up to the bracket belongs to the mark", "<F:ro> r.gif (9)\r\nOK", TListingOutcome::Ok, {{"r.gif", 9}}},
+    {"size not a number", "<F> a.gif (12k)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
+    {"size empty", "<F> a.gif ()\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
+    {"size with a blank", "<F> a.gif ( 12)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
+    {"size negative", "<F> a.gif (-5)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
+    {"size past 32 bits", "<F> a.gif (4294967296)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
+    {"largest size", "<F> a.gif (2147483647)\r\nOK", TListingOutcome::Ok, {{"a.gif", 2147483647}}},
+    {"unknown marks are stepped over", "<X> what (1)\r\n<F> b.gif (2)\r\n<?\r\nOK",
+     TListingOutcome::Ok, {{"b.gif", 2}}},
+    {"no closing bracket", "<F sun.gif (1)\r\nOK", TListingOutcome::ParseError, {}},
+    {"no opening parenthesis", "<F> sun.gif 1)\r\nOK", TListingOutcome::ParseError, {}},
+    {"no closing parenthesis", "<F> sun.gif (1\r\nOK", TListingOutcome::ParseError, {}},
+    {"error keeps the entries before it", "<F> a.gif (1)\r\n<F> b.gif (2\r\nOK",
+     TListingOutcome::ParseError, {{"a.gif", 1}}},
+    {"lone < at the end", "<", TListingOutcome::Ok, {}},
+    {"lone <F at the end", "<F", TListingOutcome::ParseError, {}},
+    {"empty text", "", TListingOutcome::Ok, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Listing, ListingTable, ::testing::ValuesIn(kCases));
+
+// Random text built from the characters the parser cares about must never
+// crash or read outside the text; entries always come from the text.
+TEST(ListingFuzz, RandomTextNeverBreaksTheParser) {
+  std::mt19937 rng(12345);
+  const std::string alphabet = "<>() FDX0123456789ab\r\n";
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    size_t len = rng() % 40;
+    for (size_t i = 0; i < len; ++i) text += alphabet[rng() % alphabet.size()];
+    TListingResult r = ParseListing(text);
+    for (const auto& e : r.entries) {
+      EXPECT_NE(text.find(e.name), std::string::npos) << text;
+      EXPECT_GE(e.size, 0);
+    }
+    if (r.outcome == TListingOutcome::NoFiles) {
+      EXPECT_TRUE(r.entries.empty());
+    }
+  }
+}
+
+}  // namespace
+
+// ---- The folder commands against a phone ----
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A phone on a pty that answers each line with a fixed text, for listings
+// the virtual phone never produces.
+class ScriptedPhone {
+ public:
+  explicit ScriptedPhone(std::function<std::string(const std::string&)> reply) : reply_(std::move(reply)) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) path_ = ptsname(master_);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~ScriptedPhone() {
+    stop_ = true;
+    thread_.join();
+    if (master_ >= 0) close(master_);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  void Serve() {
+    std::string pending;
+    while (!stop_) {
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
+      char buf[256];
+      ssize_t n = read(master_, buf, sizeof buf);
+      if (n <= 0) continue;
+      pending.append(buf, static_cast<size_t>(n));
+      size_t eol;
+      while ((eol = pending.find("\r\n")) != std::string::npos) {
+        std::string line = pending.substr(0, eol);
+        pending.erase(0, eol + 2);
+        std::string out = line + "\r\n" + reply_(line);
+        (void)!write(master_, out.data(), out.size());
+      }
+    }
+  }
+  std::function<std::string(const std::string&)> reply_;
+  int master_ = -1;
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+std::vector<std::pair<std::string, int32_t>> PhoneList(TLink& link) {
+  std::vector<std::pair<std::string, int32_t>> out;
+  for (pic_info* e = link.PhoneFileList.First(); e; e = e->next.get()) out.emplace_back(e->Name, e->Size);
+  return out;
+}
+
+struct ScriptCase {
+  const char* label;
+  std::string listing;
+  std::vector<std::string> messages;
+  std::vector<std::pair<std::string, int32_t>> list;
+  Rows rows;
+};
+
+void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.label; }
+
+class ListingOverPty : public ::testing::TestWithParam<ScriptCase> {};
+
+TEST_P(ListingOverPty, FillsListAndRows) {
+  const ScriptCase& c = GetParam();
+  TempDir dir;
+  IsolateSettings(dir);
+  ScriptedPhone phone([&](const std::string& line) {
+    return line == "AT*FLIST?" ? c.listing : std::string("\r\nOK\r\n");
+  });
+  ASSERT_FALSE(phone.Path().empty());
+  FakeView view;
+  TLink link(view);
+  link.ComPort1.SetPort(phone.Path());
+  link.ComPort1.SetEvents(0);
+  link.ComPort1.Open();
+  link.StartReceiver();
+  link.PhoneFileList.Append()->Name = "stale entry";
+  link.ListPhoneFolder();
+  EXPECT_EQ(view.messages, c.messages);
+  EXPECT_EQ(PhoneList(link), c.list);
+  EXPECT_EQ(view.lists[TListId::PhoneFiles], c.rows);
+  EXPECT_FALSE(view.statusVisible);
+  std::vector<std::string> status = {"Get Mobile Info...", "Parse Mobile Info..."};
+  EXPECT_EQ(view.statusTexts, status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Listing, ListingOverPty,
+    ::testing::Values(
+        ScriptCase{"name against the parenthesis and a size that is no number",
+                   "\r\n<F> tight.gif(42)\r\n<F> x.gif (k)\r\n\r\nOK\r\n",
+                   {},
+                   {{"tight.gi", 42}, {"x.gif", 0}},
+                   {{"tight.gi", "42"}, {"x.gif", "0"}}},
+        ScriptCase{"parse error keeps the entries before it and no rows",
+                   "\r\n<F> a.gif (1)\r\n<F> b.gif (2\r\n\r\nOK\r\n",
+                   {"ParseError"},
+                   {{"a.gif", 1}},
+                   {}},
+        ScriptCase{"OK alone", "\r\nOK\r\n", {"No Files on Mobile"}, {}, {}}));
+
+class FolderCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    timing::SetScale(0.05);
+    rig_.Connect();
+  }
+  void TearDown() override { timing::SetScale(1); }
+  void SetOptions(const std::function<void(phonesim::Options&)>& change) {
+    phonesim::Options o = rig_.sim->GetOptions();
+    change(o);
+    rig_.sim->SetOptions(o);
+  }
+  SimLink rig_;
+};
+
+TEST_F(FolderCommands, FoldersOnlyMeansNoFiles) {
+  fs::create_directories(rig_.dir.File("phone/2/sub"));
+  rig_.link->SelectPhoneFolder(2);
+  ASSERT_EQ(rig_.link->Reply.State(), rsOk);
+  rig_.link->ListPhoneFolder();
+  std::vector<std::string> msgs = {"No Files on Mobile"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_TRUE(rig_.link->PhoneFileList.Empty());
+  EXPECT_TRUE(rig_.view.lists[TListId::PhoneFiles].empty());
+}
+
+TEST_F(FolderCommands, NamesWithSpacesAreListedWhole) {
+  rig_.dir.Write("phone/1/my song.mid", "12345");
+  rig_.dir.Write("phone/1/b.gif", "");
+  fs::create_directories(rig_.dir.File("phone/1/sub dir"));
+  rig_.link->SelectPhoneFolder(1);
+  rig_.link->ListPhoneFolder();
+  EXPECT_TRUE(rig_.view.messages.empty());
+  Rows rows = {{"b.gif", "0"}, {"my song.mid", "5"}};
+  EXPECT_EQ(rig_.view.lists[TListId::PhoneFiles], rows);
+  std::vector<std::string> lines = {"AT*FLIST=1", "AT*FLIST?"};
+  EXPECT_EQ(rig_.sim->ReceivedLines(), lines);
+}
+
+TEST_F(FolderCommands, RemoveDeletesOnThePhone) {
+  rig_.dir.Write("phone/3/a.gif", "x");
+  rig_.link->SelectPhoneFolder(3);
+  rig_.link->RemovePhoneFile("a.gif");
+  EXPECT_EQ(rig_.link->Reply.State(), rsOk);
+  EXPECT_FALSE(fs::exists(rig_.dir.File("phone/3/a.gif")));
+  EXPECT_EQ(rig_.sim->ReceivedLines().back(), "AT*FRMV=\"a.gif\"");
+  EXPECT_EQ(rig_.view.statusTexts.back(), "Remove a.gif");
+  EXPECT_FALSE(rig_.view.statusVisible);
+  EXPECT_TRUE(rig_.view.messages.empty());
+}
+
+struct FaultCase {
+  const char* label;
+  std::string errorPrefix, silentPrefix;
+  std::function<void(TLink&)> run;
+  std::vector<std::string> messages;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.label; }
+
+class FolderFaults : public FolderCommands, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FolderFaults, ShowTheirMessage) {
+  const FaultCase& c = GetParam();
+  SetOptions([&](phonesim::Options& o) {
+    o.errorPrefix = c.errorPrefix;
+    o.noEchoSilentPrefix = c.silentPrefix;
+  });
+  rig_.link->Reply.SetState(rsOk);
+  rig_.view.page = TPage::Content;
+  rig_.view.title = TTitle::Picture;
+  c.run(*rig_.link);
+  EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
+  EXPECT_NE(rig_.link->Reply.State(), rsOk) << c.label;
+  EXPECT_FALSE(rig_.view.statusVisible) << c.label;
+  if (std::string(c.label) == "select unanswered") {
+    EXPECT_EQ(rig_.view.page, TPage::Logo);
+    EXPECT_EQ(rig_.view.title, TTitle::Product);
+  } else {
+    EXPECT_EQ(rig_.view.page, TPage::Content) << c.label;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folder, FolderFaults,
+    ::testing::Values(
+        FaultCase{"select refused", "AT*FLIST=", "", [](TLink& l) { l.SelectPhoneFolder(3); },
+                  {"Change Folder on Mobile failed"}},
+        FaultCase{"select unanswered", "", "AT*FLIST=", [](TLink& l) { l.SelectPhoneFolder(3); },
+                  {"Change Folder Timeout", ""}},
+        FaultCase{"list refused", "AT*FLIST?", "", [](TLink& l) { l.ListPhoneFolder(); }, {"Get_List_Error"}},
+        FaultCase{"remove refused", "AT*FRMV", "", [](TLink& l) { l.RemovePhoneFile("a.gif"); }, {"File_Remove_ERR"}}));
+
+TEST_F(FolderCommands, ListUnansweredTimesOut) {
+  SetOptions([](phonesim::Options& o) { o.silentPrefix = "AT*FLIST?"; });
+  rig_.link->ListPhoneFolder();
+  std::vector<std::string> msgs = {"Get_List_Timeout", "AT*FLIST?\r\n"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_FALSE(rig_.view.statusVisible);
+}
+
+}  // namespace

@@ -1,0 +1,375 @@
+// Upload: packet lines, tick limits, and whole uploads to the virtual phone
+// over a pseudo-terminal, checked by the bytes that arrive and the log.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/Timing.h"
+#include "link/Transfers.h"
+#include "support/SimLink.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- Pure pieces ----
+
+struct LineCase {
+  int n;
+  bool last;
+  std::string data;
+  std::string line;
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << "packet " << c.n; }
+
+class PacketLines : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(PacketLines, Exact) {
+  const LineCase& c = GetParam();
+  EXPECT_EQ(BuildPacketLine(c.n, c.last, reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size()),
+            c.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Upload, PacketLines,
+    ::testing::Values(
+        LineCase{1, true, "abc", "AT*FUPL=01006162630138\r\n"},
+        LineCase{1, false, "abc", "AT*FUPL=01016162630138\r\n"},
+        LineCase{2, true, "", "AT*FUPL=02000000\r\n"},
+        LineCase{15, false, std::string("\x00\x0A", 2), "AT*FUPL=0F01000A00D1\r\n"},
+        LineCase{16, false, "\xFF", "AT*FUPL=1001FF008C\r\n"},
+        LineCase{255, false, "a", "AT*FUPL=FF01610067\r\n"},
+        LineCase{256, true, "a", "AT*FUPL=F000610067\r\n"},
+        LineCase{300, true, "a", "AT*FUPL=FC00610067\r\n"},
+        LineCase{1, true, std::string(90, '\xFF'), "AT*FUPL=0100" + std::string(180, 'F') + "3138\r\n"}));
+
+struct ReasonCase {
+  std::string reply;
+  std::string reason;
+};
+
+TEST(RefusalReason, CutBetweenHeaderAndError) {
+  const ReasonCase rows[] = {
+      {"*FUPL: 3 ERROR", " 3 "},
+      {"AT*FUPL=\"a.gif\",5,3\r\n\r\n*FUPL: 3 ERROR\r\n", " 3 "},
+      {"\r\n*FUPL:ERROR\r\n", ""},
+      {"\r\nERROR\r\n", "\r\n"},
+      {"*FUPL: 9 oops", " 9 oops"},
+      {"ERROR *FUPL: 2", " 2"},
+      {"", ""},
+  };
+  for (const auto& r : rows) EXPECT_EQ(RefusalReason(r.reply), r.reason) << r.reply;
+}
+
+TEST(UploadTickLimit, LongWaitsOnEveryEightiethAndLongLastPackets) {
+  const struct {
+    int n, count, limit;
+  } rows[] = {{1, 1, 1000},    {79, 200, 1000}, {80, 200, 500},  {81, 200, 1000}, {160, 200, 1000},
+              {240, 500, 1500}, {80, 80, 500},  {100, 100, 500}, {81, 81, 500},   {700, 700, 4000},
+              {60, 60, 1000},   {159, 159, 500}};
+  for (const auto& r : rows) EXPECT_EQ(UploadTickLimit(r.n, r.count), r.limit) << r.n << "/" << r.count;
+}
+
+// ---- Against the virtual phone ----
+
+const char kHex[] = "0123456789ABCDEF";
+
+// Independent encoder for the expected wire text.
+std::vector<std::string> ExpectedPackets(const std::string& bytes) {
+  std::vector<std::string> out;
+  size_t count = (bytes.size() + 89) / 90;
+  for (size_t n = 1; n <= count; ++n) {
+    std::string chunk = bytes.substr((n - 1) * 90, 90);
+    std::string line = "AT*FUPL=";
+    line += n / 16 < 16 ? kHex[n / 16] : 'F';
+    line += kHex[n % 16];
+    line += n == count ? "00" : "01";
+    unsigned sum = 0;
+    for (unsigned char b : chunk) {
+      line += kHex[b >> 4];
+      line += kHex[b & 15];
+      sum += static_cast<unsigned char>(kHex[b >> 4]) + static_cast<unsigned char>(kHex[b & 15]);
+    }
+    for (int s = 12; s >= 0; s -= 4) line += kHex[(sum >> s) & 15];
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::string Pattern(size_t size) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return s;
+}
+
+int OpenFds() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d)) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+class UploadRig : public ::testing::Test {
+ protected:
+  explicit UploadRig(phonesim::Options o = {}) : rig_(o) {}
+  void SetUp() override {
+    timing::SetScale(0.05);
+    setenv("HOME", rig_.dir.path().c_str(), 1);
+    fs::create_directories(rig_.dir.File("pc"));
+    rig_.link->PcFolder = rig_.dir.File("pc");
+    rig_.Connect();
+  }
+  void TearDown() override { timing::SetScale(1); }
+
+  void SetOptions(const std::function<void(phonesim::Options&)>& change) {
+    phonesim::Options o = rig_.sim->GetOptions();
+    change(o);
+    rig_.sim->SetOptions(o);
+  }
+  void PcFile(const std::string& name, const std::string& bytes) { rig_.dir.Write("pc/" + name, bytes); }
+  std::string PhoneFile(const std::string& name) { return rig_.dir.Read("phone/3/" + name); }
+  bool PhoneHas(const std::string& name) { return fs::exists(rig_.dir.File("phone/3/" + name)); }
+  std::string Log() { return rig_.dir.Read("LAD.log"); }
+  std::vector<std::string> Lines() { return rig_.sim->ReceivedLines(); }
+  void PhoneList(const std::vector<std::string>& names) {
+    for (const auto& n : names) rig_.link->PhoneFileList.Append()->Name = n;
+  }
+  int State() { return rig_.link->Reply.State(); }
+
+  SimLink rig_;
+};
+
+TEST_F(UploadRig, WorkedExampleOnTheWireOnThePhoneAndInTheLog) {
+  PcFile("abc.txt", "abc");
+  EXPECT_EQ(rig_.link->UploadFile("abc.txt", 3), 1);
+  EXPECT_EQ(State(), rsOk);
+  std::vector<std::string> expectLines = {"AT*FUPL=\"abc.txt\",3,3", "AT*FUPL=01006162630138"};
+  EXPECT_EQ(Lines(), expectLines);
+  EXPECT_EQ(PhoneFile("abc.txt"), "abc");
+  const std::string req = "AT*FUPL=\"abc.txt\",3,3\r\n", pkt = "AT*FUPL=01006162630138\r\n";
+  EXPECT_EQ(Log(), req + req + "\r\nOK\r\n" + pkt + pkt + "\r\nOK\r\n");
+  EXPECT_TRUE(rig_.view.messages.empty());
+  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+  EXPECT_FALSE(rig_.view.statusVisible);
+  EXPECT_EQ(rig_.view.statusTexts.front(), "Send abc.txt");
+}
+
+struct SizeCase {
+  size_t size;
+  size_t packets;
+  std::string lastPrefix;  // start of the last line on the wire
+  size_t lastLength;       // its length without CR LF
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.size << " bytes"; }
+
+class UploadSizes : public UploadRig, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(UploadSizes, EveryByteArrivesInNumberedPackets) {
+  const SizeCase& c = GetParam();
+  const std::string bytes = Pattern(c.size);
+  PcFile("f.bin", bytes);
+  rig_.link->UploadFile("f.bin", 3);
+  EXPECT_EQ(State(), rsOk);
+  std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 1 + c.packets);
+  EXPECT_EQ(lines[0], "AT*FUPL=\"f.bin\"," + std::to_string(c.size) + ",3");
+  std::vector<std::string> expected = ExpectedPackets(bytes);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), lines.begin() + 1));
+  EXPECT_EQ(lines.back().substr(0, c.lastPrefix.size()), c.lastPrefix);
+  EXPECT_EQ(lines.back().size(), c.lastLength);
+  EXPECT_EQ(PhoneFile("f.bin"), bytes);
+  EXPECT_EQ(rig_.view.progressMax, static_cast<int>(c.packets));
+  EXPECT_EQ(rig_.view.progressPos, static_cast<int>(c.packets));
+  EXPECT_TRUE(rig_.view.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Upload, UploadSizes,
+                         ::testing::Values(SizeCase{0, 0, "AT*FUPL=\"f.bin\",0,3", 19},
+                                           SizeCase{90, 1, "AT*FUPL=0100", 12 + 180 + 4},
+                                           SizeCase{91, 2, "AT*FUPL=0200", 12 + 2 + 4},
+                                           SizeCase{256 * 90, 256, "AT*FUPL=F000", 12 + 180 + 4}));
+
+TEST_F(UploadRig, RenameThatCollidesAgainAsksAgain) {
+  PcFile("a.gif", "AAA");
+  PhoneList({"x.gif", "A.GIF", "b.gif"});
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Rename, TOverwriteAnswer::Rename};
+  rig_.view.renameAnswers = {"B.gif", "c.gif"};
+  rig_.link->UploadFile("a.gif", 3);
+  std::vector<std::string> questions = {"Overwrite a.gif?", "Overwrite B.gif?"};
+  EXPECT_EQ(rig_.view.overwriteQuestions, questions);
+  ASSERT_FALSE(Lines().empty());
+  EXPECT_EQ(Lines()[0], "AT*FUPL=\"c.gif\",3,3");
+  EXPECT_EQ(PhoneFile("c.gif"), "AAA");
+  EXPECT_FALSE(PhoneHas("a.gif"));
+  EXPECT_EQ(State(), rsOk);
+}
+
+TEST_F(UploadRig, OverwriteGoesOnCancelSendsNothing) {
+  PcFile("a.gif", "AAA");
+  PhoneList({"a.gif"});
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Cancel};
+  rig_.link->Reply.SetState(rsOk);
+  rig_.link->UploadFile("a.gif", 3);
+  EXPECT_TRUE(Lines().empty());
+  EXPECT_EQ(State(), rsOk);
+  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+  rig_.link->UploadFile("a.gif", 3);
+  EXPECT_EQ(rig_.view.overwriteQuestions.size(), 2u);
+  EXPECT_EQ(PhoneFile("a.gif"), "AAA");
+}
+
+TEST_F(UploadRig, RefusedRequestShowsTheReason) {
+  SetOptions([](phonesim::Options& o) { o.refuseUpload = true; });
+  PcFile("a.gif", "AAA");
+  rig_.link->UploadFile("a.gif", 3);
+  std::vector<std::string> msgs = {"Send_UPLOAD_REQ_ERR", " 3 "};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_EQ(State(), rsError);
+  const std::string req = "AT*FUPL=\"a.gif\",3,3\r\n";
+  EXPECT_EQ(Log(), req + req + "\r\n*FUPL: 3 ERROR\r\n");
+  EXPECT_FALSE(rig_.link->ComPort1.Connected());
+  EXPECT_TRUE(rig_.link->ReceiverPaused());
+}
+
+TEST_F(UploadRig, RejectedPacketIsSentOnceMore) {
+  SetOptions([](phonesim::Options& o) {
+    o.rejectUploadPacket = 2;
+    o.rejectUploadTimes = 1;
+  });
+  const std::string bytes = Pattern(200);
+  PcFile("r.bin", bytes);
+  rig_.link->UploadFile("r.bin", 3);
+  EXPECT_EQ(State(), rsOk);
+  EXPECT_TRUE(rig_.view.messages.empty());
+  std::vector<std::string> p = ExpectedPackets(bytes);
+  std::vector<std::string> expected = {"AT*FUPL=\"r.bin\",200,3", p[0], p[1], p[1], p[2]};
+  EXPECT_EQ(Lines(), expected);
+  EXPECT_EQ(PhoneFile("r.bin"), bytes);
+  // The rejecting reply is not logged; the answer to the resend is.
+  std::string log = "AT*FUPL=\"r.bin\",200,3\r\n";
+  log += log + "\r\nOK\r\n";
+  for (const auto& line : p) log += line + "\r\n" + line + "\r\n\r\nOK\r\n";
+  EXPECT_EQ(Log(), log);
+  EXPECT_EQ(Log().find("D_ERR"), std::string::npos);
+}
+
+TEST_F(UploadRig, SecondRejectionEndsTheUpload) {
+  SetOptions([](phonesim::Options& o) {
+    o.rejectUploadPacket = 2;
+    o.rejectUploadTimes = 2;
+  });
+  const std::string bytes = Pattern(200);
+  PcFile("r.bin", bytes);
+  rig_.link->UploadFile("r.bin", 3);
+  ASSERT_FALSE(rig_.view.messages.empty());
+  EXPECT_EQ(rig_.view.messages.back(), "Resend Error!!");
+  EXPECT_EQ(State(), rsPacketRejected);
+  std::vector<std::string> p = ExpectedPackets(bytes);
+  std::vector<std::string> expected = {"AT*FUPL=\"r.bin\",200,3", p[0], p[1], p[1]};
+  EXPECT_EQ(Lines(), expected);
+  EXPECT_FALSE(rig_.link->ComPort1.Connected());
+}
+
+struct StallCase {
+  const char* label;
+  bool echo;                 // the phone still echoes the line
+  std::string prefix;        // lines it leaves unanswered
+  std::vector<std::string> messages;
+};
+
+void PrintTo(const StallCase& c, std::ostream* os) { *os << c.label; }
+
+class UploadStalls : public UploadRig, public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(UploadStalls, EndWithTheirTimeOut) {
+  const StallCase& c = GetParam();
+  SetOptions([&](phonesim::Options& o) { (c.echo ? o.silentPrefix : o.noEchoSilentPrefix) = c.prefix; });
+  PcFile("s.bin", Pattern(200));
+  auto start = std::chrono::steady_clock::now();
+  rig_.link->UploadFile("s.bin", 3);
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
+  EXPECT_NE(State(), rsOk) << c.label;
+  EXPECT_FALSE(rig_.link->ComPort1.Connected()) << c.label;
+  EXPECT_LT(took, std::chrono::seconds(20)) << c.label;
+}
+
+const std::string kP2 = ExpectedPackets(Pattern(200))[1];
+
+INSTANTIATE_TEST_SUITE_P(
+    Upload, UploadStalls,
+    ::testing::Values(
+        StallCase{"request unanswered", false, "AT*FUPL=\"", {"Send_UPLOAD_REQ_timeout", ""}},
+        StallCase{"request only echoed", true, "AT*FUPL=\"", {"Send_UPLOAD_REQ_timeout", "AT*FUPL=\"s.bin\",200,3\r\n"}},
+        StallCase{"phone silent after a packet", false, "AT*FUPL=02", {"Send File data timeout", ""}},
+        StallCase{"packet only echoed", true, "AT*FUPL=02", {"Send File data timeout", kP2 + "\r\n"}}));
+
+TEST_F(UploadRig, PacketAnsweredWithError) {
+  SetOptions([](phonesim::Options& o) { o.errorPrefix = "AT*FUPL=02"; });
+  PcFile("e.bin", Pattern(200));
+  rig_.link->UploadFile("e.bin", 3);
+  std::vector<std::string> msgs = {"Send File data ERR"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_EQ(State(), rsError);
+  EXPECT_FALSE(rig_.link->ComPort1.Connected());
+  EXPECT_NE(Log().find("ERROR"), std::string::npos);
+}
+
+TEST_F(UploadRig, MissingLocalFileClosesEverything) {
+  int before = OpenFds();
+  rig_.link->UploadFile("gone.bin", 3);
+  // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  std::vector<std::string> msgs = {"Open File Err"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_NE(State(), rsOk);
+  EXPECT_EQ(OpenFds(), before);
+}
+
+TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {
+  PcFile("short.bin", Pattern(500));
+  bool cut = false;
+  rig_.view.onProcessEvents = [&] {
+    if (!cut) {
+      cut = true;
+      fs::resize_file(rig_.dir.File("pc/short.bin"), 100);
+    }
+  };
+  int before = OpenFds();
+  rig_.link->UploadFile("short.bin", 3);
+  // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  std::vector<std::string> msgs = {"Read file Err"};
+  EXPECT_EQ(rig_.view.messages, msgs);
+  EXPECT_NE(State(), rsOk);
+  EXPECT_EQ(OpenFds(), before);
+  EXPECT_EQ(Lines().size(), 1u + 1u);  // the request and the one whole packet
+}
+
+TEST_F(UploadRig, HangUpMidTransferEndsThroughAbort) {
+  SetOptions([](phonesim::Options& o) { o.hangupAfterLines = 3; });
+  PcFile("h.bin", Pattern(900));
+  rig_.link->UploadFile("h.bin", 3);
+  for (const char* m : {"Send File data timeout", "Send File data ERR", "Resend Error!!", "Open File Err",
+                        "Send_UPLOAD_REQ_timeout", "COM port exception while send"})
+    EXPECT_FALSE(rig_.view.HasMessage(m)) << m;
+  EXPECT_EQ(rig_.link->Flags.AbortCount, 1u);
+  EXPECT_EQ(rig_.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(rig_.view.page, TPage::Logo);
+  EXPECT_FALSE(rig_.view.statusVisible);
+  EXPECT_FALSE(rig_.view.progressVisible);
+  EXPECT_LE(Lines().size(), 3u);
+}
+
+}  // namespace
