@@ -1,0 +1,62 @@
+#pragma once
+// Which PC files the phone can take into a content folder (1 melodies,
+// 2 animations, 3 pictures), judged from the file's size, name and first
+// bytes. The judgement is split in pure steps so each rule can be tested
+// on bytes alone; ScanFolder runs them over a directory.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pcscan {
+
+inline constexpr int64_t kMaxFileSize = 63000;
+inline constexpr int kMaxPictureSide = 640;
+// The JPEG frame header search reads the file in pieces of this size.
+inline constexpr size_t kJpegChunk = 4096;
+
+inline constexpr const char* kNoDirectory = "Unable to open directory";
+inline constexpr const char* kOperationError = "Image Operation Error";
+inline constexpr const char* kNothingSuitable = "No suitable file in this folder";
+// "Image" + name + "Open Error", joined without spaces.
+std::string OpenErrorText(const std::string& name);
+
+// Reads up to n bytes from offset into buf; returns how many it got
+// (fewer at the end of the file).
+using TByteReader = std::function<size_t(uint64_t offset, unsigned char* buf, size_t n)>;
+
+enum class TVerdict {
+  Listed,
+  NotListed,
+  OperationError,  // the header offset lies beyond the end of the file
+  NeedAnimatedGif, // header passed; listed when the GIF holds at least 2 frames
+  NeedStillGif,    // header passed; listed when the GIF holds at most 1 frame
+};
+
+// Files of 1..63000 bytes are looked at; others are passed over silently.
+bool SizeAccepted(int64_t size);
+
+// The header rules of one folder. Reads only the bytes the rules need.
+TVerdict JudgeHeader(int folder, std::string_view name, int64_t size, const TByteReader& read);
+
+// Final answer for the two GIF verdicts once the frame count is known.
+bool FramesAccepted(TVerdict verdict, int frames);
+
+struct TScanEntry {
+  std::string name;
+  int32_t size = 0;
+};
+
+using TMessageFn = std::function<void(const std::string&)>;
+using TEntryFn = std::function<void(const TScanEntry&)>;
+
+// Lists the files of dir that folder would accept, in the order the
+// directory yields them, telling onMessage what the page tells the user.
+// onEntry (optional) sees each accepted file as soon as it is found. A GIF
+// that cannot be decoded raises std::runtime_error, which ends the scan.
+std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMessageFn& onMessage,
+                                   const TEntryFn& onEntry = {});
+
+}  // namespace pcscan

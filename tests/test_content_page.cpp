@@ -1,0 +1,392 @@
+// The content page against the virtual phone over a pseudo-terminal:
+// opening, the four batches, their refresh, aborts and failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "content/ContentPage.h"
+#include "link/Timing.h"
+#include "support/SimLink.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <size_t N>
+std::string B(const char (&s)[N]) {
+  return std::string(s, N - 1);
+}
+
+std::string Le16(int v) { return {static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff)}; }
+
+std::string StillGif(int w, int h) {
+  return "GIF89a" + Le16(w) + Le16(h) + B("\x80\x00\x00") + std::string(6, '\x40') +
+         B("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x4c\x01\x00\x3b");
+}
+
+std::string Bmp(int w, int h, size_t size) {
+  std::string b = "BM" + std::string(16, '\0') + Le16(w) + B("\x00\x00") + Le16(h) + B("\x00\x00");
+  for (size_t i = b.size(); i < size; ++i) b += static_cast<char>(i * 7);
+  return b;
+}
+
+class ContentPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    timing::SetScale(0.02);
+    pc = s.dir.path() + "/pc";
+    phone = s.dir.path() + "/phone/3";
+    fs::create_directories(pc);
+  }
+  void TearDown() override { timing::SetScale(1.0); }
+
+  void PcFile(const std::string& name, const std::string& bytes) { WriteFile(pc + "/" + name, bytes); }
+  void PhoneFile(const std::string& name, const std::string& bytes) { WriteFile(phone + "/" + name, bytes); }
+  static void WriteFile(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  static std::string ReadFile(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return "<missing>";
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    std::fclose(f);
+    return out;
+  }
+
+  // Names shown in a list view, in row order.
+  std::vector<std::string> Rows(TListId list) {
+    std::vector<std::string> names;
+    for (const auto& row : s.view.lists[list]) names.push_back(row.at(0));
+    return names;
+  }
+  std::vector<std::string> SortedRows(TListId list) {
+    auto names = Rows(list);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // Selects the rows showing these names (ascending, as a list view reports them).
+  void Select(TListId list, const std::vector<std::string>& names) {
+    auto rows = Rows(list);
+    std::vector<int> sel;
+    for (const auto& n : names) {
+      auto it = std::find(rows.begin(), rows.end(), n);
+      ASSERT_NE(it, rows.end()) << n;
+      sel.push_back(static_cast<int>(it - rows.begin()));
+    }
+    std::sort(sel.begin(), sel.end());
+    s.view.selection[list] = sel;
+  }
+  int LinesStartingWith(const std::string& prefix) {
+    int n = 0;
+    for (const auto& l : s.sim->ReceivedLines())
+      if (l.rfind(prefix, 0) == 0) ++n;
+    return n;
+  }
+  void OpenPictures() {
+    s.view.folderAnswers = {pc};
+    page.DC_PIC_ToolButtonClick();
+    ASSERT_EQ(s.view.page, TPage::Content) << (s.view.messages.empty() ? "" : s.view.messages.back());
+  }
+
+  SimLink s;
+  TContentPage page{*s.link};
+  std::string pc, phone;
+};
+
+TEST_F(ContentPageTest, OpenSendFetchRemoveAndRefreshWithoutAskingAgain) {
+  const std::string still = StillGif(20, 10);
+  const std::string photo = Bmp(100, 80, 400);     // several packets
+  const std::string other = Bmp(50, 50, 200);
+  PcFile("still.gif", still);
+  PcFile("photo.bmp", photo);
+  PcFile("other.bmp", other);
+  PcFile("notes.txt", "not a picture");
+  PhoneFile("photo.bmp", "old photo");
+  PhoneFile("other.bmp", "old other");
+  PhoneFile("sun.gif", StillGif(8, 8));
+
+  OpenPictures();
+  EXPECT_EQ(s.view.folderCaptions, std::vector<std::string>{"Picture Folder"});
+  EXPECT_EQ(s.view.title, TTitle::Picture);
+  EXPECT_EQ(SortedRows(TListId::PcFiles), (std::vector<std::string>{"other.bmp", "photo.bmp", "still.gif"}));
+  EXPECT_EQ(SortedRows(TListId::PhoneFiles), (std::vector<std::string>{"other.bmp", "photo.bmp", "sun.gif"}));
+  EXPECT_EQ(s.link->FolderNumber, 3);
+  EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 1);
+  EXPECT_TRUE(s.view.messages.empty()) << s.view.messages.front();
+  // The size column is the file size in decimal.
+  for (const auto& row : s.view.lists[TListId::PcFiles]) {
+    if (row.at(0) == "photo.bmp") {
+      EXPECT_EQ(row.at(1), "400");
+    }
+  }
+
+  // Send two files: overwrite the one, rename the other. The question order
+  // follows the row order of the PC list.
+  Select(TListId::PcFiles, {"photo.bmp", "other.bmp"});
+  auto rows = Rows(TListId::PcFiles);
+  bool photoFirst = std::find(rows.begin(), rows.end(), "photo.bmp") < std::find(rows.begin(), rows.end(), "other.bmp");
+  s.view.overwriteAnswers = photoFirst ? std::deque<TOverwriteAnswer>{TOverwriteAnswer::Overwrite, TOverwriteAnswer::Rename}
+                                       : std::deque<TOverwriteAnswer>{TOverwriteAnswer::Rename, TOverwriteAnswer::Overwrite};
+  s.view.renameAnswers = {"other2.bmp"};
+  page.DC_PIC_UL_ButtonClick();
+  EXPECT_EQ(ReadFile(phone + "/photo.bmp"), photo);
+  EXPECT_EQ(ReadFile(phone + "/other2.bmp"), other);
+  EXPECT_EQ(ReadFile(phone + "/other.bmp"), "old other");
+  EXPECT_EQ(s.view.overwriteQuestions.size(), 2u);
+  EXPECT_EQ(s.view.totalMax, 2);
+  EXPECT_EQ(s.view.totalPos, 2);
+  EXPECT_FALSE(s.view.totalVisible);
+  EXPECT_FALSE(s.view.progressVisible);
+  EXPECT_TRUE(s.view.actionButtonsEnabled);
+  EXPECT_EQ(s.view.page, TPage::Content);
+  EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 2);  // refreshed
+  EXPECT_EQ(SortedRows(TListId::PhoneFiles),
+            (std::vector<std::string>{"other.bmp", "other2.bmp", "photo.bmp", "sun.gif"}));
+
+  // Fetch one phone file into the PC folder; the refresh lists it there.
+  Select(TListId::PhoneFiles, {"sun.gif"});
+  page.DC_PIC_DL_ButtonClick();
+  EXPECT_EQ(ReadFile(pc + "/sun.gif"), StillGif(8, 8));
+  EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 3);
+  EXPECT_EQ(SortedRows(TListId::PcFiles),
+            (std::vector<std::string>{"other.bmp", "photo.bmp", "still.gif", "sun.gif"}));
+
+  // Remove on the phone side, then on the PC side.
+  Select(TListId::PhoneFiles, {"other.bmp", "sun.gif"});
+  page.DC_PIC_Remove_PHONE_ButtonClick();
+  EXPECT_FALSE(fs::exists(phone + "/other.bmp"));
+  EXPECT_FALSE(fs::exists(phone + "/sun.gif"));
+  EXPECT_EQ(SortedRows(TListId::PhoneFiles), (std::vector<std::string>{"other2.bmp", "photo.bmp"}));
+
+  Select(TListId::PcFiles, {"still.gif"});
+  page.DC_PIC_Remove_PC_ButtonClick();
+  EXPECT_FALSE(fs::exists(pc + "/still.gif"));
+  EXPECT_TRUE(fs::exists(pc + "/notes.txt"));
+  EXPECT_EQ(SortedRows(TListId::PcFiles), (std::vector<std::string>{"other.bmp", "photo.bmp", "sun.gif"}));
+
+  EXPECT_EQ(s.view.folderCaptions.size(), 1u);
+  EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 5);
+  EXPECT_EQ(s.view.actionDisableCount, 4);
+  EXPECT_EQ(s.view.actionEnableCount, 4);
+  EXPECT_TRUE(s.view.actionButtonsEnabled);
+  EXPECT_TRUE(s.view.messages.empty()) << s.view.messages.front();
+}
+
+TEST_F(ContentPageTest, OpenersSetKindAndAlwaysAskForTheFolder) {
+  struct Case {
+    void (TContentPage::*opener)();
+    int folder;
+    const char* caption;
+    TTitle title;
+  };
+  const Case cases[] = {
+      {&TContentPage::Ring_ButtonClick, 1, "Melody Folder", TTitle::Melody},
+      {&TContentPage::Animation_ButtonClick, 2, "Animation Folder", TTitle::Animation},
+      {&TContentPage::DC_PIC_ToolButtonClick, 3, "Picture Folder", TTitle::Picture},
+  };
+  PcFile("song.mid", "MThd" + std::string(10, '\0'));
+  size_t asked = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.caption);
+    // Opened once, then pressed again: the chooser comes back every time.
+    for (int press = 0; press < 2; ++press) {
+      s.view.folderAnswers = {pc};
+      (page.*c.opener)();
+      ++asked;
+      ASSERT_EQ(s.view.folderCaptions.size(), asked);
+      EXPECT_EQ(s.view.folderCaptions.back(), c.caption);
+      EXPECT_EQ(s.link->FolderNumber, c.folder);
+      EXPECT_EQ(s.view.title, c.title);
+      EXPECT_EQ(s.view.page, TPage::Content);
+      EXPECT_EQ(LinesStartingWith("AT*FLIST=" + std::to_string(c.folder)), press + 1);
+    }
+  }
+  EXPECT_EQ(Rows(TListId::PcFiles), std::vector<std::string>{});  // no pictures here
+  EXPECT_TRUE(s.view.HasMessage("No suitable file in this folder"));
+}
+
+TEST_F(ContentPageTest, CancelledChooserReturnsToTheLogoWithoutTalking) {
+  s.view.page = TPage::Content;
+  page.Animation_ButtonClick();  // no answer scripted: Cancel
+  EXPECT_EQ(s.view.page, TPage::Logo);
+  EXPECT_EQ(s.view.title, TTitle::Product);
+  EXPECT_TRUE(s.link->PcFolder.empty());
+  EXPECT_TRUE(s.sim->ReceivedLines().empty());
+  EXPECT_TRUE(s.view.messages.empty());
+}
+
+TEST_F(ContentPageTest, NothingSelectedOnlyTellsTheUser) {
+  PcFile("a.bmp", Bmp(1, 1, 60));
+  PhoneFile("b.gif", StillGif(1, 1));
+  OpenPictures();
+  struct Case {
+    void (TContentPage::*handler)();
+    const char* message;
+  };
+  const Case cases[] = {
+      {&TContentPage::DC_PIC_UL_ButtonClick, "No File on PC be selected"},
+      {&TContentPage::DC_PIC_DL_ButtonClick, "No File on MOBILE be selected"},
+      {&TContentPage::DC_PIC_Remove_PHONE_ButtonClick, "No File on MOBILE be selected"},
+      {&TContentPage::DC_PIC_Remove_PC_ButtonClick, "No File on PC be selected"},
+      {&TContentPage::DC_PIC_PC_ListViewDblClick, nullptr},  // does nothing at all
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message ? c.message : "double click");
+    s.view.messages.clear();
+    s.sim->ClearReceived();
+    int disabled = s.view.actionDisableCount;
+    (page.*c.handler)();
+    if (c.message) {
+      EXPECT_EQ(s.view.messages, std::vector<std::string>{c.message});
+    } else {
+      EXPECT_TRUE(s.view.messages.empty());
+    }
+    EXPECT_EQ(s.view.actionDisableCount, disabled);
+    EXPECT_FALSE(s.view.totalVisible);
+    EXPECT_TRUE(s.sim->ReceivedLines().empty());
+    EXPECT_TRUE(s.view.opened.empty());
+  }
+}
+
+TEST_F(ContentPageTest, DoubleClickOpensTheFileAndRefreshes) {
+  PcFile("a.bmp", Bmp(1, 1, 60));
+  OpenPictures();
+  Select(TListId::PcFiles, {"a.bmp"});
+  page.DC_PIC_PC_ListViewDblClick();
+  EXPECT_EQ(s.view.opened, std::vector<std::string>{pc + "/a.bmp"});
+  EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 2);
+  EXPECT_EQ(s.view.folderCaptions.size(), 1u);
+}
+
+// A port failure in the middle of a batch: the logo, no progress, a working
+// tool bar, and no refresh. The same for a window closed during a transfer,
+// which also adds no message of its own.
+TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
+  struct Case {
+    const char* what;
+    bool closeWindow;  // else the line hangs up
+  };
+  for (Case c : {Case{"hang-up", false}, Case{"window closed", true}}) {
+    SCOPED_TRACE(c.what);
+    SimLink sim;
+    TContentPage p(*sim.link);
+    std::string folder = sim.dir.path() + "/pc";
+    fs::create_directories(folder);
+    WriteFile(folder + "/one.bmp", Bmp(10, 10, 2000));
+    WriteFile(folder + "/two.bmp", Bmp(10, 10, 2000));
+    sim.view.folderAnswers = {folder};
+    p.DC_PIC_ToolButtonClick();
+    ASSERT_EQ(sim.view.page, TPage::Content);
+    sim.view.selection[TListId::PcFiles] = {0, 1};
+    size_t messagesAtAbort = 0;
+    bool fired = false;
+    auto packets = [&] {
+      int n = 0;
+      for (const auto& l : sim.sim->ReceivedLines())
+        if (l.rfind("AT*FUPL=", 0) == 0 && l.find('"') == std::string::npos) ++n;
+      return n;
+    };
+    sim.view.onProcessEvents = [&] {
+      if (fired || packets() < 3) return;
+      fired = true;
+      messagesAtAbort = sim.view.messages.size();
+      if (c.closeWindow) {
+        sim.link->Flags.AppClosing = 1;
+      } else {
+        sim.sim->HangUp();
+      }
+    };
+    p.DC_PIC_UL_ButtonClick();
+    sim.view.onProcessEvents = nullptr;
+    ASSERT_TRUE(fired);
+    EXPECT_EQ(sim.view.page, TPage::Logo);
+    EXPECT_FALSE(sim.view.progressVisible);
+    EXPECT_FALSE(sim.view.totalVisible);
+    EXPECT_TRUE(sim.view.actionButtonsEnabled);
+    EXPECT_EQ(sim.view.actionEnableCount, sim.view.actionDisableCount);
+    int requests = 0, lists = 0;
+    for (const auto& l : sim.sim->ReceivedLines()) {
+      if (l.rfind("AT*FUPL=\"", 0) == 0) ++requests;
+      if (l.rfind("AT*FLIST=", 0) == 0) ++lists;
+    }
+    EXPECT_EQ(requests, 1) << "the second file must not be tried";
+    EXPECT_EQ(lists, 1) << "no refresh after an abort";
+    EXPECT_EQ(sim.view.totalPos, 0);
+    if (c.closeWindow) {
+      EXPECT_EQ(sim.view.messages.size(), messagesAtAbort);
+    } else {
+      // The receiver told about the port before the wait gave up.
+      EXPECT_TRUE(sim.view.HasMessage("COM Port Exception while wait event") ||
+                  sim.view.HasMessage("COM port exception while receive"));
+    }
+  }
+}
+
+TEST_F(ContentPageTest, RefusedFileEndsTheSendButStillRefreshes) {
+  PcFile("a.bmp", Bmp(1, 1, 60));
+  PcFile("b.bmp", Bmp(1, 1, 60));
+  OpenPictures();
+  phonesim::Options o = s.sim->GetOptions();
+  o.refuseUpload = true;
+  s.sim->SetOptions(o);
+  Select(TListId::PcFiles, {"a.bmp", "b.bmp"});
+  page.DC_PIC_UL_ButtonClick();
+  EXPECT_EQ(LinesStartingWith("AT*FUPL=\""), 1);
+  EXPECT_EQ(s.view.totalPos, 0);
+  EXPECT_FALSE(s.view.totalVisible);
+  EXPECT_TRUE(s.view.actionButtonsEnabled);
+  EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 2);
+  EXPECT_EQ(s.view.page, TPage::Content);
+}
+
+TEST_F(ContentPageTest, FailedPcRemovalEndsTheBatch) {
+  PcFile("a.bmp", Bmp(1, 1, 60));
+  PcFile("b.bmp", Bmp(1, 1, 60));
+  PhoneFile("x.gif", StillGif(1, 1));
+  OpenPictures();
+  s.view.messages.clear();
+  auto rows = Rows(TListId::PcFiles);
+  Select(TListId::PcFiles, {"a.bmp", "b.bmp"});
+  // The first selected file vanishes behind the page's back.
+  fs::remove(pc + "/" + rows.at(0));
+  page.DC_PIC_Remove_PC_ButtonClick();
+  EXPECT_EQ(s.view.messages, std::vector<std::string>{"Remove File ERR"});
+  EXPECT_TRUE(fs::exists(pc + "/" + rows.at(1)));
+  EXPECT_EQ(Rows(TListId::PcFiles), std::vector<std::string>{rows.at(1)});
+  EXPECT_TRUE(s.view.actionButtonsEnabled);
+}
+
+TEST_F(ContentPageTest, DecoderErrorDuringTheRefreshStillUnlocksTheButtons) {
+  PcFile("a.bmp", Bmp(1, 1, 60));
+  PhoneFile("x.gif", StillGif(1, 1));
+  OpenPictures();
+  // A GIF with a good header and a body cut short appears before the refresh.
+  PcFile("broken.gif", StillGif(4, 4).substr(0, 24));
+  Select(TListId::PhoneFiles, {"x.gif"});
+  EXPECT_THROW(page.DC_PIC_Remove_PHONE_ButtonClick(), std::runtime_error);
+  EXPECT_FALSE(fs::exists(phone + "/x.gif"));
+  EXPECT_TRUE(s.view.actionButtonsEnabled);
+  EXPECT_EQ(s.view.actionEnableCount, s.view.actionDisableCount);
+}
+
+TEST_F(ContentPageTest, MissingPcFolderStillListsThePhone) {
+  PhoneFile("x.gif", StillGif(1, 1));
+  s.view.folderAnswers = {pc + "/gone"};
+  page.DC_PIC_ToolButtonClick();
+  EXPECT_EQ(s.view.messages, std::vector<std::string>{"Unable to open directory"});
+  EXPECT_EQ(s.view.page, TPage::Content);
+  EXPECT_EQ(Rows(TListId::PhoneFiles), std::vector<std::string>{"x.gif"});
+  EXPECT_TRUE(page.PcFileList.Empty());
+}
+
+}  // namespace
