@@ -76,6 +76,9 @@ class TMidletPage {
   TPhaseEnd SendRequest(TInstallJob& job, const std::string& line, bool archive);
   TPhaseEnd SendPackets(TInstallJob& job, std::FILE* file, long long size, bool archive);
   void InstallEnding();
+  // A coded refusal's own box comes from the receiver; let it reach the
+  // window before the handler's message follows it.
+  void LetReceiverSpeak();
 
   TLink& link_;
   MIDlet_Info* cursor_ = nullptr;  // suite being installed

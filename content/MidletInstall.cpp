@@ -1,0 +1,320 @@
+// Installing a suite from the PC: descriptor first, then archive, each
+// announced with its own request and sent in hexadecimal packets; an
+// update removes the phone's older suite first.
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "content/MidletPage.h"
+#include "link/Timing.h"
+
+namespace {
+
+constexpr int kPacketBytes = 90;
+
+// The phone is given the bare file name, never the PC folder.
+std::string BaseName(const std::string& path) {
+#ifdef _WIN32
+  size_t cut = path.find_last_of("/\\");
+#else
+  size_t cut = path.rfind('/');
+#endif
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool FileSize(const std::string& path, long long* size) {
+  std::error_code ec;
+  auto s = std::filesystem::file_size(path, ec);
+  if (ec) return false;
+  *size = static_cast<long long>(s);
+  return true;
+}
+
+int PacketCount(long long size) { return static_cast<int>((size + kPacketBytes - 1) / kPacketBytes); }
+
+std::string InstallRequest(const std::string& path, long long size) {
+  return "AT*FUPL=\"" + BaseName(path) + "\"," + std::to_string(size) + ",4,1\r\n";
+}
+
+}  // namespace
+
+// What one installation holds open. Whatever way the installation stops,
+// leaving this scope closes the descriptor, the archive and the log.
+struct TMidletPage::TInstallJob {
+  TInstallJob(TLink& l, const MIDlet_Info& suite)
+      : link(l), name(suite.name), jadPath(suite.jadPath), jarPath(suite.jarPath), jarSize(suite.jarSize) {}
+  ~TInstallJob() {
+    CloseFile(jad);
+    CloseFile(jar);
+    CloseLog();
+  }
+  TInstallJob(const TInstallJob&) = delete;
+  TInstallJob& operator=(const TInstallJob&) = delete;
+
+  static void CloseFile(std::FILE*& f) {
+    if (f) std::fclose(f);
+    f = nullptr;
+  }
+  void CloseLog() {
+    if (logOpen) link.CloseTransferLog();
+    logOpen = false;
+  }
+  void Log(const std::string& bytes) {
+    if (logOpen) link.LogBytes(bytes);
+  }
+
+  TLink& link;
+  // Copies: the refresh at the end frees the record they came from.
+  const std::string name, jadPath, jarPath;
+  const int32_t jarSize;
+  bool logOpen = false;
+  std::FILE* jad = nullptr;
+  std::FILE* jar = nullptr;
+};
+
+void TMidletPage::LAD_ONE_ButtonClick() {
+  // The buttons come back however the handler ends, a throwing refresh included.
+  struct TEnableOnExit {
+    TLink& link;
+    ~TEnableOnExit() { link.EnableActionButtons(); }
+  } enableOnExit{link_};
+
+  IFormView& view = link_.View();
+  std::vector<int> rows = view.SelectedRows(TListId::PcSuites);
+  MIDlet_Info* rec = rows.empty() || rows[0] < 0 ? nullptr : PcSuites.At(static_cast<size_t>(rows[0]));
+  if (!rec) {
+    view.ShowMessage("No MIDlet on PC be selected");
+    return;
+  }
+  switch (rec->status) {
+    case 1:
+      view.ShowMessage("MIDlet already exists on Phone");
+      return;
+    case 3:
+      view.ShowMessage("Old MIDlet");
+      return;
+    case 2:
+      break;
+    default:
+      link_.DisableActionButtons();
+      cursor_ = rec;
+      LocalAppDL_InstallOperation();
+      return;
+  }
+
+  if (!view.ConfirmUpdate("Update " + rec->name + "?")) return;
+  link_.DisableActionButtons();
+  link_.BeginExchange(rsWaiting);
+  if (!link_.SendLine("AT*FUPL=\"" + rec->name + "\",0,4,3\r\n")) {
+    link_.FailWrite("COM port exception while send remove cmd");
+    return;
+  }
+  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 50, 100, false})) {
+    case TWaitEnd::Awaited:
+      cursor_ = rec;
+      LocalAppDL_InstallOperation();
+      return;
+    case TWaitEnd::Error:
+      LetReceiverSpeak();
+      view.ShowMessage("Update Error");
+      view.HideStatusLabel();
+      return;
+    case TWaitEnd::Timeout:
+      view.ShowMessage("Update Timeout");
+      view.ShowMessage(link_.Reply.Text());
+      view.HideStatusLabel();
+      return;
+    case TWaitEnd::Aborted:
+      return;
+  }
+}
+
+void TMidletPage::LocalAppDL_InstallOperation() {
+  if (!cursor_) return;
+  TPhaseEnd end;
+  {
+    TInstallJob job(link_, *cursor_);
+    end = SendSuiteFiles(job);
+  }
+  if (end != TPhaseEnd::Stop) InstallEnding();
+}
+
+TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
+  IFormView& view = link_.View();
+
+  long long jarSize = 0;
+  if (!FileSize(job.jarPath, &jarSize) || jarSize != job.jarSize) {
+    view.ShowMessage("JAR size mismatch!!");
+    return TPhaseEnd::Ending;
+  }
+
+  // Descriptor.
+  view.ShowProgressBar(true);
+  view.SetStatusLabel("Sending " + job.jadPath);
+  if (!link_.OpenTransferLog()) {
+    view.ShowMessage("Open log Err");
+    return TPhaseEnd::Ending;
+  }
+  job.logOpen = true;
+  long long size = 0;
+  if (!FileSize(job.jadPath, &size)) {
+    // Gone since the scan: nothing can be announced for it.
+    view.ShowMessage("Open JAD Err");
+    return TPhaseEnd::Stop;
+  }
+  view.SetProgressRange(PacketCount(size));
+  TPhaseEnd end = SendRequest(job, InstallRequest(job.jadPath, size), false);
+  if (end != TPhaseEnd::Done) return end;
+  job.jad = std::fopen(job.jadPath.c_str(), "rb");
+  if (!job.jad) {
+    view.ShowMessage("Open JAD Err");
+    return TPhaseEnd::Stop;
+  }
+  end = SendPackets(job, job.jad, size, false);
+  if (end != TPhaseEnd::Done) return end;
+  TInstallJob::CloseFile(job.jad);
+  timing::SleepMs(500);
+
+  // Archive.
+  view.SetStatusLabel("Sending " + job.jarPath);
+  if (!FileSize(job.jarPath, &size)) {
+    view.ShowMessage("Open JAR File ERR");
+    return TPhaseEnd::Stop;
+  }
+  view.SetProgressRange(PacketCount(size));
+  end = SendRequest(job, InstallRequest(job.jarPath, size), true);
+  if (end != TPhaseEnd::Done) return end;
+  job.jar = std::fopen(job.jarPath.c_str(), "rb");
+  if (!job.jar) {
+    view.ShowMessage("Open JAR File ERR");
+    return TPhaseEnd::Stop;
+  }
+  end = SendPackets(job, job.jar, size, true);
+  return end == TPhaseEnd::Done ? TPhaseEnd::Ending : end;
+}
+
+TMidletPage::TPhaseEnd TMidletPage::SendRequest(TInstallJob& job, const std::string& line, bool archive) {
+  IFormView& view = link_.View();
+  link_.BeginExchange(rsWaiting);
+  if (!link_.SendLine(line)) {
+    link_.FailWrite(archive ? "COM port exception while send FUPL cmd" : "COM port exception while send install cmd");
+    return TPhaseEnd::Stop;
+  }
+  job.Log(line);
+  TWaitEnd end = link_.WaitReply(TWaitRule{StateBit(rsOk), 10, 500, false});
+  const std::string reply = link_.Reply.Text();
+  switch (end) {
+    case TWaitEnd::Awaited:
+      job.Log(reply);
+      return TPhaseEnd::Done;
+    case TWaitEnd::Error:
+      LetReceiverSpeak();
+      view.ShowMessage(archive ? "Send_JAR_REQ_ERR" : "Send_JAD_REQ_ERR");
+      view.ShowMessage(RefusalReason(reply));
+      job.Log(reply);
+      return TPhaseEnd::Ending;
+    case TWaitEnd::Timeout:
+      view.ShowMessage(archive ? "Send_JAR_REQ_timeout" : "Send_JAD_REQ_timeout");
+      view.ShowMessage(reply);
+      job.Log(reply);
+      return TPhaseEnd::Ending;
+    case TWaitEnd::Aborted:
+      break;
+  }
+  return TPhaseEnd::Stop;
+}
+
+TMidletPage::TPhaseEnd TMidletPage::SendPackets(TInstallJob& job, std::FILE* file, long long size, bool archive) {
+  IFormView& view = link_.View();
+  // Descriptor packets are polled twice a second; archive packets every 10 ms.
+  const TWaitRule rule = archive ? TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 3000, 10, false}
+                                 : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
+  const int count = PacketCount(size);
+  unsigned char data[kPacketBytes];
+  for (int n = 1; n <= count; ++n) {
+    const bool last = n == count;
+    const size_t k = last ? static_cast<size_t>(size - static_cast<long long>(kPacketBytes) * (count - 1))
+                          : static_cast<size_t>(kPacketBytes);
+    if (std::fread(data, 1, k, file) != k) {
+      view.ShowMessage("Read file Err");
+      return TPhaseEnd::Stop;
+    }
+    const std::string line = BuildPacketLine(n, last, data, k);
+    link_.BeginExchange(rsWaiting);
+    if (!link_.SendLine(line)) {
+      link_.FailWrite(archive ? "COM port exception while send FUPL" : "COM port exception while send install cmd");
+      return TPhaseEnd::Stop;
+    }
+    job.Log(line);
+
+    for (;;) {
+      TWaitEnd end = link_.WaitReply(rule);
+      const std::string reply = link_.Reply.Text();
+      if (end == TWaitEnd::Aborted) return TPhaseEnd::Stop;
+      if (end == TWaitEnd::Awaited && link_.Reply.State() == rsPacketRejected) {
+        link_.ResendPacket(line);
+        if (link_.Reply.State() != rsOk) {
+          view.ShowMessage("Resend Error!!");
+          return TPhaseEnd::Ending;
+        }
+        continue;  // the next poll sees the acceptance
+      }
+      if (end == TWaitEnd::Awaited) {
+        job.Log(reply);
+        break;
+      }
+      if (end == TWaitEnd::Error) {
+        LetReceiverSpeak();
+        view.ShowMessage(archive ? "Send JAR data ERR" : "Send JAD data ERR");
+        job.Log(reply);
+        return TPhaseEnd::Ending;
+      }
+      // Time-out.
+      view.ShowMessage(archive ? "Send JAR data timeout" : "Send JAD data timeout");
+      view.ShowMessage(reply);
+      job.Log(reply);
+      if (!archive) return TPhaseEnd::Ending;
+      if (reply.empty()) {
+        view.ShowMessage("Send JAR data ERR/Check connection");
+        view.ShowMessage(reply);
+        return TPhaseEnd::Ending;
+      }
+      // Something came back: the archive packet counts as delivered.
+      break;
+    }
+    view.StepProgress();
+    timing::SleepMs(10);
+  }
+  return TPhaseEnd::Done;
+}
+
+void TMidletPage::InstallEnding() {
+  IFormView& view = link_.View();
+  view.ShowProgressBar(false);
+  view.HideStatusLabel();
+  view.EnableInstallButtons();
+  if (link_.Reply.State() != rsOk && link_.ComPort1.Connected()) {
+    link_.PauseReceiver();
+    link_.PumpEvents();
+    try {
+      link_.ComPort1.Close();
+    } catch (const EComPort&) {
+    }
+    timing::SleepMs(1000);
+  }
+  cursor_ = nullptr;
+  LocalAppDL_RefreshPage();
+}
+
+void TMidletPage::LetReceiverSpeak() {
+  // The receiver sets the verdict and takes the text in one step, then hands
+  // its box to the window queue: an empty text with ERROR marks that case.
+  if (link_.Reply.State() != rsError || link_.Reply.TextLength() != 0) return;
+  for (int i = 0; i < 10; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    link_.PumpEvents();
+  }
+}

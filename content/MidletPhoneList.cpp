@@ -1,0 +1,233 @@
+// The phone half of the Java page: the page refresh, the suite listing
+// and the uninstall.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "content/MidletPage.h"
+#include "link/Timing.h"
+
+namespace {
+
+constexpr const char* kSeamKey = "*FDWN:";
+constexpr size_t kSeamLead = 4;    // characters in front of "*FDWN:"
+constexpr size_t kSeamLength = 14; // 4 + "*FDWN:" + 4
+
+// Characters after the key at keyPos up to the two characters in front of
+// stopPos; empty when the two would reach back into the key.
+std::string FieldBetween(const std::string& text, size_t keyPos, size_t keyLen, size_t stopPos) {
+  size_t begin = keyPos + keyLen;
+  if (stopPos < begin + 2) return std::string();
+  return text.substr(begin, stopPos - 2 - begin);
+}
+
+}  // namespace
+
+int32_t StrictToInt(const std::string& text) {
+  auto fail = [&text]() -> int32_t {
+    throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  };
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return fail();
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return fail();
+    v = v * 10 + (text[i] - '0');
+    if (v > int64_t{std::numeric_limits<int32_t>::max()} + 1) return fail();
+  }
+  if (negative) v = -v;
+  if (v > std::numeric_limits<int32_t>::max()) return fail();
+  return static_cast<int32_t>(v);
+}
+
+std::string RemoveListingSeam(const std::string& value) {
+  size_t at = value.find(kSeamKey);
+  if (at == std::string::npos) return value;
+  // The seam spans [at - 4, at + 10). Cut short at either end of the value,
+  // only the part that lies inside the value is removed.
+  size_t begin = at >= kSeamLead ? at - kSeamLead : 0;
+  size_t end = std::min(value.size(), at + kSeamLength - kSeamLead);
+  return value.substr(0, begin) + value.substr(end);
+}
+
+bool ParsePhoneSuiteList(const std::string& reply, TInfoList<Mobile_info>& list) {
+  std::string text = reply;
+  for (;;) {
+    size_t url = text.find("URL:");
+    if (url == std::string::npos) return true;
+    Mobile_info* rec = list.Append();
+
+    size_t name = text.find("NAME:");
+    if (name == std::string::npos) return false;
+    rec->url = RemoveListingSeam(FieldBetween(text, url, 4, name));
+    text.erase(0, name);
+
+    size_t size = text.find("SIZE:");
+    if (size == std::string::npos) return false;
+    rec->name = RemoveListingSeam(FieldBetween(text, 0, 5, size));
+    text.erase(0, size);
+
+    size_t version = text.find("VERSION:");
+    if (version == std::string::npos) return false;
+    rec->size = StrictToInt(RemoveListingSeam(FieldBetween(text, 0, 5, version)));
+    text.erase(0, version);
+
+    size_t next = text.find("URL:");
+    if (next != std::string::npos) {
+      rec->version = RemoveListingSeam(FieldBetween(text, 0, 8, next));
+      text.erase(0, next);
+      continue;
+    }
+    size_t crlf = text.find("\r\n");
+    if (crlf == std::string::npos) return false;
+    rec->version = RemoveListingSeam(crlf >= 8 ? text.substr(8, crlf - 8) : std::string());
+    text.erase(0, crlf);
+  }
+}
+
+void TMidletPage::LocalAppDW_ButtonClick() {
+  link_.FolderAsked = false;
+  LocalAppDL_RefreshPage();
+}
+
+void TMidletPage::LocalAppDL_RefreshPage() {
+  IFormView& view = link_.View();
+  if (!link_.FolderAsked) {
+    link_.PcFolder = view.ChooseFolder("MIDlet Folder");
+    link_.FolderAsked = true;
+  }
+  if (link_.PcFolder.empty()) {
+    link_.ReturnToLogo();
+    return;
+  }
+  if (!ProgramDir.empty()) {
+    std::error_code ec;
+    std::filesystem::current_path(ProgramDir, ec);
+  }
+  view.SetTitleBar(TTitle::Java);
+
+  if (!link_.CheckLink()) {
+    // Only an unanswered "AT" leaves the port open with no verdict; a
+    // refusal, a failed open or write, and an abort have their own ends.
+    if (link_.Reply.State() != rsError && link_.Reply.State() != rsOk && link_.ComPort1.Connected() &&
+        !link_.Flags.AppClosing)
+      link_.ReturnToLogo();
+    return;
+  }
+
+  link_.BeginExchange(rsWaiting);
+  bool written;
+  try {
+    link_.ComPort1.ClearBuffer(true, true);
+    written = link_.SendLine("AT*FLIST=4\r\n");
+  } catch (const EComPort&) {
+    written = false;
+  }
+  if (!written) {
+    link_.FailWrite("COM port exception while send change folder cmd");
+    return;
+  }
+  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 500, 10, false})) {
+    case TWaitEnd::Awaited:
+      break;
+    case TWaitEnd::Error:
+      LetReceiverSpeak();
+      view.ShowMessage("Change to JAVA DIR failed");
+      return;
+    case TWaitEnd::Timeout:
+      view.ShowMessage("Change Folder Timeout");
+      view.ShowMessage(link_.Reply.Text());
+      link_.ReturnToLogo();
+      return;
+    case TWaitEnd::Aborted:
+      return;
+  }
+
+  PcSuites.Clear();
+  cursor_ = nullptr;
+  view.ClearList(TListId::PcSuites);
+  LocalAppDL_ViewPcOperation();
+
+  view.ClearList(TListId::PhoneSuites);
+  PhoneSuites.Clear();
+  // A listing that cannot be read as numbers throws from here; the window's
+  // error box reports it and both list views stay empty.
+  LocalAppDL_ViewPhoneOperation();
+
+  LocalAppDL_CompareVersions();
+  view.ShowPage(TPage::Midlet);
+  if (link_.ReceiverPaused()) link_.ResumeReceiver();
+}
+
+void TMidletPage::LocalAppDL_ViewPhoneOperation() {
+  IFormView& view = link_.View();
+  PhoneSuites.Clear();
+  link_.BeginExchange(rsWaiting);
+  view.SetStatusLabel("Get Mobile Info...");
+  if (!link_.SendLine("AT*FDWN=\"4\"\r\n")) {
+    link_.FailWrite("COM port exception while Get INFO");
+    return;
+  }
+  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 2000, 5, false})) {
+    case TWaitEnd::Awaited:
+      break;
+    case TWaitEnd::Error:
+      LetReceiverSpeak();
+      view.ShowMessage("Get_List_Error");
+      view.HideStatusLabel();
+      return;
+    case TWaitEnd::Timeout:
+      view.ShowMessage("Get_List_Timeout");
+      view.ShowMessage(link_.Reply.Text());
+      view.HideStatusLabel();
+      return;
+    case TWaitEnd::Aborted:
+      return;
+  }
+  view.SetStatusLabel("Parse Mobile Info...");
+  ParsePhoneSuiteList(link_.Reply.Text(), PhoneSuites);
+  for (Mobile_info* rec = PhoneSuites.First(); rec; rec = rec->next.get())
+    view.AddListRow(TListId::PhoneSuites, {rec->name, rec->version, std::to_string(rec->size)});
+  view.HideStatusLabel();
+}
+
+void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
+  IFormView& view = link_.View();
+  std::vector<int> rows = view.SelectedRows(TListId::PhoneSuites);
+  Mobile_info* rec = rows.empty() || rows[0] < 0 ? nullptr : PhoneSuites.At(static_cast<size_t>(rows[0]));
+  if (!rec) {
+    view.ShowMessage("No selected MIDlet");
+    return;
+  }
+  link_.BeginExchange(rsWaiting);
+  view.SetStatusLabel("Uninstall MIDlet suites...");
+  if (!link_.SendLine("AT*FUPL=\"" + rec->name + "\",0,4,3\r\n")) {
+    link_.FailWrite("COM port exception while send remove cmd");
+    return;
+  }
+  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 3000, 10, false})) {
+    case TWaitEnd::Awaited:
+      view.HideStatusLabel();
+      LocalAppDL_RefreshPage();
+      return;
+    case TWaitEnd::Error:
+      LetReceiverSpeak();
+      view.ShowMessage("Remove_Error");
+      view.HideStatusLabel();
+      return;
+    case TWaitEnd::Timeout:
+      view.ShowMessage("Remove_Timeout");
+      view.ShowMessage(link_.Reply.Text());
+      view.HideStatusLabel();
+      return;
+    case TWaitEnd::Aborted:
+      return;
+  }
+}

@@ -1,0 +1,298 @@
+// The PC suite list: the folder scan, the status against the phone's
+// suites, and removal of a suite's two files.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/FakeView.h"
+#include "content/MidletPage.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Descriptor(const std::string& name, const std::string& version, const std::string& size,
+                       const std::string& eol = "\n") {
+  return "MIDlet-Jar-Size: " + size + eol + "MIDlet-Name: " + name + eol + "MIDlet-Version: " + version + eol +
+         "MIDlet-Vendor: Quendrel Test" + eol + "MIDlet-Jar-URL: " + name + ".jar" + eol;
+}
+
+class CatalogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/midlet-catalog-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    link.PcFolder = dir;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+  }
+  // The .jad names in the order the directory yields them.
+  std::vector<std::string> JadOrder() {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    while (dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n.size() >= 4 && n.compare(n.size() - 4, 4, ".jad") == 0) names.push_back(n);
+    }
+    closedir(d);
+    return names;
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> out;
+    for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get()) out.push_back(p->name);
+    return out;
+  }
+  void AddPhone(const std::string& name, const std::string& version) {
+    Mobile_info* m = page.PhoneSuites.Append();
+    m->name = name;
+    m->version = version;
+  }
+
+  std::string dir;
+  FakeView view;
+  TLink link{view};
+  TMidletPage page{link};
+};
+
+TEST_F(CatalogTest, OnlyExactLowerCaseJadNamesAreRead) {
+  Write("good.jad", Descriptor("Good", "1.0", "10"));
+  Write("UPPER.JAD", Descriptor("Upper", "1.0", "10"));
+  Write("Mixed.Jad", Descriptor("Mixed", "1.0", "10"));
+  Write("backup.jad.bak", Descriptor("Backup", "1.0", "10"));
+  Write("nojad", Descriptor("NoDot", "1.0", "10"));
+  Write("good.jar", "PK");
+  page.LocalAppDL_ViewPcOperation();
+  EXPECT_EQ(Names(), std::vector<std::string>{"Good"});
+  EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(CatalogTest, EmptyFolderGivesEmptyListAndNoMessage) {
+  page.LocalAppDL_ViewPcOperation();
+  EXPECT_TRUE(page.PcSuites.Empty());
+  EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(CatalogTest, FolderThatCannotBeOpened) {
+  link.PcFolder = dir + "/missing";
+  page.LocalAppDL_ViewPcOperation();
+  EXPECT_TRUE(page.PcSuites.Empty());
+  EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open directory"});
+}
+
+TEST_F(CatalogTest, TwoBadAmongFiveGoodKeepsTheGoodInDirectoryOrder) {
+  for (int i = 1; i <= 5; ++i) Write("s" + std::to_string(i) + ".jad", Descriptor("Suite" + std::to_string(i), "1.0", "5"));
+  // No vendor line; no size line.
+  Write("novendor.jad", "MIDlet-Jar-Size: 5\nMIDlet-Name: X\nMIDlet-Version: 1\nMIDlet-Jar-URL: x.jar\n");
+  Write("nosize.jad", "MIDlet-Name: Y\nMIDlet-Version: 1\n");
+  page.LocalAppDL_ViewPcOperation();
+
+  std::vector<std::string> expectedNames, expectedMessages;
+  for (const std::string& n : JadOrder()) {
+    if (n == "novendor.jad")
+      expectedMessages.push_back(dir + "/novendor.jad lost <MIDlet-Vendor>");
+    else if (n == "nosize.jad")
+      expectedMessages.push_back(dir + "/nosize.jad lost <MIDlet-Jar-Size>");
+    else
+      expectedNames.push_back("Suite" + n.substr(1, 1));
+  }
+  EXPECT_EQ(Names(), expectedNames);
+  EXPECT_EQ(view.messages, expectedMessages);
+  EXPECT_EQ(page.PcSuites.Count(), 5u);
+}
+
+TEST_F(CatalogTest, FirstMissingAttributeIsNamed) {
+  const char* lines[] = {"MIDlet-Jar-Size: 5\n", "MIDlet-Name: N\n", "MIDlet-Version: 1\n", "MIDlet-Vendor: V\n",
+                         "MIDlet-Jar-URL: n.jar\n"};
+  const char* names[] = {"MIDlet-Jar-Size", "MIDlet-Name", "MIDlet-Version", "MIDlet-Vendor", "MIDlet-Jar-URL"};
+  for (int missing = 0; missing < 5; ++missing) {
+    SCOPED_TRACE(names[missing]);
+    view.messages.clear();
+    // Lines written in reverse order: the check order, not the line order, decides.
+    std::string text;
+    for (int i = 4; i >= 0; --i)
+      if (i != missing && i != missing + 1) text += lines[i];
+    Write("one.jad", text);
+    page.LocalAppDL_ViewPcOperation();
+    EXPECT_TRUE(page.PcSuites.Empty());
+    EXPECT_EQ(view.messages, std::vector<std::string>{dir + "/one.jad lost <" + names[missing] + ">"});
+  }
+}
+
+TEST_F(CatalogTest, RecordFieldsFromDescriptor) {
+  struct Case {
+    const char* label;
+    std::string text;
+    std::string name, version;
+    int32_t size;
+  } cases[] = {
+      {"LF", Descriptor("Game", "1.2", "4321"), "Game", "1.2", 4321},
+      {"CR LF", Descriptor("Game", "1.2", "4321", "\r\n"), "Game", "1.2", 4321},
+      {"no final line end", "MIDlet-Name: Game\nMIDlet-Version: 1.2\nMIDlet-Vendor: V\nMIDlet-Jar-URL: u\nMIDlet-Jar-Size: 77",
+       "Game", "1.2", 77},
+      {"size abc", Descriptor("Game", "1.2", "abc"), "Game", "1.2", 0},
+      {"empty values count", "MIDlet-Jar-Size:\nMIDlet-Name:\nMIDlet-Version:\nMIDlet-Vendor:\nMIDlet-Jar-URL:\n", "", "",
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Write("game.jad", c.text);
+    page.LocalAppDL_ViewPcOperation();
+    ASSERT_EQ(page.PcSuites.Count(), 1u);
+    const MIDlet_Info* p = page.PcSuites.First();
+    EXPECT_EQ(p->name, c.name);
+    EXPECT_EQ(p->version, c.version);
+    EXPECT_EQ(p->jarSize, c.size);
+    EXPECT_EQ(p->status, 0);
+    EXPECT_EQ(p->jadPath, dir + "/game.jad");
+    // No archive exists, and the Jar-URL is not used for its path.
+    EXPECT_EQ(p->jarPath, dir + "/game.jar");
+    EXPECT_TRUE(view.messages.empty());
+  }
+}
+
+TEST_F(CatalogTest, WrongCaseKeyAndByteOrderMarkReportTheAttribute) {
+  Write("case.jad", "midlet-name: Game\nMIDlet-Jar-Size: 1\nMIDlet-Version: 1\nMIDlet-Vendor: V\nMIDlet-Jar-URL: u\n");
+  page.LocalAppDL_ViewPcOperation();
+  EXPECT_EQ(view.messages, std::vector<std::string>{dir + "/case.jad lost <MIDlet-Name>"});
+  fs::remove(dir + "/case.jad");
+  view.messages.clear();
+  Write("bom.jad", "\xEF\xBB\xBF" + Descriptor("Game", "1.0", "3"));
+  page.LocalAppDL_ViewPcOperation();
+  EXPECT_EQ(view.messages, std::vector<std::string>{dir + "/bom.jad lost <MIDlet-Jar-Size>"});
+  EXPECT_TRUE(page.PcSuites.Empty());
+}
+
+TEST_F(CatalogTest, UnreadableDescriptorIsSkippedWithMessage) {
+  Write("a.jad", Descriptor("A", "1", "1"));
+  // A dangling link cannot be opened, whoever runs the test.
+  ASSERT_EQ(symlink((dir + "/nowhere").c_str(), (dir + "/broken.jad").c_str()), 0);
+  page.LocalAppDL_ViewPcOperation();
+  EXPECT_EQ(Names(), std::vector<std::string>{"A"});
+  EXPECT_EQ(view.messages, std::vector<std::string>{"File Open Error"});
+}
+
+TEST_F(CatalogTest, StatusAgainstPhoneSuites) {
+  struct Phone {
+    const char* name;
+    const char* version;
+  };
+  struct Case {
+    const char* label;
+    const char* pcName;
+    const char* pcVersion;
+    std::vector<Phone> phone;
+    int status;
+  } cases[] = {
+      {"empty phone list", "Game", "1.0", {}, 0},
+      {"same version", "Game", "1.0", {{"Game", "1.0.0"}}, 1},
+      {"phone older", "Game", "1.10", {{"Game", "1.9"}}, 2},
+      {"phone newer", "Game", "1.9", {{"Game", "1.10"}}, 3},
+      {"phone name is a prefix", "GameDeluxe", "2.0", {{"Game", "2.0"}}, 1},
+      {"PC name is a prefix only", "Game", "1.0", {{"GameDeluxe", "1.0"}}, 0},
+      {"case matters", "game", "1.0", {{"Game", "1.0"}}, 0},
+      {"empty phone name matches", "Anything", "1.0", {{"", "0.5"}}, 2},
+      {"first match decides", "GameDeluxe", "2.0", {{"Other", "9"}, {"Game", "1.0"}, {"GameDeluxe", "2.0"}}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    page.PcSuites.Clear();
+    page.PhoneSuites.Clear();
+    view.lists.clear();
+    MIDlet_Info* p = page.PcSuites.Append();
+    p->name = c.pcName;
+    p->version = c.pcVersion;
+    p->jarSize = 321;
+    p->status = 9;  // stale status from an earlier refresh
+    for (const Phone& q : c.phone) AddPhone(q.name, q.version);
+    page.LocalAppDL_CompareVersions();
+    EXPECT_EQ(p->status, c.status);
+    ASSERT_EQ(view.lists[TListId::PcSuites].size(), 1u);
+    EXPECT_EQ(view.lists[TListId::PcSuites][0],
+              (std::vector<std::string>{c.pcName, c.pcVersion, "321", StatusMark(c.status)}));
+  }
+}
+
+TEST_F(CatalogTest, EveryRowUnmarkedWithEmptyPhoneList) {
+  for (int i = 0; i < 4; ++i) Write("g" + std::to_string(i) + ".jad", Descriptor("G" + std::to_string(i), "1.0", "9"));
+  page.LocalAppDL_ViewPcOperation();
+  page.LocalAppDL_CompareVersions();
+  const auto& rows = view.lists[TListId::PcSuites];
+  ASSERT_EQ(rows.size(), 4u);
+  std::vector<std::string> names = Names();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i][0], names[i]);  // row i is record i
+    EXPECT_EQ(rows[i][3], "[_]");
+  }
+}
+
+TEST_F(CatalogTest, RemoveWithoutSelection) {
+  Write("a.jad", Descriptor("A", "1", "1"));
+  page.LocalAppDL_ViewPcOperation();
+  page.LAD_PC_Remove_ButtonClick();
+  EXPECT_EQ(view.messages, std::vector<std::string>{"No MIDlet on PC be selected"});
+  EXPECT_TRUE(fs::exists(dir + "/a.jad"));
+}
+
+TEST_F(CatalogTest, RemoveJadFailureLeavesArchiveAndDoesNotRefresh) {
+  Write("x.jad", Descriptor("X", "1", "2"));
+  Write("x.jar", "PK");
+  page.LocalAppDL_ViewPcOperation();
+  ASSERT_EQ(page.PcSuites.Count(), 1u);
+  // Permissions do not stop root, so the descriptor becomes a non-empty
+  // directory, which no file deletion removes.
+  fs::remove(dir + "/x.jad");
+  fs::create_directory(dir + "/x.jad");
+  Write("x.jad/keep", "k");
+  view.selection[TListId::PcSuites] = {0};
+  link.FolderAsked = false;  // a refresh would show the chooser
+  page.LAD_PC_Remove_ButtonClick();
+  EXPECT_EQ(view.messages, std::vector<std::string>{"Remove JAD ERR"});
+  EXPECT_TRUE(fs::exists(dir + "/x.jar"));
+  EXPECT_TRUE(view.folderCaptions.empty());
+}
+
+TEST_F(CatalogTest, RemoveJarFailureAfterDescriptorGone) {
+  Write("x.jad", Descriptor("X", "1", "2"));  // no archive at all
+  page.LocalAppDL_ViewPcOperation();
+  view.selection[TListId::PcSuites] = {0};
+  link.FolderAsked = false;
+  page.LAD_PC_Remove_ButtonClick();
+  EXPECT_EQ(view.messages, std::vector<std::string>{"Remove JAR ERR"});
+  EXPECT_FALSE(fs::exists(dir + "/x.jad"));
+  EXPECT_TRUE(view.folderCaptions.empty());
+}
+
+TEST_F(CatalogTest, RemoveBothFilesThenRefresh) {
+  Write("a.jad", Descriptor("A", "1", "2"));
+  Write("b.jad", Descriptor("B", "1", "2"));
+  Write("b.jar", "PK");
+  page.LocalAppDL_ViewPcOperation();
+  // Select the row of B, wherever the directory put it.
+  std::vector<std::string> names = Names();
+  int row = names[0] == "B" ? 0 : 1;
+  view.selection[TListId::PcSuites] = {row};
+  link.FolderAsked = false;  // the refresh asks; the cancelled chooser ends it at the logo
+  page.LAD_PC_Remove_ButtonClick();
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_FALSE(fs::exists(dir + "/b.jad"));
+  EXPECT_FALSE(fs::exists(dir + "/b.jar"));
+  EXPECT_TRUE(fs::exists(dir + "/a.jad"));
+  EXPECT_EQ(view.folderCaptions, std::vector<std::string>{"MIDlet Folder"});
+  EXPECT_EQ(view.page, TPage::Logo);
+}
+
+}  // namespace
