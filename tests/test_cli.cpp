@@ -1,0 +1,139 @@
+// quendrel-cli end to end against the virtual phone on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/TempDir.h"
+#include "tools/phonesim/PhoneSim.h"
+
+namespace {
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Cli() {
+  const char* dir = std::getenv("QUENDREL_BIN_DIR");
+  return std::string(dir ? dir : ".") + "/quendrel-cli";
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// Runs the command line in a private HOME with an isolated settings store.
+CliResult RunCli(const TempDir& home, const std::string& args) {
+  std::string out = home.File("out.txt"), err = home.File("err.txt");
+  std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
+                    "/config' QUENDREL_NO_SYSTEM_PORTS=1 '" + Cli() + "' " + args + " >'" + out + "' 2>'" + err +
+                    "' </dev/null";
+  CliResult r;
+  int st = std::system(cmd.c_str());
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  r.out = Slurp(out);
+  r.err = Slurp(err);
+  return r;
+}
+
+struct CliPhone {
+  explicit CliPhone(phonesim::Options o = {}) {
+    o.contentDir = home.path() + "/phone";
+    for (const char* f : {"1", "2", "3", "4"}) std::filesystem::create_directories(o.contentDir + "/" + f);
+    sim = std::make_unique<phonesim::PhoneSim>(o);
+    sim->Start();
+  }
+  TempDir home;
+  std::unique_ptr<phonesim::PhoneSim> sim;
+};
+
+TEST(Cli, AtAgainstThePhoneSucceeds) {
+  CliPhone p;
+  CliResult r = RunCli(p.home, "--port " + p.sim->DevicePath() + " at");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(p.sim->ReceivedLines(), std::vector<std::string>{"AT"});
+}
+
+TEST(Cli, SilentPhoneGivesConnectionTimeout) {
+  phonesim::Options o;
+  o.silentPrefix = "AT";
+  CliPhone p(o);
+  CliResult r = RunCli(p.home, "--port " + p.sim->DevicePath() + " at");
+  EXPECT_NE(r.status, 0);
+  // The time-out text, then the raw reply as one line (line ends written as \r\n).
+  EXPECT_EQ(r.err, "Connection Timeout\nAT\\r\\n\n");
+}
+
+TEST(Cli, MissingPortGivesTheOpenMessage) {
+  TempDir home;
+  CliResult r = RunCli(home, "--port /dev/does-not-exist at");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "Unable to open ComPort!!\\nPlease change the Port NO.");
+}
+
+TEST(Cli, UsageErrors) {
+  TempDir home;
+  const char* cases[] = {"", "ls", "ls 7", "put 1", "get 9 x", "rm", "frobnicate", "--on-conflict=maybe ls 1"};
+  for (const char* c : cases) EXPECT_EQ(RunCli(home, c).status, 2) << c;
+  EXPECT_EQ(RunCli(home, "--help").status, 0);
+}
+
+TEST(Cli, PutListGetRemove) {
+  CliPhone p;
+  std::string port = "--port " + p.sim->DevicePath() + " ";
+  p.home.Write("pc/sun.gif", std::string("GIF89a") + std::string(200, '\x11'));
+  CliResult put = RunCli(p.home, port + "put 3 pc/sun.gif");
+  ASSERT_EQ(put.status, 0) << put.err;
+  EXPECT_EQ(Slurp(p.home.File("phone/3/sun.gif")), p.home.Read("pc/sun.gif"));
+
+  CliResult ls = RunCli(p.home, port + "ls 3");
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  EXPECT_EQ(ls.out, "sun.gif\t206\n");
+
+  std::filesystem::create_directories(p.home.File("got"));
+  CliResult get = RunCli(p.home, port + "get 3 sun.gif --to got");
+  ASSERT_EQ(get.status, 0) << get.err;
+  EXPECT_EQ(p.home.Read("got/sun.gif"), p.home.Read("pc/sun.gif"));
+
+  // A second fetch collides: skip keeps the file, rename stores a copy.
+  p.home.Write("got/sun.gif", "mine");
+  EXPECT_EQ(RunCli(p.home, port + "--on-conflict=skip get 3 sun.gif --to got").status, 0);
+  EXPECT_EQ(p.home.Read("got/sun.gif"), "mine");
+  EXPECT_EQ(RunCli(p.home, port + "--on-conflict=rename:sun2.gif get 3 sun.gif --to got").status, 0);
+  EXPECT_EQ(p.home.Read("got/sun2.gif"), p.home.Read("pc/sun.gif"));
+  EXPECT_EQ(p.home.Read("got/sun.gif"), "mine");
+
+  CliResult rm = RunCli(p.home, port + "rm 3 sun.gif");
+  EXPECT_EQ(rm.status, 0) << rm.err;
+  EXPECT_FALSE(std::filesystem::exists(p.home.File("phone/3/sun.gif")));
+  CliResult empty = RunCli(p.home, port + "ls 3");
+  EXPECT_EQ(empty.out, "");
+  EXPECT_EQ(empty.err, "No Files on Mobile\n");
+}
+
+TEST(Cli, ScanListsWhatThePhoneTakes) {
+  TempDir home;
+  home.Write("pics/a.wbmp", "x");
+  home.Write("pics/b.txt", "hello");
+  home.Write("pics/c.bmp", std::string("BM") + std::string(16, '\0') + std::string("\x10\0\0\0\x10\0\0\0", 8) +
+                               std::string(40, '\0'));
+  CliResult r = RunCli(home, "scan 3 pics");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Directory order is the file system's: compare as a set of lines.
+  EXPECT_NE(r.out.find("a.wbmp\t1\n"), std::string::npos);
+  EXPECT_NE(r.out.find("c.bmp\t66\n"), std::string::npos);
+  EXPECT_EQ(r.out.find("b.txt"), std::string::npos);
+  CliResult none = RunCli(home, "scan 1 pics");
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "No suitable file in this folder\n");
+}
+
+}  // namespace
