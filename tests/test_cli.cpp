@@ -137,3 +137,50 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
 }
 
 }  // namespace
+
+namespace {
+
+void WriteSuite(const TempDir& dir, const std::string& base, const std::string& name, const std::string& version,
+                const std::string& jar) {
+  dir.Write("pc/" + base + ".jar", jar);
+  dir.Write("pc/" + base + ".jad", "MIDlet-Name: " + name + "\r\nMIDlet-Version: " + version +
+                                       "\r\nMIDlet-Vendor: Us\r\nMIDlet-Jar-URL: " + base +
+                                       ".jar\r\nMIDlet-Jar-Size: " + std::to_string(jar.size()) + "\r\n");
+}
+
+TEST(Cli, MidletInstallUpdateUninstall) {
+  CliPhone p;
+  std::string port = "--port " + p.sim->DevicePath() + " ";
+  WriteSuite(p.home, "game", "Game", "1.0", std::string(300, 'J'));
+
+  CliResult list = RunCli(p.home, port + "midlets --pc pc");
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.out, "PC\tGame\t1.0\t300\t[_]\n");
+
+  CliResult inst = RunCli(p.home, port + "install pc game.jad");
+  ASSERT_EQ(inst.status, 0) << inst.err;
+  list = RunCli(p.home, port + "midlets --pc pc");
+  EXPECT_EQ(list.out, "Game\t1.0\t300\nPC\tGame\t1.0\t300\t[V]\n");
+  // Installing the same version again is refused with the page's message.
+  inst = RunCli(p.home, port + "install pc game.jad");
+  EXPECT_EQ(inst.status, 1);
+  EXPECT_NE(inst.err.find("MIDlet already exists on Phone"), std::string::npos);
+
+  // A newer version on the PC is an update: not confirmed without a terminal or --yes.
+  WriteSuite(p.home, "game", "Game", "1.1", std::string(320, 'K'));
+  CliResult upd = RunCli(p.home, port + "install pc game.jad");
+  EXPECT_EQ(upd.status, 1);
+  upd = RunCli(p.home, port + "--yes install pc game.jad");
+  ASSERT_EQ(upd.status, 0) << upd.err;
+  list = RunCli(p.home, port + "midlets");
+  EXPECT_EQ(list.out, "Game\t1.1\t320\n");
+
+  CliResult un = RunCli(p.home, port + "uninstall Game");
+  EXPECT_EQ(un.status, 0) << un.err;
+  list = RunCli(p.home, port + "midlets");
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.out, "");
+  EXPECT_EQ(RunCli(p.home, port + "uninstall Game").status, 1);
+}
+
+}  // namespace

@@ -76,8 +76,11 @@ int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& opt,
       return 1;
     }
     std::string name = page.PcSuites.At(row)->name;
+    int status = page.PcSuites.At(row)->status;
     view.selection[TListId::PcSuites] = {row};
     page.LAD_ONE_ButtonClick();
+    // Same or newer version on the phone: the page refused with its message.
+    if (status == 1 || status == 3) return 1;
     // The page has been refreshed: the suite counts as installed when its row shows "[V]".
     for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get())
       if (p->name == name) return p->status == 1 ? 0 : 1;

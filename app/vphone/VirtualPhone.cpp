@@ -82,7 +82,10 @@ bool TVirtualPhone::Start(std::string* error) {
     return false;
   }
   AddPortMapEntry(kPortName, sim_->DevicePath());
-  // Choose it, so that start-up picks it from the port map.
+  // Choose it, so that start-up picks it from the port map. Storing the port
+  // creates the settings key; on a first run store the language the first
+  // start would choose, so the key reads as it would have.
+  if (!ConnectKeyExists()) WriteConnectValue("Language", 1028);
   WriteConnectValue("PortNo", 99);
   return true;
 }
