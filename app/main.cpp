@@ -2,11 +2,15 @@
 // dialogs (each created once, in this order), the create handler, the loop.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
 
+#include "app/core/Config.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/VirtualPhone.h"
@@ -19,6 +23,9 @@ void PrintHelp() {
       "Moves melodies, animations, pictures and Java MIDlets between this PC and a phone\n"
       "on a serial line. Reads Velko.ini from the working directory.\n\n"
       "Options:\n"
+      "  --desktop        run in the per-user program folder ~/.local/share/quendrel/Program\n"
+      "                   ($XDG_DATA_HOME/quendrel/Program when that is set), created on\n"
+      "                   first use with a default Velko.ini and a logs folder beside it\n"
       "  --virtual-phone  use a simulated phone instead of a serial port\n"
       "  --help           show this text\n"
       "  --version        show the version\n");
@@ -30,9 +37,25 @@ bool HasOption(int argc, char** argv, const char* option) {
   return false;
 }
 
+bool fatalShown = false;
+
 void ShowFatal(const QString& text) {
+  fatalShown = true;
   QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok);
   box.exec();
+}
+
+// --quit-after-start (tests): every message box is written to stderr and
+// closed, and the window closes as soon as it has been shown.
+void DismissBoxesToStderr(QApplication* app) {
+  auto* timer = new QTimer(app);
+  QObject::connect(timer, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      std::fprintf(stderr, "message box: %s\n", box->text().toLocal8Bit().constData());
+      box->done(QMessageBox::Ok);
+    }
+  });
+  timer->start(20);
 }
 
 }  // namespace
@@ -46,10 +69,21 @@ int main(int argc, char** argv) {
     std::printf("Quendrel V2.03b\n");
     return 0;
   }
+  const bool quitAfterStart = HasOption(argc, argv, "--quit-after-start");
   try {
     QApplication app(argc, argv);
     SetApplicationTitle(QStringLiteral("Nomra Sync Tool"));
+    if (quitAfterStart) DismissBoxesToStderr(&app);
     try {
+      // Before the window takes its directories and the ini from the working directory.
+      if (HasOption(argc, argv, "--desktop")) {
+        const std::string folder = UserProgramFolder(std::getenv("HOME"), std::getenv("XDG_DATA_HOME"));
+        std::string error = folder.empty() ? "No home folder (HOME is not set)" : "";
+        if (!error.empty() || !EnterUserProgramFolder(folder, &error)) {
+          ShowFatal(QString::fromLocal8Bit(error.c_str()));
+          return quitAfterStart ? 1 : 0;
+        }
+      }
       if (HasOption(argc, argv, "--virtual-phone") && !StartVirtualPhone(argc, argv)) return 0;
       TVelkoMainForm form;
       // Declared after the window: destroyed first, while their parent lives.
@@ -59,6 +93,11 @@ int main(int argc, char** argv) {
         dialogs->dirSelect->ShowFolder(QString::fromStdString(VirtualPhonePcFolder()));
       form.FormCreate();
       form.show();
+      if (quitAfterStart) {
+        std::printf("started\n");
+        std::fflush(stdout);
+        QTimer::singleShot(0, &form, [&form] { form.close(); });
+      }
       // The loop returns only once a handler running under a close has unwound.
       QApplication::setQuitOnLastWindowClosed(true);
       QApplication::exec();
@@ -70,6 +109,8 @@ int main(int argc, char** argv) {
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
+    fatalShown = true;
   }
-  return 0;
+  // The usual exit status is 0 whatever happened; the test start says.
+  return quitAfterStart && fatalShown ? 1 : 0;
 }

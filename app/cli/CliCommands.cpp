@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/cli/ConsoleView.h"
+#include "app/core/PortAdvice.h"
 #include "app/vphone/VirtualPhone.h"
 #include "link/Link.h"
 #include "link/Timing.h"
@@ -62,6 +63,12 @@ class TCliSession {
       link_.ComPort1.SetEvents(0);
       try {
         link_.ComPort1.Open();
+      } catch (const EComPort& e) {
+        view_.ShowMessage("Unable to open ComPort!!\nPlease change the Port NO.");
+        const std::string port = link_.ComPort1.Port();
+        const std::string advice = PortOpenAdvice(port, ResolvePortDevice(port), e.WinCode());
+        if (!advice.empty()) std::cerr << advice << std::endl;
+        return false;
       } catch (const std::exception&) {
         view_.ShowMessage("Unable to open ComPort!!\nPlease change the Port NO.");
         return false;

@@ -167,17 +167,13 @@ void ResetAppConfig() {
 }
 
 std::string UserProgramFolder(const char* home, const char* xdgDataHome) {
-  std::string data;
-  if (xdgDataHome && xdgDataHome[0] == '/') {
-    data = xdgDataHome;
-  } else if (home && home[0] == '/') {
-    data = std::string(home) + "/.local/share";
-  } else {
-    return "";
-  }
-  while (data.size() > 1 && data.back() == '/') data.pop_back();
-  if (data == "/") data.clear();
-  return data + "/quendrel/Program";
+  auto trimmed = [](std::string dir) {
+    while (!dir.empty() && dir.back() == '/') dir.pop_back();  // "/" becomes ""
+    return dir;
+  };
+  if (xdgDataHome && xdgDataHome[0] == '/') return trimmed(xdgDataHome) + "/quendrel/Program";
+  if (home && home[0] == '/') return trimmed(home) + "/.local/share/quendrel/Program";
+  return "";
 }
 
 bool EnterUserProgramFolder(const std::string& programFolder, std::string* error) {
