@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QTreeView>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,6 +34,7 @@
 #include "app/gui/PortSetupDialog.h"
 #include "link/Settings.h"
 #include "ui_aboutbox.h"
+#include "ui_dirselect.h"
 #include "ui_overwrite.h"
 #include "ui_renamedlg.h"
 
@@ -390,6 +393,30 @@ TEST_F(MainFormTest, FolderChooserAnswers) {
     EXPECT_EQ(form_->ChooseFolder("Picture Folder"), c.answer);
     EXPECT_EQ(caption, "Picture Folder");
   }
+}
+
+TEST_F(MainFormTest, FolderChooserShowsAFolderOutsideHomeUnderItsDrive) {
+  Build();
+  // A folder outside the home directory (the virtual phone's samples live in /tmp).
+  QTemporaryDir dir(QDir::tempPath() + "/chooser-XXXXXX");
+  ASSERT_TRUE(dir.isValid());
+  QDir().mkpath(dir.path() + "/pc");
+  const QString target = dir.path() + "/pc";
+  DIR_Select_Form->ShowFolder(target);
+  QString driveShown, listRoot, current;
+  OnModal([&](QWidget* w) {
+    auto* f = static_cast<TDIR_Select_Form*>(w);
+    driveShown = f->ui->DriveComboBox1->currentData().toString();
+    auto* model = static_cast<QFileSystemModel*>(f->ui->DirectoryListBox1->model());
+    listRoot = model->filePath(f->ui->DirectoryListBox1->rootIndex());
+    current = model->filePath(f->ui->DirectoryListBox1->currentIndex());
+    Button(w, "Dir_sel_ok")->click();
+  });
+  EXPECT_EQ(form_->ChooseFolder("Picture Folder"), QDir::toNativeSeparators(target).toStdString());
+  // What OK returns is what the list shows as its current folder, under a drive that holds it.
+  EXPECT_EQ(current, target);
+  EXPECT_TRUE(target.startsWith(listRoot == "/" ? "/" : listRoot + "/")) << listRoot.toStdString();
+  EXPECT_EQ(driveShown, listRoot);
 }
 
 TEST_F(MainFormTest, ViewOperations) {

@@ -151,6 +151,20 @@ void TDIR_Select_Form::SelectDrive(int index) {
 void TDIR_Select_Form::ShowFolder(const QString& path) {
   QModelIndex index = model_->index(path);
   if (!index.isValid()) return;
+  // Show the folder under the drive that holds it, so the user sees what OK returns.
+  QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+  int best = -1;
+  qsizetype bestLength = -1;
+  for (int i = 0; i < ui->DriveComboBox1->count(); ++i) {
+    QString drive = QDir::cleanPath(ui->DriveComboBox1->itemData(i).toString());
+    bool holds = drive == "/" || clean == drive || clean.startsWith(drive + "/");
+    if (holds && drive.size() > bestLength) {
+      best = i;
+      bestLength = drive.size();
+    }
+  }
+  if (best >= 0 && best != ui->DriveComboBox1->currentIndex()) SelectDrive(best);
+  for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) ui->DirectoryListBox1->expand(up);
   ui->DirectoryListBox1->setCurrentIndex(index);
   ui->DirectoryListBox1->scrollTo(index);
   current_ = model_->filePath(index);

@@ -37,8 +37,8 @@ T* Need(T* dialog, const char* what) {
 }  // namespace
 
 void SetApplicationTitle(const QString& title) {
+  // Kept for our own boxes; a display name would be appended to every caption.
   TitleStore() = title;
-  QGuiApplication::setApplicationDisplayName(title);
 }
 
 QString ApplicationTitle() { return TitleStore(); }
@@ -88,7 +88,10 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
     QTreeWidget* list = ListView(id);
     list->header()->setSectionsClickable(false);
     list->header()->setSectionsMovable(false);
-    list->setColumnWidth(0, list->columnCount() > 2 ? 90 : 140);
+    // Every column fits the list's width, so no mark hides behind a scroll bar.
+    static const int two[] = {138, 58}, three[] = {100, 46, 58}, four[] = {76, 40, 46, 42};
+    const int* widths = list->columnCount() == 4 ? four : list->columnCount() == 3 ? three : two;
+    for (int c = 0; c < list->columnCount(); ++c) list->setColumnWidth(c, widths[c]);
   }
   portGroup_ = new QActionGroup(this);
   portGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
