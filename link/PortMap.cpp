@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <mutex>
 #include <set>
+#include <vector>
 #include <tuple>
 
 #include "link/ComPort.h"
@@ -62,9 +64,32 @@ std::string PortNameForDevice(const std::string& device) {
   return "";
 }
 
+namespace {
+// Ports of this run only (the virtual phone): never stored, so a killed run
+// cannot leave a name pointing at a pseudo-terminal someone else gets later.
+std::mutex g_sessionMu;
+std::vector<TPortEntry> g_session;
+}  // namespace
+
+void AddSessionPortEntry(const std::string& name, const std::string& device) {
+  std::lock_guard<std::mutex> lock(g_sessionMu);
+  std::erase_if(g_session, [&](const TPortEntry& e) { return Upper(e.name) == Upper(name); });
+  g_session.push_back({name, device});
+}
+
+void RemoveSessionPortEntry(const std::string& name) {
+  std::lock_guard<std::mutex> lock(g_sessionMu);
+  std::erase_if(g_session, [&](const TPortEntry& e) { return Upper(e.name) == Upper(name); });
+}
+
 std::vector<TPortEntry> SerialPortMap() {
   std::vector<TPortEntry> map;
   std::set<std::string> taken;  // upper-case names
+  {
+    std::lock_guard<std::mutex> lock(g_sessionMu);
+    for (const TPortEntry& e : g_session)
+      if (taken.insert(Upper(e.name)).second) map.push_back(e);
+  }
 
   {
     auto store = OpenSettingsStore();

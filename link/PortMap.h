@@ -17,3 +17,6 @@ std::string PortNameForDevice(const std::string& device);
 // Register a port of our own (virtual phone, unusual device) in the store.
 void AddPortMapEntry(const std::string& name, const std::string& device);
 void RemovePortMapEntry(const std::string& name);
+// A port of this run only, listed before all others and never stored.
+void AddSessionPortEntry(const std::string& name, const std::string& device);
+void RemoveSessionPortEntry(const std::string& name);

@@ -12,6 +12,7 @@
 #include "link/ComPort.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -113,4 +114,23 @@ TEST_F(PortMapTest, UnstorableNamesIgnored) {
     EXPECT_NE(e.device, "/tmp/y");
     EXPECT_NE(e.name, "EMPTY");
   }
+}
+
+TEST(PortMapSession, SessionPortComesFirstAndIsNeverStored) {
+  TempDir dir;
+  IsolateSettings(dir);
+  AddPortMapEntry("COM40", "/dev/stored");
+  AddSessionPortEntry("COM99", "/dev/pts/77");
+  AddSessionPortEntry("com99", "/dev/pts/78");  // same name again replaces it
+  std::vector<TPortEntry> map = SerialPortMap();
+  ASSERT_GE(map.size(), 2u);
+  EXPECT_EQ(map[0].name, "com99");
+  EXPECT_EQ(map[0].device, "/dev/pts/78");
+  EXPECT_EQ(map[1].name, "COM40");
+  EXPECT_EQ(ResolvePortDevice("COM99"), "/dev/pts/78");
+  auto store = OpenSettingsStore();
+  store->beginGroup(kSerialCommGroup);
+  EXPECT_EQ(store->childKeys(), QStringList{"COM40"});
+  RemoveSessionPortEntry("COM99");
+  EXPECT_EQ(ResolvePortDevice("COM99"), "");
 }

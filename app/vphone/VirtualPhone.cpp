@@ -53,7 +53,7 @@ TVirtualPhone::TVirtualPhone() = default;
 TVirtualPhone::~TVirtualPhone() {
   if (sim_) {
     sim_->Stop();
-    RemovePortMapEntry(kPortName);
+    RemoveSessionPortEntry(kPortName);
   }
   if (!root_.empty()) QDir(QString::fromStdString(root_)).removeRecursively();
 }
@@ -81,7 +81,7 @@ bool TVirtualPhone::Start(std::string* error) {
     sim_.reset();
     return false;
   }
-  AddPortMapEntry(kPortName, sim_->DevicePath());
+  AddSessionPortEntry(kPortName, sim_->DevicePath());
   // Choose it, so that start-up picks it from the port map. Storing the port
   // creates the settings key; on a first run store the language the first
   // start would choose, so the key reads as it would have.
