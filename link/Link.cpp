@@ -127,6 +127,7 @@ void TLink::ShowReceiverFailure() {
 // ---- Exchanges ----
 
 bool TLink::SendLine(const std::string& line) {
+  Reply.SetSent(line);
   try {
     ComPort1.WriteStr(line);
     return true;

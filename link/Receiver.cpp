@@ -94,6 +94,9 @@ void TReceiver::ReadAndClassify() {
         link_.Reply.Append(piece.data(), piece.size());
       }
       if (!(events & evRxChar)) break;
+      // A device that never pauses must not hold a stop or pause request
+      // for ever: the requester waits for the end of this cycle.
+      if (terminated_ || Paused()) break;
     }
   } catch (const EComPort&) {
     if (!terminated_) FailurePath("COM Port Exception while wait event", true);

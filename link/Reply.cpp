@@ -1,5 +1,6 @@
 #include "link/Reply.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -23,9 +24,22 @@ bool PacketComplete(const std::string& rest) {
   return rest.find("\r\n") != std::string::npos || rest.size() == 184;
 }
 
+// The text after the echo of the line sent: the whole echo, or as much of
+// it as has arrived, with the line end the phone put after it.
+std::string AfterEcho(const std::string& text, const std::string& sent) {
+  std::string line = sent;
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  if (line.empty()) return text;
+  size_t n = std::min(text.size(), line.size());
+  if (text.compare(0, n, line, 0, n) != 0) return text;  // no echo
+  size_t at = n;
+  while (at < text.size() && at < n + 2 && (text[at] == '\r' || text[at] == '\n')) ++at;
+  return text.substr(at);
+}
+
 }  // namespace
 
-TClassifyResult ClassifyReply(const std::string& text, int state) {
+TClassifyResult ClassifyReply(const std::string& text, int state, const std::string& sent) {
   TClassifyResult r;
   r.state = state;
   char mark = 0;
@@ -50,14 +64,15 @@ TClassifyResult ClassifyReply(const std::string& text, int state) {
   // 3. Rejected upload packet.
   if (Has(text, "*FUPL") && Has(text, "D_ERR")) r.state = rsPacketRejected;
   // 4. Plain success.
-  if (Has(text, "OK") && r.state == rsWaiting) r.state = rsOk;
+  const std::string answer = AfterEcho(text, sent);
+  if (Has(answer, "OK") && r.state == rsWaiting) r.state = rsOk;
   // 5. Error, possibly with an install result code.
-  if (Has(text, "ERROR")) {
+  if (Has(answer, "ERROR")) {
     r.state = rsError;
-    size_t paren = text.find('(');
+    size_t paren = answer.find('(');
     if (paren != std::string::npos) {
       r.installResult = true;
-      char c = paren + 1 < text.size() ? text[paren + 1] : '\0';
+      char c = paren + 1 < answer.size() ? answer[paren + 1] : '\0';
       r.installCode = (c >= '0' && c <= '9') ? c - '0' : 0;
     }
   }
@@ -82,8 +97,14 @@ void TReplyChannel::Changed() { cv_.notify_all(); }
 void TReplyChannel::Reset(int startState) {
   std::lock_guard<std::mutex> lock(mu_);
   text_.clear();
+  sent_.clear();
   state_ = startState;
   Changed();
+}
+
+void TReplyChannel::SetSent(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mu_);
+  sent_ = line;
 }
 
 void TReplyChannel::Append(const char* data, size_t n) {
@@ -134,7 +155,7 @@ std::string TReplyChannel::TakeText() {
 
 TClassifyResult TReplyChannel::Classify() {
   std::lock_guard<std::mutex> lock(mu_);
-  TClassifyResult r = ClassifyReply(text_, state_);
+  TClassifyResult r = ClassifyReply(text_, state_, sent_);
   if (r.installResult) {
     r.rawText.swap(text_);
     text_.clear();

@@ -24,8 +24,11 @@ struct TClassifyResult {
   std::string rawText;         // the text as received, when installResult (channel only)
 };
 
-// Rules 1 to 5 in order; pure, so it can be tested row by row.
-TClassifyResult ClassifyReply(const std::string& text, int state);
+// Rules 1 to 5 in order; pure, so it can be tested row by row. 'sent' is
+// the command line the text answers: its echo at the front of the text is
+// not the phone's answer, so "OK", "ERROR" and "(" inside the echo (a file
+// named BOOK.mid, say) do not count for rules 4 and 5.
+TClassifyResult ClassifyReply(const std::string& text, int state, const std::string& sent = std::string());
 
 // Message for an install result code; codes outside 1..7 give the generic text.
 const char* InstallResultMessage(int code);
@@ -41,6 +44,8 @@ class TReplyChannel {
 
   // Start value and clear as one locked step (the first step of every exchange).
   void Reset(int startState);
+  // The command line the coming text answers (see ClassifyReply).
+  void SetSent(const std::string& line);
   void Append(const char* data, size_t n);
   std::string Text() const;
   int State() const;
@@ -61,6 +66,7 @@ class TReplyChannel {
   mutable std::mutex mu_;
   mutable std::condition_variable cv_;
   std::string text_;
+  std::string sent_;
   int state_ = rsWaiting;
 };
 

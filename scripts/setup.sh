@@ -40,15 +40,17 @@ case "$mode" in
     exec "$build/quendrel" --virtual-phone
     ;;
   test)
-    configure_and_build -DBUILD_TESTING=ON
+    # Configured for /usr, so the same build also makes the Debian package.
+    configure_and_build -DBUILD_TESTING=ON -DCMAKE_INSTALL_PREFIX=/usr
     export QT_QPA_PLATFORM=offscreen
     ctest --test-dir "$build" --output-on-failure -j 2 --timeout 300
-    # The receiver thread once more under ThreadSanitizer.
-    tsan=${build}-tsan
-    cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DQUENDREL_SANITIZE=thread
-    cmake --build "$tsan" -j "$(nproc)" --target test_receiver test_connection
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
-      ctest --test-dir "$tsan" --output-on-failure -R '^(Receiver|WaitLoop|MenuStates|CheckLink)\.' --timeout 300
+    extra=${QUENDREL_EXTRA_BUILD_ROOT:-$root/build-extra}
+    # The whole suite under AddressSanitizer + UBSan, the threaded tests under ThreadSanitizer.
+    scripts/sanitize.sh "$extra" all
+    # Every parser of outside input under libFuzzer, for a bounded time each.
+    scripts/fuzz.sh "$extra"
+    # The Debian package: build, install, run, remove.
+    QUENDREL_DEB_BUILD_DIR="$build" scripts/package-check.sh
     ;;
   *)
     echo "usage: $0 run|test" >&2

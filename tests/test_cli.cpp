@@ -20,8 +20,9 @@ struct CliResult {
 };
 
 std::string Cli() {
-  const char* dir = std::getenv("QUENDREL_BIN_DIR");
-  return std::string(dir ? dir : ".") + "/quendrel-cli";
+  // The build folder: from the environment, else two levels above this test.
+  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli";
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli";
 }
 
 std::string Slurp(const std::string& path) {

@@ -150,3 +150,47 @@ TEST(ReplyChannel, WaitWakesOnStateChange) {
 }
 
 }  // namespace
+
+namespace {
+
+struct EchoCase {
+  const char* what;
+  std::string sent;
+  std::string text;
+  int expected;
+  bool coded;
+};
+
+TEST(ClassifyEcho, TheEchoOfANameIsNoAnswer) {
+  const std::string upBook = "AT*FUPL=\"BOOK.mid\",3,1\r\n";
+  const std::string rmErr = "AT*FRMV=\"ERROR.gif\"\r\n";
+  const std::string upParen = "AT*FUPL=\"a(1).gif\",3,3\r\n";
+  const EchoCase cases[] = {
+      {"echo of a name holding OK", upBook, upBook, rsWaiting, false},
+      {"part of that echo", upBook, upBook.substr(0, 12), rsWaiting, false},
+      {"echo, then OK", upBook, upBook + "\r\nOK\r\n", rsOk, false},
+      {"echo with CR only, then OK", upBook, "AT*FUPL=\"BOOK.mid\",3,1\r\r\nOK\r\n", rsOk, false},
+      {"echo of a name holding ERROR", rmErr, rmErr, rsWaiting, false},
+      {"that echo, then OK", rmErr, rmErr + "\r\nOK\r\n", rsOk, false},
+      {"refusal after a name with a bracket", upParen, upParen + "\r\n*FUPL: 3 ERROR\r\n", rsError, false},
+      {"coded refusal after that name", upParen, upParen + "\r\n*FUPL: ERROR(2)\r\n", rsError, true},
+      {"phone without echo", upBook, "\r\nOK\r\n", rsOk, false},
+      {"nothing sent: whole text counts", "", upBook, rsOk, false},
+  };
+  for (const EchoCase& c : cases) {
+    TClassifyResult r = ClassifyReply(c.text, rsWaiting, c.sent);
+    EXPECT_EQ(r.state, c.expected) << c.what;
+    EXPECT_EQ(r.installResult, c.coded) << c.what;
+    if (c.coded) {
+      EXPECT_EQ(r.installCode, 2) << c.what;
+    }
+  }
+}
+
+TEST(ClassifyEcho, AckEchoStillMarksALaterPacket) {
+  // "ACK" in the echo of "AT*ACK" is what tells a later packet from a first one.
+  std::string text = "AT*ACK\r\n\r\n*FDWN: 3\r\n0300" + std::string(8, 'A') + "0208\r\n\r\nOK\r\n";
+  EXPECT_EQ(ClassifyReply(text, rsFirstPacket, "AT*ACK\r\n").state, rsOk);
+}
+
+}  // namespace

@@ -306,7 +306,7 @@ bool EnsureRoot(std::string* root, bool* owns) {
 bool PhoneSim::Start() {
   Impl& d = *impl_;
   if (d.thread.joinable() || !EnsureRoot(&d.root, &d.ownsRoot)) return false;
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master < 0) return false;
   char name[256];
   if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
@@ -314,7 +314,7 @@ bool PhoneSim::Start() {
     return false;
   }
   // Our own slave fd keeps the pty alive while the PC closes and reopens it.
-  int slave = open(name, O_RDWR | O_NOCTTY);
+  int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (slave < 0 || !MakeRaw(slave)) {
     if (slave >= 0) close(slave);
     close(master);
@@ -330,7 +330,7 @@ bool PhoneSim::Start() {
 bool PhoneSim::StartOnDevice(const std::string& device) {
   Impl& d = *impl_;
   if (d.thread.joinable() || !EnsureRoot(&d.root, &d.ownsRoot)) return false;
-  int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   if (isatty(fd) && !MakeRaw(fd)) {
     close(fd);

@@ -1,0 +1,148 @@
+#include "support/FaultHelpers.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace faults {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec);
+}
+
+TFolderSnapshot Snapshot(const std::string& folder) {
+  TFolderSnapshot snap;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (it->is_regular_file()) snap[fs::relative(it->path(), folder).string()] = ReadAll(it->path().string());
+  }
+  return snap;
+}
+
+long VmRssKb() {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+
+std::string Pattern(size_t size, int seed) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 31 + static_cast<size_t>(seed) + i / 251) & 0xFF);
+  return s;
+}
+
+std::string PacketLine(int n, bool last, const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string line;
+  line += n / 16 < 16 ? kHex[n / 16] : 'F';
+  line += kHex[n % 16];
+  line += '0';
+  line += last ? '0' : '1';
+  unsigned sum = 0;
+  for (unsigned char b : bytes) {
+    line += kHex[b >> 4];
+    line += kHex[b & 15];
+    sum += static_cast<unsigned char>(kHex[b >> 4]) + static_cast<unsigned char>(kHex[b & 15]);
+  }
+  for (int s = 12; s >= 0; s -= 4) line += kHex[(sum >> s) & 15];
+  return line;
+}
+
+ScriptPhone::ScriptPhone(Script script, int pauseMs) : script_(std::move(script)), pauseMs_(pauseMs) {
+  master_ = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+  path_ = ptsname(master_);
+  slave_ = open(path_.c_str(), O_RDWR | O_NOCTTY);
+  if (slave_ >= 0) {
+    termios t{};
+    if (tcgetattr(slave_, &t) == 0) {
+      cfmakeraw(&t);
+      tcsetattr(slave_, TCSANOW, &t);
+    }
+  }
+  thread_ = std::thread([this] { Serve(); });
+}
+
+ScriptPhone::~ScriptPhone() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  if (slave_ >= 0) close(slave_);
+  if (master_ >= 0) close(master_);
+}
+
+std::vector<std::string> ScriptPhone::Lines() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return lines_;
+}
+
+void ScriptPhone::SetScript(Script script) {
+  std::lock_guard<std::mutex> lock(mu_);
+  script_ = std::move(script);
+}
+
+void ScriptPhone::Send(const std::string& bytes) {
+  size_t at = 0;
+  while (at < bytes.size() && !stop_) {
+    ssize_t w = write(master_, bytes.data() + at, bytes.size() - at);
+    if (w > 0) {
+      at += static_cast<size_t>(w);
+    } else {
+      pollfd p{master_, POLLOUT, 0};
+      poll(&p, 1, 20);
+    }
+  }
+}
+
+void ScriptPhone::Serve() {
+  std::string pending;
+  while (!stop_) {
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
+    char buf[512];
+    ssize_t n = read(master_, buf, sizeof buf);
+    if (n <= 0) continue;
+    pending.append(buf, static_cast<size_t>(n));
+    size_t eol;
+    while ((eol = pending.find("\r\n")) != std::string::npos) {
+      std::string line = pending.substr(0, eol);
+      pending.erase(0, eol + 2);
+      Script script;
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        lines_.push_back(line);
+        script = script_;
+      }
+      std::vector<std::string> bursts = script ? script(line) : std::vector<std::string>{};
+      std::string first = line + "\r\n" + (bursts.empty() ? std::string() : bursts[0]);
+      Send(first);
+      for (size_t i = 1; i < bursts.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs_));
+        Send(bursts[i]);
+      }
+    }
+  }
+}
+
+}  // namespace faults

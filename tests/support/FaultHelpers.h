@@ -1,0 +1,61 @@
+#pragma once
+// Helpers of the fault-injection tests: a phone on a raw pty that answers
+// from a script in timed bursts, snapshots of the user's folders, and the
+// process's resident memory.
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace faults {
+
+// Every regular file under a folder (relative name -> bytes).
+using TFolderSnapshot = std::map<std::string, std::string>;
+TFolderSnapshot Snapshot(const std::string& folder);
+std::string ReadAll(const std::string& path);
+bool Exists(const std::string& path);
+
+// Resident set size of this process in KiB, 0 when unknown.
+long VmRssKb();
+
+// A deterministic byte pattern (every byte value occurs).
+std::string Pattern(size_t size, int seed = 0);
+
+// One packet line of the download and install format (no CR LF): number,
+// "0", mark, hex data, check value. bytes is at most 90 long.
+std::string PacketLine(int n, bool last, const std::string& bytes);
+
+// A phone on a pty whose replies come from a script. Each received line
+// (ended by CR LF) is echoed, then the script's bursts follow, the first
+// one right after the echo and each further one after pauseMs of silence.
+class ScriptPhone {
+ public:
+  using Script = std::function<std::vector<std::string>(const std::string& line)>;
+  ScriptPhone(Script script, int pauseMs);
+  ~ScriptPhone();
+  ScriptPhone(const ScriptPhone&) = delete;
+  ScriptPhone& operator=(const ScriptPhone&) = delete;
+
+  const std::string& Path() const { return path_; }
+  std::vector<std::string> Lines() const;
+  // Set the script while serving (e.g. per split point).
+  void SetScript(Script script);
+
+ private:
+  void Serve();
+  void Send(const std::string& bytes);
+  Script script_;
+  int pauseMs_;
+  int master_ = -1;
+  int slave_ = -1;  // kept open so the pty stays up while the PC reopens it
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mu_;
+  std::vector<std::string> lines_;
+  std::thread thread_;
+};
+
+}  // namespace faults

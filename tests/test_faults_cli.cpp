@@ -1,0 +1,168 @@
+// quendrel-cli against a virtual phone that hangs up or stays silent: the
+// exit status, the messages on stderr, and the user's files afterwards.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/FaultHelpers.h"
+#include "support/TempDir.h"
+#include "tools/phonesim/PhoneSim.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliResult {
+  int status = -1;
+  std::string out, err;
+  double seconds = 0;
+};
+
+std::string Cli() {
+  // The build folder: from the environment, else two levels above this test.
+  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli";
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli";
+}
+
+// Runs the command line in a private HOME with an isolated settings store.
+// The child gets none of our descriptors: an inherited pty master would
+// keep the line up after the phone hangs up.
+CliResult RunCli(const TempDir& home, const std::string& args) {
+  const std::string out = home.File("out.txt"), err = home.File("err.txt");
+  const std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
+                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 exec timeout 120 '" + Cli() + "' " + args + " >'" +
+                          out + "' 2>'" + err + "' </dev/null";
+  CliResult r;
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    for (int fd = 3; fd < 4096; ++fd) close(fd);
+    execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int st = 0;
+  if (pid > 0) waitpid(pid, &st, 0);
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  r.status = pid > 0 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  r.out = faults::ReadAll(out);
+  r.err = faults::ReadAll(err);
+  return r;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0, nl;
+  while ((nl = text.find('\n', at)) != std::string::npos) {
+    lines.push_back(text.substr(at, nl - at));
+    at = nl + 1;
+  }
+  return lines;
+}
+
+const std::string kUpload = faults::Pattern(500, 11);    // six packets
+const std::string kDownload = faults::Pattern(500, 12);  // six packets
+const std::string kPrecious = "the user's own bytes";
+
+struct CliCase {
+  const char* label;
+  phonesim::Options faults;
+  std::string command;  // after "--port DEVICE "
+  bool existingTarget;  // pc/dl.bin held the user's bytes before a get
+  // The lines of stderr.
+  std::vector<std::string> err;
+};
+
+void PrintTo(const CliCase& c, std::ostream* os) { *os << c.label; }
+
+phonesim::Options HangAfter(int lines) {
+  phonesim::Options o;
+  o.hangupAfterLines = lines;
+  return o;
+}
+
+phonesim::Options Silent(const std::string& prefix) {
+  phonesim::Options o;
+  o.noEchoSilentPrefix = prefix;
+  return o;
+}
+
+// The receiver's message, then the failed fall-back to "COM1" (no such
+// port in an isolated run).
+const std::vector<std::string> kHangUpErr = {"COM Port Exception while wait event", "COM port exception while receive"};
+
+class CliFaults : public ::testing::TestWithParam<CliCase> {};
+
+TEST_P(CliFaults, ExitStatusMessagesAndFiles) {
+  const CliCase& c = GetParam();
+  TempDir home;
+  phonesim::Options o = c.faults;
+  o.contentDir = home.File("phone");
+  for (const char* f : {"1", "2", "3", "4"}) fs::create_directories(o.contentDir + "/" + f);
+  home.Write("phone/3/dl.bin", kDownload);
+  home.Write("phone/3/other.gif", "GIF89a");
+  home.Write("pc/up.bin", kUpload);
+  if (c.existingTarget) home.Write("pc/dl.bin", kPrecious);
+  const faults::TFolderSnapshot pcBefore = faults::Snapshot(home.File("pc"));
+  const faults::TFolderSnapshot phoneBefore = faults::Snapshot(home.File("phone"));
+
+  phonesim::PhoneSim sim(o);
+  ASSERT_TRUE(sim.Start());
+  CliResult r = RunCli(home, "--port " + sim.DevicePath() + " " + c.command);
+
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_LT(r.seconds, 60.0);
+  std::vector<std::string> err = Lines(r.err);
+  if (c.err == kHangUpErr) {
+    // The receiver's message first; its second one (the fall-back port)
+    // may be cut off by the program's end, which releases a receiver
+    // still waiting to be heard.
+    ASSERT_FALSE(err.empty());
+    EXPECT_EQ(err[0], kHangUpErr[0]);
+    EXPECT_LE(err.size(), 2u) << r.err;
+    if (err.size() == 2) {
+      EXPECT_EQ(err[1], kHangUpErr[1]);
+    }
+  } else {
+    EXPECT_EQ(err, c.err) << r.err;
+  }
+  EXPECT_EQ(r.out, "");
+
+  // The user's files: all there with their bytes; a new download may have
+  // left the first packet under its name, nothing else.
+  faults::TFolderSnapshot pcAfter = faults::Snapshot(home.File("pc"));
+  if (!c.existingTarget && pcAfter.count("dl.bin")) {
+    const std::string& partial = pcAfter["dl.bin"];
+    EXPECT_LE(partial.size(), 90u);
+    EXPECT_EQ(partial, kDownload.substr(0, partial.size()));
+    pcAfter.erase("dl.bin");
+  }
+  EXPECT_EQ(pcAfter, pcBefore);
+  EXPECT_EQ(faults::Snapshot(home.File("phone")), phoneBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CliFaults,
+    ::testing::Values(
+        // Lines: AT, AT*FLIST=3, AT*FLIST?, then the command's own.
+        CliCase{"hang-up during ls", HangAfter(3), "ls 3", false, kHangUpErr},
+        CliCase{"hang-up on the put request", HangAfter(4), "put 3 pc/up.bin", false, kHangUpErr},
+        CliCase{"hang-up on put packet 3", HangAfter(7), "put 3 pc/up.bin", false, kHangUpErr},
+        CliCase{"hang-up on the first get acknowledge", HangAfter(5), "get 3 dl.bin --to pc", false, kHangUpErr},
+        CliCase{"hang-up on a get that overwrites", HangAfter(5), "--on-conflict=overwrite get 3 dl.bin --to pc",
+                true, kHangUpErr},
+        // Unanswered lines wait at full length here (about 5 s each): only
+        // the short waits; the long ones are covered at the link level.
+        CliCase{"silent AT", Silent("AT"), "ls 3", false, {"Connection Timeout", ""}},
+        CliCase{"silent folder select", Silent("AT*FLIST="), "ls 3", false, {"Change Folder Timeout", ""}},
+        CliCase{"silent upload request", Silent("AT*FUPL=\""), "put 3 pc/up.bin", false,
+                {"Send_UPLOAD_REQ_timeout", ""}},
+        CliCase{"silent get request", Silent("AT*FDWN"), "--on-conflict=overwrite get 3 dl.bin --to pc", true,
+                {"Download_Timeout", ""}}));
+
+}  // namespace

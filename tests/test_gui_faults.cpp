@@ -1,0 +1,228 @@
+// The main window, offscreen, closed while an operation waits for a phone
+// that stays silent: the operation ends without further message boxes,
+// and nothing crashes, hangs or loses the user's files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QTreeWidget>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "app/core/Config.h"
+#include "app/gui/Dialogs.h"
+#include "app/gui/MainForm.h"
+#include "link/PortMap.h"
+#include "link/Settings.h"
+#include "link/Timing.h"
+#include "support/FaultHelpers.h"
+#include "support/TempDir.h"
+#include "tools/phonesim/PhoneSim.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_gui_faults";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+std::string Descriptor(const std::string& name, size_t jarSize) {
+  return "MIDlet-Name: " + name + "\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: Quendrel Test\r\n"
+         "MIDlet-Jar-URL: http://example.invalid/g.jar\r\nMIDlet-Jar-Size: " + std::to_string(jarSize) + "\r\n";
+}
+
+// A picture the page lists: a bitmap header of 16 x 16, then bytes.
+const std::string kUpload = "BM" + std::string(16, '\0') + std::string("\x10\0\0\0\x10\0\0\0", 8) +
+                            faults::Pattern(480, 21);
+const std::string kDownload = faults::Pattern(500, 22);
+const std::string kJar = faults::Pattern(250, 23);
+
+// Selects the row of a list view whose first cell is 'name'.
+bool SelectRow(TVelkoMainForm& form, TListId list, const std::string& name) {
+  QTreeWidget* view = form.ListView(list);
+  for (int i = 0; i < view->topLevelItemCount(); ++i) {
+    if (view->topLevelItem(i)->text(0).toStdString() == name) {
+      view->topLevelItem(i)->setSelected(true);
+      return true;
+    }
+  }
+  return false;
+}
+
+struct GuiCase {
+  const char* label;
+  std::string prefix;  // the command the phone leaves unanswered
+  std::function<void(TVelkoMainForm&)> arrange;
+  std::function<void(TVelkoMainForm&)> run;
+};
+
+void PrintTo(const GuiCase& c, std::ostream* os) { *os << c.label; }
+
+std::vector<GuiCase> GuiCases() {
+  auto none = [](TVelkoMainForm&) {};
+  auto content = [](TVelkoMainForm& f) {
+    f.contentPage.OpenContentPage();
+    SelectRow(f, TListId::PcFiles, "up.bmp");
+    SelectRow(f, TListId::PhoneFiles, "dl.bmp");
+  };
+  auto midlets = [](TVelkoMainForm& f) {
+    f.midletPage.LocalAppDL_RefreshPage();
+    SelectRow(f, TListId::PcSuites, "Game");
+    SelectRow(f, TListId::PhoneSuites, "Old");
+  };
+  return {
+      {"AT", "AT", none, [](TVelkoMainForm& f) { f.link.CheckLink(); }},
+      {"folder select", "AT*FLIST=", none, [](TVelkoMainForm& f) { f.contentPage.OpenContentPage(); }},
+      {"listing", "AT*FLIST?", none, [](TVelkoMainForm& f) { f.contentPage.OpenContentPage(); }},
+      {"upload request", "AT*FUPL=\"", content, [](TVelkoMainForm& f) { f.contentPage.DC_PIC_UL_ButtonClick(); }},
+      {"upload packet", "AT*FUPL=0201", content, [](TVelkoMainForm& f) { f.contentPage.DC_PIC_UL_ButtonClick(); }},
+      {"download", "AT*FDWN=\"dl", content, [](TVelkoMainForm& f) { f.contentPage.DC_PIC_DL_ButtonClick(); }},
+      {"download acknowledge", "AT*ACK", content,
+       [](TVelkoMainForm& f) { f.contentPage.DC_PIC_DL_ButtonClick(); }},
+      {"remove", "AT*FRMV", content, [](TVelkoMainForm& f) { f.contentPage.DC_PIC_Remove_PHONE_ButtonClick(); }},
+      {"MIDlet list", "AT*FDWN=\"4\"", none, [](TVelkoMainForm& f) { f.midletPage.LocalAppDL_RefreshPage(); }},
+      {"uninstall", "AT*FUPL=\"Old\"", midlets,
+       [](TVelkoMainForm& f) { f.midletPage.LocalAppDL_REMOVE_ButtonClick(); }},
+      {"install request", "AT*FUPL=\"game.jad\"", midlets,
+       [](TVelkoMainForm& f) { f.midletPage.LAD_ONE_ButtonClick(); }},
+      {"archive packet", "AT*FUPL=0201", midlets, [](TVelkoMainForm& f) { f.midletPage.LAD_ONE_ButtonClick(); }},
+  };
+}
+
+class WindowClosedDuringAWait : public ::testing::TestWithParam<GuiCase> {
+ protected:
+  void SetUp() override {
+    App();
+    timing::SetScale(0.02);
+    root_ = home_.path();
+    fs::create_directories(root_ + "/Program");
+    fs::create_directories(root_ + "/logs");
+    std::ofstream(root_ + "/Program/Velko.ini") << "debugFlag=96\n";
+    setenv("HOME", root_.c_str(), 1);
+    IsolateSettings(home_);
+    oldCwd_ = fs::current_path();
+    fs::current_path(root_ + "/Program");
+    ResetAppConfig();
+
+    home_.Write("pc/up.bmp", kUpload);
+    home_.Write("pc/game.jad", Descriptor("Game", kJar.size()));
+    home_.Write("pc/game.jar", kJar);
+    home_.Write("phone/3/dl.bmp", "BM" + kDownload);
+    home_.Write("phone/4/Old/old.jad", Descriptor("Old", 3));
+    home_.Write("phone/4/Old/old.jar", "JJJ");
+    for (const char* f : {"1", "2", "3", "4"}) fs::create_directories(home_.File("phone/") + f);
+    phonesim::Options o;
+    o.contentDir = home_.File("phone");
+    sim_ = std::make_unique<phonesim::PhoneSim>(o);
+    ASSERT_TRUE(sim_->Start());
+    AddPortMapEntry("COM50", sim_->DevicePath());
+    WriteConnectValue("PortNo", 50);
+    WriteConnectValue("Language", 9);
+
+    form_ = std::make_unique<TVelkoMainForm>();
+    dialogs_ = CreateDialogs(form_.get());
+    form_->link.PcFolder = home_.File("pc");
+    form_->link.FolderAsked = true;
+    form_->link.FolderNumber = 3;
+    form_->show();
+    form_->FormCreate();
+    ASSERT_TRUE(form_->link.ComPort1.Connected());
+
+    // Every message box is read and answered; a box after the close is a fault.
+    boxWatch_ = new QTimer;
+    boxWatch_->setInterval(5);
+    QObject::connect(boxWatch_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      (closed_ ? boxesAfterClose_ : boxesBefore_).push_back(box->text().toStdString());
+      box->accept();
+    });
+    boxWatch_->start();
+  }
+  void TearDown() override {
+    delete boxWatch_;
+    dialogs_.reset();
+    form_.reset();
+    sim_.reset();
+    ResetAppConfig();
+    fs::current_path(oldCwd_);
+    timing::SetScale(1);
+  }
+
+  TempDir home_;
+  std::string root_;
+  fs::path oldCwd_;
+  std::unique_ptr<phonesim::PhoneSim> sim_;
+  std::unique_ptr<TVelkoMainForm> form_;
+  std::unique_ptr<TDialogSet> dialogs_;
+  QTimer* boxWatch_ = nullptr;
+  bool closed_ = false;
+  std::vector<std::string> boxesBefore_, boxesAfterClose_;
+};
+
+TEST_P(WindowClosedDuringAWait, EndsWithoutFurtherBoxesOrLoss) {
+  const GuiCase& c = GetParam();
+  c.arrange(*form_);
+  ASSERT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
+  const faults::TFolderSnapshot pcBefore = faults::Snapshot(home_.File("pc"));
+  const faults::TFolderSnapshot phoneBefore = faults::Snapshot(home_.File("phone"));
+  phonesim::Options o = sim_->GetOptions();
+  o.noEchoSilentPrefix = c.prefix;
+  sim_->SetOptions(o);
+  sim_->ClearReceived();
+
+  // Close the window once the phone has the unanswered command.
+  QTimer closer;
+  closer.setInterval(5);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    for (const std::string& l : sim_->ReceivedLines()) {
+      if (l.rfind(c.prefix, 0) == 0 && !closed_) {
+        closed_ = true;
+        closer.stop();
+        form_->close();
+        return;
+      }
+    }
+  });
+  closer.start();
+  const auto start = std::chrono::steady_clock::now();
+  c.run(*form_);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  closer.stop();
+  // Give any late box a chance to show up.
+  for (int i = 0; i < 20; ++i) {
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+
+  ASSERT_TRUE(closed_) << "the close must come during the wait";
+  EXPECT_EQ(form_->link.Flags.AppClosing, 1);
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
+  EXPECT_TRUE(boxesAfterClose_.empty()) << boxesAfterClose_.front();
+  // Waits here last 0.5 s to 5 s; the close cut this one short.
+  EXPECT_LT(seconds, 2.0);
+  EXPECT_FALSE(form_->link.ComPort1.Connected());
+
+  faults::TFolderSnapshot pcAfter = faults::Snapshot(home_.File("pc"));
+  if (pcAfter.count("dl.bmp") && !pcBefore.count("dl.bmp")) {
+    const std::string& partial = pcAfter["dl.bmp"];
+    EXPECT_EQ(partial, ("BM" + kDownload).substr(0, partial.size()));
+    pcAfter.erase("dl.bmp");
+  }
+  EXPECT_EQ(pcAfter, pcBefore);
+  EXPECT_EQ(faults::Snapshot(home_.File("phone")), phoneBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, WindowClosedDuringAWait, ::testing::ValuesIn(GuiCases()));
+
+}  // namespace
