@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -322,7 +323,11 @@ class SplitOkPhone {
     if (master_ >= 0) close(master_);
   }
   const std::string& Path() const { return path_; }
-  std::vector<std::string> lines;
+  // The lines the phone thread has read so far.
+  std::vector<std::string> Lines() const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return lines_;
+  }
 
  private:
   void Send(const std::string& s) { (void)!write(master_, s.data(), s.size()); }
@@ -339,7 +344,10 @@ class SplitOkPhone {
       while ((eol = pending.find("\r\n")) != std::string::npos) {
         std::string line = pending.substr(0, eol);
         pending.erase(0, eol + 2);
-        lines.push_back(line);
+        {
+          std::lock_guard<std::mutex> lock(mu_);
+          lines_.push_back(line);
+        }
         Send(line + "\r\n");
         if (line.rfind("AT*FDWN=", 0) == 0) {
           Send("\r\n*FDWN: 1\r\n01006162630138\r\n");
@@ -355,6 +363,8 @@ class SplitOkPhone {
   }
   int master_ = -1;
   std::string path_;
+  mutable std::mutex mu_;
+  std::vector<std::string> lines_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
@@ -381,7 +391,7 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
     EXPECT_EQ(dir.Read("pc/one.bin"), "abc");
   }
   std::vector<std::string> lines = {"AT*FDWN=\"one.bin\"", "AT*ACK"};
-  EXPECT_EQ(phone.lines, lines);
+  EXPECT_EQ(phone.Lines(), lines);
   timing::SetScale(1);
 }
 
