@@ -110,7 +110,10 @@ void TReplyChannel::SetSent(const std::string& line) {
 void TReplyChannel::Append(const char* data, size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
   text_.append(data, n);
-  if (text_.size() > kMaxReplyText) text_.erase(0, text_.size() - kMaxReplyText);
+  // Trim below the cap with room to spare: the receiver reads 16 bytes at a
+  // time, and moving the whole kept text on every read made a flood crawl.
+  constexpr size_t kTrimRoom = 64 * 1024;
+  if (text_.size() > kMaxReplyText) text_.erase(0, text_.size() - (kMaxReplyText - kTrimRoom));
 }
 
 std::string TReplyChannel::Text() const {

@@ -1,0 +1,97 @@
+// Reply classifier: any text from the phone, any verdict before it. The
+// channel must agree with the pure classifier however the text arrived.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "link/Reply.h"
+
+namespace {
+
+void CheckVerdict(const TClassifyResult& r, const std::string& text) {
+  FUZZ_CHECK(r.state >= rsWaiting && r.state <= rsPacketRejected);
+  if (r.installResult) {
+    FUZZ_CHECK(r.state == rsError);
+    FUZZ_CHECK(r.installCode >= 0 && r.installCode <= 9);
+    FUZZ_CHECK(text.find('(') != std::string::npos);
+    // Every code maps to some text.
+    FUZZ_CHECK(InstallResultMessage(r.installCode) != nullptr);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const int start = data[0] % 7;
+  // The second byte picks how the receiver cut the text into reads.
+  const size_t step = size > 1 ? 1 + data[1] % 64 : 1;
+  // The rest is the reply, or "sent line NUL reply" when it holds a NUL:
+  // the echo of the line sent must not count as the phone's answer.
+  std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::string sent;
+  if (size_t nul = text.find('\0'); nul != std::string::npos) {
+    sent = text.substr(0, nul);
+    text.erase(0, nul + 1);
+  }
+
+  const TClassifyResult pure = ClassifyReply(text, start, sent);
+  CheckVerdict(pure, text);
+  // The waiting loop classifies the same text again on every tick: a
+  // verdict must be a fixed point, or it would flip between ticks.
+  const TClassifyResult again = ClassifyReply(text, pure.state, sent);
+  FUZZ_CHECK(again.state == pure.state);
+  FUZZ_CHECK(again.installResult == pure.installResult);
+
+  // Without a sent line nothing is taken for an echo: the verdict can only
+  // differ where the echo held "OK", "ERROR" or "(".
+  if (!sent.empty() && sent.find_first_of("OKER(") == std::string::npos) {
+    const TClassifyResult plain = ClassifyReply(text, start);
+    FUZZ_CHECK(plain.state == pure.state);
+    FUZZ_CHECK(plain.installResult == pure.installResult);
+  }
+
+  TReplyChannel channel;
+  channel.Reset(start);
+  channel.SetSent(sent);
+  for (size_t at = 0; at < text.size(); at += step)
+    channel.Append(text.data() + at, std::min(step, text.size() - at));
+  FUZZ_CHECK(channel.Text() == text);
+  const TClassifyResult viaChannel = channel.Classify();
+  FUZZ_CHECK(viaChannel.state == pure.state);
+  FUZZ_CHECK(viaChannel.installResult == pure.installResult);
+  FUZZ_CHECK(viaChannel.installCode == pure.installCode);
+  FUZZ_CHECK(channel.State() == pure.state);
+  if (pure.installResult) {
+    FUZZ_CHECK(viaChannel.rawText == text);
+    FUZZ_CHECK(channel.TextLength() == 0);
+  } else {
+    FUZZ_CHECK(channel.Text() == text);
+  }
+
+  // Now and then, a babbling device: the kept text stops at the cap and is
+  // the newest tail of what arrived. A megabyte per run is slow, so only one
+  // flagged input in 32 takes it (the first always, so a saved crash input
+  // replays it).
+  static unsigned babbleTurn = 0;
+  if (data[0] == 0xFF && babbleTurn++ % 32 == 0 && !text.empty() &&
+      text.size() < TReplyChannel::kMaxReplyText) {
+    TReplyChannel babble;
+    babble.Reset(start);
+    babble.SetSent(sent);
+    std::string burst;
+    while (burst.size() < 64 * 1024) burst += text;
+    for (size_t total = 0; total <= TReplyChannel::kMaxReplyText; total += burst.size())
+      babble.Append(burst.data(), burst.size());
+    const std::string kept = babble.Text();
+    // Trimmed with some room below the cap, never past it.
+    FUZZ_CHECK(kept.size() <= TReplyChannel::kMaxReplyText);
+    FUZZ_CHECK(kept.size() >= TReplyChannel::kMaxReplyText / 2);
+    // The tail ends with one whole copy of the text.
+    FUZZ_CHECK(kept.compare(kept.size() - text.size(), text.size(), text) == 0);
+    CheckVerdict(babble.Classify(), kept);
+  }
+  return 0;
+}
