@@ -171,21 +171,23 @@ void TMidletPage::LocalAppDL_CompareVersions() {
                             {pc->name, pc->version, std::to_string(pc->jarSize), StatusMark(pc->status)});
 }
 
-void TMidletPage::LAD_PC_Remove_ButtonClick() {
-  IFormView& view = link_.View();
-  std::vector<int> rows = view.SelectedRows(TListId::PcSuites);
+MIDlet_Info* TMidletPage::SelectedPcSuite() {
+  std::vector<int> rows = link_.View().SelectedRows(TListId::PcSuites);
   MIDlet_Info* rec = rows.empty() || rows[0] < 0 ? nullptr : PcSuites.At(static_cast<size_t>(rows[0]));
-  if (!rec) {
-    view.ShowMessage("No MIDlet on PC be selected");
-    return;
-  }
+  if (!rec) link_.View().ShowMessage("No MIDlet on PC be selected");
+  return rec;
+}
+
+void TMidletPage::LAD_PC_Remove_ButtonClick() {
+  MIDlet_Info* rec = SelectedPcSuite();
+  if (!rec) return;
   const std::string jarPath = rec->jarPath;
   if (std::remove(rec->jadPath.c_str()) != 0) {
-    view.ShowMessage("Remove JAD ERR");
+    link_.View().ShowMessage("Remove JAD ERR");
     return;
   }
   if (std::remove(jarPath.c_str()) != 0) {
-    view.ShowMessage("Remove JAR ERR");
+    link_.View().ShowMessage("Remove JAR ERR");
     return;
   }
   LocalAppDL_RefreshPage();

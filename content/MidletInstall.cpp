@@ -83,12 +83,8 @@ void TMidletPage::LAD_ONE_ButtonClick() {
   } enableOnExit{link_};
 
   IFormView& view = link_.View();
-  std::vector<int> rows = view.SelectedRows(TListId::PcSuites);
-  MIDlet_Info* rec = rows.empty() || rows[0] < 0 ? nullptr : PcSuites.At(static_cast<size_t>(rows[0]));
-  if (!rec) {
-    view.ShowMessage("No MIDlet on PC be selected");
-    return;
-  }
+  MIDlet_Info* rec = SelectedPcSuite();
+  if (!rec) return;
   switch (rec->status) {
     case 1:
       view.ShowMessage("MIDlet already exists on Phone");

@@ -79,6 +79,8 @@ class TMidletPage {
   // A coded refusal's own box comes from the receiver; let it reach the
   // window before the handler's message follows it.
   void LetReceiverSpeak();
+  // The suite of the first selected PC row; "No MIDlet on PC be selected" and null without one.
+  MIDlet_Info* SelectedPcSuite();
 
   TLink& link_;
   MIDlet_Info* cursor_ = nullptr;  // suite being installed

@@ -313,23 +313,25 @@ int TLink::DownloadFile(const std::string& name, int size) {
   LogBytes(request);
 
   const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
-  switch (WaitReply(TWaitRule{firstAwaited, 500, 10, true})) {
-    case TWaitEnd::Aborted:
-      return leave();
-    case TWaitEnd::Error: {
+  // An ERROR or a stalled answer: its message (and the raw reply), logged, then the end step.
+  auto failedWait = [&](TWaitEnd end) {
+    std::string text = Reply.Text();
+    if (end == TWaitEnd::Error) {
       View().ShowMessage("Download_Error");
-      LogBytes(Reply.Text());
-      CloseTransferLog();
-      return endStep();
-    }
-    case TWaitEnd::Timeout: {
-      std::string text = Reply.Text();
+    } else {
       View().ShowMessage("Download_Timeout");
       View().ShowMessage(text);
-      LogBytes(text);
-      CloseTransferLog();
-      return endStep();
     }
+    LogBytes(text);
+    CloseTransferLog();
+    return endStep();
+  };
+  switch (TWaitEnd end = WaitReply(TWaitRule{firstAwaited, 500, 10, true})) {
+    case TWaitEnd::Aborted:
+      return leave();
+    case TWaitEnd::Error:
+    case TWaitEnd::Timeout:
+      return failedWait(end);
     case TWaitEnd::Awaited:
       break;
   }
@@ -361,22 +363,12 @@ int TLink::DownloadFile(const std::string& name, int size) {
       return leave();
     }
     LogBytes(ack);
-    switch (WaitReply(TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true})) {
+    switch (TWaitEnd end = WaitReply(TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true})) {
       case TWaitEnd::Aborted:
         return leave();
       case TWaitEnd::Error:
-        View().ShowMessage("Download_Error");
-        LogBytes(Reply.Text());
-        CloseTransferLog();
-        return endStep();
-      case TWaitEnd::Timeout: {
-        std::string text = Reply.Text();
-        View().ShowMessage("Download_Timeout");
-        View().ShowMessage(text);
-        LogBytes(text);
-        CloseTransferLog();
-        return endStep();
-      }
+      case TWaitEnd::Timeout:
+        return failedWait(end);
       case TWaitEnd::Awaited:
         break;
     }
