@@ -16,6 +16,7 @@
 #include "link/Timing.h"
 #include "link/Transfers.h"
 #include "support/SimLink.h"
+#include "support/WireText.h"
 
 namespace {
 
@@ -32,26 +33,14 @@ TEST(LocalNames, OnlyPlainNamesMayBecomeFiles) {
   for (const auto& r : rows) EXPECT_EQ(IsSafeLocalName(r.name), r.ok) << r.name;
 }
 
-const char kHex[] = "0123456789ABCDEF";
 
 // The phone's reply to a packet request, built independently of the link.
 std::string PacketReply(const std::string& file, int n, bool corrupt = false) {
   size_t count = file.empty() ? 1 : (file.size() + 89) / 90;
   std::string bytes = static_cast<size_t>(n - 1) * 90 < file.size() ? file.substr((n - 1) * 90, 90) : "";
   bool last = static_cast<size_t>(n) >= count;
-  std::string line;
-  line += n / 16 < 16 ? kHex[n / 16] : 'F';
-  line += kHex[n % 16];
-  line += last ? "00" : "01";
-  unsigned sum = 0;
-  for (unsigned char b : bytes) {
-    line += kHex[b >> 4];
-    line += kHex[b & 15];
-    sum += static_cast<unsigned char>(kHex[b >> 4]) + static_cast<unsigned char>(kHex[b & 15]);
-  }
-  if (corrupt) ++sum;
-  for (int s = 12; s >= 0; s -= 4) line += kHex[(sum >> s) & 15];
-  return "\r\n*FDWN: " + std::to_string(n) + "\r\n" + line + "\r\n" + (last ? "\r\nOK\r\n" : "");
+  return "\r\n*FDWN: " + std::to_string(n) + "\r\n" + DataLine(n, last, bytes, corrupt ? 1 : 0) + "\r\n" +
+         (last ? "\r\nOK\r\n" : "");
 }
 
 std::string Pattern(size_t size) {

@@ -16,36 +16,14 @@
 #include "content/MidletPage.h"
 #include "link/Timing.h"
 #include "support/SimLink.h"
+#include "support/WireText.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char kHex[] = "0123456789ABCDEF";
 const std::string kOk = "\r\nOK\r\n";
 const std::vector<std::string> kRefreshLines = {"AT", "AT*FLIST=4", "AT*FDWN=\"4\""};
-
-// Packet lines (without CR LF) worked out independently of the installer.
-std::vector<std::string> ExpectedPackets(const std::string& bytes) {
-  std::vector<std::string> out;
-  size_t count = (bytes.size() + 89) / 90;
-  for (size_t n = 1; n <= count; ++n) {
-    std::string chunk = bytes.substr((n - 1) * 90, 90);
-    std::string line = "AT*FUPL=";
-    line += n / 16 < 16 ? kHex[n / 16] : 'F';
-    line += kHex[n % 16];
-    line += n == count ? "00" : "01";
-    unsigned sum = 0;
-    for (unsigned char b : chunk) {
-      line += kHex[b >> 4];
-      line += kHex[b & 15];
-      sum += static_cast<unsigned char>(kHex[b >> 4]) + static_cast<unsigned char>(kHex[b & 15]);
-    }
-    for (int s = 12; s >= 0; s -= 4) line += kHex[(sum >> s) & 15];
-    out.push_back(line);
-  }
-  return out;
-}
 
 std::string Bytes(size_t size, int seed) {
   std::string s(size, '\0');

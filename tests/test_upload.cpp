@@ -12,6 +12,7 @@
 #include "link/Timing.h"
 #include "link/Transfers.h"
 #include "support/SimLink.h"
+#include "support/WireText.h"
 
 namespace {
 
@@ -78,29 +79,6 @@ TEST(UploadTickLimit, LongWaitsOnEveryEightiethAndLongLastPackets) {
 
 // ---- Against the virtual phone ----
 
-const char kHex[] = "0123456789ABCDEF";
-
-// Independent encoder for the expected wire text.
-std::vector<std::string> ExpectedPackets(const std::string& bytes) {
-  std::vector<std::string> out;
-  size_t count = (bytes.size() + 89) / 90;
-  for (size_t n = 1; n <= count; ++n) {
-    std::string chunk = bytes.substr((n - 1) * 90, 90);
-    std::string line = "AT*FUPL=";
-    line += n / 16 < 16 ? kHex[n / 16] : 'F';
-    line += kHex[n % 16];
-    line += n == count ? "00" : "01";
-    unsigned sum = 0;
-    for (unsigned char b : chunk) {
-      line += kHex[b >> 4];
-      line += kHex[b & 15];
-      sum += static_cast<unsigned char>(kHex[b >> 4]) + static_cast<unsigned char>(kHex[b & 15]);
-    }
-    for (int s = 12; s >= 0; s -= 4) line += kHex[(sum >> s) & 15];
-    out.push_back(line);
-  }
-  return out;
-}
 
 std::string Pattern(size_t size) {
   std::string s(size, '\0');

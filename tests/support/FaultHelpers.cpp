@@ -53,23 +53,6 @@ std::string Pattern(size_t size, int seed) {
   return s;
 }
 
-std::string PacketLine(int n, bool last, const std::string& bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string line;
-  line += n / 16 < 16 ? kHex[n / 16] : 'F';
-  line += kHex[n % 16];
-  line += '0';
-  line += last ? '0' : '1';
-  unsigned sum = 0;
-  for (unsigned char b : bytes) {
-    line += kHex[b >> 4];
-    line += kHex[b & 15];
-    sum += static_cast<unsigned char>(kHex[b >> 4]) + static_cast<unsigned char>(kHex[b & 15]);
-  }
-  for (int s = 12; s >= 0; s -= 4) line += kHex[(sum >> s) & 15];
-  return line;
-}
-
 ScriptPhone::ScriptPhone(Script script, int pauseMs) : script_(std::move(script)), pauseMs_(pauseMs) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;

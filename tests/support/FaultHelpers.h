@@ -1,4 +1,5 @@
 #pragma once
+#include "support/WireText.h"
 // Helpers of the fault-injection tests: a phone on a raw pty that answers
 // from a script in timed bursts, snapshots of the user's folders, and the
 // process's resident memory.
@@ -26,7 +27,7 @@ std::string Pattern(size_t size, int seed = 0);
 
 // One packet line of the download and install format (no CR LF): number,
 // "0", mark, hex data, check value. bytes is at most 90 long.
-std::string PacketLine(int n, bool last, const std::string& bytes);
+inline std::string PacketLine(int n, bool last, const std::string& bytes) { return DataLine(n, last, bytes); }
 
 // A phone on a pty whose replies come from a script. Each received line
 // (ended by CR LF) is echoed, then the script's bursts follow, the first
