@@ -1,4 +1,4 @@
-// GIF frame counter on any bytes. A decode error is the designed answer to
+// GIF frame counter on any bytes. A decode error is the intended answer to
 // a bad file; any other exception or a sanitizer report is a finding.
 #include <cstddef>
 #include <cstdint>

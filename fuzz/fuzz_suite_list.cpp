@@ -1,5 +1,5 @@
 // The phone's suite listing with packet seams inside its values. A SIZE:
-// that is not a number throws std::invalid_argument by design; anything
+// that is not a number throws std::invalid_argument on purpose; anything
 // else escaping, or a sanitizer report, is a finding.
 #include <algorithm>
 #include <cstddef>

@@ -50,7 +50,7 @@ void TLink::LoadPortSettings() {
   }
 
   std::vector<TPortEntry> map = SerialPortMap();
-  if (map.empty()) return;  // no map: the entries keep their design state
+  if (map.empty()) return;  // no map: the entries stay as the form built them
 
   for (int i = 0; i < 5; ++i) {
     PortVisible[i] = false;

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"six ports, stored one among the last two", 6, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"},
                  "COM1", "Connection: COM1", 1, 4},
         PortCase{"Auto stored, map present", 0, {"COM2", "COM3"}, "COM2", "Connection: COM2", 1, 2},
-        PortCase{"no map: design state", 5, {}, "COM1", "Connection: COM5", 0, 4},
+        PortCase{"no map: entries as built", 5, {}, "COM1", "Connection: COM5", 0, 4},
         PortCase{"no map, Auto stored", 0, {}, "COM1", "Connection: Auto", 0, 4}));
 
 TEST(PortMenu, AutoKeepsThePortAndStoresZero) {
@@ -123,7 +123,7 @@ void ExpectMenu(FakeView& v, const MenuRow& row, const char* what) {
 
 TEST(MenuStates, FollowTheTable) {
   SimLink s;
-  ExpectMenu(s.view, {true, true, true, "Status: Disconnect"}, "design state");
+  ExpectMenu(s.view, {true, true, true, "Status: Disconnect"}, "state as built");
   s.link->FormCreate();
   ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after FormCreate");
   s.link->Disconnect1Click();
@@ -136,7 +136,7 @@ TEST(MenuStates, FollowTheTable) {
   ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after a receiver failure");
 }
 
-TEST(MenuStates, FailedFirstOpenKeepsDesignState) {
+TEST(MenuStates, FailedFirstOpenKeepsStateAsBuilt) {
   TempDir dir;
   IsolateSettings(dir);
   FakeView view;
