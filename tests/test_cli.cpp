@@ -185,3 +185,27 @@ TEST(Cli, MidletInstallUpdateUninstall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cli, ReadsTheIniWhenThereIsOne) {
+  CliPhone p;
+  std::string port = "--port " + p.sim->DevicePath() + " ";
+  // Run from <home>/Program with debugFlag=96: both start-up logs open under <home>/logs.
+  p.home.Write("Program/Velko.ini", "debugFlag=96\n");
+  std::filesystem::create_directories(p.home.File("logs"));
+  std::string cmd = "cd '" + p.home.File("Program") + "' && HOME='" + p.home.path() + "' XDG_CONFIG_HOME='" +
+                    p.home.path() + "/config' QUENDREL_NO_SYSTEM_PORTS=1 '" + Cli() + "' " + port +
+                    "at >/dev/null 2>'" + p.home.File("err.txt") + "' </dev/null";
+  int st = std::system(cmd.c_str());
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << p.home.Read("err.txt");
+  EXPECT_TRUE(std::filesystem::exists(p.home.File("logs/apProtocol.log")));
+  EXPECT_TRUE(std::filesystem::exists(p.home.File("logs/syncLogic.log")));
+  // Without a logs folder: the window's error texts, and the command still works.
+  std::filesystem::remove_all(p.home.File("logs"));
+  st = std::system(cmd.c_str());
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  EXPECT_EQ(p.home.Read("err.txt"), "open apProtocol.log fail\nopen syncLogic.log fail\n");
+}
+
+}  // namespace

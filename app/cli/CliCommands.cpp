@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "app/cli/ConsoleView.h"
+#include "app/core/Config.h"
 #include "app/core/PortAdvice.h"
 #include "app/vphone/VirtualPhone.h"
 #include "link/Link.h"
@@ -44,6 +46,16 @@ class TCliSession {
 
   // Port choice as the window makes it, then the options on top.
   bool Prepare() {
+    // The window's ini, when there is one here: its debugFlag opens the same
+    // start-up logs. Unlike the window, the command line does not require it.
+    if (std::filesystem::exists(kIniFileName)) {
+      ComputeDirectories();
+      try {
+        ReadIniSettings([this](const std::string& text) { view_.ShowErrorText(text); });
+      } catch (const std::exception& e) {
+        view_.ShowErrorText(e.what());
+      }
+    }
     if (opt_.virtualPhone) {
       phone_ = std::make_unique<TVirtualPhone>();
       std::string error;
@@ -191,5 +203,7 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
   else std::cerr << "unknown command '" << cmd << "' (see --help)" << std::endl;
   if (rc == 2) std::cerr << "usage error (see --help)" << std::endl;
   session.Link().CloseLink();
+  CloseStartupLogs();
+  ReleaseIniLines();
   return rc;
 }
