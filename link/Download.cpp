@@ -336,6 +336,16 @@ int TLink::DownloadFile(const std::string& name, int size) {
       break;
   }
   long received = 0;
+  // Parses the packet text now in the reply, asks again for a packet whose
+  // check value failed, and moves the bar. -1 to go on, else what to return.
+  auto parseReceived = [&]() -> int {
+    View().SetStatusLabel("Parse File Info...");
+    ParseDownloadPacket(sink);
+    if (Reply.State() == rsChecksumError && AskAgain(*this, sink) != TStep::Go) return leave();
+    if (Reply.State() == rsError) return endStep();
+    View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
+    return -1;
+  };
   {
     std::string text = Reply.Text();
     LogBytes(text);
@@ -344,14 +354,7 @@ int TLink::DownloadFile(const std::string& name, int size) {
     // not be taken for part of the packet.
     size_t at = text.find("*FDWN:");
     if (at != std::string::npos && at > 0) Reply.SetText(text.substr(at));
-    View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(sink);
-    if (Reply.State() == rsChecksumError) {
-      TStep s = AskAgain(*this, sink);
-      if (s != TStep::Go) return leave();
-    }
-    if (Reply.State() == rsError) return endStep();
-    View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
+    if (int result = parseReceived(); result >= 0) return result;
   }
 
   for (;;) {
@@ -383,14 +386,7 @@ int TLink::DownloadFile(const std::string& name, int size) {
     }
     Reply.SetText(text.substr(at));
     received += static_cast<long>(text.size() - at);
-    View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(sink);
-    if (Reply.State() == rsChecksumError) {
-      TStep s = AskAgain(*this, sink);
-      if (s != TStep::Go) return leave();
-    }
-    if (Reply.State() == rsError) return endStep();
-    View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
+    if (int result = parseReceived(); result >= 0) return result;
     if (Reply.State() == rsOk) return endStep();
   }
 }
