@@ -15,6 +15,7 @@
 
 #include "link/Timing.h"
 #include "link/Transfers.h"
+#include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 #include "support/WireText.h"
 
@@ -297,74 +298,20 @@ TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
   EXPECT_EQ(PcFile("h.bin"), bytes.substr(0, 180));
 }
 
-// A phone of our own on a pty, for reply timing the virtual phone does not
-// offer: a one-packet file whose "OK" comes in a later burst.
-class SplitOkPhone {
- public:
-  SplitOkPhone() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) path_ = ptsname(master_);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~SplitOkPhone() {
-    stop_ = true;
-    thread_.join();
-    if (master_ >= 0) close(master_);
-  }
-  const std::string& Path() const { return path_; }
-  // The lines the phone thread has read so far.
-  std::vector<std::string> Lines() const {
-    std::lock_guard<std::mutex> lock(mu_);
-    return lines_;
-  }
-
- private:
-  void Send(const std::string& s) { (void)!write(master_, s.data(), s.size()); }
-  void Serve() {
-    std::string pending;
-    while (!stop_) {
-      pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
-      char buf[256];
-      ssize_t n = read(master_, buf, sizeof buf);
-      if (n <= 0) continue;
-      pending.append(buf, static_cast<size_t>(n));
-      size_t eol;
-      while ((eol = pending.find("\r\n")) != std::string::npos) {
-        std::string line = pending.substr(0, eol);
-        pending.erase(0, eol + 2);
-        {
-          std::lock_guard<std::mutex> lock(mu_);
-          lines_.push_back(line);
-        }
-        Send(line + "\r\n");
-        if (line.rfind("AT*FDWN=", 0) == 0) {
-          Send("\r\n*FDWN: 1\r\n01006162630138\r\n");
-          std::this_thread::sleep_for(std::chrono::milliseconds(150));
-          Send("\r\nOK\r\n");
-        } else if (line == "AT*ACK") {
-          Send("\r\n*FDWN: 2\r\n02000000\r\n\r\nOK\r\n");
-        } else {
-          Send("\r\nOK\r\n");
-        }
-      }
-    }
-  }
-  int master_ = -1;
-  std::string path_;
-  mutable std::mutex mu_;
-  std::vector<std::string> lines_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
 TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
   timing::SetScale(0.05);
   TempDir dir;
   IsolateSettings(dir);
   setenv("HOME", dir.path().c_str(), 1);
   fs::create_directories(dir.File("pc"));
-  SplitOkPhone phone;
+  // A one-packet file whose "OK" comes in a later burst: timing the virtual phone does not offer.
+  faults::ScriptPhone phone(
+      [](const std::string& line) -> std::vector<std::string> {
+        if (line.rfind("AT*FDWN=", 0) == 0) return {"\r\n*FDWN: 1\r\n01006162630138\r\n", "\r\nOK\r\n"};
+        if (line == "AT*ACK") return {"\r\n*FDWN: 2\r\n02000000\r\n\r\nOK\r\n"};
+        return {"\r\nOK\r\n"};
+      },
+      150);
   ASSERT_FALSE(phone.Path().empty());
   {
     FakeView view;

@@ -16,6 +16,7 @@
 
 #include "link/Timing.h"
 #include "link/Transfers.h"
+#include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 
 namespace {
@@ -105,48 +106,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A phone on a pty that answers each line with a fixed text, for listings
-// the virtual phone never produces.
-class ScriptedPhone {
- public:
-  explicit ScriptedPhone(std::function<std::string(const std::string&)> reply) : reply_(std::move(reply)) {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) path_ = ptsname(master_);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~ScriptedPhone() {
-    stop_ = true;
-    thread_.join();
-    if (master_ >= 0) close(master_);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  void Serve() {
-    std::string pending;
-    while (!stop_) {
-      pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
-      char buf[256];
-      ssize_t n = read(master_, buf, sizeof buf);
-      if (n <= 0) continue;
-      pending.append(buf, static_cast<size_t>(n));
-      size_t eol;
-      while ((eol = pending.find("\r\n")) != std::string::npos) {
-        std::string line = pending.substr(0, eol);
-        pending.erase(0, eol + 2);
-        std::string out = line + "\r\n" + reply_(line);
-        (void)!write(master_, out.data(), out.size());
-      }
-    }
-  }
-  std::function<std::string(const std::string&)> reply_;
-  int master_ = -1;
-  std::string path_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
 using Rows = std::vector<std::vector<std::string>>;
 
 std::vector<std::pair<std::string, int32_t>> PhoneList(TLink& link) {
@@ -171,9 +130,11 @@ TEST_P(ListingOverPty, FillsListAndRows) {
   const ScriptCase& c = GetParam();
   TempDir dir;
   IsolateSettings(dir);
-  ScriptedPhone phone([&](const std::string& line) {
-    return line == "AT*FLIST?" ? c.listing : std::string("\r\nOK\r\n");
-  });
+  faults::ScriptPhone phone(
+      [&](const std::string& line) {
+        return std::vector<std::string>{line == "AT*FLIST?" ? c.listing : std::string("\r\nOK\r\n")};
+      },
+      0);
   ASSERT_FALSE(phone.Path().empty());
   FakeView view;
   TLink link(view);
