@@ -10,6 +10,7 @@
 
 #include "content/MidletPage.h"
 #include "link/Timing.h"
+#include "link/Transfers.h"
 
 namespace {
 
@@ -85,6 +86,15 @@ void TMidletPage::LAD_ONE_ButtonClick() {
   IFormView& view = link_.View();
   MIDlet_Info* rec = SelectedPcSuite();
   if (!rec) return;
+  // Every name the install or update would send, checked before anything
+  // goes out: an update must not remove the old suite and then stop.
+  const bool updating = rec->status == 2;
+  if (rec->status != 1 && rec->status != 3 &&
+      (!IsSafeCommandName(BaseName(rec->jadPath)) || !IsSafeCommandName(BaseName(rec->jarPath)) ||
+       (updating && !IsSafeCommandName(rec->name)))) {
+    view.ShowMessage("Invalid file name");
+    return;
+  }
   switch (rec->status) {
     case 1:
       view.ShowMessage("MIDlet already exists on Phone");
@@ -251,7 +261,8 @@ TMidletPage::TPhaseEnd TMidletPage::SendPackets(TInstallJob& job, std::FILE* fil
       const std::string reply = link_.Reply.Text();
       if (end == TWaitEnd::Aborted) return TPhaseEnd::Stop;
       if (end == TWaitEnd::Awaited && link_.Reply.State() == rsPacketRejected) {
-        link_.ResendPacket(line);
+        // Aborted or failed on the port while resending: stop quietly.
+        if (!link_.ResendPacket(line)) return TPhaseEnd::Stop;
         if (link_.Reply.State() != rsOk) {
           view.ShowMessage("Resend Error!!");
           return TPhaseEnd::Ending;

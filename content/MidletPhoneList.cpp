@@ -11,6 +11,7 @@
 
 #include "content/MidletPage.h"
 #include "link/Timing.h"
+#include "link/Transfers.h"
 
 namespace {
 
@@ -204,6 +205,10 @@ void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
   Mobile_info* rec = rows.empty() || rows[0] < 0 ? nullptr : PhoneSuites.At(static_cast<size_t>(rows[0]));
   if (!rec) {
     view.ShowMessage("No selected MIDlet");
+    return;
+  }
+  if (!IsSafeCommandName(rec->name)) {
+    view.ShowMessage("Invalid file name");
     return;
   }
   link_.BeginExchange(rsWaiting);

@@ -43,7 +43,9 @@ void TLink::ShowPortPanel() { view_.SetPortPanel(PortLabel, PortLabel == "COM0")
 
 void TLink::LoadPortSettings() {
   int portNo = 0;
-  if (ConnectKeyExists() && ReadConnectValue("PortNo", &portNo)) {
+  if (std::string session = SessionPortChoice(); !session.empty()) {
+    PortLabel = session;  // the virtual phone, for this run only
+  } else if (ConnectKeyExists() && ReadConnectValue("PortNo", &portNo)) {
     PortLabel = "COM" + std::to_string(portNo);
   } else {
     PortLabel = "COM1";
@@ -108,8 +110,10 @@ void TLink::Connect1Click() {
   ShowLinkState(true);
   SetMenuState(false, true, false);
   view_.SetPortPanel(ComPort1.Port(), false);
-  // Characters 4 to 6 of the port name, as the stored port number.
+  // Characters 4 to 6 of the port name, as the stored port number. A port
+  // of this run only is never stored: the user's own choice stays.
   std::string port = ComPort1.Port();
+  if (IsSessionPort(port)) return;
   WriteConnectValue("PortNo", StrToInt(port.size() > 3 ? port.substr(3, 3) : std::string()));
 }
 
@@ -136,7 +140,7 @@ void TLink::mCOMClick(int entry) {
   // A failed reopen propagates to the window's error report; nothing below runs.
   ComPort1.SetPort(PortCaption[entry]);
   int n = PortNumber(PortCaption[entry]);
-  WriteConnectValue("PortNo", n < 0 ? 0 : n);
+  if (!IsSessionPort(PortCaption[entry])) WriteConnectValue("PortNo", n < 0 ? 0 : n);
   PortLabel = PortCaption[entry];
   ShowPortPanel();
 }

@@ -29,6 +29,10 @@ bool IsSafeLocalName(const std::string& name) {
   return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
+bool IsSafeCommandName(const std::string& name) {
+  return name.find_first_of(std::string("\"\r\n\0", 4)) == std::string::npos;
+}
+
 bool TMemorySink::Put(uint8_t byte) {
   if (pos < bytes.size())
     bytes[pos] = byte;
@@ -80,10 +84,12 @@ TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int 
   long count = 0;    // bytes written from this text
   long inPacket = 0;  // of which from the packet being read
   const size_t end = t.rfind('\r');
+  // A packet that cannot be read ends the download like a phone's ERROR.
+  static constexpr const char* kUnreadable = "Download_Error";
   // A malformed packet takes back its own unchecked bytes.
   auto fail = [&](const char* message) {
     r.state = rsError;
-    if (message) r.message = message;
+    r.message = message;
     if (inPacket > 0) sink.Back(inPacket);
     count -= inPacket;
     r.written = count;
@@ -107,18 +113,18 @@ TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int 
     if (!digits || number == 0) return fail("Error while receiving packet number");
 
     size_t lf = t.find('\n', q);
-    if (lf == std::string::npos) return fail(nullptr);
+    if (lf == std::string::npos) return fail(kUnreadable);
     // The data line's 4-character header (number, "0", mark) is skipped.
     q = lf + 1;
     for (int i = 0; i < 4; ++i, ++q)
-      if (q >= len || t[q] == '\r') return fail(nullptr);
+      if (q >= len || t[q] == '\r') return fail(kUnreadable);
 
     for (;;) {
-      if (q >= len) return fail(nullptr);  // no CR: the line was cut short
+      if (q >= len) return fail(kUnreadable);  // no CR: the line was cut short
       if (t[q] == '\r') break;
-      if (q + 1 >= len || t[q + 1] == '\r') return fail(nullptr);  // odd length
+      if (q + 1 >= len || t[q + 1] == '\r') return fail(kUnreadable);  // odd length
       int hi = HexDigitValue(t[q]), lo = HexDigitValue(t[q + 1]);
-      if (hi < 0 || lo < 0) return fail(nullptr);
+      if (hi < 0 || lo < 0) return fail(kUnreadable);
       const uint32_t value = static_cast<uint32_t>(hi * 16 + lo);
       const size_t next = q + 2;
       if (next < len && t[next] == '\r') {
@@ -245,7 +251,7 @@ void TLink::RequestPacketAgain(IPacketSink& file) { AskAgain(*this, file); }
 
 int TLink::DownloadFile(const std::string& name, int size) {
   // A name from the phone must not reach outside the PC folder.
-  if (!IsSafeLocalName(name)) {
+  if (!IsSafeLocalName(name) || !IsSafeCommandName(name)) {
     View().ShowMessage("Invalid file name");
     return FinishTransfer();
   }

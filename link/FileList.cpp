@@ -40,7 +40,12 @@ TListingResult ParseListing(const std::string& text) {
       }
       size_t start = gt + 1;
       while (start < len && text[start] == ' ') ++start;
-      size_t open = text.find('(', start);
+      // The size is the last bracket of the entry's line, so a name may
+      // hold brackets itself ("ERROR (2).gif (17)").
+      size_t eol = text.find_first_of("\r\n", start);
+      size_t open = text.rfind('(', eol == std::string::npos ? std::string::npos : eol - 1);
+      if (open == std::string::npos || open < start || (eol != std::string::npos && open > eol))
+        open = text.find('(', start);
       if (open == std::string::npos) {
         r.outcome = TListingOutcome::ParseError;
         return r;
@@ -140,6 +145,10 @@ void TLink::ListPhoneFolder() {
 }
 
 void TLink::RemovePhoneFile(const std::string& name) {
+  if (!IsSafeCommandName(name)) {
+    View().ShowMessage("Invalid file name");
+    return;
+  }
   BeginExchange(rsWaiting);
   if (!SendLine("AT*FRMV=\"" + name + "\"\r\n")) {
     FailWrite("COM port exception while send FRMV");

@@ -127,7 +127,6 @@ void TLink::ShowReceiverFailure() {
 // ---- Exchanges ----
 
 bool TLink::SendLine(const std::string& line) {
-  Reply.SetSent(line);
   try {
     ComPort1.WriteStr(line);
     return true;

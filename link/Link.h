@@ -116,7 +116,9 @@ class TLink {
 
   // ---- Upload ----
   int UploadFile(const std::string& name, int folder);
-  void ResendPacket(const std::string& line);
+  // False when the resend ended without a verdict (aborted, or the write
+  // failed and was reported): the caller stops quietly.
+  bool ResendPacket(const std::string& line);
   int FinishTransfer();
 
   // ---- Download ----

@@ -82,6 +82,17 @@ void RemoveSessionPortEntry(const std::string& name) {
   std::erase_if(g_session, [&](const TPortEntry& e) { return Upper(e.name) == Upper(name); });
 }
 
+std::string SessionPortChoice() {
+  std::lock_guard<std::mutex> lock(g_sessionMu);
+  return g_session.empty() ? std::string() : g_session.front().name;
+}
+
+bool IsSessionPort(const std::string& name) {
+  std::lock_guard<std::mutex> lock(g_sessionMu);
+  return std::any_of(g_session.begin(), g_session.end(),
+                     [&](const TPortEntry& e) { return Upper(e.name) == Upper(name); });
+}
+
 std::vector<TPortEntry> SerialPortMap() {
   std::vector<TPortEntry> map;
   std::set<std::string> taken;  // upper-case names

@@ -17,6 +17,10 @@ std::string PortNameForDevice(const std::string& device);
 // Register a port of our own (virtual phone, unusual device) in the store.
 void AddPortMapEntry(const std::string& name, const std::string& device);
 void RemovePortMapEntry(const std::string& name);
-// A port of this run only, listed before all others and never stored.
+// A port of this run only, listed before all others and never stored. It is
+// also the port chosen for this run, whatever port the user has stored.
 void AddSessionPortEntry(const std::string& name, const std::string& device);
 void RemoveSessionPortEntry(const std::string& name);
+// The port of this run only, or "" when there is none.
+std::string SessionPortChoice();
+bool IsSessionPort(const std::string& name);

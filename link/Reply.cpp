@@ -1,21 +1,69 @@
 #include "link/Reply.h"
 
-#include <algorithm>
 #include <chrono>
+#include <string>
 
 namespace {
 
 bool Has(const std::string& text, const char* s) { return text.find(s) != std::string::npos; }
 
+bool StartsWith(const std::string& text, size_t at, const char* s) {
+  return text.compare(at, std::char_traits<char>::length(s), s) == 0;
+}
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// What of the reply text may carry the phone's result words. Names travel
+// in three places: the echo of the line sent (after its first quotation
+// mark), the entries of a folder listing ("<F> name (size)"), and the suite
+// list (its field lines, and the data line that follows a packet header).
+// Those parts are blanked out of 'words'; everything else is kept at the
+// same offsets. 'packets' blanks only the echo's argument: the packet rules
+// read the structure after the last "*FDWN:", seams inside values included.
+struct TReplyView {
+  std::string words;
+  std::string packets;
+};
+
+TReplyView ViewOfReply(const std::string& text) {
+  TReplyView v{text, text};
+  bool dataLineNext = false;
+  size_t b = 0;
+  while (b < text.size()) {
+    size_t e = b;
+    while (e < text.size() && !IsLineEnd(text[e])) ++e;
+    size_t s = b;
+    while (s < e && text[s] == ' ') ++s;
+    if (s < e) {
+      size_t hideFrom = e;  // nothing hidden
+      if (StartsWith(text, s, "AT")) {
+        // The echo of a command: its command word counts ("ACK" of AT*ACK,
+        // "*FUPL" of a packet line), its quoted argument never does.
+        size_t quote = text.find('"', s);
+        if (quote < e) {
+          hideFrom = quote;
+          for (size_t i = quote; i < e; ++i) v.packets[i] = ' ';
+        }
+      } else if (dataLineNext || text[s] == '<' || StartsWith(text, s, "URL:") || StartsWith(text, s, "NAME:") ||
+                 StartsWith(text, s, "SIZE:") || StartsWith(text, s, "VERSION:")) {
+        hideFrom = s;
+      }
+      for (size_t i = hideFrom; i < e; ++i) v.words[i] = ' ';
+      dataLineNext = StartsWith(text, s, "*FDWN:");
+    }
+    b = e;
+    while (b < text.size() && IsLineEnd(text[b])) ++b;
+  }
+  return v;
+}
+
 // The packet after the last "*FDWN:": its continuation mark and the rest
 // after the header line's CR LF. False when the header line is not complete.
-bool LastPacket(const std::string& text, char* mark, std::string* rest) {
-  size_t at = text.rfind("*FDWN:");
+bool LastPacket(const std::string& text, size_t at, char* mark, std::string* rest) {
   if (at == std::string::npos) return false;
-  std::string after = text.substr(at + 6);
-  size_t eol = after.find("\r\n");
+  size_t eol = text.find("\r\n", at + 6);
   if (eol == std::string::npos) return false;
-  *rest = after.substr(eol + 2);
+  *rest = text.substr(eol + 2);
   *mark = rest->size() > 3 ? (*rest)[3] : '\0';
   return true;
 }
@@ -24,29 +72,20 @@ bool PacketComplete(const std::string& rest) {
   return rest.find("\r\n") != std::string::npos || rest.size() == 184;
 }
 
-// The text after the echo of the line sent: the whole echo, or as much of
-// it as has arrived, with the line end the phone put after it.
-std::string AfterEcho(const std::string& text, const std::string& sent) {
-  std::string line = sent;
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-  if (line.empty()) return text;
-  size_t n = std::min(text.size(), line.size());
-  if (text.compare(0, n, line, 0, n) != 0) return text;  // no echo
-  size_t at = n;
-  while (at < text.size() && at < n + 2 && (text[at] == '\r' || text[at] == '\n')) ++at;
-  return text.substr(at);
-}
-
 }  // namespace
 
-TClassifyResult ClassifyReply(const std::string& text, int state, const std::string& sent) {
+TClassifyResult ClassifyReply(const std::string& text, int state) {
   TClassifyResult r;
   r.state = state;
+  const TReplyView view = ViewOfReply(text);
+  const std::string& words = view.words;
+  const size_t lastFdwn = view.packets.rfind("*FDWN:");
+  const bool fdwn = lastFdwn != std::string::npos;
   char mark = 0;
   std::string rest;
 
   // 1. First download reply.
-  if (Has(text, "*FDWN:") && !Has(text, "*ACK") && !Has(text, "OK") && LastPacket(text, &mark, &rest)) {
+  if (fdwn && !Has(words, "*ACK") && !Has(words, "OK") && LastPacket(text, lastFdwn, &mark, &rest)) {
     if (mark == '1') {
       if (PacketComplete(rest)) r.state = rsFirstPacket;
     } else if (rest.find("\r\n") != std::string::npos) {
@@ -54,25 +93,24 @@ TClassifyResult ClassifyReply(const std::string& text, int state, const std::str
     }
   }
   // 2. Later download replies, after "AT*ACK" or "AT*D_ERR".
-  if (Has(text, "*FDWN:") && (Has(text, "ACK") || Has(text, "D_ERR")) && LastPacket(text, &mark, &rest)) {
+  if (fdwn && (Has(words, "ACK") || Has(words, "D_ERR")) && LastPacket(text, lastFdwn, &mark, &rest)) {
     if (mark == '1') {
       if (PacketComplete(rest)) r.state = rsNextPacket;
     } else if (mark == '0') {
-      if (text.substr(text.rfind("*FDWN:")).find("OK") != std::string::npos) r.state = rsOk;
+      if (words.find("OK", lastFdwn) != std::string::npos) r.state = rsOk;
     }
   }
   // 3. Rejected upload packet.
-  if (Has(text, "*FUPL") && Has(text, "D_ERR")) r.state = rsPacketRejected;
+  if (Has(words, "*FUPL") && Has(words, "D_ERR")) r.state = rsPacketRejected;
   // 4. Plain success.
-  const std::string answer = AfterEcho(text, sent);
-  if (Has(answer, "OK") && r.state == rsWaiting) r.state = rsOk;
+  if (Has(words, "OK") && r.state == rsWaiting) r.state = rsOk;
   // 5. Error, possibly with an install result code.
-  if (Has(answer, "ERROR")) {
+  if (Has(words, "ERROR")) {
     r.state = rsError;
-    size_t paren = answer.find('(');
+    size_t paren = words.find('(');
     if (paren != std::string::npos) {
       r.installResult = true;
-      char c = paren + 1 < answer.size() ? answer[paren + 1] : '\0';
+      char c = paren + 1 < words.size() ? words[paren + 1] : '\0';
       r.installCode = (c >= '0' && c <= '9') ? c - '0' : 0;
     }
   }
@@ -97,14 +135,8 @@ void TReplyChannel::Changed() { cv_.notify_all(); }
 void TReplyChannel::Reset(int startState) {
   std::lock_guard<std::mutex> lock(mu_);
   text_.clear();
-  sent_.clear();
   state_ = startState;
   Changed();
-}
-
-void TReplyChannel::SetSent(const std::string& line) {
-  std::lock_guard<std::mutex> lock(mu_);
-  sent_ = line;
 }
 
 void TReplyChannel::Append(const char* data, size_t n) {
@@ -158,7 +190,7 @@ std::string TReplyChannel::TakeText() {
 
 TClassifyResult TReplyChannel::Classify() {
   std::lock_guard<std::mutex> lock(mu_);
-  TClassifyResult r = ClassifyReply(text_, state_, sent_);
+  TClassifyResult r = ClassifyReply(text_, state_);
   if (r.installResult) {
     r.rawText.swap(text_);
     text_.clear();

@@ -19,16 +19,18 @@ enum TReplyState : int {
 // Outcome of one classification pass over the whole reply text.
 struct TClassifyResult {
   int state = rsWaiting;
-  bool installResult = false;  // rule 5 with "(": show the coded message, clear the text
+  bool installResult = false;  // ERROR with "(": show the coded message, clear the text
   int installCode = 0;         // digit after the first "(", 0 when not a digit
   std::string rawText;         // the text as received, when installResult (channel only)
 };
 
-// Rules 1 to 5 in order; pure, so it can be tested row by row. 'sent' is
-// the command line the text answers: its echo at the front of the text is
-// not the phone's answer, so "OK", "ERROR" and "(" inside the echo (a file
-// named BOOK.mid, say) do not count for rules 4 and 5.
-TClassifyResult ClassifyReply(const std::string& text, int state, const std::string& sent = std::string());
+// The five classification rules in order; pure, so it can be tested row by
+// row. The text is read line by line: the phone's result words ("OK",
+// "ERROR", "D_ERR", an install code's "(") count wherever the phone puts
+// them, but never inside the quoted argument of an echoed command, a folder
+// listing entry or a field of the suite list, where names travel. The
+// echo's command word still counts ("ACK" of AT*ACK, "*FUPL" of a packet).
+TClassifyResult ClassifyReply(const std::string& text, int state);
 
 // Message for an install result code; codes outside 1..7 give the generic text.
 const char* InstallResultMessage(int code);
@@ -44,8 +46,6 @@ class TReplyChannel {
 
   // Start value and clear as one locked step (the first step of every exchange).
   void Reset(int startState);
-  // The command line the coming text answers (see ClassifyReply).
-  void SetSent(const std::string& line);
   void Append(const char* data, size_t n);
   std::string Text() const;
   int State() const;
@@ -66,7 +66,6 @@ class TReplyChannel {
   mutable std::mutex mu_;
   mutable std::condition_variable cv_;
   std::string text_;
-  std::string sent_;
   int state_ = rsWaiting;
 };
 

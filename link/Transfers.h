@@ -77,6 +77,10 @@ class TFileSink : public IPacketSink {
 // "." or "..", no path separator, no NUL.
 bool IsSafeLocalName(const std::string& name);
 
+// A name that may go between the quotation marks of a command line: no
+// quotation mark, CR, LF or NUL, which would end the name or the line early.
+bool IsSafeCommandName(const std::string& name);
+
 // Folder + separator + name.
 std::string JoinLocalPath(const std::string& folder, const std::string& name);
 

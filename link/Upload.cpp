@@ -99,7 +99,7 @@ int UploadTickLimit(int n, int count) {
   return 1000;
 }
 
-void TLink::ResendPacket(const std::string& line) { Resend(*this, line); }
+bool TLink::ResendPacket(const std::string& line) { return Resend(*this, line) == TResend::Verdict; }
 
 int TLink::FinishTransfer() {
   View().HideStatusLabel();
@@ -131,6 +131,10 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
     if (a == TOverwriteAnswer::Overwrite) break;
     name = View().RenameText();
     e = PhoneFileList.First();
+  }
+  if (!IsSafeCommandName(name)) {
+    View().ShowMessage("Invalid file name");
+    return FinishTransfer();
   }
 
   std::error_code ec;
@@ -218,8 +222,7 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
     const int limit = UploadTickLimit(n, static_cast<int>(count > 0x7FFFFFFF ? 0x7FFFFFFF : count));
     TWaitEnd end = WaitReply(TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), limit, 10, true});
     if (end == TWaitEnd::Awaited && Reply.State() == rsPacketRejected) {
-      TResend r = Resend(*this, line);
-      if (r != TResend::Verdict) {
+      if (!ResendPacket(line)) {
         CloseFile(file);
         CloseTransferLog();
         return 1;

@@ -58,6 +58,8 @@ const ListingCase kCases[] = {
     {"name against the parenthesis loses a character", "<F> tight.gif(42)\r\nOK",
      TListingOutcome::Ok, {{"tight.gi", 42}}},
     {"text up to the bracket belongs to the mark", "<F:ro> r.gif (9)\r\nOK", TListingOutcome::Ok, {{"r.gif", 9}}},
+    {"brackets and result words inside a name", "<F> ERROR (2) OK.gif (17)\r\n<F> x(1) (2)\r\nOK",
+     TListingOutcome::Ok, {{"ERROR (2) OK.gif", 17}, {"x(1)", 2}}},
     {"size not a number", "<F> a.gif (12k)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
     {"size empty", "<F> a.gif ()\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
     {"size with a blank", "<F> a.gif ( 12)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},

@@ -157,30 +157,46 @@ namespace {
 
 struct EchoCase {
   const char* what;
-  std::string sent;
   std::string text;
   int expected;
   bool coded;
 };
 
-TEST(ClassifyEcho, TheEchoOfANameIsNoAnswer) {
+// Names travel in the echo of a command, in listing entries and in the
+// fields of the suite list; none of them is the phone's answer.
+TEST(ClassifyNames, ANameIsNeverTheAnswer) {
   const std::string upBook = "AT*FUPL=\"BOOK.mid\",3,1\r\n";
   const std::string rmErr = "AT*FRMV=\"ERROR.gif\"\r\n";
   const std::string upParen = "AT*FUPL=\"a(1).gif\",3,3\r\n";
+  const std::string jad = "AT*FUPL=\"TOKYO ERROR (2).jad\",120,4,1\r\n";
+  const std::string listing = "AT*FLIST?\r\n\r\n<F> BOOK.gif (12)\r\n<F> ERROR (2).gif (7)\r\n<D> OK\r\n";
+  const std::string suites =
+      "AT*FDWN=\"4\"\r\n\r\n*FDWN: 1\r\n0100URL:OK.jar\r\nNAME:TOKYO ERROR (2)\r\nSIZE:4\r\nVERSION:1.0\r\n";
   const EchoCase cases[] = {
-      {"echo of a name holding OK", upBook, upBook, rsWaiting, false},
-      {"part of that echo", upBook, upBook.substr(0, 12), rsWaiting, false},
-      {"echo, then OK", upBook, upBook + "\r\nOK\r\n", rsOk, false},
-      {"echo with CR only, then OK", upBook, "AT*FUPL=\"BOOK.mid\",3,1\r\r\nOK\r\n", rsOk, false},
-      {"echo of a name holding ERROR", rmErr, rmErr, rsWaiting, false},
-      {"that echo, then OK", rmErr, rmErr + "\r\nOK\r\n", rsOk, false},
-      {"refusal after a name with a bracket", upParen, upParen + "\r\n*FUPL: 3 ERROR\r\n", rsError, false},
-      {"coded refusal after that name", upParen, upParen + "\r\n*FUPL: ERROR(2)\r\n", rsError, true},
-      {"phone without echo", upBook, "\r\nOK\r\n", rsOk, false},
-      {"nothing sent: whole text counts", "", upBook, rsOk, false},
+      {"echo of a name holding OK", upBook, rsWaiting, false},
+      {"part of that echo", upBook.substr(0, 12), rsWaiting, false},
+      {"echo, then OK", upBook + "\r\nOK\r\n", rsOk, false},
+      {"echo with CR only, then OK", "AT*FUPL=\"BOOK.mid\",3,1\r\r\nOK\r\n", rsOk, false},
+      {"echo of a name holding ERROR", rmErr, rsWaiting, false},
+      {"that echo, then OK", rmErr + "\r\nOK\r\n", rsOk, false},
+      {"refusal after a name with a bracket", upParen + "\r\n*FUPL: 3 ERROR\r\n", rsError, false},
+      {"coded refusal after that name", upParen + "\r\n*FUPL: ERROR(2)\r\n", rsError, true},
+      {"descriptor request naming ERROR (2)", jad, rsWaiting, false},
+      {"that request accepted", jad + "\r\nOK\r\n", rsOk, false},
+      {"phone without echo", "\r\nOK\r\n", rsOk, false},
+      {"listing cut inside a name holding OK", listing.substr(0, listing.find("OK.gif") + 2), rsWaiting, false},
+      {"listing of names with OK, ERROR and brackets", listing, rsWaiting, false},
+      {"that listing complete", listing + "\r\nOK\r\n", rsOk, false},
+      {"suite list before its OK", suites, rsNextPacket, false},
+      {"suite list with its OK", suites + "\r\nOK\r\n", rsOk, false},
+      {"download of BOOK.mid, first packet", "AT*FDWN=\"BOOK.mid\"\r\n\r\n*FDWN: 1\r\n01010A0A0082\r\n",
+       rsFirstPacket, false},
+      {"download of ACK.mid, first packet", "AT*FDWN=\"ACK.mid\"\r\n\r\n*FDWN: 1\r\n01010A0A0082\r\n",
+       rsFirstPacket, false},
+      {"uninstall of D_ERR (1) refused", "AT*FUPL=\"D_ERR (1)\",0,4,3\r\n\r\n*FUPL: ERROR(2)\r\n", rsError, true},
   };
   for (const EchoCase& c : cases) {
-    TClassifyResult r = ClassifyReply(c.text, rsWaiting, c.sent);
+    TClassifyResult r = ClassifyReply(c.text, rsWaiting);
     EXPECT_EQ(r.state, c.expected) << c.what;
     EXPECT_EQ(r.installResult, c.coded) << c.what;
     if (c.coded) {
@@ -192,7 +208,7 @@ TEST(ClassifyEcho, TheEchoOfANameIsNoAnswer) {
 TEST(ClassifyEcho, AckEchoStillMarksALaterPacket) {
   // "ACK" in the echo of "AT*ACK" is what tells a later packet from a first one.
   std::string text = "AT*ACK\r\n\r\n*FDWN: 3\r\n0300" + std::string(8, 'A') + "0208\r\n\r\nOK\r\n";
-  EXPECT_EQ(ClassifyReply(text, rsFirstPacket, "AT*ACK\r\n").state, rsOk);
+  EXPECT_EQ(ClassifyReply(text, rsFirstPacket).state, rsOk);
 }
 
 }  // namespace

@@ -81,12 +81,10 @@ bool TVirtualPhone::Start(std::string* error) {
     sim_.reset();
     return false;
   }
+  // Listed first and chosen for this run only: the user's stored port stays.
   AddSessionPortEntry(kPortName, sim_->DevicePath());
-  // Choose it, so that start-up picks it from the port map. Storing the port
-  // creates the settings key; on a first run store the language the first
-  // start would choose, so the key reads as it would have.
+  // A first run still creates the key as a first start would.
   if (!ConnectKeyExists()) WriteConnectValue("Language", 1028);
-  WriteConnectValue("PortNo", 99);
   return true;
 }
 
