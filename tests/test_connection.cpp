@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "app/vphone/VirtualPhone.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
 #include "link/Timing.h"
@@ -258,6 +259,48 @@ TEST(CheckLink, ClosedPortTakesThreeSecondsBeforeAt) {
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
   EXPECT_GE(ms, 3000);
   EXPECT_EQ(s.sim->ReceivedLines(), std::vector<std::string>{"AT"});
+}
+
+}  // namespace
+
+namespace {
+
+// A demo run on the virtual phone picks it for this run only: the user's
+// stored port survives the run, a connect and a menu choice of COM99.
+TEST(VirtualPhonePort, ChosenForThisRunOnlyTheStoredPortStays) {
+  struct Row {
+    const char* what;
+    int storedPortNo;  // -1: first run, no key
+  };
+  for (const Row& r : {Row{"stored COM3", 3}, Row{"first run", -1}}) {
+    SCOPED_TRACE(r.what);
+    TempDir dir;
+    IsolateSettings(dir);
+    if (r.storedPortNo >= 0) WriteConnectValue("PortNo", r.storedPortNo);
+    FakeView view;
+    {
+      TVirtualPhone phone;
+      std::string error;
+      ASSERT_TRUE(phone.Start(&error)) << error;
+      TLink link(view);
+      link.LoadPortSettings();
+      EXPECT_EQ(link.ComPort1.Port(), TVirtualPhone::kPortName);
+      link.Connect1Click();
+      EXPECT_TRUE(link.ComPort1.Connected());
+      link.mCOM1Click();
+      link.Disconnect1Click();
+    }
+    int portNo = -1, language = -1;
+    EXPECT_EQ(ReadConnectValue("PortNo", &portNo), r.storedPortNo >= 0);
+    if (r.storedPortNo >= 0) {
+      EXPECT_EQ(portNo, r.storedPortNo);
+    }
+    // A first run creates the key as a first start would.
+    if (r.storedPortNo < 0) {
+      EXPECT_TRUE(ReadConnectValue("Language", &language));
+      EXPECT_EQ(language, 1028);
+    }
+  }
 }
 
 }  // namespace

@@ -168,6 +168,19 @@ std::vector<HangCase> HangCases() {
          f.rig.view.onProcessEvents = nullptr;
        },
        unchanged, "4/Game/game.jar"},
+      {"install archive packet 3 while it is resent",
+       [](FaultRig& f) {
+         f.rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", kJar.size()));
+         f.rig.dir.Write("pc/game.jar", kJar);
+         f.OpenMidletPage("Game");
+         // Descriptor request and two packets, archive request and three
+         // packets; the third is rejected and its resend hangs up.
+         f.SetOptions([](phonesim::Options& o) {
+           o.rejectUploadPacket = 3;
+           o.hangupAfterLines = 8;
+         });
+       },
+       [](FaultRig& f) { f.midlets.LAD_ONE_ButtonClick(); }, unchanged, "4/Game/game.jar"},
   };
 }
 
@@ -381,15 +394,15 @@ std::vector<SplitCase> SplitCases() {
   const unsigned later = StateBit(rsOk) | StateBit(rsNextPacket);
   return {
       {"AT answered OK", "AT", "\r\nOK\r\n", rsWaiting, StateBit(rsOk), ReadNothing},
-      {"listing", "AT*FLIST?", "\r\n<F> a.mid (0)\r\n<F> b song.mid (5)\r\n<D> sub\r\n<F> c.gif (1234)\r\n\r\nOK\r\n",
+      {"listing", "AT*FLIST?", "\r\n<F> a.mid (0)\r\n<F> b song.mid (5)\r\n<D> sub\r\n<F> c.gif (1234)\r\n<F> BOOK ERROR (2).gif (7)\r\n\r\nOK\r\n",
        rsWaiting, StateBit(rsOk), ReadListing},
-      {"upload request accepted", "AT*FUPL=\"sun.gif\",1234,3", "\r\nOK\r\n", rsWaiting, StateBit(rsOk),
+      {"upload request accepted", "AT*FUPL=\"OK (2) ERROR.gif\",1234,3", "\r\nOK\r\n", rsWaiting, StateBit(rsOk),
        ReadNothing},
       {"upload packet accepted", "AT*FUPL=01006162630138", "\r\nOK\r\n", rsWaiting,
        StateBit(rsOk) | StateBit(rsPacketRejected), ReadNothing},
       {"upload packet rejected", "AT*FUPL=01006162630139", "\r\n*FUPL: D_ERR\r\n", rsWaiting,
        StateBit(rsOk) | StateBit(rsPacketRejected), ReadNothing},
-      {"download first packet", "AT*FDWN=\"x.bin\"", "\r\n*FDWN: 1\r\n" + faults::PacketLine(1, false, kFull) + "\r\n",
+      {"download first packet", "AT*FDWN=\"BOOK ACK (1).bin\"", "\r\n*FDWN: 1\r\n" + faults::PacketLine(1, false, kFull) + "\r\n",
        rsWaiting, first, ReadPackets},
       {"download of one packet with OK", "AT*FDWN=\"abc.txt\"", "\r\n*FDWN: 1\r\n01006162630138\r\n\r\nOK\r\n",
        rsWaiting, first, ReadPackets},
@@ -507,7 +520,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
     std::string got;
     for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
       got += p->Name + "|" + std::to_string(p->Size) + ";";
-    EXPECT_EQ(got, "a.mid|0;b song.mid|5;c.gif|1234;") << k;
+    EXPECT_EQ(got, "a.mid|0;b song.mid|5;c.gif|1234;BOOK ERROR (2).gif|7;") << k;
   }
   dir.Write("pc/abc.txt", "abc");
   for (size_t k : Points(6, 1)) {

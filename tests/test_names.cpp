@@ -1,0 +1,132 @@
+// Names are data: files and suites whose names hold the phone's reply words,
+// brackets and digits go through every operation against the virtual phone,
+// and names that cannot travel in a command line are refused unsent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "content/MidletPage.h"
+#include "link/Timing.h"
+#include "support/FaultHelpers.h"
+#include "support/SimLink.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Names : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    timing::SetScale(0.05);
+    setenv("HOME", rig.dir.path().c_str(), 1);
+    fs::create_directories(Pc(""));
+    fs::create_directories(rig.dir.File("back"));
+    rig.link->PcFolder = Pc("");
+    rig.link->FolderAsked = true;
+    rig.Connect();
+  }
+  void TearDown() override { timing::SetScale(1); }
+
+  std::string Pc(const std::string& name) const { return rig.dir.File("pc/" + name); }
+  std::string Phone(const std::string& name) const { return rig.dir.File("phone/" + name); }
+  bool Sent(const std::string& prefix) const {
+    auto lines = rig.sim->ReceivedLines();
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+  }
+  std::vector<std::string> Listed() {
+    rig.link->ListPhoneFolder();
+    std::vector<std::string> names;
+    for (pic_info* e = rig.link->PhoneFileList.First(); e; e = e->next.get()) names.push_back(e->Name);
+    return names;
+  }
+
+  SimLink rig;
+};
+
+// Every file operation, each name: bytes on both sides, the listing, no message.
+TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
+  const std::vector<std::string> names = {"BOOK.mid", "ERROR.gif", "ERROR (2).gif", "ACK D_ERR (1) OK.gif",
+                                          "OK", "(12)", "x (3) (4).gif"};
+  rig.link->SelectPhoneFolder(3);
+  ASSERT_EQ(rig.link->Reply.State(), rsOk);
+  for (size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(names[i]);
+    const std::string bytes = faults::Pattern(200 + 37 * i, static_cast<int>(i));  // several packets
+    rig.dir.Write("pc/" + names[i], bytes);
+    rig.link->UploadFile(names[i], 3);
+    ASSERT_EQ(rig.link->Reply.State(), rsOk);
+    EXPECT_EQ(faults::ReadAll(Phone("3/" + names[i])), bytes);
+  }
+  std::vector<std::string> listed = Listed();
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, sorted);
+
+  rig.link->PcFolder = rig.dir.File("back");
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    rig.link->DownloadFile(name, 0);
+    ASSERT_EQ(rig.link->Reply.State(), rsOk);
+    EXPECT_EQ(faults::ReadAll(rig.dir.File("back/" + name)), faults::ReadAll(Phone("3/" + name)));
+    rig.link->RemovePhoneFile(name);
+    ASSERT_EQ(rig.link->Reply.State(), rsOk);
+    EXPECT_FALSE(faults::Exists(Phone("3/" + name)));
+  }
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>{});
+}
+
+TEST_F(Names, SuiteNamedWithReplyWordsInstallsAndUninstalls) {
+  TMidletPage page{*rig.link};
+  const std::string jar = faults::Pattern(400);
+  const std::string suite = "TOKYO ERROR (2) OK";
+  rig.dir.Write("pc/ERROR (2).jad", "MIDlet-Name: " + suite +
+                                        "\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: ACK D_ERR\r\nMIDlet-Jar-URL: "
+                                        "ERROR (2).jar\r\nMIDlet-Jar-Size: " +
+                                        std::to_string(jar.size()) + "\r\n");
+  rig.dir.Write("pc/ERROR (2).jar", jar);
+  page.LocalAppDL_RefreshPage();
+  rig.view.selection[TListId::PcSuites] = {0};
+  page.LAD_ONE_ButtonClick();
+  EXPECT_EQ(faults::ReadAll(Phone("4/" + suite + "/ERROR (2).jar")), jar);
+  ASSERT_EQ(rig.view.lists[TListId::PhoneSuites].size(), 1u);
+  EXPECT_EQ(rig.view.lists[TListId::PhoneSuites][0][0], suite);
+  EXPECT_EQ(rig.view.lists[TListId::PcSuites][0][3], "[V]");
+
+  rig.view.selection[TListId::PhoneSuites] = {0};
+  page.LocalAppDL_REMOVE_ButtonClick();
+  EXPECT_FALSE(faults::Exists(Phone("4/" + suite)));
+  EXPECT_TRUE(rig.view.lists[TListId::PhoneSuites].empty());
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>{});
+}
+
+// Quotation marks and line ends would end the name or the line early.
+TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
+  rig.link->SelectPhoneFolder(3);
+  rig.sim->ClearReceived();
+  const std::string quoted = "say \"hi\".gif";
+  rig.dir.Write("pc/" + quoted, "abc");
+  rig.link->UploadFile(quoted, 3);
+  rig.link->RemovePhoneFile("a\r\nAT*FRMV=\"b.gif\"");
+  rig.link->DownloadFile(std::string("nul\0.gif", 8), 3);
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>(3, "Invalid file name"));
+
+  TMidletPage page{*rig.link};
+  rig.dir.Write("pc/q\"uote.jad", "MIDlet-Name: Q\r\nMIDlet-Version: 1\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: q.jar\r\nMIDlet-Jar-Size: 3\r\n");
+  rig.dir.Write("pc/q\"uote.jar", "JJJ");
+  page.LocalAppDL_RefreshPage();
+  rig.sim->ClearReceived();
+  rig.view.messages.clear();
+  rig.view.selection[TListId::PcSuites] = {0};
+  page.LAD_ONE_ButtonClick();
+
+  EXPECT_FALSE(Sent("AT*FUPL")) << "an upload or install went out";
+  EXPECT_FALSE(Sent("AT*FRMV"));
+  EXPECT_FALSE(Sent("AT*FDWN"));
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name"});
+}
+
+}  // namespace
