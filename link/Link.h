@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 #include "link/FormView.h"
 #include "link/InfoList.h"
 #include "link/Receiver.h"

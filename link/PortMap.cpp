@@ -10,7 +10,7 @@
 #include <vector>
 #include <tuple>
 
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 #include "link/Settings.h"
 
 namespace {

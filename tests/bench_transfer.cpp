@@ -53,7 +53,7 @@ long PeakKb() {
 class OutsidePhone {
  public:
   explicit OutsidePhone(const std::string& content) {
-    std::string exe = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools/phonesim/phonesim";
+    std::string exe = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "virtualphone/phonesim";
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return;
     posix_spawn_file_actions_t fa;

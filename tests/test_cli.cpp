@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/TempDir.h"
-#include "tools/phonesim/PhoneSim.h"
+#include "virtualphone/PhoneSim.h"
 
 namespace {
 

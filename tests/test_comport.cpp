@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 #include "link/PortMap.h"
-#include "link/PosixComBackend.h"
+#include "port/posix/PosixComBackend.h"
 #include "link/Settings.h"
 
 namespace {

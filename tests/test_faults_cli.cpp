@@ -12,7 +12,7 @@
 
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
-#include "tools/phonesim/PhoneSim.h"
+#include "virtualphone/PhoneSim.h"
 
 namespace fs = std::filesystem;
 

@@ -21,7 +21,7 @@
 #include "link/Timing.h"
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
-#include "tools/phonesim/PhoneSim.h"
+#include "virtualphone/PhoneSim.h"
 
 namespace fs = std::filesystem;
 

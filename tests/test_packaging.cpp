@@ -452,7 +452,7 @@ TEST(StagedInstall, StagedLayoutValidates) {
   }
 
   // Every sample file is there, the generator script is not.
-  const fs::path samples = SourceDir() / "tools/phonesim/samples";
+  const fs::path samples = SourceDir() / "virtualphone/samples";
   ASSERT_TRUE(fs::is_directory(samples));
   size_t sourceCount = 0;
   for (const auto& e : fs::recursive_directory_iterator(samples)) {

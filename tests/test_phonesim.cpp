@@ -21,7 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "link/Reply.h"
-#include "tools/phonesim/PhoneSim.h"
+#include "virtualphone/PhoneSim.h"
 
 namespace fs = std::filesystem;
 using phonesim::Options;

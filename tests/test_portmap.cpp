@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
 #include "support/TempDir.h"

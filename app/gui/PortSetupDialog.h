@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 
 namespace Ui {
 class TPortSetupDialog;

@@ -8,7 +8,7 @@
 
 #include "link/PortMap.h"
 #include "link/Settings.h"
-#include "tools/phonesim/PhoneSim.h"
+#include "virtualphone/PhoneSim.h"
 
 namespace {
 

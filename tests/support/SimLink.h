@@ -8,7 +8,7 @@
 #include "link/Link.h"
 #include "support/FakeView.h"
 #include "support/TempDir.h"
-#include "tools/phonesim/PhoneSim.h"
+#include "virtualphone/PhoneSim.h"
 
 struct SimLink {
   static constexpr const char* kPortName = "COM50";

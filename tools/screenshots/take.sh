@@ -44,7 +44,7 @@ log() { echo "[screens] $*" >&2; }
 # shows every status mark.
 SAMPLES="$SCRATCH/samples"
 mkdir -p "$SAMPLES"
-cp -r "$REPO/tools/phonesim/samples/pc" "$REPO/tools/phonesim/samples/phone" "$SAMPLES/"
+cp -r "$REPO/virtualphone/samples/pc" "$REPO/virtualphone/samples/phone" "$SAMPLES/"
 
 # Largest quality that keeps the photo within the page's 63000-byte limit.
 # Baseline colour JPEG: the page finds its size in the 00 11 08 frame header.

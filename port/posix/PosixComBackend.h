@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 
 // Receive flow control on DTR. Linux has no driver mode for it, so it is
 // done in software from the queue level seen after each read: DTR drops

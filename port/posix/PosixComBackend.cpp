@@ -1,4 +1,4 @@
-#include "link/PosixComBackend.h"
+#include "port/posix/PosixComBackend.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -381,5 +381,3 @@ void PosixComBackend::UpdateFlow(int queued) {
   LeaveGuard guard{[this] { Leave(); }};
   (void)SetModemLine(tk.fd, TIOCM_DTR, gate_.Raised());
 }
-
-std::unique_ptr<IComBackend> MakeDefaultComBackend() { return std::make_unique<PosixComBackend>(); }

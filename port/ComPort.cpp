@@ -1,4 +1,4 @@
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 
 #include <algorithm>
 #include <cerrno>
