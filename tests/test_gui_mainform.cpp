@@ -173,6 +173,9 @@ TEST_F(MainFormTest, FixedGeometry) {
   EXPECT_FALSE(form_->windowFlags() & Qt::WindowMaximizeButtonHint);
   const int widths[3] = {160, 160, 50};
   for (int i = 0; i < 3; ++i) EXPECT_EQ(form_->StatusPanel(i)->width(), widths[i]) << i;
+  // The panels touch, as one row.
+  for (int i = 1; i < 3; ++i)
+    EXPECT_EQ(form_->StatusPanel(i)->x(), form_->StatusPanel(i - 1)->x() + widths[i - 1]) << i;
   EXPECT_TRUE(form_->StatusPanel(2)->alignment() & Qt::AlignRight);
   for (const char* n : {"Ring_Button", "Animation_Button", "DC_PIC_ToolButton", "LocalAppDW_Button"}) {
     QToolButton* b = Child<QToolButton>(n);
@@ -223,7 +226,13 @@ TEST_F(MainFormTest, TextsPerLanguage) {
     EXPECT_EQ(Child<QToolButton>("Ring_Button")->toolTip(), q(c.melody));
     EXPECT_EQ(Child<QToolButton>("DC_PIC_ToolButton")->toolTip(), q(c.picture));
     EXPECT_EQ(form_->StatusPanel(2)->text(), q(c.maker));
-    EXPECT_EQ(AboutBox->windowTitle(), q(c.aboutCaption));
+    // Never empty: the window system would show the program's name instead.
+    EXPECT_EQ(AboutBox->windowTitle().trimmed(), q(c.aboutCaption));
+    EXPECT_FALSE(AboutBox->windowTitle().isEmpty());
+    // The client area under the menu bar as this language's font sets it.
+    form_->show();
+    QApplication::processEvents();
+    EXPECT_EQ(form_->height() - form_->menuBar()->height(), 436);
     // The version label sits 4 px right of the product name in every language.
     EXPECT_EQ(AboutBox->ui->Version->x(), AboutBox->ui->ProductName->x() + 4);
     EXPECT_EQ(AboutBox->size(), QSize(345, 201));

@@ -59,7 +59,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui(new Ui::TAboutBox) {
   ui->setupUi(this);
   MakeFixed(this);
   // Texts in the language chosen at start-up (the main window is built first).
-  setWindowTitle(UiTr(uitext::AboutCaption));
+  // An empty title would be replaced by the program's name by the window
+  // system; a blank one reads empty.
+  const QString caption = UiTr(uitext::AboutCaption);
+  setWindowTitle(caption.isEmpty() ? QStringLiteral(" ") : caption);
   ui->ProductName->setText(UiTr(uitext::AboutProductName));
   ui->Version->setText(UiTr(uitext::AboutVersion));
   ui->Comments->setText(UiTr(uitext::AboutNotice));

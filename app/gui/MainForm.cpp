@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QScreen>
@@ -61,23 +62,24 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   ui->StatusBar->setFixedHeight(20);
+  // The panels sit side by side in one row of their own: the status bar
+  // would put a gap between widgets added one by one.
+  auto* panelRow = new QWidget(ui->StatusBar);
+  auto* panelLayout = new QHBoxLayout(panelRow);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->setSpacing(0);
   const int widths[3] = {160, 160, 50};
   for (int i = 0; i < 3; ++i) {
-    panels_[i] = new QLabel(ui->StatusBar);
+    panels_[i] = new QLabel(panelRow);
     panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
     panels_[i]->setFixedWidth(widths[i]);
     panels_[i]->setFrameShape(QFrame::Panel);
     panels_[i]->setFrameShadow(QFrame::Sunken);
-    ui->StatusBar->addWidget(panels_[i]);
+    panelLayout->addWidget(panels_[i]);
   }
+  panelLayout->addStretch(1);
+  ui->StatusBar->addWidget(panelRow, 1);
   panels_[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  // Client area 638 x 436 below the menu bar; the window cannot be resized.
-  setFixedSize(638, 436 + ui->MainMenu1->sizeHint().height());
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect r(QPoint(0, 0), size());
-    r.moveCenter(screen->availableGeometry().center());
-    move(r.topLeft());
-  }
   ui->Ring_Button->setIcon(ToolIcon(TToolPicture::Melody));
   ui->Animation_Button->setIcon(ToolIcon(TToolPicture::Animation));
   ui->DC_PIC_ToolButton->setIcon(ToolIcon(TToolPicture::Picture));
@@ -106,8 +108,14 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   // The pages make the program folder current each time they open.
   contentPage.ProgramDir = AppConfig().ProgramDir;
   midletPage.ProgramDir = AppConfig().ProgramDir;
-  // 3. Texts of the chosen language.
+  // 3. Texts of the chosen language; the menu bar's height follows them.
   ApplyLanguageTexts();
+  FitClientArea();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect r(QPoint(0, 0), size());
+    r.moveCenter(screen->availableGeometry().center());
+    move(r.topLeft());
+  }
   // 4. Logo page.
   ShowPage(TPage::Logo);
   // 5. Port choice and port menu; 6. status panel 0.
@@ -125,6 +133,12 @@ TVelkoMainForm::~TVelkoMainForm() {
     link.Receiver->Resume();
     link.Receiver.reset();
   }
+}
+
+void TVelkoMainForm::FitClientArea() {
+  // Client area 638 x 436 below the menu bar; the window cannot be resized.
+  ui->MainMenu1->adjustSize();
+  setFixedSize(638, 436 + ui->MainMenu1->sizeHint().height());
 }
 
 void TVelkoMainForm::ApplyLanguageTexts() {

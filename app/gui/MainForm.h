@@ -73,6 +73,9 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
 
   QTreeWidget* ListView(TListId list) const;
   QLabel* StatusPanel(int index) const { return panels_[index]; }
+  // Fixes the window's size so the client area is 638 x 436 under the menu
+  // bar as it is now (its height depends on the language's font).
+  void FitClientArea();
 
   std::unique_ptr<Ui::TVelkoMainForm> ui;  // before the link: the link's view calls need it
   TLink link;
