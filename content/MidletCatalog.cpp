@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "link/Text.h"
 #include "content/MidletPage.h"
 
 namespace {
@@ -63,21 +64,7 @@ bool GetJadAttribute(const std::string& text, const std::string& key, std::strin
   return false;
 }
 
-int32_t LenientToInt(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  // Saturate rather than overflow on absurdly long digit runs.
-  const int64_t cap = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-  int64_t v = 0;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    v = v * 10 + (text[i++] - '0');
-    if (v > cap) v = cap;
-  }
-  if (negative) return static_cast<int32_t>(-v);
-  return static_cast<int32_t>(v > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : v);
-}
+int32_t LenientToInt(const std::string& text) { return LeadingDecimal(text); }
 
 namespace {
 

@@ -8,13 +8,14 @@
 #include <thread>
 #include <vector>
 
+#include "link/Commands.h"
 #include "content/MidletPage.h"
 #include "link/Timing.h"
 #include "link/Transfers.h"
 
 namespace {
 
-constexpr int kPacketBytes = 90;
+constexpr int kPacketBytes = static_cast<int>(command::kPacketBytes);
 
 // The phone is given the bare file name, never the PC folder.
 std::string BaseName(const std::string& path) {
@@ -37,7 +38,7 @@ bool FileSize(const std::string& path, long long* size) {
 int PacketCount(long long size) { return static_cast<int>((size + kPacketBytes - 1) / kPacketBytes); }
 
 std::string InstallRequest(const std::string& path, long long size) {
-  return "AT*FUPL=\"" + BaseName(path) + "\"," + std::to_string(size) + ",4,1\r\n";
+  return command::InstallRequest(BaseName(path), static_cast<uint64_t>(size));
 }
 
 }  // namespace
@@ -114,7 +115,7 @@ void TMidletPage::LAD_ONE_ButtonClick() {
   if (!view.ConfirmUpdate("Update " + rec->name + "?")) return;
   link_.DisableActionButtons();
   link_.BeginExchange(rsWaiting);
-  if (!link_.SendLine("AT*FUPL=\"" + rec->name + "\",0,4,3\r\n")) {
+  if (!link_.SendLine(command::Uninstall(rec->name))) {
     link_.FailWrite("COM port exception while send remove cmd");
     return;
   }
@@ -248,7 +249,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendPackets(TInstallJob& job, std::FILE* fil
       view.ShowMessage("Read file Err");
       return TPhaseEnd::Stop;
     }
-    const std::string line = BuildPacketLine(n, last, data, k);
+    const std::string line = command::PacketLine(n, last, data, k);
     link_.BeginExchange(rsWaiting);
     if (!link_.SendLine(line)) {
       link_.FailWrite(archive ? "COM port exception while send FUPL" : "COM port exception while send install cmd");

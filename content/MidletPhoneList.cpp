@@ -9,8 +9,10 @@
 #include <system_error>
 #include <vector>
 
+#include "link/Commands.h"
 #include "content/MidletPage.h"
 #include "link/Timing.h"
+#include "link/Text.h"
 #include "link/Transfers.h"
 
 namespace {
@@ -30,22 +32,9 @@ std::string FieldBetween(const std::string& text, size_t keyPos, size_t keyLen, 
 }  // namespace
 
 int32_t StrictToInt(const std::string& text) {
-  auto fail = [&text]() -> int32_t {
-    throw std::invalid_argument("'" + text + "' is not a valid integer value");
-  };
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return fail();
-  int64_t v = 0;
-  for (; i < text.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return fail();
-    v = v * 10 + (text[i] - '0');
-    if (v > int64_t{std::numeric_limits<int32_t>::max()} + 1) return fail();
-  }
-  if (negative) v = -v;
-  if (v > std::numeric_limits<int32_t>::max()) return fail();
-  return static_cast<int32_t>(v);
+  std::optional<int32_t> v = ParseDecimal(text);
+  if (!v) throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  return *v;
 }
 
 std::string RemoveListingSeam(const std::string& value) {
@@ -127,7 +116,7 @@ void TMidletPage::LocalAppDL_RefreshPage() {
   bool written;
   try {
     link_.ComPort1.ClearBuffer(true, true);
-    written = link_.SendLine("AT*FLIST=4\r\n");
+    written = link_.SendLine(command::SelectFolder(command::kJavaFolder));
   } catch (const EComPort&) {
     written = false;
   }
@@ -172,7 +161,7 @@ void TMidletPage::LocalAppDL_ViewPhoneOperation() {
   PhoneSuites.Clear();
   link_.BeginExchange(rsWaiting);
   view.SetStatusLabel("Get Mobile Info...");
-  if (!link_.SendLine("AT*FDWN=\"4\"\r\n")) {
+  if (!link_.SendLine(command::SuiteList())) {
     link_.FailWrite("COM port exception while Get INFO");
     return;
   }
@@ -213,7 +202,7 @@ void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
   }
   link_.BeginExchange(rsWaiting);
   view.SetStatusLabel("Uninstall MIDlet suites...");
-  if (!link_.SendLine("AT*FUPL=\"" + rec->name + "\",0,4,3\r\n")) {
+  if (!link_.SendLine(command::Uninstall(rec->name))) {
     link_.FailWrite("COM port exception while send remove cmd");
     return;
   }

@@ -1,9 +1,11 @@
 // Port choice, connect and disconnect, and the link check that starts every page.
 #include <stdexcept>
 
+#include "link/Commands.h"
 #include "link/Link.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
+#include "link/Text.h"
 #include "link/Timing.h"
 
 namespace {
@@ -13,28 +15,14 @@ constexpr const char* kOpenFailed = "Unable to open ComPort!!\nPlease change the
 // The number after "COM" in a port name, or -1 when there is none.
 int PortNumber(const std::string& name) {
   if (name.size() <= 3 || name.compare(0, 3, "COM") != 0) return -1;
-  int n = 0;
-  for (size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return -1;
-    n = n * 10 + (name[i] - '0');
-    if (n > 1000000) return -1;
-  }
-  return n;
+  return ParseDecimal(std::string_view(name).substr(3), false).value_or(-1);
 }
 
 // Whole-text decimal conversion that fails the way a toolkit's StrToInt does.
 int StrToInt(const std::string& text) {
-  size_t i = 0;
-  bool neg = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) neg = text[i++] == '-';
-  if (i == text.size()) throw std::invalid_argument("'" + text + "' is not a valid integer value");
-  long v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9' || v > 100000000L)
-      throw std::invalid_argument("'" + text + "' is not a valid integer value");
-    v = v * 10 + (text[i] - '0');
-  }
-  return static_cast<int>(neg ? -v : v);
+  std::optional<int32_t> v = ParseDecimal(text);
+  if (!v) throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  return *v;
 }
 
 }  // namespace
@@ -177,7 +165,8 @@ bool TLink::CheckLink() {
 
   BeginExchange(rsWaiting);
   try {
-    ComPort1.Write("AT\r\n", 4);
+    const std::string at = command::At();
+    ComPort1.Write(at.data(), static_cast<int>(at.size()));
   } catch (const EComPort&) {
     view_.ShowMessage("COM port exception while send AT");
     Disconnect1Click();

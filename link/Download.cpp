@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "link/Commands.h"
 #include "link/Link.h"
 #include "link/Timing.h"
 #include "link/Transfers.h"
@@ -167,7 +168,7 @@ enum class TStep { Go, Aborted, WriteFailed };
 TStep AskAgain(TLink& link, IPacketSink& file) {
   while (link.Reply.State() == rsChecksumError) {
     link.BeginExchange(rsWaiting);
-    if (!link.SendLine("AT*D_ERR\r\n")) {
+    if (!link.SendLine(command::SamePacketAgain())) {
       link.FailWrite("COM port exception while send FDWN cmd");
       return TStep::WriteFailed;
     }
@@ -311,7 +312,7 @@ int TLink::DownloadFile(const std::string& name, int size) {
   View().ShowProgressBar(true);
 
   BeginExchange(rsWaiting);
-  const std::string request = "AT*FDWN=\"" + name + "\"\r\n";
+  const std::string request = command::Download(name);
   if (!SendLine(request)) {
     FailWrite("COM port exception while send FDWN cmd");
     return leave();
@@ -366,7 +367,7 @@ int TLink::DownloadFile(const std::string& name, int size) {
   for (;;) {
     View().SetStatusLabel("Download " + name);
     BeginExchange(rsFirstPacket);
-    const std::string ack = "AT*ACK\r\n";
+    const std::string ack = command::NextPacket();
     if (!SendLine(ack)) {
       FailWrite("COM port exception while send FDWN cmd");
       return leave();

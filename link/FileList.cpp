@@ -1,24 +1,10 @@
 // Phone folder commands: select, list, remove.
-#include <charconv>
 #include <string>
 
+#include "link/Commands.h"
 #include "link/Link.h"
+#include "link/Text.h"
 #include "link/Transfers.h"
-
-namespace {
-
-// Whole-text decimal conversion; anything else (sign, blanks, overflow) is 0.
-int32_t ListedSize(const std::string& text) {
-  if (text.empty()) return 0;
-  for (char c : text)
-    if (c < '0' || c > '9') return 0;
-  int32_t v = 0;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || ptr != text.data() + text.size()) return 0;
-  return v;
-}
-
-}  // namespace
 
 TListingResult ParseListing(const std::string& text) {
   TListingResult r;
@@ -58,7 +44,7 @@ TListingResult ParseListing(const std::string& text) {
       TListingEntry e;
       // The character before "(" is the separator, not part of the name.
       if (open > start) e.name = text.substr(start, open - 1 - start);
-      e.size = ListedSize(text.substr(open + 1, close - open - 1));
+      e.size = ParseDecimal(std::string_view(text).substr(open + 1, close - open - 1), false).value_or(0);
       r.entries.push_back(std::move(e));
       p = open + 1;
     } else {
@@ -78,7 +64,7 @@ void TLink::SelectPhoneFolder(int folder) {
   } catch (const EComPort&) {
     sent = false;
   }
-  if (sent) sent = SendLine("AT*FLIST=" + std::to_string(folder) + "\r\n");
+  if (sent) sent = SendLine(command::SelectFolder(folder));
   if (!sent) {
     FailWrite("COM port exception while send change folder cmd");
     return;
@@ -103,7 +89,7 @@ void TLink::ListPhoneFolder() {
   PhoneFileList.Clear();
   BeginExchange(rsWaiting);
   View().SetStatusLabel("Get Mobile Info...");
-  if (!SendLine("AT*FLIST?\r\n")) {
+  if (!SendLine(command::ListFolder())) {
     FailWrite("COM port exception while query dir");
     return;
   }
@@ -150,7 +136,7 @@ void TLink::RemovePhoneFile(const std::string& name) {
     return;
   }
   BeginExchange(rsWaiting);
-  if (!SendLine("AT*FRMV=\"" + name + "\"\r\n")) {
+  if (!SendLine(command::Remove(name))) {
     FailWrite("COM port exception while send FRMV");
     return;
   }

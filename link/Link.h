@@ -138,7 +138,5 @@ class TLink {
   std::FILE* log_ = nullptr;
 };
 
-// Packet line shared by the upload and the installer.
-std::string BuildPacketLine(int n, bool last, const unsigned char* data, size_t k);
 // Text between the first "*FUPL:" and the first "ERROR".
 std::string RefusalReason(const std::string& reply);

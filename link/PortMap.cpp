@@ -12,6 +12,7 @@
 
 #include "port/ComPort.h"
 #include "link/Settings.h"
+#include "link/Text.h"
 
 namespace {
 
@@ -29,18 +30,12 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   auto split = [](const std::string& s) {
     size_t i = s.size();
     while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
-    std::string head = s.substr(0, i);
-    for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string head = UpperCase(s.substr(0, i));
     std::string digits = s.substr(i);
     digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
     return std::make_tuple(head, digits.size(), digits, s);
   };
   return split(a) < split(b);
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
 }
 
 }  // namespace
@@ -57,7 +52,7 @@ std::string PortNameForDevice(const std::string& device) {
     if (!std::all_of(digits.begin(), digits.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
       return "";
-    const int unit = std::stoi(digits);
+    const int unit = ParseDecimal(digits, false).value_or(kUnitsPerFamily);
     if (unit >= kUnitsPerFamily) return "";
     return "COM" + std::to_string(f.firstCom + unit);
   }
@@ -73,13 +68,13 @@ std::vector<TPortEntry> g_session;
 
 void AddSessionPortEntry(const std::string& name, const std::string& device) {
   std::lock_guard<std::mutex> lock(g_sessionMu);
-  std::erase_if(g_session, [&](const TPortEntry& e) { return Upper(e.name) == Upper(name); });
+  std::erase_if(g_session, [&](const TPortEntry& e) { return UpperCase(e.name) == UpperCase(name); });
   g_session.push_back({name, device});
 }
 
 void RemoveSessionPortEntry(const std::string& name) {
   std::lock_guard<std::mutex> lock(g_sessionMu);
-  std::erase_if(g_session, [&](const TPortEntry& e) { return Upper(e.name) == Upper(name); });
+  std::erase_if(g_session, [&](const TPortEntry& e) { return UpperCase(e.name) == UpperCase(name); });
 }
 
 std::string SessionPortChoice() {
@@ -90,7 +85,7 @@ std::string SessionPortChoice() {
 bool IsSessionPort(const std::string& name) {
   std::lock_guard<std::mutex> lock(g_sessionMu);
   return std::any_of(g_session.begin(), g_session.end(),
-                     [&](const TPortEntry& e) { return Upper(e.name) == Upper(name); });
+                     [&](const TPortEntry& e) { return UpperCase(e.name) == UpperCase(name); });
 }
 
 std::vector<TPortEntry> SerialPortMap() {
@@ -99,7 +94,7 @@ std::vector<TPortEntry> SerialPortMap() {
   {
     std::lock_guard<std::mutex> lock(g_sessionMu);
     for (const TPortEntry& e : g_session)
-      if (taken.insert(Upper(e.name)).second) map.push_back(e);
+      if (taken.insert(UpperCase(e.name)).second) map.push_back(e);
   }
 
   {
@@ -114,7 +109,7 @@ std::vector<TPortEntry> SerialPortMap() {
     std::sort(own.begin(), own.end(),
               [](const TPortEntry& a, const TPortEntry& b) { return NaturalLess(a.name, b.name); });
     for (auto& e : own) {
-      if (taken.insert(Upper(e.name)).second) map.push_back(std::move(e));
+      if (taken.insert(UpperCase(e.name)).second) map.push_back(std::move(e));
     }
   }
 
@@ -125,14 +120,14 @@ std::vector<TPortEntry> SerialPortMap() {
     const std::string device = info.systemLocation().toStdString();
     const std::string name = PortNameForDevice(device);
     if (name.empty()) continue;  // other device families: register them in the store
-    found.push_back({std::stoi(name.substr(3)), {name, device}});
+    found.push_back({ParseDecimal(std::string_view(name).substr(3), false).value_or(0), {name, device}});
   }
   // COM numbers follow family then unit, so sorting by number keeps that order.
   std::sort(found.begin(), found.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& [number, e] : found) {
     (void)number;
-    if (taken.insert(Upper(e.name)).second) map.push_back(std::move(e));
+    if (taken.insert(UpperCase(e.name)).second) map.push_back(std::move(e));
   }
   return map;
 }
@@ -163,9 +158,9 @@ void RemovePortMapEntry(const std::string& name) {
 
 std::string ResolvePortDevice(const std::string& port) {
   if (!port.empty() && port[0] == '/') return port;
-  const std::string wanted = Upper(port);
+  const std::string wanted = UpperCase(port);
   for (const TPortEntry& e : SerialPortMap()) {
-    if (Upper(e.name) == wanted) return e.device;
+    if (UpperCase(e.name) == wanted) return e.device;
   }
   return "";
 }

@@ -84,8 +84,6 @@ bool IsSafeCommandName(const std::string& name);
 // Folder + separator + name.
 std::string JoinLocalPath(const std::string& folder, const std::string& name);
 
-// Letter case ignored (ASCII), as the overwrite check compares names.
-bool SameNameNoCase(const std::string& a, const std::string& b);
 
 // Per-packet tick limit of the upload: long waits on every 80th packet and
 // on the last packet of a long file, where the phone flushes its storage.

@@ -5,14 +5,15 @@
 #include <string>
 #include <system_error>
 
+#include "link/Commands.h"
 #include "link/Link.h"
 #include "link/Timing.h"
+#include "link/Text.h"
 #include "link/Transfers.h"
 
 namespace {
 
-constexpr size_t kPacketBytes = 90;
-const char kHex[] = "0123456789ABCDEF";
+using command::kPacketBytes;
 
 // How a resend ended, so the upload can tell an abort (no more messages)
 // from a verdict.
@@ -49,40 +50,12 @@ void CloseFile(std::FILE*& f) {
 
 }  // namespace
 
-std::string BuildPacketLine(int n, bool last, const unsigned char* data, size_t k) {
-  std::string line = "AT*FUPL=";
-  line.reserve(8 + 4 + 2 * k + 4 + 2);
-  int high = n / 16;
-  line += high < 16 ? kHex[high] : 'F';
-  line += kHex[n % 16];
-  line += '0';
-  line += last ? '0' : '1';
-  uint32_t sum = 0;
-  for (size_t i = 0; i < k; ++i) {
-    char hi = kHex[data[i] >> 4], lo = kHex[data[i] & 0x0F];
-    line += hi;
-    line += lo;
-    sum += static_cast<unsigned char>(hi) + static_cast<unsigned char>(lo);
-  }
-  for (int shift = 12; shift >= 0; shift -= 4) line += kHex[(sum >> shift) & 0x0F];
-  line += "\r\n";
-  return line;
-}
-
 std::string RefusalReason(const std::string& reply) {
   size_t start = reply.find("*FUPL:");
   start = start == std::string::npos ? 0 : start + 6;
   size_t end = reply.find("ERROR", start);
   if (end == std::string::npos) end = reply.size();
   return reply.substr(start, end - start);
-}
-
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 std::string JoinLocalPath(const std::string& folder, const std::string& name) {
@@ -122,7 +95,7 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
   View().SetRenameText(name);
 
   for (pic_info* e = PhoneFileList.First(); e;) {
-    if (!SameNameNoCase(e->Name, name)) {
+    if (!SameNoCase(e->Name, name)) {
       e = e->next.get();
       continue;
     }
@@ -154,7 +127,7 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
 
   BeginExchange(rsWaiting);
   const std::string request =
-      "AT*FUPL=\"" + name + "\"," + std::to_string(size) + "," + std::to_string(folder) + "\r\n";
+      command::UploadRequest(name, size, folder);
   if (!SendLine(request)) {
     CloseTransferLog();
     FailWrite("COM port exception while send FUPL");
@@ -208,7 +181,7 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
       BeginExchange(rsWaiting);
       return 0;
     }
-    const std::string line = BuildPacketLine(n, packet == count, data, k);
+    const std::string line = command::PacketLine(n, packet == count, data, k);
 
     BeginExchange(rsWaiting);
     if (!SendLine(line)) {

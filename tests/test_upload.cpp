@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/Commands.h"
 #include "link/Timing.h"
 #include "link/Transfers.h"
 #include "support/SimLink.h"
@@ -33,7 +34,7 @@ class PacketLines : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(PacketLines, Exact) {
   const LineCase& c = GetParam();
-  EXPECT_EQ(BuildPacketLine(c.n, c.last, reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size()),
+  EXPECT_EQ(command::PacketLine(c.n, c.last, reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size()),
             c.line);
 }
 

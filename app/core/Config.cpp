@@ -1,3 +1,4 @@
+#include "link/Text.h"
 #include "app/core/Config.h"
 
 #include <cerrno>
@@ -102,20 +103,9 @@ bool IniLookup(const std::vector<std::string>& lines, const std::string& name, s
 }
 
 bool StrictToInt(const std::string& text, int* value) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  long long v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
-    if (v > static_cast<long long>(INT_MAX) + 1) return false;
-  }
-  if (negative) v = -v;
-  if (v > INT_MAX || v < INT_MIN) return false;
-  *value = static_cast<int>(v);
-  return true;
+  std::optional<int32_t> v = ParseDecimal(text);
+  if (v) *value = *v;
+  return v.has_value();
 }
 
 void LoadLanguage() {

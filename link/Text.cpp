@@ -1,0 +1,53 @@
+#include "link/Text.h"
+
+#include <limits>
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+
+}  // namespace
+
+std::optional<int32_t> ParseDecimal(std::string_view text, bool allowSign) {
+  size_t i = 0;
+  bool negative = false;
+  if (allowSign && i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return std::nullopt;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) return std::nullopt;
+    v = v * 10 + (text[i] - '0');
+    if (v > kMax + 1) return std::nullopt;
+  }
+  if (negative) v = -v;
+  if (v > kMax) return std::nullopt;
+  return static_cast<int32_t>(v);
+}
+
+int32_t LeadingDecimal(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t v = 0;
+  while (i < text.size() && IsDigit(text[i])) {
+    v = v * 10 + (text[i++] - '0');
+    if (v > kMax + 1) v = kMax + 1;
+  }
+  if (negative) return static_cast<int32_t>(-v);
+  return static_cast<int32_t>(v > kMax ? kMax : v);
+}
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = Upper(c);
+  return text;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Text helpers every part of the core shares: decimal numbers as the phone,
+// a descriptor or the settings store write them, and names compared the
+// way a file system without letter case does.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The whole text as a decimal number: an optional sign (when allowed) and at
+// least one digit, nothing else. Nothing when the text holds anything else
+// or the value does not fit in 32 bits.
+std::optional<int32_t> ParseDecimal(std::string_view text, bool allowSign = true);
+
+// Leading blanks, an optional sign and the digits that follow, ignoring the
+// rest; 0 without digits. Saturates at the 32-bit limits.
+int32_t LeadingDecimal(std::string_view text);
+
+// Letter case ignored (ASCII).
+bool SameNoCase(std::string_view a, std::string_view b);
+std::string UpperCase(std::string text);
