@@ -58,16 +58,20 @@ class ScreenCentering : public QObject {
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui(new Ui::TAboutBox) {
   ui->setupUi(this);
   MakeFixed(this);
-  // Texts in the language chosen at start-up (the main window is built first).
+  // The main window is built first: the language is known.
+  ApplyLanguageTexts();
+  ui->Version->move(ui->ProductName->x() + 4, ui->Version->y());
+  ui->Image1->setPixmap(LogoPixmap(QSize(100, 69)));
+  connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  AboutBox = this;
+}
+
+void TAboutBox::ApplyLanguageTexts() {
   setWindowTitle(UiTr(uitext::AboutCaption));
   ui->ProductName->setText(UiTr(uitext::AboutProductName));
   ui->Version->setText(UiTr(uitext::AboutVersion));
   ui->Comments->setText(UiTr(uitext::AboutNotice));
   ui->OKButton->setText(UiTr(uitext::AboutOKButton));
-  ui->Version->move(ui->ProductName->x() + 4, ui->Version->y());
-  ui->Image1->setPixmap(LogoPixmap(QSize(100, 69)));
-  connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
-  AboutBox = this;
 }
 
 TAboutBox::~TAboutBox() {

@@ -71,8 +71,9 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
     ui->StatusBar->addWidget(panels_[i]);
   }
   panels_[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  // Client area 638 x 436 below the menu bar; the window cannot be resized.
-  setFixedSize(638, 436 + ui->MainMenu1->sizeHint().height());
+  BuildLanguageMenu();
+  // The window cannot be resized.
+  KeepClientSize();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect r(QPoint(0, 0), size());
     r.moveCenter(screen->availableGeometry().center());
@@ -107,6 +108,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   contentPage.ProgramDir = AppConfig().ProgramDir;
   midletPage.ProgramDir = AppConfig().ProgramDir;
   // 3. Texts of the chosen language.
+  LoadLanguage();
   ApplyLanguageTexts();
   // 4. Logo page.
   ShowPage(TPage::Logo);
@@ -127,8 +129,28 @@ TVelkoMainForm::~TVelkoMainForm() {
   }
 }
 
+void TVelkoMainForm::BuildLanguageMenu() {
+  languageMenu_ = new QMenu(ui->MainMenu1);
+  languageMenu_->setObjectName("mLanguage");
+  ui->MainMenu1->insertMenu(ui->mHelp->menuAction(), languageMenu_);
+  auto* group = new QActionGroup(this);
+  // Each entry in its own language and script, whatever the window's language.
+  const char* names[3] = {"English", "繁體中文", "简体中文"};
+  const char* objectNames[3] = {"mLanguageEnglish", "mLanguageTraditional", "mLanguageSimplified"};
+  for (int i = 0; i < 3; ++i) {
+    QAction* a = languageMenu_->addAction(QString::fromUtf8(names[i]));
+    a->setObjectName(objectNames[i]);
+    a->setCheckable(true);
+    group->addAction(a);
+    languageEntries_[i] = a;
+  }
+}
+
+void TVelkoMainForm::KeepClientSize() {
+  setFixedSize(638, 436 + ui->MainMenu1->sizeHint().height());
+}
+
 void TVelkoMainForm::ApplyLanguageTexts() {
-  LoadLanguage();
   SetApplicationTitle(UiTr(uitext::ProductName));
   setWindowTitle(UiTr(uitext::ProductName));
   ui->mExit->setText(UiTr(uitext::mExit));
@@ -138,15 +160,27 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   ui->mConnSetting->setTitle(UiTr(uitext::mConnSetting));
   ui->mHelp->setTitle(UiTr(uitext::mHelp));
   ui->mAbout->setText(UiTr(uitext::mAbout));
-  ui->TitleBar->setText(UiTr(uitext::LogoTitle));
+  languageMenu_->setTitle(UiTr(uitext::mLanguage));
+  const int current = AppConfig().LanguageIndex;
+  for (int i = 0; i < 3; ++i) languageEntries_[i]->setChecked(i == current);
+  SetTitleBar(title_);
   ui->DC_PIC_ToolButton->setToolTip(UiTr(uitext::DC_PIC_ToolButton));
   ui->LocalAppDW_Button->setToolTip(UiTr(uitext::LocalAppDW_Button));
   ui->Ring_Button->setToolTip(UiTr(uitext::Ring_Button));
   ui->Animation_Button->setToolTip(UiTr(uitext::Animation_Button));
-  panels_[0]->setText(UiTr(uitext::StatusPortCaption));
-  panels_[1]->setText(UiTr(uitext::StatusLinkCaption) + ": " + UiTr(uitext::StatusDisconnected));
+  // Before the link names a port the panel holds the caption alone.
+  if (portShown_) SetPortPanel(port_, portAuto_);
+  else panels_[0]->setText(UiTr(uitext::StatusPortCaption));
+  SetLinkPanel(connected_);
   panels_[2]->setText(UiTr(uitext::StatusMaker));
   ui->mAuto->setText(UiTr(uitext::mAuto));
+  if (AboutBox) AboutBox->ApplyLanguageTexts();
+  KeepClientSize();
+}
+
+void TVelkoMainForm::mLanguageClick(int languageIndex) {
+  ChooseLanguage(languageIndex);
+  ApplyLanguageTexts();
 }
 
 template <typename F>
@@ -197,6 +231,7 @@ void TVelkoMainForm::WireHandlers() {
   on(ui->mCOM4, &QAction::triggered, [this] { link.mCOM4Click(); });
   on(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
   on(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
+  for (int i = 0; i < 3; ++i) on(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
 }
 
 void TVelkoMainForm::FormCreate() {
@@ -286,6 +321,7 @@ void TVelkoMainForm::ShowPage(TPage page) {
 }
 
 void TVelkoMainForm::SetTitleBar(TTitle title) {
+  title_ = title;
   const UiText* entry = &uitext::LogoTitle;
   switch (title) {
     case TTitle::Product: entry = &uitext::LogoTitle; break;
@@ -298,11 +334,15 @@ void TVelkoMainForm::SetTitleBar(TTitle title) {
 }
 
 void TVelkoMainForm::SetPortPanel(const std::string& port, bool autoChoice) {
+  portShown_ = true;
+  port_ = port;
+  portAuto_ = autoChoice;
   panels_[0]->setText(UiTr(uitext::StatusPortCaption) + ": " +
                       (autoChoice ? UiTr(uitext::mAuto) : BytesToQString(port)));
 }
 
 void TVelkoMainForm::SetLinkPanel(bool connected) {
+  connected_ = connected;
   panels_[1]->setText(UiTr(uitext::StatusLinkCaption) + ": " +
                       UiTr(connected ? uitext::StatusConnected : uitext::StatusDisconnected));
 }
