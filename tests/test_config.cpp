@@ -256,6 +256,24 @@ TEST_F(ConfigTest, LanguageCodes) {
   }
 }
 
+TEST_F(ConfigTest, ChosenLanguageIsReadAtTheNextStart) {
+  struct Case {
+    int index;
+    int code;
+  };
+  const Case cases[] = {{0, 9}, {1, 1028}, {2, 2052}, {5, 9}, {-1, 9}};
+  for (const Case& c : cases) {
+    ChooseLanguage(c.index);
+    int stored = 0;
+    ASSERT_TRUE(ReadConnectValue("Language", &stored));
+    EXPECT_EQ(stored, c.code) << c.index;
+    const int chosen = AppConfig().LanguageIndex;
+    AppConfig().LanguageIndex = -1;
+    LoadLanguage();
+    EXPECT_EQ(AppConfig().LanguageIndex, chosen) << c.index;
+  }
+}
+
 TEST_F(ConfigTest, MissingKeyCreatesTraditionalChinese) {
   ASSERT_FALSE(ConnectKeyExists());
   LoadLanguage();
@@ -297,6 +315,7 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     {"mAuto", &uitext::mAuto, u"Auto", u"自動", u"自动"},
     {"mHelp", &uitext::mHelp, u"Help(&H)", u"說明(&H)", u"帮助(&H)"},
     {"mAbout", &uitext::mAbout, u"About(&A)", u"關於(&A)", u"关于(&A)"},
+    {"mLanguage", &uitext::mLanguage, u"Language", u"語言", u"语言"},
     {"Ring_Button", &uitext::Ring_Button, u" Melody", u" 鈴聲", u" 铃声"},
     {"Animation_Button", &uitext::Animation_Button, u" Animation", u" 動畫", u" 动画"},
     {"DC_PIC_ToolButton", &uitext::DC_PIC_ToolButton, u"PICTURE", u"圖片", u"N/A"},

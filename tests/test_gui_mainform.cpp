@@ -40,6 +40,9 @@
 
 namespace fs = std::filesystem;
 
+// Failures show window texts as text rather than as code units.
+void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace {
 
 // A port that cannot be opened.
@@ -242,6 +245,70 @@ TEST_F(MainFormTest, TextsPerLanguage) {
     form_->SetPortPanel("COM3", false);
     EXPECT_EQ(form_->StatusPanel(0)->text(), UiTr(uitext::StatusPortCaption) + ": COM3");
   }
+}
+
+TEST_F(MainFormTest, LanguageMenuSwitchesTheOpenWindow) {
+  struct Case {
+    std::u16string entry, menuTitle, help, melody, portPanel, linkPanel, version, aboutButton;
+    int code;
+  };
+  // From English through both Chinese scripts and back.
+  const Case cases[] = {
+      {u"繁體中文", u"語言", u"說明(&H)", u" 鈴聲", u"連接埠: COM3", u"狀態: 已連線", u"[ 版本 V2.03b ]", u"結束", 1028},
+      {u"简体中文", u"语言", u"帮助(&H)", u" 铃声", u"端口: COM3", u"状态: 已连接", u"[ 版本 V2.03b ]", u"退出", 2052},
+      {u"English", u"Language", u"Help(&H)", u" Melody", u"Connection: COM3", u"Status: Connection",
+       u"[ Version V2.03b ]", u"Exit", 9},
+  };
+  auto q = [](const std::u16string& s) { return QString::fromStdU16String(s); };
+  Build(9);
+  // State the switch must keep: a named port, a live link, the melody page's title.
+  form_->SetPortPanel("COM3", false);
+  form_->SetLinkPanel(true);
+  form_->SetTitleBar(TTitle::Melody);
+  form_->show();
+  QMenu* menu = Child<QMenu>("mLanguage");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(form_->menuBar()->actions().contains(menu->menuAction()));
+  const QStringList entries = {q(u"English"), q(u"繁體中文"), q(u"简体中文")};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    QStringList shown;
+    QAction* pick = nullptr;
+    for (QAction* a : menu->actions()) {
+      shown << a->text();
+      if (a->text() == q(c.entry)) pick = a;
+    }
+    EXPECT_EQ(shown, entries);  // the same entries in every language
+    ASSERT_NE(pick, nullptr);
+    pick->trigger();
+    QApplication::processEvents();
+    for (QAction* a : menu->actions()) EXPECT_EQ(a->isChecked(), a == pick) << a->text().toStdString();
+    int stored = 0;
+    ASSERT_TRUE(ReadConnectValue("Language", &stored));
+    EXPECT_EQ(stored, c.code);
+    EXPECT_EQ(menu->title(), q(c.menuTitle));
+    EXPECT_EQ(Child<QMenu>("mHelp")->title(), q(c.help));
+    EXPECT_EQ(Child<QToolButton>("Ring_Button")->toolTip(), q(c.melody));
+    EXPECT_EQ(Child<QLabel>("TitleBar")->text(), q(c.melody));
+    EXPECT_EQ(form_->StatusPanel(0)->text(), q(c.portPanel));
+    EXPECT_EQ(form_->StatusPanel(1)->text(), q(c.linkPanel));
+    EXPECT_EQ(AboutBox->ui->Version->text(), q(c.version));
+    EXPECT_EQ(AboutBox->ui->OKButton->text(), q(c.aboutButton));
+    EXPECT_EQ(ApplicationTitle(), form_->windowTitle());
+    EXPECT_EQ(form_->width(), 638);
+    EXPECT_EQ(form_->height() - form_->menuBar()->height(), 436);
+    // Later changes of state still come out in the new language.
+    form_->SetLinkPanel(false);
+    form_->SetLinkPanel(true);
+    EXPECT_EQ(form_->StatusPanel(1)->text(), q(c.linkPanel));
+  }
+  // The next start comes up in the last choice.
+  dialogs_.reset();
+  form_.reset();
+  ResetAppConfig();
+  Build(-1);
+  EXPECT_EQ(Child<QMenu>("mLanguage")->title(), "Language");
+  EXPECT_TRUE(Child<QAction>("mLanguageEnglish")->isChecked());
 }
 
 TEST_F(MainFormTest, EnglishStatusPanels) {

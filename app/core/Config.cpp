@@ -126,6 +126,20 @@ void LoadLanguage() {
   }
 }
 
+int LanguageCode(int languageIndex) {
+  switch (languageIndex) {
+    case 1: return 1028;
+    case 2: return 2052;
+    default: return 9;
+  }
+}
+
+void ChooseLanguage(int languageIndex) {
+  if (languageIndex < 0 || languageIndex > 2) languageIndex = 0;
+  WriteConnectValue("Language", LanguageCode(languageIndex));
+  AppConfig().LanguageIndex = languageIndex;
+}
+
 void ReadIniSettings(const std::function<void(const std::string&)>& showError) {
   TAppConfig& c = AppConfig();
   if (c.IniLines.empty()) c.IniLines = ReadLines(kIniFileName);

@@ -44,6 +44,10 @@ bool StrictToInt(const std::string& text, int* value);
 // Language code of the settings store -> LanguageIndex. A missing key means
 // Traditional Chinese for this run and the key is created with 1028.
 void LoadLanguage();
+// Settings code of a language (9, 1028, 2052); out of range -> English.
+int LanguageCode(int languageIndex);
+// The user's choice: stored in the settings store and used from now on.
+void ChooseLanguage(int languageIndex);
 
 // Loads Velko.ini from the working directory (throws std::runtime_error when
 // it cannot be read), evaluates debugFlag and opens the start-up logs.

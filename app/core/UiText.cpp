@@ -37,6 +37,9 @@ const UiText mHelp = {{"Help(&H)",
 const UiText mAbout = {{"About(&A)",
     "\xc3\xf6\xa9\xf3(&A)",
     "\xb9\xd8\xd3\xda(&A)"}};
+const UiText mLanguage = {{"Language",
+    "\xbby\xa8\xa5",
+    "\xd3\xef\xd1\xd4"}};
 const UiText Ring_Button = {{" Melody",
     " \xb9" "a\xc1n",
     " \xc1\xe5\xc9\xf9"}};
@@ -90,6 +93,7 @@ const TNamedEntry kAllEntries[] = {
     {"mAuto", &mAuto},
     {"mHelp", &mHelp},
     {"mAbout", &mAbout},
+    {"mLanguage", &mLanguage},
     {"Ring_Button", &Ring_Button},
     {"Animation_Button", &Animation_Button},
     {"DC_PIC_ToolButton", &DC_PIC_ToolButton},

@@ -36,6 +36,8 @@ extern const UiText mConnSetting;
 extern const UiText mAuto;
 extern const UiText mHelp;
 extern const UiText mAbout;
+// title of the language menu (its entries are not in the table)
+extern const UiText mLanguage;
 // hint and title bar text
 extern const UiText Ring_Button;
 extern const UiText Animation_Button;

@@ -58,7 +58,15 @@ class ScreenCentering : public QObject {
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui(new Ui::TAboutBox) {
   ui->setupUi(this);
   MakeFixed(this);
-  // Texts in the language chosen at start-up (the main window is built first).
+  // The main window is built first: the language is known.
+  ApplyLanguageTexts();
+  ui->Version->move(ui->ProductName->x() + 4, ui->Version->y());
+  ui->Image1->setPixmap(LogoPixmap(QSize(100, 69)));
+  connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  AboutBox = this;
+}
+
+void TAboutBox::ApplyLanguageTexts() {
   // An empty title would be replaced by the program's name by the window
   // system; a blank one reads empty.
   const QString caption = UiTr(uitext::AboutCaption);
@@ -67,10 +75,6 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui(new Ui::TAboutBox) {
   ui->Version->setText(UiTr(uitext::AboutVersion));
   ui->Comments->setText(UiTr(uitext::AboutNotice));
   ui->OKButton->setText(UiTr(uitext::AboutOKButton));
-  ui->Version->move(ui->ProductName->x() + 4, ui->Version->y());
-  ui->Image1->setPixmap(LogoPixmap(QSize(100, 69)));
-  connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
-  AboutBox = this;
 }
 
 TAboutBox::~TAboutBox() {

@@ -27,6 +27,8 @@ class TAboutBox : public QDialog {
  public:
   explicit TAboutBox(QWidget* parent = nullptr);
   ~TAboutBox() override;
+  // Texts of the current language (again after each change of language).
+  void ApplyLanguageTexts();
   Ui::TAboutBox* ui;
 };
 

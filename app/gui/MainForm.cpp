@@ -80,6 +80,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   panelLayout->addStretch(1);
   ui->StatusBar->addWidget(panelRow, 1);
   panels_[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  BuildLanguageMenu();
   ui->Ring_Button->setIcon(ToolIcon(TToolPicture::Melody));
   ui->Animation_Button->setIcon(ToolIcon(TToolPicture::Animation));
   ui->DC_PIC_ToolButton->setIcon(ToolIcon(TToolPicture::Picture));
@@ -109,8 +110,8 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   contentPage.ProgramDir = AppConfig().ProgramDir;
   midletPage.ProgramDir = AppConfig().ProgramDir;
   // 3. Texts of the chosen language; the menu bar's height follows them.
+  LoadLanguage();
   ApplyLanguageTexts();
-  FitClientArea();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect r(QPoint(0, 0), size());
     r.moveCenter(screen->availableGeometry().center());
@@ -135,14 +136,31 @@ TVelkoMainForm::~TVelkoMainForm() {
   }
 }
 
-void TVelkoMainForm::FitClientArea() {
-  // Client area 638 x 436 below the menu bar; the window cannot be resized.
+void TVelkoMainForm::BuildLanguageMenu() {
+  languageMenu_ = new QMenu(ui->MainMenu1);
+  languageMenu_->setObjectName("mLanguage");
+  ui->MainMenu1->insertMenu(ui->mHelp->menuAction(), languageMenu_);
+  auto* group = new QActionGroup(this);
+  // Each entry in its own language and script, whatever the window's language.
+  const char* names[3] = {"English", "繁體中文", "简体中文"};
+  const char* objectNames[3] = {"mLanguageEnglish", "mLanguageTraditional", "mLanguageSimplified"};
+  for (int i = 0; i < 3; ++i) {
+    QAction* a = languageMenu_->addAction(QString::fromUtf8(names[i]));
+    a->setObjectName(objectNames[i]);
+    a->setCheckable(true);
+    group->addAction(a);
+    languageEntries_[i] = a;
+  }
+}
+
+void TVelkoMainForm::KeepClientSize() {
+  // Client area 638 x 436 below the menu bar, whose height follows the
+  // language's font; the window cannot be resized.
   ui->MainMenu1->adjustSize();
   setFixedSize(638, 436 + ui->MainMenu1->sizeHint().height());
 }
 
 void TVelkoMainForm::ApplyLanguageTexts() {
-  LoadLanguage();
   SetApplicationTitle(UiTr(uitext::ProductName));
   setWindowTitle(UiTr(uitext::ProductName));
   ui->mExit->setText(UiTr(uitext::mExit));
@@ -152,15 +170,27 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   ui->mConnSetting->setTitle(UiTr(uitext::mConnSetting));
   ui->mHelp->setTitle(UiTr(uitext::mHelp));
   ui->mAbout->setText(UiTr(uitext::mAbout));
-  ui->TitleBar->setText(UiTr(uitext::LogoTitle));
+  languageMenu_->setTitle(UiTr(uitext::mLanguage));
+  const int current = AppConfig().LanguageIndex;
+  for (int i = 0; i < 3; ++i) languageEntries_[i]->setChecked(i == current);
+  SetTitleBar(title_);
   ui->DC_PIC_ToolButton->setToolTip(UiTr(uitext::DC_PIC_ToolButton));
   ui->LocalAppDW_Button->setToolTip(UiTr(uitext::LocalAppDW_Button));
   ui->Ring_Button->setToolTip(UiTr(uitext::Ring_Button));
   ui->Animation_Button->setToolTip(UiTr(uitext::Animation_Button));
-  panels_[0]->setText(UiTr(uitext::StatusPortCaption));
-  panels_[1]->setText(UiTr(uitext::StatusLinkCaption) + ": " + UiTr(uitext::StatusDisconnected));
+  // Before the link names a port the panel holds the caption alone.
+  if (portShown_) SetPortPanel(port_, portAuto_);
+  else panels_[0]->setText(UiTr(uitext::StatusPortCaption));
+  SetLinkPanel(connected_);
   panels_[2]->setText(UiTr(uitext::StatusMaker));
   ui->mAuto->setText(UiTr(uitext::mAuto));
+  if (AboutBox) AboutBox->ApplyLanguageTexts();
+  KeepClientSize();
+}
+
+void TVelkoMainForm::mLanguageClick(int languageIndex) {
+  ChooseLanguage(languageIndex);
+  ApplyLanguageTexts();
 }
 
 template <typename F>
@@ -211,6 +241,7 @@ void TVelkoMainForm::WireHandlers() {
   on(ui->mCOM4, &QAction::triggered, [this] { link.mCOM4Click(); });
   on(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
   on(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
+  for (int i = 0; i < 3; ++i) on(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
 }
 
 void TVelkoMainForm::FormCreate() {
@@ -300,6 +331,7 @@ void TVelkoMainForm::ShowPage(TPage page) {
 }
 
 void TVelkoMainForm::SetTitleBar(TTitle title) {
+  title_ = title;
   const UiText* entry = &uitext::LogoTitle;
   switch (title) {
     case TTitle::Product: entry = &uitext::LogoTitle; break;
@@ -312,11 +344,15 @@ void TVelkoMainForm::SetTitleBar(TTitle title) {
 }
 
 void TVelkoMainForm::SetPortPanel(const std::string& port, bool autoChoice) {
+  portShown_ = true;
+  port_ = port;
+  portAuto_ = autoChoice;
   panels_[0]->setText(UiTr(uitext::StatusPortCaption) + ": " +
                       (autoChoice ? UiTr(uitext::mAuto) : BytesToQString(port)));
 }
 
 void TVelkoMainForm::SetLinkPanel(bool connected) {
+  connected_ = connected;
   panels_[1]->setText(UiTr(uitext::StatusLinkCaption) + ": " +
                       UiTr(connected ? uitext::StatusConnected : uitext::StatusDisconnected));
 }

@@ -16,6 +16,7 @@ class TVelkoMainForm;
 }
 class QTreeWidget;
 class QActionGroup;
+class QMenu;
 
 // The application title: caption of message boxes ("Nomra Sync Tool" until
 // the main window puts the product name there).
@@ -70,12 +71,15 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // Menu and button handlers (each runs under the error report).
   void mAboutClick();
   void mConnSettingClick();
+  // An entry of the language menu (0 English, 1 Traditional, 2 Simplified
+  // Chinese): stores the choice and puts its texts on the open window.
+  void mLanguageClick(int languageIndex);
+
+  QMenu* LanguageMenu() const { return languageMenu_; }
+  QAction* LanguageEntry(int languageIndex) const { return languageEntries_[languageIndex]; }
 
   QTreeWidget* ListView(TListId list) const;
   QLabel* StatusPanel(int index) const { return panels_[index]; }
-  // Fixes the window's size so the client area is 638 x 436 under the menu
-  // bar as it is now (its height depends on the language's font).
-  void FitClientArea();
 
   std::unique_ptr<Ui::TVelkoMainForm> ui;  // before the link: the link's view calls need it
   TLink link;
@@ -86,7 +90,12 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Puts every text of the current language on the window and the About
+  // box; the panels and the title bar keep the state they show.
   void ApplyLanguageTexts();
+  void BuildLanguageMenu();
+  // 638 x 436 below the menu bar, whose height follows its fonts.
+  void KeepClientSize();
   void WireHandlers();
   void ReleaseAfterClose();
   // Runs a handler; an escaping error is shown with its own text.
@@ -95,6 +104,14 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
 
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
   QActionGroup* portGroup_ = nullptr;
+  QMenu* languageMenu_ = nullptr;
+  QAction* languageEntries_[3] = {nullptr, nullptr, nullptr};
+  // What the title bar and the status panels show, for a change of language.
+  TTitle title_ = TTitle::Product;
+  bool portShown_ = false;
+  std::string port_;
+  bool portAuto_ = false;
+  bool connected_ = false;
   int handlerDepth_ = 0;     // handlers running (a wait pumps events, so they nest)
   bool closed_ = false;
   bool releasePending_ = false;

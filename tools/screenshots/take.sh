@@ -5,11 +5,15 @@
 #   tools/screenshots/take.sh [BUILD_DIR] [OUT_DIR]
 #
 # BUILD_DIR holds the built `quendrel` (default: ./build); OUT_DIR receives
-# screenshot.png, screenshot-zh.png, picture-page.png and java-page.png
-# (default: docs/ of this checkout). Needs Xvfb, xdotool, ImageMagick and
+# screenshot.png, screenshot-zh.png, picture-page.png, java-page.png and
+# language-en.png, language-zh-tw.png, language-zh-cn.png (default: docs/ of
+# this checkout). Needs Xvfb, xdotool, ImageMagick and
 # python3. Everything the program writes (settings, logs, the virtual phone's
 # folders) goes to a scratch folder; the user's own settings are not touched.
 #
+# SHOTS picks the sets to take (default "main pages language"): main for the
+# two main windows, pages for the picture and Java pages, language for the
+# language menu open in each language.
 # KEEP=1 keeps the scratch folder; SCREENS_DEBUG=1 also saves every grab
 # there (not DEBUG: xdotool reads that one itself).
 set -euo pipefail
@@ -23,6 +27,9 @@ PROGRAM="$BUILD/quendrel"
 for tool in Xvfb xdotool convert import python3; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
+
+SHOTS=" ${SHOTS:-main pages language} "
+want() { [[ "$SHOTS" == *" $1 "* ]]; }
 
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/quendrel-screens-XXXXXX")
 DISPLAY_NO=${SCREEN_DISPLAY:-:57}
@@ -247,6 +254,10 @@ fit_next_to_last() {  # window left right
 }
 
 set_language() {  # LCID
+  if [ ! -f "$CONF" ]; then  # as a start would leave it
+    mkdir -p "$(dirname "$CONF")"
+    printf '[1.0]\nConnectSetting\\Language=%s\n' "$1" > "$CONF"
+  fi
   sed -i "s/^\(\(ConnectSetting\\\\\)\{0,1\}Language\)=.*/\1=$1/" "$CONF"
   grep -q "Language=$1" "$CONF" || { echo "could not set the language in $CONF" >&2; cat "$CONF" >&2; exit 1; }
 }
@@ -262,6 +273,27 @@ main_shot() {  # target
   stop_program "$main"
 }
 
+# Opens the language menu from the keyboard with entry $2 (0..2) highlighted:
+# the help menu is always enabled and the language menu is the one left of it.
+open_language_menu() {  # main entry
+  xdotool windowfocus "$1" 2>/dev/null || true
+  sleep 0.3
+  xdotool key alt+h
+  sleep 0.4
+  xdotool key Left
+  sleep 0.4
+  for _ in $(seq "$2"); do xdotool key Down; sleep 0.15; done
+  dialog_besides "$1" 5 >/dev/null || { echo "the language menu did not open" >&2; exit 1; }
+  sleep 0.5
+}
+
+# The screen where the main window is, so the open menu (a window of its own) is in.
+grab_main_area() {  # main file
+  eval "$(geometry "$1" | sed 's/^/G_/')"
+  import -window root -crop "${G_WIDTH}x${G_HEIGHT}+${G_X}+${G_Y}" +repage "$2"
+}
+
+if want main; then
 # --- 1. Main window, Traditional Chinese (the first run's language) -------------
 main_shot "$OUT/screenshot-zh.png"
 
@@ -269,8 +301,11 @@ main_shot "$OUT/screenshot-zh.png"
 [ -f "$CONF" ] || { echo "no settings written at $CONF" >&2; exit 1; }
 set_language 9
 main_shot "$OUT/screenshot.png"
+fi
 
+if want pages; then
 # --- 3. Picture page with a transfer in progress -----------------------------------
+set_language 9
 start_program
 MAIN=$(window_of_width 638 40)
 sleep 3
@@ -322,4 +357,32 @@ sleep 0.5
 grab "$MAIN" "$SCRATCH/java.png"
 finish_png "$SCRATCH/java.png" "$OUT/java-page.png"
 stop_program "$MAIN"
+fi
+
+if want language; then
+# --- 5. The language menu open, in each language ---------------------------------
+# A first run (Traditional Chinese), then each language chosen in the menu itself.
+rm -f "$CONF"
+start_program
+MAIN=$(window_of_width 638 40) || { echo "main window did not appear" >&2; cat "$SCRATCH/program.log" >&2; exit 1; }
+sleep 4
+wait_no_dialog "$MAIN" 10
+current=1
+for shot in "1 1028 zh-tw" "0 9 en" "2 2052 zh-cn"; do
+  read -r entry code name <<<"$shot"
+  if [ "$entry" != "$current" ]; then
+    open_language_menu "$MAIN" "$entry"
+    xdotool key Return
+    sleep 1
+    grep -q "Language=$code\$" "$CONF" || { echo "the menu did not store $code" >&2; cat "$CONF" >&2; exit 1; }
+    current=$entry
+  fi
+  open_language_menu "$MAIN" "$entry"
+  grab_main_area "$MAIN" "$SCRATCH/language.png"
+  finish_png "$SCRATCH/language.png" "$OUT/language-$name.png"
+  xdotool key Escape Escape
+  sleep 0.5
+done
+stop_program "$MAIN"
+fi
 log "done"
