@@ -514,7 +514,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
     EXPECT_TRUE(link.CheckLink()) << k;
   }
   for (size_t k : Points(listing.size(), 5)) {
-    phone.SetScript([&, k](const std::string&) { return Cut(listing, k); });
+    phone.SetScript([listing, k](const std::string&) { return Cut(listing, k); });
     link.ListPhoneFolder();
     EXPECT_EQ(link.Reply.State(), rsOk) << k;
     std::string got;
@@ -536,10 +536,13 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
   const size_t cut184 = std::string("\r\n*FDWN: 1\r\n").size() + 184;
   for (size_t k : Points(firstReply.size(), 13)) {
     if (k == cut184) continue;
-    for (const std::string* which : {&firstReply, &lastReply}) {
-      phone.SetScript([&, k, which](const std::string& line) {
-        const std::string& r = line == "AT*ACK" ? lastReply : firstReply;
-        return &r == which ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
+    for (bool cutLast : {false, true}) {
+      // The script owns its copies: the phone's thread may still be in it
+      // when this test's locals are gone.
+      phone.SetScript([firstReply, lastReply, k, cutLast](const std::string& line) {
+        const bool last = line == "AT*ACK";
+        const std::string& r = last ? lastReply : firstReply;
+        return last == cutLast ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
       });
       fs::remove(dir.File("pc/two.bin"));
       link.DownloadFile("two.bin", 130);
