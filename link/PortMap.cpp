@@ -1,8 +1,5 @@
 #include "link/PortMap.h"
 
-#include <QSerialPortInfo>
-#include <QStringList>
-
 #include <algorithm>
 #include <cctype>
 #include <mutex>
@@ -98,14 +95,9 @@ std::vector<TPortEntry> SerialPortMap() {
   }
 
   {
-    auto store = OpenSettingsStore();
-    store->beginGroup(kSerialCommGroup);
     std::vector<TPortEntry> own;
-    for (const QString& key : store->childKeys()) {
-      const std::string device = store->value(key).toString().toStdString();
-      if (device.empty()) continue;
-      own.push_back({key.toStdString(), device});
-    }
+    for (TStoredPort& p : ReadStoredPorts())
+      if (!p.device.empty()) own.push_back({std::move(p.name), std::move(p.device)});
     std::sort(own.begin(), own.end(),
               [](const TPortEntry& a, const TPortEntry& b) { return NaturalLess(a.name, b.name); });
     for (auto& e : own) {
@@ -114,10 +106,7 @@ std::vector<TPortEntry> SerialPortMap() {
   }
 
   std::vector<std::pair<int, TPortEntry>> found;
-  // Tests and isolated runs see only the ports named in the store.
-  const bool scanSystem = !qEnvironmentVariableIsSet("QUENDREL_NO_SYSTEM_PORTS");
-  for (const QSerialPortInfo& info : scanSystem ? QSerialPortInfo::availablePorts() : QList<QSerialPortInfo>()) {
-    const std::string device = info.systemLocation().toStdString();
+  for (const std::string& device : SystemSerialDevices()) {
     const std::string name = PortNameForDevice(device);
     if (name.empty()) continue;  // other device families: register them in the store
     found.push_back({ParseDecimal(std::string_view(name).substr(3), false).value_or(0), {name, device}});
@@ -139,21 +128,11 @@ static bool StorableName(const std::string& name) {
 }
 
 void AddPortMapEntry(const std::string& name, const std::string& device) {
-  if (!StorableName(name)) return;
-  auto store = OpenSettingsStore();
-  store->beginGroup(kSerialCommGroup);
-  store->setValue(QString::fromStdString(name), QString::fromStdString(device));
-  store->endGroup();
-  store->sync();
+  if (StorableName(name)) WriteStoredPort(name, device);
 }
 
 void RemovePortMapEntry(const std::string& name) {
-  if (!StorableName(name)) return;
-  auto store = OpenSettingsStore();
-  store->beginGroup(kSerialCommGroup);
-  store->remove(QString::fromStdString(name));
-  store->endGroup();
-  store->sync();
+  if (StorableName(name)) RemoveStoredPort(name);
 }
 
 std::string ResolvePortDevice(const std::string& port) {

@@ -1,10 +1,11 @@
 #pragma once
-// The system's persistent store: QSettings under organisation "Velko" and
-// application "Velko Sync Tool" (on Windows that is the registry key
-// HKCU\SOFTWARE\Velko\Velko Sync Tool; elsewhere Qt's native store).
-#include <QSettings>
-#include <memory>
+// What the core needs from the platform it runs on: the program's own
+// persistent values, the serial devices the system has, and the user's
+// home folder. The core only declares them; the platform layer in app/
+// defines them (Qt's settings store and port list on Linux, the registry on
+// Windows), and the build links the one that fits.
 #include <string>
+#include <vector>
 
 inline constexpr const char* kSettingsOrganisation = "Velko";
 inline constexpr const char* kSettingsApplication = "Velko Sync Tool";
@@ -13,11 +14,25 @@ inline constexpr const char* kConnectSettingKey = "1.0/ConnectSetting";
 // Port map entries of our own: name = device path.
 inline constexpr const char* kSerialCommGroup = "SerialComm";
 
-std::unique_ptr<QSettings> OpenSettingsStore();
-// Point the native user store at another folder (tests, isolated runs).
-void SetSettingsStoreFolder(const std::string& folder);
-
 // Values of the connect-setting key; 'exists' tells whether the key exists.
 bool ConnectKeyExists();
 bool ReadConnectValue(const char* name, int* value);  // false when missing or not a number
 void WriteConnectValue(const char* name, int value);   // creates the key if missing
+
+struct TStoredPort {
+  std::string name;    // "COM40"
+  std::string device;  // "/dev/ttyXR0"
+};
+// Ports named by the user or by us in the store, in no particular order.
+std::vector<TStoredPort> ReadStoredPorts();
+void WriteStoredPort(const std::string& name, const std::string& device);
+void RemoveStoredPort(const std::string& name);
+
+// Point the store at another folder (tests, isolated runs).
+void SetSettingsStoreFolder(const std::string& folder);
+
+// Device paths of the serial ports the system has, in no particular order.
+std::vector<std::string> SystemSerialDevices();
+
+// The user's home folder.
+std::string HomeFolder();

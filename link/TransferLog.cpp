@@ -3,17 +3,14 @@
 #include <cstdlib>
 #include <string>
 
-#include <QDir>
-
 #include "link/Link.h"
+#include "link/Settings.h"
 
 std::string TLink::TransferLogPath() {
 #ifdef _WIN32
   return "C:\\LAD.log";
 #else
-  const char* home = std::getenv("HOME");
-  std::string dir = (home && *home) ? std::string(home) : QDir::homePath().toStdString();
-  return dir + "/LAD.log";
+  return HomeFolder() + "/LAD.log";
 #endif
 }
 

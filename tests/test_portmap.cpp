@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/qt/QtPlatform.h"
 #include "port/ComPort.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"

@@ -1,0 +1,82 @@
+#include "app/qt/QtPlatform.h"
+
+#include <QDir>
+#include <QSerialPortInfo>
+#include <cstdlib>
+
+#include "link/Settings.h"
+
+std::unique_ptr<QSettings> OpenSettingsStore() {
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganisation,
+                                     kSettingsApplication);
+}
+
+void SetSettingsStoreFolder(const std::string& folder) {
+  QDir().mkpath(QString::fromStdString(folder));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder));
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(folder));
+}
+
+bool ConnectKeyExists() {
+  auto s = OpenSettingsStore();
+  s->beginGroup(kConnectSettingKey);
+  // A key is there once it holds a value (the native store on Linux has no empty keys).
+  return !s->childKeys().isEmpty() || !s->childGroups().isEmpty();
+}
+
+bool ReadConnectValue(const char* name, int* value) {
+  auto s = OpenSettingsStore();
+  s->beginGroup(kConnectSettingKey);
+  if (!s->contains(name)) return false;
+  bool ok = false;
+  int v = s->value(name).toInt(&ok);
+  if (!ok) return false;
+  *value = v;
+  return true;
+}
+
+void WriteConnectValue(const char* name, int value) {
+  auto s = OpenSettingsStore();
+  s->beginGroup(kConnectSettingKey);
+  s->setValue(name, value);
+  s->sync();
+}
+
+std::vector<TStoredPort> ReadStoredPorts() {
+  auto store = OpenSettingsStore();
+  store->beginGroup(kSerialCommGroup);
+  std::vector<TStoredPort> ports;
+  for (const QString& key : store->childKeys())
+    ports.push_back({key.toStdString(), store->value(key).toString().toStdString()});
+  return ports;
+}
+
+void WriteStoredPort(const std::string& name, const std::string& device) {
+  auto store = OpenSettingsStore();
+  store->beginGroup(kSerialCommGroup);
+  store->setValue(QString::fromStdString(name), QString::fromStdString(device));
+  store->endGroup();
+  store->sync();
+}
+
+void RemoveStoredPort(const std::string& name) {
+  auto store = OpenSettingsStore();
+  store->beginGroup(kSerialCommGroup);
+  store->remove(QString::fromStdString(name));
+  store->endGroup();
+  store->sync();
+}
+
+std::vector<std::string> SystemSerialDevices() {
+  std::vector<std::string> devices;
+  // Tests and isolated runs see only the ports named in the store.
+  if (std::getenv("QUENDREL_NO_SYSTEM_PORTS")) return devices;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+    devices.push_back(info.systemLocation().toStdString());
+  return devices;
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  return (home && *home) ? std::string(home) : QDir::homePath().toStdString();
+}
