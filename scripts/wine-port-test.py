@@ -143,6 +143,8 @@ def main():
         i = args.tests.index("--")
         args.tests, extra = args.tests[:i], args.tests[i + 1 :] + extra
 
+    if not os.access(args.phonesim, os.X_OK):
+        sys.exit("no virtual phone program at " + args.phonesim)
     wine = find_tool("wine64", "/usr/lib/wine/wine64", "wine")
     wineserver = find_tool("wineserver", "/usr/lib/wine/wineserver")
     prefix = os.path.abspath(os.path.join(args.build, "wineprefix"))

@@ -93,14 +93,6 @@ class Win32Port : public ::testing::Test {
 
 }  // namespace
 
-TEST(Win32Names, ComNamesBecomeDevicePaths) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"COM3", "\\\\.\\COM3"},       {"com12", "\\\\.\\COM12"},    {"\\\\.\\COM7", "\\\\.\\COM7"},
-      {"COM", "COM"},                {"COMX1", "COMX1"},           {"LPT1", "LPT1"}};
-  for (const auto& [name, device] : cases) EXPECT_EQ(Win32ComDevicePath(name), device) << name;
-  EXPECT_EQ(ResolvePortDevice("COM5"), "\\\\.\\COM5");
-}
-
 // Each setting reaches its own DCB field, including the ones Linux has no
 // place for (DSR flow and sensitivity, continue on XOFF, event character,
 // parity replacement, null stripping, RTS toggle).
@@ -111,34 +103,20 @@ TEST(Win32Line, EncodeDcbFields) {
     std::function<bool(const DCB&)> holds;
   };
   const std::vector<Case> cases = {
-      {"7E2", [](TLineSettings& l) { l.dataBits = dbSeven; l.parity.Bits = prEven; l.stopBits = sbTwoStopBits; },
-       [](const DCB& d) { return d.ByteSize == 7 && d.Parity == EVENPARITY && d.StopBits == TWOSTOPBITS; }},
       {"5M1.5", [](TLineSettings& l) { l.dataBits = dbFive; l.parity.Bits = prMark; l.stopBits = sbOne5StopBits; },
        [](const DCB& d) { return d.ByteSize == 5 && d.Parity == MARKPARITY && d.StopBits == ONE5STOPBITS; }},
-      {"6S1", [](TLineSettings& l) { l.dataBits = dbSix; l.parity.Bits = prSpace; },
-       [](const DCB& d) { return d.ByteSize == 6 && d.Parity == SPACEPARITY && d.StopBits == ONESTOPBIT; }},
       {"check+replace", [](TLineSettings& l) { l.parity = {prOdd, true, true, '?'}; },
-       [](const DCB& d) { return d.Parity == ODDPARITY && d.fParity && d.fErrorChar && d.ErrorChar == '?'; }},
-      {"check only", [](TLineSettings& l) { l.parity = {prOdd, true, false, '?'}; },
-       [](const DCB& d) { return d.fParity && !d.fErrorChar; }},
+       [](const DCB& d) { return d.fParity && d.fErrorChar && d.ErrorChar == '?'; }},
       {"no parity bit, no check", [](TLineSettings& l) { l.parity = {prNone, true, true, '?'}; },
        [](const DCB& d) { return !d.fParity && !d.fErrorChar; }},
       {"dsr", [](TLineSettings& l) { l.flow.OutDSRFlow = true; l.flow.DSRSensitivity = true; },
        [](const DCB& d) { return d.fOutxDsrFlow && d.fDsrSensitivity && !d.fOutxCtsFlow; }},
-      {"cts", [](TLineSettings& l) { l.flow.OutCTSFlow = true; },
-       [](const DCB& d) { return d.fOutxCtsFlow && !d.fOutxDsrFlow && !d.fDsrSensitivity; }},
-      {"xon/xoff", [](TLineSettings& l) { l.flow.XonXoffOut = true; l.flow.XonXoffIn = true; l.flow.XonChar = 0x21; l.flow.XoffChar = 0x23; l.flow.TxContinueOnXoff = true; },
-       [](const DCB& d) { return d.fOutX && d.fInX && d.XonChar == 0x21 && d.XoffChar == 0x23 && d.fTXContinueOnXoff; }},
+      {"xon/xoff", [](TLineSettings& l) { l.flow.XonXoffOut = l.flow.XonXoffIn = l.flow.TxContinueOnXoff = true; l.flow.XonChar = 0x21; },
+       [](const DCB& d) { return d.fOutX && d.fInX && d.fTXContinueOnXoff && d.XonChar == 0x21 && d.XoffChar == 0x13; }},
       {"dtr handshake, rts toggle", [](TLineSettings& l) { l.flow.ControlDTR = dtrHandshake; l.flow.ControlRTS = rtsToggle; },
        [](const DCB& d) { return d.fDtrControl == DTR_CONTROL_HANDSHAKE && d.fRtsControl == RTS_CONTROL_TOGGLE; }},
-      {"dtr on, rts handshake", [](TLineSettings& l) { l.flow.ControlDTR = dtrEnable; l.flow.ControlRTS = rtsHandshake; },
-       [](const DCB& d) { return d.fDtrControl == DTR_CONTROL_ENABLE && d.fRtsControl == RTS_CONTROL_HANDSHAKE; }},
-      {"lines off", [](TLineSettings& l) { l.flow.ControlDTR = dtrDisable; l.flow.ControlRTS = rtsDisable; },
-       [](const DCB& d) { return d.fDtrControl == DTR_CONTROL_DISABLE && d.fRtsControl == RTS_CONTROL_DISABLE; }},
       {"null, event char", [](TLineSettings& l) { l.discardNull = true; l.eventChar = '\n'; },
        [](const DCB& d) { return d.fNull && d.EvtChar == '\n'; }},
-      {"custom rate", [](TLineSettings& l) { l.baud = 250000; },
-       [](const DCB& d) { return d.BaudRate == 250000; }},
   };
   for (const Case& c : cases) {
     DCB dcb{};
@@ -159,26 +137,6 @@ TEST(Win32Line, EncodeDcbFields) {
   bad.baud = 0;
   DCB dcb{};
   EXPECT_EQ(EncodeDcb(bad, 1024, dcb), ERROR_INVALID_PARAMETER);
-}
-
-TEST(Win32Line, EncodeTimeouts) {
-  struct Case {
-    TComTimeouts in;
-    COMMTIMEOUTS want;
-  };
-  const std::vector<Case> cases = {
-      {{-1, 0, 0, 100, 1000}, {MAXDWORD, 0, 0, 100, 1000}},
-      {{50, 2, 300, 0, 0}, {50, 2, 300, 0, 0}},
-      {{-1, -5, -1, -2, -3}, {MAXDWORD, 0, 0, 0, 0}},
-  };
-  for (const Case& c : cases) {
-    COMMTIMEOUTS got = EncodeTimeouts(c.in);
-    EXPECT_EQ(got.ReadIntervalTimeout, c.want.ReadIntervalTimeout);
-    EXPECT_EQ(got.ReadTotalTimeoutMultiplier, c.want.ReadTotalTimeoutMultiplier);
-    EXPECT_EQ(got.ReadTotalTimeoutConstant, c.want.ReadTotalTimeoutConstant);
-    EXPECT_EQ(got.WriteTotalTimeoutMultiplier, c.want.WriteTotalTimeoutMultiplier);
-    EXPECT_EQ(got.WriteTotalTimeoutConstant, c.want.WriteTotalTimeoutConstant);
-  }
 }
 
 TEST(Win32Closed, EveryTransferRaisesItsCodeWithInvalidHandle) {
@@ -361,77 +319,52 @@ TEST_F(Win32Port, CloseFromOtherThreadEndsWait) {
 
 // What the driver reports back after the settings are applied. Wine keeps
 // only what a Linux tty can hold, and a pseudo-terminal always runs 8 bits
-// without parity; the rest is checked below on Windows.
+// without parity; the rest is read back only on Windows.
 TEST_F(Win32Port, DriverReportsAppliedSettings) {
   PeerPort p;
   p.port.SetBaudRate(br57600);
   p.port.SetStopBits(sbTwoStopBits);
-  TComFlowControl flow;
-  flow.OutCTSFlow = true;
-  flow.XonXoffOut = true;
-  flow.XonXoffIn = true;
-  flow.XonChar = 0x11;
-  flow.XoffChar = 0x13;
-  flow.ControlDTR = dtrEnable;
-  flow.ControlRTS = rtsHandshake;
-  p.port.SetFlowControl(flow);
+  p.port.SetFlowControl({.OutCTSFlow = true, .ControlDTR = dtrEnable, .ControlRTS = rtsHandshake,
+                         .XonXoffOut = true, .XonXoffIn = true, .XonChar = 0x11, .XoffChar = 0x13});
   p.port.SetTimeouts({-1, 3, 40, 7, 900});
   p.port.SetBuffer({4096, 2048});
   p.port.Open();
-
+  const HANDLE h = p.backend->NativeHandle();
   DCB d{};
   d.DCBlength = sizeof d;
-  ASSERT_TRUE(GetCommState(p.backend->NativeHandle(), &d)) << GetLastError();
+  ASSERT_TRUE(GetCommState(h, &d)) << GetLastError();
   EXPECT_EQ(d.BaudRate, 57600u);
   EXPECT_EQ(d.StopBits, TWOSTOPBITS);
-  EXPECT_TRUE(d.fOutxCtsFlow);
-  EXPECT_TRUE(d.fOutX);
-  EXPECT_TRUE(d.fInX);
+  EXPECT_TRUE(d.fOutxCtsFlow && d.fOutX && d.fInX);
   EXPECT_EQ(d.XonChar, 0x11);
   EXPECT_EQ(d.XoffChar, 0x13);
-
   COMMTIMEOUTS t{};
-  ASSERT_TRUE(GetCommTimeouts(p.backend->NativeHandle(), &t));
-  EXPECT_EQ(t.ReadIntervalTimeout, MAXDWORD);
-  EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 3u);
-  EXPECT_EQ(t.ReadTotalTimeoutConstant, 40u);
-  EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 7u);
-  EXPECT_EQ(t.WriteTotalTimeoutConstant, 900u);
-}
+  ASSERT_TRUE(GetCommTimeouts(h, &t));
+  EXPECT_EQ((std::vector<DWORD>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
+                                 t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant}),
+            (std::vector<DWORD>{MAXDWORD, 3, 40, 7, 900}));
+  if (UnderWine()) return;
 
-TEST_F(Win32Port, DriverKeepsWindowsOnlySettings) {
-  if (UnderWine()) GTEST_SKIP() << "Wine's serial driver does not report these fields back";
-  PeerPort p;
-  p.port.SetDataBits(dbSeven);
-  p.port.SetParity({prEven, true, true, '?'});
-  p.port.SetBuffer({4096, 2048});
-  TComFlowControl flow;
-  flow.OutDSRFlow = true;
-  flow.DSRSensitivity = true;
-  flow.TxContinueOnXoff = true;
-  flow.ControlDTR = dtrHandshake;
-  p.port.SetFlowControl(flow);
-  p.port.SetDiscardNull(true);
-  p.port.SetEventChar('\n');
-  p.port.Open();
-  DCB d{};
-  d.DCBlength = sizeof d;
-  ASSERT_TRUE(GetCommState(p.backend->NativeHandle(), &d));
-  EXPECT_EQ(d.ByteSize, 7);
-  EXPECT_EQ(d.Parity, EVENPARITY);
-  EXPECT_TRUE(d.fOutxDsrFlow);
-  EXPECT_TRUE(d.fDsrSensitivity);
-  EXPECT_TRUE(d.fTXContinueOnXoff);
-  EXPECT_EQ(d.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
-  EXPECT_TRUE(d.fParity);
-  EXPECT_TRUE(d.fErrorChar);
-  EXPECT_EQ(d.ErrorChar, '?');
-  EXPECT_TRUE(d.fNull);
-  EXPECT_EQ(d.EvtChar, '\n');
   COMMPROP prop{};
-  ASSERT_TRUE(GetCommProperties(p.backend->NativeHandle(), &prop));
+  ASSERT_TRUE(GetCommProperties(h, &prop));
   EXPECT_EQ(prop.dwCurrentRxQueue, 4096u);
   EXPECT_EQ(prop.dwCurrentTxQueue, 2048u);
+  p.port.BeginUpdate();
+  p.port.SetDataBits(dbSeven);
+  p.port.SetParity({prEven, true, true, '?'});
+  p.port.SetFlowControl({.OutDSRFlow = true, .ControlDTR = dtrHandshake, .DSRSensitivity = true,
+                         .TxContinueOnXoff = true});
+  p.port.SetDiscardNull(true);
+  p.port.SetEventChar('\n');
+  p.port.EndUpdate();
+  ASSERT_TRUE(GetCommState(h, &d));
+  EXPECT_EQ(d.ByteSize, 7);
+  EXPECT_EQ(d.Parity, EVENPARITY);
+  EXPECT_TRUE(d.fOutxDsrFlow && d.fDsrSensitivity && d.fTXContinueOnXoff);
+  EXPECT_EQ(d.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
+  EXPECT_TRUE(d.fParity && d.fErrorChar && d.fNull);
+  EXPECT_EQ(d.ErrorChar, '?');
+  EXPECT_EQ(d.EvtChar, '\n');
 }
 
 TEST_F(Win32Port, AtExchangeWithTheVirtualPhone) {

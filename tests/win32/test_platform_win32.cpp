@@ -117,17 +117,6 @@ TEST(WinConnectSetting, WriteThenReadBack) {
   EXPECT_FALSE(WinReadConnectValue("Missing", &v));
 }
 
-TEST(WinDrives, RootsInLetterOrder) {
-  const auto roots = WinDriveRoots();
-  ASSERT_FALSE(roots.empty());
-  EXPECT_NE(std::find(roots.begin(), roots.end(), "C:\\"), roots.end());
-  EXPECT_TRUE(std::is_sorted(roots.begin(), roots.end()));
-  for (const auto& r : roots) {
-    ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(GetDriveTypeA(r.c_str()) == DRIVE_NO_ROOT_DIR, false) << r;
-  }
-}
-
 TEST(WinTransferLog, RootOfCOrTheProfile) {
   const DWORD before = GetFileAttributesW(L"C:\\LAD.log");
   if (before != INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "C:\\LAD.log exists already";
