@@ -53,8 +53,18 @@ std::string ErrorMessage(int code, int osError) {
   return msg;
 }
 
+#ifdef _WIN32
+// Win32 numbers, since the back end reports GetLastError() values there:
+// ERROR_INVALID_HANDLE for a port that is not open, and the answers of a
+// hung-up or unplugged device (not ready, bad command, general failure,
+// device not connected, device removed).
+constexpr int kNotOpen = 6;
+bool DeviceGone(int err) { return err == 21 || err == 22 || err == 31 || err == 1167 || err == 1617; }
+#else
+constexpr int kNotOpen = EBADF;
 // A hung-up or unplugged device has no transfers left to abort.
 bool DeviceGone(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+#endif
 
 }  // namespace
 
@@ -278,7 +288,7 @@ int TCustomComPort::WriteStr(const std::string& s) {
 
 int TCustomComPort::Write(const void* buf, int count) {
   if (count <= 0) return 0;
-  if (!connected_) throw EComPort(CError_WriteFailed, EBADF);
+  if (!connected_) throw EComPort(CError_WriteFailed, kNotOpen);
   TComTimeouts t;
   {
     std::lock_guard lk(mu_);
@@ -300,7 +310,7 @@ int TCustomComPort::Write(const void* buf, int count) {
 
 int TCustomComPort::ReadStr(std::string& s, int count) {
   s.clear();
-  if (!connected_) throw EComPort(CError_ReadFailed, EBADF);
+  if (!connected_) throw EComPort(CError_ReadFailed, kNotOpen);
   if (count <= 0) return 0;
   s.resize(static_cast<size_t>(count));
   size_t got = 0;
@@ -313,7 +323,7 @@ int TCustomComPort::ReadStr(std::string& s, int count) {
 }
 
 int TCustomComPort::InputCount() {
-  if (!connected_) throw EComPort(CError_ClearComFailed, EBADF);
+  if (!connected_) throw EComPort(CError_ClearComFailed, kNotOpen);
   int count = 0;
   if (int err = backend_->InputCount(&count)) throw EComPort(CError_ClearComFailed, err);
   backend_->UpdateFlow(count);
@@ -321,7 +331,7 @@ int TCustomComPort::InputCount() {
 }
 
 void TCustomComPort::ClearBuffer(bool input, bool output) {
-  if (!connected_) throw EComPort(CError_PurgeFailed, EBADF);
+  if (!connected_) throw EComPort(CError_PurgeFailed, kNotOpen);
   if (int err = backend_->Purge(input, output)) throw EComPort(CError_PurgeFailed, err);
 }
 
@@ -332,13 +342,13 @@ void TCustomComPort::WaitForEvent(TComEvents& events, void* stopSignal, int time
   {
     std::lock_guard lk(mu_);
     if (thread_) throw EComPort(CError_ThreadCreated);
-    if (!connected_) throw EComPort(CError_WaitFailed, EBADF);
+    if (!connected_) throw EComPort(CError_WaitFailed, kNotOpen);
   }
   const TComEvents wanted = events;
   if (!(wanted & evRxChar)) {
     // Only received data can be waited for here; the other events never come.
     if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
-    if (!connected_) throw EComPort(CError_WaitFailed, EBADF);
+    if (!connected_) throw EComPort(CError_WaitFailed, kNotOpen);
     events = 0;
     return;
   }

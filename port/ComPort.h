@@ -101,7 +101,8 @@ struct TLineSettings {
   uint8_t eventChar = 0;
 };
 
-// OS side of one open device. Each call returns 0 or an errno value.
+// OS side of one open device. Each call returns 0 or the OS error number
+// (errno on POSIX, GetLastError() on Windows).
 class IComBackend {
  public:
   virtual ~IComBackend() = default;
@@ -117,7 +118,7 @@ class IComBackend {
   virtual int InputCount(int* count) = 0;
   virtual int Purge(bool input, bool output) = 0;
   // Waits for received data; *events gets evRxChar when data is queued.
-  // A hang-up or vanished device is an error (EIO).
+  // A hang-up or vanished device is an error (EIO; on Windows the system's answer).
   virtual int WaitRx(int timeoutMs, TComEvents* events) = 0;
   // Receive flow control for dtrHandshake, called after reads.
   virtual void UpdateFlow(int queued) { (void)queued; }

@@ -2,6 +2,8 @@
 # One entry for a fresh Debian 12 machine:
 #   scripts/setup.sh run    install what is missing, build, start the program on the virtual phone
 #   scripts/setup.sh test   install what is missing, build, run every test
+#   scripts/setup.sh windows       cross-build the Qt-free Windows parts into build-windows/
+#   scripts/setup.sh windows-test  ... then run their tests under Wine against the virtual phone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -12,11 +14,12 @@ sudo_cmd=""
 if [ "$(id -u)" != 0 ]; then sudo_cmd="sudo"; fi
 
 install_packages() {
+  local list=${1:-scripts/packages.txt}
   local missing=()
   while read -r pkg; do
     case "$pkg" in ''|'#'*) continue ;; esac
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
-  done < scripts/packages.txt
+  done < "$list"
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     $sudo_cmd apt-get update -qq
@@ -29,7 +32,29 @@ configure_and_build() {
   cmake --build "$build" -j "$(nproc)"
 }
 
-install_packages
+# The port layer, the Windows platform pieces and their tests, cross-built
+# with MinGW-w64; the window itself needs Qt for Windows and is not built here.
+windows_build=${QUENDREL_WINDOWS_BUILD_DIR:-$root/build-windows}
+build_windows() {
+  cmake -S "$root" -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DQUENDREL_WINDOWS_CORE_ONLY=ON
+  cmake --build "$windows_build" -j "$(nproc)"
+}
+
+# The virtual phone for the Wine tests: a Linux program that needs no Qt.
+build_host_phonesim() {
+  local out="$windows_build/host/phonesim"
+  mkdir -p "$windows_build/host"
+  if [ ! -x "$out" ] || [ -n "$(find virtualphone -name '*.cpp' -newer "$out" -o -name '*.h' -newer "$out")" ]; then
+    c++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -pthread -I"$root" \
+      virtualphone/PhoneSim.cpp virtualphone/PhoneEngine.cpp virtualphone/main.cpp -o "$out"
+  fi
+}
+
+case "$mode" in
+  windows|windows-test) install_packages scripts/packages-windows.txt ;;
+  *) install_packages ;;
+esac
 case "$mode" in
   run)
     configure_and_build -DBUILD_TESTING=OFF
@@ -52,8 +77,17 @@ case "$mode" in
     # The Debian package: build, install, run, remove.
     QUENDREL_DEB_BUILD_DIR="$build" scripts/package-check.sh
     ;;
+  windows)
+    build_windows
+    ;;
+  windows-test)
+    build_windows
+    build_host_phonesim
+    python3 scripts/wine-port-test.py --build "$windows_build" --phonesim "$windows_build/host/phonesim" \
+      "$windows_build/tests/win32/test_comport_win32.exe" "$windows_build/tests/win32/test_platform_win32.exe"
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|windows|windows-test" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,421 @@
+#include "port/win32/Win32ComBackend.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <climits>
+
+// Concurrency: one thread opens, closes and writes while another waits and
+// reads. Overlapped I/O can only be cancelled by the thread that started it
+// (CancelIo), so Close does not cancel anything itself: it sets a manual
+// reset event that every pending wait watches; the waiting thread then
+// cancels its own request and hands its ticket back, and only then is the
+// handle closed. No call ever uses a handle value after CloseHandle.
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// One overlapped request with its own event.
+struct Overlapped {
+  OVERLAPPED ov{};
+  Overlapped() { ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+  ~Overlapped() {
+    if (ov.hEvent) CloseHandle(ov.hEvent);
+  }
+  Overlapped(const Overlapped&) = delete;
+  Overlapped& operator=(const Overlapped&) = delete;
+};
+
+enum class Outcome { Done, TimedOut, Closed };
+
+// Waits for a pending request, the close event or the time-out. A request
+// that is given up is cancelled and collected, so the OVERLAPPED and the
+// buffer may go out of scope afterwards; *n is what it had moved by then.
+Outcome Await(HANDLE h, Overlapped& o, HANDLE closed, DWORD ms, DWORD* n, DWORD* err) {
+  HANDLE both[2] = {o.ov.hEvent, closed};
+  const DWORD w = WaitForMultipleObjects(2, both, FALSE, ms);
+  Outcome out = Outcome::Done;
+  if (w == WAIT_OBJECT_0 + 1) {
+    out = Outcome::Closed;
+  } else if (w == WAIT_TIMEOUT) {
+    out = Outcome::TimedOut;
+  } else if (w != WAIT_OBJECT_0) {
+    *err = GetLastError();
+    CancelIo(h);
+    GetOverlappedResult(h, &o.ov, n, TRUE);
+    return Outcome::Done;
+  }
+  if (out != Outcome::Done) CancelIo(h);
+  *err = GetOverlappedResult(h, &o.ov, n, TRUE) ? 0 : GetLastError();
+  return out;
+}
+
+DWORD MsLeft(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return 0;
+  return left >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(left);
+}
+
+DWORD ClampDword(int v) { return v < 0 ? 0 : static_cast<DWORD>(v); }
+
+}  // namespace
+
+std::string Win32ComDevicePath(const std::string& port) {
+  if (port.rfind("\\\\", 0) == 0) return port;
+  const std::string up = Upper(port);
+  const bool comName = up.size() > 3 && up.compare(0, 3, "COM") == 0 &&
+                       std::all_of(up.begin() + 3, up.end(),
+                                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+  return comName ? "\\\\.\\" + up : port;
+}
+
+int EncodeDcb(const TLineSettings& line, int inputSize, DCB& dcb) {
+  if (line.baud <= 0) return ERROR_INVALID_PARAMETER;
+  dcb.DCBlength = sizeof(DCB);
+  dcb.BaudRate = static_cast<DWORD>(line.baud);
+  dcb.fBinary = TRUE;
+  // An error must not stall every later read until someone clears it.
+  dcb.fAbortOnError = FALSE;
+
+  switch (line.dataBits) {
+    case dbFive: dcb.ByteSize = 5; break;
+    case dbSix: dcb.ByteSize = 6; break;
+    case dbSeven: dcb.ByteSize = 7; break;
+    case dbEight: dcb.ByteSize = 8; break;
+  }
+  switch (line.stopBits) {
+    case sbOneStopBit: dcb.StopBits = ONESTOPBIT; break;
+    case sbOne5StopBits: dcb.StopBits = ONE5STOPBITS; break;
+    case sbTwoStopBits: dcb.StopBits = TWOSTOPBITS; break;
+  }
+  switch (line.parity.Bits) {
+    case prNone: dcb.Parity = NOPARITY; break;
+    case prOdd: dcb.Parity = ODDPARITY; break;
+    case prEven: dcb.Parity = EVENPARITY; break;
+    case prMark: dcb.Parity = MARKPARITY; break;
+    case prSpace: dcb.Parity = SPACEPARITY; break;
+  }
+  // The driver checks parity and, when asked, puts ErrorChar in place of a
+  // byte that failed the check.
+  const bool check = line.parity.Bits != prNone && line.parity.Check;
+  dcb.fParity = check;
+  dcb.fErrorChar = check && line.parity.Replace;
+  dcb.ErrorChar = static_cast<char>(line.parity.ReplaceChar);
+
+  const TComFlowControl& f = line.flow;
+  dcb.fOutxCtsFlow = f.OutCTSFlow;
+  dcb.fOutxDsrFlow = f.OutDSRFlow;
+  dcb.fDsrSensitivity = f.DSRSensitivity;
+  dcb.fTXContinueOnXoff = f.TxContinueOnXoff;
+  switch (f.ControlDTR) {
+    case dtrDisable: dcb.fDtrControl = DTR_CONTROL_DISABLE; break;
+    case dtrEnable: dcb.fDtrControl = DTR_CONTROL_ENABLE; break;
+    case dtrHandshake: dcb.fDtrControl = DTR_CONTROL_HANDSHAKE; break;
+  }
+  switch (f.ControlRTS) {
+    case rtsDisable: dcb.fRtsControl = RTS_CONTROL_DISABLE; break;
+    case rtsEnable: dcb.fRtsControl = RTS_CONTROL_ENABLE; break;
+    case rtsHandshake: dcb.fRtsControl = RTS_CONTROL_HANDSHAKE; break;
+    case rtsToggle: dcb.fRtsControl = RTS_CONTROL_TOGGLE; break;
+  }
+  dcb.fOutX = f.XonXoffOut;
+  dcb.fInX = f.XonXoffIn;
+  dcb.XonChar = static_cast<char>(f.XonChar);
+  dcb.XoffChar = static_cast<char>(f.XoffChar);
+  // Receive flow control (DTR, RTS or XOFF) stops the far end when fewer
+  // than a quarter of the queue is free and lets it go on below a quarter.
+  const int limit = std::clamp(inputSize / 4, 0, 0xFFFF);
+  dcb.XonLim = static_cast<WORD>(limit);
+  dcb.XoffLim = static_cast<WORD>(limit);
+
+  dcb.fNull = line.discardNull;
+  dcb.EvtChar = static_cast<char>(line.eventChar);
+  return 0;
+}
+
+COMMTIMEOUTS EncodeTimeouts(const TComTimeouts& t) {
+  COMMTIMEOUTS c{};
+  c.ReadIntervalTimeout = t.ReadInterval < 0 ? MAXDWORD : static_cast<DWORD>(t.ReadInterval);
+  c.ReadTotalTimeoutMultiplier = ClampDword(t.ReadTotalMultiplier);
+  c.ReadTotalTimeoutConstant = ClampDword(t.ReadTotalConstant);
+  c.WriteTotalTimeoutMultiplier = ClampDword(t.WriteTotalMultiplier);
+  c.WriteTotalTimeoutConstant = ClampDword(t.WriteTotalConstant);
+  return c;
+}
+
+class Win32ComBackend::Guard {
+ public:
+  explicit Guard(Win32ComBackend* b) : b_(b) {}
+  ~Guard() { b_->Leave(); }
+  Guard(const Guard&) = delete;
+  Guard& operator=(const Guard&) = delete;
+
+ private:
+  Win32ComBackend* b_;
+};
+
+Win32ComBackend::~Win32ComBackend() { Close(); }
+
+int Win32ComBackend::Open(const std::string& device) {
+  std::unique_lock lk(mu_);
+  cv_.wait(lk, [this] { return !closing_; });
+  if (h_ != INVALID_HANDLE_VALUE) return ERROR_BUSY;
+
+  const std::string path = Win32ComDevicePath(device);
+  // Windows drivers refuse a second open of a port themselves, but not all
+  // of them do (Wine, some virtual port drivers); a named object per port
+  // keeps out other instances of this program there too.
+  std::string claimName = "Global\\Quendrel.Port." + Upper(path);
+  std::replace(claimName.begin() + 7, claimName.end(), '\\', '_');
+  HANDLE claim = CreateMutexA(nullptr, FALSE, claimName.c_str());
+  if (!claim) return static_cast<int>(GetLastError());
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(claim);
+    return ERROR_ACCESS_DENIED;  // what a driver answers for a port in use
+  }
+
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    CloseHandle(claim);
+    return static_cast<int>(err);
+  }
+  HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!closed || !SetCommMask(h, EV_RXCHAR)) {
+    const DWORD err = GetLastError();
+    if (closed) CloseHandle(closed);
+    CloseHandle(h);
+    CloseHandle(claim);
+    return static_cast<int>(err);
+  }
+  h_ = h;
+  closeEvent_ = closed;
+  claim_ = claim;
+  return 0;
+}
+
+void Win32ComBackend::Close() {
+  std::unique_lock lk(mu_);
+  if (closing_) {
+    cv_.wait(lk, [this] { return !closing_; });
+    return;
+  }
+  if (h_ == INVALID_HANDLE_VALUE) return;
+  closing_ = true;
+  SetEvent(closeEvent_);
+  cv_.wait(lk, [this] { return users_ == 0; });
+
+  CloseHandle(h_);
+  CloseHandle(closeEvent_);
+  CloseHandle(claim_);
+  h_ = INVALID_HANDLE_VALUE;
+  closeEvent_ = claim_ = nullptr;
+  closing_ = false;
+  cv_.notify_all();
+}
+
+bool Win32ComBackend::IsOpen() const {
+  std::lock_guard lk(mu_);
+  return h_ != INVALID_HANDLE_VALUE && !closing_;
+}
+
+HANDLE Win32ComBackend::NativeHandle() const {
+  std::lock_guard lk(mu_);
+  return h_;
+}
+
+bool Win32ComBackend::Enter(Ticket* t) {
+  std::lock_guard lk(mu_);
+  if (h_ == INVALID_HANDLE_VALUE || closing_) return false;
+  ++users_;
+  t->h = h_;
+  t->closed = closeEvent_;
+  return true;
+}
+
+void Win32ComBackend::Leave() {
+  std::lock_guard lk(mu_);
+  if (--users_ == 0) cv_.notify_all();
+}
+
+int Win32ComBackend::ApplyBuffers(int inputSize, int outputSize) {
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+  if (!SetupComm(tk.h, ClampDword(inputSize), ClampDword(outputSize)))
+    return static_cast<int>(GetLastError());
+  std::lock_guard lk(mu_);
+  inputSize_ = inputSize;
+  return 0;
+}
+
+int Win32ComBackend::ApplyLine(const TLineSettings& line) {
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(tk.h, &dcb)) return static_cast<int>(GetLastError());
+  int inputSize;
+  {
+    std::lock_guard lk(mu_);
+    inputSize = inputSize_;
+  }
+  if (int err = EncodeDcb(line, inputSize, dcb)) return err;
+  if (!SetCommState(tk.h, &dcb)) return static_cast<int>(GetLastError());
+  return 0;
+}
+
+int Win32ComBackend::ApplyTimeouts(const TComTimeouts& t) {
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+  COMMTIMEOUTS c = EncodeTimeouts(t);
+  if (!SetCommTimeouts(tk.h, &c)) return static_cast<int>(GetLastError());
+  return 0;
+}
+
+int Win32ComBackend::Write(const char* data, size_t n, int deadlineMs, size_t* written) {
+  *written = 0;
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+
+  const bool bounded = deadlineMs > 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
+  while (*written < n) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - *written, 1u << 30));
+    Overlapped o;
+    if (!o.ov.hEvent) return static_cast<int>(GetLastError());
+    DWORD done = 0;
+    DWORD err = 0;
+    Outcome out = Outcome::Done;
+    if (!WriteFile(tk.h, data + *written, chunk, nullptr, &o.ov)) {
+      err = GetLastError();
+      if (err != ERROR_IO_PENDING) return static_cast<int>(err);
+      out = Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, &done, &err);
+    } else if (!GetOverlappedResult(tk.h, &o.ov, &done, FALSE)) {
+      err = GetLastError();
+    }
+    *written += done;
+    if (out == Outcome::Closed) return ERROR_INVALID_HANDLE;
+    if (out == Outcome::TimedOut) return *written < n ? ERROR_TIMEOUT : 0;
+    if (err) return static_cast<int>(err);
+    // The driver's own write time-out ends a request early with a short count.
+    if (done < chunk) return ERROR_TIMEOUT;
+    if (bounded && *written < n && MsLeft(deadline) == 0) return ERROR_TIMEOUT;
+  }
+  return 0;
+}
+
+int Win32ComBackend::Read(char* data, size_t n, size_t* got) {
+  *got = 0;
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+
+  // Only what is queued, so the request cannot wait for more bytes whatever
+  // read time-outs are set.
+  DWORD errors = 0;
+  COMSTAT st{};
+  if (!ClearCommError(tk.h, &errors, &st)) return static_cast<int>(GetLastError());
+  const DWORD want = static_cast<DWORD>(std::min<size_t>(n, st.cbInQue));
+  if (want == 0) return 0;
+
+  Overlapped o;
+  if (!o.ov.hEvent) return static_cast<int>(GetLastError());
+  DWORD done = 0;
+  DWORD err = 0;
+  if (!ReadFile(tk.h, data, want, nullptr, &o.ov)) {
+    err = GetLastError();
+    if (err != ERROR_IO_PENDING) return static_cast<int>(err);
+    if (Await(tk.h, o, tk.closed, INFINITE, &done, &err) == Outcome::Closed) {
+      *got = done;
+      return ERROR_INVALID_HANDLE;
+    }
+  } else if (!GetOverlappedResult(tk.h, &o.ov, &done, FALSE)) {
+    err = GetLastError();
+  }
+  *got = done;
+  return static_cast<int>(err);
+}
+
+int Win32ComBackend::InputCount(int* count) {
+  *count = 0;
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+  DWORD errors = 0;
+  COMSTAT st{};
+  if (!ClearCommError(tk.h, &errors, &st)) return static_cast<int>(GetLastError());
+  *count = st.cbInQue > INT_MAX ? INT_MAX : static_cast<int>(st.cbInQue);
+  return 0;
+}
+
+int Win32ComBackend::Purge(bool input, bool output) {
+  if (!input && !output) return 0;
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+  DWORD flags = 0;
+  if (input) flags |= PURGE_RXCLEAR | PURGE_RXABORT;
+  if (output) flags |= PURGE_TXCLEAR | PURGE_TXABORT;
+  if (!PurgeComm(tk.h, flags)) return static_cast<int>(GetLastError());
+  return 0;
+}
+
+int Win32ComBackend::WaitRx(int timeoutMs, TComEvents* events) {
+  *events = 0;
+  Ticket tk;
+  if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
+  Guard guard(this);
+
+  const bool bounded = timeoutMs >= 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  for (;;) {
+    // Bytes already queued raise no new event; a device that is gone fails
+    // here (Wine reports a hung-up line only this way).
+    DWORD errors = 0;
+    COMSTAT st{};
+    if (!ClearCommError(tk.h, &errors, &st)) return static_cast<int>(GetLastError());
+    if (st.cbInQue > 0) {
+      *events = evRxChar;
+      return 0;
+    }
+
+    Overlapped o;
+    if (!o.ov.hEvent) return static_cast<int>(GetLastError());
+    DWORD mask = 0;
+    DWORD err = 0;
+    if (!WaitCommEvent(tk.h, &mask, &o.ov)) {
+      err = GetLastError();
+      if (err != ERROR_IO_PENDING) return static_cast<int>(err);
+      DWORD unused = 0;
+      switch (Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, &unused, &err)) {
+        case Outcome::Closed: return ERROR_INVALID_HANDLE;
+        case Outcome::TimedOut:
+          if (err == 0 && (mask & EV_RXCHAR)) *events = evRxChar;
+          return 0;
+        case Outcome::Done: break;
+      }
+    }
+    if (err == 0 && (mask & EV_RXCHAR)) {
+      *events = evRxChar;
+      return 0;
+    }
+    // A wait ended for nothing: a mask change, or a driver (Wine on a
+    // pseudo-terminal) that gives up when it cannot read the modem lines.
+    if (err != 0 && err != ERROR_OPERATION_ABORTED) return static_cast<int>(err);
+    if (bounded && MsLeft(deadline) == 0) return 0;
+    // A short pause keeps such a driver from turning this into a busy loop.
+    if (WaitForSingleObject(tk.closed, 1) == WAIT_OBJECT_0) return ERROR_INVALID_HANDLE;
+  }
+}

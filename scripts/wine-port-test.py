@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""Runs the Windows test programs under Wine against Linux pseudo-terminals.
+
+A private Wine prefix maps two COM ports to pseudo-terminals:
+  COM51  the virtual phone (phonesim)            -> QUENDREL_PHONE_PORT
+  COM52  a scripted far end run by this script   -> QUENDREL_PEER_PORT
+The far end obeys lines the test writes to it (see tests/win32/test_comport_win32.cpp):
+  !send TEXT, !later MS TEXT, !loop N, !stall MS, !hangup
+
+usage: wine-port-test.py --build DIR --phonesim PATH TEST.exe [TEST.exe ...] [-- gtest args]
+"""
+import argparse
+import os
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import tty
+
+PHONE_COM = "COM51"
+PEER_COM = "COM52"
+
+
+def find_tool(*names):
+    for name in names:
+        path = shutil.which(name) or (name if os.path.isabs(name) and os.access(name, os.X_OK) else None)
+        if path:
+            return path
+    sys.exit("missing: " + " or ".join(names))
+
+
+def link_port(prefix, com, target):
+    """Points dosdevices/comN at target, replacing any earlier link at once."""
+    link = os.path.join(prefix, "dosdevices", com.lower())
+    tmp = link + ".new"
+    if os.path.lexists(tmp):
+        os.unlink(tmp)
+    os.symlink(target, tmp)
+    os.replace(tmp, link)
+    return link
+
+
+class Peer(threading.Thread):
+    """The scripted far end on a pseudo-terminal of its own."""
+
+    def __init__(self, prefix):
+        super().__init__(daemon=True)
+        self.prefix = prefix
+        self.stop = threading.Event()
+        self.pending = []  # (due time, bytes)
+        self.loop_left = 0
+        self.stall_until = 0.0
+        self.line = b""
+        self.link = None
+        self.new_line()
+
+    def new_line(self):
+        master, slave = os.openpty()
+        tty.setraw(slave)
+        os.set_blocking(master, False)
+        # The slave stays open here too, so the master keeps working while
+        # the port is closed between tests.
+        self.master, self.slave = master, slave
+        self.link = link_port(self.prefix, PEER_COM, os.ttyname(slave))
+
+    def hang_up(self):
+        old = (self.master, self.slave)
+        self.new_line()  # the port name leads to a fresh line from now on
+        for fd in old:
+            os.close(fd)
+
+    def send(self, data):
+        while data:
+            try:
+                n = os.write(self.master, data)
+                data = data[n:]
+            except BlockingIOError:
+                time.sleep(0.001)
+
+    def command(self, line):
+        line = line.rstrip(b"\r")
+        if not line.startswith(b"!"):
+            return
+        word, _, rest = line[1:].partition(b" ")
+        if word == b"send":
+            self.send(rest)
+        elif word == b"later":
+            ms, _, text = rest.partition(b" ")
+            self.pending.append((time.monotonic() + int(ms) / 1000.0, text))
+        elif word == b"loop":
+            self.loop_left = int(rest)
+        elif word == b"stall":
+            self.stall_until = time.monotonic() + int(rest) / 1000.0
+        elif word == b"hangup":
+            self.hang_up()
+
+    def feed(self, data):
+        while data:
+            if self.loop_left:
+                part, data = data[: self.loop_left], data[self.loop_left :]
+                self.loop_left -= len(part)
+                self.send(part)
+                continue
+            self.line += data
+            data = b""
+            while b"\n" in self.line:
+                one, self.line = self.line.split(b"\n", 1)
+                self.command(one)
+                if self.loop_left and self.line:
+                    data, self.line = self.line, b""
+                    break
+            self.line = self.line[-4096:]
+
+    def run(self):
+        while not self.stop.is_set():
+            now = time.monotonic()
+            for item in [p for p in self.pending if p[0] <= now]:
+                self.pending.remove(item)
+                self.send(item[1])
+            if now < self.stall_until:
+                time.sleep(0.005)
+                continue
+            ready, _, _ = select.select([self.master], [], [], 0.005)
+            if not ready:
+                continue
+            try:
+                data = os.read(self.master, 65536)
+            except (BlockingIOError, OSError):
+                continue
+            self.feed(data)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True, help="the Windows build folder (holds the Wine prefix)")
+    ap.add_argument("--phonesim", required=True, help="the Linux virtual phone program")
+    ap.add_argument("tests", nargs="+")
+    args, extra = ap.parse_known_args()
+    if "--" in args.tests:
+        i = args.tests.index("--")
+        args.tests, extra = args.tests[:i], args.tests[i + 1 :] + extra
+
+    if not os.access(args.phonesim, os.X_OK):
+        sys.exit("no virtual phone program at " + args.phonesim)
+    wine = find_tool("wine64", "/usr/lib/wine/wine64", "wine")
+    wineserver = find_tool("wineserver", "/usr/lib/wine/wineserver")
+    prefix = os.path.abspath(os.path.join(args.build, "wineprefix"))
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.pop("DISPLAY", None)
+    serverlog = open(os.path.join(args.build, "wineserver.log"), "ab")
+    if not os.path.isdir(os.path.join(prefix, "drive_c")):
+        print("Creating the Wine prefix", prefix, flush=True)
+        subprocess.run([wine, "wineboot", "-i"], env=env, stdout=serverlog, stderr=serverlog, check=True)
+    # A server of our own keeps its messages out of the test output.
+    server = subprocess.Popen([wineserver, "-f", "-p"], env=env, stdout=serverlog, stderr=serverlog)
+
+    content = tempfile.mkdtemp(prefix="quendrel-wine-phone-")
+    phone = subprocess.Popen([args.phonesim, "--content", content], stdout=subprocess.PIPE, text=True)
+    peer = None
+    links = []
+    failed = 0
+    try:
+        device = phone.stdout.readline().strip()
+        if not device:
+            sys.exit("the virtual phone printed no device")
+        links.append(link_port(prefix, PHONE_COM, device))
+        peer = Peer(prefix)
+        peer.start()
+        links.append(peer.link)
+        env.update(QUENDREL_PHONE_PORT=PHONE_COM, QUENDREL_PEER_PORT=PEER_COM)
+        for exe in args.tests:
+            print("==>", os.path.basename(exe), flush=True)
+            rc = subprocess.run([wine, exe] + extra, env=env).returncode
+            if rc != 0:
+                print("FAILED:", exe, "exit", rc, flush=True)
+                failed += 1
+    finally:
+        if peer:
+            peer.stop.set()
+        phone.terminate()
+        phone.wait()
+        shutil.rmtree(content, ignore_errors=True)
+        subprocess.run([wineserver, "-k"], env=env, stdout=serverlog, stderr=serverlog)
+        try:
+            server.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            server.kill()
+        for link in links:
+            if os.path.lexists(link):
+                os.unlink(link)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

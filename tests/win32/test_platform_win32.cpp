@@ -1,0 +1,136 @@
+// The Windows platform pieces against the real registry and file system
+// (under Wine in a private prefix: scripts/wine-port-test.py).
+#include <gtest/gtest.h>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/win32/WinPlatform.h"
+
+namespace {
+
+const wchar_t kSerialComm[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// Values this test puts in the port list, removed again afterwards.
+struct SerialCommValues {
+  HKEY key = nullptr;
+  std::vector<std::wstring> names;
+  bool Open() {
+    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSerialComm, 0, nullptr, REG_OPTION_VOLATILE,
+                           KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS;
+  }
+  void Add(const std::wstring& name, DWORD type, const std::wstring& data) {
+    RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    names.push_back(name);
+  }
+  ~SerialCommValues() {
+    for (const auto& n : names) RegDeleteValueW(key, n.c_str());
+    if (key) RegCloseKey(key);
+  }
+};
+
+struct ConnectKey {
+  HKEY key = nullptr;
+  ConnectKey() {
+    RegCreateKeyExW(HKEY_CURRENT_USER, kWinConnectSettingKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                    KEY_SET_VALUE, nullptr, &key, nullptr);
+  }
+  void Set(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
+  }
+  ~ConnectKey() {
+    if (key) RegCloseKey(key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Velko\\Velko Sync Tool\\1.0\\ConnectSetting");
+  }
+};
+
+}  // namespace
+
+TEST(WinPortMap, NaturalOrderFromTheDeviceMap) {
+  SerialCommValues v;
+  if (!v.Open()) GTEST_SKIP() << "no write access to HKLM (needs an administrator)";
+  const auto before = WinSerialPortMap();
+  auto isOurs = [](const TPortEntry& e) {
+    return e.name == "COM10" || e.name == "COM2" || e.name == "COM33" || e.name == "COM9";
+  };
+  if (std::any_of(before.begin(), before.end(), isOurs)) GTEST_SKIP() << "test names already in use";
+  v.Add(L"\\Device\\QuendrelTest10", REG_SZ, L"COM10");
+  v.Add(L"\\Device\\QuendrelTest2", REG_SZ, L"COM2");
+  v.Add(L"\\Device\\QuendrelTest33", REG_SZ, L"COM33");
+  v.Add(L"\\Device\\QuendrelTest9", REG_SZ, L"COM9");
+  v.Add(L"\\Device\\QuendrelTestBin", REG_BINARY, L"COM77");  // not a port name
+
+  std::vector<TPortEntry> ours;
+  for (const TPortEntry& e : WinSerialPortMap())
+    if (isOurs(e) || e.name == "COM77") ours.push_back(e);
+  ASSERT_EQ(ours.size(), 4u);
+  const char* order[] = {"COM2", "COM9", "COM10", "COM33"};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(ours[i].name, order[i]);
+    EXPECT_EQ(ours[i].device, std::string("\\\\.\\") + order[i]);
+  }
+}
+
+TEST(WinConnectSetting, WriteThenReadBack) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Velko\\Velko Sync Tool\\1.0\\ConnectSetting");
+  EXPECT_FALSE(WinConnectKeyExists());
+  int v = 7;
+  EXPECT_FALSE(WinReadConnectValue("Port", &v)) << "read from a missing key";
+  EXPECT_EQ(v, 7);
+
+  ConnectKey cleanup;  // also creates the key for the raw values below
+  for (int value : {3, 0, -1, 115200}) {
+    ASSERT_TRUE(WinWriteConnectValue("Port", value));
+    EXPECT_TRUE(WinConnectKeyExists());
+    ASSERT_TRUE(WinReadConnectValue("Port", &v));
+    EXPECT_EQ(v, value);
+  }
+
+  struct Raw {
+    const wchar_t* name;
+    DWORD type;
+    std::wstring text;
+    bool ok;
+    int value;
+  };
+  const std::vector<Raw> raws = {
+      {L"Num", REG_SZ, L"42", true, 42},     {L"Neg", REG_SZ, L"-8", true, -8},
+      {L"Word", REG_SZ, L"COM3", false, 0},  {L"Empty", REG_SZ, L"", false, 0},
+      {L"Mixed", REG_SZ, L"12ab", false, 0}, {L"Huge", REG_SZ, L"99999999999", false, 0},
+      {L"Bin", REG_BINARY, L"12", false, 0},
+  };
+  for (const Raw& r : raws) {
+    cleanup.Set(r.name, r.type, r.text.c_str(), static_cast<DWORD>((r.text.size() + 1) * sizeof(wchar_t)));
+    int got = -12345;
+    char name[16] = {};
+    WideCharToMultiByte(CP_UTF8, 0, r.name, -1, name, sizeof name, nullptr, nullptr);
+    EXPECT_EQ(WinReadConnectValue(name, &got), r.ok) << name;
+    EXPECT_EQ(got, r.ok ? r.value : -12345) << name;
+  }
+  EXPECT_FALSE(WinReadConnectValue("Missing", &v));
+}
+
+TEST(WinTransferLog, RootOfCOrTheProfile) {
+  const DWORD before = GetFileAttributesW(L"C:\\LAD.log");
+  if (before != INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "C:\\LAD.log exists already";
+
+  EXPECT_EQ(WinTransferLogPath(), "C:\\LAD.log");
+  EXPECT_EQ(GetFileAttributesW(L"C:\\LAD.log"), INVALID_FILE_ATTRIBUTES) << "the probe left a file";
+
+  // Something that cannot be written in its place, as the root of C: is to
+  // a normal user.
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\LAD.log", nullptr));
+  char profile[MAX_PATH] = {};
+  GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
+  const std::string got = WinTransferLogPath();
+  RemoveDirectoryW(L"C:\\LAD.log");
+  ASSERT_NE(profile[0], '\0');
+  EXPECT_EQ(got, std::string(profile) + "\\LAD.log");
+}
