@@ -1,12 +1,8 @@
 #include "content/PcScan.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "content/GifFrames.h"
@@ -83,36 +79,14 @@ TVerdict JpegDimensions(const TByteReader& read) {
   }
 }
 
-// pread until n bytes or the end of the file.
-size_t ReadAt(int fd, uint64_t offset, unsigned char* buf, size_t n) {
-  size_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pread(fd, buf + done, n - done, static_cast<off_t>(offset + done));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    done += static_cast<size_t>(r);
-  }
-  return done;
+// Reads up to n bytes at an offset; fewer at the end of the file.
+size_t ReadAt(std::FILE* f, uint64_t offset, unsigned char* buf, size_t n) {
+  if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return 0;
+  return std::fread(buf, 1, n, f);
 }
 
-struct TDirCloser {
-  void operator()(DIR* d) const { ::closedir(d); }
-};
-
-class TFd {
- public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() { Close(); }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
+struct TFileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
 }  // namespace
@@ -158,34 +132,37 @@ bool FramesAccepted(TVerdict verdict, int frames) {
 std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMessageFn& onMessage,
                                    const TEntryFn& onEntry) {
   std::vector<TScanEntry> entries;
-  std::unique_ptr<DIR, TDirCloser> d(::opendir(dir.c_str()));
-  if (!d) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec);
+  if (ec) {
     onMessage(kNoDirectory);
     return entries;
   }
-  std::string prefix = dir;
-  if (prefix.empty() || prefix.back() != '/') prefix += '/';
 
-  while (dirent* ent = ::readdir(d.get())) {
-    std::string name = ent->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = prefix + name;
-    struct stat st {};
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const std::string name = it->path().filename().string();
+    const std::string path = it->path().string();
     // Sub-directories, devices and pipes are no content (and a pipe would
     // block the open); a dangling link has no size to judge.
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (!SizeAccepted(st.st_size)) continue;
+    std::error_code statEc;
+    if (!fs::is_regular_file(it->path(), statEc)) continue;
+    const uintmax_t fileSize = fs::file_size(it->path(), statEc);
+    if (statEc) continue;
+    const int64_t size = static_cast<int64_t>(fileSize);
+    if (!SizeAccepted(size)) continue;
 
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
+    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
       onMessage(OpenErrorText(name));
       continue;
     }
-    int rawFd = fd.Get();
-    TVerdict verdict = JudgeHeader(folder, name, st.st_size, [rawFd](uint64_t off, unsigned char* buf, size_t n) {
-      return ReadAt(rawFd, off, buf, n);
+    std::FILE* raw = file.get();
+    TVerdict verdict = JudgeHeader(folder, name, size, [raw](uint64_t off, unsigned char* buf, size_t n) {
+      return ReadAt(raw, off, buf, n);
     });
-    fd.Close();
+    file.reset();
 
     bool listed = false;
     if (verdict == TVerdict::OperationError) {
@@ -196,7 +173,7 @@ std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMe
       listed = verdict == TVerdict::Listed;
     }
     if (!listed) continue;
-    TScanEntry e{name, static_cast<int32_t>(st.st_size)};
+    TScanEntry e{name, static_cast<int32_t>(size)};
     if (onEntry) onEntry(e);
     entries.push_back(std::move(e));
   }

@@ -38,6 +38,12 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string PortNameForDevice(const std::string& device) {
+  // Windows names its devices after the port: "\\.\COM3".
+  static const std::string kWinDevice = "\\\\.\\COM";
+  if (device.compare(0, kWinDevice.size(), kWinDevice) == 0) {
+    const std::string name = device.substr(kWinDevice.size() - 3);
+    return ParseDecimal(std::string_view(name).substr(3), false) ? name : "";
+  }
   static const std::string kDev = "/dev/";
   if (device.compare(0, kDev.size(), kDev) != 0) return "";
   const std::string node = device.substr(kDev.size());
@@ -136,10 +142,10 @@ void RemovePortMapEntry(const std::string& name) {
 }
 
 std::string ResolvePortDevice(const std::string& port) {
-  if (!port.empty() && port[0] == '/') return port;
+  if (!port.empty() && (port[0] == '/' || port[0] == '\\')) return port;  // a device path already
   const std::string wanted = UpperCase(port);
   for (const TPortEntry& e : SerialPortMap()) {
     if (UpperCase(e.name) == wanted) return e.device;
   }
-  return "";
+  return UnmappedPortDevice(port);
 }

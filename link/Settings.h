@@ -36,3 +36,11 @@ std::vector<std::string> SystemSerialDevices();
 
 // The user's home folder.
 std::string HomeFolder();
+
+// Where the transfer log goes.
+std::string TransferLogFile();
+
+// The device for a port name the port map does not hold: "" where names
+// exist only through the map, the name itself where the system opens port
+// names directly.
+std::string UnmappedPortDevice(const std::string& port);

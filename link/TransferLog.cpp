@@ -6,13 +6,7 @@
 #include "link/Link.h"
 #include "link/Settings.h"
 
-std::string TLink::TransferLogPath() {
-#ifdef _WIN32
-  return "C:\\LAD.log";
-#else
-  return HomeFolder() + "/LAD.log";
-#endif
-}
+std::string TLink::TransferLogPath() { return TransferLogFile(); }
 
 bool TLink::OpenTransferLog() {
   CloseTransferLog();

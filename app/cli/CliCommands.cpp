@@ -1,8 +1,5 @@
 #include "app/cli/CliCommands.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -10,20 +7,20 @@
 #include "app/cli/ConsoleView.h"
 #include "app/core/Config.h"
 #include "app/core/PortAdvice.h"
+#ifdef QUENDREL_VIRTUAL_PHONE
 #include "app/vphone/VirtualPhone.h"
+#endif
 #include "link/Link.h"
 #include "link/Timing.h"
 
 namespace {
 
-std::string CurrentDir() {
-  char buf[4096];
-  return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
-}
+namespace fs = std::filesystem;
 
 std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  return CurrentDir() + "/" + path;
+  std::error_code ec;
+  fs::path p = fs::absolute(path, ec);
+  return ec ? path : p.string();
 }
 
 bool ParseFolder(const std::string& text, int* folder) {
@@ -57,12 +54,17 @@ class TCliSession {
       }
     }
     if (opt_.virtualPhone) {
+#ifdef QUENDREL_VIRTUAL_PHONE
       phone_ = std::make_unique<TVirtualPhone>();
       std::string error;
       if (!phone_->Start(&error)) {
         std::cerr << error << std::endl;
         return false;
       }
+#else
+      std::cerr << "the virtual phone needs a pseudo-terminal, which this system does not have" << std::endl;
+      return false;
+#endif
     }
     link_.LoadPortSettings();
     if (!opt_.port.empty()) link_.ComPort1.SetPort(opt_.port);
@@ -111,7 +113,9 @@ class TCliSession {
  private:
   const TCliOptions& opt_;
   ConsoleView view_;
+#ifdef QUENDREL_VIRTUAL_PHONE
   std::unique_ptr<TVirtualPhone> phone_;  // outlives the link below
+#endif
   TLink link_;
 };
 
@@ -130,8 +134,8 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
   for (size_t i = 2; i < args.size(); ++i) {
-    struct stat st {};
-    if (stat(args[i].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::error_code ec;
+    if (!fs::is_regular_file(args[i], ec)) {
       std::cerr << "not a file: " << args[i] << std::endl;
       return 2;
     }
@@ -140,12 +144,11 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   TLink& link = s.Link();
   for (size_t i = 2; i < args.size(); ++i) {
     if (i > 2) s.Pause();
-    std::string path = Absolute(args[i]);
-    size_t slash = path.rfind('/');
-    link.PcFolder = path.substr(0, slash);
+    const fs::path path = Absolute(args[i]);
+    link.PcFolder = path.parent_path().string();
     // A fresh listing for the overwrite check, also after the previous file.
     if (!s.List() && link.AbortRequested()) return 1;
-    link.UploadFile(path.substr(slash + 1), folder);
+    link.UploadFile(path.filename().string(), folder);
     if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
   }
   return 0;
@@ -156,8 +159,8 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
   TLink& link = s.Link();
   link.PcFolder = Absolute(to.empty() ? "." : to);
-  struct stat st {};
-  if (stat(link.PcFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  std::error_code ec;
+  if (!fs::is_directory(link.PcFolder, ec)) {
     std::cerr << "not a folder: " << link.PcFolder << std::endl;
     return 2;
   }

@@ -1,6 +1,7 @@
 // Page-level commands of quendrel-cli: the PC scan and the MIDlet suites.
-#include <QTemporaryDir>
+#include <filesystem>
 #include <iostream>
+#include <random>
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
@@ -23,12 +24,34 @@ int RunScanCommand(const std::vector<std::string>& args) {
 
 namespace {
 
+// A fresh empty folder for the run, removed at the end.
+class TEmptyFolder {
+ public:
+  TEmptyFolder() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::random_device seed;
+    for (int i = 0; i < 100 && path_.empty(); ++i) {
+      fs::path p = fs::temp_directory_path(ec) / ("quendrel-empty-" + std::to_string(seed()));
+      if (fs::create_directory(p, ec)) path_ = p.string();
+    }
+  }
+  ~TEmptyFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
   int row = 0;
   for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get(), ++row) {
     const std::string& path = p->jadPath;
     if (path.size() >= jadName.size() + 1 && path.compare(path.size() - jadName.size(), jadName.size(), jadName) == 0 &&
-        path[path.size() - jadName.size() - 1] == '/')
+        (path[path.size() - jadName.size() - 1] == '/' || path[path.size() - jadName.size() - 1] == '\\'))
       return row;
   }
   return -1;
@@ -50,9 +73,9 @@ int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& opt,
       (cmd == "uninstall" && args.size() != 2))
     return 2;
   // Without a PC folder of the user's the page reads an empty one.
-  QTemporaryDir empty;
+  TEmptyFolder empty;
   std::string pc = cmd == "install" ? args[1] : opt.pc;
-  link.PcFolder = pc.empty() ? empty.path().toStdString() : pc;
+  link.PcFolder = pc.empty() ? empty.Path() : pc;
   link.FolderAsked = true;
   if (!connect()) return 1;
 

@@ -1,10 +1,22 @@
 #include "app/cli/ConsoleView.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <iostream>
 
 namespace {
+
+bool StdinIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(STDIN_FILENO) != 0;
+#endif
+}
 
 // One message, one line: a line break inside a text is written as "\n".
 std::string OneLine(const std::string& text) {
@@ -49,7 +61,7 @@ TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
     renameText_ = onConflict.substr(7);
     return TOverwriteAnswer::Rename;
   }
-  if (!isatty(STDIN_FILENO)) {
+  if (!StdinIsTerminal()) {
     std::cerr << OneLine(question) << " (no terminal: skipped)" << std::endl;
     return TOverwriteAnswer::Cancel;
   }
@@ -68,7 +80,7 @@ TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
 
 bool ConsoleView::ConfirmUpdate(const std::string& question) {
   if (assumeYes) return true;
-  if (!isatty(STDIN_FILENO)) {
+  if (!StdinIsTerminal()) {
     std::cerr << OneLine(question) << " (no terminal: not confirmed; use --yes)" << std::endl;
     return false;
   }

@@ -1,7 +1,4 @@
 // quendrel-cli: the phone link on the command line, on the same code as the window.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -11,7 +8,6 @@
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
-#include "app/vphone/VirtualPhone.h"
 #include "link/Link.h"
 
 namespace {

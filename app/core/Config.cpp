@@ -202,7 +202,7 @@ bool EnterUserProgramFolder(const std::string& programFolder, std::string* error
     // Written beside and renamed, so an interrupted first run never leaves
     // an empty ini behind.
     const fs::path part = program / (std::string(kIniFileName) + ".part");
-    std::FILE* f = std::fopen(part.c_str(), "wb");
+    std::FILE* f = std::fopen(part.string().c_str(), "wb");
     if (!f) {
       const int err = errno;
       return fail("Cannot write " + part.string(), std::error_code(err, std::generic_category()));

@@ -76,6 +76,10 @@ std::vector<std::string> SystemSerialDevices() {
   return devices;
 }
 
+std::string TransferLogFile() { return HomeFolder() + "/LAD.log"; }
+
+std::string UnmappedPortDevice(const std::string&) { return std::string(); }
+
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   return (home && *home) ? std::string(home) : QDir::homePath().toStdString();

@@ -1,0 +1,27 @@
+# The Windows build without Qt: the core on the Windows platform layer, the
+# command line, and the Windows tests. Configure with
+# -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DQUENDREL_WINDOWS_CORE_ONLY=ON.
+if(NOT WIN32)
+  message(FATAL_ERROR "QUENDREL_WINDOWS_CORE_ONLY builds for Windows; use cmake/mingw-w64.cmake")
+endif()
+
+add_library(quendrel_winplatform STATIC app/win32/WinPlatform.cpp app/win32/WinSettings.cpp)
+target_link_libraries(quendrel_winplatform PUBLIC quendrel_core advapi32)
+# Whatever links the core links the platform layer with it.
+target_link_libraries(quendrel_core INTERFACE quendrel_winplatform)
+
+add_executable(quendrel-cli ${CLI_SOURCES})
+target_link_libraries(quendrel-cli PRIVATE quendrel_core)
+
+option(BUILD_TESTING "Build the Windows tests" ON)
+if(BUILD_TESTING)
+  # GoogleTest from Debian's source package, built with the cross compiler.
+  set(QUENDREL_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QUENDREL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # Its own sources are not held to this project's warning set.
+  target_compile_options(gtest PRIVATE -w)
+  target_compile_options(gtest_main PRIVATE -w)
+  add_subdirectory(tests/win32)
+endif()
