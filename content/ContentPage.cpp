@@ -1,6 +1,7 @@
+#include "link/Transfers.h"
 #include "content/ContentPage.h"
 
-#include <unistd.h>
+#include <filesystem>
 
 #include <memory>
 #include <vector>
@@ -87,8 +88,10 @@ void TContentPage::OpenContentPage() {
     link_.ReturnToLogo();
     return;
   }
-  if (!ProgramDir.empty() && ::chdir(ProgramDir.c_str()) != 0) {
-    // Nothing of the page depends on the working directory; go on from here.
+  if (!ProgramDir.empty()) {
+    // Nothing of the page depends on the working directory; a failure goes on from here.
+    std::error_code ec;
+    std::filesystem::current_path(ProgramDir, ec);
   }
   link_.Reply.ClearText();
 
@@ -203,7 +206,8 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
   std::vector<TFileRef> files = SelectedFiles(view, TListId::PcFiles, PcFileList);
   TBatchGuard batch(link_, 0);
   for (size_t i = 0; i < files.size(); ++i) {
-    if (::unlink((link_.PcFolder + "/" + files[i].name).c_str()) != 0) {
+    std::error_code ec;
+    if (!std::filesystem::remove(JoinLocalPath(link_.PcFolder, files[i].name), ec)) {
       view.ShowMessage("Remove File ERR");
       break;
     }
@@ -218,6 +222,6 @@ void TContentPage::DC_PIC_PC_ListViewDblClick() {
   IFormView& view = link_.View();
   std::vector<TFileRef> files = SelectedFiles(view, TListId::PcFiles, PcFileList);
   if (files.empty()) return;
-  view.OpenWithDefaultApp(link_.PcFolder + "/" + files.front().name);
+  view.OpenWithDefaultApp(JoinLocalPath(link_.PcFolder, files.front().name));
   OpenContentPage();
 }

@@ -1,11 +1,12 @@
 #include "link/Reply.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
-
-bool Has(const std::string& text, const char* s) { return text.find(s) != std::string::npos; }
 
 bool StartsWith(const std::string& text, size_t at, const char* s) {
   return text.compare(at, std::char_traits<char>::length(s), s) == 0;
@@ -13,48 +14,76 @@ bool StartsWith(const std::string& text, size_t at, const char* s) {
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// What of the reply text may carry the phone's result words. Names travel
-// in three places: the echo of the line sent (after its first quotation
-// mark), the entries of a folder listing ("<F> name (size)"), and the suite
-// list (its field lines, and the data line that follows a packet header).
-// Those parts are blanked out of 'words'; everything else is kept at the
-// same offsets. 'packets' blanks only the echo's argument: the packet rules
-// read the structure after the last "*FDWN:", seams inside values included.
+// Where in the reply text the phone's result words count. Names travel in
+// three places: the echo of the line sent (after its first quotation mark),
+// the entries of a folder listing ("<F> name (size)"), and the suite list
+// (its field lines, and the data line that follows a packet header). Words
+// count only in the visible ranges outside those; a word never spans a line
+// end, so searching each range alone finds what a search of the text with
+// the names blanked out would. No copy of the text is made: the receiver
+// classifies the whole text after every burst.
 struct TReplyView {
-  std::string words;
-  std::string packets;
+  std::vector<std::pair<size_t, size_t>> visible;  // [begin, end) in line order
+  std::vector<std::pair<size_t, size_t>> echoArgs;  // quoted arguments of echoed commands
 };
 
 TReplyView ViewOfReply(const std::string& text) {
-  TReplyView v{text, text};
+  TReplyView v;
   bool dataLineNext = false;
   size_t b = 0;
   while (b < text.size()) {
-    size_t e = b;
-    while (e < text.size() && !IsLineEnd(text[e])) ++e;
+    size_t e = text.find_first_of("\r\n", b);
+    if (e == std::string::npos) e = text.size();
     size_t s = b;
     while (s < e && text[s] == ' ') ++s;
     if (s < e) {
-      size_t hideFrom = e;  // nothing hidden
+      size_t shown = e;  // end of the visible part of this line
       if (StartsWith(text, s, "AT")) {
         // The echo of a command: its command word counts ("ACK" of AT*ACK,
         // "*FUPL" of a packet line), its quoted argument never does.
         size_t quote = text.find('"', s);
         if (quote < e) {
-          hideFrom = quote;
-          for (size_t i = quote; i < e; ++i) v.packets[i] = ' ';
+          shown = quote;
+          v.echoArgs.emplace_back(quote, e);
         }
       } else if (dataLineNext || text[s] == '<' || StartsWith(text, s, "URL:") || StartsWith(text, s, "NAME:") ||
                  StartsWith(text, s, "SIZE:") || StartsWith(text, s, "VERSION:")) {
-        hideFrom = s;
+        shown = b;
       }
-      for (size_t i = hideFrom; i < e; ++i) v.words[i] = ' ';
+      if (shown > b) v.visible.emplace_back(b, shown);
       dataLineNext = StartsWith(text, s, "*FDWN:");
     }
     b = e;
     while (b < text.size() && IsLineEnd(text[b])) ++b;
   }
   return v;
+}
+
+// First position of a word at or after 'from' where words count.
+size_t FindWord(const std::string& text, const TReplyView& v, std::string_view word, size_t from = 0) {
+  for (const auto& [b, e] : v.visible) {
+    if (e <= from) continue;
+    size_t at = std::string_view(text).substr(0, e).find(word, std::max(b, from));
+    if (at != std::string::npos) return at;
+  }
+  return std::string::npos;
+}
+
+bool HasWord(const std::string& text, const TReplyView& v, std::string_view word) {
+  return FindWord(text, v, word) != std::string::npos;
+}
+
+// The last packet header outside an echoed argument; seams inside the suite
+// list's values count, as the packet rules read them.
+size_t LastHeader(const std::string& text, const TReplyView& v) {
+  size_t at = text.rfind("*FDWN:");
+  while (at != std::string::npos) {
+    bool inEcho = std::any_of(v.echoArgs.begin(), v.echoArgs.end(),
+                              [at](const auto& r) { return at >= r.first && at < r.second; });
+    if (!inEcho) return at;
+    at = at == 0 ? std::string::npos : text.rfind("*FDWN:", at - 1);
+  }
+  return at;
 }
 
 // The packet after the last "*FDWN:": its continuation mark and the rest
@@ -78,14 +107,14 @@ TClassifyResult ClassifyReply(const std::string& text, int state) {
   TClassifyResult r;
   r.state = state;
   const TReplyView view = ViewOfReply(text);
-  const std::string& words = view.words;
-  const size_t lastFdwn = view.packets.rfind("*FDWN:");
+  auto has = [&](std::string_view word) { return HasWord(text, view, word); };
+  const size_t lastFdwn = LastHeader(text, view);
   const bool fdwn = lastFdwn != std::string::npos;
   char mark = 0;
   std::string rest;
 
   // 1. First download reply.
-  if (fdwn && !Has(words, "*ACK") && !Has(words, "OK") && LastPacket(text, lastFdwn, &mark, &rest)) {
+  if (fdwn && !has("*ACK") && !has("OK") && LastPacket(text, lastFdwn, &mark, &rest)) {
     if (mark == '1') {
       if (PacketComplete(rest)) r.state = rsFirstPacket;
     } else if (rest.find("\r\n") != std::string::npos) {
@@ -93,24 +122,28 @@ TClassifyResult ClassifyReply(const std::string& text, int state) {
     }
   }
   // 2. Later download replies, after "AT*ACK" or "AT*D_ERR".
-  if (fdwn && (Has(words, "ACK") || Has(words, "D_ERR")) && LastPacket(text, lastFdwn, &mark, &rest)) {
+  if (fdwn && (has("ACK") || has("D_ERR")) && LastPacket(text, lastFdwn, &mark, &rest)) {
     if (mark == '1') {
       if (PacketComplete(rest)) r.state = rsNextPacket;
     } else if (mark == '0') {
-      if (words.find("OK", lastFdwn) != std::string::npos) r.state = rsOk;
+      if (FindWord(text, view, "OK", lastFdwn) != std::string::npos) r.state = rsOk;
     }
   }
   // 3. Rejected upload packet.
-  if (Has(words, "*FUPL") && Has(words, "D_ERR")) r.state = rsPacketRejected;
+  if (has("*FUPL") && has("D_ERR")) r.state = rsPacketRejected;
   // 4. Plain success.
-  if (Has(words, "OK") && r.state == rsWaiting) r.state = rsOk;
+  if (has("OK") && r.state == rsWaiting) r.state = rsOk;
   // 5. Error, possibly with an install result code.
-  if (Has(words, "ERROR")) {
+  if (has("ERROR")) {
     r.state = rsError;
-    size_t paren = words.find('(');
+    size_t paren = FindWord(text, view, "(");
     if (paren != std::string::npos) {
       r.installResult = true;
-      char c = paren + 1 < words.size() ? words[paren + 1] : '\0';
+      // The character after it counts only where words count.
+      const size_t next = paren + 1;
+      const bool shown = std::any_of(view.visible.begin(), view.visible.end(),
+                                     [next](const auto& r) { return next >= r.first && next < r.second; });
+      char c = shown ? text[next] : '\0';
       r.installCode = (c >= '0' && c <= '9') ? c - '0' : 0;
     }
   }

@@ -2,7 +2,7 @@
 # One entry for a fresh Debian 12 machine:
 #   scripts/setup.sh run    install what is missing, build, start the program on the virtual phone
 #   scripts/setup.sh test   install what is missing, build, run every test
-#   scripts/setup.sh windows       cross-build the Qt-free Windows parts into build-windows/
+#   scripts/setup.sh windows       cross-build the Windows command line and port layer into build-windows/
 #   scripts/setup.sh windows-test  ... then run their tests under Wine against the virtual phone
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,8 +32,8 @@ configure_and_build() {
   cmake --build "$build" -j "$(nproc)"
 }
 
-# The port layer, the Windows platform pieces and their tests, cross-built
-# with MinGW-w64; the window itself needs Qt for Windows and is not built here.
+# The core, quendrel-cli.exe and the Windows tests, cross-built with
+# MinGW-w64; the window itself needs Qt for Windows and is not built here.
 windows_build=${QUENDREL_WINDOWS_BUILD_DIR:-$root/build-windows}
 build_windows() {
   cmake -S "$root" -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -51,8 +51,18 @@ build_host_phonesim() {
   fi
 }
 
+run_windows_tests() {
+  python3 scripts/wine-port-test.py --build "$windows_build" --phonesim "$1" \
+    --cli "$windows_build/quendrel-cli.exe" \
+    "$windows_build/tests/win32/test_comport_win32.exe" "$windows_build/tests/win32/test_platform_win32.exe"
+}
+
 case "$mode" in
   windows|windows-test) install_packages scripts/packages-windows.txt ;;
+  test)
+    install_packages
+    install_packages scripts/packages-windows.txt
+    ;;
   *) install_packages ;;
 esac
 case "$mode" in
@@ -76,6 +86,9 @@ case "$mode" in
     scripts/fuzz.sh "$extra"
     # The Debian package: build, install, run, remove.
     QUENDREL_DEB_BUILD_DIR="$build" scripts/package-check.sh
+    # The Windows command line and port layer, cross-built, under Wine.
+    build_windows
+    run_windows_tests "$build/virtualphone/phonesim"
     ;;
   windows)
     build_windows
@@ -83,8 +96,7 @@ case "$mode" in
   windows-test)
     build_windows
     build_host_phonesim
-    python3 scripts/wine-port-test.py --build "$windows_build" --phonesim "$windows_build/host/phonesim" \
-      "$windows_build/tests/win32/test_comport_win32.exe" "$windows_build/tests/win32/test_platform_win32.exe"
+    run_windows_tests "$windows_build/host/phonesim"
     ;;
   *)
     echo "usage: $0 run|test|windows|windows-test" >&2

@@ -7,7 +7,11 @@ A private Wine prefix maps two COM ports to pseudo-terminals:
 The far end obeys lines the test writes to it (see tests/win32/test_comport_win32.cpp):
   !send TEXT, !later MS TEXT, !loop N, !stall MS, !hangup
 
-usage: wine-port-test.py --build DIR --phonesim PATH TEST.exe [TEST.exe ...] [-- gtest args]
+With --cli EXE it also runs the Windows command line end to end against the
+virtual phone: at, put, ls, get, rm, midlets, install, uninstall; the files
+must come back byte for byte and LAD.log must hold exactly the exchange.
+
+usage: wine-port-test.py --build DIR --phonesim PATH [--cli EXE] [TEST.exe ...] [-- gtest args]
 """
 import argparse
 import os
@@ -133,11 +137,108 @@ class Peer(threading.Thread):
             self.feed(data)
 
 
+def packet_line(n, last, data):
+    """An upload packet line, encoded here on its own to check the program's."""
+    digits = "".join("%02X" % b for b in data)
+    check = sum(ord(c) for c in digits)
+    high = "%X" % (n // 16) if n // 16 < 16 else "F"
+    return "AT*FUPL=%s%X0%d%s%04X\r\n" % (high, n % 16, 0 if last else 1, digits, check)
+
+
+def data_line(n, last, data):
+    return packet_line(n, last, data)[len("AT*FUPL="):]
+
+
+def upload_log(name, data, folder):
+    """LAD.log of one upload: each line sent, then the reply: its echo and OK."""
+    ok = "\r\nOK\r\n"
+    request = 'AT*FUPL="%s",%d,%d\r\n' % (name, len(data), folder)
+    log = request + request + ok
+    chunks = [data[i:i + 90] for i in range(0, len(data), 90)]
+    for i, chunk in enumerate(chunks, 1):
+        line = packet_line(i, i == len(chunks), chunk)
+        log += line + line + ok
+    return log.encode("latin-1")
+
+
+def download_log(name, data):
+    """LAD.log of one download of a file of more than one packet."""
+    ok = "\r\nOK\r\n"
+    chunks = [data[i:i + 90] for i in range(0, len(data), 90)]
+    request = 'AT*FDWN="%s"\r\n' % name
+    log = request + request + "\r\n*FDWN: 1\r\n" + data_line(1, False, chunks[0])[:-2] + "\r\n"
+    for i, chunk in enumerate(chunks[1:], 2):
+        last = i == len(chunks)
+        ack = "AT*ACK\r\n"
+        log += ack + ack + "\r\n*FDWN: %d\r\n" % i + data_line(i, last, chunk)[:-2] + "\r\n" + (ok if last else "")
+    return log.encode("latin-1")
+
+
+CLI_STEPS = 9
+
+
+def cli_end_to_end(wine, env, prefix, exe, content):
+    """Runs the command line under Wine; returns what went wrong."""
+    problems = []
+    drive = os.path.join(prefix, "drive_c")
+    work = os.path.join(drive, "quendrel-e2e")
+    shutil.rmtree(work, ignore_errors=True)
+    for sub in ("pc", "back", "suites"):
+        os.makedirs(os.path.join(work, sub))
+    log_path = os.path.join(drive, "LAD.log")
+    data = bytes((i * 7 + i // 90) & 0xFF for i in range(1000))  # twelve packets, every byte value
+    with open(os.path.join(work, "pc", "round trip (1).bin"), "wb") as f:
+        f.write(data)
+    jar = bytes(range(256)) * 3
+    with open(os.path.join(work, "suites", "game.jar"), "wb") as f:
+        f.write(jar)
+    with open(os.path.join(work, "suites", "game.jad"), "wb") as f:
+        f.write(("MIDlet-Name: Wine Game\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: Quendrel Test\r\n"
+                 "MIDlet-Jar-URL: game.jar\r\nMIDlet-Jar-Size: %d\r\n" % len(jar)).encode())
+    win = "C:\\quendrel-e2e\\"
+
+    def cli(*argv):
+        r = subprocess.run([wine, exe, "--port", PHONE_COM] + list(argv), env=env, capture_output=True,
+                           timeout=300)
+        return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
+
+    def step(label, ok, detail=""):
+        print(("ok   " if ok else "FAIL ") + label + ("" if ok else ": " + detail), flush=True)
+        if not ok:
+            problems.append(label)
+
+    rc, out, err = cli("at")
+    step("at", rc == 0, err)
+    rc, out, err = cli("put", "3", win + "pc\\round trip (1).bin")
+    stored = os.path.join(content, "3", "round trip (1).bin")
+    step("put", rc == 0 and open(stored, "rb").read() == data if os.path.exists(stored) else False, err)
+    step("put: LAD.log", os.path.exists(log_path) and
+         open(log_path, "rb").read() == upload_log("round trip (1).bin", data, 3))
+    rc, out, err = cli("ls", "3")
+    step("ls", rc == 0 and "round trip (1).bin\t%d" % len(data) in out, out + err)
+    rc, out, err = cli("get", "3", "round trip (1).bin", "--to", win + "back")
+    back = os.path.join(work, "back", "round trip (1).bin")
+    step("get: byte-identical", rc == 0 and os.path.exists(back) and open(back, "rb").read() == data, err)
+    step("get: LAD.log", os.path.exists(log_path) and
+         open(log_path, "rb").read() == download_log("round trip (1).bin", data))
+    rc, out, err = cli("rm", "3", "round trip (1).bin")
+    step("rm", rc == 0 and not os.path.exists(stored), err)
+    rc, out, err = cli("install", win + "suites", "game.jad")
+    installed = os.path.join(content, "4", "Wine Game", "game.jar")
+    ok = rc == 0 and os.path.exists(installed) and open(installed, "rb").read() == jar
+    rc, out, err2 = cli("midlets")
+    step("install, midlets", ok and rc == 0 and "Wine Game\t1.0\t%d" % len(jar) in out, err + err2 + out)
+    rc, out, err = cli("uninstall", "Wine Game")
+    step("uninstall", rc == 0 and not os.path.exists(os.path.join(content, "4", "Wine Game")), err)
+    return problems
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True, help="the Windows build folder (holds the Wine prefix)")
     ap.add_argument("--phonesim", required=True, help="the Linux virtual phone program")
-    ap.add_argument("tests", nargs="+")
+    ap.add_argument("--cli", help="quendrel-cli.exe to run end to end")
+    ap.add_argument("tests", nargs="*")
     args, extra = ap.parse_known_args()
     if "--" in args.tests:
         i = args.tests.index("--")
@@ -177,6 +278,13 @@ def main():
             if rc != 0:
                 print("FAILED:", exe, "exit", rc, flush=True)
                 failed += 1
+        if args.cli:
+            print("==>", os.path.basename(args.cli), "end to end", flush=True)
+            problems = cli_end_to_end(wine, env, prefix, args.cli, content)
+            for p in problems:
+                print("FAILED:", p, flush=True)
+            print("end to end: %d passed, %d failed" % (CLI_STEPS - len(problems), len(problems)), flush=True)
+            failed += len(problems)
     finally:
         if peer:
             peer.stop.set()

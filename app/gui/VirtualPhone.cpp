@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#ifdef QUENDREL_VIRTUAL_PHONE
 #include "app/vphone/VirtualPhone.h"
 
 namespace {
@@ -29,3 +30,13 @@ bool StartVirtualPhone(int argc, char** argv) {
 void StopVirtualPhone() { Phone().reset(); }
 
 std::string VirtualPhonePcFolder() { return Phone() ? Phone()->PcSamples() : std::string(); }
+
+#else
+// The virtual phone answers on a pseudo-terminal, which this system lacks.
+bool StartVirtualPhone(int, char**) {
+  std::fprintf(stderr, "virtual phone: needs a pseudo-terminal, which this system does not have\n");
+  return false;
+}
+void StopVirtualPhone() {}
+std::string VirtualPhonePcFolder() { return std::string(); }
+#endif

@@ -5,6 +5,9 @@
 #include <cstdlib>
 
 #include "link/Settings.h"
+#ifdef _WIN32
+#include "app/win32/WinPlatform.h"
+#endif
 
 std::unique_ptr<QSettings> OpenSettingsStore() {
   return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganisation,
@@ -76,9 +79,14 @@ std::vector<std::string> SystemSerialDevices() {
   return devices;
 }
 
+#ifdef _WIN32
+std::string TransferLogFile() { return WinTransferLogPath(); }
+// Windows opens a port by its name; the back end makes "COM5" "\\.\COM5".
+std::string UnmappedPortDevice(const std::string& port) { return port; }
+#else
 std::string TransferLogFile() { return HomeFolder() + "/LAD.log"; }
-
 std::string UnmappedPortDevice(const std::string&) { return std::string(); }
+#endif
 
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
