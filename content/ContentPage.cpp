@@ -117,20 +117,34 @@ void TContentPage::OpenContentPage() {
 void TContentPage::ScanPcFolder() {
   IFormView& view = link_.View();
   PcFileList.Clear();
+  Unsuitable.clear();
   pic_info* tail = nullptr;  // appended at directly: the list's own append walks from the head
-  pcscan::ScanFolder(
-      link_.FolderNumber, link_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
-      [&](const pcscan::TScanEntry& e) {
-        if (!tail) {
-          tail = PcFileList.Append();
-        } else {
-          tail->next = std::make_unique<pic_info>();
-          tail = tail->next.get();
-        }
-        tail->Name = e.name;
-        tail->Size = e.size;
-        view.AddListRow(TListId::PcFiles, {e.name, std::to_string(e.size)});
-      });
+  pcscan::TRejectFn keep;
+  if (ShowAllFiles) keep = [this](const pcscan::TRejectedEntry& e) { Unsuitable.push_back(e); };
+  // The unsuitable rows follow the listed ones, however the scan ends.
+  auto showUnsuitable = [this] {
+    if (ShowAllFiles && OnUnsuitable) OnUnsuitable(Unsuitable);
+  };
+  try {
+    pcscan::ScanFolder(
+        link_.FolderNumber, link_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
+        [&](const pcscan::TScanEntry& e) {
+          if (!tail) {
+            tail = PcFileList.Append();
+          } else {
+            tail->next = std::make_unique<pic_info>();
+            tail = tail->next.get();
+          }
+          tail->Name = e.name;
+          tail->Size = e.size;
+          view.AddListRow(TListId::PcFiles, {e.name, std::to_string(e.size)});
+        },
+        keep);
+  } catch (...) {
+    showUnsuitable();
+    throw;
+  }
+  showUnsuitable();
 }
 
 // ---- Page buttons ----
@@ -142,6 +156,11 @@ void TContentPage::DC_PIC_UL_ButtonClick() {
     return;
   }
   std::vector<TFileRef> files = SelectedFiles(view, TListId::PcFiles, PcFileList);
+  // Only rows of files the phone would not take: nothing to send.
+  if (files.empty() && ShowAllFiles) {
+    view.ShowMessage("No File on PC be selected");
+    return;
+  }
   TBatchGuard batch(link_, static_cast<int>(view.SelectedRows(TListId::PcFiles).size()));
   for (size_t i = 0; i < files.size(); ++i) {
     unsigned mark = link_.Flags.AbortCount;

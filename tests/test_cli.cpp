@@ -135,6 +135,12 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
   CliResult none = RunCli(home, "scan 1 pics");
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(none.err, "No suitable file in this folder\n");
+  // --all adds the others after the listed ones, each with its reason.
+  CliResult all = RunCli(home, "scan --all 3 pics");
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_NE(all.out.find("a.wbmp\t1\n"), std::string::npos);
+  EXPECT_NE(all.out.find("b.txt\t5\tnot a picture this phone takes (unknown type)\n"), std::string::npos);
+  EXPECT_GT(all.out.find("b.txt"), all.out.find("c.bmp"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
@@ -492,7 +493,7 @@ TEST_F(MainFormTest, ViewOperations) {
   // Button locking: the eight action buttons and the tool bar panel.
   const char* locked[] = {"LAD_ALL_Button", "LAD_ONE_Button", "LocalAppDL_REMOVE_Button", "LAD_PC_Remove_Button",
                           "DC_PIC_DL_Button", "DC_PIC_UL_Button", "DC_PIC_Remove_PHONE_Button",
-                          "DC_PIC_Remove_PC_Button", "Panel1"};
+                          "DC_PIC_Remove_PC_Button", "Panel1", "ShowAllFiles_CheckBox"};
   form_->SetActionButtonsEnabled(false);
   for (const char* n : locked) EXPECT_FALSE(Child<QWidget>(n)->isEnabled()) << n;
   EXPECT_FALSE(Child<QWidget>("Ring_Button")->isEnabled());
@@ -519,6 +520,50 @@ TEST_F(MainFormTest, ViewOperations) {
   EXPECT_FALSE(Child<QAction>("mCOM2")->isChecked());
   EXPECT_TRUE(Child<QAction>("mCOM4")->isChecked());
   form_->SetPortEntry(7, true, true, "X");  // out of range: ignored
+}
+
+TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
+  Build();
+  form_->show();
+  QTemporaryDir pics;
+  const std::string dir = pics.path().toStdString();
+  std::ofstream(dir + "/ok.wbmp") << "x";
+  std::ofstream(dir + "/notes.txt") << "hello";
+  form_->link.PcFolder = dir;
+  form_->link.FolderNumber = 3;
+  form_->ShowPage(TPage::Content);
+  QTreeWidget* pc = form_->ListView(TListId::PcFiles);
+  auto* box = Child<QCheckBox>("ShowAllFiles_CheckBox");
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(box->text(), "Show all files");
+
+  box->setChecked(true);
+  ASSERT_EQ(pc->topLevelItemCount(), 2);
+  EXPECT_EQ(pc->columnCount(), 3);
+  EXPECT_EQ(pc->headerItem()->text(2), "Reason");
+  QTreeWidgetItem* ok = pc->topLevelItem(0);
+  QTreeWidgetItem* notes = pc->topLevelItem(1);
+  EXPECT_EQ(ok->text(0), "ok.wbmp");
+  EXPECT_EQ(ok->text(2), "");
+  EXPECT_EQ(notes->text(0), "notes.txt");
+  EXPECT_EQ(notes->text(2), "not a picture this phone takes (unknown type)");
+  EXPECT_EQ(notes->toolTip(0), notes->text(2));
+  EXPECT_NE(notes->foreground(0).color(), ok->foreground(0).color());
+
+  // Sending only the unsuitable row sends nothing and says so.
+  notes->setSelected(true);
+  QString shown;
+  OnModal([&shown](QWidget* w) {
+    if (auto* m = qobject_cast<QMessageBox*>(w)) shown = m->text();
+    static_cast<QDialog*>(w)->accept();
+  });
+  Child<QPushButton>("DC_PIC_UL_Button")->click();
+  EXPECT_EQ(shown, "No File on PC be selected");
+
+  box->setChecked(false);
+  EXPECT_EQ(pc->columnCount(), 2);
+  ASSERT_EQ(pc->topLevelItemCount(), 1);
+  EXPECT_EQ(pc->topLevelItem(0)->text(0), "ok.wbmp");
 }
 
 TEST_F(MainFormTest, HandlerMessagesAndErrors) {

@@ -37,6 +37,7 @@ const char* kUsage =
     "  get FOLDER NAME... [--to DIR]  fetch phone files:      quendrel-cli get 1 ring.mid --to ~/Music\n"
     "  rm FOLDER NAME...           remove phone files:        quendrel-cli rm 2 old.gif\n"
     "  scan FOLDER DIR             PC files the phone takes:  quendrel-cli scan 3 ~/Pictures\n"
+    "  scan --all FOLDER DIR       and why not the others:    quendrel-cli scan --all 3 ~/Pictures\n"
     "  midlets [--pc DIR]          list MIDlet suites:        quendrel-cli midlets --pc ~/midlets\n"
     "  install DIR NAME.jad        install or update a suite: quendrel-cli install ~/midlets game.jad\n"
     "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
       opt.to = value("--to");
     } else if (a == "--pc") {
       opt.pc = value("--pc");
+    } else if (a == "--all") {
+      opt.all = true;
     } else if (a == "--yes" || a == "-y") {
       opt.yes = true;
     } else if (a == "-v" || a == "--verbose") {

@@ -79,6 +79,54 @@ const UiText AboutNotice = {{"Copyright (C) Nomra. All rights reserved.",
 const UiText AboutOKButton = {{"Exit",
     "\xb5\xb2\xa7\xf4",
     "\xcd\xcb\xb3\xf6"}};
+const UiText ShowAllFiles = {{"Show all files",
+    "\xc5\xe3\xa5\xdc\xa9\xd2\xa6\xb3\xc0\xc9\xae\xd7",
+    "\xcf\xd4\xca\xbe\xcb\xf9\xd3\xd0\xce\xc4\xbc\xfe"}};
+const UiText ReasonColumn = {{"Reason",
+    "\xad\xec\xa6]",
+    "\xd4\xad\xd2\xf2"}};
+const UiText ReasonEmpty = {{"empty file",
+    "\xaa\xc5\xa5\xd5\xc0\xc9\xae\xd7",
+    "\xbf\xd5\xce\xc4\xbc\xfe"}};
+const UiText ReasonTooLarge = {{"too large: %1 bytes, the limit is %2",
+    "\xc0\xc9\xae\xd7\xb9L\xa4j\xa1G%1 \xa6\xec\xa4\xb8\xb2\xd5\xa1" "A\xa4W\xad\xad\xac\xb0 %2",
+    "\xce\xc4\xbc\xfe\xb9\xfd\xb4\xf3\xa3\xba%1 \xd7\xd6\xbd\xda\xa3\xac\xc9\xcf\xcf\xde\xce\xaa %2"}};
+const UiText ReasonTooManyPixels = {{"over 640 x 640: %1 x %2",
+    "\xb6W\xb9L 640 x 640\xa1G%1 x %2",
+    "\xb3\xac\xb9\xfd 640 x 640\xa3\xba%1 x %2"}};
+const UiText ReasonNotMelody = {{"not a melody this phone takes (%1)",
+    "\xa4\xa3\xacO\xa5\xbb\xa4\xe2\xbe\xf7\xa5i\xa5\xce\xaa\xba\xb9" "a\xc1n\xa1]%1\xa1^",
+    "\xb2\xbb\xca\xc7\xb1\xbe\xca\xd6\xbb\xfa\xbf\xc9\xd3\xc3\xb5\xc4\xc1\xe5\xc9\xf9\xa3\xa8%1\xa3\xa9"}};
+const UiText ReasonNotAnimation = {{"not an animation this phone takes (%1)",
+    "\xa4\xa3\xacO\xa5\xbb\xa4\xe2\xbe\xf7\xa5i\xa5\xce\xaa\xba\xb0\xca\xb5" "e\xa1]%1\xa1^",
+    "\xb2\xbb\xca\xc7\xb1\xbe\xca\xd6\xbb\xfa\xbf\xc9\xd3\xc3\xb5\xc4\xb6\xaf\xbb\xad\xa3\xa8%1\xa3\xa9"}};
+const UiText ReasonNotPicture = {{"not a picture this phone takes (%1)",
+    "\xa4\xa3\xacO\xa5\xbb\xa4\xe2\xbe\xf7\xa5i\xa5\xce\xaa\xba\xb9\xcf\xa4\xf9\xa1]%1\xa1^",
+    "\xb2\xbb\xca\xc7\xb1\xbe\xca\xd6\xbb\xfa\xbf\xc9\xd3\xc3\xb5\xc4\xcd\xbc\xc6\xac\xa3\xa8%1\xa3\xa9"}};
+const UiText ReasonUnknownType = {{"unknown type",
+    "\xa5\xbc\xaa\xbe\xae\xe6\xa6\xa1",
+    "\xce\xb4\xd6\xaa\xb8\xf1\xca\xbd"}};
+const UiText ReasonStillGif = {{"a one-frame GIF: a picture, not an animation",
+    "\xb3\xe6\xae\xe6 GIF\xa1G\xacO\xb9\xcf\xa4\xf9\xa1" "A\xa4\xa3\xacO\xb0\xca\xb5" "e",
+    "\xb5\xa5\xd6\xa1 GIF\xa3\xba\xca\xc7\xcd\xbc\xc6\xac\xa3\xac\xb2\xbb\xca\xc7\xb6\xaf\xbb\xad"}};
+const UiText ReasonAnimatedGif = {{"an animated GIF (%1 frames): an animation, not a picture",
+    "\xb0\xca\xb5" "e GIF\xa1]%1 \xae\xe6\xa1^\xa1G\xacO\xb0\xca\xb5" "e\xa1" "A\xa4\xa3\xacO\xb9\xcf\xa4\xf9",
+    "\xb6\xaf\xbb\xad GIF\xa3\xa8%1 \xd6\xa1\xa3\xa9\xa3\xba\xca\xc7\xb6\xaf\xbb\xad\xa3\xac\xb2\xbb\xca\xc7\xcd\xbc\xc6\xac"}};
+const UiText ReasonGreyJpeg = {{"a greyscale JPEG the phone cannot show",
+    "\xa4\xe2\xbe\xf7\xb5L\xaak\xc5\xe3\xa5\xdc\xaa\xba\xa6\xc7\xb6\xa5 JPEG",
+    "\xca\xd6\xbb\xfa\xce\xde\xb7\xa8\xcf\xd4\xca\xbe\xb5\xc4\xbb\xd2\xb6\xc8 JPEG"}};
+const UiText ReasonJpegLayout = {{"a JPEG layout the phone cannot show",
+    "\xa4\xe2\xbe\xf7\xb5L\xaak\xc5\xe3\xa5\xdc\xaa\xba JPEG \xae\xe6\xa6\xa1",
+    "\xca\xd6\xbb\xfa\xce\xde\xb7\xa8\xcf\xd4\xca\xbe\xb5\xc4 JPEG \xb8\xf1\xca\xbd"}};
+const UiText ReasonTruncated = {{"file cut short",
+    "\xc0\xc9\xae\xd7\xa4\xa3\xa7\xb9\xbe\xe3",
+    "\xce\xc4\xbc\xfe\xb2\xbb\xcd\xea\xd5\xfb"}};
+const UiText ReasonUnreadable = {{"cannot be read",
+    "\xb5L\xaak\xc5\xaa\xa8\xfa",
+    "\xce\xde\xb7\xa8\xb6\xc1\xc8\xa1"}};
+const UiText ReasonDamaged = {{"damaged GIF",
+    "\xb7l\xc3" "a\xaa\xba GIF",
+    "\xcb\xf0\xbb\xb5\xb5\xc4 GIF"}};
 const TNamedEntry kAllEntries[] = {
     {"ProductName", &ProductName},
     {"LogoTitle", &LogoTitle},
@@ -104,6 +152,22 @@ const TNamedEntry kAllEntries[] = {
     {"AboutVersion", &AboutVersion},
     {"AboutNotice", &AboutNotice},
     {"AboutOKButton", &AboutOKButton},
+    {"ShowAllFiles", &ShowAllFiles},
+    {"ReasonColumn", &ReasonColumn},
+    {"ReasonEmpty", &ReasonEmpty},
+    {"ReasonTooLarge", &ReasonTooLarge},
+    {"ReasonTooManyPixels", &ReasonTooManyPixels},
+    {"ReasonNotMelody", &ReasonNotMelody},
+    {"ReasonNotAnimation", &ReasonNotAnimation},
+    {"ReasonNotPicture", &ReasonNotPicture},
+    {"ReasonUnknownType", &ReasonUnknownType},
+    {"ReasonStillGif", &ReasonStillGif},
+    {"ReasonAnimatedGif", &ReasonAnimatedGif},
+    {"ReasonGreyJpeg", &ReasonGreyJpeg},
+    {"ReasonJpegLayout", &ReasonJpegLayout},
+    {"ReasonTruncated", &ReasonTruncated},
+    {"ReasonUnreadable", &ReasonUnreadable},
+    {"ReasonDamaged", &ReasonDamaged},
 };
 const int kEntryCount = static_cast<int>(sizeof kAllEntries / sizeof kAllEntries[0]);
 }  // namespace uitext

@@ -100,6 +100,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   auto* exitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_X), this);
   connect(exitKey, &QShortcut::activated, ui->mExit, &QAction::trigger);
   WireHandlers();
+  SetUpContentExtras();
 
   // 2. Directory anchors.
   ComputeDirectories();
@@ -147,6 +148,7 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   panels_[1]->setText(UiTr(uitext::StatusLinkCaption) + ": " + UiTr(uitext::StatusDisconnected));
   panels_[2]->setText(UiTr(uitext::StatusMaker));
   ui->mAuto->setText(UiTr(uitext::mAuto));
+  ApplyContentExtrasTexts();
 }
 
 template <typename F>
@@ -162,6 +164,8 @@ void TVelkoMainForm::Run(F&& handler) {
   --handlerDepth_;
   if (handlerDepth_ == 0 && releasePending_) ReleaseAfterClose();
 }
+
+void TVelkoMainForm::RunAction(const std::function<void()>& handler) { Run(handler); }
 
 void TVelkoMainForm::WireHandlers() {
   auto on = [this](auto* sender, auto signal, auto handler) {
@@ -329,7 +333,7 @@ void TVelkoMainForm::SetActionButtonsEnabled(bool enabled) {
   for (QWidget* w : std::initializer_list<QWidget*>{
            ui->LAD_ALL_Button, ui->LAD_ONE_Button, ui->LocalAppDL_REMOVE_Button, ui->LAD_PC_Remove_Button,
            ui->DC_PIC_DL_Button, ui->DC_PIC_UL_Button, ui->DC_PIC_Remove_PHONE_Button,
-           ui->DC_PIC_Remove_PC_Button, ui->Panel1})
+           ui->DC_PIC_Remove_PC_Button, ui->Panel1, ui->ShowAllFiles_CheckBox})
     w->setEnabled(enabled);
 }
 

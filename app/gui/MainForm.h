@@ -3,6 +3,7 @@
 // It owns the phone link and the two pages, and is the link's view.
 #include <QLabel>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -85,10 +86,18 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
  private:
   void ApplyLanguageTexts();
   void WireHandlers();
+  // Content page additions (MainFormContent.cpp): "Show all files" and the
+  // unsuitable rows.
+  void SetUpContentExtras();
+  void ApplyContentExtrasTexts();
+  void AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries);
+  void RescanPcList();
   void ReleaseAfterClose();
   // Runs a handler; an escaping error is shown with its own text.
   template <typename F>
   void Run(F&& handler);
+  // Run for handlers defined in other files.
+  void RunAction(const std::function<void()>& handler);
 
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
   QActionGroup* portGroup_ = nullptr;
