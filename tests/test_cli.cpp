@@ -143,6 +143,24 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
   EXPECT_GT(all.out.find("b.txt"), all.out.find("c.bmp"));
 }
 
+TEST(Cli, FitMakesACopyOrSaysWhyNot) {
+  TempDir home;
+  if (std::system("convert -size 900x300 xc:orange pic.png 2>/dev/null") != 0 ||
+      std::system(("mv pic.png '" + home.File("pic.png") + "'").c_str()) != 0)
+    GTEST_SKIP() << "ImageMagick convert not installed";
+  std::filesystem::create_directories(home.File("out"));
+  CliResult r = RunCli(home, "fit pic.png --to out");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, home.File("out/pic-fit.jpg") + "\n");
+  CliResult scan = RunCli(home, "scan 3 out");
+  EXPECT_EQ(scan.out.substr(0, scan.out.find('\t')), "pic-fit.jpg");
+  home.Write("notes.txt", "hello");
+  CliResult refused = RunCli(home, "fit notes.txt");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "notes.txt: cannot be fitted: not a picture that can be read\n");
+  EXPECT_EQ(RunCli(home, "fit").status, 2);
+}
+
 }  // namespace
 
 namespace {

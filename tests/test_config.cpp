@@ -327,6 +327,12 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     {"ReasonTruncated", &uitext::ReasonTruncated, u"file cut short", u"檔案不完整", u"文件不完整"},
     {"ReasonUnreadable", &uitext::ReasonUnreadable, u"cannot be read", u"無法讀取", u"无法读取"},
     {"ReasonDamaged", &uitext::ReasonDamaged, u"damaged GIF", u"損壞的 GIF", u"损坏的 GIF"},
+    {"FitToPhone", &uitext::FitToPhone, u"Fit to phone", u"調整給手機", u"调整给手机"},
+    {"FitNotNeeded", &uitext::FitNotNeeded, u"the phone takes this picture as it is", u"手機可直接使用這張圖片", u"手机可直接使用这张图片"},
+    {"FitNotPossible", &uitext::FitNotPossible, u"cannot be fitted: %1", u"無法調整：%1", u"无法调整：%1"},
+    {"FitNotReadable", &uitext::FitNotReadable, u"not a picture that can be read", u"無法讀取為圖片", u"无法读取为图片"},
+    {"FitNoRoom", &uitext::FitNoRoom, u"not even a small copy fits in 63000 bytes", u"即使縮小也無法小於 63000 位元組", u"即使缩小也无法小于 63000 字节"},
+    {"FitWriteFailed", &uitext::FitWriteFailed, u"the copy cannot be written: %1", u"無法寫入副本：%1", u"无法写入副本：%1"},
   };
   ASSERT_EQ(static_cast<int>(sizeof cases / sizeof cases[0]), uitext::kEntryCount);
   for (const Case& c : cases) {

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QImage>
 #include <QTreeView>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -560,10 +561,30 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   Child<QPushButton>("DC_PIC_UL_Button")->click();
   EXPECT_EQ(shown, "No File on PC be selected");
 
+  // A text file cannot be fitted; a wide PNG can, and its copy is listed and selected.
+  auto* fitButton = Child<QPushButton>("FitToPhone_Button");
+  EXPECT_TRUE(fitButton->isVisible());
+  EXPECT_FALSE(fitButton->isEnabled());
+  QImage wide(900, 300, QImage::Format_RGB32);
+  wide.fill(Qt::darkCyan);
+  ASSERT_TRUE(wide.save(QString::fromStdString(dir + "/wide.png")));
+  box->setChecked(false);
+  box->setChecked(true);
+  QTreeWidgetItem* png = pc->findItems("wide.png", Qt::MatchExactly).value(0);
+  ASSERT_NE(png, nullptr);
+  png->setSelected(true);
+  EXPECT_TRUE(fitButton->isEnabled());
+  fitButton->click();
+  QList<QTreeWidgetItem*> selected = pc->selectedItems();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(selected.front()->text(0), "wide-fit.jpg");
+  EXPECT_EQ(selected.front()->text(2), "");
+  EXPECT_FALSE(fitButton->isEnabled());
+
   box->setChecked(false);
   EXPECT_EQ(pc->columnCount(), 2);
-  ASSERT_EQ(pc->topLevelItemCount(), 1);
-  EXPECT_EQ(pc->topLevelItem(0)->text(0), "ok.wbmp");
+  ASSERT_EQ(pc->topLevelItemCount(), 2);
+  EXPECT_EQ(pc->findItems("wide-fit.jpg", Qt::MatchExactly).size(), 1);
 }
 
 TEST_F(MainFormTest, HandlerMessagesAndErrors) {

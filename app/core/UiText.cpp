@@ -127,6 +127,24 @@ const UiText ReasonUnreadable = {{"cannot be read",
 const UiText ReasonDamaged = {{"damaged GIF",
     "\xb7l\xc3" "a\xaa\xba GIF",
     "\xcb\xf0\xbb\xb5\xb5\xc4 GIF"}};
+const UiText FitToPhone = {{"Fit to phone",
+    "\xbd\xd5\xbe\xe3\xb5\xb9\xa4\xe2\xbe\xf7",
+    "\xb5\xf7\xd5\xfb\xb8\xf8\xca\xd6\xbb\xfa"}};
+const UiText FitNotNeeded = {{"the phone takes this picture as it is",
+    "\xa4\xe2\xbe\xf7\xa5i\xaa\xbd\xb1\xb5\xa8\xcf\xa5\xce\xb3o\xb1i\xb9\xcf\xa4\xf9",
+    "\xca\xd6\xbb\xfa\xbf\xc9\xd6\xb1\xbd\xd3\xca\xb9\xd3\xc3\xd5\xe2\xd5\xc5\xcd\xbc\xc6\xac"}};
+const UiText FitNotPossible = {{"cannot be fitted: %1",
+    "\xb5L\xaak\xbd\xd5\xbe\xe3\xa1G%1",
+    "\xce\xde\xb7\xa8\xb5\xf7\xd5\xfb\xa3\xba%1"}};
+const UiText FitNotReadable = {{"not a picture that can be read",
+    "\xb5L\xaak\xc5\xaa\xa8\xfa\xac\xb0\xb9\xcf\xa4\xf9",
+    "\xce\xde\xb7\xa8\xb6\xc1\xc8\xa1\xce\xaa\xcd\xbc\xc6\xac"}};
+const UiText FitNoRoom = {{"not even a small copy fits in 63000 bytes",
+    "\xa7Y\xa8\xcf\xc1Y\xa4p\xa4]\xb5L\xaak\xa4p\xa9\xf3 63000 \xa6\xec\xa4\xb8\xb2\xd5",
+    "\xbc\xb4\xca\xb9\xcb\xf5\xd0\xa1\xd2\xb2\xce\xde\xb7\xa8\xd0\xa1\xd3\xda 63000 \xd7\xd6\xbd\xda"}};
+const UiText FitWriteFailed = {{"the copy cannot be written: %1",
+    "\xb5L\xaak\xbcg\xa4J\xb0\xc6\xa5\xbb\xa1G%1",
+    "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xb8\xb1\xb1\xbe\xa3\xba%1"}};
 const TNamedEntry kAllEntries[] = {
     {"ProductName", &ProductName},
     {"LogoTitle", &LogoTitle},
@@ -168,6 +186,12 @@ const TNamedEntry kAllEntries[] = {
     {"ReasonTruncated", &ReasonTruncated},
     {"ReasonUnreadable", &ReasonUnreadable},
     {"ReasonDamaged", &ReasonDamaged},
+    {"FitToPhone", &FitToPhone},
+    {"FitNotNeeded", &FitNotNeeded},
+    {"FitNotPossible", &FitNotPossible},
+    {"FitNotReadable", &FitNotReadable},
+    {"FitNoRoom", &FitNoRoom},
+    {"FitWriteFailed", &FitWriteFailed},
 };
 const int kEntryCount = static_cast<int>(sizeof kAllEntries / sizeof kAllEntries[0]);
 }  // namespace uitext

@@ -71,6 +71,13 @@ extern const UiText ReasonJpegLayout;
 extern const UiText ReasonTruncated;
 extern const UiText ReasonUnreadable;
 extern const UiText ReasonDamaged;
+// "Fit to phone" and its refusals
+extern const UiText FitToPhone;
+extern const UiText FitNotNeeded;
+extern const UiText FitNotPossible;
+extern const UiText FitNotReadable;
+extern const UiText FitNoRoom;
+extern const UiText FitWriteFailed;
 // Every entry, for checks over the whole table.
 struct TNamedEntry {
   const char* name;

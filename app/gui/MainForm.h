@@ -92,6 +92,10 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void ApplyContentExtrasTexts();
   void AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries);
   void RescanPcList();
+  // "Fit to phone": the path of the one selected row a copy can be made of, or "".
+  QString SelectedFittablePath();
+  void UpdateFitButton();
+  void FitSelectedPicture();
   void ReleaseAfterClose();
   // Runs a handler; an escaping error is shown with its own text.
   template <typename F>

@@ -1,12 +1,18 @@
 // The content page's additions to the main window: "Show all files" with
-// the unsuitable files greyed and explained.
+// the unsuitable files greyed and explained, and "Fit to phone".
+#include <QApplication>
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "MainForm.h"
 #include "app/core/ScanReasonText.h"
+#include "app/core/Config.h"
 #include "app/core/UiText.h"
+#include "app/qt/FitPicture.h"
 #include "ui_mainform.h"
 
 namespace {
@@ -33,10 +39,15 @@ void TVelkoMainForm::SetUpContentExtras() {
   contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
     AddUnsuitableRows(entries);
   };
+  connect(ui->DC_PIC_PC_ListView, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateFitButton(); });
+  connect(ui->PageControl1, &QStackedWidget::currentChanged, this, [this] { UpdateFitButton(); });
+  connect(ui->FitToPhone_Button, &QPushButton::clicked, this, [this] { RunAction([this] { FitSelectedPicture(); }); });
+  UpdateFitButton();
 }
 
 void TVelkoMainForm::ApplyContentExtrasTexts() {
   ui->ShowAllFiles_CheckBox->setText(UiTr(uitext::ShowAllFiles));
+  ui->FitToPhone_Button->setText(UiTr(uitext::FitToPhone));
   if (ui->DC_PIC_PC_ListView->columnCount() > kReasonColumn)
     ui->DC_PIC_PC_ListView->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
 }
@@ -66,4 +77,46 @@ void TVelkoMainForm::RescanPcList() {
     ClearList(TListId::PcFiles);
     contentPage.ScanPcFolder();
   });
+}
+
+QString TVelkoMainForm::SelectedFittablePath() {
+  const QList<QTreeWidgetItem*> selected = ui->DC_PIC_PC_ListView->selectedItems();
+  if (selected.size() != 1) return {};
+  bool isRow = false;
+  const int index = selected.front()->data(0, kUnsuitableRole).toInt(&isRow);
+  if (!isRow || index < 0 || static_cast<size_t>(index) >= contentPage.Unsuitable.size()) return {};
+  const QString path = QFile::decodeName((link.PcFolder + "/" + contentPage.Unsuitable[index].name).c_str());
+  return fit::CanFit(path) ? path : QString();
+}
+
+void TVelkoMainForm::UpdateFitButton() {
+  const bool picturePage = link.FolderNumber == 3 && ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
+  ui->FitToPhone_Button->setVisible(picturePage);
+  // A batch locks the page's buttons; the fit button follows the send button.
+  ui->FitToPhone_Button->setEnabled(picturePage && ui->DC_PIC_UL_Button->isEnabled() &&
+                                    !SelectedFittablePath().isEmpty());
+}
+
+void TVelkoMainForm::FitSelectedPicture() {
+  const QString path = SelectedFittablePath();
+  if (path.isEmpty()) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const fit::TFitResult r = fit::FitPicture(path);
+  QApplication::restoreOverrideCursor();
+  if (r.refusal != fit::TRefusal::None) {
+    ShowMessage(fit::RefusalText(r, AppConfig().LanguageIndex).toStdString());
+    return;
+  }
+  RescanPcList();
+  const QString name = QFileInfo(r.path).fileName();
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = list->topLevelItem(i);
+    if (item->text(0) != name || item->data(0, kUnsuitableRole).isValid()) continue;
+    list->clearSelection();
+    item->setSelected(true);
+    list->setCurrentItem(item);
+    list->scrollToItem(item);
+    break;
+  }
 }
