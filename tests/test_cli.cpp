@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/TempDir.h"
+#include "support/ZipFile.h"
 #include "virtualphone/PhoneSim.h"
 
 namespace {
@@ -206,6 +207,18 @@ TEST(Cli, MidletInstallUpdateUninstall) {
   EXPECT_EQ(list.status, 0);
   EXPECT_EQ(list.out, "");
   EXPECT_EQ(RunCli(p.home, port + "uninstall Game").status, 1);
+
+  // An archive without a descriptor: listed from its manifest, installed by its name.
+  std::filesystem::create_directories(p.home.File("jars"));
+  ASSERT_TRUE(WriteZip(p.home.File("jars/solo.jar"),
+                       {{"META-INF/MANIFEST.MF", "MIDlet-Name: Solo\r\nMIDlet-Version: 3.0\nMIDlet-Vendor: Us\n"}}));
+  const std::string soloSize = std::to_string(std::filesystem::file_size(p.home.File("jars/solo.jar")));
+  list = RunCli(p.home, port + "midlets --pc jars");
+  EXPECT_EQ(list.out, "PC\tSolo\t3.0\t" + soloSize + "\t[_]\n");
+  inst = RunCli(p.home, port + "install jars solo.jar");
+  ASSERT_EQ(inst.status, 0) << inst.err;
+  list = RunCli(p.home, port + "midlets --pc jars");
+  EXPECT_EQ(list.out, "Solo\t3.0\t" + soloSize + "\nPC\tSolo\t3.0\t" + soloSize + "\t[V]\n");
 }
 
 }  // namespace

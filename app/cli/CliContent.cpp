@@ -37,9 +37,11 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
 namespace {
 
 int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
+  // NAME.jar picks a suite by its archive (one without a descriptor file).
+  const bool byArchive = jadName.size() > 4 && jadName.compare(jadName.size() - 4, 4, ".jar") == 0;
   int row = 0;
   for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get(), ++row) {
-    const std::string& path = p->jadPath;
+    const std::string& path = byArchive ? p->jarPath : p->jadPath;
     if (path.size() >= jadName.size() + 1 && path.compare(path.size() - jadName.size(), jadName.size(), jadName) == 0 &&
         path[path.size() - jadName.size() - 1] == '/')
       return row;

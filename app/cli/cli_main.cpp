@@ -42,6 +42,7 @@ const char* kUsage =
     "  fit FILE [--to DIR]         a copy the phone takes:    quendrel-cli fit holiday.png\n"
     "  midlets [--pc DIR]          list MIDlet suites:        quendrel-cli midlets --pc ~/midlets\n"
     "  install DIR NAME.jad        install or update a suite: quendrel-cli install ~/midlets game.jad\n"
+    "  install DIR NAME.jar        a suite without a .jad:    quendrel-cli install ~/midlets game.jar\n"
     "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
     "\n"
     "Messages are printed on stderr, one line each; results on stdout.\n"
