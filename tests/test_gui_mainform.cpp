@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QEventLoop>
+#include <QIcon>
 #include <QImage>
 #include <QTreeView>
 #include <QHeaderView>
@@ -34,6 +36,7 @@
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/PortSetupDialog.h"
+#include "app/gui/Thumbnails.h"
 #include "link/Settings.h"
 #include "ui_aboutbox.h"
 #include "ui_dirselect.h"
@@ -585,6 +588,47 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   EXPECT_EQ(pc->columnCount(), 2);
   ASSERT_EQ(pc->topLevelItemCount(), 2);
   EXPECT_EQ(pc->findItems("wide-fit.jpg", Qt::MatchExactly).size(), 1);
+}
+
+TEST_F(MainFormTest, ThumbnailsFillInOnPicturePagesOnly) {
+  Build();
+  form_->show();
+  QTemporaryDir pics;
+  const std::string dir = pics.path().toStdString();
+  QImage image(200, 100, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  for (const char* name : {"a.jpg", "b.bmp", "c.jpg"}) ASSERT_TRUE(image.save(pics.filePath(name)));
+  std::ofstream(dir + "/tune.mid") << "MThd";
+  form_->link.PcFolder = dir;
+  form_->ShowPage(TPage::Content);
+  QTreeWidget* pc = form_->ListView(TListId::PcFiles);
+  TThumbnailLoader* loader = form_->Thumbnails();
+  auto scan = [&](int folder) {
+    form_->link.FolderNumber = folder;
+    form_->ClearList(TListId::PcFiles);
+    form_->contentPage.ScanPcFolder();
+  };
+
+  scan(3);
+  ASSERT_EQ(pc->topLevelItemCount(), 3);
+  // A clear drops the work in flight; the next scan's thumbnails all arrive.
+  form_->ClearList(TListId::PcFiles);
+  EXPECT_EQ(loader->Outstanding(), 0);
+  scan(3);
+  QEventLoop wait;
+  QObject::connect(loader, &TThumbnailLoader::AllDone, &wait, &QEventLoop::quit);
+  QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+  if (loader->Outstanding() > 0) wait.exec();
+  for (int i = 0; i < pc->topLevelItemCount(); ++i) {
+    QIcon icon = pc->topLevelItem(i)->icon(0);
+    ASSERT_FALSE(icon.isNull()) << i;
+    QSize size = icon.availableSizes().value(0);
+    EXPECT_EQ(size, QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide / 2));
+  }
+  scan(1);
+  ASSERT_EQ(pc->topLevelItemCount(), 1);
+  EXPECT_EQ(loader->Outstanding(), 0);
+  EXPECT_TRUE(pc->topLevelItem(0)->icon(0).isNull());
 }
 
 TEST_F(MainFormTest, HandlerMessagesAndErrors) {

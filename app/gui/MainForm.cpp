@@ -18,6 +18,7 @@
 #include "app/gui/Artwork.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/PortSetupDialog.h"
+#include "app/gui/Thumbnails.h"
 #include "ui_mainform.h"
 #include "ui_okbottomdlg.h"
 #include "ui_overwrite.h"
@@ -391,12 +392,16 @@ QTreeWidget* TVelkoMainForm::ListView(TListId list) const {
   return ui->DC_PIC_PC_ListView;
 }
 
-void TVelkoMainForm::ClearList(TListId list) { ListView(list)->clear(); }
+void TVelkoMainForm::ClearList(TListId list) {
+  if (list == TListId::PcFiles && thumbnails_) thumbnails_->Cancel();
+  ListView(list)->clear();
+}
 
 void TVelkoMainForm::AddListRow(TListId list, const std::vector<std::string>& cells) {
   QStringList texts;
   for (const std::string& c : cells) texts << BytesToQString(c);
   ListView(list)->addTopLevelItem(new QTreeWidgetItem(texts));
+  if (list == TListId::PcFiles && !cells.empty()) QueueThumbnail(ListView(list)->topLevelItemCount() - 1, cells[0]);
 }
 
 std::vector<int> TVelkoMainForm::SelectedRows(TListId list) {

@@ -17,6 +17,7 @@ class TVelkoMainForm;
 }
 class QTreeWidget;
 class QActionGroup;
+class TThumbnailLoader;
 
 // The application title: caption of message boxes ("Nomra Sync Tool" until
 // the main window puts the product name there).
@@ -96,6 +97,14 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   QString SelectedFittablePath();
   void UpdateFitButton();
   void FitSelectedPicture();
+  // Thumbnails of the animation and picture pages' PC rows.
+  void QueueThumbnail(int row, const std::string& nameBytes);
+  TThumbnailLoader* thumbnails_ = nullptr;
+
+ public:
+  TThumbnailLoader* Thumbnails() const { return thumbnails_; }
+
+ private:
   void ReleaseAfterClose();
   // Runs a handler; an escaping error is shown with its own text.
   template <typename F>

@@ -1,10 +1,12 @@
 // The content page's additions to the main window: "Show all files" with
-// the unsuitable files greyed and explained, and "Fit to phone".
+// the unsuitable files greyed and explained, "Fit to phone", thumbnails.
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -12,6 +14,7 @@
 #include "app/core/ScanReasonText.h"
 #include "app/core/Config.h"
 #include "app/core/UiText.h"
+#include "app/gui/Thumbnails.h"
 #include "app/qt/FitPicture.h"
 #include "ui_mainform.h"
 
@@ -39,6 +42,14 @@ void TVelkoMainForm::SetUpContentExtras() {
   contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
     AddUnsuitableRows(entries);
   };
+  thumbnails_ = new TThumbnailLoader(this);
+  ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
+  connect(thumbnails_, &TThumbnailLoader::ThumbnailReady, this,
+          [this](int row, const QString& name, const QImage& image) {
+            QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
+            if (!item || item->text(0) != name || image.isNull()) return;
+            item->setIcon(0, QIcon(QPixmap::fromImage(image)));
+          });
   connect(ui->DC_PIC_PC_ListView, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateFitButton(); });
   connect(ui->PageControl1, &QStackedWidget::currentChanged, this, [this] { UpdateFitButton(); });
   connect(ui->FitToPhone_Button, &QPushButton::clicked, this, [this] { RunAction([this] { FitSelectedPicture(); }); });
@@ -68,7 +79,16 @@ void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>
     }
     items.push_back(item);
   }
+  const int first = list->topLevelItemCount();
   list->addTopLevelItems(items);
+  for (size_t i = 0; i < entries.size(); ++i) QueueThumbnail(first + static_cast<int>(i), entries[i].name);
+}
+
+void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
+  if (link.FolderNumber != 2 && link.FolderNumber != 3) return;
+  QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
+  if (!item) return;
+  thumbnails_->Queue(row, item->text(0), QFile::decodeName((link.PcFolder + "/" + nameBytes).c_str()));
 }
 
 void TVelkoMainForm::RescanPcList() {
