@@ -175,6 +175,33 @@ void TContentPage::DC_PIC_UL_ButtonClick() {
   OpenContentPage();
 }
 
+void TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  // The upload reads from PcFolder: each file's own folder for its turn,
+  // the page's folder back however the batch ends.
+  struct TFolderBack {
+    TLink& link;
+    std::string folder;
+    ~TFolderBack() { link.PcFolder = folder; }
+  } back{link_, link_.PcFolder};
+  {
+    TBatchGuard batch(link_, static_cast<int>(paths.size()));
+    for (size_t i = 0; i < paths.size(); ++i) {
+      const size_t slash = paths[i].find_last_of('/');
+      link_.PcFolder = slash == std::string::npos ? "." : paths[i].substr(0, slash);
+      unsigned mark = link_.Flags.AbortCount;
+      link_.UploadFile(paths[i].substr(slash == std::string::npos ? 0 : slash + 1), link_.FolderNumber);
+      link_.PcFolder = back.folder;
+      if (AbortedSince(mark)) return;
+      if (link_.Reply.State() == rsError) break;
+      link_.View().StepTotalBar();
+      if (i + 1 < paths.size()) timing::SleepMs(kPauseBetweenFilesMs);
+    }
+    batch.HideBars();
+  }
+  OpenContentPage();
+}
+
 void TContentPage::DC_PIC_DL_ButtonClick() {
   IFormView& view = link_.View();
   if (view.SelectedRows(TListId::PhoneFiles).empty()) {

@@ -41,6 +41,10 @@ class TContentPage {
   void DC_PIC_Remove_PHONE_ButtonClick();
   void DC_PIC_Remove_PC_ButtonClick();
   void DC_PIC_PC_ListViewDblClick();
+  // Sends files from anywhere on the PC (a drop on the phone list) to the
+  // current phone folder as one batch, then refreshes the page. The
+  // caller has already judged them.
+  void SendPcFiles(const std::vector<std::string>& paths);
 
  private:
   void OpenKind(int folder, const char* chooserCaption, TTitle title);

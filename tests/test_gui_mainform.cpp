@@ -16,6 +16,9 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -629,6 +632,41 @@ TEST_F(MainFormTest, ThumbnailsFillInOnPicturePagesOnly) {
   ASSERT_EQ(pc->topLevelItemCount(), 1);
   EXPECT_EQ(loader->Outstanding(), 0);
   EXPECT_TRUE(pc->topLevelItem(0)->icon(0).isNull());
+}
+
+TEST_F(MainFormTest, DropOnThePhoneListExplainsAnUnsuitableFile) {
+  Build();
+  form_->show();
+  QTemporaryDir pics;
+  std::ofstream(pics.filePath("notes.txt").toStdString()) << "hello";
+  form_->link.PcFolder = pics.path().toStdString();
+  form_->link.FolderNumber = 3;
+  form_->ShowPage(TPage::Content);
+  QWidget* target = form_->ListView(TListId::PhoneFiles)->viewport();
+  EXPECT_TRUE(target->acceptDrops());
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(pics.filePath("notes.txt"))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QString shown;
+  OnModal([&shown](QWidget* w) {
+    if (auto* m = qobject_cast<QMessageBox*>(w)) shown = m->text();
+    static_cast<QDialog*>(w)->accept();
+  });
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  for (int i = 0; i < 200 && shown.isEmpty(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  EXPECT_EQ(shown, "notes.txt is not sent: not a picture this phone takes (unknown type)");
+  // Another page: the drop is not taken.
+  form_->ShowPage(TPage::Midlet);
+  QDragEnterEvent elsewhere(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  elsewhere.ignore();
+  QCoreApplication::sendEvent(target, &elsewhere);
+  EXPECT_FALSE(elsewhere.isAccepted());
 }
 
 TEST_F(MainFormTest, HandlerMessagesAndErrors) {

@@ -145,6 +145,12 @@ const UiText FitNoRoom = {{"not even a small copy fits in 63000 bytes",
 const UiText FitWriteFailed = {{"the copy cannot be written: %1",
     "\xb5L\xaak\xbcg\xa4J\xb0\xc6\xa5\xbb\xa1G%1",
     "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xb8\xb1\xb1\xbe\xa3\xba%1"}};
+const UiText DropNotSent = {{"%1 is not sent: %2",
+    "%1 \xa5\xbc\xb6\xc7\xb0" "e\xa1G%2",
+    "%1 \xce\xb4\xb7\xa2\xcb\xcd\xa3\xba%2"}};
+const UiText DropFitQuestion = {{"%1: %2.\nMake a copy that fits the phone and send it?",
+    "%1\xa1G%2\xa1" "C\n\xadn\xbbs\xa7@\xbe" "A\xa6X\xa4\xe2\xbe\xf7\xaa\xba\xb0\xc6\xa5\xbb\xa8\xc3\xb6\xc7\xb0" "e\xb6\xdc\xa1H",
+    "%1\xa3\xba%2\xa1\xa3\n\xd2\xaa\xd6\xc6\xd7\xf7\xca\xca\xba\xcf\xca\xd6\xbb\xfa\xb5\xc4\xb8\xb1\xb1\xbe\xb2\xa2\xb7\xa2\xcb\xcd\xc2\xf0\xa3\xbf"}};
 const TNamedEntry kAllEntries[] = {
     {"ProductName", &ProductName},
     {"LogoTitle", &LogoTitle},
@@ -192,6 +198,8 @@ const TNamedEntry kAllEntries[] = {
     {"FitNotReadable", &FitNotReadable},
     {"FitNoRoom", &FitNoRoom},
     {"FitWriteFailed", &FitWriteFailed},
+    {"DropNotSent", &DropNotSent},
+    {"DropFitQuestion", &DropFitQuestion},
 };
 const int kEntryCount = static_cast<int>(sizeof kAllEntries / sizeof kAllEntries[0]);
 }  // namespace uitext

@@ -78,6 +78,9 @@ extern const UiText FitNotPossible;
 extern const UiText FitNotReadable;
 extern const UiText FitNoRoom;
 extern const UiText FitWriteFailed;
+// Files dropped on the phone list
+extern const UiText DropNotSent;
+extern const UiText DropFitQuestion;
 // Every entry, for checks over the whole table.
 struct TNamedEntry {
   const char* name;

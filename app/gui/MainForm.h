@@ -99,6 +99,8 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void FitSelectedPicture();
   // Thumbnails of the animation and picture pages' PC rows.
   void QueueThumbnail(int row, const std::string& nameBytes);
+  // Files dropped on the phone list: judged, fitted when asked, then sent.
+  void SendDroppedFiles(const QStringList& paths);
   TThumbnailLoader* thumbnails_ = nullptr;
 
  public:

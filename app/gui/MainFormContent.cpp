@@ -1,14 +1,21 @@
 // The content page's additions to the main window: "Show all files" with
-// the unsuitable files greyed and explained, "Fit to phone", thumbnails.
+// the unsuitable files greyed and explained, "Fit to phone", thumbnails,
+// and files dropped on the phone list.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
+#include <functional>
 
 #include "MainForm.h"
 #include "app/core/ScanReasonText.h"
@@ -23,6 +30,50 @@ namespace {
 constexpr int kReasonColumn = 2;
 // Item data: the row's index in TContentPage::Unsuitable, -1 for a listed file.
 constexpr int kUnsuitableRole = Qt::UserRole + 1;
+
+// Takes drags of local files on a list's viewport and hands the drop on.
+class TFileDropFilter : public QObject {
+ public:
+  TFileDropFilter(QObject* parent, std::function<bool()> open, std::function<void(const QStringList&)> drop)
+      : QObject(parent), open_(std::move(open)), drop_(std::move(drop)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* e = static_cast<QDropEvent*>(event);
+        if (!open_() || LocalFiles(e->mimeData()).isEmpty()) return false;
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        const QStringList files = LocalFiles(e->mimeData());
+        if (!open_() || files.isEmpty()) return false;
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        // After the drop has returned to the file manager: sending takes a while.
+        QTimer::singleShot(0, this, [this, files] { drop_(files); });
+        return true;
+      }
+      default:
+        return QObject::eventFilter(watched, event);
+    }
+  }
+
+ private:
+  static QStringList LocalFiles(const QMimeData* mime) {
+    QStringList files;
+    if (!mime) return files;
+    for (const QUrl& url : mime->urls())
+      if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) files << url.toLocalFile();
+    return files;
+  }
+  std::function<bool()> open_;
+  std::function<void(const QStringList&)> drop_;
+};
 
 }  // namespace
 
@@ -51,6 +102,14 @@ void TVelkoMainForm::SetUpContentExtras() {
             item->setIcon(0, QIcon(QPixmap::fromImage(image)));
           });
   connect(ui->DC_PIC_PC_ListView, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateFitButton(); });
+  QWidget* phoneList = ui->DC_PIC_PHONE_ListView->viewport();
+  phoneList->setAcceptDrops(true);
+  phoneList->installEventFilter(new TFileDropFilter(
+      this,
+      [this] {
+        return ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet && ui->DC_PIC_UL_Button->isEnabled();
+      },
+      [this](const QStringList& files) { RunAction([this, files] { SendDroppedFiles(files); }); }));
   connect(ui->PageControl1, &QStackedWidget::currentChanged, this, [this] { UpdateFitButton(); });
   connect(ui->FitToPhone_Button, &QPushButton::clicked, this, [this] { RunAction([this] { FitSelectedPicture(); }); });
   UpdateFitButton();
@@ -139,4 +198,34 @@ void TVelkoMainForm::FitSelectedPicture() {
     list->scrollToItem(item);
     break;
   }
+}
+
+void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
+  const int lang = AppConfig().LanguageIndex;
+  std::vector<std::string> send;
+  for (const QString& path : paths) {
+    const std::string local = QFile::encodeName(path).toStdString();
+    const pcscan::TJudgement why = pcscan::JudgeFile(link.FolderNumber, local);
+    if (why.reason == pcscan::TReason::None) {
+      send.push_back(local);
+      continue;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const QString reason = ReasonText(why, link.FolderNumber, lang);
+    if (link.FolderNumber == 3 && fit::CanFit(path)) {
+      QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                      UiTextToQString(uitext::DropFitQuestion, lang).arg(name, reason),
+                      QMessageBox::Yes | QMessageBox::No, this);
+      if (box.exec() != QMessageBox::Yes) continue;
+      const fit::TFitResult fitted = fit::FitPicture(path);
+      if (fitted.refusal == fit::TRefusal::None) {
+        send.push_back(QFile::encodeName(fitted.path).toStdString());
+      } else {
+        ShowMessage(UiTextToQString(uitext::DropNotSent, lang).arg(name, fit::RefusalText(fitted, lang)).toStdString());
+      }
+      continue;
+    }
+    ShowMessage(UiTextToQString(uitext::DropNotSent, lang).arg(name, reason).toStdString());
+  }
+  contentPage.SendPcFiles(send);
 }
