@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
@@ -30,6 +31,31 @@ namespace {
 constexpr int kReasonColumn = 2;
 // Item data: the row's index in TContentPage::Unsuitable, -1 for a listed file.
 constexpr int kUnsuitableRole = Qt::UserRole + 1;
+
+// Keeps room for a thumbnail in every name cell while thumbnails are on,
+// so names stay aligned before their pictures come (and for files with
+// none); drawn only for the rows on screen, it costs the listing nothing.
+class TThumbnailRoom : public QStyledItemDelegate {
+ public:
+  TThumbnailRoom(QObject* parent, std::function<bool()> on) : QStyledItemDelegate(parent), on_(std::move(on)) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!on_() || (option->features & QStyleOptionViewItem::HasDecoration)) return;
+    static const QIcon blank = [] {
+      QPixmap pixmap(TThumbnailLoader::kSide, TThumbnailLoader::kSide);
+      pixmap.fill(Qt::transparent);
+      return QIcon(pixmap);
+    }();
+    option->features |= QStyleOptionViewItem::HasDecoration;
+    option->icon = blank;
+    option->decorationSize = QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide);
+  }
+
+ private:
+  std::function<bool()> on_;
+};
 
 // Takes drags of local files on a list's viewport and hands the drop on.
 class TFileDropFilter : public QObject {
@@ -95,6 +121,9 @@ void TVelkoMainForm::SetUpContentExtras() {
   };
   thumbnails_ = new TThumbnailLoader(this);
   ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
+  ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, new TThumbnailRoom(ui->DC_PIC_PC_ListView, [this] {
+    return thumbnails_->enabled && (link.FolderNumber == 2 || link.FolderNumber == 3);
+  }));
   connect(thumbnails_, &TThumbnailLoader::ThumbnailReady, this,
           [this](int row, const QString& name, const QImage& image) {
             QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
