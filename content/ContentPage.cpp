@@ -120,20 +120,34 @@ void TContentPage::OpenContentPage() {
 void TContentPage::ScanPcFolder() {
   IFormView& view = link_.View();
   PcFileList.Clear();
+  Unsuitable.clear();
   pic_info* tail = nullptr;  // appended at directly: the list's own append walks from the head
-  pcscan::ScanFolder(
-      link_.FolderNumber, link_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
-      [&](const pcscan::TScanEntry& e) {
-        if (!tail) {
-          tail = PcFileList.Append();
-        } else {
-          tail->next = std::make_unique<pic_info>();
-          tail = tail->next.get();
-        }
-        tail->Name = e.name;
-        tail->Size = e.size;
-        view.AddListRow(TListId::PcFiles, {e.name, std::to_string(e.size)});
-      });
+  pcscan::TRejectFn keep;
+  if (ShowAllFiles) keep = [this](const pcscan::TRejectedEntry& e) { Unsuitable.push_back(e); };
+  // The unsuitable rows follow the listed ones, however the scan ends.
+  auto showUnsuitable = [this] {
+    if (ShowAllFiles && OnUnsuitable) OnUnsuitable(Unsuitable);
+  };
+  try {
+    pcscan::ScanFolder(
+        link_.FolderNumber, link_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
+        [&](const pcscan::TScanEntry& e) {
+          if (!tail) {
+            tail = PcFileList.Append();
+          } else {
+            tail->next = std::make_unique<pic_info>();
+            tail = tail->next.get();
+          }
+          tail->Name = e.name;
+          tail->Size = e.size;
+          view.AddListRow(TListId::PcFiles, {e.name, std::to_string(e.size)});
+        },
+        keep);
+  } catch (...) {
+    showUnsuitable();
+    throw;
+  }
+  showUnsuitable();
 }
 
 // ---- Page buttons ----
@@ -145,6 +159,11 @@ void TContentPage::DC_PIC_UL_ButtonClick() {
     return;
   }
   std::vector<TFileRef> files = SelectedFiles(view, TListId::PcFiles, PcFileList);
+  // Only rows of files the phone would not take: nothing to send.
+  if (files.empty() && ShowAllFiles) {
+    view.ShowMessage("No File on PC be selected");
+    return;
+  }
   TBatchGuard batch(link_, static_cast<int>(view.SelectedRows(TListId::PcFiles).size()));
   for (size_t i = 0; i < files.size(); ++i) {
     unsigned mark = link_.Flags.AbortCount;
@@ -156,6 +175,33 @@ void TContentPage::DC_PIC_UL_ButtonClick() {
     if (i + 1 < files.size()) timing::SleepMs(kPauseBetweenFilesMs);
   }
   batch.HideBars();
+  OpenContentPage();
+}
+
+void TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  // The upload reads from PcFolder: each file's own folder for its turn,
+  // the page's folder back however the batch ends.
+  struct TFolderBack {
+    TLink& link;
+    std::string folder;
+    ~TFolderBack() { link.PcFolder = folder; }
+  } back{link_, link_.PcFolder};
+  {
+    TBatchGuard batch(link_, static_cast<int>(paths.size()));
+    for (size_t i = 0; i < paths.size(); ++i) {
+      const size_t slash = paths[i].find_last_of('/');
+      link_.PcFolder = slash == std::string::npos ? "." : paths[i].substr(0, slash);
+      unsigned mark = link_.Flags.AbortCount;
+      link_.UploadFile(paths[i].substr(slash == std::string::npos ? 0 : slash + 1), link_.FolderNumber);
+      link_.PcFolder = back.folder;
+      if (AbortedSince(mark)) return;
+      if (link_.Reply.State() == rsError) break;
+      link_.View().StepTotalBar();
+      if (i + 1 < paths.size()) timing::SleepMs(kPauseBetweenFilesMs);
+    }
+    batch.HideBars();
+  }
   OpenContentPage();
 }
 

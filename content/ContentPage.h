@@ -1,8 +1,11 @@
 #pragma once
 // The melody, animation and picture page: PC files on one side, phone
 // files on the other, and the batch operations between them.
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "content/PcScan.h"
 #include "link/Link.h"
 
 class TContentPage {
@@ -15,6 +18,14 @@ class TContentPage {
   std::string ProgramDir;
   // Caption of the folder chooser, set by the opener of the current kind.
   std::string ChooserCaption = "Picture Folder";
+  // "Show all files": the scan also keeps the files the phone would not
+  // take, with their reasons. They are never part of PcFileList, so no
+  // button acts on them.
+  bool ShowAllFiles = false;
+  std::vector<pcscan::TRejectedEntry> Unsuitable;
+  // Called at the end of every scan with show-all on (also when a broken
+  // GIF ends it), after the listed rows: the window adds its own rows.
+  std::function<void(const std::vector<pcscan::TRejectedEntry>&)> OnUnsuitable;
 
   // Tool-bar openers.
   void Ring_ButtonClick();
@@ -30,6 +41,10 @@ class TContentPage {
   void DC_PIC_Remove_PHONE_ButtonClick();
   void DC_PIC_Remove_PC_ButtonClick();
   void DC_PIC_PC_ListViewDblClick();
+  // Sends files from anywhere on the PC (a drop on the phone list) to the
+  // current phone folder as one batch, then refreshes the page. The
+  // caller has already judged them.
+  void SendPcFiles(const std::vector<std::string>& paths);
 
  private:
   void OpenKind(int folder, const char* chooserCaption, TTitle title);

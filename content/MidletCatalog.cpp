@@ -1,15 +1,21 @@
-// The PC half of the Java page: descriptors in the chosen folder, their
-// status against the phone's suites, and removal of a suite's two files.
+// The PC half of the Java page: descriptors in the chosen folder (or an
+// archive's manifest when it has none), their status against the phone's
+// suites, and removal of a suite's files.
 #include <dirent.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "link/Text.h"
 #include "content/MidletPage.h"
+#include "content/SuiteArchive.h"
+#include "content/SuiteManifest.h"
 
 namespace {
 
@@ -38,6 +44,43 @@ constexpr const char* kPathSeparator = "/";
 
 bool EndsWithJad(const std::string& name) {
   return name.size() >= 4 && name.compare(name.size() - 4, 4, ".jad") == 0;
+}
+
+bool EndsWithJar(const std::string& name) {
+  return name.size() >= 4 && name.compare(name.size() - 4, 4, ".jar") == 0;
+}
+
+// A suite from an archive's manifest: the same fields a descriptor gives,
+// the archive's own size and name as MIDlet-Jar-Size and MIDlet-Jar-URL.
+// False, with the message shown, when the archive or manifest falls short.
+bool ReadManifestSuite(IFormView& view, const std::string& jarPath, const std::string& jarName, MIDlet_Info* rec) {
+  std::string text, error;
+  if (!suite::ReadArchiveEntry(jarPath, suite::kManifestEntry, suite::kManifestCap, &text, &error)) {
+    view.ShowMessage(jarPath + ": " + error);
+    return false;
+  }
+  const suite::TAttributes attributes = suite::ParseManifest(text);
+  std::string values[3];
+  static const char* const kRequired[] = {"MIDlet-Name", "MIDlet-Version", "MIDlet-Vendor"};
+  for (int i = 0; i < 3; ++i) {
+    if (!suite::FindAttribute(attributes, kRequired[i], &values[i])) {
+      view.ShowMessage(jarPath + " lost <" + kRequired[i] + ">");
+      return false;
+    }
+  }
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(jarPath, ec);
+  if (ec) {
+    view.ShowMessage("File Open Error");
+    return false;
+  }
+  rec->name = values[0];
+  rec->version = values[1];
+  rec->jarSize = static_cast<int32_t>(std::min<uintmax_t>(size, std::numeric_limits<int32_t>::max()));
+  rec->jarPath = jarPath;
+  rec->jadPath = jarPath.substr(0, jarPath.size() - 1) + "d";
+  rec->madeDescriptor = suite::DescriptorFromManifest(attributes, jarName, static_cast<int64_t>(size));
+  return true;
 }
 
 }  // namespace
@@ -116,6 +159,12 @@ void TMidletPage::LocalAppDL_ViewPcOperation() {
   static const char* const kRequired[] = {"MIDlet-Jar-Size", "MIDlet-Name", "MIDlet-Version",
                                           "MIDlet-Vendor", "MIDlet-Jar-URL"};
   for (const std::string& name : names) {
+    if (EndsWithJar(name) &&
+        std::find(names.begin(), names.end(), name.substr(0, name.size() - 1) + "d") == names.end()) {
+      MIDlet_Info* rec = PcSuites.Append();
+      if (!ReadManifestSuite(view, link_.PcFolder + kPathSeparator + name, name, rec)) PcSuites.RemoveLast();
+      continue;
+    }
     if (!EndsWithJad(name)) continue;
     const std::string path = link_.PcFolder + kPathSeparator + name;
     std::string text;
@@ -169,7 +218,8 @@ void TMidletPage::LAD_PC_Remove_ButtonClick() {
   MIDlet_Info* rec = SelectedPcSuite();
   if (!rec) return;
   const std::string jarPath = rec->jarPath;
-  if (std::remove(rec->jadPath.c_str()) != 0) {
+  // A made descriptor has no file to remove.
+  if (rec->madeDescriptor.empty() && std::remove(rec->jadPath.c_str()) != 0) {
     link_.View().ShowMessage("Remove JAD ERR");
     return;
   }

@@ -2,7 +2,9 @@
 // announced with its own request and sent in hexadecimal packets; an
 // update removes the phone's older suite first.
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -41,13 +43,55 @@ std::string InstallRequest(const std::string& path, long long size) {
   return command::InstallRequest(BaseName(path), static_cast<uint64_t>(size));
 }
 
+// A descriptor made from an archive's manifest, written for the install
+// under the suite's descriptor name in a private temporary folder (never
+// in the user's folder), so it goes out exactly as a file on disk would.
+class TMadeDescriptor {
+ public:
+  explicit TMadeDescriptor(const MIDlet_Info& suite) {
+    if (suite.madeDescriptor.empty()) return;
+    std::error_code ec;
+    const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+    if (ec) return;
+    for (unsigned n = 0; n < 100 && folder_.empty(); ++n) {
+      std::filesystem::path candidate =
+          tmp / ("quendrel-jad-" + std::to_string(std::random_device{}()) + "-" + std::to_string(n));
+      if (std::filesystem::create_directory(candidate, ec)) folder_ = candidate;
+    }
+    if (folder_.empty()) return;
+    const std::filesystem::path file = folder_ / BaseName(suite.jadPath);
+    std::FILE* f = std::fopen(file.string().c_str(), "wb");
+    if (!f) return;
+    const std::string& text = suite.madeDescriptor;
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) == 0 && written) path_ = file.string();
+  }
+  ~TMadeDescriptor() {
+    std::error_code ec;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+  }
+  TMadeDescriptor(const TMadeDescriptor&) = delete;
+  TMadeDescriptor& operator=(const TMadeDescriptor&) = delete;
+  // The written file; empty when there is none (a .jad suite, or writing failed).
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::string path_;
+};
+
 }  // namespace
 
 // What one installation holds open. Whatever way the installation stops,
 // leaving this scope closes the descriptor, the archive and the log.
 struct TMidletPage::TInstallJob {
   TInstallJob(TLink& l, const MIDlet_Info& suite)
-      : link(l), name(suite.name), jadPath(suite.jadPath), jarPath(suite.jarPath), jarSize(suite.jarSize) {}
+      : link(l),
+        made(suite),
+        name(suite.name),
+        jadPath(made.Path().empty() ? suite.jadPath : made.Path()),
+        jarPath(suite.jarPath),
+        jarSize(suite.jarSize) {}
   ~TInstallJob() {
     CloseFile(jad);
     CloseFile(jar);
@@ -69,6 +113,7 @@ struct TMidletPage::TInstallJob {
   }
 
   TLink& link;
+  TMadeDescriptor made;  // before jadPath, which may name its file
   // Copies: the refresh at the end frees the record they came from.
   const std::string name, jadPath, jarPath;
   const int32_t jarSize;

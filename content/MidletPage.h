@@ -16,6 +16,9 @@ struct MIDlet_Info {
   std::string jarPath;
   int32_t jarSize = 0;
   int32_t status = 0;  // 0 not on the phone, 1 same version, 2 phone older, 3 phone newer
+  // An archive without a .jad: the descriptor made from its manifest, sent
+  // under jadPath's name (which is not on disk). Empty for a .jad suite.
+  std::string madeDescriptor;
   std::unique_ptr<MIDlet_Info> next;
 };
 

@@ -6,8 +6,10 @@ input plus a few broken ones, so the fuzzer starts next to the interesting
 paths. Run it again after changing a format; the files are kept in the
 repository.
 """
+import io
 import os
 import shutil
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OK = b"\r\nOK\r\n"
@@ -158,6 +160,34 @@ SEEDS = {
         "bad_number": b"debugFlag= 32\n",
         "no_newline": b"a=b\nc",
     },
+}
+
+
+def jar(manifest, extra=()):
+    """A suite archive holding this manifest (and more entries), built in memory."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        entries = ([("META-INF/MANIFEST.MF", manifest)] if manifest is not None else []) + list(extra)
+        for name, data in entries:
+            # A fixed date keeps the seeds the same from run to run.
+            z.writestr(zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0)), data, zipfile.ZIP_DEFLATED)
+    return out.getvalue()
+
+
+MANIFEST = (b"Manifest-Version: 1.0\r\nMIDlet-Name: Game\r\nMIDlet-Version: 1.0\n"
+            b"MIDlet-Vendor: Quendrel\r\n  Test\r\nMIDlet-1: Game, , a.Main\r\n\r\n"
+            b"Name: a/Main.class\r\nSHA1-Digest: x\r\n")
+
+# First byte: even = manifest text, odd = archive (and the size cap).
+SEEDS["fuzz_manifest"] = {
+    "text": b"\x00" + MANIFEST,
+    "text_cr": b"\x00A: 1\rB: 2\r 3\r",
+    "text_own_url": b"\x00MIDlet-Jar-URL: y.jar\nMIDlet-Jar-Size: 9\nMIDlet-Name: N\n",
+    "text_bom": b"\x00\xef\xbb\xbfA: 1\n",
+    "jar": b"\xff" + jar(MANIFEST, [("a/Main.class", b"\xca\xfe\xba\xbe" * 8)]),
+    "jar_stored": b"\x01" + jar(b"A: 1\n"),
+    "jar_no_manifest": b"\xff" + jar(None, [("readme.txt", b"hello")]),
+    "jar_cut": b"\xff" + jar(MANIFEST)[:60],
 }
 
 

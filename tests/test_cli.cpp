@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/TempDir.h"
+#include "support/ZipFile.h"
 #include "virtualphone/PhoneSim.h"
 
 namespace {
@@ -135,6 +136,30 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
   CliResult none = RunCli(home, "scan 1 pics");
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(none.err, "No suitable file in this folder\n");
+  // --all adds the others after the listed ones, each with its reason.
+  CliResult all = RunCli(home, "scan --all 3 pics");
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_NE(all.out.find("a.wbmp\t1\n"), std::string::npos);
+  EXPECT_NE(all.out.find("b.txt\t5\tnot a picture this phone takes (unknown type)\n"), std::string::npos);
+  EXPECT_GT(all.out.find("b.txt"), all.out.find("c.bmp"));
+}
+
+TEST(Cli, FitMakesACopyOrSaysWhyNot) {
+  TempDir home;
+  if (std::system("convert -size 900x300 xc:orange pic.png 2>/dev/null") != 0 ||
+      std::system(("mv pic.png '" + home.File("pic.png") + "'").c_str()) != 0)
+    GTEST_SKIP() << "ImageMagick convert not installed";
+  std::filesystem::create_directories(home.File("out"));
+  CliResult r = RunCli(home, "fit pic.png --to out");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, home.File("out/pic-fit.jpg") + "\n");
+  CliResult scan = RunCli(home, "scan 3 out");
+  EXPECT_EQ(scan.out.substr(0, scan.out.find('\t')), "pic-fit.jpg");
+  home.Write("notes.txt", "hello");
+  CliResult refused = RunCli(home, "fit notes.txt");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "notes.txt: cannot be fitted: not a picture that can be read\n");
+  EXPECT_EQ(RunCli(home, "fit").status, 2);
 }
 
 }  // namespace
@@ -182,6 +207,18 @@ TEST(Cli, MidletInstallUpdateUninstall) {
   EXPECT_EQ(list.status, 0);
   EXPECT_EQ(list.out, "");
   EXPECT_EQ(RunCli(p.home, port + "uninstall Game").status, 1);
+
+  // An archive without a descriptor: listed from its manifest, installed by its name.
+  std::filesystem::create_directories(p.home.File("jars"));
+  ASSERT_TRUE(WriteZip(p.home.File("jars/solo.jar"),
+                       {{"META-INF/MANIFEST.MF", "MIDlet-Name: Solo\r\nMIDlet-Version: 3.0\nMIDlet-Vendor: Us\n"}}));
+  const std::string soloSize = std::to_string(std::filesystem::file_size(p.home.File("jars/solo.jar")));
+  list = RunCli(p.home, port + "midlets --pc jars");
+  EXPECT_EQ(list.out, "PC\tSolo\t3.0\t" + soloSize + "\t[_]\n");
+  inst = RunCli(p.home, port + "install jars solo.jar");
+  ASSERT_EQ(inst.status, 0) << inst.err;
+  list = RunCli(p.home, port + "midlets --pc jars");
+  EXPECT_EQ(list.out, "Solo\t3.0\t" + soloSize + "\nPC\tSolo\t3.0\t" + soloSize + "\t[V]\n");
 }
 
 }  // namespace

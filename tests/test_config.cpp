@@ -329,7 +329,32 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     {"AboutProductName", &uitext::AboutProductName, u" Quendrel", u" Quendrel 手機助理", u" Quendrel 手机助理"},
     {"AboutVersion", &uitext::AboutVersion, u"[ Version V2.03b ]", u"[ 版本 V2.03b ]", u"[ 版本 V2.03b ]"},
     {"AboutNotice", &uitext::AboutNotice, u"Copyright (C) Nomra. All rights reserved.", u"Nomra 版權所有，保留一切權利。", u"Nomra 版权所有，保留一切权利。"},
-    {"AboutOKButton", &uitext::AboutOKButton, u"Exit", u"結束", u"退出"},  };
+    {"AboutOKButton", &uitext::AboutOKButton, u"Exit", u"結束", u"退出"},
+    {"ShowAllFiles", &uitext::ShowAllFiles, u"Show all files", u"顯示所有檔案", u"显示所有文件"},
+    {"ReasonColumn", &uitext::ReasonColumn, u"Reason", u"原因", u"原因"},
+    {"ReasonEmpty", &uitext::ReasonEmpty, u"empty file", u"空白檔案", u"空文件"},
+    {"ReasonTooLarge", &uitext::ReasonTooLarge, u"too large: %1 bytes, the limit is %2", u"檔案過大：%1 位元組，上限為 %2", u"文件过大：%1 字节，上限为 %2"},
+    {"ReasonTooManyPixels", &uitext::ReasonTooManyPixels, u"over 640 x 640: %1 x %2", u"超過 640 x 640：%1 x %2", u"超过 640 x 640：%1 x %2"},
+    {"ReasonNotMelody", &uitext::ReasonNotMelody, u"not a melody this phone takes (%1)", u"不是本手機可用的鈴聲（%1）", u"不是本手机可用的铃声（%1）"},
+    {"ReasonNotAnimation", &uitext::ReasonNotAnimation, u"not an animation this phone takes (%1)", u"不是本手機可用的動畫（%1）", u"不是本手机可用的动画（%1）"},
+    {"ReasonNotPicture", &uitext::ReasonNotPicture, u"not a picture this phone takes (%1)", u"不是本手機可用的圖片（%1）", u"不是本手机可用的图片（%1）"},
+    {"ReasonUnknownType", &uitext::ReasonUnknownType, u"unknown type", u"未知格式", u"未知格式"},
+    {"ReasonStillGif", &uitext::ReasonStillGif, u"a one-frame GIF: a picture, not an animation", u"單格 GIF：是圖片，不是動畫", u"单帧 GIF：是图片，不是动画"},
+    {"ReasonAnimatedGif", &uitext::ReasonAnimatedGif, u"an animated GIF (%1 frames): an animation, not a picture", u"動畫 GIF（%1 格）：是動畫，不是圖片", u"动画 GIF（%1 帧）：是动画，不是图片"},
+    {"ReasonGreyJpeg", &uitext::ReasonGreyJpeg, u"a greyscale JPEG the phone cannot show", u"手機無法顯示的灰階 JPEG", u"手机无法显示的灰度 JPEG"},
+    {"ReasonJpegLayout", &uitext::ReasonJpegLayout, u"a JPEG layout the phone cannot show", u"手機無法顯示的 JPEG 格式", u"手机无法显示的 JPEG 格式"},
+    {"ReasonTruncated", &uitext::ReasonTruncated, u"file cut short", u"檔案不完整", u"文件不完整"},
+    {"ReasonUnreadable", &uitext::ReasonUnreadable, u"cannot be read", u"無法讀取", u"无法读取"},
+    {"ReasonDamaged", &uitext::ReasonDamaged, u"damaged GIF", u"損壞的 GIF", u"损坏的 GIF"},
+    {"FitToPhone", &uitext::FitToPhone, u"Fit to phone", u"調整給手機", u"调整给手机"},
+    {"FitNotNeeded", &uitext::FitNotNeeded, u"the phone takes this picture as it is", u"手機可直接使用這張圖片", u"手机可直接使用这张图片"},
+    {"FitNotPossible", &uitext::FitNotPossible, u"cannot be fitted: %1", u"無法調整：%1", u"无法调整：%1"},
+    {"FitNotReadable", &uitext::FitNotReadable, u"not a picture that can be read", u"無法讀取為圖片", u"无法读取为图片"},
+    {"FitNoRoom", &uitext::FitNoRoom, u"not even a small copy fits in 63000 bytes", u"即使縮小也無法小於 63000 位元組", u"即使缩小也无法小于 63000 字节"},
+    {"FitWriteFailed", &uitext::FitWriteFailed, u"the copy cannot be written: %1", u"無法寫入副本：%1", u"无法写入副本：%1"},
+    {"DropNotSent", &uitext::DropNotSent, u"%1 is not sent: %2", u"%1 未傳送：%2", u"%1 未发送：%2"},
+    {"DropFitQuestion", &uitext::DropFitQuestion, u"%1: %2.\nMake a copy that fits the phone and send it?", u"%1：%2。\n要製作適合手機的副本並傳送嗎？", u"%1：%2。\n要制作适合手机的副本并发送吗？"},
+  };
   ASSERT_EQ(static_cast<int>(sizeof cases / sizeof cases[0]), uitext::kEntryCount);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -258,6 +258,28 @@ TEST_F(ContentPageTest, NothingSelectedOnlyTellsTheUser) {
   }
 }
 
+TEST_F(ContentPageTest, DroppedFilesFromAnotherFolderAreSentAsOneBatch) {
+  PcFile("here.bmp", Bmp(4, 4, 80));
+  const std::string elsewhere = s.dir.path() + "/desktop";
+  fs::create_directories(elsewhere);
+  const std::string one = Bmp(10, 10, 300), two = StillGif(8, 8);
+  WriteFile(elsewhere + "/one.bmp", one);
+  WriteFile(elsewhere + "/two.gif", two);
+  OpenPictures();
+  s.view.messages.clear();  // the phone folder starts empty
+  page.SendPcFiles({elsewhere + "/one.bmp", elsewhere + "/two.gif"});
+  EXPECT_TRUE(s.view.messages.empty()) << s.view.messages.front();
+  EXPECT_EQ(ReadFile(phone + "/one.bmp"), one);
+  EXPECT_EQ(ReadFile(phone + "/two.gif"), two);
+  EXPECT_EQ(s.view.totalMax, 2);
+  EXPECT_EQ(s.view.totalPos, 2);
+  // The page keeps its own folder and shows the phone's new files.
+  EXPECT_EQ(s.link->PcFolder, pc);
+  EXPECT_EQ(Rows(TListId::PcFiles), std::vector<std::string>{"here.bmp"});
+  EXPECT_EQ(SortedRows(TListId::PhoneFiles), (std::vector<std::string>{"one.bmp", "two.gif"}));
+  EXPECT_TRUE(s.view.actionButtonsEnabled);
+}
+
 TEST_F(ContentPageTest, DoubleClickOpensTheFileAndRefreshes) {
   PcFile("a.bmp", Bmp(1, 1, 60));
   OpenPictures();

@@ -5,13 +5,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QEventLoop>
+#include <QIcon>
+#include <QImage>
 #include <QTreeView>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -32,6 +39,7 @@
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/PortSetupDialog.h"
+#include "app/gui/Thumbnails.h"
 #include "link/Settings.h"
 #include "ui_aboutbox.h"
 #include "ui_dirselect.h"
@@ -568,7 +576,7 @@ TEST_F(MainFormTest, ViewOperations) {
   // Button locking: the eight action buttons and the tool bar panel.
   const char* locked[] = {"LAD_ALL_Button", "LAD_ONE_Button", "LocalAppDL_REMOVE_Button", "LAD_PC_Remove_Button",
                           "DC_PIC_DL_Button", "DC_PIC_UL_Button", "DC_PIC_Remove_PHONE_Button",
-                          "DC_PIC_Remove_PC_Button", "Panel1"};
+                          "DC_PIC_Remove_PC_Button", "Panel1", "ShowAllFiles_CheckBox"};
   form_->SetActionButtonsEnabled(false);
   for (const char* n : locked) EXPECT_FALSE(Child<QWidget>(n)->isEnabled()) << n;
   EXPECT_FALSE(Child<QWidget>("Ring_Button")->isEnabled());
@@ -595,6 +603,146 @@ TEST_F(MainFormTest, ViewOperations) {
   EXPECT_FALSE(Child<QAction>("mCOM2")->isChecked());
   EXPECT_TRUE(Child<QAction>("mCOM4")->isChecked());
   form_->SetPortEntry(7, true, true, "X");  // out of range: ignored
+}
+
+TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
+  Build();
+  form_->show();
+  QTemporaryDir pics;
+  const std::string dir = pics.path().toStdString();
+  std::ofstream(dir + "/ok.wbmp") << "x";
+  std::ofstream(dir + "/notes.txt") << "hello";
+  form_->link.PcFolder = dir;
+  form_->link.FolderNumber = 3;
+  form_->ShowPage(TPage::Content);
+  QTreeWidget* pc = form_->ListView(TListId::PcFiles);
+  auto* box = Child<QCheckBox>("ShowAllFiles_CheckBox");
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(box->text(), "Show all files");
+
+  box->setChecked(true);
+  ASSERT_EQ(pc->topLevelItemCount(), 2);
+  EXPECT_EQ(pc->columnCount(), 3);
+  EXPECT_EQ(pc->headerItem()->text(2), "Reason");
+  QTreeWidgetItem* ok = pc->topLevelItem(0);
+  QTreeWidgetItem* notes = pc->topLevelItem(1);
+  EXPECT_EQ(ok->text(0), "ok.wbmp");
+  EXPECT_EQ(ok->text(2), "");
+  EXPECT_EQ(notes->text(0), "notes.txt");
+  EXPECT_EQ(notes->text(2), "not a picture this phone takes (unknown type)");
+  EXPECT_EQ(notes->toolTip(0), notes->text(2));
+  EXPECT_NE(notes->foreground(0).color(), ok->foreground(0).color());
+
+  // Sending only the unsuitable row sends nothing and says so.
+  notes->setSelected(true);
+  QString shown;
+  OnModal([&shown](QWidget* w) {
+    if (auto* m = qobject_cast<QMessageBox*>(w)) shown = m->text();
+    static_cast<QDialog*>(w)->accept();
+  });
+  Child<QPushButton>("DC_PIC_UL_Button")->click();
+  EXPECT_EQ(shown, "No File on PC be selected");
+
+  // A text file cannot be fitted; a wide PNG can, and its copy is listed and selected.
+  auto* fitButton = Child<QPushButton>("FitToPhone_Button");
+  EXPECT_TRUE(fitButton->isVisible());
+  EXPECT_FALSE(fitButton->isEnabled());
+  QImage wide(900, 300, QImage::Format_RGB32);
+  wide.fill(Qt::darkCyan);
+  ASSERT_TRUE(wide.save(QString::fromStdString(dir + "/wide.png")));
+  box->setChecked(false);
+  box->setChecked(true);
+  QTreeWidgetItem* png = pc->findItems("wide.png", Qt::MatchExactly).value(0);
+  ASSERT_NE(png, nullptr);
+  png->setSelected(true);
+  EXPECT_TRUE(fitButton->isEnabled());
+  fitButton->click();
+  QList<QTreeWidgetItem*> selected = pc->selectedItems();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(selected.front()->text(0), "wide-fit.jpg");
+  EXPECT_EQ(selected.front()->text(2), "");
+  EXPECT_FALSE(fitButton->isEnabled());
+
+  box->setChecked(false);
+  EXPECT_EQ(pc->columnCount(), 2);
+  ASSERT_EQ(pc->topLevelItemCount(), 2);
+  EXPECT_EQ(pc->findItems("wide-fit.jpg", Qt::MatchExactly).size(), 1);
+}
+
+TEST_F(MainFormTest, ThumbnailsFillInOnPicturePagesOnly) {
+  Build();
+  form_->show();
+  QTemporaryDir pics;
+  const std::string dir = pics.path().toStdString();
+  QImage image(200, 100, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  for (const char* name : {"a.jpg", "b.bmp", "c.jpg"}) ASSERT_TRUE(image.save(pics.filePath(name)));
+  std::ofstream(dir + "/tune.mid") << "MThd";
+  form_->link.PcFolder = dir;
+  form_->ShowPage(TPage::Content);
+  QTreeWidget* pc = form_->ListView(TListId::PcFiles);
+  TThumbnailLoader* loader = form_->Thumbnails();
+  auto scan = [&](int folder) {
+    form_->link.FolderNumber = folder;
+    form_->ClearList(TListId::PcFiles);
+    form_->contentPage.ScanPcFolder();
+  };
+
+  scan(3);
+  ASSERT_EQ(pc->topLevelItemCount(), 3);
+  // A clear drops the work in flight; the next scan's thumbnails all arrive.
+  form_->ClearList(TListId::PcFiles);
+  EXPECT_EQ(loader->Outstanding(), 0);
+  scan(3);
+  QEventLoop wait;
+  QObject::connect(loader, &TThumbnailLoader::AllDone, &wait, &QEventLoop::quit);
+  QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+  if (loader->Outstanding() > 0) wait.exec();
+  for (int i = 0; i < pc->topLevelItemCount(); ++i) {
+    QIcon icon = pc->topLevelItem(i)->icon(0);
+    ASSERT_FALSE(icon.isNull()) << i;
+    QSize size = icon.availableSizes().value(0);
+    EXPECT_EQ(size, QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide / 2));
+  }
+  scan(1);
+  ASSERT_EQ(pc->topLevelItemCount(), 1);
+  EXPECT_EQ(loader->Outstanding(), 0);
+  EXPECT_TRUE(pc->topLevelItem(0)->icon(0).isNull());
+}
+
+TEST_F(MainFormTest, DropOnThePhoneListExplainsAnUnsuitableFile) {
+  Build();
+  form_->show();
+  QTemporaryDir pics;
+  std::ofstream(pics.filePath("notes.txt").toStdString()) << "hello";
+  form_->link.PcFolder = pics.path().toStdString();
+  form_->link.FolderNumber = 3;
+  form_->ShowPage(TPage::Content);
+  QWidget* target = form_->ListView(TListId::PhoneFiles)->viewport();
+  EXPECT_TRUE(target->acceptDrops());
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(pics.filePath("notes.txt"))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QString shown;
+  OnModal([&shown](QWidget* w) {
+    if (auto* m = qobject_cast<QMessageBox*>(w)) shown = m->text();
+    static_cast<QDialog*>(w)->accept();
+  });
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  for (int i = 0; i < 200 && shown.isEmpty(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  EXPECT_EQ(shown, "notes.txt is not sent: not a picture this phone takes (unknown type)");
+  // Another page: the drop is not taken.
+  form_->ShowPage(TPage::Midlet);
+  QDragEnterEvent elsewhere(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  elsewhere.ignore();
+  QCoreApplication::sendEvent(target, &elsewhere);
+  EXPECT_FALSE(elsewhere.isAccepted());
 }
 
 TEST_F(MainFormTest, HandlerMessagesAndErrors) {

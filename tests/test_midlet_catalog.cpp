@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,10 @@
 #include <vector>
 
 #include "support/FakeView.h"
+#include "support/ZipFile.h"
 #include "content/MidletPage.h"
+#include "content/SuiteArchive.h"
+#include "content/SuiteManifest.h"
 
 namespace fs = std::filesystem;
 
@@ -293,6 +297,77 @@ TEST_F(CatalogTest, RemoveBothFilesThenRefresh) {
   EXPECT_TRUE(fs::exists(dir + "/a.jad"));
   EXPECT_EQ(view.folderCaptions, std::vector<std::string>{"MIDlet Folder"});
   EXPECT_EQ(view.page, TPage::Logo);
+}
+
+TEST(SuiteManifest, MainSectionWithEveryLineEnd) {
+  using A = suite::TAttributes;
+  struct Case {
+    const char* what;
+    std::string text;
+    A attributes;
+  };
+  const Case cases[] = {
+      {"CR LF", "A: 1\r\nB: 2\r\n", A{{"A", "1"}, {"B", "2"}}},
+      {"LF", "A: 1\nB: 2\n", A{{"A", "1"}, {"B", "2"}}},
+      {"CR alone", "A: 1\rB: 2\r", A{{"A", "1"}, {"B", "2"}}},
+      {"no end on the last line", "A: 1\nB: 2", A{{"A", "1"}, {"B", "2"}}},
+      {"continuation drops one space", "A: abc\r\n def\r\n  ghi\nB: 2\n", A{{"A", "abcdef ghi"}, {"B", "2"}}},
+      {"continued name", "MIDlet-V\n endor: X\n", A{{"MIDlet-Vendor", "X"}}},
+      {"main section ends at an empty line", "A: 1\r\n\r\nName: x.class\r\nB: 2\r\n", A{{"A", "1"}}},
+      {"line without a colon passed over", "junk\nA: 1\n", A{{"A", "1"}}},
+      {"byte order mark", "\xEF\xBB\xBF" "A: 1\n", A{{"A", "1"}}},
+      {"value with colons", "MIDlet-1: Game, /i.png, a.Main\n", A{{"MIDlet-1", "Game, /i.png, a.Main"}}},
+      {"empty", "", A{}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(suite::ParseManifest(c.text), c.attributes);
+  }
+}
+
+TEST_F(CatalogTest, ArchivesWithoutDescriptorListedFromTheirManifest) {
+  const std::string good = "Manifest-Version: 1.0\r\nMIDlet-Name: Zip\r\n Game\nMIDlet-Version: 1.2\r\nMIDlet-Vendor: Q\n";
+  ASSERT_TRUE(WriteZip(dir + "/zip.jar", {{"META-INF/MANIFEST.MF", good}}));
+  ASSERT_TRUE(WriteZip(dir + "/novendor.jar", {{"META-INF/MANIFEST.MF", "MIDlet-Name: N\nMIDlet-Version: 1\n"}}));
+  ASSERT_TRUE(WriteZip(dir + "/nomanifest.jar", {{"readme.txt", "hello"}}));
+  ASSERT_TRUE(WriteZip(dir + "/huge.jar", {{"META-INF/MANIFEST.MF", good + std::string(suite::kManifestCap, 'x')}}));
+  ASSERT_TRUE(WriteZip(dir + "/paired.jar", {{"META-INF/MANIFEST.MF", good}}));
+  Write("paired.jad", Descriptor("Paired", "3.0", "1"));
+  std::ifstream in(dir + "/zip.jar", std::ios::binary);
+  const std::string zipBytes((std::istreambuf_iterator<char>(in)), {});
+  Write("cut.jar", zipBytes.substr(0, zipBytes.size() / 2));
+  Write("junk.jar", std::string(500, '\x42'));
+
+  page.LocalAppDL_ViewPcOperation();
+  std::vector<std::string> names = Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Paired", "ZipGame"}));
+  for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get()) {
+    if (p->name != "ZipGame") continue;
+    EXPECT_EQ(p->version, "1.2");
+    EXPECT_EQ(p->jarSize, static_cast<int32_t>(zipBytes.size()));
+    EXPECT_EQ(p->jarPath, dir + "/zip.jar");
+    EXPECT_EQ(p->jadPath, dir + "/zip.jad");
+    EXPECT_FALSE(fs::exists(p->jadPath));
+  }
+  struct Message {
+    const char* file;
+    const char* text;  // what follows the archive's path
+  };
+  const Message expected[] = {
+      {"novendor.jar", " lost <MIDlet-Vendor>"},
+      {"nomanifest.jar", ": no META-INF/MANIFEST.MF in the archive"},
+      {"huge.jar", ": META-INF/MANIFEST.MF is larger than 1048576 bytes"},
+      {"cut.jar", ": not a readable archive ("},
+      {"junk.jar", ": not a readable archive ("},
+  };
+  EXPECT_EQ(view.messages.size(), std::size(expected));
+  for (const Message& m : expected) {
+    const std::string start = dir + "/" + m.file + m.text;
+    EXPECT_TRUE(std::any_of(view.messages.begin(), view.messages.end(),
+                            [&](const std::string& t) { return t.rfind(start, 0) == 0; }))
+        << start;
+  }
 }
 
 }  // namespace

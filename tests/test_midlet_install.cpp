@@ -17,6 +17,7 @@
 #include "link/Timing.h"
 #include "support/SimLink.h"
 #include "support/WireText.h"
+#include "support/ZipFile.h"
 
 namespace fs = std::filesystem;
 
@@ -151,6 +152,72 @@ TEST_F(Install, FreshInstallSendsBothFilesAndKeepsThePortOpen) {
   const auto& texts = rig.view.statusTexts;
   EXPECT_NE(std::find(texts.begin(), texts.end(), "Sending " + rig.dir.File("pc/game.jad")), texts.end());
   EXPECT_NE(std::find(texts.begin(), texts.end(), "Sending " + rig.dir.File("pc/game.jar")), texts.end());
+}
+
+std::vector<std::string> FolderNames(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(Install, ArchiveWithoutDescriptorSendsOneMadeFromItsManifest) {
+  // CR LF and LF line ends, continuation lines, and a per-entry section that is no part of the suite.
+  const std::string manifest =
+      "Manifest-Version: 1.0\r\nMIDlet-Name: Zip Game\r\nMIDlet-Version: 2.1\nMIDlet-Vendor: Quendrel\r\n  Test\r\n"
+      "MIDlet-1: Zip Game, /icon.png, zip.Main\nMIDlet-Description: a description long enough to be\r\n"
+      "  continued on the next line\nMicroEdition-Profile: MIDP-2.0\r\n\r\nName: zip/Main.class\r\nSHA1-Digest: x\r\n";
+  ASSERT_TRUE(WriteZip(rig.dir.File("pc/zipgame.jar"),
+                       {{"META-INF/MANIFEST.MF", manifest}, {"zip/Main.class", Bytes(300, 3)}}));
+  const std::string jar = PcFile("zipgame.jar");
+  const std::vector<std::string> pcBefore = FolderNames(rig.dir.File("pc"));
+  Open("Zip Game");
+  EXPECT_EQ(Mark("Zip Game"), "[_]");
+  page.LAD_ONE_ButtonClick();
+  EXPECT_TRUE(rig.view.messages.empty()) << rig.view.messages.front();
+  EXPECT_EQ(Mark("Zip Game"), "[V]");
+
+  // The phone kept the descriptor it was sent, under the archive's name with .jad.
+  const std::string jad = rig.dir.Read("phone/4/Zip Game/zipgame.jad");
+  EXPECT_EQ(rig.dir.Read("phone/4/Zip Game/zipgame.jar"), jar);
+  struct Want {
+    const char* key;
+    std::string value;
+  };
+  const Want wants[] = {{"Manifest-Version", "1.0"},
+                        {"MIDlet-Name", "Zip Game"},
+                        {"MIDlet-Version", "2.1"},
+                        {"MIDlet-Vendor", "Quendrel Test"},
+                        {"MIDlet-1", "Zip Game, /icon.png, zip.Main"},
+                        {"MIDlet-Description", "a description long enough to be continued on the next line"},
+                        {"MicroEdition-Profile", "MIDP-2.0"},
+                        {"MIDlet-Jar-URL", "zipgame.jar"},
+                        {"MIDlet-Jar-Size", std::to_string(jar.size())}};
+  for (const Want& w : wants) {
+    std::string value;
+    EXPECT_TRUE(GetJadAttribute(jad, w.key, &value)) << w.key;
+    EXPECT_EQ(value, w.value) << w.key;
+  }
+  EXPECT_FALSE(GetJadAttribute(jad, "SHA1-Digest", nullptr));
+  // Sent exactly as a descriptor file of that name would be.
+  std::vector<std::string> expected = {Request("zipgame.jad", jad.size())};
+  for (const auto& l : ExpectedPackets(jad)) expected.push_back(l);
+  expected.push_back(Request("zipgame.jar", jar.size()));
+  for (const auto& l : ExpectedPackets(jar)) expected.push_back(l);
+  for (const auto& l : kRefreshLines) expected.push_back(l);
+  EXPECT_EQ(Lines(), expected);
+  EXPECT_EQ(FolderNames(rig.dir.File("pc")), pcBefore) << "nothing is written into the PC folder";
+}
+
+TEST_F(Install, DescriptorDisagreeingWithItsManifestIsRefused) {
+  ASSERT_TRUE(WriteZip(rig.dir.File("pc/game.jar"),
+                       {{"META-INF/MANIFEST.MF", "MIDlet-Name: Game\nMIDlet-Version: 2.0\nMIDlet-Vendor: Quendrel Test\n"}}));
+  rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", PcFile("game.jar").size()));
+  Open("Game");
+  page.LAD_ONE_ButtonClick();
+  EXPECT_EQ(rig.view.messages,
+            (std::vector<std::string>{"Attribute Mismatch!!\nIt couldn't be installed!!", "Send JAR data ERR"}));
+  EXPECT_EQ(Mark("Game"), "[_]");
 }
 
 TEST_F(Install, LogHoldsEveryLineAndReplyOfBothPhases) {

@@ -404,7 +404,7 @@ TEST(CliHelp, CommandsHaveExamplesAndManualEntries) {
     EXPECT_TRUE(inMan) << cmd << " has no manual entry";
     EXPECT_TRUE(ManHasExample(man, cmd)) << cmd << " has no example in the manual";
   }
-  EXPECT_EQ(commands, (std::set<std::string>{"at", "ls", "put", "get", "rm", "scan", "midlets",
+  EXPECT_EQ(commands, (std::set<std::string>{"at", "ls", "put", "get", "rm", "scan", "fit", "midlets",
                                              "install", "uninstall"}));
 
   TRun gui = RunProgram({(BinDir() / "quendrel").string(), "--help"}, home.path(), FreshEnv(home.path()));

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -386,6 +387,16 @@ TEST(PcScanFolder, BrokenGifEndsTheScanWithItsError) {
   }
   // The melody page never loads a GIF.
   EXPECT_EQ(Scan(1, d.Path()).names, Names{"song.mid"});
+  // Show-all hears of the broken GIF before its error ends the scan; one file alone judges it damaged.
+  std::vector<std::string> rejected;
+  EXPECT_THROW(pcscan::ScanFolder(
+                   3, d.Path(), [](const std::string&) {}, {},
+                   [&](const pcscan::TRejectedEntry& e) {
+                     if (e.why.reason == pcscan::TReason::Damaged) rejected.push_back(e.name);
+                   }),
+               std::runtime_error);
+  EXPECT_EQ(rejected, Names{"broken.gif"});
+  EXPECT_EQ(pcscan::JudgeFile(3, d.Path() + "/broken.gif").reason, pcscan::TReason::Damaged);
 }
 
 // ---- Real files ----
@@ -431,6 +442,98 @@ TEST(PcScanRealFiles, ImageMagickFiles) {
   for (const auto& c : cases) {
     SCOPED_TRACE("folder " + std::to_string(c.folder));
     EXPECT_EQ(Scan(c.folder, d.Path()).names, c.listed);
+  }
+}
+
+
+// A judgement as "Reason detail", the detail being what the window shows with it.
+std::string Describe(const pcscan::TJudgement& j) {
+  using pcscan::TReason;
+  switch (j.reason) {
+    case TReason::None: return "";
+    case TReason::Empty: return "Empty";
+    case TReason::TooLarge: return "TooLarge " + std::to_string(j.size);
+    case TReason::TooManyPixels: return "TooManyPixels " + std::to_string(j.width) + "x" + std::to_string(j.height);
+    case TReason::WrongType: return "WrongType " + j.type;
+    case TReason::StillGif: return "StillGif";
+    case TReason::AnimatedGif: return "AnimatedGif " + std::to_string(j.frames);
+    case TReason::JpegLayout: return "JpegLayout " + std::to_string(j.components);
+    case TReason::Truncated: return "Truncated";
+    case TReason::Unreadable: return "Unreadable";
+    case TReason::Damaged: return "Damaged";
+  }
+  return "?";
+}
+
+TEST(PcScanRealFiles, EveryFileIsListedOrExplained) {
+  if (!HaveConvert()) GTEST_SKIP() << "ImageMagick convert not installed";
+  TempDir d;
+  const std::string p = d.Path() + "/";
+  struct File {
+    const char* name;
+    const char* convert;  // ImageMagick arguments, or null for the bytes below
+    std::string bytes;
+    const char* melody;  // expected judgement per page, "" = listed
+    const char* animation;
+    const char* picture;
+  };
+  const File files[] = {
+      {"tune.mid", nullptr, "MThd" + B("\x00\x00\x00\x06"), "", "WrongType MIDI", "WrongType MIDI"},
+      {"song.mp3", nullptr, B("ID3\x03\x00\x00\x00\x00\x00\x00"), "WrongType MP3", "WrongType MP3", "WrongType MP3"},
+      {"notes.txt", nullptr, "hello", "WrongType ", "WrongType ", "WrongType "},
+      {"empty.wbmp", nullptr, "", "Empty", "Empty", "Empty"},
+      {"cut.bmp", nullptr, "BM" + std::string(10, '\0'), "WrongType BMP", "WrongType BMP", "Truncated"},
+      {"still.gif", "-size 20x10 xc:red", "", "WrongType GIF", "StillGif", ""},
+      {"anim.gif", "-delay 10 -size 20x10 xc:red xc:blue", "", "WrongType GIF", "", "AnimatedGif 2"},
+      {"wide.gif", "-size 700x10 xc:red", "", "WrongType GIF", "TooManyPixels 700x10", "TooManyPixels 700x10"},
+      {"ok.jpg", "-size 20x10 gradient:red-blue", "", "WrongType JPEG", "WrongType JPEG", ""},
+      {"grey.jpg", "-size 20x10 gradient:red-blue -colorspace Gray", "", "WrongType JPEG", "WrongType JPEG",
+       "JpegLayout 1"},
+      {"cmyk.jpg", "-size 20x10 gradient:red-blue -colorspace CMYK", "", "WrongType JPEG", "WrongType JPEG",
+       "JpegLayout 4"},
+      {"wide.jpg", "-size 10x700 xc:red", "", "WrongType JPEG", "WrongType JPEG", "TooManyPixels 10x700"},
+      {"pic.bmp", "-size 20x10 xc:red", "", "WrongType BMP", "WrongType BMP", ""},
+      {"wide.bmp", "-size 700x10 xc:red", "", "WrongType BMP", "WrongType BMP", "TooManyPixels 700x10"},
+      {"photo.png", "-size 20x10 xc:red", "", "WrongType PNG", "WrongType PNG", "WrongType PNG"},
+      {"mark.wbmp", "-size 20x10 xc:black", "", "WrongType ", "WrongType ", ""},
+      {"big.bmp", "-size 300x300 xc:red", "", "TooLarge", "TooLarge", "TooLarge"},
+  };
+  for (const File& f : files) {
+    if (f.convert) {
+      ASSERT_TRUE(Convert(std::string(f.convert) + " " + p + f.name)) << f.name;
+    } else {
+      d.Write(f.name, f.bytes);
+    }
+  }
+  for (int folder : {1, 2, 3}) {
+    SCOPED_TRACE("folder " + std::to_string(folder));
+    std::map<std::string, std::string> got;  // name -> judgement
+    std::vector<std::string> messages;
+    auto entries = pcscan::ScanFolder(
+        folder, d.Path(), [&](const std::string& m) { messages.push_back(m); },
+        [&](const pcscan::TScanEntry& e) { EXPECT_TRUE(got.emplace(e.name, "").second) << e.name; },
+        [&](const pcscan::TRejectedEntry& e) {
+          EXPECT_NE(e.why.reason, pcscan::TReason::None) << e.name;
+          EXPECT_TRUE(got.emplace(e.name, Describe(e.why)).second) << e.name << " judged twice";
+        });
+    EXPECT_EQ(got.size(), std::size(files)) << "every regular file is listed or explained";
+    size_t listed = 0;
+    for (const File& f : files) {
+      SCOPED_TRACE(f.name);
+      const std::string want = folder == 1 ? f.melody : folder == 2 ? f.animation : f.picture;
+      std::string have = got[f.name];
+      if (want == "TooLarge") {
+        EXPECT_EQ(have, "TooLarge " + std::to_string(fs::file_size(p + f.name)));
+      } else {
+        EXPECT_EQ(have, want);
+      }
+      listed += have.empty();
+      // One file judged alone agrees with the scan.
+      EXPECT_EQ(Describe(pcscan::JudgeFile(folder, p + f.name)), have);
+    }
+    EXPECT_EQ(entries.size(), listed);
+    // The short bitmap keeps its own message on the picture page.
+    EXPECT_EQ(messages, folder == 3 ? Names{"Image Operation Error"} : Names{});
   }
 }
 

@@ -12,6 +12,9 @@
 #include <system_error>
 #include <utility>
 
+#include "content/SuiteArchive.h"
+#include "content/SuiteManifest.h"
+
 namespace fs = std::filesystem;
 
 namespace phonesim {
@@ -436,6 +439,24 @@ Reply PhoneEngine::FinishUpload(const Options& options) {
   return Text(kError);
 }
 
+namespace {
+
+// An archive with a readable manifest must agree with the descriptor on the
+// suite's name, version and vendor; other archives are taken as they come.
+bool DescriptorMatchesManifest(const std::string& descriptor, const std::string& archivePath) {
+  std::string text, error;
+  if (!suite::ReadArchiveEntry(archivePath, suite::kManifestEntry, suite::kManifestCap, &text, &error)) return true;
+  const suite::TAttributes manifest = suite::ParseManifest(text);
+  for (const char* key : {"MIDlet-Name", "MIDlet-Version", "MIDlet-Vendor"}) {
+    std::string inArchive;
+    if (!suite::FindAttribute(manifest, key, &inArchive)) continue;
+    if (JadAttribute(descriptor, key).value_or("") != inArchive) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 Reply PhoneEngine::Install(const std::string& archiveName, const std::string& archive, const Options& options) {
   std::optional<Descriptor> jad = std::move(descriptor_);
   descriptor_.reset();
@@ -461,6 +482,10 @@ Reply PhoneEngine::Install(const std::string& archiveName, const std::string& ar
   if (!WriteWholeFile(staging / jad->name, jad->text) || !WriteWholeFile(staging / archiveName, archive)) {
     fs::remove_all(staging, ec);
     return Text(InstallError(5));
+  }
+  if (!DescriptorMatchesManifest(jad->text, (staging / archiveName).string())) {
+    fs::remove_all(staging, ec);
+    return Text(InstallError(2));
   }
   for (const auto& s : ScanSuites(java)) {
     if (s.name == *name) fs::remove_all(java / s.folder, ec);

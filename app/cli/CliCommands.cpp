@@ -192,7 +192,8 @@ int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
 
 int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) {
   const std::string& cmd = args[0];
-  if (cmd == "scan") return RunScanCommand(args);
+  if (cmd == "scan") return RunScanCommand(args, opt.all);
+  if (cmd == "fit") return RunFitCommand(args, opt.to);
   TCliSession session(opt);
   if (!session.Prepare()) return 1;
   int rc = 2;

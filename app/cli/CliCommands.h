@@ -11,6 +11,7 @@ struct TCliOptions {
   std::string pc;
   bool yes = false;
   bool verbose = false;
+  bool all = false;  // scan: the files the phone would not take too
 };
 
 // Runs one command; returns the exit status.
@@ -18,8 +19,11 @@ int RunCliCommand(const TCliOptions& options, const std::vector<std::string>& ar
 
 class TLink;
 class ConsoleView;
-// 'scan FOLDER DIR': the PC files the content page would list.
-int RunScanCommand(const std::vector<std::string>& args);
+// 'scan FOLDER DIR': the PC files the content page would list; with all,
+// then the others with their reasons.
+int RunScanCommand(const std::vector<std::string>& args, bool all = false);
+// 'fit FILE [--to DIR]': a copy the picture page takes; prints its path.
+int RunFitCommand(const std::vector<std::string>& args, const std::string& to);
 // 'midlets', 'install', 'uninstall' on an open session.
 int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& options,
                      const std::vector<std::string>& args, const std::function<bool()>& connect);

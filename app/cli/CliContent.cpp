@@ -2,24 +2,37 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
+#include <stdexcept>
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
+#include "app/core/ScanReasonText.h"
 #include "content/ContentPage.h"
 #include "content/MidletPage.h"
 #include "link/Link.h"
 
-int RunScanCommand(const std::vector<std::string>& args) {
+int RunScanCommand(const std::vector<std::string>& args, bool all) {
   if (args.size() != 3 || (args[1] != "1" && args[1] != "2" && args[1] != "3")) return 2;
   ConsoleView view;
   TLink link(view);
   TContentPage page(link);
   link.FolderNumber = args[1][0] - '0';
   link.PcFolder = args[2];
-  page.ScanPcFolder();
+  page.ShowAllFiles = all;
+  std::string error;  // a broken GIF ends the scan; what was judged is still printed
+  try {
+    page.ScanPcFolder();
+  } catch (const std::runtime_error& e) {
+    error = e.what();
+  }
   for (pic_info* p = page.PcFileList.First(); p; p = p->next.get())
     std::cout << p->Name << "\t" << p->Size << "\n";
-  return 0;
+  for (const pcscan::TRejectedEntry& e : page.Unsuitable)
+    std::cout << e.name << "\t" << e.why.size << "\t"
+              << ReasonText(e.why, link.FolderNumber, 0).toStdString() << "\n";
+  if (error.empty()) return 0;
+  std::cerr << error << std::endl;
+  return 1;
 }
 
 namespace {
@@ -47,9 +60,11 @@ class TEmptyFolder {
 };
 
 int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
+  // NAME.jar picks a suite by its archive (one without a descriptor file).
+  const bool byArchive = jadName.size() > 4 && jadName.compare(jadName.size() - 4, 4, ".jar") == 0;
   int row = 0;
   for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get(), ++row) {
-    const std::string& path = p->jadPath;
+    const std::string& path = byArchive ? p->jarPath : p->jadPath;
     if (path.size() >= jadName.size() + 1 && path.compare(path.size() - jadName.size(), jadName.size(), jadName) == 0 &&
         (path[path.size() - jadName.size() - 1] == '/' || path[path.size() - jadName.size() - 1] == '\\'))
       return row;

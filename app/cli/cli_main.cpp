@@ -19,7 +19,8 @@ const char* kUsage =
     "  --port NAME            port name from the port map (COM3) or a device path (/dev/ttyUSB0)\n"
     "  --virtual-phone        talk to a virtual phone started in the background\n"
     "  --on-conflict=POLICY   skip | overwrite | rename:NEWNAME (default: ask on the terminal)\n"
-    "  --to DIR               target folder of 'get' (default: the current folder)\n"
+    "  --to DIR               target folder of 'get' (default: the current folder) and 'fit'\n"
+    "  --all                  'scan' lists the files the phone would not take too\n"
     "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
     "  --yes                  confirm an update without asking\n"
     "  -v, --verbose          show the status line texts\n"
@@ -33,8 +34,11 @@ const char* kUsage =
     "  get FOLDER NAME... [--to DIR]  fetch phone files:      quendrel-cli get 1 ring.mid --to ~/Music\n"
     "  rm FOLDER NAME...           remove phone files:        quendrel-cli rm 2 old.gif\n"
     "  scan FOLDER DIR             PC files the phone takes:  quendrel-cli scan 3 ~/Pictures\n"
+    "  scan --all FOLDER DIR       and why not the others:    quendrel-cli scan --all 3 ~/Pictures\n"
+    "  fit FILE [--to DIR]         a copy the phone takes:    quendrel-cli fit holiday.png\n"
     "  midlets [--pc DIR]          list MIDlet suites:        quendrel-cli midlets --pc ~/midlets\n"
     "  install DIR NAME.jad        install or update a suite: quendrel-cli install ~/midlets game.jad\n"
+    "  install DIR NAME.jar        a suite without a .jad:    quendrel-cli install ~/midlets game.jar\n"
     "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
     "\n"
     "Messages are printed on stderr, one line each; results on stdout.\n"
@@ -77,6 +81,8 @@ int main(int argc, char** argv) {
       opt.to = value("--to");
     } else if (a == "--pc") {
       opt.pc = value("--pc");
+    } else if (a == "--all") {
+      opt.all = true;
     } else if (a == "--yes" || a == "-y") {
       opt.yes = true;
     } else if (a == "-v" || a == "--verbose") {

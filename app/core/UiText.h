@@ -56,6 +56,33 @@ extern const UiText AboutProductName;
 extern const UiText AboutVersion;
 extern const UiText AboutNotice;
 extern const UiText AboutOKButton;
+// "Show all files" on the content page and the reasons it shows
+extern const UiText ShowAllFiles;
+extern const UiText ReasonColumn;
+extern const UiText ReasonEmpty;
+extern const UiText ReasonTooLarge;
+extern const UiText ReasonTooManyPixels;
+extern const UiText ReasonNotMelody;
+extern const UiText ReasonNotAnimation;
+extern const UiText ReasonNotPicture;
+extern const UiText ReasonUnknownType;
+extern const UiText ReasonStillGif;
+extern const UiText ReasonAnimatedGif;
+extern const UiText ReasonGreyJpeg;
+extern const UiText ReasonJpegLayout;
+extern const UiText ReasonTruncated;
+extern const UiText ReasonUnreadable;
+extern const UiText ReasonDamaged;
+// "Fit to phone" and its refusals
+extern const UiText FitToPhone;
+extern const UiText FitNotNeeded;
+extern const UiText FitNotPossible;
+extern const UiText FitNotReadable;
+extern const UiText FitNoRoom;
+extern const UiText FitWriteFailed;
+// Files dropped on the phone list
+extern const UiText DropNotSent;
+extern const UiText DropFitQuestion;
 // Every entry, for checks over the whole table.
 struct TNamedEntry {
   const char* name;

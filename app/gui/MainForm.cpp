@@ -19,6 +19,7 @@
 #include "app/gui/Artwork.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/PortSetupDialog.h"
+#include "app/gui/Thumbnails.h"
 #include "ui_mainform.h"
 #include "ui_okbottomdlg.h"
 #include "ui_overwrite.h"
@@ -103,6 +104,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   auto* exitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_X), this);
   connect(exitKey, &QShortcut::activated, ui->mExit, &QAction::trigger);
   WireHandlers();
+  SetUpContentExtras();
 
   // 2. Directory anchors.
   ComputeDirectories();
@@ -184,6 +186,7 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   SetLinkPanel(connected_);
   panels_[2]->setText(UiTr(uitext::StatusMaker));
   ui->mAuto->setText(UiTr(uitext::mAuto));
+  ApplyContentExtrasTexts();
   if (AboutBox) AboutBox->ApplyLanguageTexts();
   KeepClientSize();
 }
@@ -206,6 +209,8 @@ void TVelkoMainForm::Run(F&& handler) {
   --handlerDepth_;
   if (handlerDepth_ == 0 && releasePending_) ReleaseAfterClose();
 }
+
+void TVelkoMainForm::RunAction(const std::function<void()>& handler) { Run(handler); }
 
 void TVelkoMainForm::WireHandlers() {
   auto on = [this](auto* sender, auto signal, auto handler) {
@@ -379,7 +384,7 @@ void TVelkoMainForm::SetActionButtonsEnabled(bool enabled) {
   for (QWidget* w : std::initializer_list<QWidget*>{
            ui->LAD_ALL_Button, ui->LAD_ONE_Button, ui->LocalAppDL_REMOVE_Button, ui->LAD_PC_Remove_Button,
            ui->DC_PIC_DL_Button, ui->DC_PIC_UL_Button, ui->DC_PIC_Remove_PHONE_Button,
-           ui->DC_PIC_Remove_PC_Button, ui->Panel1})
+           ui->DC_PIC_Remove_PC_Button, ui->Panel1, ui->ShowAllFiles_CheckBox})
     w->setEnabled(enabled);
 }
 
@@ -437,12 +442,16 @@ QTreeWidget* TVelkoMainForm::ListView(TListId list) const {
   return ui->DC_PIC_PC_ListView;
 }
 
-void TVelkoMainForm::ClearList(TListId list) { ListView(list)->clear(); }
+void TVelkoMainForm::ClearList(TListId list) {
+  if (list == TListId::PcFiles && thumbnails_) thumbnails_->Cancel();
+  ListView(list)->clear();
+}
 
 void TVelkoMainForm::AddListRow(TListId list, const std::vector<std::string>& cells) {
   QStringList texts;
   for (const std::string& c : cells) texts << BytesToQString(c);
   ListView(list)->addTopLevelItem(new QTreeWidgetItem(texts));
+  if (list == TListId::PcFiles && !cells.empty()) QueueThumbnail(ListView(list)->topLevelItemCount() - 1, cells[0]);
 }
 
 std::vector<int> TVelkoMainForm::SelectedRows(TListId list) {

@@ -3,6 +3,7 @@
 // It owns the phone link and the two pages, and is the link's view.
 #include <QLabel>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,7 @@ class TVelkoMainForm;
 class QTreeWidget;
 class QActionGroup;
 class QMenu;
+class TThumbnailLoader;
 
 // The application title: caption of message boxes ("Nomra Sync Tool" until
 // the main window puts the product name there).
@@ -97,10 +99,32 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // 638 x 436 below the menu bar, whose height follows its fonts.
   void KeepClientSize();
   void WireHandlers();
+  // Content page additions (MainFormContent.cpp): "Show all files" and the
+  // unsuitable rows.
+  void SetUpContentExtras();
+  void ApplyContentExtrasTexts();
+  void AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries);
+  void RescanPcList();
+  // "Fit to phone": the path of the one selected row a copy can be made of, or "".
+  QString SelectedFittablePath();
+  void UpdateFitButton();
+  void FitSelectedPicture();
+  // Thumbnails of the animation and picture pages' PC rows.
+  void QueueThumbnail(int row, const std::string& nameBytes);
+  // Files dropped on the phone list: judged, fitted when asked, then sent.
+  void SendDroppedFiles(const QStringList& paths);
+  TThumbnailLoader* thumbnails_ = nullptr;
+
+ public:
+  TThumbnailLoader* Thumbnails() const { return thumbnails_; }
+
+ private:
   void ReleaseAfterClose();
   // Runs a handler; an escaping error is shown with its own text.
   template <typename F>
   void Run(F&& handler);
+  // Run for handlers defined in other files.
+  void RunAction(const std::function<void()>& handler);
 
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
   QActionGroup* portGroup_ = nullptr;

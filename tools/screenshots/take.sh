@@ -5,9 +5,9 @@
 #   tools/screenshots/take.sh [BUILD_DIR] [OUT_DIR]
 #
 # BUILD_DIR holds the built `quendrel` (default: ./build); OUT_DIR receives
-# screenshot.png, screenshot-zh.png, picture-page.png, java-page.png and
-# language-en.png, language-zh-tw.png, language-zh-cn.png (default: docs/ of
-# this checkout). Needs Xvfb, xdotool, ImageMagick and
+# screenshot.png, screenshot-zh.png, picture-page.png, show-all-files.png,
+# java-page.png and language-en.png, language-zh-tw.png, language-zh-cn.png
+# (default: docs/ of this checkout). Needs Xvfb, xdotool, ImageMagick and
 # python3. Everything the program writes (settings, logs, the virtual phone's
 # folders) goes to a scratch folder; the user's own settings are not touched.
 #
@@ -90,6 +90,12 @@ suite(os.path.join(root, "phone", "4", "Chess Clock"), "chess", "Chess Clock", "
 suite(os.path.join(root, "pc"), "bubble", "Bubble Pop", "1.5")
 suite(os.path.join(root, "phone", "4", "Bubble Pop"), "bubble", "Bubble Pop", "2.0")
 EOF
+
+# Files the picture folder does not take, for "Show all files": a PNG, a
+# greyscale JPEG, a photo over 640 x 640 and 63000 bytes.
+convert -size 120x90 gradient:orange-purple "$SAMPLES/pc/sticker.png"
+convert -seed 3 -size 160x120 plasma:fractal -colorspace Gray -quality 90 "$SAMPLES/pc/scan.jpg"
+convert -seed 5 -size 1280x960 plasma:fractal -quality 92 "$SAMPLES/pc/wallpaper.jpg"
 
 # --- Program folder and private settings --------------------------------------
 mkdir -p "$SCRATCH/Program" "$SCRATCH/logs" "$SCRATCH/home/.config" "$SCRATCH/tmp" "$SCRATCH/grabs"
@@ -341,6 +347,21 @@ done
 sleep 4
 wait_no_dialog "$MAIN" 30
 grab "$MAIN" "$SCRATCH/after.png"
+
+# --- 3b. Picture page with "Show all files" on and its thumbnails ----------------
+# The check box sits below the PC list, at 8,257 in the PC group (4,2 in the page).
+click_in "$MAIN" $((80 + 4 + 8 + 8)) $((MENU_H + 28 + 2 + 257 + 12))
+sleep 3  # the list is rebuilt and the thumbnails fill in
+# Type-ahead selects the PNG, a picture "Fit to phone" can make a copy of.
+click_in "$MAIN" "$PCLIST_X" $((PCLIST_TOP + 30))
+xdotool windowfocus "$MAIN"
+sleep 0.3
+xdotool type --delay 80 "stick"
+sleep 0.5
+xdotool mousemove --window "$MAIN" 358 $((MENU_H + 250))
+sleep 0.5
+grab "$MAIN" "$SCRATCH/showall.png"
+finish_png "$SCRATCH/showall.png" "$OUT/show-all-files.png"
 
 # --- 4. Java page --------------------------------------------------------------
 click_in "$MAIN" "$TB_X" "$TB_JAVA_Y"

@@ -1,0 +1,260 @@
+// The content page's additions to the main window: "Show all files" with
+// the unsuitable files greyed and explained, "Fit to phone", thumbnails,
+// and files dropped on the phone list.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QIcon>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+
+#include "MainForm.h"
+#include "app/core/ScanReasonText.h"
+#include "app/core/Config.h"
+#include "app/core/UiText.h"
+#include "app/gui/Thumbnails.h"
+#include "app/qt/FitPicture.h"
+#include "ui_mainform.h"
+
+namespace {
+
+constexpr int kReasonColumn = 2;
+// Item data: the row's index in TContentPage::Unsuitable, -1 for a listed file.
+constexpr int kUnsuitableRole = Qt::UserRole + 1;
+
+// Keeps room for a thumbnail in every name cell while thumbnails are on,
+// so names stay aligned before their pictures come (and for files with
+// none); drawn only for the rows on screen, it costs the listing nothing.
+class TThumbnailRoom : public QStyledItemDelegate {
+ public:
+  TThumbnailRoom(QObject* parent, std::function<bool()> on) : QStyledItemDelegate(parent), on_(std::move(on)) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!on_() || (option->features & QStyleOptionViewItem::HasDecoration)) return;
+    static const QIcon blank = [] {
+      QPixmap pixmap(TThumbnailLoader::kSide, TThumbnailLoader::kSide);
+      pixmap.fill(Qt::transparent);
+      return QIcon(pixmap);
+    }();
+    option->features |= QStyleOptionViewItem::HasDecoration;
+    option->icon = blank;
+    option->decorationSize = QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide);
+  }
+
+ private:
+  std::function<bool()> on_;
+};
+
+// Takes drags of local files on a list's viewport and hands the drop on.
+class TFileDropFilter : public QObject {
+ public:
+  TFileDropFilter(QObject* parent, std::function<bool()> open, std::function<void(const QStringList&)> drop)
+      : QObject(parent), open_(std::move(open)), drop_(std::move(drop)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* e = static_cast<QDropEvent*>(event);
+        if (!open_() || LocalFiles(e->mimeData()).isEmpty()) return false;
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        const QStringList files = LocalFiles(e->mimeData());
+        if (!open_() || files.isEmpty()) return false;
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        // After the drop has returned to the file manager: sending takes a while.
+        QTimer::singleShot(0, this, [this, files] { drop_(files); });
+        return true;
+      }
+      default:
+        return QObject::eventFilter(watched, event);
+    }
+  }
+
+ private:
+  static QStringList LocalFiles(const QMimeData* mime) {
+    QStringList files;
+    if (!mime) return files;
+    for (const QUrl& url : mime->urls())
+      if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) files << url.toLocalFile();
+    return files;
+  }
+  std::function<bool()> open_;
+  std::function<void(const QStringList&)> drop_;
+};
+
+}  // namespace
+
+void TVelkoMainForm::SetUpContentExtras() {
+  connect(ui->ShowAllFiles_CheckBox, &QCheckBox::toggled, this, [this](bool on) {
+    contentPage.ShowAllFiles = on;
+    QTreeWidget* pcList = ui->DC_PIC_PC_ListView;
+    pcList->setColumnCount(on ? 3 : 2);
+    // The name column gives way to the reason; the tool tip carries all of it.
+    pcList->setColumnWidth(0, on ? 100 : 138);
+    if (on) {
+      pcList->setColumnWidth(kReasonColumn, 240);
+      pcList->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
+    }
+    RescanPcList();
+  });
+  contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
+    AddUnsuitableRows(entries);
+  };
+  thumbnails_ = new TThumbnailLoader(this);
+  ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
+  ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, new TThumbnailRoom(ui->DC_PIC_PC_ListView, [this] {
+    return thumbnails_->enabled && (link.FolderNumber == 2 || link.FolderNumber == 3);
+  }));
+  connect(thumbnails_, &TThumbnailLoader::ThumbnailReady, this,
+          [this](int row, const QString& name, const QImage& image) {
+            QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
+            if (!item || item->text(0) != name || image.isNull()) return;
+            item->setIcon(0, QIcon(QPixmap::fromImage(image)));
+          });
+  connect(ui->DC_PIC_PC_ListView, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateFitButton(); });
+  QWidget* phoneList = ui->DC_PIC_PHONE_ListView->viewport();
+  phoneList->setAcceptDrops(true);
+  phoneList->installEventFilter(new TFileDropFilter(
+      this,
+      [this] {
+        return ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet && ui->DC_PIC_UL_Button->isEnabled();
+      },
+      [this](const QStringList& files) { RunAction([this, files] { SendDroppedFiles(files); }); }));
+  connect(ui->PageControl1, &QStackedWidget::currentChanged, this, [this] { UpdateFitButton(); });
+  connect(ui->FitToPhone_Button, &QPushButton::clicked, this, [this] { RunAction([this] { FitSelectedPicture(); }); });
+  UpdateFitButton();
+}
+
+void TVelkoMainForm::ApplyContentExtrasTexts() {
+  ui->ShowAllFiles_CheckBox->setText(UiTr(uitext::ShowAllFiles));
+  ui->FitToPhone_Button->setText(UiTr(uitext::FitToPhone));
+  if (ui->DC_PIC_PC_ListView->columnCount() > kReasonColumn)
+    ui->DC_PIC_PC_ListView->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
+}
+
+void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries) {
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  const QColor grey = list->palette().color(QPalette::Disabled, QPalette::Text);
+  QList<QTreeWidgetItem*> items;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const pcscan::TRejectedEntry& e = entries[i];
+    const QString reason = ReasonText(e.why, link.FolderNumber);
+    auto* item = new QTreeWidgetItem(
+        QStringList{BytesToQString(e.name), QString::number(e.why.size), reason});
+    item->setData(0, kUnsuitableRole, static_cast<int>(i));
+    for (int c = 0; c < 3; ++c) {
+      item->setForeground(c, grey);
+      item->setToolTip(c, reason);
+    }
+    items.push_back(item);
+  }
+  const int first = list->topLevelItemCount();
+  list->addTopLevelItems(items);
+  for (size_t i = 0; i < entries.size(); ++i) QueueThumbnail(first + static_cast<int>(i), entries[i].name);
+}
+
+void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
+  if (link.FolderNumber != 2 && link.FolderNumber != 3) return;
+  QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
+  if (!item) return;
+  thumbnails_->Queue(row, item->text(0), QFile::decodeName((link.PcFolder + "/" + nameBytes).c_str()));
+}
+
+void TVelkoMainForm::RescanPcList() {
+  if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet || link.PcFolder.empty()) return;
+  RunAction([this] {
+    ClearList(TListId::PcFiles);
+    contentPage.ScanPcFolder();
+  });
+}
+
+QString TVelkoMainForm::SelectedFittablePath() {
+  const QList<QTreeWidgetItem*> selected = ui->DC_PIC_PC_ListView->selectedItems();
+  if (selected.size() != 1) return {};
+  bool isRow = false;
+  const int index = selected.front()->data(0, kUnsuitableRole).toInt(&isRow);
+  if (!isRow || index < 0 || static_cast<size_t>(index) >= contentPage.Unsuitable.size()) return {};
+  const QString path = QFile::decodeName((link.PcFolder + "/" + contentPage.Unsuitable[index].name).c_str());
+  return fit::CanFit(path) ? path : QString();
+}
+
+void TVelkoMainForm::UpdateFitButton() {
+  const bool picturePage = link.FolderNumber == 3 && ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
+  ui->FitToPhone_Button->setVisible(picturePage);
+  // A batch locks the page's buttons; the fit button follows the send button.
+  ui->FitToPhone_Button->setEnabled(picturePage && ui->DC_PIC_UL_Button->isEnabled() &&
+                                    !SelectedFittablePath().isEmpty());
+}
+
+void TVelkoMainForm::FitSelectedPicture() {
+  const QString path = SelectedFittablePath();
+  if (path.isEmpty()) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const fit::TFitResult r = fit::FitPicture(path);
+  QApplication::restoreOverrideCursor();
+  if (r.refusal != fit::TRefusal::None) {
+    ShowMessage(fit::RefusalText(r, AppConfig().LanguageIndex).toStdString());
+    return;
+  }
+  RescanPcList();
+  const QString name = QFileInfo(r.path).fileName();
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = list->topLevelItem(i);
+    if (item->text(0) != name || item->data(0, kUnsuitableRole).isValid()) continue;
+    list->clearSelection();
+    item->setSelected(true);
+    list->setCurrentItem(item);
+    list->scrollToItem(item);
+    break;
+  }
+}
+
+void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
+  const int lang = AppConfig().LanguageIndex;
+  std::vector<std::string> send;
+  for (const QString& path : paths) {
+    const std::string local = QFile::encodeName(path).toStdString();
+    const pcscan::TJudgement why = pcscan::JudgeFile(link.FolderNumber, local);
+    if (why.reason == pcscan::TReason::None) {
+      send.push_back(local);
+      continue;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const QString reason = ReasonText(why, link.FolderNumber, lang);
+    if (link.FolderNumber == 3 && fit::CanFit(path)) {
+      QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                      UiTextToQString(uitext::DropFitQuestion, lang).arg(name, reason),
+                      QMessageBox::Yes | QMessageBox::No, this);
+      if (box.exec() != QMessageBox::Yes) continue;
+      const fit::TFitResult fitted = fit::FitPicture(path);
+      if (fitted.refusal == fit::TRefusal::None) {
+        send.push_back(QFile::encodeName(fitted.path).toStdString());
+      } else {
+        ShowMessage(UiTextToQString(uitext::DropNotSent, lang).arg(name, fit::RefusalText(fitted, lang)).toStdString());
+      }
+      continue;
+    }
+    ShowMessage(UiTextToQString(uitext::DropNotSent, lang).arg(name, reason).toStdString());
+  }
+  contentPage.SendPcFiles(send);
+}

@@ -1,0 +1,182 @@
+#include "app/qt/FitPicture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/core/ScanReasonText.h"
+#include "app/core/UiText.h"
+
+namespace fit {
+namespace {
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The picture page's own rules over the encoded bytes.
+bool PageTakes(const QByteArray& bytes) {
+  if (!pcscan::SizeAccepted(bytes.size())) return false;
+  auto read = [&bytes](uint64_t off, unsigned char* buf, size_t n) -> size_t {
+    if (off >= static_cast<uint64_t>(bytes.size())) return 0;
+    size_t k = std::min(n, static_cast<size_t>(bytes.size() - static_cast<qsizetype>(off)));
+    std::memcpy(buf, bytes.constData() + off, k);
+    return k;
+  };
+  return pcscan::JudgeHeader(3, "fit.jpg", bytes.size(), read) == pcscan::TVerdict::Listed;
+}
+
+QByteArray Encode(const QImage& image, int quality) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "jpeg");
+  writer.setQuality(quality);
+  writer.setOptimizedWrite(true);  // smaller Huffman tables, still baseline
+  if (!writer.write(image)) return {};
+  return bytes;
+}
+
+// Three colour components whatever the source: alpha over white, grey spread to RGB.
+QImage Flatten(const QImage& image) {
+  if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_RGB888);
+  QImage src = image.convertToFormat(QImage::Format_ARGB32);
+  QImage out(src.size(), QImage::Format_RGB888);
+  for (int y = 0; y < src.height(); ++y) {
+    const QRgb* s = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+    uchar* d = out.scanLine(y);
+    for (int x = 0; x < src.width(); ++x) {
+      const int a = qAlpha(s[x]);
+      for (int c = 0; c < 3; ++c) {
+        const int v = c == 0 ? qRed(s[x]) : c == 1 ? qGreen(s[x]) : qBlue(s[x]);
+        d[3 * x + c] = static_cast<uchar>((v * a + 255 * (255 - a) + 127) / 255);
+      }
+    }
+  }
+  return out;
+}
+
+QString CopyName(const QString& base, int n) {
+  return n == 1 ? base + "-fit.jpg" : base + "-fit-" + QString::number(n) + ".jpg";
+}
+
+}  // namespace
+
+bool CanFit(const QString& path, pcscan::TJudgement* why) {
+  pcscan::TJudgement j = pcscan::JudgeFile(3, LocalPath(path));
+  if (why) *why = j;
+  using pcscan::TReason;
+  if (j.reason != TReason::TooLarge && j.reason != TReason::TooManyPixels && j.reason != TReason::WrongType &&
+      j.reason != TReason::JpegLayout)
+    return false;
+  QImageReader reader(path);
+  // More than one image is an animation, not a picture to fit.
+  return reader.canRead() && reader.imageCount() <= 1;
+}
+
+QByteArray EncodeToFit(const QImage& image, QSize* size, int* quality) {
+  if (image.isNull()) return {};
+  const QImage flat = Flatten(image);
+  const double side = pcscan::kMaxPictureSide;
+  double scale = std::min({1.0, side / flat.width(), side / flat.height()});
+  for (;;) {
+    const QSize target(std::max(1, static_cast<int>(std::lround(flat.width() * scale))),
+                       std::max(1, static_cast<int>(std::lround(flat.height() * scale))));
+    const QImage scaled =
+        target == flat.size() ? flat : flat.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QByteArray best = Encode(scaled, kLowestQuality);
+    if (PageTakes(best)) {
+      // Highest quality the page still takes.
+      int lo = kLowestQuality + 1, hi = 100, bestQuality = kLowestQuality;
+      while (lo <= hi) {
+        const int mid = (lo + hi) / 2;
+        QByteArray bytes = Encode(scaled, mid);
+        if (PageTakes(bytes)) {
+          best = bytes;
+          bestQuality = mid;
+          lo = mid + 1;
+        } else {
+          hi = mid - 1;
+        }
+      }
+      if (size) *size = target;
+      if (quality) *quality = bestQuality;
+      return best;
+    }
+    if (target.width() == 1 && target.height() == 1) return {};
+    scale *= 0.8;
+  }
+}
+
+TFitResult FitPicture(const QString& path, const QString& toDir) {
+  TFitResult r;
+  if (!CanFit(path, &r.why)) {
+    r.refusal = r.why.reason == pcscan::TReason::None ? TRefusal::AlreadySuitable
+                : r.why.reason == pcscan::TReason::WrongType ? TRefusal::NotReadable
+                                                              : TRefusal::NotFittable;
+    return r;
+  }
+  QImageReader reader(path);
+  reader.setAutoTransform(true);  // a camera's turned photo stays upright
+  QImage image = reader.read();
+  if (image.isNull()) {
+    r.refusal = TRefusal::NotReadable;
+    r.detail = reader.errorString();
+    return r;
+  }
+  QByteArray bytes = EncodeToFit(image, &r.size, &r.quality);
+  if (bytes.isEmpty()) {
+    r.refusal = TRefusal::NoFit;
+    return r;
+  }
+  const QFileInfo original(path);
+  const QDir dir(toDir.isEmpty() ? original.absolutePath() : toDir);
+  for (int n = 1; n < 10000; ++n) {
+    QFile out(dir.filePath(CopyName(original.completeBaseName(), n)));
+    // NewOnly claims the name; a taken one moves on to the next number.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+      if (out.exists()) continue;
+      r.refusal = TRefusal::WriteFailed;
+      r.detail = out.errorString();
+      return r;
+    }
+    const bool written = out.write(bytes) == bytes.size() && out.flush();
+    out.close();
+    if (!written) {
+      r.detail = out.errorString();
+      out.remove();
+      r.refusal = TRefusal::WriteFailed;
+      return r;
+    }
+    r.path = out.fileName();
+    r.bytes = bytes.size();
+    return r;
+  }
+  r.refusal = TRefusal::WriteFailed;
+  return r;
+}
+
+QString RefusalText(const TFitResult& result, int lang) {
+  auto t = [lang](const UiText& e) { return UiTextToQString(e, lang); };
+  switch (result.refusal) {
+    case TRefusal::None:
+      return {};
+    case TRefusal::AlreadySuitable:
+      return t(uitext::FitNotNeeded);
+    case TRefusal::NotFittable:
+      return t(uitext::FitNotPossible).arg(ReasonText(result.why, 3, lang));
+    case TRefusal::NotReadable:
+      return t(uitext::FitNotPossible).arg(t(uitext::FitNotReadable));
+    case TRefusal::WriteFailed:
+      return t(uitext::FitWriteFailed).arg(result.detail);
+    case TRefusal::NoFit:
+      return t(uitext::FitNotPossible).arg(t(uitext::FitNoRoom));
+  }
+  return {};
+}
+
+}  // namespace fit
