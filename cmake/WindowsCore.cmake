@@ -10,7 +10,7 @@ target_link_libraries(quendrel_winplatform PUBLIC quendrel_core advapi32)
 # Whatever links the core links the platform layer with it.
 target_link_libraries(quendrel_core INTERFACE quendrel_winplatform)
 
-add_executable(quendrel-cli ${CLI_SOURCES})
+add_executable(quendrel-cli ${CLI_SOURCES} app/cli/CliNoFit.cpp)
 target_link_libraries(quendrel-cli PRIVATE quendrel_core)
 
 option(BUILD_TESTING "Build the Windows tests" ON)

@@ -1,8 +1,6 @@
 // The PC half of the Java page: descriptors in the chosen folder (or an
 // archive's manifest when it has none), their status against the phone's
 // suites, and removal of a suite's files.
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -146,15 +144,18 @@ const char* StatusMark(int status) {
 void TMidletPage::LocalAppDL_ViewPcOperation() {
   IFormView& view = link_.View();
   PcSuites.Clear();
-  DIR* dir = opendir(link_.PcFolder.c_str());
-  if (!dir) {
+  // Take the names first so a message box cannot hold the directory open.
+  std::vector<std::string> names;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(link_.PcFolder, ec);
+  if (ec) {
     view.ShowMessage("Unable to open directory");
     return;
   }
-  // Take the names first so a message box cannot hold the directory open.
-  std::vector<std::string> names;
-  while (dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
-  closedir(dir);
+  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    names.push_back(it->path().filename().string());
+  }
 
   static const char* const kRequired[] = {"MIDlet-Jar-Size", "MIDlet-Name", "MIDlet-Version",
                                           "MIDlet-Vendor", "MIDlet-Jar-URL"};

@@ -45,9 +45,12 @@ build_windows() {
 build_host_phonesim() {
   local out="$windows_build/host/phonesim"
   mkdir -p "$windows_build/host"
-  if [ ! -x "$out" ] || [ -n "$(find virtualphone -name '*.cpp' -newer "$out" -o -name '*.h' -newer "$out")" ]; then
+  if [ ! -x "$out" ] || [ -n "$(find virtualphone content link -name '*.cpp' -newer "$out" -o -name '*.h' -newer "$out")" ]; then
+    # shellcheck disable=SC2046
     c++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -pthread -I"$root" \
-      virtualphone/PhoneSim.cpp virtualphone/PhoneEngine.cpp virtualphone/main.cpp -o "$out"
+      virtualphone/PhoneSim.cpp virtualphone/PhoneEngine.cpp virtualphone/main.cpp \
+      content/SuiteManifest.cpp content/SuiteArchiveZip.cpp link/Text.cpp \
+      $(pkg-config --cflags --libs libzip) -o "$out"
   fi
 }
 

@@ -12,7 +12,7 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "app/qt/UiTextQt.h"
 #include "link/Settings.h"
 
 namespace fs = std::filesystem;

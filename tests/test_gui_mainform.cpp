@@ -35,7 +35,7 @@
 #include <functional>
 
 #include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "app/qt/UiTextQt.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
 #include "app/gui/PortSetupDialog.h"

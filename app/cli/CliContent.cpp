@@ -29,7 +29,7 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
     std::cout << p->Name << "\t" << p->Size << "\n";
   for (const pcscan::TRejectedEntry& e : page.Unsuitable)
     std::cout << e.name << "\t" << e.why.size << "\t"
-              << ReasonText(e.why, link.FolderNumber, 0).toStdString() << "\n";
+              << ReasonText(e.why, link.FolderNumber, 0) << "\n";
   if (error.empty()) return 0;
   std::cerr << error << std::endl;
   return 1;

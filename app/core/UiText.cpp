@@ -1,8 +1,5 @@
 #include "app/core/UiText.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
-
 #include "app/core/Config.h"
 
 namespace uitext {
@@ -223,30 +220,3 @@ const char* UiEncodingName(int languageIndex) {
   }
 }
 
-QString UiTextToQString(const UiText& entry, int languageIndex) {
-  const char* bytes = UiBytes(entry, languageIndex);
-  if (languageIndex != 1 && languageIndex != 2) return QString::fromLatin1(bytes);
-  QStringDecoder decoder(UiEncodingName(languageIndex));
-  if (!decoder.isValid()) return QString::fromLatin1(bytes);  // no codec: show the bytes as they are
-  QString text = decoder.decode(QByteArrayView(bytes));
-  return text;
-}
-
-QString UiTr(const UiText& entry) { return UiTextToQString(entry, AppConfig().LanguageIndex); }
-
-std::string EncodeForLanguage(const QString& text, int languageIndex, bool* ok) {
-  if (languageIndex != 1 && languageIndex != 2) {
-    bool ascii = true;
-    for (QChar ch : text) ascii = ascii && ch.unicode() < 0x80;
-    if (ok) *ok = ascii;
-    return text.toLatin1().toStdString();
-  }
-  QStringEncoder encoder(UiEncodingName(languageIndex));
-  if (!encoder.isValid()) {
-    if (ok) *ok = false;
-    return {};
-  }
-  QByteArray bytes = encoder.encode(text);
-  if (ok) *ok = !encoder.hasError();
-  return bytes.toStdString();
-}

@@ -3,7 +3,6 @@
 // Each entry holds English (ASCII), Traditional Chinese (Big5) and
 // Simplified Chinese (GB2312) as zero-terminated byte strings; they stay
 // bytes until the moment they are put on a window.
-#include <QString>
 #include <string>
 
 struct UiText {
@@ -14,13 +13,8 @@ struct UiText {
 const char* UiBytes(const UiText& entry, int languageIndex);
 // Bytes of an entry in the language chosen at start-up.
 const char* UiBytes(const UiText& entry);
-// Decodes an entry's bytes for the window (Big5 / GB2312 / ASCII).
-QString UiTextToQString(const UiText& entry, int languageIndex);
-QString UiTr(const UiText& entry);
 // The byte encoding used by a language column: "US-ASCII", "Big5", "GB2312".
 const char* UiEncodingName(int languageIndex);
-// Re-encodes window text into a column's encoding (round trips).
-std::string EncodeForLanguage(const QString& text, int languageIndex, bool* ok = nullptr);
 
 namespace uitext {
 // application title and main window caption

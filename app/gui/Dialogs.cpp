@@ -7,7 +7,7 @@
 #include <QStorageInfo>
 #include <QTimer>
 
-#include "app/core/UiText.h"
+#include "app/qt/UiTextQt.h"
 #include "app/gui/Artwork.h"
 #include "ui_aboutbox.h"
 #include "ui_dirselect.h"

@@ -15,7 +15,7 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "app/qt/UiTextQt.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/PortSetupDialog.h"

@@ -21,7 +21,7 @@
 #include "MainForm.h"
 #include "app/core/ScanReasonText.h"
 #include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "app/qt/UiTextQt.h"
 #include "app/gui/Thumbnails.h"
 #include "app/qt/FitPicture.h"
 #include "ui_mainform.h"
@@ -157,7 +157,7 @@ void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>
   QList<QTreeWidgetItem*> items;
   for (size_t i = 0; i < entries.size(); ++i) {
     const pcscan::TRejectedEntry& e = entries[i];
-    const QString reason = ReasonText(e.why, link.FolderNumber);
+    const QString reason = DecodeUiBytes(ReasonText(e.why, link.FolderNumber), AppConfig().LanguageIndex);
     auto* item = new QTreeWidgetItem(
         QStringList{BytesToQString(e.name), QString::number(e.why.size), reason});
     item->setData(0, kUnsuitableRole, static_cast<int>(i));
@@ -240,7 +240,7 @@ void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
       continue;
     }
     const QString name = QFileInfo(path).fileName();
-    const QString reason = ReasonText(why, link.FolderNumber, lang);
+    const QString reason = DecodeUiBytes(ReasonText(why, link.FolderNumber, lang), lang);
     if (link.FolderNumber == 3 && fit::CanFit(path)) {
       QMessageBox box(QMessageBox::Question, ApplicationTitle(),
                       UiTextToQString(uitext::DropFitQuestion, lang).arg(name, reason),

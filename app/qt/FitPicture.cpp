@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "app/core/ScanReasonText.h"
-#include "app/core/UiText.h"
+#include "app/qt/UiTextQt.h"
 
 namespace fit {
 namespace {
@@ -168,7 +168,7 @@ QString RefusalText(const TFitResult& result, int lang) {
     case TRefusal::AlreadySuitable:
       return t(uitext::FitNotNeeded);
     case TRefusal::NotFittable:
-      return t(uitext::FitNotPossible).arg(ReasonText(result.why, 3, lang));
+      return t(uitext::FitNotPossible).arg(DecodeUiBytes(ReasonText(result.why, 3, lang), lang));
     case TRefusal::NotReadable:
       return t(uitext::FitNotPossible).arg(t(uitext::FitNotReadable));
     case TRefusal::WriteFailed:
