@@ -36,11 +36,13 @@ std::vector<TFileRef> SelectedFiles(IFormView& view, TListId list, const TPicLis
 class TBatchGuard {
  public:
   TBatchGuard(TLink& link, int totalMax) : link_(link), bars_(totalMax > 0) {
+    link_.TakeStop();  // a Stop pressed before the batch is no stop of it
     if (bars_) link_.View().ShowTotalBar(totalMax);
     link_.DisableActionButtons();
   }
   ~TBatchGuard() {
     HideBars();
+    link_.TakeStop();
     link_.EnableActionButtons();
   }
   TBatchGuard(const TBatchGuard&) = delete;
@@ -168,11 +170,14 @@ void TContentPage::DC_PIC_UL_ButtonClick() {
   for (size_t i = 0; i < files.size(); ++i) {
     unsigned mark = link_.Flags.AbortCount;
     link_.UploadFile(files[i].name, link_.FolderNumber);
+    // Stopped: the files done stay done, the rest are not started, and the
+    // refresh below shows both folders as they are.
+    if (link_.TakeStop()) break;
     if (AbortedSince(mark)) return;  // the logo stays, no refresh
     // Only a refusal by the phone ends the batch; other failures try the next file.
     if (link_.Reply.State() == rsError) break;
     view.StepTotalBar();
-    if (i + 1 < files.size()) timing::SleepMs(kPauseBetweenFilesMs);
+    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
   }
   batch.HideBars();
   OpenContentPage();
@@ -195,10 +200,11 @@ void TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
       unsigned mark = link_.Flags.AbortCount;
       link_.UploadFile(paths[i].substr(slash == std::string::npos ? 0 : slash + 1), link_.FolderNumber);
       link_.PcFolder = back.folder;
+      if (link_.TakeStop()) break;
       if (AbortedSince(mark)) return;
       if (link_.Reply.State() == rsError) break;
       link_.View().StepTotalBar();
-      if (i + 1 < paths.size()) timing::SleepMs(kPauseBetweenFilesMs);
+      if (i + 1 < paths.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
     }
     batch.HideBars();
   }
@@ -216,10 +222,11 @@ void TContentPage::DC_PIC_DL_ButtonClick() {
   for (size_t i = 0; i < files.size(); ++i) {
     unsigned mark = link_.Flags.AbortCount;
     link_.DownloadFile(files[i].name, files[i].size);
+    if (link_.TakeStop()) break;
     if (AbortedSince(mark)) return;
     if (link_.Reply.State() != rsOk) break;
     view.StepTotalBar();
-    if (i + 1 < files.size()) timing::SleepMs(kPauseBetweenFilesMs);
+    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
   }
   batch.HideBars();
   OpenContentPage();
@@ -236,9 +243,10 @@ void TContentPage::DC_PIC_Remove_PHONE_ButtonClick() {
   for (size_t i = 0; i < files.size(); ++i) {
     unsigned mark = link_.Flags.AbortCount;
     link_.RemovePhoneFile(files[i].name);
+    if (link_.TakeStop()) break;
     if (AbortedSince(mark)) return;
     if (link_.Reply.State() != rsOk) break;
-    if (i + 1 < files.size()) timing::SleepMs(kPauseBetweenFilesMs);
+    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
   }
   OpenContentPage();
 }
@@ -257,9 +265,10 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
       view.ShowMessage("Remove File ERR");
       break;
     }
-    // No phone wait runs here; only a closing window can stop the batch.
+    // No phone wait runs here; a closing window or Stop ends the batch.
     if (link_.Flags.AppClosing) return;
-    if (i + 1 < files.size()) timing::SleepMs(kPauseBetweenFilesMs);
+    if (link_.TakeStop()) break;
+    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
   }
   OpenContentPage();
 }

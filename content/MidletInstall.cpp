@@ -130,6 +130,7 @@ void TMidletPage::LAD_ONE_ButtonClick() {
   } enableOnExit{link_};
 
   IFormView& view = link_.View();
+  link_.TakeStop();  // a Stop pressed before the install is no stop of it
   MIDlet_Info* rec = SelectedPcSuite();
   if (!rec) return;
   // Every name the install or update would send, checked before anything
@@ -180,6 +181,8 @@ void TMidletPage::LAD_ONE_ButtonClick() {
       view.HideStatusLabel();
       return;
     case TWaitEnd::Aborted:
+      // Stopped during the removal: the lists show what the phone holds now.
+      if (link_.TakeStop()) LocalAppDL_RefreshPage();
       return;
   }
 }
@@ -191,7 +194,10 @@ void TMidletPage::LocalAppDL_InstallOperation() {
     TInstallJob job(link_, *cursor_);
     end = SendSuiteFiles(job);
   }
-  if (end != TPhaseEnd::Stop) InstallEnding();
+  // Stopped by the user: the ending runs all the same, so the page refreshes
+  // and the buttons come back (taken first, or the refresh would stop too).
+  const bool stopped = link_.TakeStop();
+  if (end != TPhaseEnd::Stop || stopped) InstallEnding();
 }
 
 TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {

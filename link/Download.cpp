@@ -224,13 +224,14 @@ class TDownloadTarget {
     }
   }
   // Success: the target becomes the new file. Failure: an old target stays
-  // as it was; without one the partial bytes keep the target name. False
-  // when the bytes could not be put in place (they stay in the temporary).
-  bool Settle(bool complete) {
+  // as it was; without one the partial bytes keep the target name, unless
+  // the user stopped the fetch (then nothing of it stays). False when the
+  // bytes could not be put in place (they stay in the temporary).
+  bool Settle(bool complete, bool keepPartial = true) {
     Close();
     if (temp_.empty()) return true;
     std::error_code ec;
-    if (complete || !hadTarget_) {
+    if (complete || (!hadTarget_ && keepPartial)) {
       fs::rename(temp_, target_, ec);
       if (ec) return false;
     } else {
@@ -294,7 +295,7 @@ int TLink::DownloadFile(const std::string& name, int size) {
     return FinishTransfer();
   };
   auto leave = [&]() {
-    target.Settle(false);
+    target.Settle(false, !StopRequested());
     CloseTransferLog();
     return 1;
   };

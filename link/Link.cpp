@@ -42,6 +42,17 @@ void TLink::AbortOperation() {
   ++Flags.AbortCount;
 }
 
+bool TLink::PauseUnlessStopped(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timing::Scaled(ms));
+  for (;;) {
+    PumpEvents();
+    if (TakeStop()) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+  }
+}
+
 void TLink::ReturnToLogo() {
   view_.ShowPage(TPage::Logo);
   view_.SetTitleBar(TTitle::Product);
@@ -153,6 +164,9 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
       AbortOperation();
       return TWaitEnd::Aborted;
     }
+    // A stop ends the wait like an abort, without its page change: the
+    // operation leaves quietly and the batch refreshes the page.
+    if (StopRequested()) return TWaitEnd::Aborted;
     int state = Reply.State();
     if (rule.awaited & StateBit(state)) return TWaitEnd::Awaited;
     if (state == rsError) return TWaitEnd::Error;

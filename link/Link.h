@@ -97,6 +97,14 @@ class TLink {
   void DisableActionButtons();
   void EnableActionButtons();
   bool AbortRequested() const { return Flags.LinkFailed || Flags.AppClosing; }
+  // The Stop button or the command line's interrupt.
+  void RequestStop() { Flags.StopRequested = 1; }
+  bool StopRequested() const { return Flags.StopRequested != 0; }
+  // True once for a stop that was requested; clears it.
+  bool TakeStop() { return Flags.StopRequested.exchange(0) != 0; }
+  // The pause between two items of a batch, during which the window stays
+  // live; false (and the stop taken) when Stop was pressed meanwhile.
+  bool PauseUnlessStopped(int ms);
   void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
   // Closing order of the link: AppClosing, then the disconnect.
   void CloseLink();

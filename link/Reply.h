@@ -76,4 +76,8 @@ struct TAbortFlags {
   // Runs of AbortOperation so far: LinkFailed is cleared by the abort
   // itself, so a caller tells an aborted step by this count moving.
   std::atomic<unsigned> AbortCount{0};
+  // The user's Stop: the current wait ends quietly at once, and the batch
+  // leaves the files not yet started. Written by the window (or a signal
+  // handler), so a plain atomic byte.
+  std::atomic<uint8_t> StopRequested{0};
 };

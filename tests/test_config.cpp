@@ -352,6 +352,7 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     {"FitNotReadable", &uitext::FitNotReadable, u"not a picture that can be read", u"無法讀取為圖片", u"无法读取为图片"},
     {"FitNoRoom", &uitext::FitNoRoom, u"not even a small copy fits in 63000 bytes", u"即使縮小也無法小於 63000 位元組", u"即使缩小也无法小于 63000 字节"},
     {"FitWriteFailed", &uitext::FitWriteFailed, u"the copy cannot be written: %1", u"無法寫入副本：%1", u"无法写入副本：%1"},
+    {"StopButton", &uitext::StopButton, u"Stop", u"停止", u"停止"},
     {"DropNotSent", &uitext::DropNotSent, u"%1 is not sent: %2", u"%1 未傳送：%2", u"%1 未发送：%2"},
     {"DropFitQuestion", &uitext::DropFitQuestion, u"%1: %2.\nMake a copy that fits the phone and send it?", u"%1：%2。\n要製作適合手機的副本並傳送嗎？", u"%1：%2。\n要制作适合手机的副本并发送吗？"},
   };

@@ -1,5 +1,6 @@
 #include "app/cli/CliCommands.h"
 
+#include <atomic>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -16,6 +17,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The running session's stop flag, for the interrupt handler.
+std::atomic<std::atomic<uint8_t>*> g_stopFlag{nullptr};
 
 std::string Absolute(const std::string& path) {
   std::error_code ec;
@@ -36,10 +40,15 @@ bool ParseFolder(const std::string& text, int* folder) {
 class TCliSession {
  public:
   TCliSession(const TCliOptions& opt) : opt_(opt), link_(view_) {
+    g_stopFlag = &link_.Flags.StopRequested;
     view_.onConflict = opt.onConflict;
     view_.assumeYes = opt.yes;
     view_.verbose = opt.verbose;
   }
+
+  ~TCliSession() { g_stopFlag = nullptr; }
+  TCliSession(const TCliSession&) = delete;
+  TCliSession& operator=(const TCliSession&) = delete;
 
   // Port choice as the window makes it, then the options on top.
   bool Prepare() {
@@ -104,8 +113,8 @@ class TCliSession {
     return link_.Reply.State() == rsOk;
   }
 
-  // Between two items of a batch, as the window does.
-  void Pause() { timing::SleepMs(1000); }
+  // Between two items of a batch, as the window does; false when stopped.
+  bool Pause() { return link_.PauseUnlessStopped(1000); }
 
   TLink& Link() { return link_; }
   ConsoleView& View() { return view_; }
@@ -143,7 +152,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   if (!s.Connect() || !s.Select(folder)) return 1;
   TLink& link = s.Link();
   for (size_t i = 2; i < args.size(); ++i) {
-    if (i > 2) s.Pause();
+    if (i > 2 && !s.Pause()) return 1;
     const fs::path path = Absolute(args[i]);
     link.PcFolder = path.parent_path().string();
     // A fresh listing for the overwrite check, also after the previous file.
@@ -166,7 +175,7 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
   }
   if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
   for (size_t i = 2; i < args.size(); ++i) {
-    if (i > 2) s.Pause();
+    if (i > 2 && !s.Pause()) return 1;
     int size = 0;
     for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
       if (p->Name == args[i]) size = p->Size;
@@ -181,7 +190,7 @@ int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
   if (!s.Connect() || !s.Select(folder)) return 1;
   for (size_t i = 2; i < args.size(); ++i) {
-    if (i > 2) s.Pause();
+    if (i > 2 && !s.Pause()) return 1;
     s.Link().RemovePhoneFile(args[i]);
     if (s.Link().Reply.State() != rsOk) return 1;
   }
@@ -189,6 +198,10 @@ int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+void RequestCliStop() {
+  if (std::atomic<uint8_t>* flag = g_stopFlag.load()) flag->store(1);
+}
 
 int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) {
   const std::string& cmd = args[0];

@@ -27,3 +27,7 @@ int RunFitCommand(const std::vector<std::string>& args, const std::string& to);
 // 'midlets', 'install', 'uninstall' on an open session.
 int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& options,
                      const std::vector<std::string>& args, const std::function<bool()>& connect);
+
+// Asks the running command to stop (async-signal-safe): its wait ends at
+// once and the PC side is left as before the interrupted file.
+void RequestCliStop();

@@ -1,5 +1,8 @@
 // quendrel-cli: the phone link on the command line, on the same code as the window.
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -11,6 +14,15 @@
 #include "link/Link.h"
 
 namespace {
+
+// Ctrl+C or a termination request: the first asks the running command to
+// stop at its next exchange boundary, a second ends the program at once.
+std::atomic<int> g_interrupts{0};  // lock-free, so fit for a signal handler
+
+extern "C" void OnInterrupt(int) {
+  if (g_interrupts.fetch_add(1) > 0) std::_Exit(130);
+  RequestCliStop();
+}
 
 const char* kUsage =
     "Usage: quendrel-cli [options] COMMAND [ARGS...]\n"
@@ -98,10 +110,17 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  int rc = 1;
   try {
-    return RunCliCommand(opt, args);
+    rc = RunCliCommand(opt, args);
   } catch (const std::exception& e) {
     std::cerr << e.what() << std::endl;
-    return 1;
   }
+  if (g_interrupts > 0) {
+    std::cerr << "Stopped" << std::endl;
+    return 130;
+  }
+  return rc;
 }

@@ -79,6 +79,9 @@ const UiText AboutNotice = {{"Copyright (C) Nomra. All rights reserved.",
 const UiText AboutOKButton = {{"Exit",
     "\xb5\xb2\xa7\xf4",
     "\xcd\xcb\xb3\xf6"}};
+const UiText StopButton = {{"Stop",
+    "\xb0\xb1\xa4\xee",
+    "\xcd\xa3\xd6\xb9"}};
 const UiText ShowAllFiles = {{"Show all files",
     "\xc5\xe3\xa5\xdc\xa9\xd2\xa6\xb3\xc0\xc9\xae\xd7",
     "\xcf\xd4\xca\xbe\xcb\xf9\xd3\xd0\xce\xc4\xbc\xfe"}};
@@ -177,6 +180,7 @@ const TNamedEntry kAllEntries[] = {
     {"AboutVersion", &AboutVersion},
     {"AboutNotice", &AboutNotice},
     {"AboutOKButton", &AboutOKButton},
+    {"StopButton", &StopButton},
     {"ShowAllFiles", &ShowAllFiles},
     {"ReasonColumn", &ReasonColumn},
     {"ReasonEmpty", &ReasonEmpty},

@@ -51,6 +51,8 @@ extern const UiText AboutVersion;
 extern const UiText AboutNotice;
 extern const UiText AboutOKButton;
 // "Show all files" on the content page and the reasons it shows
+// the progress panel's button that ends a running batch or install
+extern const UiText StopButton;
 extern const UiText ShowAllFiles;
 extern const UiText ReasonColumn;
 extern const UiText ReasonEmpty;

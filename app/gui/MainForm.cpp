@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStringDecoder>
@@ -82,6 +83,12 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   ui->StatusBar->addWidget(panelRow, 1);
   panels_[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   BuildLanguageMenu();
+  stopButton_ = new QPushButton(ui->Panel4);
+  stopButton_->setObjectName("Stop_Button");
+  stopButton_->setGeometry(482, 22, 66, 34);
+  stopButton_->hide();
+  // Only raises the flag: the running wait sees it at its next turn.
+  connect(stopButton_, &QPushButton::clicked, this, [this] { link.RequestStop(); });
   ui->Ring_Button->setIcon(ToolIcon(TToolPicture::Melody));
   ui->Animation_Button->setIcon(ToolIcon(TToolPicture::Animation));
   ui->DC_PIC_ToolButton->setIcon(ToolIcon(TToolPicture::Picture));
@@ -186,6 +193,7 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   SetLinkPanel(connected_);
   panels_[2]->setText(UiTr(uitext::StatusMaker));
   ui->mAuto->setText(UiTr(uitext::mAuto));
+  stopButton_->setText(UiTr(uitext::StopButton));
   ApplyContentExtrasTexts();
   if (AboutBox) AboutBox->ApplyLanguageTexts();
   KeepClientSize();
@@ -381,11 +389,23 @@ void TVelkoMainForm::SetPortEntry(int index, bool visible, bool checked, const s
 }
 
 void TVelkoMainForm::SetActionButtonsEnabled(bool enabled) {
+  // Locked buttons mean a batch or an install runs: Stop is offered then,
+  // at the right of the progress panel.
+  ShowStopButton(!enabled);
   for (QWidget* w : std::initializer_list<QWidget*>{
            ui->LAD_ALL_Button, ui->LAD_ONE_Button, ui->LocalAppDL_REMOVE_Button, ui->LAD_PC_Remove_Button,
            ui->DC_PIC_DL_Button, ui->DC_PIC_UL_Button, ui->DC_PIC_Remove_PHONE_Button,
            ui->DC_PIC_Remove_PC_Button, ui->Panel1, ui->ShowAllFiles_CheckBox})
     w->setEnabled(enabled);
+}
+
+void TVelkoMainForm::ShowStopButton(bool visible) {
+  constexpr int kRoom = 74;
+  if (visible == stopButton_->isVisible()) return;
+  const int narrower = visible ? -kRoom : kRoom;
+  for (QWidget* bar : {static_cast<QWidget*>(ui->LAD_ProgressBar), static_cast<QWidget*>(ui->Total_ProgressBar)})
+    bar->resize(bar->width() + narrower, bar->height());
+  stopButton_->setVisible(visible);
 }
 
 void TVelkoMainForm::EnableInstallButtons() {

@@ -18,6 +18,7 @@ class TVelkoMainForm;
 class QTreeWidget;
 class QActionGroup;
 class QMenu;
+class QPushButton;
 class TThumbnailLoader;
 
 // The application title: caption of message boxes ("Nomra Sync Tool" until
@@ -98,6 +99,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void BuildLanguageMenu();
   // 638 x 436 below the menu bar, whose height follows its fonts.
   void KeepClientSize();
+  void ShowStopButton(bool visible);
   void WireHandlers();
   // Content page additions (MainFormContent.cpp): "Show all files" and the
   // unsuitable rows.
@@ -126,6 +128,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // Run for handlers defined in other files.
   void RunAction(const std::function<void()>& handler);
 
+  QPushButton* stopButton_ = nullptr;
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
   QActionGroup* portGroup_ = nullptr;
   QMenu* languageMenu_ = nullptr;
