@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <functional>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -32,11 +35,13 @@ std::string Cli() {
 
 // Runs the command line in a private HOME with an isolated settings store.
 // The child gets none of our descriptors: an inherited pty master would
-// keep the line up after the phone hangs up.
-CliResult RunCli(const TempDir& home, const std::string& args) {
+// keep the line up after the phone hangs up. With whileRunning the program
+// runs as the child itself, so a signal to it reaches the program.
+CliResult RunCli(const TempDir& home, const std::string& args,
+                 const std::function<void(pid_t)>& whileRunning = nullptr) {
   const std::string out = home.File("out.txt"), err = home.File("err.txt");
   const std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
-                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 exec timeout 120 '" + Cli() + "' " + args + " >'" +
+                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 exec " + (whileRunning ? "" : "timeout 120 ") + "'" + Cli() + "' " + args + " >'" +
                           out + "' 2>'" + err + "' </dev/null";
   CliResult r;
   const auto start = std::chrono::steady_clock::now();
@@ -47,6 +52,7 @@ CliResult RunCli(const TempDir& home, const std::string& args) {
     _exit(127);
   }
   int st = 0;
+  if (pid > 0 && whileRunning) whileRunning(pid);
   if (pid > 0) waitpid(pid, &st, 0);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   r.status = pid > 0 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -164,5 +170,87 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Send_UPLOAD_REQ_timeout", ""}},
         CliCase{"silent get request", Silent("AT*FDWN"), "--on-conflict=overwrite get 3 dl.bin --to pc", true,
                 {"Download_Timeout", ""}}));
+
+}  // namespace
+
+namespace {
+
+// Ctrl+C in the middle of a transfer from a phone paced at 115200 baud:
+// the transfer stops within a second, the command says "Stopped" and exits
+// with 130, the PC files are as before, and the same command then works.
+struct StopCase {
+  const char* label;
+  std::string command;  // after "--port DEVICE "
+  std::string stopAt;   // SIGINT once the phone has this line
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.label; }
+
+class CliStop : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(CliStop, SigintStopsCleanlyAndTheNextRunWorks) {
+  const StopCase& c = GetParam();
+  TempDir home;
+  phonesim::Options o;
+  o.contentDir = home.File("phone");
+  o.pace115200 = true;
+  for (const char* f : {"1", "2", "3", "4"}) fs::create_directories(o.contentDir + "/" + f);
+  const std::string jar = faults::Pattern(700, 13);  // eight archive packets
+  home.Write("phone/3/dl.bin", kDownload);
+  home.Write("pc/up.bin", kUpload);
+  home.Write("pc/dl.bin", kPrecious);
+  home.Write("pc/game.jar", jar);
+  home.Write("pc/game.jad", "MIDlet-Name: Game\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: game.jar\r\n"
+                            "MIDlet-Jar-Size: " + std::to_string(jar.size()) + "\r\n");
+  const faults::TFolderSnapshot pcBefore = faults::Snapshot(home.File("pc"));
+  phonesim::PhoneSim sim(o);
+  ASSERT_TRUE(sim.Start());
+  const std::string args = "--port " + sim.DevicePath() + " --on-conflict=overwrite " + c.command;
+
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point sent, lastTransferLine;
+  CliResult r = RunCli(home, args, [&](pid_t pid) {
+    auto isTransfer = [](const std::string& l) {
+      return l.rfind("AT*FUPL=", 0) == 0 || l == "AT*ACK" || (l.rfind("AT*FDWN=", 0) == 0 && l != "AT*FDWN=\"4\"");
+    };
+    size_t seen = 0;
+    // Watches until the program has ended, leaving it to be reaped.
+    auto running = [pid] {
+      siginfo_t info{};
+      return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+    };
+    for (int i = 0; i < 60000 && running(); ++i) {
+      const std::vector<std::string> lines = sim.ReceivedLines();
+      for (; seen < lines.size(); ++seen) {
+        if (sent == Clock::time_point() && lines[seen].rfind(c.stopAt, 0) == 0) {
+          sent = Clock::now();
+          kill(pid, SIGINT);
+        } else if (sent != Clock::time_point() && isTransfer(lines[seen])) {
+          lastTransferLine = Clock::now();
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  ASSERT_NE(sent, Clock::time_point()) << "the interrupt must come during the transfer";
+  EXPECT_EQ(r.status, 130) << r.err;
+  std::vector<std::string> err = Lines(r.err);
+  ASSERT_FALSE(err.empty());
+  EXPECT_EQ(err.back(), "Stopped");
+  if (lastTransferLine != Clock::time_point()) {
+    EXPECT_LT(std::chrono::duration<double>(lastTransferLine - sent).count(), 1.0);
+  }
+  EXPECT_EQ(faults::Snapshot(home.File("pc")), pcBefore);
+  EXPECT_FALSE(faults::Exists(home.File("phone/3/up.bin")));
+  EXPECT_FALSE(faults::Exists(home.File("phone/4/Game")));
+
+  CliResult again = RunCli(home, args);
+  EXPECT_EQ(again.status, 0) << again.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stop, CliStop,
+                         ::testing::Values(StopCase{"put", "put 3 pc/up.bin", "AT*FUPL=0301"},
+                                           StopCase{"get over a PC file", "get 3 dl.bin --to pc", "AT*ACK"},
+                                           StopCase{"install", "install pc game.jad", "AT*FUPL=0201"}));
 
 }  // namespace

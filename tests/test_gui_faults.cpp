@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <chrono>
@@ -98,7 +99,8 @@ std::vector<GuiCase> GuiCases() {
   };
 }
 
-class WindowClosedDuringAWait : public ::testing::TestWithParam<GuiCase> {
+// The real window, offscreen, on a virtual phone of its own.
+class WindowOnPhone : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
@@ -169,6 +171,8 @@ class WindowClosedDuringAWait : public ::testing::TestWithParam<GuiCase> {
   std::vector<std::string> boxesBefore_, boxesAfterClose_;
 };
 
+class WindowClosedDuringAWait : public WindowOnPhone, public ::testing::WithParamInterface<GuiCase> {};
+
 TEST_P(WindowClosedDuringAWait, EndsWithoutFurtherBoxesOrLoss) {
   const GuiCase& c = GetParam();
   c.arrange(*form_);
@@ -224,5 +228,108 @@ TEST_P(WindowClosedDuringAWait, EndsWithoutFurtherBoxesOrLoss) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, WindowClosedDuringAWait, ::testing::ValuesIn(GuiCases()));
+
+}  // namespace
+
+namespace {
+
+// Stop pressed in the real window while a transfer runs on a phone paced
+// at 115200 baud: the transfer ends within a second, the PC files are as
+// before, the page refreshes, and the same operation then goes through.
+struct StopCase {
+  const char* label;
+  std::string stopAt;  // Stop is pressed once the phone has this line
+  std::function<void(TVelkoMainForm&)> run;
+  std::string phoneFile;  // what the operation stores on the phone when it goes through
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.label; }
+
+class StopDuringATransfer : public WindowOnPhone, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
+  const StopCase& c = GetParam();
+  home_.Write("pc/dl.bmp", "the user's own picture");  // the fetch overwrites it
+  form_->contentPage.OpenContentPage();
+  phonesim::Options o = sim_->GetOptions();
+  o.pace115200 = true;
+  sim_->SetOptions(o);
+  // The overwrite question is answered "Overwrite".
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget())) {
+      ConfirmAnswer = 1;
+      dlg->accept();
+    }
+  });
+  answer.start();
+  const faults::TFolderSnapshot pcBefore = faults::Snapshot(home_.File("pc"));
+  sim_->ClearReceived();
+
+  std::chrono::steady_clock::time_point pressed, ended;
+  QTimer stopper;
+  stopper.setInterval(2);
+  QObject::connect(&stopper, &QTimer::timeout, [&] {
+    if (pressed == std::chrono::steady_clock::time_point()) {
+      for (const std::string& l : sim_->ReceivedLines()) {
+        if (l.rfind(c.stopAt, 0) != 0) continue;
+        auto* stop = form_->findChild<QPushButton*>("Stop_Button");
+        ASSERT_TRUE(stop && stop->isVisible());
+        pressed = std::chrono::steady_clock::now();
+        stop->click();
+        return;
+      }
+    } else if (!form_->link.StopRequested() && ended == std::chrono::steady_clock::time_point()) {
+      ended = std::chrono::steady_clock::now();  // the batch has taken the stop: the transfer is over
+    }
+  });
+  stopper.start();
+  c.run(*form_);
+  stopper.stop();
+
+  ASSERT_NE(pressed, std::chrono::steady_clock::time_point()) << "Stop must come during the transfer";
+  ASSERT_NE(ended, std::chrono::steady_clock::time_point());
+  EXPECT_LT(std::chrono::duration<double>(ended - pressed).count(), 1.0);
+  EXPECT_EQ(faults::Snapshot(home_.File("pc")), pcBefore);
+  if (!c.phoneFile.empty()) {
+    EXPECT_FALSE(faults::Exists(home_.File("phone/" + c.phoneFile)));
+  }
+  EXPECT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
+  EXPECT_FALSE(form_->findChild<QPushButton*>("Stop_Button")->isVisible());
+  EXPECT_TRUE(form_->findChild<QPushButton*>("DC_PIC_UL_Button")->isEnabled());
+
+  // Without reconnecting by hand, the same operation now goes through.
+  c.run(*form_);
+  EXPECT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
+  const std::string done = c.phoneFile.empty() ? faults::ReadAll(home_.File("pc/dl.bmp"))
+                                                : faults::ReadAll(home_.File("phone/" + c.phoneFile));
+  EXPECT_EQ(done, c.phoneFile.empty() ? "BM" + kDownload : c.phoneFile == "3/up.bmp" ? kUpload : kJar);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stop, StopDuringATransfer,
+    ::testing::Values(
+        StopCase{"upload", "AT*FUPL=0301",
+                 [](TVelkoMainForm& f) {
+                   f.contentPage.OpenContentPage();
+                   SelectRow(f, TListId::PcFiles, "up.bmp");
+                   f.contentPage.DC_PIC_UL_ButtonClick();
+                 },
+                 "3/up.bmp"},
+        StopCase{"download over a PC file", "AT*ACK",
+                 [](TVelkoMainForm& f) {
+                   f.contentPage.OpenContentPage();
+                   SelectRow(f, TListId::PhoneFiles, "dl.bmp");
+                   f.contentPage.DC_PIC_DL_ButtonClick();
+                 },
+                 ""},
+        StopCase{"suite install", "AT*FUPL=0201",
+                 [](TVelkoMainForm& f) {
+                   f.midletPage.LocalAppDL_RefreshPage();
+                   SelectRow(f, TListId::PcSuites, "Game");
+                   f.midletPage.LAD_ONE_ButtonClick();
+                 },
+                 "4/Game/game.jar"}));
 
 }  // namespace

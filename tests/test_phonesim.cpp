@@ -779,6 +779,8 @@ TEST_F(PhoneSimTest, PacingHoldsTheLineRate) {
   o.pace115200 = true;
   o.floodBytes = 4608;  // 0.4 s at 11520 bytes per second
   StartSim(o);
+  // The count moves just after each write returns: let it settle first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   size_t before = sim_->BytesSent();
   port_.Write("AT\r\n");
   std::string text;
@@ -791,6 +793,7 @@ TEST_F(PhoneSimTest, PacingHoldsTheLineRate) {
   double rate = static_cast<double>(text.size() - firstBytes) / seconds;
   EXPECT_GT(rate, 8000.0);
   EXPECT_LT(rate, 14000.0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(sim_->BytesSent() - before, text.size());
 }
 

@@ -54,7 +54,7 @@ const char* kUsage =
     "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
     "\n"
     "Messages are printed on stderr, one line each; results on stdout.\n"
-    "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+    "Exit status: 0 success, 1 the operation failed, 2 usage error, 130 stopped (Ctrl+C).\n";
 
 }  // namespace
 
