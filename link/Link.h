@@ -86,7 +86,7 @@ class TLink {
   void ThreadDone(unsigned long receiverId);
   // Receiver side: show a box on the window thread and wait for it.
   void ShowMessageFromReceiver(const std::string& text);
-  // Receiver failure path, step 6 (menu and panel), on the window thread.
+  // After a receiver failure: menu and status panel back to disconnected, on the window thread.
   void ShowReceiverFailure();
 
   // ---- Task control ----

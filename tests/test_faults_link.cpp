@@ -451,7 +451,7 @@ TEST_P(SplitReply, EveryCutGivesTheUnsplitResult) {
     }
     const int s2 = ClassifyReply(text, s1).state;
     if (s1 == rsNextPacket && s2 == rsNextPacket && !(c.awaited & StateBit(rsNextPacket))) {
-      // Documented rule 1: a first reply whose mark is not 1 is rsNextPacket
+      // Documented first-reply rule: a first reply whose mark is not 1 is rsNextPacket
       // once a line end follows the data line; "OK" arriving later no longer
       // moves it (plain success needs rsWaiting). Only the suite list has
       // this shape, which is why the phone sends it in one write.
