@@ -16,8 +16,6 @@
 
 const wchar_t* const kWinConnectSettingKey = L"SOFTWARE\\Velko\\Velko Sync Tool\\1.0\\ConnectSetting";
 
-namespace {
-
 std::wstring Wide(const std::string& s) {
   if (s.empty()) return {};
   const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
@@ -34,6 +32,8 @@ std::string Utf8(const std::wstring& w) {
   WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
   return s;
 }
+
+namespace {
 
 // "COM2" before "COM10": the text part, then the trailing number by value.
 bool NaturalLess(const std::string& a, const std::string& b) {
