@@ -22,8 +22,8 @@ struct CliResult {
 
 std::string Cli() {
   // The build folder: from the environment, else two levels above this test.
-  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli";
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli";
+  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli-test";
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli-test";
 }
 
 std::string Slurp(const std::string& path) {
@@ -35,7 +35,7 @@ std::string Slurp(const std::string& path) {
 CliResult RunCli(const TempDir& home, const std::string& args) {
   std::string out = home.File("out.txt"), err = home.File("err.txt");
   std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
-                    "/config' QUENDREL_NO_SYSTEM_PORTS=1 '" + Cli() + "' " + args + " >'" + out + "' 2>'" + err +
+                    "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 '" + Cli() + "' " + args + " >'" + out + "' 2>'" + err +
                     "' </dev/null";
   CliResult r;
   int st = std::system(cmd.c_str());
@@ -232,7 +232,7 @@ TEST(Cli, ReadsTheIniWhenThereIsOne) {
   p.home.Write("Program/Velko.ini", "debugFlag=96\n");
   std::filesystem::create_directories(p.home.File("logs"));
   std::string cmd = "cd '" + p.home.File("Program") + "' && HOME='" + p.home.path() + "' XDG_CONFIG_HOME='" +
-                    p.home.path() + "/config' QUENDREL_NO_SYSTEM_PORTS=1 '" + Cli() + "' " + port +
+                    p.home.path() + "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 '" + Cli() + "' " + port +
                     "at >/dev/null 2>'" + p.home.File("err.txt") + "' </dev/null";
   int st = std::system(cmd.c_str());
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << p.home.Read("err.txt");

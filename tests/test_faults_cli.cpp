@@ -29,8 +29,8 @@ struct CliResult {
 
 std::string Cli() {
   // The build folder: from the environment, else two levels above this test.
-  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli";
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli";
+  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli-test";
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli-test";
 }
 
 // Runs the command line in a private HOME with an isolated settings store.
@@ -41,7 +41,7 @@ CliResult RunCli(const TempDir& home, const std::string& args,
                  const std::function<void(pid_t)>& whileRunning = nullptr) {
   const std::string out = home.File("out.txt"), err = home.File("err.txt");
   const std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
-                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 exec " + (whileRunning ? "" : "timeout 120 ") + "'" + Cli() + "' " + args + " >'" +
+                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 exec " + (whileRunning ? "" : "timeout 120 ") + "'" + Cli() + "' " + args + " >'" +
                           out + "' 2>'" + err + "' </dev/null";
   CliResult r;
   const auto start = std::chrono::steady_clock::now();

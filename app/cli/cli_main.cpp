@@ -12,6 +12,7 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
 #include "link/Link.h"
+#include "link/Timing.h"
 
 namespace {
 
@@ -110,6 +111,10 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+#ifdef QUENDREL_TEST_CLOCK
+  // The tests' build only: their clock may run faster than the phone's delays.
+  if (const char* scale = std::getenv("QUENDREL_TEST_TIME_SCALE")) timing::SetScale(std::atof(scale));
+#endif
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   int rc = 1;
