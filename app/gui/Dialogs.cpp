@@ -130,9 +130,11 @@ TDIR_Select_Form::TDIR_Select_Form(QWidget* parent)
   for (const QString& d : drives) ui->DriveComboBox1->addItem(d, d);
 
   connect(ui->DriveComboBox1, &QComboBox::activated, this, &TDIR_Select_Form::SelectDrive);
+  // Only the user's own moves in the tree choose a folder: the model fills
+  // in from a thread of its own and may move the current row meanwhile.
   connect(ui->DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& index) {
-            if (index.isValid()) current_ = model_->filePath(index);
+            if (index.isValid() && ui->DirectoryListBox1->hasFocus()) current_ = model_->filePath(index);
           });
   connect(ui->Dir_sel_ok, &QPushButton::clicked, this, &TDIR_Select_Form::Dir_sel_okClick);
   connect(ui->Dir_sel_cancel, &QPushButton::clicked, this, &TDIR_Select_Form::Dir_sel_cancelClick);

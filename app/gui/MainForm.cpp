@@ -136,6 +136,9 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
 }
 
 TVelkoMainForm::~TVelkoMainForm() {
+  // The list views outlive this object's members while the widgets are torn
+  // down; the thumbnail column's delegate asks the page, so it goes first.
+  ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, nullptr);
   // The receiver may still wake this window: stop it while the window is whole.
   link.WindowQueue.Cancel();
   if (link.Receiver) {
