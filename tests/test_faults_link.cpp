@@ -583,6 +583,14 @@ TEST(Garbage, NoiseBeforeEveryReplyChangesNothing) {
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();
 }
 
+// The window must stay live during a flood; ThreadSanitizer's
+// instrumentation slows every scan of the kept text by about ten times.
+#ifdef __SANITIZE_THREAD__
+constexpr double kMaxPumpGapMs = 1000.0;
+#else
+constexpr double kMaxPumpGapMs = 100.0;
+#endif
+
 TEST(Flood, StaysResponsiveAndBoundedThenTheReplyStillCounts) {
   FaultRig f;
   constexpr int kFlood = 4 * 1024 * 1024;  // four times the kept text
@@ -613,7 +621,7 @@ TEST(Flood, StaysResponsiveAndBoundedThenTheReplyStillCounts) {
 
   EXPECT_EQ(end, TWaitEnd::Awaited) << "after " << seconds << " s";
   EXPECT_GE(f.rig.sim->BytesSent(), static_cast<size_t>(kFlood));
-  EXPECT_LT(maxGapMs, 100.0) << pumps << " pumps";
+  EXPECT_LT(maxGapMs, kMaxPumpGapMs) << pumps << " pumps";
   EXPECT_LE(maxText, TReplyChannel::kMaxReplyText);
   EXPECT_LE(f.rig.link->Reply.TextLength(), TReplyChannel::kMaxReplyText);
   // The kept tail ends with the phone's answer.
