@@ -76,12 +76,16 @@ bool HasWord(const std::string& text, const TReplyView& v, std::string_view word
 // The last packet header outside an echoed argument; seams inside the suite
 // list's values count, as the packet rules read them.
 size_t LastHeader(const std::string& text, const TReplyView& v) {
+  // The arguments are in text order: walk them back together with the
+  // search, jumping over a whole argument at a time, so a text of nothing
+  // but echoed names still takes one pass.
+  size_t k = v.echoArgs.size();
   size_t at = text.rfind("*FDWN:");
   while (at != std::string::npos) {
-    bool inEcho = std::any_of(v.echoArgs.begin(), v.echoArgs.end(),
-                              [at](const auto& r) { return at >= r.first && at < r.second; });
-    if (!inEcho) return at;
-    at = at == 0 ? std::string::npos : text.rfind("*FDWN:", at - 1);
+    while (k > 0 && v.echoArgs[k - 1].first > at) --k;
+    if (k == 0 || at >= v.echoArgs[k - 1].second) return at;
+    const size_t start = v.echoArgs[k - 1].first;
+    at = start == 0 ? std::string::npos : text.rfind("*FDWN:", start - 1);
   }
   return at;
 }

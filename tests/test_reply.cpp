@@ -205,6 +205,17 @@ TEST(ClassifyNames, ANameIsNeverTheAnswer) {
   }
 }
 
+// A babbling device may fill the kept text with echo-like lines; the
+// receiver classifies after every burst, so one pass must stay linear.
+TEST(ClassifyNames, AMegabyteOfEchoedNamesIsOnePass) {
+  std::string text;
+  while (text.size() < TReplyChannel::kMaxReplyText) text += "AT*FRMV=\"*FDWN: OK (1)\"\r\n";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ClassifyReply(text, rsWaiting).state, rsWaiting);
+  // About 10 ms here; a search per echoed name took some 400 ms.
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.25);
+}
+
 TEST(ClassifyEcho, AckEchoStillMarksALaterPacket) {
   // "ACK" in the echo of "AT*ACK" is what tells a later packet from a first one.
   std::string text = "AT*ACK\r\n\r\n*FDWN: 3\r\n0300" + std::string(8, 'A') + "0208\r\n\r\nOK\r\n";
