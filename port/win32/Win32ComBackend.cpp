@@ -395,9 +395,8 @@ int Win32ComBackend::WaitRx(int timeoutMs, TComEvents* events) {
     if (!o.ov.hEvent) return static_cast<int>(GetLastError());
     DWORD mask = 0;
     DWORD err = 0;
-    if (!WaitCommEvent(tk.h, &mask, &o.ov)) {
-      err = GetLastError();
-      if (err != ERROR_IO_PENDING) return static_cast<int>(err);
+    if (!WaitCommEvent(tk.h, &mask, &o.ov) && (err = GetLastError()) == ERROR_IO_PENDING) {
+      err = 0;
       DWORD unused = 0;
       switch (Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, &unused, &err)) {
         case Outcome::Closed: return ERROR_INVALID_HANDLE;
@@ -411,9 +410,10 @@ int Win32ComBackend::WaitRx(int timeoutMs, TComEvents* events) {
       *events = evRxChar;
       return 0;
     }
-    // A wait ended for nothing: a mask change, or a driver (Wine on a
-    // pseudo-terminal) that gives up when it cannot read the modem lines.
-    if (err != 0 && err != ERROR_OPERATION_ABORTED) return static_cast<int>(err);
+    // A wait that ended for nothing or failed: a mask change, a purge from
+    // the writing thread, or a driver (Wine on a pseudo-terminal) that gives
+    // up when it cannot read the modem lines. Only a device that is gone is
+    // a failure, and ClearCommError above tells that at the next turn.
     if (bounded && MsLeft(deadline) == 0) return 0;
     // A short pause keeps such a driver from turning this into a busy loop.
     if (WaitForSingleObject(tk.closed, 1) == WAIT_OBJECT_0) return ERROR_INVALID_HANDLE;
