@@ -12,7 +12,8 @@ shift
 seconds=${FUZZ_SECONDS:-30}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_reply fuzz_listing fuzz_download fuzz_suite_list fuzz_jad fuzz_version fuzz_gif fuzz_header fuzz_ini)
+  targets=(fuzz_reply fuzz_listing fuzz_download fuzz_suite_list fuzz_jad fuzz_version fuzz_gif fuzz_header fuzz_ini
+    fuzz_manifest)
 fi
 
 findings=$build/fuzz-findings
