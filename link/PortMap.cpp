@@ -22,6 +22,8 @@ struct Family {
 constexpr Family kFamilies[] = {{"ttyS", 1}, {"ttyUSB", 33}, {"ttyACM", 65}};
 constexpr int kUnitsPerFamily = 32;
 
+}  // namespace
+
 // "COM2" before "COM10": compare the text part, then the trailing number.
 bool NaturalLess(const std::string& a, const std::string& b) {
   auto split = [](const std::string& s) {
@@ -34,8 +36,6 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   };
   return split(a) < split(b);
 }
-
-}  // namespace
 
 std::string PortNameForDevice(const std::string& device) {
   // Windows names its devices after the port: "\\.\COM3".

@@ -12,6 +12,8 @@ struct TPortEntry {
 };
 
 std::vector<TPortEntry> SerialPortMap();
+// Port names in natural order: "COM2" before "COM10", letter case ignored.
+bool NaturalLess(const std::string& a, const std::string& b);
 // Fixed name of a system device path, or "" when it has none.
 std::string PortNameForDevice(const std::string& device);
 // Register a port of our own (virtual phone, unusual device) in the store.

@@ -1,18 +1,12 @@
 #include "app/win32/WinPlatform.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "link/Text.h"
+
+#include "port/win32/WinApi.h"
 
 #include <algorithm>
-#include <cctype>
-#include <climits>
+#include <optional>
 #include <cstdlib>
-#include <tuple>
 
 const wchar_t* const kWinConnectSettingKey = L"SOFTWARE\\Velko\\Velko Sync Tool\\1.0\\ConnectSetting";
 
@@ -35,20 +29,6 @@ std::string Utf8(const std::wstring& w) {
 
 namespace {
 
-// "COM2" before "COM10": the text part, then the trailing number by value.
-bool NaturalLess(const std::string& a, const std::string& b) {
-  auto split = [](const std::string& s) {
-    size_t i = s.size();
-    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
-    std::string head = s.substr(0, i);
-    for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::string digits = s.substr(i);
-    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
-    return std::make_tuple(head, digits.size(), digits, s);
-  };
-  return split(a) < split(b);
-}
-
 // Closes a registry key on every exit path.
 struct Key {
   HKEY h = nullptr;
@@ -62,22 +42,6 @@ std::wstring RegText(const std::vector<wchar_t>& buf, DWORD bytes) {
   std::wstring s(buf.data(), bytes / sizeof(wchar_t));
   s.erase(std::find(s.begin(), s.end(), L'\0'), s.end());
   return s;
-}
-
-bool ParseDecimal(const std::wstring& s, int* value) {
-  if (s.empty()) return false;
-  size_t i = (s[0] == L'-' || s[0] == L'+') ? 1 : 0;
-  if (i == s.size()) return false;
-  long long v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < L'0' || s[i] > L'9') return false;
-    v = v * 10 + (s[i] - L'0');
-    if (v > static_cast<long long>(INT_MAX) + 1) return false;
-  }
-  if (s[0] == L'-') v = -v;
-  if (v > INT_MAX || v < INT_MIN) return false;
-  *value = static_cast<int>(v);
-  return true;
 }
 
 // A file can be written there: an existing one opened for writing, or a new
@@ -154,7 +118,9 @@ bool WinReadConnectValue(const std::string& name, int* value) {
   if (RegQueryValueExW(key.h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
                        &bytes) != ERROR_SUCCESS)
     return false;
-  return ParseDecimal(RegText(buf, bytes), value);
+  const std::optional<int32_t> v = ParseDecimal(Utf8(RegText(buf, bytes)));
+  if (v) *value = *v;
+  return v.has_value();
 }
 
 bool WinWriteConnectValue(const std::string& name, int value) {

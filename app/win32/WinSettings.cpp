@@ -6,13 +6,7 @@
 #include "app/win32/WinPlatform.h"
 #include "link/Settings.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "port/win32/WinApi.h"
 
 namespace {
 

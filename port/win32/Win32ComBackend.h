@@ -2,13 +2,7 @@
 // Win32 serial back end: an overlapped comm handle, the driver's DCB and
 // time-outs, and WaitCommEvent for received data. Every call returns 0 or a
 // GetLastError() number, so EComPort carries the system's own error.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "port/win32/WinApi.h"
 
 #include <condition_variable>
 #include <mutex>
