@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "content/PcScan.h"
-#include "link/Timing.h"
 
 namespace {
 

@@ -12,7 +12,6 @@
 
 #include "link/Commands.h"
 #include "content/MidletPage.h"
-#include "link/Timing.h"
 #include "link/Transfers.h"
 
 namespace {
@@ -234,7 +233,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
   end = SendPackets(job, job.jad, size, false);
   if (end != TPhaseEnd::Done) return end;
   TInstallJob::CloseFile(job.jad);
-  timing::SleepMs(500);
+  link_.Clock().Sleep(500);
 
   // Archive.
   view.SetStatusLabel("Sending " + job.jarPath);
@@ -345,7 +344,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendPackets(TInstallJob& job, std::FILE* fil
       break;
     }
     view.StepProgress();
-    timing::SleepMs(10);
+    link_.Clock().Sleep(10);
   }
   return TPhaseEnd::Done;
 }
@@ -362,7 +361,7 @@ void TMidletPage::InstallEnding() {
       link_.ComPort1.Close();
     } catch (const EComPort&) {
     }
-    timing::SleepMs(1000);
+    link_.Clock().Sleep(1000);
   }
   cursor_ = nullptr;
   LocalAppDL_RefreshPage();

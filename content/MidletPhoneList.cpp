@@ -11,7 +11,6 @@
 
 #include "link/Commands.h"
 #include "content/MidletPage.h"
-#include "link/Timing.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
 

@@ -6,7 +6,6 @@
 #include "link/PortMap.h"
 #include "link/Settings.h"
 #include "link/Text.h"
-#include "link/Timing.h"
 
 namespace {
 
@@ -150,7 +149,7 @@ void TLink::ShowLinkState(bool connected) {
 bool TLink::CheckLink() {
   view_.SetStatusLabel("Open Com Port");
   if (!ComPort1.Connected()) {
-    timing::SleepMs(2000);
+    Clock().Sleep(2000);
     ComPort1.SetEvents(0);
     try {
       ComPort1.Open();
@@ -161,7 +160,7 @@ bool TLink::CheckLink() {
     StartReceiver();
   }
   view_.SetStatusLabel("Com Port OK");
-  timing::SleepMs(1000);
+  Clock().Sleep(1000);
 
   BeginExchange(rsWaiting);
   try {

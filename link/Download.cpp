@@ -14,7 +14,6 @@
 
 #include "link/Commands.h"
 #include "link/Link.h"
-#include "link/Timing.h"
 #include "link/Transfers.h"
 
 namespace fs = std::filesystem;
@@ -267,7 +266,7 @@ int TLink::DownloadFile(const std::string& name, int size) {
   while (fs::exists(localPath, ec)) {
     TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
     if (a == TOverwriteAnswer::Cancel) {
-      timing::SleepMs(100);
+      Clock().Sleep(100);
       CloseTransferLog();
       return FinishTransfer();
     }
@@ -286,7 +285,7 @@ int TLink::DownloadFile(const std::string& name, int size) {
   // the port when the file did not arrive whole.
   auto endStep = [&]() {
     target.Close();
-    timing::SleepMs(100);
+    Clock().Sleep(100);
     CloseTransferLog();
     if (!target.Settle(Reply.State() == rsOk)) {
       View().ShowMessage("Open File Err");

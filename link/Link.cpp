@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "link/Timing.h"
 
 TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend)
     : ComPort1(std::move(backend)), view_(view) {
@@ -43,13 +42,13 @@ void TLink::AbortOperation() {
 }
 
 bool TLink::PauseUnlessStopped(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timing::Scaled(ms));
+  const auto end = std::chrono::steady_clock::now() + clock_.Span(ms);
   for (;;) {
     PumpEvents();
     if (TakeStop()) return false;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
-    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+    std::this_thread::sleep_for(std::min(left, std::chrono::microseconds(10000)));
   }
 }
 
@@ -101,7 +100,7 @@ void TLink::StopReceiver() {
   try {
     Receiver->Resume();
     Receiver->Terminate();
-    timing::SleepMs(20);
+    clock_.Sleep(20);
   } catch (const std::exception&) {
     view_.ShowMessage("Exception while destroy thread!!");
   }
@@ -173,7 +172,7 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
     if (counter <= rule.limit) {
       ++counter;
       // Sleep one tick, but wake as soon as the verdict moves.
-      Reply.WaitForChange(state, timing::Scaled(rule.sleepMs));
+      Reply.WaitForChange(state, clock_.Span(rule.sleepMs));
       continue;
     }
     if (!rule.growth) return TWaitEnd::Timeout;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "port/ComPort.h"
+#include "link/Clock.h"
 #include "link/FormView.h"
 #include "link/InfoList.h"
 #include "link/Receiver.h"
@@ -42,6 +43,9 @@ class TLink {
   TLink& operator=(const TLink&) = delete;
 
   IFormView& View() { return view_; }
+  // The clock the protocol's delays and waits run on.
+  const TClock& Clock() const { return clock_; }
+  void SetClock(const TClock& clock) { clock_ = clock; }
 
   TComPort ComPort1;
   TReplyChannel Reply;  // ReplyText and ReplyState
@@ -143,6 +147,7 @@ class TLink {
 
  private:
   IFormView& view_;
+  TClock clock_;
   std::FILE* log_ = nullptr;
 };
 

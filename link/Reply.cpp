@@ -239,7 +239,7 @@ TClassifyResult TReplyChannel::Classify() {
   return r;
 }
 
-void TReplyChannel::WaitForChange(int seenState, int ms) const {
+void TReplyChannel::WaitForChange(int seenState, std::chrono::microseconds span) const {
   std::unique_lock<std::mutex> lock(mu_);
-  cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return state_ != seenState; });
+  cv_.wait_for(lock, span, [&] { return state_ != seenState; });
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The phone's reply text, its verdict, and the rules that turn one into the other.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -59,7 +60,7 @@ class TReplyChannel {
   // result takes the text out (rawText) and leaves it empty.
   TClassifyResult Classify();
   // Sleep up to ms, waking early when the state changes from 'seen'.
-  void WaitForChange(int seenState, int ms) const;
+  void WaitForChange(int seenState, std::chrono::microseconds span) const;
 
  private:
   void Changed();

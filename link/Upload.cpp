@@ -7,7 +7,6 @@
 
 #include "link/Commands.h"
 #include "link/Link.h"
-#include "link/Timing.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
 
@@ -84,7 +83,7 @@ int TLink::FinishTransfer() {
     } catch (const EComPort&) {
       // Closing a broken device: nothing more to undo.
     }
-    timing::SleepMs(2000);
+    Clock().Sleep(2000);
   }
   return 1;
 }
@@ -214,7 +213,7 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
       case TWaitEnd::Awaited:
         LogBytes(Reply.Text());
         View().StepProgress();
-        timing::SleepMs(10);
+        Clock().Sleep(10);
         break;
       case TWaitEnd::Error: {
         View().ShowMessage("Send File data ERR");
@@ -236,7 +235,7 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
   }
 
   CloseFile(file);
-  timing::SleepMs(500);
+  Clock().Sleep(500);
   CloseTransferLog();
   return FinishTransfer();
 }

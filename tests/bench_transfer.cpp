@@ -14,7 +14,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "link/Timing.h"
 #include "support/SimLink.h"
 
 namespace {
@@ -158,7 +157,6 @@ int main(int argc, char** argv) {
 
   // Memory: the same link against a phone in its own process, first with
   // the small file, then with the large one. Unpaced, delays scaled down.
-  timing::SetScale(0.05);
   TempDir memDir;
   for (const char* f : {"1", "2", "3", "4"}) fs::create_directories(memDir.File("phone/") + f);
   fs::create_directories(memDir.File("pc"));
@@ -174,6 +172,7 @@ int main(int argc, char** argv) {
   rig.link.reset();  // the paced link lets go of its port first
   QuietView memView;
   TLink memLink(memView);
+  memLink.SetClock(TClock(0.05));
   memLink.PcFolder = memDir.File("pc");
   memLink.ComPort1.SetPort(phone.Device());
   memLink.ComPort1.SetEvents(0);

@@ -6,7 +6,6 @@
 #include "app/vphone/VirtualPhone.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
-#include "link/Timing.h"
 #include "support/SimLink.h"
 
 namespace {
@@ -179,33 +178,31 @@ TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
 }
 
 TEST(CheckLink, OkShowsConnection) {
-  timing::SetScale(0.05);
   SimLink s;
+  s.link->SetClock(TClock(0.05));
   s.Connect();
   EXPECT_TRUE(s.link->CheckLink());
   EXPECT_EQ(s.view.linkPanel, "Status: Connection");
   EXPECT_EQ(s.view.statusTexts, (std::vector<std::string>{"Open Com Port", "Com Port OK"}));
   EXPECT_TRUE(s.view.messages.empty());
-  timing::SetScale(1);
 }
 
 TEST(CheckLink, ErrorGivesConnectionFailed) {
-  timing::SetScale(0.05);
   phonesim::Options o;
   o.errorPrefix = "AT";
   SimLink s(o);
+  s.link->SetClock(TClock(0.05));
   s.Connect();
   EXPECT_FALSE(s.link->CheckLink());
   EXPECT_EQ(s.view.messages, std::vector<std::string>{"Connection failed"});
   EXPECT_TRUE(s.link->ComPort1.Connected());
-  timing::SetScale(1);
 }
 
 TEST(CheckLink, SilenceGivesTimeoutThenRawReply) {
-  timing::SetScale(0.1);
   phonesim::Options o;
   o.silentPrefix = "AT";
   SimLink s(o);
+  s.link->SetClock(TClock(0.1));
   s.Connect();
   s.view.page = TPage::Content;
   s.view.title = TTitle::Picture;
@@ -217,14 +214,13 @@ TEST(CheckLink, SilenceGivesTimeoutThenRawReply) {
   EXPECT_EQ(s.view.page, TPage::Logo);
   EXPECT_EQ(s.view.title, TTitle::Product);
   EXPECT_TRUE(s.link->ComPort1.Connected());
-  timing::SetScale(1);
 }
 
 TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
-  timing::SetScale(0.05);
   phonesim::Options o;
   o.silentPrefix = "AT";
   SimLink s(o);
+  s.link->SetClock(TClock(0.05));
   s.Connect();
   int pumps = 0;
   s.view.onProcessEvents = [&] {
@@ -236,23 +232,20 @@ TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
   EXPECT_TRUE(s.view.HasMessage("COM Port Exception while wait event"));
   EXPECT_EQ(s.view.page, TPage::Logo);
   EXPECT_EQ(s.link->Flags.LinkFailed, 0);
-  timing::SetScale(1);
 }
 
 TEST(CheckLink, OpenFailureShowsTheText) {
-  timing::SetScale(0.05);
   TempDir dir;
   IsolateSettings(dir);
   FakeView view;
   TLink link(view);
+  link.SetClock(TClock(0.05));
   link.ComPort1.SetPort("/dev/does-not-exist");
   EXPECT_FALSE(link.CheckLink());
   EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
-  timing::SetScale(1);
 }
 
 TEST(CheckLink, ClosedPortTakesThreeSecondsBeforeAt) {
-  timing::SetScale(1);
   SimLink s;
   auto t0 = Clock::now();
   EXPECT_TRUE(s.link->CheckLink());

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "content/ContentPage.h"
-#include "link/Timing.h"
 #include "support/SimLink.h"
 
 namespace fs = std::filesystem;
@@ -37,12 +36,11 @@ std::string Bmp(int w, int h, size_t size) {
 class ContentPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    timing::SetScale(0.02);
+    s.link->SetClock(TClock(0.02));
     pc = s.dir.path() + "/pc";
     phone = s.dir.path() + "/phone/3";
     fs::create_directories(pc);
   }
-  void TearDown() override { timing::SetScale(1.0); }
 
   void PcFile(const std::string& name, const std::string& bytes) { WriteFile(pc + "/" + name, bytes); }
   void PhoneFile(const std::string& name, const std::string& bytes) { WriteFile(phone + "/" + name, bytes); }
@@ -301,6 +299,7 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
   for (Case c : {Case{"hang-up", false}, Case{"window closed", true}}) {
     SCOPED_TRACE(c.what);
     SimLink sim;
+    sim.link->SetClock(TClock(0.02));
     TContentPage p(*sim.link);
     std::string folder = sim.dir.path() + "/pc";
     fs::create_directories(folder);

@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "link/Timing.h"
 #include "link/Transfers.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
@@ -53,7 +52,7 @@ std::string Pattern(size_t size) {
 class DownloadRig : public ::testing::Test {
  protected:
   void SetUp() override {
-    timing::SetScale(0.05);
+    rig_.link->SetClock(TClock(0.05));
     setenv("HOME", rig_.dir.path().c_str(), 1);
     fs::create_directories(rig_.dir.File("pc"));
     rig_.link->PcFolder = rig_.dir.File("pc");
@@ -66,7 +65,6 @@ class DownloadRig : public ::testing::Test {
     // No temporary file may outlive a download.
     for (const auto& e : fs::directory_iterator(rig_.dir.File("pc")))
       EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
-    timing::SetScale(1);
   }
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
     phonesim::Options o = rig_.sim->GetOptions();
@@ -299,7 +297,6 @@ TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
 }
 
 TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
-  timing::SetScale(0.05);
   TempDir dir;
   IsolateSettings(dir);
   setenv("HOME", dir.path().c_str(), 1);
@@ -316,6 +313,7 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
   {
     FakeView view;
     TLink link(view);
+    link.SetClock(TClock(0.05));
     link.PcFolder = dir.File("pc");
     link.ComPort1.SetPort(phone.Path());
     link.ComPort1.SetEvents(0);
@@ -328,7 +326,6 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
   }
   std::vector<std::string> lines = {"AT*FDWN=\"one.bin\"", "AT*ACK"};
   EXPECT_EQ(phone.Lines(), lines);
-  timing::SetScale(1);
 }
 
 }  // namespace

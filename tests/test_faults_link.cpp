@@ -14,7 +14,6 @@
 
 #include "content/MidletPage.h"
 #include "link/PortMap.h"
-#include "link/Timing.h"
 #include "link/Transfers.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
@@ -40,14 +39,13 @@ long Seconds(Clock::time_point since) {
 class FaultRig {
  public:
   FaultRig() {
-    timing::SetScale(0.02);
+    rig.link->SetClock(TClock(0.02));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(Pc(""));
     rig.link->PcFolder = Pc("");
     rig.link->FolderAsked = true;
     rig.Connect();
   }
-  ~FaultRig() { timing::SetScale(1); }
 
   std::string Pc(const std::string& name) const { return rig.dir.File("pc/" + name); }
   std::string Phone(const std::string& name) const { return rig.dir.File("phone/" + name); }
@@ -477,7 +475,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, SplitReply, ::testing::ValuesIn(SplitCases()));
 class SplitOnTheLine : public ::testing::Test {
  protected:
   void SetUp() override {
-    timing::SetScale(0.02);
+    link.SetClock(TClock(0.02));
     IsolateSettings(dir);
     setenv("HOME", dir.path().c_str(), 1);
     fs::create_directories(dir.File("pc"));
@@ -487,7 +485,6 @@ class SplitOnTheLine : public ::testing::Test {
     link.ComPort1.Open();
     link.StartReceiver();
   }
-  void TearDown() override { timing::SetScale(1); }
   // Cuts a reply at k; the cut gets 25 ms of silence (more than a burst's 10 ms).
   static std::vector<std::string> Cut(const std::string& reply, size_t k) {
     if (k == 0 || k >= reply.size()) return {reply};

@@ -19,7 +19,6 @@
 #include "app/gui/MainForm.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
-#include "link/Timing.h"
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
 #include "virtualphone/PhoneSim.h"
@@ -104,7 +103,6 @@ class WindowOnPhone : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    timing::SetScale(0.02);
     root_ = home_.path();
     fs::create_directories(root_ + "/Program");
     fs::create_directories(root_ + "/logs");
@@ -132,6 +130,7 @@ class WindowOnPhone : public ::testing::Test {
 
     form_ = std::make_unique<TVelkoMainForm>();
     dialogs_ = CreateDialogs(form_.get());
+    form_->link.SetClock(TClock(0.02));
     form_->link.PcFolder = home_.File("pc");
     form_->link.FolderAsked = true;
     form_->link.FolderNumber = 3;
@@ -157,7 +156,6 @@ class WindowOnPhone : public ::testing::Test {
     sim_.reset();
     ResetAppConfig();
     fs::current_path(oldCwd_);
-    timing::SetScale(1);
   }
 
   TempDir home_;

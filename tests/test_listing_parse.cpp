@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "link/Timing.h"
 #include "link/Transfers.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
@@ -172,10 +171,9 @@ INSTANTIATE_TEST_SUITE_P(
 class FolderCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    timing::SetScale(0.05);
+    rig_.link->SetClock(TClock(0.05));
     rig_.Connect();
   }
-  void TearDown() override { timing::SetScale(1); }
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
     phonesim::Options o = rig_.sim->GetOptions();
     change(o);

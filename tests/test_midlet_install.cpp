@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "content/MidletPage.h"
-#include "link/Timing.h"
 #include "support/SimLink.h"
 #include "support/WireText.h"
 #include "support/ZipFile.h"
@@ -72,13 +71,12 @@ class PortWatch {
 class Install : public ::testing::Test {
  protected:
   void SetUp() override {
-    timing::SetScale(0.05);
+    rig.link->SetClock(TClock(0.05));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(rig.dir.File("pc"));
     rig.link->PcFolder = rig.dir.File("pc");
     rig.link->FolderAsked = true;
   }
-  void TearDown() override { timing::SetScale(1); }
 
   // A PC suite: descriptor declaring 'declared' bytes, archive of jar bytes.
   void PcSuite(const std::string& file, const std::string& name, const std::string& version, const std::string& jar,

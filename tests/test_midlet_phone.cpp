@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "content/MidletPage.h"
-#include "link/Timing.h"
 #include "support/SimLink.h"
 
 namespace fs = std::filesystem;
@@ -210,13 +209,12 @@ std::string Descriptor(const std::string& name, const std::string& version, size
 class PhonePage : public ::testing::Test {
  protected:
   void SetUp() override {
-    timing::SetScale(0.05);
+    rig.link->SetClock(TClock(0.05));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(rig.dir.File("pc"));
     rig.link->PcFolder = rig.dir.File("pc");
     rig.link->FolderAsked = true;
   }
-  void TearDown() override { timing::SetScale(1); }
 
   void PhoneSuite(const std::string& folder, const std::string& name, const std::string& version, size_t size) {
     fs::create_directories(rig.dir.File("phone/4/" + folder));
@@ -437,7 +435,6 @@ class ScriptedPhone : public IComBackend {
 };
 
 TEST(PhonePageScripted, NonNumericSizeLeavesBothListsEmpty) {
-  timing::SetScale(0.05);
   TempDir dir;
   IsolateSettings(dir);
   dir.Write("alpha.jad", Descriptor("Alpha", "1.0", 3));
@@ -449,6 +446,7 @@ TEST(PhonePageScripted, NonNumericSizeLeavesBothListsEmpty) {
   };
   FakeView view;
   TLink link(view, std::make_unique<ScriptedPhone>(shared));
+  link.SetClock(TClock(0.05));
   link.ComPort1.SetPort("/scripted");
   link.PcFolder = dir.path();
   link.FolderAsked = true;
@@ -471,11 +469,9 @@ TEST(PhonePageScripted, NonNumericSizeLeavesBothListsEmpty) {
     EXPECT_EQ(shared->lines, (std::vector<std::string>{"AT", "AT*FLIST=4", "AT*FDWN=\"4\""}));
   }
   link.StopReceiver();
-  timing::SetScale(1);
 }
 
 TEST(PhonePageScripted, ButtonsComeBackWhenTheRefreshAfterAnInstallThrows) {
-  timing::SetScale(0.05);
   TempDir dir;
   IsolateSettings(dir);
   setenv("HOME", dir.path().c_str(), 1);
@@ -488,6 +484,7 @@ TEST(PhonePageScripted, ButtonsComeBackWhenTheRefreshAfterAnInstallThrows) {
   };
   FakeView view;
   TLink link(view, std::make_unique<ScriptedPhone>(shared));
+  link.SetClock(TClock(0.05));
   link.ComPort1.SetPort("/scripted");
   link.PcFolder = dir.path();
   link.FolderAsked = true;
@@ -504,7 +501,6 @@ TEST(PhonePageScripted, ButtonsComeBackWhenTheRefreshAfterAnInstallThrows) {
     auto jar = std::find(shared->lines.begin(), shared->lines.end(), "AT*FUPL=\"alpha.jar\",3,4,1");
     EXPECT_NE(jar, shared->lines.end());
   }
-  timing::SetScale(1);
 }
 
 }  // namespace

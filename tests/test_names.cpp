@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "content/MidletPage.h"
-#include "link/Timing.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 
@@ -20,7 +19,7 @@ namespace {
 class Names : public ::testing::Test {
  protected:
   void SetUp() override {
-    timing::SetScale(0.05);
+    rig.link->SetClock(TClock(0.05));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(Pc(""));
     fs::create_directories(rig.dir.File("back"));
@@ -28,7 +27,6 @@ class Names : public ::testing::Test {
     rig.link->FolderAsked = true;
     rig.Connect();
   }
-  void TearDown() override { timing::SetScale(1); }
 
   std::string Pc(const std::string& name) const { return rig.dir.File("pc/" + name); }
   std::string Phone(const std::string& name) const { return rig.dir.File("phone/" + name); }

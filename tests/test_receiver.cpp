@@ -7,7 +7,6 @@
 #include <chrono>
 #include <thread>
 
-#include "link/Timing.h"
 #include "support/SimLink.h"
 
 namespace {
@@ -212,10 +211,9 @@ TEST(WaitLoop, ScaledClockShortensTicks) {
   o.silentPrefix = "AT";
   SimLink s(o);
   s.Connect();
-  timing::SetScale(0.1);
+  s.link->SetClock(TClock(0.1));
   auto t0 = Clock::now();
   EXPECT_EQ(s.Exchange("AT\r\n", TWaitRule{StateBit(rsOk), 500, 10, false}), TWaitEnd::Timeout);
-  timing::SetScale(1.0);
   EXPECT_LT(MsSince(t0), 4000);
 }
 

@@ -144,7 +144,7 @@ TEST(ReplyChannel, WaitWakesOnStateChange) {
     ch.SetState(rsOk);
   });
   auto t0 = std::chrono::steady_clock::now();
-  ch.WaitForChange(rsWaiting, 5000);
+  ch.WaitForChange(rsWaiting, std::chrono::seconds(5));
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
   t.join();
   EXPECT_LT(ms, 2000);

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "link/Commands.h"
-#include "link/Timing.h"
 #include "link/Transfers.h"
 #include "support/SimLink.h"
 #include "support/WireText.h"
@@ -100,13 +99,12 @@ class UploadRig : public ::testing::Test {
  protected:
   explicit UploadRig(phonesim::Options o = {}) : rig_(o) {}
   void SetUp() override {
-    timing::SetScale(0.05);
+    rig_.link->SetClock(TClock(0.05));
     setenv("HOME", rig_.dir.path().c_str(), 1);
     fs::create_directories(rig_.dir.File("pc"));
     rig_.link->PcFolder = rig_.dir.File("pc");
     rig_.Connect();
   }
-  void TearDown() override { timing::SetScale(1); }
 
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
     phonesim::Options o = rig_.sim->GetOptions();

@@ -12,7 +12,6 @@
 #include "app/vphone/VirtualPhone.h"
 #endif
 #include "link/Link.h"
-#include "link/Timing.h"
 
 namespace {
 
@@ -40,6 +39,7 @@ bool ParseFolder(const std::string& text, int* folder) {
 class TCliSession {
  public:
   TCliSession(const TCliOptions& opt) : opt_(opt), link_(view_) {
+    link_.SetClock(TClock(opt.timeScale));
     g_stopFlag = &link_.Flags.StopRequested;
     view_.onConflict = opt.onConflict;
     view_.assumeYes = opt.yes;

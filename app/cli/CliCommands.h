@@ -12,6 +12,7 @@ struct TCliOptions {
   bool yes = false;
   bool verbose = false;
   bool all = false;  // scan: the files the phone would not take too
+  double timeScale = 1.0;  // the link's clock; only the tests' build changes it
 };
 
 // Runs one command; returns the exit status.

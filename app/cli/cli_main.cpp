@@ -12,7 +12,6 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
 #include "link/Link.h"
-#include "link/Timing.h"
 
 namespace {
 
@@ -113,7 +112,7 @@ int main(int argc, char** argv) {
   }
 #ifdef QUENDREL_TEST_CLOCK
   // The tests' build only: their clock may run faster than the phone's delays.
-  if (const char* scale = std::getenv("QUENDREL_TEST_TIME_SCALE")) timing::SetScale(std::atof(scale));
+  if (const char* scale = std::getenv("QUENDREL_TEST_TIME_SCALE")) opt.timeScale = std::atof(scale);
 #endif
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
