@@ -1,22 +1,19 @@
 // Installing a suite from the PC: descriptor first, then archive, each
 // announced with its own request and sent in hexadecimal packets; an
 // update removes the phone's older suite first.
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "link/Commands.h"
+#include "link/PacketSender.h"
 #include "content/MidletPage.h"
 #include "link/Transfers.h"
 
 namespace {
-
-constexpr int kPacketBytes = static_cast<int>(command::kPacketBytes);
 
 // The phone is given the bare file name, never the PC folder.
 std::string BaseName(const std::string& path) {
@@ -36,7 +33,10 @@ bool FileSize(const std::string& path, long long* size) {
   return true;
 }
 
-int PacketCount(long long size) { return static_cast<int>((size + kPacketBytes - 1) / kPacketBytes); }
+int PacketCount(long long size) {
+  const long long bytes = static_cast<long long>(command::kPacketBytes);
+  return static_cast<int>((size + bytes - 1) / bytes);
+}
 
 std::string InstallRequest(const std::string& path, long long size) {
   return command::InstallRequest(BaseName(path), static_cast<uint64_t>(size));
@@ -170,7 +170,7 @@ void TMidletPage::LAD_ONE_ButtonClick() {
       LocalAppDL_InstallOperation();
       return;
     case TWaitEnd::Error:
-      LetReceiverSpeak();
+      link_.LetReceiverSpeak();
       view.ShowMessage("Update Error");
       view.HideStatusLabel();
       return;
@@ -208,7 +208,6 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
     return TPhaseEnd::Ending;
   }
 
-  // Descriptor.
   view.ShowProgressBar(true);
   view.SetStatusLabel("Sending " + job.jadPath);
   if (!link_.OpenTransferLog()) {
@@ -216,137 +215,63 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
     return TPhaseEnd::Ending;
   }
   job.logOpen = true;
-  long long size = 0;
-  if (!FileSize(job.jadPath, &size)) {
-    // Gone since the scan: nothing can be announced for it.
-    view.ShowMessage("Open JAD Err");
-    return TPhaseEnd::Stop;
-  }
-  view.SetProgressRange(PacketCount(size));
-  TPhaseEnd end = SendRequest(job, InstallRequest(job.jadPath, size), false);
-  if (end != TPhaseEnd::Done) return end;
-  job.jad = std::fopen(job.jadPath.c_str(), "rb");
-  if (!job.jad) {
-    view.ShowMessage("Open JAD Err");
-    return TPhaseEnd::Stop;
-  }
-  end = SendPackets(job, job.jad, size, false);
+  TPhaseEnd end = SendSuiteFile(job, false);
   if (end != TPhaseEnd::Done) return end;
   TInstallJob::CloseFile(job.jad);
   link_.Clock().Sleep(500);
 
-  // Archive.
   view.SetStatusLabel("Sending " + job.jarPath);
-  if (!FileSize(job.jarPath, &size)) {
-    view.ShowMessage("Open JAR File ERR");
-    return TPhaseEnd::Stop;
-  }
-  view.SetProgressRange(PacketCount(size));
-  end = SendRequest(job, InstallRequest(job.jarPath, size), true);
-  if (end != TPhaseEnd::Done) return end;
-  job.jar = std::fopen(job.jarPath.c_str(), "rb");
-  if (!job.jar) {
-    view.ShowMessage("Open JAR File ERR");
-    return TPhaseEnd::Stop;
-  }
-  end = SendPackets(job, job.jar, size, true);
+  end = SendSuiteFile(job, true);
   return end == TPhaseEnd::Done ? TPhaseEnd::Ending : end;
 }
 
-TMidletPage::TPhaseEnd TMidletPage::SendRequest(TInstallJob& job, const std::string& line, bool archive) {
+// The descriptor or the archive: its request, then its packets.
+TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive) {
   IFormView& view = link_.View();
-  link_.BeginExchange(rsWaiting);
-  if (!link_.SendLine(line)) {
-    link_.FailWrite(archive ? "COM port exception while send FUPL cmd" : "COM port exception while send install cmd");
+  const std::string& path = archive ? job.jarPath : job.jadPath;
+  const char* openFailed = archive ? "Open JAR File ERR" : "Open JAD Err";
+  long long size = 0;
+  if (!FileSize(path, &size)) {
+    // Gone since the scan: nothing can be announced for it.
+    view.ShowMessage(openFailed);
     return TPhaseEnd::Stop;
   }
-  job.Log(line);
-  TWaitEnd end = link_.WaitReply(TWaitRule{StateBit(rsOk), 10, 500, false});
-  const std::string reply = link_.Reply.Text();
+  view.SetProgressRange(PacketCount(size));
+  const TLogBytes log = [&job](const std::string& bytes) { job.Log(bytes); };
+  const TUploadTexts request =
+      archive ? TUploadTexts{"COM port exception while send FUPL cmd", "Send_JAR_REQ_ERR", "Send_JAR_REQ_timeout"}
+              : TUploadTexts{"COM port exception while send install cmd", "Send_JAD_REQ_ERR", "Send_JAD_REQ_timeout"};
+  TUploadEnd end = SendUploadRequest(link_, InstallRequest(path, size), TWaitRule{StateBit(rsOk), 10, 500, false},
+                                     request, log);
+  if (end == TUploadEnd::Sent) {
+    std::FILE*& file = archive ? job.jar : job.jad;
+    file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+      view.ShowMessage(openFailed);
+      return TPhaseEnd::Stop;
+    }
+    // Descriptor packets are polled twice a second; archive packets every 10 ms.
+    const TWaitRule rule = archive ? TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 3000, 10, false}
+                                   : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
+    TPacketPlan plan;
+    plan.texts = archive
+                     ? TUploadTexts{"COM port exception while send FUPL", "Send JAR data ERR", "Send JAR data timeout"}
+                     : TUploadTexts{"COM port exception while send install cmd", "Send JAD data ERR",
+                                    "Send JAD data timeout"};
+    plan.rule = [rule](int, int) { return rule; };
+    if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
+    end = SendFilePackets(link_, file, static_cast<uint64_t>(size), plan, log);
+  }
   switch (end) {
-    case TWaitEnd::Awaited:
-      job.Log(reply);
+    case TUploadEnd::Sent:
       return TPhaseEnd::Done;
-    case TWaitEnd::Error:
-      LetReceiverSpeak();
-      view.ShowMessage(archive ? "Send_JAR_REQ_ERR" : "Send_JAD_REQ_ERR");
-      view.ShowMessage(RefusalReason(reply));
-      job.Log(reply);
+    case TUploadEnd::Refused:
       return TPhaseEnd::Ending;
-    case TWaitEnd::Timeout:
-      view.ShowMessage(archive ? "Send_JAR_REQ_timeout" : "Send_JAD_REQ_timeout");
-      view.ShowMessage(reply);
-      job.Log(reply);
-      return TPhaseEnd::Ending;
-    case TWaitEnd::Aborted:
+    case TUploadEnd::ReadFailed:
+    case TUploadEnd::Quiet:
       break;
   }
   return TPhaseEnd::Stop;
-}
-
-TMidletPage::TPhaseEnd TMidletPage::SendPackets(TInstallJob& job, std::FILE* file, long long size, bool archive) {
-  IFormView& view = link_.View();
-  // Descriptor packets are polled twice a second; archive packets every 10 ms.
-  const TWaitRule rule = archive ? TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 3000, 10, false}
-                                 : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
-  const int count = PacketCount(size);
-  unsigned char data[kPacketBytes];
-  for (int n = 1; n <= count; ++n) {
-    const bool last = n == count;
-    const size_t k = last ? static_cast<size_t>(size - static_cast<long long>(kPacketBytes) * (count - 1))
-                          : static_cast<size_t>(kPacketBytes);
-    if (std::fread(data, 1, k, file) != k) {
-      view.ShowMessage("Read file Err");
-      return TPhaseEnd::Stop;
-    }
-    const std::string line = command::PacketLine(n, last, data, k);
-    link_.BeginExchange(rsWaiting);
-    if (!link_.SendLine(line)) {
-      link_.FailWrite(archive ? "COM port exception while send FUPL" : "COM port exception while send install cmd");
-      return TPhaseEnd::Stop;
-    }
-    job.Log(line);
-
-    for (;;) {
-      TWaitEnd end = link_.WaitReply(rule);
-      const std::string reply = link_.Reply.Text();
-      if (end == TWaitEnd::Aborted) return TPhaseEnd::Stop;
-      if (end == TWaitEnd::Awaited && link_.Reply.State() == rsPacketRejected) {
-        // Aborted or failed on the port while resending: stop quietly.
-        if (!link_.ResendPacket(line)) return TPhaseEnd::Stop;
-        if (link_.Reply.State() != rsOk) {
-          view.ShowMessage("Resend Error!!");
-          return TPhaseEnd::Ending;
-        }
-        continue;  // the next poll sees the acceptance
-      }
-      if (end == TWaitEnd::Awaited) {
-        job.Log(reply);
-        break;
-      }
-      if (end == TWaitEnd::Error) {
-        LetReceiverSpeak();
-        view.ShowMessage(archive ? "Send JAR data ERR" : "Send JAD data ERR");
-        job.Log(reply);
-        return TPhaseEnd::Ending;
-      }
-      // Time-out.
-      view.ShowMessage(archive ? "Send JAR data timeout" : "Send JAD data timeout");
-      view.ShowMessage(reply);
-      job.Log(reply);
-      if (!archive) return TPhaseEnd::Ending;
-      if (reply.empty()) {
-        view.ShowMessage("Send JAR data ERR/Check connection");
-        view.ShowMessage(reply);
-        return TPhaseEnd::Ending;
-      }
-      // Something came back: the archive packet counts as delivered.
-      break;
-    }
-    view.StepProgress();
-    link_.Clock().Sleep(10);
-  }
-  return TPhaseEnd::Done;
 }
 
 void TMidletPage::InstallEnding() {
@@ -365,14 +290,4 @@ void TMidletPage::InstallEnding() {
   }
   cursor_ = nullptr;
   LocalAppDL_RefreshPage();
-}
-
-void TMidletPage::LetReceiverSpeak() {
-  // The receiver sets the verdict and takes the text in one step, then hands
-  // its box to the window queue: an empty text with ERROR marks that case.
-  if (link_.Reply.State() != rsError || link_.Reply.TextLength() != 0) return;
-  for (int i = 0; i < 10; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    link_.PumpEvents();
-  }
 }

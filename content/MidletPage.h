@@ -76,12 +76,8 @@ class TMidletPage {
   enum class TPhaseEnd { Done, Ending, Stop };
   struct TInstallJob;
   TPhaseEnd SendSuiteFiles(TInstallJob& job);
-  TPhaseEnd SendRequest(TInstallJob& job, const std::string& line, bool archive);
-  TPhaseEnd SendPackets(TInstallJob& job, std::FILE* file, long long size, bool archive);
+  TPhaseEnd SendSuiteFile(TInstallJob& job, bool archive);
   void InstallEnding();
-  // A coded refusal's own box comes from the receiver; let it reach the
-  // window before the handler's message follows it.
-  void LetReceiverSpeak();
   // The suite of the first selected PC row; "No MIDlet on PC be selected" and null without one.
   MIDlet_Info* SelectedPcSuite();
 

@@ -127,7 +127,7 @@ void TMidletPage::LocalAppDL_RefreshPage() {
     case TWaitEnd::Awaited:
       break;
     case TWaitEnd::Error:
-      LetReceiverSpeak();
+      link_.LetReceiverSpeak();
       view.ShowMessage("Change to JAVA DIR failed");
       return;
     case TWaitEnd::Timeout:
@@ -168,7 +168,7 @@ void TMidletPage::LocalAppDL_ViewPhoneOperation() {
     case TWaitEnd::Awaited:
       break;
     case TWaitEnd::Error:
-      LetReceiverSpeak();
+      link_.LetReceiverSpeak();
       view.ShowMessage("Get_List_Error");
       view.HideStatusLabel();
       return;
@@ -211,7 +211,7 @@ void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
       LocalAppDL_RefreshPage();
       return;
     case TWaitEnd::Error:
-      LetReceiverSpeak();
+      link_.LetReceiverSpeak();
       view.ShowMessage("Remove_Error");
       view.HideStatusLabel();
       return;

@@ -186,3 +186,13 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
     counter = 0;
   }
 }
+
+void TLink::LetReceiverSpeak() {
+  // The receiver sets the verdict and takes the text in one step, then hands
+  // its box to the window queue: an empty text with ERROR marks that case.
+  if (Reply.State() != rsError || Reply.TextLength() != 0) return;
+  for (int i = 0; i < 10; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    PumpEvents();
+  }
+}

@@ -120,6 +120,9 @@ class TLink {
   // Message, hide the bars, disconnect, Logo page: after a failed write.
   void FailWrite(const std::string& message);
   TWaitEnd WaitReply(const TWaitRule& rule);
+  // A coded refusal's own box comes from the receiver; let it reach the
+  // window before the handler's message follows it.
+  void LetReceiverSpeak();
 
   // ---- Phone folder commands ----
   void SelectPhoneFolder(int folder);
@@ -128,9 +131,6 @@ class TLink {
 
   // ---- Upload ----
   int UploadFile(const std::string& name, int folder);
-  // False when the resend ended without a verdict (aborted, or the write
-  // failed and was reported): the caller stops quietly.
-  bool ResendPacket(const std::string& line);
   int FinishTransfer();
 
   // ---- Download ----
