@@ -159,30 +159,16 @@ void TMidletPage::LAD_ONE_ButtonClick() {
 
   if (!view.ConfirmUpdate("Update " + rec->name + "?")) return;
   link_.DisableActionButtons();
-  link_.BeginExchange(rsWaiting);
-  if (!link_.SendLine(command::Uninstall(rec->name))) {
-    link_.FailWrite("COM port exception while send remove cmd");
-    return;
-  }
-  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 50, 100, false})) {
-    case TWaitEnd::Awaited:
-      cursor_ = rec;
-      LocalAppDL_InstallOperation();
-      return;
-    case TWaitEnd::Error:
-      link_.LetReceiverSpeak();
-      view.ShowMessage("Update Error");
-      view.HideStatusLabel();
-      return;
-    case TWaitEnd::Timeout:
-      view.ShowMessage("Update Timeout");
-      view.ShowMessage(link_.Reply.Text());
-      view.HideStatusLabel();
-      return;
-    case TWaitEnd::Aborted:
-      // Stopped during the removal: the lists show what the phone holds now.
-      if (link_.TakeStop()) LocalAppDL_RefreshPage();
-      return;
+  const TResult removed = link_.Exchange(TStep::UpdateRemoval, command::Uninstall(rec->name),
+                                         TWaitRule{StateBit(rsOk), 50, 100, false});
+  if (removed.Ok()) {
+    cursor_ = rec;
+    LocalAppDL_InstallOperation();
+  } else if (removed.outcome == TOutcome::Aborted) {
+    // Stopped during the removal: the lists show what the phone holds now.
+    if (link_.TakeStop()) LocalAppDL_RefreshPage();
+  } else if (!removed.Quiet()) {
+    view.HideStatusLabel();
   }
 }
 
@@ -238,12 +224,9 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive
   }
   view.SetProgressRange(PacketCount(size));
   const TLogBytes log = [&job](const std::string& bytes) { job.Log(bytes); };
-  const TUploadTexts request =
-      archive ? TUploadTexts{"COM port exception while send FUPL cmd", "Send_JAR_REQ_ERR", "Send_JAR_REQ_timeout"}
-              : TUploadTexts{"COM port exception while send install cmd", "Send_JAD_REQ_ERR", "Send_JAD_REQ_timeout"};
-  TUploadEnd end = SendUploadRequest(link_, InstallRequest(path, size), TWaitRule{StateBit(rsOk), 10, 500, false},
-                                     request, log);
-  if (end == TUploadEnd::Sent) {
+  TResult result = SendUploadRequest(link_, archive ? TStep::ArchiveRequest : TStep::DescriptorRequest,
+                                     InstallRequest(path, size), TWaitRule{StateBit(rsOk), 10, 500, false}, log);
+  if (result.Ok()) {
     std::FILE*& file = archive ? job.jar : job.jad;
     file = std::fopen(path.c_str(), "rb");
     if (!file) {
@@ -254,24 +237,15 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive
     const TWaitRule rule = archive ? TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 3000, 10, false}
                                    : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
     TPacketPlan plan;
-    plan.texts = archive
-                     ? TUploadTexts{"COM port exception while send FUPL", "Send JAR data ERR", "Send JAR data timeout"}
-                     : TUploadTexts{"COM port exception while send install cmd", "Send JAD data ERR",
-                                    "Send JAD data timeout"};
+    plan.step = archive ? TStep::ArchivePacket : TStep::DescriptorPacket;
     plan.rule = [rule](int, int) { return rule; };
     if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
-    end = SendFilePackets(link_, file, static_cast<uint64_t>(size), plan, log);
+    result = SendFilePackets(link_, file, static_cast<uint64_t>(size), plan, log);
   }
-  switch (end) {
-    case TUploadEnd::Sent:
-      return TPhaseEnd::Done;
-    case TUploadEnd::Refused:
-      return TPhaseEnd::Ending;
-    case TUploadEnd::ReadFailed:
-    case TUploadEnd::Quiet:
-      break;
-  }
-  return TPhaseEnd::Stop;
+  if (result.Ok()) return TPhaseEnd::Done;
+  // A shown verdict runs the ending; a stop, a port failure or an unreadable file do not.
+  return result.outcome == TOutcome::Refused || result.outcome == TOutcome::TimedOut ? TPhaseEnd::Ending
+                                                                                      : TPhaseEnd::Stop;
 }
 
 void TMidletPage::InstallEnding() {

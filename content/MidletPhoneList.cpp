@@ -111,33 +111,12 @@ void TMidletPage::LocalAppDL_RefreshPage() {
     return;
   }
 
-  link_.BeginExchange(rsWaiting);
-  bool written;
-  try {
-    link_.ComPort1.ClearBuffer(true, true);
-    written = link_.SendLine(command::SelectFolder(command::kJavaFolder));
-  } catch (const EComPort&) {
-    written = false;
-  }
-  if (!written) {
-    link_.FailWrite("COM port exception while send change folder cmd");
-    return;
-  }
-  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 500, 10, false})) {
-    case TWaitEnd::Awaited:
-      break;
-    case TWaitEnd::Error:
-      link_.LetReceiverSpeak();
-      view.ShowMessage("Change to JAVA DIR failed");
-      return;
-    case TWaitEnd::Timeout:
-      view.ShowMessage("Change Folder Timeout");
-      view.ShowMessage(link_.Reply.Text());
-      link_.ReturnToLogo();
-      return;
-    case TWaitEnd::Aborted:
-      return;
-  }
+  TExchangeOptions options;
+  options.purgeFirst = true;
+  const TResult selected = link_.Exchange(TStep::SelectJavaFolder, command::SelectFolder(command::kJavaFolder),
+                                          TWaitRule{StateBit(rsOk), 500, 10, false}, options);
+  if (selected.outcome == TOutcome::TimedOut) link_.ReturnToLogo();
+  if (!selected.Ok()) return;
 
   PcSuites.Clear();
   cursor_ = nullptr;
@@ -158,30 +137,16 @@ void TMidletPage::LocalAppDL_RefreshPage() {
 void TMidletPage::LocalAppDL_ViewPhoneOperation() {
   IFormView& view = link_.View();
   PhoneSuites.Clear();
-  link_.BeginExchange(rsWaiting);
   view.SetStatusLabel("Get Mobile Info...");
-  if (!link_.SendLine(command::SuiteList())) {
-    link_.FailWrite("COM port exception while Get INFO");
+  const TResult listed =
+      link_.Exchange(TStep::ListSuites, command::SuiteList(), TWaitRule{StateBit(rsOk), 2000, 5, false});
+  if (listed.Quiet()) return;
+  if (!listed.Ok()) {
+    view.HideStatusLabel();
     return;
   }
-  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 2000, 5, false})) {
-    case TWaitEnd::Awaited:
-      break;
-    case TWaitEnd::Error:
-      link_.LetReceiverSpeak();
-      view.ShowMessage("Get_List_Error");
-      view.HideStatusLabel();
-      return;
-    case TWaitEnd::Timeout:
-      view.ShowMessage("Get_List_Timeout");
-      view.ShowMessage(link_.Reply.Text());
-      view.HideStatusLabel();
-      return;
-    case TWaitEnd::Aborted:
-      return;
-  }
   view.SetStatusLabel("Parse Mobile Info...");
-  ParsePhoneSuiteList(link_.Reply.Text(), PhoneSuites);
+  ParsePhoneSuiteList(listed.reply, PhoneSuites);
   for (Mobile_info* rec = PhoneSuites.First(); rec; rec = rec->next.get())
     view.AddListRow(TListId::PhoneSuites, {rec->name, rec->version, std::to_string(rec->size)});
   view.HideStatusLabel();
@@ -199,28 +164,10 @@ void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
     view.ShowMessage("Invalid file name");
     return;
   }
-  link_.BeginExchange(rsWaiting);
   view.SetStatusLabel("Uninstall MIDlet suites...");
-  if (!link_.SendLine(command::Uninstall(rec->name))) {
-    link_.FailWrite("COM port exception while send remove cmd");
-    return;
-  }
-  switch (link_.WaitReply(TWaitRule{StateBit(rsOk), 3000, 10, false})) {
-    case TWaitEnd::Awaited:
-      view.HideStatusLabel();
-      LocalAppDL_RefreshPage();
-      return;
-    case TWaitEnd::Error:
-      link_.LetReceiverSpeak();
-      view.ShowMessage("Remove_Error");
-      view.HideStatusLabel();
-      return;
-    case TWaitEnd::Timeout:
-      view.ShowMessage("Remove_Timeout");
-      view.ShowMessage(link_.Reply.Text());
-      view.HideStatusLabel();
-      return;
-    case TWaitEnd::Aborted:
-      return;
-  }
+  const TResult removed = link_.Exchange(TStep::UninstallSuite, command::Uninstall(rec->name),
+                                         TWaitRule{StateBit(rsOk), 3000, 10, false});
+  if (removed.Quiet()) return;
+  view.HideStatusLabel();
+  if (removed.Ok()) LocalAppDL_RefreshPage();
 }

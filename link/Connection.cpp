@@ -162,30 +162,8 @@ bool TLink::CheckLink() {
   view_.SetStatusLabel("Com Port OK");
   Clock().Sleep(1000);
 
-  BeginExchange(rsWaiting);
-  try {
-    const std::string at = command::At();
-    ComPort1.Write(at.data(), static_cast<int>(at.size()));
-  } catch (const EComPort&) {
-    view_.ShowMessage("COM port exception while send AT");
-    Disconnect1Click();
-    view_.ShowPage(TPage::Logo);
-    return false;
-  }
-  switch (WaitReply(TWaitRule{StateBit(rsOk), 500, 10, false})) {
-    case TWaitEnd::Awaited:
-      ShowLinkState(true);
-      return true;
-    case TWaitEnd::Error:
-      view_.ShowMessage("Connection failed");
-      return false;
-    case TWaitEnd::Timeout:
-      view_.ShowMessage("Connection Timeout");
-      view_.ShowMessage(Reply.Text());
-      ReturnToLogo();
-      return false;
-    case TWaitEnd::Aborted:
-      break;
-  }
-  return false;
+  const TResult result = Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
+  if (result.Ok()) ShowLinkState(true);
+  if (result.outcome == TOutcome::TimedOut) ReturnToLogo();
+  return result.Ok();
 }

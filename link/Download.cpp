@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -161,41 +162,26 @@ void TLink::ParseDownloadPacket(IPacketSink& file) {
 
 namespace {
 
-enum class TStep { Go, Aborted, WriteFailed };
-
-// The repeat requests; tells the caller when it must leave without the end step.
-TStep AskAgain(TLink& link, IPacketSink& file) {
+// The repeat requests; Aborted or PortFailed when the caller must leave
+// without the end step.
+TOutcome AskAgain(TLink& link, IPacketSink& file) {
   while (link.Reply.State() == rsChecksumError) {
-    link.BeginExchange(rsWaiting);
-    if (!link.SendLine(command::SamePacketAgain())) {
-      link.FailWrite("COM port exception while send FDWN cmd");
-      return TStep::WriteFailed;
-    }
-    switch (link.WaitReply(TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true})) {
-      case TWaitEnd::Aborted:
-        return TStep::Aborted;
-      case TWaitEnd::Error:
-        link.View().ShowMessage("Download_Error");
-        return TStep::Go;
-      case TWaitEnd::Timeout:
-        link.View().ShowMessage("Download_Timeout");
-        link.View().ShowMessage(link.Reply.Text());
-        break;
-      case TWaitEnd::Awaited:
-        break;
-    }
+    const TResult again = link.Exchange(TStep::DownloadPacket, command::SamePacketAgain(),
+                                        TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true});
+    if (again.Quiet()) return again.outcome;
+    if (again.outcome == TOutcome::Refused) return TOutcome::Ok;
     std::string text = link.Reply.Text();
     size_t at = text.find("*FDWN");
     if (at == std::string::npos) {
       link.View().ShowMessage("Parse Error");
       link.Reply.SetState(rsError);
-      return TStep::Go;
+      return TOutcome::Ok;
     }
     link.Reply.SetText(text.substr(at));
     link.View().SetStatusLabel("Parse File Info...");
     link.ParseDownloadPacket(file);
   }
-  return TStep::Go;
+  return TOutcome::Ok;
 }
 
 // The PC side of one download: a temporary file beside the target, which
@@ -250,15 +236,17 @@ class TDownloadTarget {
 
 void TLink::RequestPacketAgain(IPacketSink& file) { AskAgain(*this, file); }
 
-int TLink::DownloadFile(const std::string& name, int size) {
+TResult TLink::DownloadFile(const std::string& name, int size) {
   // A name from the phone must not reach outside the PC folder.
   if (!IsSafeLocalName(name) || !IsSafeCommandName(name)) {
     View().ShowMessage("Invalid file name");
-    return FinishTransfer();
+    FinishTransfer();
+    return TResult::Of(TOutcome::Failed);
   }
   if (!OpenTransferLog()) {
     View().ShowMessage("Open log Err");
-    return FinishTransfer();
+    FinishTransfer();
+    return TResult::Of(TOutcome::Failed);
   }
   std::string localPath = JoinLocalPath(PcFolder, name);
   View().SetRenameText(name);
@@ -268,14 +256,16 @@ int TLink::DownloadFile(const std::string& name, int size) {
     if (a == TOverwriteAnswer::Cancel) {
       Clock().Sleep(100);
       CloseTransferLog();
-      return FinishTransfer();
+      FinishTransfer();
+      return TResult::Of(TOutcome::Declined);
     }
     if (a == TOverwriteAnswer::Overwrite) break;
     std::string renamed = View().RenameText();
     if (!IsSafeLocalName(renamed)) {
       View().ShowMessage("Invalid file name");
       CloseTransferLog();
-      return FinishTransfer();
+      FinishTransfer();
+      return TResult::Of(TOutcome::Failed);
     }
     localPath = JoinLocalPath(PcFolder, renamed);
   }
@@ -283,27 +273,31 @@ int TLink::DownloadFile(const std::string& name, int size) {
   TDownloadTarget target(localPath);
   // Every exit below settles the temporary file; the end step also closes
   // the port when the file did not arrive whole.
-  auto endStep = [&]() {
+  auto endStep = [&](TResult failure) {
     target.Close();
     Clock().Sleep(100);
     CloseTransferLog();
     if (!target.Settle(Reply.State() == rsOk)) {
       View().ShowMessage("Open File Err");
       Reply.SetState(rsError);
+      failure = TResult::Of(TOutcome::Failed);
     }
-    return FinishTransfer();
+    FinishTransfer();
+    return Reply.State() == rsOk ? TResult::Of(TOutcome::Ok) : failure;
   };
-  auto leave = [&]() {
+  // A packet that could not be read or checked (its message was shown).
+  const TResult unreadable = TResult::Of(TOutcome::Refused);
+  auto leave = [&](TOutcome outcome) {
     target.Settle(false, !StopRequested());
     CloseTransferLog();
-    return 1;
+    return TResult::Of(outcome);
   };
 
   if (!target.Open()) {
     View().ShowMessage("Open File Err");
     CloseTransferLog();
     BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
-    return endStep();
+    return endStep(TResult::Of(TOutcome::Failed));
   }
   TFileSink sink(target.File());
 
@@ -311,47 +305,33 @@ int TLink::DownloadFile(const std::string& name, int size) {
   View().SetProgressRange(size > INT_MAX / 2 ? INT_MAX : 2 * size);
   View().ShowProgressBar(true);
 
-  BeginExchange(rsWaiting);
-  const std::string request = command::Download(name);
-  if (!SendLine(request)) {
-    FailWrite("COM port exception while send FDWN cmd");
-    return leave();
-  }
-  LogBytes(request);
-
-  const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
-  // An ERROR or a stalled answer: its message (and the raw reply), logged, then the end step.
-  auto failedWait = [&](TWaitEnd end) {
-    std::string text = Reply.Text();
-    if (end == TWaitEnd::Error) {
-      View().ShowMessage("Download_Error");
-    } else {
-      View().ShowMessage("Download_Timeout");
-      View().ShowMessage(text);
-    }
-    LogBytes(text);
+  TExchangeOptions options;
+  options.logLine = [this](const std::string& bytes) { LogBytes(bytes); };
+  // An ERROR or a stalled answer (its message shown): logged, then the end step.
+  auto failedWait = [&](const TResult& result) {
+    LogBytes(result.reply);
     CloseTransferLog();
-    return endStep();
+    return endStep(result);
   };
-  switch (TWaitEnd end = WaitReply(TWaitRule{firstAwaited, 500, 10, true})) {
-    case TWaitEnd::Aborted:
-      return leave();
-    case TWaitEnd::Error:
-    case TWaitEnd::Timeout:
-      return failedWait(end);
-    case TWaitEnd::Awaited:
-      break;
-  }
+  const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
+  TResult result = Exchange(TStep::DownloadRequest, command::Download(name), TWaitRule{firstAwaited, 500, 10, true},
+                            options);
+  if (result.Quiet()) return leave(result.outcome);
+  if (!result.Ok()) return failedWait(result);
+
   long received = 0;
   // Parses the packet text now in the reply, asks again for a packet whose
-  // check value failed, and moves the bar. -1 to go on, else what to return.
-  auto parseReceived = [&]() -> int {
+  // check value failed, and moves the bar. Empty to go on, else the result.
+  auto parseReceived = [&]() -> std::optional<TResult> {
     View().SetStatusLabel("Parse File Info...");
     ParseDownloadPacket(sink);
-    if (Reply.State() == rsChecksumError && AskAgain(*this, sink) != TStep::Go) return leave();
-    if (Reply.State() == rsError) return endStep();
+    if (Reply.State() == rsChecksumError) {
+      const TOutcome again = AskAgain(*this, sink);
+      if (again != TOutcome::Ok) return leave(again);
+    }
+    if (Reply.State() == rsError) return endStep(unreadable);
     View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
-    return -1;
+    return std::nullopt;
   };
   {
     std::string text = Reply.Text();
@@ -361,27 +341,16 @@ int TLink::DownloadFile(const std::string& name, int size) {
     // not be taken for part of the packet.
     size_t at = text.find("*FDWN:");
     if (at != std::string::npos && at > 0) Reply.SetText(text.substr(at));
-    if (int result = parseReceived(); result >= 0) return result;
+    if (auto end = parseReceived()) return *end;
   }
 
+  options.startState = rsFirstPacket;
   for (;;) {
     View().SetStatusLabel("Download " + name);
-    BeginExchange(rsFirstPacket);
-    const std::string ack = command::NextPacket();
-    if (!SendLine(ack)) {
-      FailWrite("COM port exception while send FDWN cmd");
-      return leave();
-    }
-    LogBytes(ack);
-    switch (TWaitEnd end = WaitReply(TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true})) {
-      case TWaitEnd::Aborted:
-        return leave();
-      case TWaitEnd::Error:
-      case TWaitEnd::Timeout:
-        return failedWait(end);
-      case TWaitEnd::Awaited:
-        break;
-    }
+    result = Exchange(TStep::DownloadPacket, command::NextPacket(),
+                      TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true}, options);
+    if (result.Quiet()) return leave(result.outcome);
+    if (!result.Ok()) return failedWait(result);
     std::string text = Reply.Text();
     LogBytes(text);
     size_t at = text.find("*FDWN");
@@ -389,11 +358,11 @@ int TLink::DownloadFile(const std::string& name, int size) {
       View().ShowMessage("Parse Error");
       Reply.SetState(rsError);  // nothing was received: not a finished file
       CloseTransferLog();
-      return endStep();
+      return endStep(unreadable);
     }
     Reply.SetText(text.substr(at));
     received += static_cast<long>(text.size() - at);
-    if (int result = parseReceived(); result >= 0) return result;
-    if (Reply.State() == rsOk) return endStep();
+    if (auto end = parseReceived()) return *end;
+    if (Reply.State() == rsOk) return endStep(unreadable);
   }
 }

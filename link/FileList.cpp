@@ -56,102 +56,50 @@ TListingResult ParseListing(const std::string& text) {
   return r;
 }
 
-void TLink::SelectPhoneFolder(int folder) {
-  BeginExchange(rsWaiting);
-  bool sent = true;
-  try {
-    ComPort1.ClearBuffer(true, true);
-  } catch (const EComPort&) {
-    sent = false;
-  }
-  if (sent) sent = SendLine(command::SelectFolder(folder));
-  if (!sent) {
-    FailWrite("COM port exception while send change folder cmd");
-    return;
-  }
-  switch (WaitReply(TWaitRule{StateBit(rsOk), 500, 10, false})) {
-    case TWaitEnd::Aborted:
-    case TWaitEnd::Awaited:
-      return;
-    case TWaitEnd::Error:
-      View().ShowMessage("Change Folder on Mobile failed");
-      return;
-    case TWaitEnd::Timeout:
-      View().ShowMessage("Change Folder Timeout");
-      View().ShowMessage(Reply.Text());
-      View().ShowPage(TPage::Logo);
-      View().SetTitleBar(TTitle::Product);
-      return;
-  }
+TResult TLink::SelectPhoneFolder(int folder) {
+  TExchangeOptions options;
+  options.purgeFirst = true;
+  TResult result = Exchange(TStep::SelectFolder, command::SelectFolder(folder), TWaitRule{StateBit(rsOk), 500, 10, false},
+                            options);
+  if (result.outcome == TOutcome::TimedOut) ReturnToLogo();
+  return result;
 }
 
-void TLink::ListPhoneFolder() {
+TResult TLink::ListPhoneFolder() {
   PhoneFileList.Clear();
-  BeginExchange(rsWaiting);
   View().SetStatusLabel("Get Mobile Info...");
-  if (!SendLine(command::ListFolder())) {
-    FailWrite("COM port exception while query dir");
-    return;
-  }
-  switch (WaitReply(TWaitRule{StateBit(rsOk), 4000, 10, false})) {
-    case TWaitEnd::Aborted:
-      return;
-    case TWaitEnd::Error:
-      View().ShowMessage("Get_List_Error");
-      View().HideStatusLabel();
-      return;
-    case TWaitEnd::Timeout:
-      View().ShowMessage("Get_List_Timeout");
-      View().ShowMessage(Reply.Text());
-      View().HideStatusLabel();
-      return;
-    case TWaitEnd::Awaited:
-      break;
+  TResult result = Exchange(TStep::ListFolder, command::ListFolder(), TWaitRule{StateBit(rsOk), 4000, 10, false});
+  if (result.Quiet()) return result;
+  if (!result.Ok()) {
+    View().HideStatusLabel();
+    return result;
   }
   View().SetStatusLabel("Parse Mobile Info...");
-  TListingResult listing = ParseListing(Reply.Text());
+  TListingResult listing = ParseListing(result.reply);
   for (const TListingEntry& e : listing.entries) {
     pic_info* info = PhoneFileList.Append();
     info->Name = e.name;
     info->Size = e.size;
   }
-  if (listing.outcome == TListingOutcome::ParseError) {
-    View().ShowMessage("ParseError");
+  if (listing.outcome != TListingOutcome::Ok) {
+    View().ShowMessage(listing.outcome == TListingOutcome::ParseError ? "ParseError" : "No Files on Mobile");
     View().HideStatusLabel();
-    return;
-  }
-  if (listing.outcome == TListingOutcome::NoFiles) {
-    View().ShowMessage("No Files on Mobile");
-    View().HideStatusLabel();
-    return;
+    // No files is a listing all the same.
+    return listing.outcome == TListingOutcome::NoFiles ? result : TResult::Of(TOutcome::Failed, result.reply);
   }
   for (pic_info* e = PhoneFileList.First(); e; e = e->next.get())
     View().AddListRow(TListId::PhoneFiles, {e->Name, std::to_string(e->Size)});
   View().HideStatusLabel();
+  return result;
 }
 
-void TLink::RemovePhoneFile(const std::string& name) {
+TResult TLink::RemovePhoneFile(const std::string& name) {
   if (!IsSafeCommandName(name)) {
     View().ShowMessage("Invalid file name");
-    return;
-  }
-  BeginExchange(rsWaiting);
-  if (!SendLine(command::Remove(name))) {
-    FailWrite("COM port exception while send FRMV");
-    return;
+    return TResult::Of(TOutcome::Failed);
   }
   View().SetStatusLabel("Remove " + name);
-  switch (WaitReply(TWaitRule{StateBit(rsOk), 5000, 10, false})) {
-    case TWaitEnd::Aborted:
-      return;
-    case TWaitEnd::Awaited:
-      break;
-    case TWaitEnd::Error:
-      View().ShowMessage("File_Remove_ERR");
-      break;
-    case TWaitEnd::Timeout:
-      View().ShowMessage("File_Remove_timeout");
-      break;
-  }
-  View().HideStatusLabel();
+  TResult result = Exchange(TStep::RemoveFile, command::Remove(name), TWaitRule{StateBit(rsOk), 5000, 10, false});
+  if (!result.Quiet()) View().HideStatusLabel();
+  return result;
 }

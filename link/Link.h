@@ -9,6 +9,7 @@
 
 #include "port/ComPort.h"
 #include "link/Clock.h"
+#include "link/Exchange.h"
 #include "link/FormView.h"
 #include "link/InfoList.h"
 #include "link/Receiver.h"
@@ -26,6 +27,13 @@ struct TWaitRule {
 };
 
 enum class TWaitEnd { Awaited, Error, Timeout, Aborted };
+
+struct TExchangeOptions {
+  int startState = rsWaiting;
+  bool purgeFirst = false;   // drop what the port holds before the line
+  bool showFailure = true;   // the step's texts on a refusal or a time-out
+  TLogBytes logLine;         // the line goes to the transfer log once written
+};
 
 // Target of the download parser: the PC file, or memory in tests.
 class IPacketSink {
@@ -120,21 +128,35 @@ class TLink {
   // Message, hide the bars, disconnect, Logo page: after a failed write.
   void FailWrite(const std::string& message);
   TWaitEnd WaitReply(const TWaitRule& rule);
+  // One command of a step: start value, the line, the wait. A failed write
+  // closes the link with the step's text; a refusal or a time-out shows
+  // the step's texts unless the options keep them for the caller.
+  TResult Exchange(TStep step, const std::string& line, const TWaitRule& rule, const TExchangeOptions& options = {});
+  // The step's texts for a refusal (the phone's coded box first) or a time-out.
+  void ShowStepFailure(TStep step, const TResult& result);
   // A coded refusal's own box comes from the receiver; let it reach the
   // window before the handler's message follows it.
   void LetReceiverSpeak();
 
   // ---- Phone folder commands ----
-  void SelectPhoneFolder(int folder);
-  void ListPhoneFolder();
-  void RemovePhoneFile(const std::string& name);
+  TResult SelectPhoneFolder(int folder);
+  // Fills PhoneFileList and the phone list view; an empty or unreadable
+  // listing is told and Failed.
+  TResult ListPhoneFolder();
+  TResult RemovePhoneFile(const std::string& name);
 
   // ---- Upload ----
-  int UploadFile(const std::string& name, int folder);
-  int FinishTransfer();
+  // Sends a file of PcFolder to a phone folder, asking first when the
+  // phone already holds one of that name.
+  TResult UploadFile(const std::string& name, int folder);
+  // The end of a transfer: the status line goes, the log closes, and a
+  // transfer that did not end well closes the port.
+  void FinishTransfer();
 
   // ---- Download ----
-  int DownloadFile(const std::string& name, int size);
+  // Fetches a phone file of the selected folder into PcFolder, asking
+  // first when the PC folder holds one of that name.
+  TResult DownloadFile(const std::string& name, int size);
   void ParseDownloadPacket(IPacketSink& file);
   void RequestPacketAgain(IPacketSink& file);
 

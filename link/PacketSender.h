@@ -9,32 +9,13 @@
 
 #include "link/Link.h"
 
-// The texts one upload step shows; they differ between a file, a
-// descriptor and an archive.
-struct TUploadTexts {
-  const char* writeFailed;  // the port failed while writing the line
-  const char* refused;      // the phone answered ERROR
-  const char* timedOut;     // no verdict in time; the raw reply follows it
-};
-
-// How an upload step ended, as its caller goes on from it.
-enum class TUploadEnd {
-  Sent,        // accepted
-  Refused,     // a verdict was shown: the caller runs its ending
-  ReadFailed,  // the PC file could not be read ("Read file Err" shown)
-  Quiet,       // aborted or stopped, or a failed write already reported
-};
-
-// Appends to the transfer log, when one is open.
-using TLogBytes = std::function<void(const std::string&)>;
-
-// Sends an upload or install request and waits for the phone's go-ahead. A
-// refusal shows the step's text and the phone's reason.
-TUploadEnd SendUploadRequest(TLink& link, const std::string& line, const TWaitRule& rule,
-                             const TUploadTexts& texts, const TLogBytes& log);
+// Sends an upload or install request and waits for the phone's go-ahead;
+// the line and the answer go to the log.
+TResult SendUploadRequest(TLink& link, TStep step, const std::string& line, const TWaitRule& rule,
+                          const TLogBytes& log);
 
 struct TPacketPlan {
-  TUploadTexts texts;
+  TStep step = TStep::UploadPacket;
   // The wait for packet n of count.
   std::function<TWaitRule(int n, int count)> rule;
   // An archive packet whose wait ran out after some reply came back counts
@@ -42,6 +23,6 @@ struct TPacketPlan {
   const char* silentTimeOut = nullptr;
 };
 
-// Sends size bytes of file as packets; every packet and every reply goes to the log.
-TUploadEnd SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPacketPlan& plan,
-                           const TLogBytes& log);
+// Sends size bytes of file as packets; every packet and every reply goes to
+// the log. Failed: the file could not be read ("Read file Err" shown).
+TResult SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPacketPlan& plan, const TLogBytes& log);

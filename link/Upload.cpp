@@ -32,7 +32,7 @@ int UploadTickLimit(int n, int count) {
   return 1000;
 }
 
-int TLink::FinishTransfer() {
+void TLink::FinishTransfer() {
   View().HideStatusLabel();
   CloseTransferLog();
   if (Reply.State() != rsOk && ComPort1.Connected()) {
@@ -44,10 +44,9 @@ int TLink::FinishTransfer() {
     }
     Clock().Sleep(2000);
   }
-  return 1;
 }
 
-int TLink::UploadFile(const std::string& fileName, int folder) {
+TResult TLink::UploadFile(const std::string& fileName, int folder) {
   std::string name = fileName;
   const std::string localPath = JoinLocalPath(PcFolder, fileName);
   View().SetRenameText(name);
@@ -58,14 +57,18 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
       continue;
     }
     TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
-    if (a == TOverwriteAnswer::Cancel) return FinishTransfer();
+    if (a == TOverwriteAnswer::Cancel) {
+      FinishTransfer();
+      return TResult::Of(TOutcome::Declined);
+    }
     if (a == TOverwriteAnswer::Overwrite) break;
     name = View().RenameText();
     e = PhoneFileList.First();
   }
   if (!IsSafeCommandName(name)) {
     View().ShowMessage("Invalid file name");
-    return FinishTransfer();
+    FinishTransfer();
+    return TResult::Of(TOutcome::Failed);
   }
 
   std::error_code ec;
@@ -78,16 +81,16 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
 
   if (!OpenTransferLog()) {
     View().ShowMessage("Open log Err");
-    return FinishTransfer();
+    FinishTransfer();
+    return TResult::Of(TOutcome::Failed);
   }
   const uint64_t count = (size + command::kPacketBytes - 1) / command::kPacketBytes;
   View().SetProgressRange(static_cast<int>(count));
 
   const TLogBytes log = [this](const std::string& bytes) { LogBytes(bytes); };
-  TUploadEnd end = SendUploadRequest(
-      *this, command::UploadRequest(name, size, folder), TWaitRule{StateBit(rsOk), 500, 10, false},
-      TUploadTexts{"COM port exception while send FUPL", "Send_UPLOAD_REQ_ERR", "Send_UPLOAD_REQ_timeout"}, log);
-  if (end == TUploadEnd::Sent) {
+  TResult result = SendUploadRequest(*this, TStep::UploadRequest, command::UploadRequest(name, size, folder),
+                                     TWaitRule{StateBit(rsOk), 500, 10, false}, log);
+  if (result.Ok()) {
     std::FILE* file = std::fopen(localPath.c_str(), "rb");
     if (!file) {
       View().ShowMessage("Open File Err");
@@ -95,30 +98,23 @@ int TLink::UploadFile(const std::string& fileName, int folder) {
       // The phone accepted the request, but nothing was stored: drop the
       // verdict with its text, or the receiver would read "OK" into it again.
       BeginExchange(rsWaiting);
-      return 0;
+      return TResult::Of(TOutcome::Failed);
     }
     TPacketPlan plan;
-    plan.texts = TUploadTexts{"COM port exception while send", "Send File data ERR", "Send File data timeout"};
+    plan.step = TStep::UploadPacket;
     plan.rule = [](int n, int count) {
       return TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), UploadTickLimit(n, count), 10, true};
     };
-    end = SendFilePackets(*this, file, size, plan, log);
+    result = SendFilePackets(*this, file, size, plan, log);
     std::fclose(file);
   }
-  switch (end) {
-    case TUploadEnd::Sent:
-      Clock().Sleep(500);
-      break;
-    case TUploadEnd::Refused:
-      break;
-    case TUploadEnd::ReadFailed:
-      CloseTransferLog();
-      BeginExchange(rsWaiting);
-      return 0;
-    case TUploadEnd::Quiet:
-      CloseTransferLog();
-      return 1;
-  }
   CloseTransferLog();
-  return FinishTransfer();
+  if (result.Quiet()) return result;
+  if (result.outcome == TOutcome::Failed) {
+    BeginExchange(rsWaiting);  // nothing stored: no verdict
+    return result;
+  }
+  if (result.Ok()) Clock().Sleep(500);
+  FinishTransfer();
+  return result;
 }

@@ -83,7 +83,7 @@ class DownloadRig : public ::testing::Test {
 
 TEST_F(DownloadRig, SmallFileWithOkInTheFirstReplyStillAcknowledges) {
   PhoneFile("abc.txt", "abc");
-  EXPECT_EQ(rig_.link->DownloadFile("abc.txt", 3), 1);
+  EXPECT_EQ(rig_.link->DownloadFile("abc.txt", 3).outcome, TOutcome::Ok);
   EXPECT_EQ(State(), rsOk);
   EXPECT_EQ(PcFile("abc.txt"), "abc");
   std::vector<std::string> lines = {"AT*FDWN=\"abc.txt\"", "AT*ACK"};

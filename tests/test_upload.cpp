@@ -126,7 +126,7 @@ class UploadRig : public ::testing::Test {
 
 TEST_F(UploadRig, WorkedExampleOnTheWireOnThePhoneAndInTheLog) {
   PcFile("abc.txt", "abc");
-  EXPECT_EQ(rig_.link->UploadFile("abc.txt", 3), 1);
+  EXPECT_EQ(rig_.link->UploadFile("abc.txt", 3).outcome, TOutcome::Ok);
   EXPECT_EQ(State(), rsOk);
   std::vector<std::string> expectLines = {"AT*FUPL=\"abc.txt\",3,3", "AT*FUPL=01006162630138"};
   EXPECT_EQ(Lines(), expectLines);

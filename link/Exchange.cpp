@@ -1,0 +1,95 @@
+#include "link/Exchange.h"
+
+#include "link/Link.h"
+
+const TStepTexts& StepTexts(TStep step) {
+  static const TStepTexts kAt{"COM port exception while send AT", "Connection failed", "Connection Timeout", true,
+                              false};
+  static const TStepTexts kFolder{"COM port exception while send change folder cmd",
+                                  "Change Folder on Mobile failed", "Change Folder Timeout", true, false};
+  static const TStepTexts kList{"COM port exception while query dir", "Get_List_Error", "Get_List_Timeout", true,
+                                false};
+  static const TStepTexts kRemove{"COM port exception while send FRMV", "File_Remove_ERR", "File_Remove_timeout",
+                                  false, false};
+  static const TStepTexts kUploadRequest{"COM port exception while send FUPL", "Send_UPLOAD_REQ_ERR",
+                                         "Send_UPLOAD_REQ_timeout", true, true};
+  static const TStepTexts kUploadPacket{"COM port exception while send", "Send File data ERR",
+                                        "Send File data timeout", true, false};
+  static const TStepTexts kDownload{"COM port exception while send FDWN cmd", "Download_Error", "Download_Timeout",
+                                    true, false};
+  static const TStepTexts kJavaFolder{"COM port exception while send change folder cmd", "Change to JAVA DIR failed",
+                                      "Change Folder Timeout", true, false};
+  static const TStepTexts kSuites{"COM port exception while Get INFO", "Get_List_Error", "Get_List_Timeout", true,
+                                  false};
+  static const TStepTexts kUninstall{"COM port exception while send remove cmd", "Remove_Error", "Remove_Timeout",
+                                     true, false};
+  static const TStepTexts kUpdate{"COM port exception while send remove cmd", "Update Error", "Update Timeout", true,
+                                  false};
+  static const TStepTexts kJadRequest{"COM port exception while send install cmd", "Send_JAD_REQ_ERR",
+                                      "Send_JAD_REQ_timeout", true, true};
+  static const TStepTexts kJadPacket{"COM port exception while send install cmd", "Send JAD data ERR",
+                                     "Send JAD data timeout", true, false};
+  static const TStepTexts kJarRequest{"COM port exception while send FUPL cmd", "Send_JAR_REQ_ERR",
+                                      "Send_JAR_REQ_timeout", true, true};
+  static const TStepTexts kJarPacket{"COM port exception while send FUPL", "Send JAR data ERR",
+                                     "Send JAR data timeout", true, false};
+  switch (step) {
+    case TStep::CheckLink: return kAt;
+    case TStep::SelectFolder: return kFolder;
+    case TStep::ListFolder: return kList;
+    case TStep::RemoveFile: return kRemove;
+    case TStep::UploadRequest: return kUploadRequest;
+    case TStep::UploadPacket:
+    case TStep::PacketResend: return kUploadPacket;
+    case TStep::DownloadRequest:
+    case TStep::DownloadPacket: return kDownload;
+    case TStep::SelectJavaFolder: return kJavaFolder;
+    case TStep::ListSuites: return kSuites;
+    case TStep::UninstallSuite: return kUninstall;
+    case TStep::UpdateRemoval: return kUpdate;
+    case TStep::DescriptorRequest: return kJadRequest;
+    case TStep::DescriptorPacket: return kJadPacket;
+    case TStep::ArchiveRequest: return kJarRequest;
+    case TStep::ArchivePacket: return kJarPacket;
+  }
+  return kList;
+}
+
+void TLink::ShowStepFailure(TStep step, const TResult& result) {
+  const TStepTexts& texts = StepTexts(step);
+  if (result.outcome == TOutcome::Refused) {
+    // A coded refusal's own box comes first.
+    LetReceiverSpeak();
+    view_.ShowMessage(texts.refused);
+    if (texts.reasonAfterRefusal) view_.ShowMessage(RefusalReason(result.reply));
+  } else if (result.outcome == TOutcome::TimedOut) {
+    view_.ShowMessage(texts.timedOut);
+    if (texts.rawAfterTimeOut) view_.ShowMessage(result.reply);
+  }
+}
+
+TResult TLink::Exchange(TStep step, const std::string& line, const TWaitRule& rule, const TExchangeOptions& options) {
+  BeginExchange(options.startState);
+  bool written = true;
+  if (options.purgeFirst) {
+    try {
+      ComPort1.ClearBuffer(true, true);
+    } catch (const EComPort&) {
+      written = false;
+    }
+  }
+  if (written) written = SendLine(line);
+  if (!written) {
+    FailWrite(StepTexts(step).writeFailed);
+    return TResult::Of(TOutcome::PortFailed);
+  }
+  if (options.logLine) options.logLine(line);
+  const TWaitEnd end = WaitReply(rule);
+  if (end == TWaitEnd::Aborted) return TResult::Of(TOutcome::Aborted);
+  TResult result = TResult::Of(end == TWaitEnd::Awaited ? TOutcome::Ok
+                               : end == TWaitEnd::Error ? TOutcome::Refused
+                                                        : TOutcome::TimedOut,
+                               Reply.Text());
+  if (!result.Ok() && options.showFailure) ShowStepFailure(step, result);
+  return result;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// One command and its answer: the result every phone operation returns,
+// and the table of what each step says when the phone refuses, stays
+// silent or the port fails. All those texts are in Exchange.cpp.
+#include <functional>
+#include <string>
+
+// A command step of an operation; names the texts its failures show.
+enum class TStep {
+  CheckLink, SelectFolder, ListFolder, RemoveFile,
+  UploadRequest, UploadPacket, PacketResend,
+  DownloadRequest, DownloadPacket,
+  SelectJavaFolder, ListSuites, UninstallSuite, UpdateRemoval,
+  DescriptorRequest, DescriptorPacket, ArchiveRequest, ArchivePacket,
+};
+
+enum class TOutcome {
+  Ok,
+  Refused,     // the phone answered ERROR (reply: its text)
+  TimedOut,    // no verdict in time (reply: what came, maybe nothing)
+  PortFailed,  // the port failed; the link was closed and the failure shown
+  Aborted,     // hang-up, window closing or Stop: ends quietly
+  Declined,    // the user said no (an overwrite, an update)
+  Failed,      // on the PC side: a file that cannot be read or written, a bad name
+};
+
+struct TResult {
+  TOutcome outcome = TOutcome::Ok;
+  std::string reply;
+  bool Ok() const { return outcome == TOutcome::Ok; }
+  // Ended with nothing more to show or log: aborted, or the port failed
+  // (and said so).
+  bool Quiet() const { return outcome == TOutcome::Aborted || outcome == TOutcome::PortFailed; }
+  // Whatever ended it, the user was told or asked for it: nothing more to show.
+  static TResult Of(TOutcome outcome, std::string reply = {}) { return TResult{outcome, std::move(reply)}; }
+};
+
+struct TStepTexts {
+  const char* writeFailed;  // the line could not be written
+  const char* refused;      // ERROR
+  const char* timedOut;     // no verdict
+  bool rawAfterTimeOut;     // the reply as received follows the time-out text
+  bool reasonAfterRefusal;  // the phone's reason follows the refusal text
+};
+
+const TStepTexts& StepTexts(TStep step);
+
+// Appends to the transfer log, when one is open.
+using TLogBytes = std::function<void(const std::string&)>;
