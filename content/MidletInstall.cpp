@@ -117,6 +117,7 @@ struct TMidletPage::TInstallJob {
   const std::string name, jadPath, jarPath;
   const int32_t jarSize;
   bool logOpen = false;
+  TResult result;  // how the last step ended
   std::FILE* jad = nullptr;
   std::FILE* jar = nullptr;
 };
@@ -128,10 +129,13 @@ void TMidletPage::LAD_ONE_ButtonClick() {
     ~TEnableOnExit() { link.EnableActionButtons(); }
   } enableOnExit{link_};
 
-  IFormView& view = link_.View();
   link_.TakeStop();  // a Stop pressed before the install is no stop of it
-  MIDlet_Info* rec = SelectedPcSuite();
-  if (!rec) return;
+  if (MIDlet_Info* rec = SelectedPcSuite()) InstallSuite(*rec);
+}
+
+TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
+  IFormView& view = link_.View();
+  MIDlet_Info* rec = &suite;
   // Every name the install or update would send, checked before anything
   // goes out: an update must not remove the old suite and then stop.
   const bool updating = rec->status == 2;
@@ -139,50 +143,54 @@ void TMidletPage::LAD_ONE_ButtonClick() {
       (!IsSafeCommandName(BaseName(rec->jadPath)) || !IsSafeCommandName(BaseName(rec->jarPath)) ||
        (updating && !IsSafeCommandName(rec->name)))) {
     view.ShowMessage("Invalid file name");
-    return;
+    return TResult::Of(TOutcome::Failed);
   }
   switch (rec->status) {
     case 1:
       view.ShowMessage("MIDlet already exists on Phone");
-      return;
+      return TResult::Of(TOutcome::Failed);
     case 3:
       view.ShowMessage("Old MIDlet");
-      return;
+      return TResult::Of(TOutcome::Failed);
     case 2:
       break;
     default:
       link_.DisableActionButtons();
       cursor_ = rec;
-      LocalAppDL_InstallOperation();
-      return;
+      return LocalAppDL_InstallOperation();
   }
 
-  if (!view.ConfirmUpdate("Update " + rec->name + "?")) return;
+  if (!view.ConfirmUpdate("Update " + rec->name + "?")) return TResult::Of(TOutcome::Declined);
   link_.DisableActionButtons();
   const TResult removed = link_.Exchange(TStep::UpdateRemoval, command::Uninstall(rec->name),
                                          TWaitRule{StateBit(rsOk), 50, 100, false});
   if (removed.Ok()) {
     cursor_ = rec;
-    LocalAppDL_InstallOperation();
-  } else if (removed.outcome == TOutcome::Aborted) {
+    return LocalAppDL_InstallOperation();
+  }
+  if (removed.outcome == TOutcome::Aborted) {
     // Stopped during the removal: the lists show what the phone holds now.
     if (link_.TakeStop()) LocalAppDL_RefreshPage();
   } else if (!removed.Quiet()) {
     view.HideStatusLabel();
   }
+  return removed;
 }
 
-void TMidletPage::LocalAppDL_InstallOperation() {
-  if (!cursor_) return;
+TResult TMidletPage::LocalAppDL_InstallOperation() {
+  if (!cursor_) return TResult::Of(TOutcome::Failed);
   TPhaseEnd end;
+  TResult result;
   {
     TInstallJob job(link_, *cursor_);
     end = SendSuiteFiles(job);
+    result = job.result;
   }
   // Stopped by the user: the ending runs all the same, so the page refreshes
   // and the buttons come back (taken first, or the refresh would stop too).
   const bool stopped = link_.TakeStop();
   if (end != TPhaseEnd::Stop || stopped) InstallEnding();
+  return result;
 }
 
 TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
@@ -191,6 +199,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
   long long jarSize = 0;
   if (!FileSize(job.jarPath, &jarSize) || jarSize != job.jarSize) {
     view.ShowMessage("JAR size mismatch!!");
+    job.result = TResult::Of(TOutcome::Failed);
     return TPhaseEnd::Ending;
   }
 
@@ -198,6 +207,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
   view.SetStatusLabel("Sending " + job.jadPath);
   if (!link_.OpenTransferLog()) {
     view.ShowMessage("Open log Err");
+    job.result = TResult::Of(TOutcome::Failed);
     return TPhaseEnd::Ending;
   }
   job.logOpen = true;
@@ -220,6 +230,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive
   if (!FileSize(path, &size)) {
     // Gone since the scan: nothing can be announced for it.
     view.ShowMessage(openFailed);
+    job.result = TResult::Of(TOutcome::Failed);
     return TPhaseEnd::Stop;
   }
   view.SetProgressRange(PacketCount(size));
@@ -231,6 +242,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive
     file = std::fopen(path.c_str(), "rb");
     if (!file) {
       view.ShowMessage(openFailed);
+      job.result = TResult::Of(TOutcome::Failed);
       return TPhaseEnd::Stop;
     }
     // Descriptor packets are polled twice a second; archive packets every 10 ms.
@@ -242,6 +254,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive
     if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
     result = SendFilePackets(link_, file, static_cast<uint64_t>(size), plan, log);
   }
+  job.result = result;
   if (result.Ok()) return TPhaseEnd::Done;
   // A shown verdict runs the ending; a stop, a port failure or an unreadable file do not.
   return result.outcome == TOutcome::Refused || result.outcome == TOutcome::TimedOut ? TPhaseEnd::Ending

@@ -70,7 +70,12 @@ class TMidletPage {
   void LocalAppDL_REMOVE_ButtonClick();
   // Installation.
   void LAD_ONE_ButtonClick();
-  void LocalAppDL_InstallOperation();
+  // Installs a PC suite, or updates the phone's older one after asking;
+  // the page is refreshed after a transfer. Ok when the phone took it.
+  TResult InstallSuite(MIDlet_Info& suite);
+  TResult LocalAppDL_InstallOperation();
+  // Removes a phone suite; the page is refreshed when the phone did.
+  TResult UninstallSuite(const Mobile_info& suite);
 
  private:
   enum class TPhaseEnd { Done, Ending, Stop };

@@ -160,14 +160,21 @@ void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
     view.ShowMessage("No selected MIDlet");
     return;
   }
-  if (!IsSafeCommandName(rec->name)) {
+  UninstallSuite(*rec);
+}
+
+TResult TMidletPage::UninstallSuite(const Mobile_info& suite) {
+  IFormView& view = link_.View();
+  if (!IsSafeCommandName(suite.name)) {
     view.ShowMessage("Invalid file name");
-    return;
+    return TResult::Of(TOutcome::Failed);
   }
   view.SetStatusLabel("Uninstall MIDlet suites...");
-  const TResult removed = link_.Exchange(TStep::UninstallSuite, command::Uninstall(rec->name),
+  const TResult removed = link_.Exchange(TStep::UninstallSuite, command::Uninstall(suite.name),
                                          TWaitRule{StateBit(rsOk), 3000, 10, false});
-  if (removed.Quiet()) return;
+  if (removed.Quiet()) return removed;
   view.HideStatusLabel();
+  // The refresh frees the suite's record.
   if (removed.Ok()) LocalAppDL_RefreshPage();
+  return removed;
 }

@@ -113,6 +113,7 @@ TEST_P(CliFaults, ExitStatusMessagesAndFiles) {
   home.Write("phone/3/dl.bin", kDownload);
   home.Write("phone/3/other.gif", "GIF89a");
   home.Write("pc/up.bin", kUpload);
+  home.Write("pc/say \"hi\".bin", "x");
   if (c.existingTarget) home.Write("pc/dl.bin", kPrecious);
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(home.File("pc"));
   const faults::TFolderSnapshot phoneBefore = faults::Snapshot(home.File("phone"));
@@ -169,7 +170,11 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"silent upload request", Silent("AT*FUPL=\""), "put 3 pc/up.bin", false,
                 {"Send_UPLOAD_REQ_timeout", ""}},
         CliCase{"silent get request", Silent("AT*FDWN"), "--on-conflict=overwrite get 3 dl.bin --to pc", true,
-                {"Download_Timeout", ""}}));
+                {"Download_Timeout", ""}},
+        // Refused before anything is sent, and no success for it.
+        CliCase{"put of a name that cannot travel", {}, "put 3 'pc/say \"hi\".bin'", false, {"Invalid file name"}},
+        CliCase{"get of a name that cannot travel", {}, "get 3 'say \"hi\".bin' --to pc", false,
+                {"Invalid file name"}}));
 
 }  // namespace
 

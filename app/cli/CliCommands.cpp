@@ -103,15 +103,10 @@ class TCliSession {
 
   bool Select(int folder) {
     link_.FolderNumber = folder;
-    link_.SelectPhoneFolder(folder);
-    return link_.Reply.State() == rsOk && !link_.AbortRequested();
+    return link_.SelectPhoneFolder(folder).Ok();
   }
 
-  bool List() {
-    link_.PhoneFileList.Clear();
-    link_.ListPhoneFolder();
-    return link_.Reply.State() == rsOk;
-  }
+  bool List() { return link_.ListPhoneFolder().Ok(); }
 
   // Between two items of a batch, as the window does; false when stopped.
   bool Pause() { return link_.PauseUnlessStopped(1000); }
@@ -157,8 +152,9 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
     link.PcFolder = path.parent_path().string();
     // A fresh listing for the overwrite check, also after the previous file.
     if (!s.List() && link.AbortRequested()) return 1;
-    link.UploadFile(path.filename().string(), folder);
-    if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
+    // A file the user chose not to overwrite is passed over.
+    const TResult sent = link.UploadFile(path.filename().string(), folder);
+    if (!sent.Ok() && sent.outcome != TOutcome::Declined) return 1;
   }
   return 0;
 }
@@ -179,8 +175,8 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
     int size = 0;
     for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
       if (p->Name == args[i]) size = p->Size;
-    link.DownloadFile(args[i], size);
-    if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
+    const TResult fetched = link.DownloadFile(args[i], size);
+    if (!fetched.Ok() && fetched.outcome != TOutcome::Declined) return 1;
   }
   return 0;
 }
@@ -191,8 +187,7 @@ int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
   if (!s.Connect() || !s.Select(folder)) return 1;
   for (size_t i = 2; i < args.size(); ++i) {
     if (i > 2 && !s.Pause()) return 1;
-    s.Link().RemovePhoneFile(args[i]);
-    if (s.Link().Reply.State() != rsOk) return 1;
+    if (!s.Link().RemovePhoneFile(args[i]).Ok()) return 1;
   }
   return 0;
 }
@@ -216,7 +211,7 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
   else if (cmd == "get") rc = CmdGet(session, args, opt.to);
   else if (cmd == "rm") rc = CmdRm(session, args);
   else if (cmd == "midlets" || cmd == "install" || cmd == "uninstall")
-    rc = RunMidletCommand(session.Link(), session.View(), opt, args, [&] { return session.Connect(); });
+    rc = RunMidletCommand(session.Link(), opt, args, [&] { return session.Connect(); });
   else std::cerr << "unknown command '" << cmd << "' (see --help)" << std::endl;
   if (rc == 2) std::cerr << "usage error (see --help)" << std::endl;
   session.Link().CloseLink();

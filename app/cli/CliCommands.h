@@ -19,14 +19,13 @@ struct TCliOptions {
 int RunCliCommand(const TCliOptions& options, const std::vector<std::string>& args);
 
 class TLink;
-class ConsoleView;
 // 'scan FOLDER DIR': the PC files the content page would list; with all,
 // then the others with their reasons.
 int RunScanCommand(const std::vector<std::string>& args, bool all = false);
 // 'fit FILE [--to DIR]': a copy the picture page takes; prints its path.
 int RunFitCommand(const std::vector<std::string>& args, const std::string& to);
 // 'midlets', 'install', 'uninstall' on an open session.
-int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& options,
+int RunMidletCommand(TLink& link, const TCliOptions& options,
                      const std::vector<std::string>& args, const std::function<bool()>& connect);
 
 // Asks the running command to stop (async-signal-safe): its wait ends at

@@ -81,7 +81,7 @@ int FindPhoneRow(TMidletPage& page, const std::string& name) {
 
 }  // namespace
 
-int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& opt,
+int RunMidletCommand(TLink& link, const TCliOptions& opt,
                      const std::vector<std::string>& args, const std::function<bool()>& connect) {
   const std::string& cmd = args[0];
   if ((cmd == "midlets" && args.size() != 1) || (cmd == "install" && args.size() != 3) ||
@@ -113,23 +113,15 @@ int RunMidletCommand(TLink& link, ConsoleView& view, const TCliOptions& opt,
       std::cerr << "no usable descriptor " << args[2] << " in " << args[1] << std::endl;
       return 1;
     }
-    std::string name = page.PcSuites.At(row)->name;
-    int status = page.PcSuites.At(row)->status;
-    view.selection[TListId::PcSuites] = {row};
-    page.LAD_ONE_ButtonClick();
-    // Same or newer version on the phone: the page refused with its message.
-    if (status == 1 || status == 3) return 1;
-    // The page has been refreshed: the suite counts as installed when its row shows "[V]".
-    for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get())
-      if (p->name == name) return p->status == 1 ? 0 : 1;
-    return 1;
+    link.TakeStop();  // a Stop before the install is no stop of it
+    const TResult installed = page.InstallSuite(*page.PcSuites.At(row));
+    link.EnableActionButtons();
+    return installed.Ok() ? 0 : 1;
   }
   int row = FindPhoneRow(page, args[1]);
   if (row < 0) {
     std::cerr << "no suite named " << args[1] << " on the phone" << std::endl;
     return 1;
   }
-  view.selection[TListId::PhoneSuites] = {row};
-  page.LocalAppDL_REMOVE_ButtonClick();
-  return FindPhoneRow(page, args[1]) < 0 && link.Reply.State() == rsOk ? 0 : 1;
+  return page.UninstallSuite(*page.PhoneSuites.At(row)).Ok() ? 0 : 1;
 }
