@@ -257,8 +257,7 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   answer.setInterval(5);
   QObject::connect(&answer, &QTimer::timeout, [] {
     if (auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget())) {
-      ConfirmAnswer = 1;
-      dlg->accept();
+      dlg->OKBtnClick();
     }
   });
   answer.start();

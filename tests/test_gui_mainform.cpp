@@ -412,8 +412,9 @@ TEST_F(MainFormTest, OverwriteWarningAnswers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     stayedOpen = false;
-    ConfirmAnswer = 1;  // stale answers of an earlier showing must not leak through
-    RenameChosen = 1;
+    // Stale answers of an earlier showing must not leak through.
+    Warning_overwrite_dialog->Answer = TOverwriteAnswer::Rename;
+    Rename_Dlg1->NameChosen = true;
     form_->SetRenameText("old.mid");
     OnModal(c.script);
     EXPECT_EQ(form_->AskOverwrite("File exists. Overwrite?"), c.answer);
@@ -438,7 +439,7 @@ TEST_F(MainFormTest, UpdateConfirmationAnswers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ConfirmAnswer = 1;
+    OKBottomDlg->Confirmed = true;
     OnModal(c.script);
     EXPECT_EQ(form_->ConfirmUpdate("Replace the older suite?"), c.answer);
   }

@@ -15,9 +15,6 @@
 #include "ui_overwrite.h"
 #include "ui_renamedlg.h"
 
-uint8_t ConfirmAnswer = 0;
-uint8_t RenameChosen = 0;
-
 TAboutBox* AboutBox = nullptr;
 TOKBottomDlg* OKBottomDlg = nullptr;
 TDIR_Select_Form* DIR_Select_Form = nullptr;
@@ -99,12 +96,12 @@ TOKBottomDlg::~TOKBottomDlg() {
 }
 
 void TOKBottomDlg::OKBtnClick() {
-  ConfirmAnswer = 1;
+  Confirmed = true;
   accept();
 }
 
 void TOKBottomDlg::CancelBtnClick() {
-  ConfirmAnswer = 0;
+  Confirmed = false;
   reject();
 }
 
@@ -214,12 +211,12 @@ TRename_Dlg1::~TRename_Dlg1() {
 }
 
 void TRename_Dlg1::OKBtnClick() {
-  RenameChosen = 1;
+  NameChosen = true;
   accept();
 }
 
 void TRename_Dlg1::CancelBtnClick() {
-  RenameChosen = 0;
+  NameChosen = false;
   reject();
 }
 
@@ -246,23 +243,22 @@ TWarning_overwrite_dialog::~TWarning_overwrite_dialog() {
 }
 
 void TWarning_overwrite_dialog::OKBtnClick() {
-  ConfirmAnswer = 1;
-  RenameChosen = 0;
+  Answer = TOverwriteAnswer::Overwrite;
   accept();
 }
 
 void TWarning_overwrite_dialog::CancelBtnClick() {
-  ConfirmAnswer = 0;
+  Answer = TOverwriteAnswer::Cancel;
   reject();
 }
 
 void TWarning_overwrite_dialog::Rename_ButtonClick() {
   if (!Rename_Dlg1) return;
   // A prompt closed by its close box must not count as a confirmed name.
-  RenameChosen = 0;
+  Rename_Dlg1->NameChosen = false;
   Rename_Dlg1->exec();
-  if (RenameChosen == 1) {
-    ConfirmAnswer = 1;
+  if (Rename_Dlg1->NameChosen) {
+    Answer = TOverwriteAnswer::Rename;
     accept();
   }
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The five small dialogs of the main window. Each is created once at
-// start-up and reused; they answer through the process-wide bytes below
-// (and the folder chooser through its chosen folder).
+// start-up and reused; each keeps the answer of its last showing.
 #include <QDialog>
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "link/FormView.h"
 
 class QFileSystemModel;
 namespace Ui {
@@ -16,11 +17,6 @@ class TDIR_Select_Form;
 class TWarning_overwrite_dialog;
 class TRename_Dlg1;
 }  // namespace Ui
-
-// 1 go on, 0 stop.
-extern uint8_t ConfirmAnswer;
-// 1 a new name was confirmed in the rename prompt, 0 not.
-extern uint8_t RenameChosen;
 
 class TAboutBox : public QDialog {
   Q_OBJECT
@@ -39,6 +35,7 @@ class TOKBottomDlg : public QDialog {
   ~TOKBottomDlg() override;
   void OKBtnClick();
   void CancelBtnClick();
+  bool Confirmed = false;  // OK was pressed
   Ui::TOKBottomDlg* ui;
 };
 
@@ -75,6 +72,7 @@ class TRename_Dlg1 : public QDialog {
   ~TRename_Dlg1() override;
   void OKBtnClick();
   void CancelBtnClick();
+  bool NameChosen = false;  // a new name was confirmed
   Ui::TRename_Dlg1* ui;
 };
 
@@ -86,6 +84,7 @@ class TWarning_overwrite_dialog : public QDialog {
   void OKBtnClick();
   void CancelBtnClick();
   void Rename_ButtonClick();
+  TOverwriteAnswer Answer = TOverwriteAnswer::Cancel;
   Ui::TWarning_overwrite_dialog* ui;
 };
 

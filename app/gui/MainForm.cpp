@@ -440,19 +440,17 @@ TOverwriteAnswer TVelkoMainForm::AskOverwrite(const std::string& question) {
   TWarning_overwrite_dialog* dlg = Need(Warning_overwrite_dialog, "Overwrite warning");
   dlg->ui->Label1->setText(BytesToQString(question));
   // Closed by its close box it answers as Cancel: never an overwrite.
-  ConfirmAnswer = 0;
-  RenameChosen = 0;
+  dlg->Answer = TOverwriteAnswer::Cancel;
   dlg->exec();
-  if (ConfirmAnswer == 0) return TOverwriteAnswer::Cancel;
-  return RenameChosen == 1 ? TOverwriteAnswer::Rename : TOverwriteAnswer::Overwrite;
+  return dlg->Answer;
 }
 
 bool TVelkoMainForm::ConfirmUpdate(const std::string& question) {
   TOKBottomDlg* dlg = Need(OKBottomDlg, "Update confirmation");
   dlg->ui->LAD_Update_confirm_msg->setText(BytesToQString(question));
-  ConfirmAnswer = 0;
+  dlg->Confirmed = false;
   dlg->exec();
-  return ConfirmAnswer == 1;
+  return dlg->Confirmed;
 }
 
 QTreeWidget* TVelkoMainForm::ListView(TListId list) const {
