@@ -265,7 +265,7 @@ void TMidletPage::InstallEnding() {
   IFormView& view = link_.View();
   view.ShowProgressBar(false);
   view.HideStatusLabel();
-  view.EnableInstallButtons();
+  view.EnableSuiteActions();
   if (link_.Reply.State() != rsOk && link_.ComPort1.Connected()) {
     link_.PauseReceiver();
     link_.PumpEvents();

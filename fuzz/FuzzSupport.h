@@ -29,34 +29,12 @@ class NullView : public IFormView {
  public:
   void ShowMessage(const std::string& text) override { lastMessage = text; ++messages; }
   void ShowErrorText(const std::string& text) override { lastMessage = text; ++messages; }
-  void ProcessEvents() override {}
-  void WakeWindowThread() override {}
-  void SetStatusLabel(const std::string&) override {}
-  void HideStatusLabel() override {}
-  void ShowProgressBar(bool) override {}
-  void SetProgressRange(int) override {}
-  void SetProgressPos(int) override {}
-  void StepProgress() override {}
-  void ShowTotalBar(int) override {}
-  void StepTotalBar() override {}
-  void HideTotalBar() override {}
-  void ShowPage(TPage) override {}
-  void SetTitleBar(TTitle) override {}
-  void SetPortPanel(const std::string&, bool) override {}
-  void SetLinkPanel(bool) override {}
-  void SetMenuEnabled(TMenuItem, bool) override {}
-  void SetPortEntry(int, bool, bool, const std::string&) override {}
-  void SetActionButtonsEnabled(bool) override {}
-  void EnableInstallButtons() override {}
   std::string ChooseFolder(const std::string&) override { return std::string(); }
   void SetRenameText(const std::string&) override {}
   std::string RenameText() override { return std::string(); }
   TOverwriteAnswer AskOverwrite(const std::string&) override { return TOverwriteAnswer::Cancel; }
   bool ConfirmUpdate(const std::string&) override { return false; }
-  void ClearList(TListId) override {}
-  void AddListRow(TListId, const std::vector<std::string>&) override {}
   std::vector<int> SelectedRows(TListId) override { return {}; }
-  void OpenWithDefaultApp(const std::string&) override {}
 
   std::string lastMessage;
   int messages = 0;

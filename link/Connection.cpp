@@ -26,7 +26,11 @@ int StrToInt(const std::string& text) {
 
 }  // namespace
 
-void TLink::ShowPortPanel() { view_.SetPortPanel(PortLabel, PortLabel == "COM0"); }
+void TLink::ShowPortPanel() {
+  Indicators.port = PortLabel;
+  Indicators.autoChoice = PortLabel == "COM0";
+  ShowIndicators(ipPort);
+}
 
 void TLink::LoadPortSettings() {
   int portNo = 0;
@@ -41,28 +45,29 @@ void TLink::LoadPortSettings() {
   std::vector<TPortEntry> map = SerialPortMap();
   if (map.empty()) return;  // no map: the entries stay as the form built them
 
+  TPortOption* ports = Indicators.ports;
   for (int i = 0; i < 5; ++i) {
-    PortVisible[i] = false;
-    PortChecked[i] = false;
+    ports[i].visible = false;
+    ports[i].checked = false;
   }
   int wanted = PortNumber(PortLabel);
   bool anyChecked = false;
   for (size_t i = 0; i < map.size() && i < 4; ++i) {
     int entry = static_cast<int>(i) + 1;
-    PortVisible[entry] = true;
-    PortCaption[entry] = map[i].name;
+    ports[entry].visible = true;
+    ports[entry].caption = map[i].name;
     if (!anyChecked && PortNumber(map[i].name) == wanted) {
-      PortChecked[entry] = true;
+      ports[entry].checked = true;
       anyChecked = true;
       ComPort1.SetPort(map[i].name);
     }
   }
   if (!anyChecked) {
-    PortChecked[1] = true;
-    ComPort1.SetPort(PortCaption[1]);
-    PortLabel = PortCaption[1];
+    ports[1].checked = true;
+    ComPort1.SetPort(ports[1].caption);
+    PortLabel = ports[1].caption;
   }
-  for (int i = 0; i < 5; ++i) view_.SetPortEntry(i, PortVisible[i], PortChecked[i], PortCaption[i]);
+  ShowIndicators(ipPortChoices);
 }
 
 void TLink::FormCreate() {
@@ -77,10 +82,7 @@ void TLink::FormCreate() {
   }
   if (ComPort1.Connected()) StartReceiver();
   ShowLinkState(true);
-  MenuConnSettingEnabled = false;
-  view_.SetMenuEnabled(TMenuItem::ConnSetting, false);
-  MenuConnectEnabled = false;
-  view_.SetMenuEnabled(TMenuItem::Connect, false);
+  SetMenuState(false, Indicators.canDisconnect, false);
 }
 
 void TLink::Connect1Click() {
@@ -96,7 +98,9 @@ void TLink::Connect1Click() {
   if (ComPort1.Connected()) StartReceiver();
   ShowLinkState(true);
   SetMenuState(false, true, false);
-  view_.SetPortPanel(ComPort1.Port(), false);
+  Indicators.port = ComPort1.Port();
+  Indicators.autoChoice = false;
+  ShowIndicators(ipPort);
   // Characters 4 to 6 of the port name, as the stored port number. A port
   // of this run only is never stored: the user's own choice stays.
   std::string port = ComPort1.Port();
@@ -122,28 +126,28 @@ void TLink::Disconnect1Click() {
 
 void TLink::mCOMClick(int entry) {
   if (entry < 1 || entry > 4) return;
-  for (int i = 0; i < 5; ++i) PortChecked[i] = (i == entry);
-  for (int i = 0; i < 5; ++i) view_.SetPortEntry(i, PortVisible[i], PortChecked[i], PortCaption[i]);
+  for (int i = 0; i < 5; ++i) Indicators.ports[i].checked = (i == entry);
+  ShowIndicators(ipPortChoices);
   // A failed reopen propagates to the window's error report; nothing below runs.
-  ComPort1.SetPort(PortCaption[entry]);
-  int n = PortNumber(PortCaption[entry]);
-  if (!IsSessionPort(PortCaption[entry])) WriteConnectValue("PortNo", n < 0 ? 0 : n);
-  PortLabel = PortCaption[entry];
+  const std::string port = Indicators.ports[entry].caption;
+  ComPort1.SetPort(port);
+  int n = PortNumber(port);
+  if (!IsSessionPort(port)) WriteConnectValue("PortNo", n < 0 ? 0 : n);
+  PortLabel = port;
   ShowPortPanel();
 }
 
 void TLink::mAutoClick() {
-  for (int i = 1; i < 5; ++i) PortChecked[i] = false;
-  PortChecked[0] = true;
-  for (int i = 0; i < 5; ++i) view_.SetPortEntry(i, PortVisible[i], PortChecked[i], PortCaption[i]);
+  for (int i = 0; i < 5; ++i) Indicators.ports[i].checked = (i == 0);
+  ShowIndicators(ipPortChoices);
   WriteConnectValue("PortNo", 0);
   PortLabel = "COM0";
   ShowPortPanel();
 }
 
 void TLink::ShowLinkState(bool connected) {
-  LinkShownConnected = connected;
-  view_.SetLinkPanel(connected);
+  Indicators.connected = connected;
+  ShowIndicators(ipConnection);
 }
 
 bool TLink::CheckLink() {

@@ -9,49 +9,43 @@
 enum class TPage { Logo, Content, Midlet };
 enum class TTitle { Product, Melody, Animation, Picture, Java };
 enum class TListId { PcFiles, PhoneFiles, PcSuites, PhoneSuites };
-enum class TMenuItem { Connect, Disconnect, ConnSetting };
 enum class TOverwriteAnswer { Cancel, Overwrite, Rename };
+
+struct TPortOption {
+  std::string caption;
+  bool visible = true;
+  bool checked = false;
+};
+
+// What the window shows of the link: the port choices, the port and the
+// connection in the status bar, and which connection commands are on. How
+// it shows them is the window's business.
+struct TLinkIndicators {
+  // The automatic choice first, then up to four ports.
+  TPortOption ports[5] = {{"Auto"}, {"COM1"}, {"COM2"}, {"COM3"}, {"COM4"}};
+  std::string port;         // the port the status bar names
+  bool autoChoice = false;  // ... or the automatic choice instead
+  bool connected = false;
+  bool canConnect = true, canDisconnect = true, canChangeSettings = true;
+};
+
+// The parts of the indicators a change touched.
+enum TIndicatorPart : unsigned {
+  ipPortChoices = 1u << 0,
+  ipPort = 1u << 1,
+  ipConnection = 1u << 2,
+  ipCommands = 1u << 3,
+};
 
 class IFormView {
  public:
   virtual ~IFormView() = default;
 
+  // ---- What every front end answers ----
   // Modal message box with OK (the protocol's fixed English texts).
   virtual void ShowMessage(const std::string& text) = 0;
   // Error box (the toolkit's error report, ShowErrorText).
   virtual void ShowErrorText(const std::string& text) = 0;
-  // Let the window handle its pending events.
-  virtual void ProcessEvents() = 0;
-  // Any thread: work for the window thread is queued in the link's window
-  // queue; make the window thread drain it soon (TLink::DrainWindowQueue).
-  virtual void WakeWindowThread() = 0;
-
-  // Progress panel. Status_Label1 repaints at once.
-  virtual void SetStatusLabel(const std::string& text) = 0;  // shows it too
-  virtual void HideStatusLabel() = 0;
-  virtual void ShowProgressBar(bool visible) = 0;            // LAD_ProgressBar
-  virtual void SetProgressRange(int max) = 0;                // position 0
-  virtual void SetProgressPos(int pos) = 0;
-  virtual void StepProgress() = 0;
-  virtual void ShowTotalBar(int max) = 0;  // Total_ProgressBar + TotalBar_Label, position 0
-  virtual void StepTotalBar() = 0;
-  virtual void HideTotalBar() = 0;
-
-  // Pages, title bar, status bar, menu.
-  virtual void ShowPage(TPage page) = 0;
-  virtual void SetTitleBar(TTitle title) = 0;
-  // Status panel 0: "Connection" + ": " + port, or the "Auto" text.
-  virtual void SetPortPanel(const std::string& port, bool autoChoice) = 0;
-  // Status panel 1: "Status" + ": " + "Connection"/"Disconnect".
-  virtual void SetLinkPanel(bool connected) = 0;
-  virtual void SetMenuEnabled(TMenuItem item, bool enabled) = 0;
-  // Port sub-menu entry: 0 is mAuto, 1..4 are mCOM1..mCOM4.
-  virtual void SetPortEntry(int index, bool visible, bool checked, const std::string& caption) = 0;
-
-  // Task control.
-  virtual void SetActionButtonsEnabled(bool enabled) = 0;  // the eight buttons and Panel1
-  virtual void EnableInstallButtons() = 0;  // LAD_ONE, LocalAppDL_REMOVE, LAD_PC_Remove
-
   // Dialogs. A dialog closed by its title-bar button answers as Cancel.
   // Folder chooser with the given caption; returns PcFolder ("" = cancelled).
   virtual std::string ChooseFolder(const std::string& caption) = 0;
@@ -61,11 +55,42 @@ class IFormView {
   virtual TOverwriteAnswer AskOverwrite(const std::string& question) = 0;
   // Update confirmation (TOKBottomDlg); true only for OK.
   virtual bool ConfirmUpdate(const std::string& question) = 0;
+  // Ascending row indexes of a page list's selection.
+  virtual std::vector<int> SelectedRows(TListId list) = 0;
+
+  // ---- What a window shows; a front end without one shows nothing ----
+  // Let the window handle its pending events.
+  virtual void ProcessEvents() {}
+  // Any thread: work for the window thread is queued in the link's window
+  // queue; make the window thread drain it soon (TLink::DrainWindowQueue).
+  virtual void WakeWindowThread() {}
+
+  // Progress panel. Status_Label1 repaints at once.
+  virtual void SetStatusLabel(const std::string& text) { (void)text; }  // shows it too
+  virtual void HideStatusLabel() {}
+  virtual void ShowProgressBar(bool visible) { (void)visible; }  // LAD_ProgressBar
+  virtual void SetProgressRange(int max) { (void)max; }          // position 0
+  virtual void SetProgressPos(int pos) { (void)pos; }
+  virtual void StepProgress() {}
+  virtual void ShowTotalBar(int max) { (void)max; }  // Total_ProgressBar + TotalBar_Label, position 0
+  virtual void StepTotalBar() {}
+  virtual void HideTotalBar() {}
+
+  // Pages and title bar.
+  virtual void ShowPage(TPage page) { (void)page; }
+  virtual void SetTitleBar(TTitle title) { (void)title; }
+  // The link's indicators changed in the given parts (TIndicatorPart bits).
+  virtual void ShowLinkIndicators(const TLinkIndicators& shown, unsigned changed) { (void)shown, (void)changed; }
+
+  // An operation holds the link while the page's actions are off.
+  virtual void SetActionsEnabled(bool enabled) { (void)enabled; }
+  // The end of a suite install: its install and remove actions come back
+  // before the page's refresh.
+  virtual void EnableSuiteActions() {}
 
   // List views of the pages.
-  virtual void ClearList(TListId list) = 0;
-  virtual void AddListRow(TListId list, const std::vector<std::string>& cells) = 0;
-  virtual std::vector<int> SelectedRows(TListId list) = 0;  // ascending row indexes
+  virtual void ClearList(TListId list) { (void)list; }
+  virtual void AddListRow(TListId list, const std::vector<std::string>& cells) { (void)list, (void)cells; }
   // The desktop's default action on a file.
-  virtual void OpenWithDefaultApp(const std::string& path) = 0;
+  virtual void OpenWithDefaultApp(const std::string& path) { (void)path; }
 };

@@ -57,16 +57,11 @@ void TLink::ReturnToLogo() {
   view_.SetTitleBar(TTitle::Product);
 }
 
-void TLink::DisableActionButtons() { view_.SetActionButtonsEnabled(false); }
-void TLink::EnableActionButtons() { view_.SetActionButtonsEnabled(true); }
-
 void TLink::SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled) {
-  MenuConnectEnabled = connectEnabled;
-  MenuDisconnectEnabled = disconnectEnabled;
-  MenuConnSettingEnabled = settingEnabled;
-  view_.SetMenuEnabled(TMenuItem::Connect, connectEnabled);
-  view_.SetMenuEnabled(TMenuItem::Disconnect, disconnectEnabled);
-  view_.SetMenuEnabled(TMenuItem::ConnSetting, settingEnabled);
+  Indicators.canConnect = connectEnabled;
+  Indicators.canDisconnect = disconnectEnabled;
+  Indicators.canChangeSettings = settingEnabled;
+  ShowIndicators(ipCommands);
 }
 
 void TLink::CloseLink() {
@@ -125,12 +120,7 @@ void TLink::ShowMessageFromReceiver(const std::string& text) {
 }
 
 void TLink::ShowReceiverFailure() {
-  MenuConnSettingEnabled = true;
-  view_.SetMenuEnabled(TMenuItem::ConnSetting, true);
-  MenuDisconnectEnabled = false;
-  view_.SetMenuEnabled(TMenuItem::Disconnect, false);
-  MenuConnectEnabled = true;
-  view_.SetMenuEnabled(TMenuItem::Connect, true);
+  SetMenuState(true, false, true);
   ShowLinkState(false);
 }
 

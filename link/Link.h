@@ -68,12 +68,8 @@ class TLink {
   TPicList PhoneFileList;
 
   // ---- Connection and port selection ----
-  std::string PortLabel = "COM1";
-  std::string PortCaption[5] = {"Auto", "COM1", "COM2", "COM3", "COM4"};
-  bool PortVisible[5] = {true, true, true, true, true};
-  bool PortChecked[5] = {false, false, false, false, false};
-  bool MenuConnectEnabled = true, MenuDisconnectEnabled = true, MenuConnSettingEnabled = true;
-  bool LinkShownConnected = false;
+  std::string PortLabel = "COM1";  // the chosen port ("COM0": the automatic choice)
+  TLinkIndicators Indicators;      // what the window shows of the link
 
   void LoadPortSettings();
   void ShowPortPanel();  // status panel 0 from PortLabel
@@ -106,8 +102,8 @@ class TLink {
   void DrainWindowQueue();  // window thread
   void AbortOperation();
   void ReturnToLogo();
-  void DisableActionButtons();
-  void EnableActionButtons();
+  void DisableActionButtons() { view_.SetActionsEnabled(false); }
+  void EnableActionButtons() { view_.SetActionsEnabled(true); }
   bool AbortRequested() const { return Flags.LinkFailed || Flags.AppClosing; }
   // The Stop button or the command line's interrupt.
   void RequestStop() { Flags.StopRequested = 1; }
@@ -118,6 +114,8 @@ class TLink {
   // live; false (and the stop taken) when Stop was pressed meanwhile.
   bool PauseUnlessStopped(int ms);
   void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
+  // Hands the indicators' changed parts to the window.
+  void ShowIndicators(unsigned parts) { view_.ShowLinkIndicators(Indicators, parts); }
   // Closing order of the link: AppClosing, then the disconnect.
   void CloseLink();
 

@@ -38,13 +38,13 @@ TEST_P(LoadPorts, ChoosesAndShows) {
   EXPECT_EQ(view.portPanel, c.panel) << c.what;
   int visible = 0, checked = 0;
   for (int i = 1; i <= 4; ++i) {
-    if (link.PortVisible[i]) ++visible;
-    if (link.PortChecked[i]) checked = i;
+    if (link.Indicators.ports[i].visible) ++visible;
+    if (link.Indicators.ports[i].checked) checked = i;
   }
   EXPECT_EQ(checked, c.checkedEntry) << c.what;
   EXPECT_EQ(visible, c.visibleEntries) << c.what;
   if (!c.map.empty()) {
-    EXPECT_FALSE(link.PortVisible[0]) << c.what;  // no Auto with a map
+    EXPECT_FALSE(link.Indicators.ports[0].visible) << c.what;  // no Auto with a map
   }
 }
 
@@ -85,7 +85,7 @@ TEST(PortMenu, EntryCaptionedCom12StoresTwelve) {
   FakeView view;
   TLink link(view);
   link.LoadPortSettings();
-  ASSERT_EQ(link.PortCaption[2], "COM12");
+  ASSERT_EQ(link.Indicators.ports[2].caption, "COM12");
   link.mCOM2Click();
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
@@ -100,7 +100,7 @@ TEST(PortMenu, FailedReopenPropagatesAndStoresNothing) {
   SimLink s;
   s.Connect();
   AddPortMapEntry("COM7", "/dev/does-not-exist");
-  s.link->PortCaption[3] = "COM7";
+  s.link->Indicators.ports[3].caption = "COM7";
   WriteConnectValue("PortNo", 1);
   EXPECT_THROW(s.link->mCOM3Click(), EComPort);
   int v = -1;
@@ -115,9 +115,9 @@ struct MenuRow {
 };
 
 void ExpectMenu(FakeView& v, const MenuRow& row, const char* what) {
-  EXPECT_EQ(v.menu[TMenuItem::Connect], row.connect) << what;
-  EXPECT_EQ(v.menu[TMenuItem::Disconnect], row.disconnect) << what;
-  EXPECT_EQ(v.menu[TMenuItem::ConnSetting], row.setting) << what;
+  EXPECT_EQ(v.canConnect, row.connect) << what;
+  EXPECT_EQ(v.canDisconnect, row.disconnect) << what;
+  EXPECT_EQ(v.canChangeSettings, row.setting) << what;
   EXPECT_EQ(v.linkPanel, row.panel) << what;
 }
 

@@ -213,8 +213,8 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   ASSERT_FALSE(f.rig.view.messages.empty());
   EXPECT_EQ(f.rig.view.messages.front(), kWaitEvent);
   for (const std::string& m : f.rig.view.messages) EXPECT_TRUE(m == kWaitEvent || m == kReceive) << m;
-  EXPECT_TRUE(f.rig.view.menu[TMenuItem::Connect]);
-  EXPECT_FALSE(f.rig.view.menu[TMenuItem::Disconnect]);
+  EXPECT_TRUE(f.rig.view.canConnect);
+  EXPECT_FALSE(f.rig.view.canDisconnect);
   EXPECT_EQ(f.rig.view.linkPanel, "Status: Disconnect");
 
   // The user's files: unchanged except what the case allows.

@@ -77,9 +77,9 @@ TEST(Receiver, HangUpTakesFailurePathB) {
   EXPECT_EQ(s.view.linkPanel, "Status: Disconnect");
   EXPECT_EQ(s.link->Flags.LinkFailed, 1);
   EXPECT_EQ(s.link->ComPort1.Port(), "COM1");
-  EXPECT_TRUE(s.view.menu[TMenuItem::Connect]);
-  EXPECT_FALSE(s.view.menu[TMenuItem::Disconnect]);
-  EXPECT_TRUE(s.view.menu[TMenuItem::ConnSetting]);
+  EXPECT_TRUE(s.view.canConnect);
+  EXPECT_FALSE(s.view.canDisconnect);
+  EXPECT_TRUE(s.view.canChangeSettings);
   EXPECT_EQ(s.link->ComPort1.Events(), 0u);
   // LinkFailed stays until a waiting loop gives up on it.
   s.link->BeginExchange(rsWaiting);

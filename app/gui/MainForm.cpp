@@ -359,6 +359,22 @@ void TVelkoMainForm::SetTitleBar(TTitle title) {
   ui->TitleBar->setText(UiTr(*entry));
 }
 
+void TVelkoMainForm::ShowLinkIndicators(const TLinkIndicators& shown, unsigned changed) {
+  if (changed & ipPortChoices)
+    for (int i = 0; i < 5; ++i) SetPortEntry(i, shown.ports[i].visible, shown.ports[i].checked, shown.ports[i].caption);
+  if (changed & ipPort) SetPortPanel(shown.port, shown.autoChoice);
+  if (changed & ipConnection) SetLinkPanel(shown.connected);
+  if (changed & ipCommands) {
+    SetMenuEnabled(TMenuItem::Connect, shown.canConnect);
+    SetMenuEnabled(TMenuItem::Disconnect, shown.canDisconnect);
+    SetMenuEnabled(TMenuItem::ConnSetting, shown.canChangeSettings);
+  }
+}
+
+void TVelkoMainForm::SetActionsEnabled(bool enabled) { SetActionButtonsEnabled(enabled); }
+
+void TVelkoMainForm::EnableSuiteActions() { EnableInstallButtons(); }
+
 void TVelkoMainForm::SetPortPanel(const std::string& port, bool autoChoice) {
   portShown_ = true;
   port_ = port;

@@ -28,6 +28,8 @@ QString ApplicationTitle();
 // Bytes for the window: UTF-8 when valid, otherwise one character per byte.
 QString BytesToQString(const std::string& bytes);
 
+enum class TMenuItem { Connect, Disconnect, ConnSetting };
+
 class TVelkoMainForm : public QMainWindow, public IFormView {
   Q_OBJECT
  public:
@@ -55,12 +57,21 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void HideTotalBar() override;
   void ShowPage(TPage page) override;
   void SetTitleBar(TTitle title) override;
-  void SetPortPanel(const std::string& port, bool autoChoice) override;
-  void SetLinkPanel(bool connected) override;
-  void SetMenuEnabled(TMenuItem item, bool enabled) override;
-  void SetPortEntry(int index, bool visible, bool checked, const std::string& caption) override;
-  void SetActionButtonsEnabled(bool enabled) override;
-  void EnableInstallButtons() override;
+  void ShowLinkIndicators(const TLinkIndicators& shown, unsigned changed) override;
+  void SetActionsEnabled(bool enabled) override;
+  void EnableSuiteActions() override;
+
+  // ---- The widgets behind the indicators and actions ----
+  // Status panel 0: "Connection" + ": " + port, or the "Auto" text.
+  void SetPortPanel(const std::string& port, bool autoChoice);
+  // Status panel 1: "Status" + ": " + "Connection"/"Disconnect".
+  void SetLinkPanel(bool connected);
+  void SetMenuEnabled(TMenuItem item, bool enabled);
+  // Port sub-menu entry: 0 is mAuto, 1..4 are mCOM1..mCOM4.
+  void SetPortEntry(int index, bool visible, bool checked, const std::string& caption);
+  // The eight buttons, Panel1 and the Show all files box; Stop while they are off.
+  void SetActionButtonsEnabled(bool enabled);
+  void EnableInstallButtons();  // LAD_ONE, LocalAppDL_REMOVE, LAD_PC_Remove
   std::string ChooseFolder(const std::string& caption) override;
   void SetRenameText(const std::string& name) override;
   std::string RenameText() override;

@@ -22,22 +22,19 @@ void FakeView::SetStatusLabel(const std::string& text) {
   statusVisible = true;
 }
 
-void FakeView::SetPortPanel(const std::string& port, bool autoChoice) {
-  portPanel = "Connection: " + (autoChoice ? std::string("Auto") : port);
+void FakeView::ShowLinkIndicators(const TLinkIndicators& shown, unsigned changed) {
+  if (changed & ipPortChoices)
+    for (int i = 0; i < 5; ++i) ports[i] = shown.ports[i];
+  if (changed & ipPort) portPanel = "Connection: " + (shown.autoChoice ? std::string("Auto") : shown.port);
+  if (changed & ipConnection) linkPanel = std::string("Status: ") + (shown.connected ? "Connection" : "Disconnect");
+  if (changed & ipCommands) {
+    canConnect = shown.canConnect;
+    canDisconnect = shown.canDisconnect;
+    canChangeSettings = shown.canChangeSettings;
+  }
 }
 
-void FakeView::SetLinkPanel(bool connected) {
-  linkPanel = std::string("Status: ") + (connected ? "Connection" : "Disconnect");
-}
-
-void FakeView::SetPortEntry(int index, bool visible, bool checked, const std::string& caption) {
-  if (index < 0 || index > 4) return;
-  ports[index].visible = visible;
-  ports[index].checked = checked;
-  ports[index].caption = caption;
-}
-
-void FakeView::SetActionButtonsEnabled(bool enabled) {
+void FakeView::SetActionsEnabled(bool enabled) {
   actionButtonsEnabled = enabled;
   if (enabled) ++actionEnableCount; else ++actionDisableCount;
 }

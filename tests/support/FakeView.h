@@ -24,14 +24,8 @@ class FakeView : public IFormView {
   TTitle title = TTitle::Product;
   std::string portPanel;  // "Connection: COM1" / "Connection: Auto"
   std::string linkPanel = "Status: Disconnect";
-  std::map<TMenuItem, bool> menu{{TMenuItem::Connect, true}, {TMenuItem::Disconnect, true},
-                                 {TMenuItem::ConnSetting, true}};
-  struct PortEntry {
-    bool visible = true;
-    bool checked = false;
-    std::string caption;
-  };
-  PortEntry ports[5];
+  bool canConnect = true, canDisconnect = true, canChangeSettings = true;  // the connection commands
+  TPortOption ports[5] = {{""}, {""}, {""}, {""}, {""}};
   bool actionButtonsEnabled = true;
   int actionDisableCount = 0, actionEnableCount = 0;
   int installButtonsEnabledCount = 0;
@@ -70,12 +64,9 @@ class FakeView : public IFormView {
   void HideTotalBar() override { totalVisible = false; }
   void ShowPage(TPage p) override { page = p; }
   void SetTitleBar(TTitle t) override { title = t; }
-  void SetPortPanel(const std::string& port, bool autoChoice) override;
-  void SetLinkPanel(bool connected) override;
-  void SetMenuEnabled(TMenuItem item, bool enabled) override { menu[item] = enabled; }
-  void SetPortEntry(int index, bool visible, bool checked, const std::string& caption) override;
-  void SetActionButtonsEnabled(bool enabled) override;
-  void EnableInstallButtons() override { ++installButtonsEnabledCount; }
+  void ShowLinkIndicators(const TLinkIndicators& shown, unsigned changed) override;
+  void SetActionsEnabled(bool enabled) override;
+  void EnableSuiteActions() override { ++installButtonsEnabledCount; }
   std::string ChooseFolder(const std::string& caption) override;
   void SetRenameText(const std::string& name) override { renameText = name; }
   std::string RenameText() override { return renameText; }
