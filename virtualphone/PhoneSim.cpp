@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "PhoneEngine.h"
+#include "PhoneLine.h"
 
 namespace phonesim {
 
@@ -20,14 +21,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Longest line we keep; a sender that never ends its line is cut off here.
-constexpr size_t kMaxLine = 16 * 1024;
 // How long a CR at the end of the input waits for the LF that may follow it.
 constexpr int kLfGraceMs = 30;
 constexpr size_t kPaceChunk = 64;
 constexpr double kPaceBytesPerSecond = 115200.0 / 10.0;
-// Line noise: none of the markers the PC looks for.
-constexpr char kNoise[] = "\x01\x02~~#";
 
 bool MakeRaw(int fd) {
   termios t{};
@@ -39,17 +36,12 @@ bool MakeRaw(int fd) {
   return tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
-bool Matches(const std::string& prefix, const std::string& line) {
-  return !prefix.empty() && line.compare(0, prefix.size(), prefix) == 0;
-}
-
 }  // namespace
 
 struct PhoneSim::Impl {
-  Options options;
-  mutable std::mutex optionsMu;
-  int linesSinceReset = 0;  // under optionsMu
+  explicit Impl(Options options) : line(std::move(options)) {}
 
+  PhoneLine line;
   std::string root;
   bool ownsRoot = false;
   std::string device;
@@ -70,16 +62,9 @@ struct PhoneSim::Impl {
   std::mutex stateMu;
   std::condition_variable stateCv;
 
-  mutable std::mutex linesMu;
-  std::vector<std::string> lines;
   std::atomic<size_t> bytesSent{0};
 
   ~Impl() { CloseAll(); }
-
-  Options Snapshot() {
-    std::lock_guard<std::mutex> lock(optionsMu);
-    return options;
-  }
 
   void CloseLine() {
     if (lineFd >= 0) close(lineFd);
@@ -152,41 +137,18 @@ struct PhoneSim::Impl {
     return true;
   }
 
-  // One received line with its line end. False once the line is gone.
-  bool HandleLine(const std::string& text, const std::string& ending) {
-    {
-      std::lock_guard<std::mutex> lock(linesMu);
-      lines.push_back(text);
-    }
-    Options opt;
-    {
-      std::lock_guard<std::mutex> lock(optionsMu);
-      ++linesSinceReset;
-      opt = options;
-      if (opt.hangupAfterLines >= 0 && linesSinceReset >= opt.hangupAfterLines) {
-        // Handled below, outside the lock.
-      } else {
-        opt.hangupAfterLines = -1;
-      }
-    }
-    if (opt.hangupAfterLines >= 0) {
+  // One received line. False once the line is gone.
+  bool HandleLine(const ReceivedLine& received) {
+    LineAnswer a = line.Answer(*engine, received);
+    if (a.hangUp) {
       HangUpNow();
       return false;
     }
-    if (Matches(opt.noEchoSilentPrefix, text)) return true;
-    if (opt.echo && !Send(text + ending, opt.pace115200)) return false;
-    if (Matches(opt.silentPrefix, text)) return true;
-
-    Reply reply = engine->Handle(text, opt);
-    if (reply.text.empty()) return true;
-    std::string lead;
-    if (opt.floodBytes > 0) lead.append(static_cast<size_t>(opt.floodBytes), 'x');
-    if (opt.garbage) lead += kNoise;
-    if (opt.splitPauseMs <= 0 || reply.text.size() < 2) return Send(lead + reply.text, opt.pace115200);
-    size_t cut = reply.safeSplit > 0 && reply.safeSplit < reply.text.size() ? reply.safeSplit : reply.text.size() / 2;
-    if (!Send(lead + reply.text.substr(0, cut), opt.pace115200)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(opt.splitPauseMs));
-    return Send(reply.text.substr(cut), opt.pace115200);
+    if (!a.echo.empty() && !Send(a.echo, a.pace)) return false;
+    if (a.cut == 0) return a.reply.empty() || Send(a.reply, a.pace);
+    if (!Send(a.reply.substr(0, a.cut), a.pace)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(a.pauseMs));
+    return Send(a.reply.substr(a.cut), a.pace);
   }
 
   // Wait up to ms for more input; false when nothing came.
@@ -204,25 +166,14 @@ struct PhoneSim::Impl {
   // Takes every complete line out of pending. False once the line is gone.
   bool ServeLines(std::string* pending) {
     for (;;) {
-      size_t end = pending->find_first_of("\r\n");
-      if (end == std::string::npos) {
-        if (pending->size() > kMaxLine) {
-          // Serve what we have as one line; the rest of it joins the next.
-          std::string text = pending->substr(0, kMaxLine);
-          pending->erase(0, kMaxLine);
-          if (!HandleLine(text, "")) return false;
-          continue;
-        }
-        return true;
+      std::optional<ReceivedLine> received = TakeLine(pending, true);
+      if (!received && !pending->empty() && pending->back() == '\r') {
+        // A CR last: its LF may be just behind it.
+        ReadMore(pending, kLfGraceMs);
+        received = TakeLine(pending, false);
       }
-      std::string ending(1, (*pending)[end]);
-      if (ending == "\r") {
-        if (end + 1 == pending->size()) ReadMore(pending, kLfGraceMs);
-        if (end + 1 < pending->size() && (*pending)[end + 1] == '\n') ending = "\r\n";
-      }
-      std::string text = pending->substr(0, end);
-      pending->erase(0, end + ending.size());
-      if (!HandleLine(text, ending)) return false;
+      if (!received) return true;
+      if (!HandleLine(*received)) return false;
     }
   }
 
@@ -277,10 +228,7 @@ struct PhoneSim::Impl {
   }
 };
 
-PhoneSim::PhoneSim(Options options) : impl_(std::make_unique<Impl>()) {
-  impl_->options = std::move(options);
-  impl_->root = impl_->options.contentDir;
-}
+PhoneSim::PhoneSim(Options options) : impl_(std::make_unique<Impl>(options)) { impl_->root = options.contentDir; }
 
 PhoneSim::~PhoneSim() {
   Stop();
@@ -370,29 +318,13 @@ void PhoneSim::HangUp() {
 
 std::string PhoneSim::DevicePath() const { return impl_->device; }
 
-void PhoneSim::SetOptions(const Options& options) {
-  std::lock_guard<std::mutex> lock(impl_->optionsMu);
-  // The storage root is fixed once serving.
-  std::string root = impl_->options.contentDir;
-  impl_->options = options;
-  impl_->options.contentDir = root;
-  impl_->linesSinceReset = 0;
-}
+void PhoneSim::SetOptions(const Options& options) { impl_->line.SetOptions(options); }
 
-Options PhoneSim::GetOptions() const {
-  std::lock_guard<std::mutex> lock(impl_->optionsMu);
-  return impl_->options;
-}
+Options PhoneSim::GetOptions() const { return impl_->line.GetOptions(); }
 
-std::vector<std::string> PhoneSim::ReceivedLines() const {
-  std::lock_guard<std::mutex> lock(impl_->linesMu);
-  return impl_->lines;
-}
+std::vector<std::string> PhoneSim::ReceivedLines() const { return impl_->line.ReceivedLines(); }
 
-void PhoneSim::ClearReceived() {
-  std::lock_guard<std::mutex> lock(impl_->linesMu);
-  impl_->lines.clear();
-}
+void PhoneSim::ClearReceived() { impl_->line.ClearReceived(); }
 
 size_t PhoneSim::BytesSent() const { return impl_->bytesSent; }
 

@@ -1,5 +1,6 @@
 #pragma once
-// A link connected over a real pseudo-terminal to an in-process virtual phone.
+// A link connected to an in-process virtual phone, over a real
+// pseudo-terminal or straight behind the port in memory.
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -8,11 +9,13 @@
 #include "link/Link.h"
 #include "support/FakeView.h"
 #include "support/TempDir.h"
+#include "virtualphone/EnginePort.h"
 #include "virtualphone/PhoneSim.h"
 
 struct SimLink {
   static constexpr const char* kPortName = "COM50";
-  explicit SimLink(phonesim::Options options = {});
+  enum class Line { Pty, Memory };
+  explicit SimLink(phonesim::Options options = {}, Line line = Line::Pty);
   ~SimLink();
 
   // Open the port on the phone and start the receiver (as FormCreate does).
@@ -24,6 +27,7 @@ struct SimLink {
 
   TempDir dir;
   FakeView view;
-  std::unique_ptr<phonesim::PhoneSim> sim;
+  std::unique_ptr<phonesim::PhoneSim> sim;    // on a pty
+  phonesim::EngineBackend* memory = nullptr;  // in memory; the link's port owns it
   std::unique_ptr<TLink> link;
 };

@@ -1,0 +1,159 @@
+// The link's operations against the virtual phone in memory, with no pty:
+// for each, what ends up on the phone and in the PC folder, the lists shown
+// and the messages, when the phone complies, refuses or stays silent.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "content/MidletPage.h"
+#include "link/Timing.h"
+#include "support/FaultHelpers.h"
+#include "support/SimLink.h"
+#include "support/WireText.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+using Changes = std::map<std::string, std::optional<std::string>>;  // nullopt: the file is gone
+using Operation = void (*)(SimLink&, TMidletPage&);
+
+const std::string kPicture = faults::Pattern(200, 1);  // three packets
+const std::string kUpload = faults::Pattern(250, 2);
+const std::string kJar = faults::Pattern(120, 3);
+
+std::string Descriptor(const std::string& name, size_t jarSize) {
+  return "MIDlet-Name: " + name + "\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: Quendrel Test\r\nMIDlet-Jar-URL: " +
+         name + ".jar\r\nMIDlet-Jar-Size: " + std::to_string(jarSize) + "\r\n";
+}
+
+// Where every row starts, relative to the phone's storage and the PC folder.
+const faults::TFolderSnapshot kPhone = {
+    {"3/pic.gif", kPicture}, {"4/Alpha/Alpha.jad", Descriptor("Alpha", 3)}, {"4/Alpha/Alpha.jar", "JJJ"}};
+const faults::TFolderSnapshot kPc = {{"up.gif", kUpload}, {"Game.jad", Descriptor("Game", kJar.size())}, {"Game.jar", kJar}};
+
+// Folder 3 is selected before each row's fault is set.
+void Check(SimLink& r, TMidletPage&) { r.link->CheckLink(); }
+void Select(SimLink& r, TMidletPage&) { r.link->SelectPhoneFolder(3); }
+void List(SimLink& r, TMidletPage&) { r.link->ListPhoneFolder(); }
+void Upload(SimLink& r, TMidletPage&) { r.link->UploadFile("up.gif", 3); }
+void Download(SimLink& r, TMidletPage&) { r.link->DownloadFile("pic.gif", static_cast<int>(kPicture.size())); }
+void Remove(SimLink& r, TMidletPage&) { r.link->RemovePhoneFile("pic.gif"); }
+void Suites(SimLink&, TMidletPage& page) { page.LocalAppDL_RefreshPage(); }
+void Install(SimLink& r, TMidletPage& page) {
+  page.LocalAppDL_RefreshPage();
+  r.view.selection[TListId::PcSuites] = {0};
+  page.LAD_ONE_ButtonClick();
+}
+void Uninstall(SimLink& r, TMidletPage& page) {
+  page.LocalAppDL_RefreshPage();
+  r.view.selection[TListId::PhoneSuites] = {0};
+  page.LocalAppDL_REMOVE_ButtonClick();
+}
+
+struct Case {
+  const char* label;
+  Operation run;
+  phonesim::Options faults = {};
+  std::vector<std::string> messages = {};
+  Changes phone = {}, pc = {};
+  Rows files = {}, suites = {};  // the phone's lists as shown
+  bool openFails = false;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.label; }
+
+const Rows kAlpha = {{"Alpha", "1.0", "3"}};
+const Changes kGameInstalled = {{"4/Game/Game.jad", Descriptor("Game", kJar.size())}, {"4/Game/Game.jar", kJar}};
+const Changes kAlphaGone = {{"4/Alpha/Alpha.jad", std::nullopt}, {"4/Alpha/Alpha.jar", std::nullopt}};
+const std::string kPacket2 = ExpectedPackets(kUpload)[1];
+
+using O = phonesim::Options;
+// A phone with one fault.
+template <class T, class V>
+O With(T O::*field, V value) {
+  O o;
+  o.*field = value;
+  return o;
+}
+
+const Case kCases[] = {
+    {"check link", Check},
+    {"check link refused", Check, With(&O::errorPrefix, "AT"), {"Connection failed"}},
+    {"check link unanswered", Check, With(&O::silentPrefix, "AT"), {"Connection Timeout", "AT\r\n"}},
+    {"check link, port fails", Check, {}, {"Unable to open ComPort!!\nPlease change the Port NO."}, {}, {}, {}, {}, true},
+    {"select", Select},
+    {"select refused", Select, With(&O::errorPrefix, "AT*FLIST="), {"Change Folder on Mobile failed"}},
+    {"select unanswered", Select, With(&O::noEchoSilentPrefix, "AT*FLIST="), {"Change Folder Timeout", ""}},
+    {"list", List, {}, {}, {}, {}, {{"pic.gif", "200"}}},
+    {"list refused", List, With(&O::errorPrefix, "AT*FLIST?"), {"Get_List_Error"}},
+    {"list unanswered", List, With(&O::silentPrefix, "AT*FLIST?"), {"Get_List_Timeout", "AT*FLIST?\r\n"}},
+    {"upload", Upload, {}, {}, {{"3/up.gif", kUpload}}},
+    {"upload refused", Upload, With(&O::refuseUpload, true), {"Send_UPLOAD_REQ_ERR", " 3 "}},
+    {"upload packet refused", Upload, With(&O::errorPrefix, "AT*FUPL=02"), {"Send File data ERR"}},
+    {"upload packet unanswered", Upload, With(&O::silentPrefix, "AT*FUPL=02"), {"Send File data timeout", kPacket2 + "\r\n"}},
+    {"download", Download, {}, {}, {}, {{"pic.gif", kPicture}}},
+    {"download acknowledge refused", Download, With(&O::errorPrefix, "AT*ACK"), {"Download_Error"}, {}, {{"pic.gif", kPicture.substr(0, 90)}}},
+    {"download, replies in two bursts", Download, With(&O::splitPauseMs, 40), {}, {}, {{"pic.gif", kPicture}}},
+    {"download unanswered", Download, With(&O::noEchoSilentPrefix, "AT*FDWN"), {"Download_Timeout", ""}, {}, {{"pic.gif", ""}}},
+    {"remove", Remove, {}, {}, {{"3/pic.gif", std::nullopt}}},
+    {"remove refused", Remove, With(&O::errorPrefix, "AT*FRMV"), {"File_Remove_ERR"}},
+    {"list suites", Suites, {}, {}, {}, {}, {}, kAlpha},
+    {"list suites in two bursts", Suites, With(&O::splitPauseMs, 40), {}, {}, {}, {}, kAlpha},
+    {"list suites refused", Suites, With(&O::errorPrefix, "AT*FDWN"), {"Get_List_Error"}},
+    {"list suites unanswered", Suites, With(&O::silentPrefix, "AT*FDWN"), {"Get_List_Timeout", "AT*FDWN=\"4\"\r\n"}},
+    {"install", Install, {}, {}, kGameInstalled, {}, {}, {{"Alpha", "1.0", "3"}, {"Game", "1.0", "120"}}},
+    {"install refused", Install, With(&O::refuseUpload, true), {"Send_JAD_REQ_ERR", " 3 "}, {}, {}, {}, kAlpha},
+    {"install out of memory", Install, With(&O::installErrorCode, 3), {"Insufficient Memory!!\nIt couldn't be installed!!", "Send JAR data ERR"}, {}, {}, {}, kAlpha},
+    {"uninstall", Uninstall, {}, {}, kAlphaGone},
+    {"uninstall refused", Uninstall, With(&O::errorPrefix, "AT*FUPL=\"Alpha\""), {"Remove_Error"}, {}, {}, {}, kAlpha},
+};
+
+faults::TFolderSnapshot Apply(faults::TFolderSnapshot files, const Changes& changes) {
+  for (const auto& [name, bytes] : changes) {
+    if (bytes) files[name] = *bytes;
+    else files.erase(name);
+  }
+  return files;
+}
+
+class MemorySession : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    timing::SetScale(0.05);
+    setenv("HOME", rig.dir.path().c_str(), 1);
+    for (const auto& [name, bytes] : kPhone) rig.dir.Write("phone/" + name, bytes);
+    for (const auto& [name, bytes] : kPc) rig.dir.Write("pc/" + name, bytes);
+    rig.link->PcFolder = rig.dir.File("pc");
+    rig.link->FolderAsked = true;
+    if (GetParam().openFails) {
+      rig.memory->FailOpen(EACCES);
+      return;
+    }
+    rig.Connect();
+    rig.link->SelectPhoneFolder(3);
+    rig.memory->SetOptions(GetParam().faults);
+  }
+  void TearDown() override { timing::SetScale(1); }
+
+  SimLink rig{{}, SimLink::Line::Memory};
+  TMidletPage page{*rig.link};
+};
+
+TEST_P(MemorySession, StorageListsAndMessages) {
+  const Case& c = GetParam();
+  c.run(rig, page);
+  EXPECT_EQ(rig.view.messages, c.messages);
+  EXPECT_EQ(faults::Snapshot(rig.dir.File("phone")), Apply(kPhone, c.phone));
+  EXPECT_EQ(faults::Snapshot(rig.dir.File("pc")), Apply(kPc, c.pc));
+  EXPECT_EQ(rig.view.lists[TListId::PhoneFiles], c.files);
+  EXPECT_EQ(rig.view.lists[TListId::PhoneSuites], c.suites);
+}
+
+INSTANTIATE_TEST_SUITE_P(Memory, MemorySession, ::testing::ValuesIn(kCases));
+
+}  // namespace
