@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "content/MidletPage.h"
-#include "link/Timing.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 #include "support/WireText.h"
@@ -124,7 +123,7 @@ faults::TFolderSnapshot Apply(faults::TFolderSnapshot files, const Changes& chan
 class MemorySession : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    timing::SetScale(0.05);
+    rig.link->SetClock(TClock(0.05));
     setenv("HOME", rig.dir.path().c_str(), 1);
     for (const auto& [name, bytes] : kPhone) rig.dir.Write("phone/" + name, bytes);
     for (const auto& [name, bytes] : kPc) rig.dir.Write("pc/" + name, bytes);
@@ -138,7 +137,6 @@ class MemorySession : public ::testing::TestWithParam<Case> {
     rig.link->SelectPhoneFolder(3);
     rig.memory->SetOptions(GetParam().faults);
   }
-  void TearDown() override { timing::SetScale(1); }
 
   SimLink rig{{}, SimLink::Line::Memory};
   TMidletPage page{*rig.link};
