@@ -77,11 +77,10 @@ void TLink::StartReceiver() {
     // It may be waiting for a message box, so keep serving the window queue.
     Receiver->Terminate();
     Receiver->Resume();
-    while (!Receiver->Finished()) {
-      DrainWindowQueue();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    Receiver.reset();
+    // Its end posts ThreadDone, which may run here and drop it.
+    const unsigned long id = Receiver->Id();
+    WindowQueue.ServeUntil([this, id] { return !Receiver || Receiver->Id() != id || Receiver->Finished(); });
+    if (Receiver && Receiver->Id() == id) Receiver.reset();
   }
   if (!Receiver) {
     Receiver = std::make_unique<TReceiver>(*this);
@@ -178,11 +177,8 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
 }
 
 void TLink::LetReceiverSpeak() {
-  // The receiver sets the verdict and takes the text in one step, then hands
-  // its box to the window queue: an empty text with ERROR marks that case.
-  if (Reply.State() != rsError || Reply.TextLength() != 0) return;
-  for (int i = 0; i < 10; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    PumpEvents();
-  }
+  // The receiver counts its box in the same step that sets the verdict, so
+  // serving the queue until the count is down shows it first. The limit
+  // only guards against a box that can never be served from here.
+  WindowQueue.ServeUntil([this] { return !Reply.ReceiverBoxPending(); }, std::chrono::seconds(2));
 }

@@ -106,6 +106,8 @@ void TReceiver::ReadAndClassify() {
   if (r.installResult) {
     link_.ShowMessageFromReceiver(InstallResultMessage(r.installCode));
     if (r.installCode < 1 || r.installCode > 7) link_.ShowMessageFromReceiver(r.rawText);
+    link_.Reply.ReceiverBoxShown();
+    link_.WindowQueue.Wake();
   }
 }
 

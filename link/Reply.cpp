@@ -231,12 +231,23 @@ TClassifyResult TReplyChannel::Classify() {
   if (r.installResult) {
     r.rawText.swap(text_);
     text_.clear();
+    ++receiverBoxes_;
   }
   if (r.state != state_) {
     state_ = r.state;
     Changed();
   }
   return r;
+}
+
+bool TReplyChannel::ReceiverBoxPending() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return receiverBoxes_ > 0;
+}
+
+void TReplyChannel::ReceiverBoxShown() {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (receiverBoxes_ > 0) --receiverBoxes_;
 }
 
 void TReplyChannel::WaitForChange(int seenState, std::chrono::microseconds span) const {

@@ -59,6 +59,10 @@ class TReplyChannel {
   // Run the classification on the current text under the lock. An install
   // result takes the text out (rawText) and leaves it empty.
   TClassifyResult Classify();
+  // An install result's own box is on its way from the receiver from the
+  // moment Classify sets its verdict until the receiver has shown it.
+  bool ReceiverBoxPending() const;
+  void ReceiverBoxShown();
   // Sleep up to ms, waking early when the state changes from 'seen'.
   void WaitForChange(int seenState, std::chrono::microseconds span) const;
 
@@ -68,6 +72,7 @@ class TReplyChannel {
   mutable std::condition_variable cv_;
   std::string text_;
   int state_ = rsWaiting;
+  int receiverBoxes_ = 0;
 };
 
 // The two abort bytes every waiting loop tests.

@@ -16,6 +16,7 @@ void TWindowQueue::Post(std::function<void()> fn) {
     item->fn = std::move(fn);
     items_.push_back(item);
     waker = waker_;
+    cv_.notify_all();
   }
   if (waker) waker();
 }
@@ -33,6 +34,7 @@ void TWindowQueue::RunAndWait(std::function<void()> fn) {
     if (cancelled_) return;
     items_.push_back(item);
     waker = waker_;
+    cv_.notify_all();
   }
   if (waker) waker();
   std::unique_lock<std::mutex> lock(mu_);
@@ -54,6 +56,33 @@ void TWindowQueue::Drain() {
     cv_.notify_all();
   }
   draining_ = false;
+}
+
+void TWindowQueue::ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  using Clock = std::chrono::steady_clock;
+  const bool bounded = limit != std::chrono::milliseconds::max();
+  const Clock::time_point deadline = bounded ? Clock::now() + limit : Clock::time_point::max();
+  for (;;) {
+    std::unique_lock<std::mutex> lock(mu_);
+    if (cancelled_ || done()) return;
+    // Inside a drained item the queue cannot be served from here: only wait.
+    if (!draining_ && !items_.empty()) {
+      lock.unlock();
+      Drain();
+      continue;
+    }
+    auto ready = [&] { return cancelled_ || done() || (!draining_ && !items_.empty()); };
+    if (!bounded) {
+      cv_.wait(lock, ready);
+    } else if (!cv_.wait_until(lock, deadline, ready)) {
+      return;
+    }
+  }
+}
+
+void TWindowQueue::Wake() {
+  std::lock_guard<std::mutex> lock(mu_);
+  cv_.notify_all();
 }
 
 void TWindowQueue::Cancel() {

@@ -2,6 +2,7 @@
 // Work that other threads hand to the window thread. The window thread
 // drains it whenever it pumps events; a blocking request returns when its
 // work has run, or at once after Cancel (shutdown).
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -17,6 +18,12 @@ class TWindowQueue {
   // Runs fn on the window thread and waits for it (directly when called there).
   void RunAndWait(std::function<void()> fn);
   void Drain();  // window thread only
+  // Window thread: drains the queue as work arrives until done() holds, the
+  // queue is cancelled, or limit passes. done() runs under the queue's lock,
+  // so whoever makes it true calls Wake() afterwards.
+  void ServeUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds limit = std::chrono::milliseconds::max());
+  void Wake();
   void Cancel();
   bool OnWindowThread() const { return std::this_thread::get_id() == owner_; }
   void SetWaker(std::function<void()> waker);

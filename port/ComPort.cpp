@@ -99,22 +99,6 @@ int BaudRateValue(TBaudRate rate, int custom) {
   return 0;
 }
 
-TComThread::TComThread() {
-  thread_ = std::thread([this] {
-    std::unique_lock lk(mu_);
-    cv_.wait(lk, [this] { return stop_; });
-  });
-}
-
-TComThread::~TComThread() {
-  {
-    std::lock_guard lk(mu_);
-    stop_ = true;
-  }
-  cv_.notify_all();
-  thread_.join();
-}
-
 TCustomComPort::TCustomComPort(std::unique_ptr<IComBackend> backend) : backend_(std::move(backend)) {}
 
 TCustomComPort::~TCustomComPort() {
@@ -142,7 +126,7 @@ void TCustomComPort::Open() {
     device_.clear();
     throw;
   }
-  if (events_ != 0) thread_ = std::make_unique<TComThread>();
+  monitoring_ = events_ != 0;
 }
 
 void TCustomComPort::Close() {
@@ -152,7 +136,7 @@ void TCustomComPort::Close() {
   // ones in progress.
   connected_ = false;
   const int purgeErr = backend_->Purge(true, true);
-  thread_.reset();
+  monitoring_ = false;
   backend_->Close();
   device_.clear();
   // The device is released even when the purge failed, so a failed Close
@@ -341,7 +325,7 @@ void TCustomComPort::WaitForEvent(TComEvents& events, void* stopSignal, int time
   (void)stopSignal;
   {
     std::lock_guard lk(mu_);
-    if (thread_) throw EComPort(CError_ThreadCreated);
+    if (monitoring_) throw EComPort(CError_ThreadCreated);
     if (!connected_) throw EComPort(CError_WaitFailed, kNotOpen);
   }
   const TComEvents wanted = events;
@@ -359,7 +343,7 @@ void TCustomComPort::WaitForEvent(TComEvents& events, void* stopSignal, int time
 
 bool TCustomComPort::MonitorThreadRunning() const {
   std::lock_guard lk(mu_);
-  return thread_ != nullptr;
+  return monitoring_;
 }
 
 std::string TCustomComPort::DevicePath() const {

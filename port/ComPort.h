@@ -130,18 +130,6 @@ std::unique_ptr<IComBackend> MakeDefaultComBackend();
 // starts with "/" is a path already.
 std::string ResolvePortDevice(const std::string& port);
 
-// Monitoring thread; only its presence matters to this system.
-class TComThread {
- public:
-  TComThread();
-  ~TComThread();
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  bool stop_ = false;
-  std::thread thread_;
-};
-
 class TCustomComPort {
  public:
   explicit TCustomComPort(std::unique_ptr<IComBackend> backend = MakeDefaultComBackend());
@@ -208,7 +196,9 @@ class TCustomComPort {
   std::string port_ = "COM1";
   std::string device_;
   int updateCount_ = 0;
-  std::unique_ptr<TComThread> thread_;
+  // Opened with events to watch: the port watches them itself, so a
+  // caller's own event wait is refused (the link opens with none).
+  bool monitoring_ = false;
 
   TBaudRate baudRate_ = br9600;
   int customBaudRate_ = 9600;
