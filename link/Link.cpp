@@ -83,7 +83,9 @@ void TLink::StartReceiver() {
     if (Receiver && Receiver->Id() == id) Receiver.reset();
   }
   if (!Receiver) {
-    Receiver = std::make_unique<TReceiver>(*this);
+    Receiver = std::make_unique<TReceiver>(TReceiverLine{
+        ComPort1, Reply, WindowQueue, Flags.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
+        [this] { ShowReceiverFailure(); }, [this](unsigned long id) { ThreadDone(id); }});
   } else if (Receiver->Paused()) {
     Receiver->Resume();
   }
@@ -112,10 +114,6 @@ bool TLink::ReceiverPaused() const { return Receiver && Receiver->Paused(); }
 
 void TLink::ThreadDone(unsigned long receiverId) {
   if (Receiver && Receiver->Id() == receiverId) Receiver.reset();
-}
-
-void TLink::ShowMessageFromReceiver(const std::string& text) {
-  WindowQueue.RunAndWait([this, text] { view_.ShowMessage(text); });
 }
 
 void TLink::ShowReceiverFailure() {

@@ -92,8 +92,6 @@ class TLink {
   void ResumeReceiver();
   bool ReceiverPaused() const;
   void ThreadDone(unsigned long receiverId);
-  // Receiver side: show a box on the window thread and wait for it.
-  void ShowMessageFromReceiver(const std::string& text);
   // After a receiver failure: menu and status panel back to disconnected, on the window thread.
   void ShowReceiverFailure();
 

@@ -2,13 +2,15 @@
 
 #include <chrono>
 
-#include "link/Link.h"
+#include "link/Reply.h"
+#include "link/WindowQueue.h"
+#include "port/ComPort.h"
 
 namespace {
 std::atomic<unsigned long> g_nextReceiverId{1};
 }
 
-TReceiver::TReceiver(TLink& link) : link_(link), id_(g_nextReceiverId++) {
+TReceiver::TReceiver(TReceiverLine line) : line_(std::move(line)), id_(g_nextReceiverId++) {
   thread_ = std::thread([this] { Execute(); });
 }
 
@@ -37,7 +39,7 @@ void TReceiver::Pause() {
     cv_.wait_for(lock, std::chrono::milliseconds(5));
     if (paused_ || finished_) break;
     lock.unlock();
-    if (link_.WindowQueue.OnWindowThread()) link_.DrainWindowQueue();
+    if (line_.window.OnWindowThread()) line_.window.Drain();
     lock.lock();
   }
 }
@@ -76,13 +78,11 @@ void TReceiver::Execute() {
     std::lock_guard<std::mutex> lock(mu_);
     cv_.notify_all();
   }
-  TLink* link = &link_;
-  unsigned long id = id_;
-  link_.WindowQueue.Post([link, id] { link->ThreadDone(id); });
+  line_.window.Post([finished = line_.finished, id = id_] { finished(id); });
 }
 
 void TReceiver::ReadAndClassify() {
-  TComPort& port = link_.ComPort1;
+  TComPort& port = line_.port;
   port.SetEvents(evRxChar);
   try {
     std::string piece;
@@ -91,7 +91,7 @@ void TReceiver::ReadAndClassify() {
       port.WaitForEvent(events, nullptr, 10);
       if (port.InputCount() != 0) {
         port.ReadStr(piece, 16);
-        link_.Reply.Append(piece.data(), piece.size());
+        line_.reply.Append(piece.data(), piece.size());
       }
       if (!(events & evRxChar)) break;
       // A device that never pauses must not hold a stop or pause request
@@ -102,20 +102,24 @@ void TReceiver::ReadAndClassify() {
     if (!terminated_) FailurePath("COM Port Exception while wait event", true);
     return;
   }
-  TClassifyResult r = link_.Reply.Classify();
+  TClassifyResult r = line_.reply.Classify();
   if (r.installResult) {
-    link_.ShowMessageFromReceiver(InstallResultMessage(r.installCode));
-    if (r.installCode < 1 || r.installCode > 7) link_.ShowMessageFromReceiver(r.rawText);
-    link_.Reply.ReceiverBoxShown();
-    link_.WindowQueue.Wake();
+    ShowMessage(InstallResultMessage(r.installCode));
+    if (r.installCode < 1 || r.installCode > 7) ShowMessage(r.rawText);
+    line_.reply.ReceiverBoxShown();
+    line_.window.Wake();
   }
 }
 
+void TReceiver::ShowMessage(const std::string& text) {
+  line_.window.RunAndWait([show = line_.showMessage, text] { show(text); });
+}
+
 void TReceiver::FailurePath(const char* message, bool allowNestedA) {
-  link_.ShowMessageFromReceiver(message);
+  ShowMessage(message);
   Terminate();
-  link_.Flags.LinkFailed = 1;
-  TComPort& port = link_.ComPort1;
+  line_.linkFailed = 1;
+  TComPort& port = line_.port;
   port.SetEvents(0);
   // Release the failed device and fall back to "COM1".
   try {
@@ -127,9 +131,8 @@ void TReceiver::FailurePath(const char* message, bool allowNestedA) {
     port.Open();
   } catch (const std::exception&) {
     if (allowNestedA) {
-      link_.ShowMessageFromReceiver("COM port exception while receive");
+      ShowMessage("COM port exception while receive");
     }
   }
-  TLink* link = &link_;
-  link_.WindowQueue.RunAndWait([link] { link->ShowReceiverFailure(); });
+  line_.window.RunAndWait(line_.showFailure);
 }

@@ -2,14 +2,31 @@
 // The one thread that reads the port and classifies the phone's replies.
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
-class TLink;
+class TComPort;
+class TReplyChannel;
+class TWindowQueue;
+
+// What the receiver works with, and what it tells its owner; the three
+// calls run on the window thread.
+struct TReceiverLine {
+  TComPort& port;
+  TReplyChannel& reply;
+  TWindowQueue& window;
+  std::atomic<uint8_t>& linkFailed;
+  std::function<void(const std::string&)> showMessage;  // a modal box
+  std::function<void()> showFailure;                    // the link is down
+  std::function<void(unsigned long)> finished;          // this receiver's id
+};
 
 class TReceiver {
  public:
-  explicit TReceiver(TLink& link);  // starts running
+  explicit TReceiver(TReceiverLine line);  // starts running
   ~TReceiver();                     // requests termination and joins
 
   void Pause();   // takes effect at the end of the current cycle
@@ -27,7 +44,10 @@ class TReceiver {
   void ReadAndClassify();
   void FailurePath(const char* message, bool allowNestedA);
 
-  TLink& link_;
+  // A box on the window thread; returns when it was shown (or the window went).
+  void ShowMessage(const std::string& text);
+
+  TReceiverLine line_;
   unsigned long id_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
