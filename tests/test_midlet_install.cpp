@@ -455,6 +455,7 @@ TEST_F(Install, UnansweredArchivePacketCountsWhenSomethingCameBack) {
   Open("Game");
   const std::vector<std::string> packets = ExpectedPackets(jar);
   SetOptions([](phonesim::Options& o) { o.silentPrefix = "AT*FUPL=0201"; });  // archive packet 2: echo, then nothing
+  rig.link->SetClock(TClock(0.02));  // the archive packet's long wait
   page.LAD_ONE_ButtonClick();
   std::vector<std::string> lines = Lines();
   auto second = std::find(lines.begin(), lines.end(), packets[1]);
@@ -474,6 +475,7 @@ TEST_F(Install, UnansweredArchivePacketWithNothingBackEndsTheInstall) {
   Open("Game");
   const std::vector<std::string> packets = ExpectedPackets(jar);
   SetOptions([](phonesim::Options& o) { o.noEchoSilentPrefix = "AT*FUPL=0201"; });
+  rig.link->SetClock(TClock(0.02));  // the archive packet's long wait
   bool closed;
   {
     PortWatch watch(*rig.link);
