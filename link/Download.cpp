@@ -234,8 +234,6 @@ class TDownloadTarget {
 
 }  // namespace
 
-void TLink::RequestPacketAgain(IPacketSink& file) { AskAgain(*this, file); }
-
 TResult TLink::DownloadFile(const std::string& name, int size) {
   // A name from the phone must not reach outside the PC folder.
   if (!IsSafeLocalName(name) || !IsSafeCommandName(name)) {

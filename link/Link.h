@@ -91,9 +91,6 @@ class TLink {
   void PauseReceiver();
   void ResumeReceiver();
   bool ReceiverPaused() const;
-  void ThreadDone(unsigned long receiverId);
-  // After a receiver failure: menu and status panel back to disconnected, on the window thread.
-  void ShowReceiverFailure();
 
   // ---- Task control ----
   void PumpEvents();        // window events and the window queue
@@ -111,9 +108,6 @@ class TLink {
   // The pause between two items of a batch, during which the window stays
   // live; false (and the stop taken) when Stop was pressed meanwhile.
   bool PauseUnlessStopped(int ms);
-  void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
-  // Hands the indicators' changed parts to the window.
-  void ShowIndicators(unsigned parts) { view_.ShowLinkIndicators(Indicators, parts); }
   // Closing order of the link: AppClosing, then the disconnect.
   void CloseLink();
 
@@ -154,7 +148,6 @@ class TLink {
   // first when the PC folder holds one of that name.
   TResult DownloadFile(const std::string& name, int size);
   void ParseDownloadPacket(IPacketSink& file);
-  void RequestPacketAgain(IPacketSink& file);
 
   // ---- Transfer log ----
   // "C:\LAD.log" on Windows, LAD.log in the home directory elsewhere.
@@ -164,6 +157,14 @@ class TLink {
   void CloseTransferLog();
 
  private:
+  void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
+  // Hands the indicators' changed parts to the window.
+  void ShowIndicators(unsigned parts) { view_.ShowLinkIndicators(Indicators, parts); }
+  // The receiver's calls, on the window thread: its end, and a failure that
+  // puts the menu and the status bar back to disconnected.
+  void ThreadDone(unsigned long receiverId);
+  void ShowReceiverFailure();
+
   IFormView& view_;
   TClock clock_;
   std::FILE* log_ = nullptr;

@@ -18,7 +18,7 @@ export QT_QPA_PLATFORM=offscreen
 # The tests that start the receiver thread (directly or through the link).
 tsan_tests=(test_receiver test_connection test_upload test_download test_content_page
   test_midlet_install test_midlet_phone test_listing_parse test_names test_comport test_faults_link
-  test_gui_faults)
+  test_gui_faults test_session_memory)
 
 run_asan() {
   local build=$build_root/build-asan start=$(date +%s)
