@@ -1,5 +1,6 @@
-// Download: whole downloads from the virtual phone over a pseudo-terminal,
-// checked by the PC file's bytes, the lines on the wire and the log.
+// Download: whole downloads from the virtual phone behind the port in memory
+// (a split reply over a pseudo-terminal), checked by the PC file's bytes, the
+// lines on the wire and the log.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -59,7 +60,7 @@ class DownloadRig : public ::testing::Test {
     rig_.Connect();
     rig_.link->SelectPhoneFolder(3);
     ASSERT_EQ(rig_.link->Reply.State(), rsOk);
-    rig_.sim->ClearReceived();
+    rig_.ClearPhoneLines();
   }
   void TearDown() override {
     // No temporary file may outlive a download.
@@ -67,18 +68,18 @@ class DownloadRig : public ::testing::Test {
       EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
   }
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
-    phonesim::Options o = rig_.sim->GetOptions();
+    phonesim::Options o = rig_.PhoneOptions();
     change(o);
-    rig_.sim->SetOptions(o);
+    rig_.SetPhoneOptions(o);
   }
   void PhoneFile(const std::string& name, const std::string& bytes) { rig_.dir.Write("phone/3/" + name, bytes); }
   std::string PcFile(const std::string& name) { return rig_.dir.Read("pc/" + name); }
   bool PcHas(const std::string& name) { return fs::exists(rig_.dir.File("pc/" + name)); }
   std::string Log() { return rig_.dir.Read("LAD.log"); }
-  std::vector<std::string> Lines() { return rig_.sim->ReceivedLines(); }
+  std::vector<std::string> Lines() { return rig_.PhoneLines(); }
   int State() { return rig_.link->Reply.State(); }
 
-  SimLink rig_;
+  SimLink rig_{{}, SimLink::Line::Memory};
 };
 
 TEST_F(DownloadRig, SmallFileWithOkInTheFirstReplyStillAcknowledges) {

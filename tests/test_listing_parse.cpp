@@ -175,11 +175,11 @@ class FolderCommands : public ::testing::Test {
     rig_.Connect();
   }
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
-    phonesim::Options o = rig_.sim->GetOptions();
+    phonesim::Options o = rig_.PhoneOptions();
     change(o);
-    rig_.sim->SetOptions(o);
+    rig_.SetPhoneOptions(o);
   }
-  SimLink rig_;
+  SimLink rig_{{}, SimLink::Line::Memory};
 };
 
 TEST_F(FolderCommands, FoldersOnlyMeansNoFiles) {
@@ -203,7 +203,7 @@ TEST_F(FolderCommands, NamesWithSpacesAreListedWhole) {
   Rows rows = {{"b.gif", "0"}, {"my song.mid", "5"}};
   EXPECT_EQ(rig_.view.lists[TListId::PhoneFiles], rows);
   std::vector<std::string> lines = {"AT*FLIST=1", "AT*FLIST?"};
-  EXPECT_EQ(rig_.sim->ReceivedLines(), lines);
+  EXPECT_EQ(rig_.PhoneLines(), lines);
 }
 
 TEST_F(FolderCommands, RemoveDeletesOnThePhone) {
@@ -212,7 +212,7 @@ TEST_F(FolderCommands, RemoveDeletesOnThePhone) {
   rig_.link->RemovePhoneFile("a.gif");
   EXPECT_EQ(rig_.link->Reply.State(), rsOk);
   EXPECT_FALSE(fs::exists(rig_.dir.File("phone/3/a.gif")));
-  EXPECT_EQ(rig_.sim->ReceivedLines().back(), "AT*FRMV=\"a.gif\"");
+  EXPECT_EQ(rig_.PhoneLines().back(), "AT*FRMV=\"a.gif\"");
   EXPECT_EQ(rig_.view.statusTexts.back(), "Remove a.gif");
   EXPECT_FALSE(rig_.view.statusVisible);
   EXPECT_TRUE(rig_.view.messages.empty());

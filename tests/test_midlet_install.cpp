@@ -90,9 +90,9 @@ class Install : public ::testing::Test {
     rig.dir.Write("phone/4/" + folder + "/" + folder + ".jar", "JJJ");
   }
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
-    phonesim::Options o = rig.sim->GetOptions();
+    phonesim::Options o = rig.PhoneOptions();
     change(o);
-    rig.sim->SetOptions(o);
+    rig.SetPhoneOptions(o);
   }
   // Refresh the page, select the PC row of the suite, forget the lines so far.
   void Open(const std::string& name) {
@@ -102,7 +102,7 @@ class Install : public ::testing::Test {
     for (size_t i = 0; i < rows.size(); ++i)
       if (rows[i][0] == name) rig.view.selection[TListId::PcSuites] = {static_cast<int>(i)};
     ASSERT_FALSE(rig.view.selection[TListId::PcSuites].empty()) << name;
-    rig.sim->ClearReceived();
+    rig.ClearPhoneLines();
     rig.view.messages.clear();
   }
   std::string Mark(const std::string& name) {
@@ -110,13 +110,13 @@ class Install : public ::testing::Test {
       if (row[0] == name) return row[3];
     return "?";
   }
-  std::vector<std::string> Lines() { return rig.sim->ReceivedLines(); }
+  std::vector<std::string> Lines() { return rig.PhoneLines(); }
   std::string Request(const std::string& file, size_t size) {
     return "AT*FUPL=\"" + file + "\"," + std::to_string(size) + ",4,1";
   }
   std::string PcFile(const std::string& name) { return rig.dir.Read("pc/" + name); }
 
-  SimLink rig;
+  SimLink rig{{}, SimLink::Line::Memory};
   TMidletPage page{*rig.link};
 };
 
@@ -262,7 +262,7 @@ TEST_F(Install, StatusDecidesWhatTheButtonDoes) {
 TEST_F(Install, NoSelection) {
   PcSuite("game", "Game", "1.0", "JJJ");
   page.LocalAppDL_RefreshPage();
-  rig.sim->ClearReceived();
+  rig.ClearPhoneLines();
   page.LAD_ONE_ButtonClick();
   EXPECT_EQ(rig.view.messages, std::vector<std::string>{"No MIDlet on PC be selected"});
   EXPECT_TRUE(Lines().empty());
@@ -497,7 +497,7 @@ TEST_F(Install, AbortDuringArchiveStopsAndClosesFiles) {
   const std::vector<std::string> packets = ExpectedPackets(jar);
   const int fdsBefore = OpenFds();
   rig.view.onProcessEvents = [&] {
-    std::vector<std::string> lines = rig.sim->ReceivedLines();
+    std::vector<std::string> lines = rig.PhoneLines();
     if (std::find(lines.begin(), lines.end(), packets[3]) != lines.end()) rig.link->Flags.LinkFailed = 1;
   };
   page.LAD_ONE_ButtonClick();

@@ -226,13 +226,13 @@ class PhonePage : public ::testing::Test {
     rig.dir.Write("pc/" + file + ".jar", std::string(size, 'J'));
   }
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
-    phonesim::Options o = rig.sim->GetOptions();
+    phonesim::Options o = rig.PhoneOptions();
     change(o);
-    rig.sim->SetOptions(o);
+    rig.SetPhoneOptions(o);
   }
   std::vector<std::vector<std::string>>& List(TListId id) { return rig.view.lists[id]; }
 
-  SimLink rig;
+  SimLink rig{{}, SimLink::Line::Memory};
   TMidletPage page{*rig.link};
 };
 
@@ -258,7 +258,7 @@ TEST_F(PhonePage, RefreshListsPhoneSuitesAndStatuses) {
   for (const auto& row : List(TListId::PcSuites)) marks[row[0]] = row[3];
   EXPECT_EQ(marks, (std::map<std::string, std::string>{
                        {"Alpha", "[V]"}, {"Beta", "[_]"}, {"GammaPlus", "[X]"}, {"Delta", "[_]"}}));
-  std::vector<std::string> lines = rig.sim->ReceivedLines();
+  std::vector<std::string> lines = rig.PhoneLines();
   EXPECT_EQ(lines, (std::vector<std::string>{"AT", "AT*FLIST=4", "AT*FDWN=\"4\""}));
   EXPECT_FALSE(rig.view.statusVisible);
   EXPECT_TRUE(rig.link->ComPort1.Connected());
@@ -270,7 +270,7 @@ TEST_F(PhonePage, CancelledChooserLeavesThePortAlone) {
   EXPECT_EQ(rig.view.folderCaptions, std::vector<std::string>{"MIDlet Folder"});
   EXPECT_EQ(rig.view.page, TPage::Logo);
   EXPECT_EQ(rig.view.title, TTitle::Product);
-  EXPECT_TRUE(rig.sim->ReceivedLines().empty());
+  EXPECT_TRUE(rig.PhoneLines().empty());
   EXPECT_FALSE(rig.link->ComPort1.Connected());
 }
 
@@ -310,11 +310,11 @@ TEST_F(PhonePage, ListingFaults) {
   PcSuite("alpha", "Alpha", "1.0", 4);
   for (const ListingFault& c : cases) {
     SCOPED_TRACE(c.label);
-    phonesim::Options o = rig.sim->GetOptions();
+    phonesim::Options o = rig.PhoneOptions();
     o.errorPrefix.clear();
     o.silentPrefix.clear();
     c.fault(o);
-    rig.sim->SetOptions(o);
+    rig.SetPhoneOptions(o);
     rig.view.messages.clear();
     rig.view.lists.clear();
     rig.view.page = TPage::Content;
@@ -340,10 +340,10 @@ TEST_F(PhonePage, UninstallSendsNameWithBlankUnchanged) {
   PhoneSuite("z", "Zed", "1.0", 5);
   page.LocalAppDL_RefreshPage();
   ASSERT_EQ(List(TListId::PhoneSuites).size(), 2u);
-  rig.sim->ClearReceived();
+  rig.ClearPhoneLines();
   rig.view.selection[TListId::PhoneSuites] = {0};
   page.LocalAppDL_REMOVE_ButtonClick();
-  std::vector<std::string> lines = rig.sim->ReceivedLines();
+  std::vector<std::string> lines = rig.PhoneLines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "AT*FUPL=\"My  Game x\",0,4,3");
   const auto& texts = rig.view.statusTexts;
@@ -357,18 +357,18 @@ TEST_F(PhonePage, UninstallRefusedShowsReceiverThenPageMessage) {
   page.LocalAppDL_RefreshPage();
   // The phone no longer has it: it answers ERROR(5).
   fs::remove_all(rig.dir.File("phone/4/a"));
-  rig.sim->ClearReceived();
+  rig.ClearPhoneLines();
   rig.view.selection[TListId::PhoneSuites] = {0};
   page.LocalAppDL_REMOVE_ButtonClick();
   EXPECT_EQ(rig.view.messages, (std::vector<std::string>{"File Operation Error!!", "Remove_Error"}));
-  EXPECT_EQ(rig.sim->ReceivedLines(), std::vector<std::string>{"AT*FUPL=\"Alpha\",0,4,3"});  // no refresh
+  EXPECT_EQ(rig.PhoneLines(), std::vector<std::string>{"AT*FUPL=\"Alpha\",0,4,3"});  // no refresh
   EXPECT_FALSE(rig.view.statusVisible);
 }
 
 TEST_F(PhonePage, UninstallWithoutSelection) {
   page.LocalAppDL_REMOVE_ButtonClick();
   EXPECT_EQ(rig.view.messages, std::vector<std::string>{"No selected MIDlet"});
-  EXPECT_TRUE(rig.sim->ReceivedLines().empty());
+  EXPECT_TRUE(rig.PhoneLines().empty());
 }
 
 // ---- A listing the virtual phone would never send ----

@@ -1,5 +1,5 @@
 // Upload: packet lines, tick limits, and whole uploads to the virtual phone
-// over a pseudo-terminal, checked by the bytes that arrive and the log.
+// behind the port in memory, checked by the bytes that arrive and the log.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -97,7 +97,7 @@ int OpenFds() {
 
 class UploadRig : public ::testing::Test {
  protected:
-  explicit UploadRig(phonesim::Options o = {}) : rig_(o) {}
+  explicit UploadRig(phonesim::Options o = {}) : rig_(o, SimLink::Line::Memory) {}
   void SetUp() override {
     rig_.link->SetClock(TClock(0.05));
     setenv("HOME", rig_.dir.path().c_str(), 1);
@@ -107,15 +107,15 @@ class UploadRig : public ::testing::Test {
   }
 
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
-    phonesim::Options o = rig_.sim->GetOptions();
+    phonesim::Options o = rig_.PhoneOptions();
     change(o);
-    rig_.sim->SetOptions(o);
+    rig_.SetPhoneOptions(o);
   }
   void PcFile(const std::string& name, const std::string& bytes) { rig_.dir.Write("pc/" + name, bytes); }
   std::string PhoneFile(const std::string& name) { return rig_.dir.Read("phone/3/" + name); }
   bool PhoneHas(const std::string& name) { return fs::exists(rig_.dir.File("phone/3/" + name)); }
   std::string Log() { return rig_.dir.Read("LAD.log"); }
-  std::vector<std::string> Lines() { return rig_.sim->ReceivedLines(); }
+  std::vector<std::string> Lines() { return rig_.PhoneLines(); }
   void PhoneList(const std::vector<std::string>& names) {
     for (const auto& n : names) rig_.link->PhoneFileList.Append()->Name = n;
   }

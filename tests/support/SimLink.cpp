@@ -50,3 +50,17 @@ bool SimLink::PumpUntil(const std::function<bool()>& pred, int ms) {
   link->PumpEvents();
   return pred();
 }
+
+phonesim::Options SimLink::PhoneOptions() const { return sim ? sim->GetOptions() : memory->GetOptions(); }
+
+void SimLink::SetPhoneOptions(const phonesim::Options& options) {
+  if (sim) sim->SetOptions(options);
+  else memory->SetOptions(options);
+}
+
+std::vector<std::string> SimLink::PhoneLines() const { return sim ? sim->ReceivedLines() : memory->ReceivedLines(); }
+
+void SimLink::ClearPhoneLines() {
+  if (sim) sim->ClearReceived();
+  else memory->ClearReceived();
+}

@@ -25,6 +25,12 @@ struct SimLink {
   // Pump the window side until pred holds or ms pass.
   bool PumpUntil(const std::function<bool()>& pred, int ms = 5000);
 
+  // The phone's faults and the lines it received, on either line.
+  phonesim::Options PhoneOptions() const;
+  void SetPhoneOptions(const phonesim::Options& options);
+  std::vector<std::string> PhoneLines() const;
+  void ClearPhoneLines();
+
   TempDir dir;
   FakeView view;
   std::unique_ptr<phonesim::PhoneSim> sim;    // on a pty
