@@ -117,7 +117,7 @@ TClassifyResult ClassifyReply(const std::string& text, int state) {
   char mark = 0;
   std::string rest;
 
-  // 1. First download reply.
+  // The first download reply.
   if (fdwn && !has("*ACK") && !has("OK") && LastPacket(text, lastFdwn, &mark, &rest)) {
     if (mark == '1') {
       if (PacketComplete(rest)) r.state = rsFirstPacket;
@@ -125,7 +125,7 @@ TClassifyResult ClassifyReply(const std::string& text, int state) {
       r.state = rsNextPacket;
     }
   }
-  // 2. Later download replies, after "AT*ACK" or "AT*D_ERR".
+  // Later download replies, after "AT*ACK" or "AT*D_ERR".
   if (fdwn && (has("ACK") || has("D_ERR")) && LastPacket(text, lastFdwn, &mark, &rest)) {
     if (mark == '1') {
       if (PacketComplete(rest)) r.state = rsNextPacket;
@@ -133,11 +133,11 @@ TClassifyResult ClassifyReply(const std::string& text, int state) {
       if (FindWord(text, view, "OK", lastFdwn) != std::string::npos) r.state = rsOk;
     }
   }
-  // 3. Rejected upload packet.
+  // A rejected upload packet.
   if (has("*FUPL") && has("D_ERR")) r.state = rsPacketRejected;
-  // 4. Plain success.
+  // Plain success.
   if (has("OK") && r.state == rsWaiting) r.state = rsOk;
-  // 5. Error, possibly with an install result code.
+  // An error, possibly with an install result code.
   if (has("ERROR")) {
     r.state = rsError;
     size_t paren = FindWord(text, view, "(");

@@ -25,12 +25,13 @@ struct TClassifyResult {
   std::string rawText;         // the text as received, when installResult (channel only)
 };
 
-// The five classification rules in order; pure, so it can be tested row by
-// row. The text is read line by line: the phone's result words ("OK",
-// "ERROR", "D_ERR", an install code's "(") count wherever the phone puts
-// them, but never inside the quoted argument of an echoed command, a folder
-// listing entry or a field of the suite list, where names travel. The
-// echo's command word still counts ("ACK" of AT*ACK, "*FUPL" of a packet).
+// The classification rules, applied in order (a later one overrides); pure,
+// so it can be tested row by row. The text is read line by line: the
+// phone's result words ("OK", "ERROR", "D_ERR", an install code's "(")
+// count wherever the phone puts them, but never inside the quoted argument
+// of an echoed command, a folder listing entry or a field of the suite
+// list, where names travel. The echo's command word still counts ("ACK" of
+// AT*ACK, "*FUPL" of a packet).
 TClassifyResult ClassifyReply(const std::string& text, int state);
 
 // Message for an install result code; codes outside 1..7 give the generic text.

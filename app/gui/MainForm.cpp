@@ -59,7 +59,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
       link(*this, std::move(backend)),
       contentPage(link),
       midletPage(link) {
-  // 1. The window and its controls.
+  // The window and its controls.
   ui->setupUi(this);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -113,12 +113,12 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   WireHandlers();
   SetUpContentExtras();
 
-  // 2. Directory anchors.
+  // Directory anchors.
   ComputeDirectories();
   // The pages make the program folder current each time they open.
   contentPage.ProgramDir = AppConfig().ProgramDir;
   midletPage.ProgramDir = AppConfig().ProgramDir;
-  // 3. Texts of the chosen language; the menu bar's height follows them.
+  // Texts of the chosen language; the menu bar's height follows them.
   LoadLanguage();
   ApplyLanguageTexts();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -126,12 +126,12 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
     r.moveCenter(screen->availableGeometry().center());
     move(r.topLeft());
   }
-  // 4. Logo page.
+  // The logo page.
   ShowPage(TPage::Logo);
-  // 5. Port choice and port menu; 6. status panel 0.
+  // Port choice and port menu, then the port in the status bar.
   link.LoadPortSettings();
   link.ShowPortPanel();
-  // 7. The ini file (required: a missing one ends the construction).
+  // The ini file (required: a missing one ends the construction).
   ReadIniSettings([this](const std::string& text) { ShowErrorText(text); });
 }
 
