@@ -70,32 +70,28 @@ void TLink::LoadPortSettings() {
   ShowIndicators(ipPortChoices);
 }
 
-void TLink::FormCreate() {
+bool TLink::OpenAndReceive() {
   if (!ComPort1.Connected()) {
-    ComPort1.SetEvents(0);
+    ComPort1.SetEvents(0);  // the receiver waits for the port's events itself
     try {
       ComPort1.Open();
     } catch (const std::exception&) {
       view_.ShowMessage(kOpenFailed);
-      return;
+      return false;
     }
   }
-  if (ComPort1.Connected()) StartReceiver();
+  StartReceiver();
+  return true;
+}
+
+void TLink::FormCreate() {
+  if (!OpenAndReceive()) return;
   ShowLinkState(true);
   SetMenuState(false, Indicators.canDisconnect, false);
 }
 
 void TLink::Connect1Click() {
-  if (!ComPort1.Connected()) {
-    ComPort1.SetEvents(0);
-    try {
-      ComPort1.Open();
-    } catch (const std::exception&) {
-      view_.ShowMessage(kOpenFailed);
-      return;
-    }
-  }
-  if (ComPort1.Connected()) StartReceiver();
+  if (!OpenAndReceive()) return;
   ShowLinkState(true);
   SetMenuState(false, true, false);
   Indicators.port = ComPort1.Port();
@@ -154,14 +150,7 @@ bool TLink::CheckLink() {
   view_.SetStatusLabel("Open Com Port");
   if (!ComPort1.Connected()) {
     Clock().Sleep(2000);
-    ComPort1.SetEvents(0);
-    try {
-      ComPort1.Open();
-    } catch (const std::exception&) {
-      view_.ShowMessage(kOpenFailed);
-      return false;
-    }
-    StartReceiver();
+    if (!OpenAndReceive()) return false;
   }
   view_.SetStatusLabel("Com Port OK");
   Clock().Sleep(1000);

@@ -157,6 +157,9 @@ class TLink {
   void CloseTransferLog();
 
  private:
+  // Opens the port unless it is open (a failure shows its box: false), then
+  // makes sure the receiver runs.
+  bool OpenAndReceive();
   void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
   // Hands the indicators' changed parts to the window.
   void ShowIndicators(unsigned parts) { view_.ShowLinkIndicators(Indicators, parts); }
