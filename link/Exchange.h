@@ -24,6 +24,8 @@ enum class TOutcome {
   Failed,      // on the PC side: a file that cannot be read or written, a bad name
 };
 
+// How an operation or one of its steps ended. Whatever ended it, the user
+// was told or asked already: a result carries no message of its own.
 struct TResult {
   TOutcome outcome = TOutcome::Ok;
   std::string reply;
@@ -31,7 +33,6 @@ struct TResult {
   // Ended with nothing more to show or log: aborted, or the port failed
   // (and said so).
   bool Quiet() const { return outcome == TOutcome::Aborted || outcome == TOutcome::PortFailed; }
-  // Whatever ended it, the user was told or asked for it: nothing more to show.
   static TResult Of(TOutcome outcome, std::string reply = {}) { return TResult{outcome, std::move(reply)}; }
 };
 
