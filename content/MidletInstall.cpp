@@ -33,11 +33,6 @@ bool FileSize(const std::string& path, long long* size) {
   return true;
 }
 
-int PacketCount(long long size) {
-  const long long bytes = static_cast<long long>(command::kPacketBytes);
-  return static_cast<int>((size + bytes - 1) / bytes);
-}
-
 std::string InstallRequest(const std::string& path, long long size) {
   return command::InstallRequest(BaseName(path), static_cast<uint64_t>(size));
 }
@@ -233,7 +228,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive
     job.result = TResult::Of(TOutcome::Failed);
     return TPhaseEnd::Stop;
   }
-  view.SetProgressRange(PacketCount(size));
+  view.SetProgressRange(static_cast<int>(command::PacketCount(static_cast<uint64_t>(size))));
   const TLogBytes log = [&job](const std::string& bytes) { job.Log(bytes); };
   TResult result = SendUploadRequest(link_, archive ? TStep::ArchiveRequest : TStep::DescriptorRequest,
                                      InstallRequest(path, size), TWaitRule{StateBit(rsOk), 10, 500, false}, log);

@@ -12,6 +12,8 @@ namespace command {
 inline constexpr int kJavaFolder = 4;
 // File bytes per packet of an upload or install.
 inline constexpr size_t kPacketBytes = 90;
+// Packets of a file of size bytes (none for an empty file).
+inline constexpr uint64_t PacketCount(uint64_t size) { return (size + kPacketBytes - 1) / kPacketBytes; }
 
 inline std::string At() { return "AT\r\n"; }
 inline std::string SelectFolder(int folder) { return "AT*FLIST=" + std::to_string(folder) + "\r\n"; }

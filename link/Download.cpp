@@ -361,6 +361,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     Reply.SetText(text.substr(at));
     received += static_cast<long>(text.size() - at);
     if (auto end = parseReceived()) return *end;
-    if (Reply.State() == rsOk) return endStep(unreadable);
+    if (Reply.State() == rsOk) return endStep(unreadable);  // Ok, unless the file cannot be put in place
   }
 }

@@ -25,7 +25,7 @@ TResult SendUploadRequest(TLink& link, TStep step, const std::string& line, cons
 }
 
 TResult SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPacketPlan& plan, const TLogBytes& log) {
-  const uint64_t count = (size + kPacketBytes - 1) / kPacketBytes;
+  const uint64_t count = command::PacketCount(size);
   // Packet numbers past the int range cannot be spelled; such a file
   // cannot be announced to the phone either.
   const int countNumber = static_cast<int>(count > 0x7FFFFFFF ? 0x7FFFFFFF : count);

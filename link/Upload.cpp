@@ -84,8 +84,7 @@ TResult TLink::UploadFile(const std::string& fileName, int folder) {
     FinishTransfer();
     return TResult::Of(TOutcome::Failed);
   }
-  const uint64_t count = (size + command::kPacketBytes - 1) / command::kPacketBytes;
-  View().SetProgressRange(static_cast<int>(count));
+  View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
 
   const TLogBytes log = [this](const std::string& bytes) { LogBytes(bytes); };
   TResult result = SendUploadRequest(*this, TStep::UploadRequest, command::UploadRequest(name, size, folder),
