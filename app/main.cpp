@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,9 +99,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         QTimer::singleShot(0, &form, [&form] { form.close(); });
       }
-      // The loop returns only once a handler running under a close has unwound.
       QApplication::setQuitOnLastWindowClosed(true);
       QApplication::exec();
+      // The close's disconnect runs on the session worker: let it end
+      // before the phone goes.
+      form.FinishSession(std::chrono::seconds(3));
       StopVirtualPhone();
     } catch (const std::exception& e) {
       ShowFatal(QString::fromLocal8Bit(e.what()));

@@ -1,8 +1,8 @@
 #pragma once
 // The window as the link and content logic see it. The Qt main window,
 // the command-line front end and the tests each implement it, so every
-// routine runs the same code everywhere. All calls come on the window
-// thread except WakeWindowThread.
+// routine runs the same code everywhere. Calls come on the thread that
+// runs the link; the Qt window gets them through a queued view.
 #include <string>
 #include <vector>
 
@@ -59,11 +59,9 @@ class IFormView {
   virtual std::vector<int> SelectedRows(TListId list) = 0;
 
   // ---- What a window shows; a front end without one shows nothing ----
-  // Let the window handle its pending events.
+  // Each turn of a wait on the link's thread (a front end's hook; the
+  // window's event loop never runs from inside a wait).
   virtual void ProcessEvents() {}
-  // Any thread: work for the window thread is queued in the link's window
-  // queue; make the window thread drain it soon (TLink::DrainWindowQueue).
-  virtual void WakeWindowThread() {}
 
   // Progress panel. Status_Label1 repaints at once.
   virtual void SetStatusLabel(const std::string& text) { (void)text; }  // shows it too

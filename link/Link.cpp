@@ -5,13 +5,11 @@
 
 
 TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend)
-    : ComPort1(std::move(backend)), view_(view) {
-  WindowQueue.SetWaker([this] { view_.WakeWindowThread(); });
-}
+    : ComPort1(std::move(backend)), view_(view) {}
 
 TLink::~TLink() {
   // Nothing may wait for the window any more: release a receiver blocked on a box.
-  WindowQueue.Cancel();
+  Inbox.Cancel();
   if (Receiver) {
     Receiver->Terminate();
     Receiver->Resume();
@@ -28,10 +26,8 @@ TLink::~TLink() {
 
 void TLink::PumpEvents() {
   view_.ProcessEvents();
-  DrainWindowQueue();
+  if (Inbox.OnOwnerThread()) Inbox.Drain();
 }
-
-void TLink::DrainWindowQueue() { WindowQueue.Drain(); }
 
 void TLink::AbortOperation() {
   view_.ShowProgressBar(false);
@@ -79,12 +75,12 @@ void TLink::StartReceiver() {
     Receiver->Resume();
     // Its end posts ThreadDone, which may run here and drop it.
     const unsigned long id = Receiver->Id();
-    WindowQueue.ServeUntil([this, id] { return !Receiver || Receiver->Id() != id || Receiver->Finished(); });
+    Inbox.ServeUntil([this, id] { return !Receiver || Receiver->Id() != id || Receiver->Finished(); });
     if (Receiver && Receiver->Id() == id) Receiver.reset();
   }
   if (!Receiver) {
     Receiver = std::make_unique<TReceiver>(TReceiverLine{
-        ComPort1, Reply, WindowQueue, Flags.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
+        ComPort1, Reply, Inbox, Flags.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
         [this] { ShowReceiverFailure(); }, [this](unsigned long id) { ThreadDone(id); }});
   } else if (Receiver->Paused()) {
     Receiver->Resume();
@@ -178,5 +174,5 @@ void TLink::LetReceiverSpeak() {
   // The receiver counts its box in the same step that sets the verdict, so
   // serving the queue until the count is down shows it first. The limit
   // only guards against a box that can never be served from here.
-  WindowQueue.ServeUntil([this] { return !Reply.ReceiverBoxPending(); }, std::chrono::seconds(2));
+  Inbox.ServeUntil([this] { return !Reply.ReceiverBoxPending(); }, std::chrono::seconds(2));
 }

@@ -1,8 +1,10 @@
 #pragma once
-// The phone link as the main window owns it: the port, the receiver, the
-// shared reply state, connection and port choice, the waiting loop, task
-// control, and the file commands. Everything runs on the window thread
-// except the receiver.
+// The phone link: the port, the receiver, the shared reply state,
+// connection and port choice, the waiting loop, task control, and the file
+// commands. Everything runs on one thread, the link's (the window's session
+// worker, or the command line's own thread), except the receiver, which
+// hands its work to the link through the inbox.
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -14,7 +16,7 @@
 #include "link/InfoList.h"
 #include "link/Receiver.h"
 #include "link/Reply.h"
-#include "link/WindowQueue.h"
+#include "link/ThreadQueue.h"
 
 // Awaited states as a bit mask.
 constexpr unsigned StateBit(int state) { return 1u << state; }
@@ -58,11 +60,11 @@ class TLink {
   TComPort ComPort1;
   TReplyChannel Reply;  // ReplyText and ReplyState
   TAbortFlags Flags;    // LinkFailed and AppClosing
-  TWindowQueue WindowQueue;
+  TThreadQueue Inbox;  // the receiver's work for the link's thread
   std::unique_ptr<TReceiver> Receiver;
 
   // Task-control state shared by the pages.
-  int FolderNumber = 1;
+  std::atomic<int> FolderNumber{1};  // the window reads it for its pictures
   bool FolderAsked = false;
   std::string PcFolder;
   TPicList PhoneFileList;
@@ -93,8 +95,8 @@ class TLink {
   bool ReceiverPaused() const;
 
   // ---- Task control ----
-  void PumpEvents();        // window events and the window queue
-  void DrainWindowQueue();  // window thread
+  // A turn of a wait: the view's hook, then the inbox when on the link's thread.
+  void PumpEvents();
   void AbortOperation();
   void ReturnToLogo();
   void DisableActionButtons() { view_.SetActionsEnabled(false); }
@@ -163,7 +165,7 @@ class TLink {
   void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
   // Hands the indicators' changed parts to the window.
   void ShowIndicators(unsigned parts) { view_.ShowLinkIndicators(Indicators, parts); }
-  // The receiver's calls, on the window thread: its end, and a failure that
+  // The receiver's calls, on the link's thread: its end, and a failure that
   // puts the menu and the status bar back to disconnected.
   void ThreadDone(unsigned long receiverId);
   void ShowReceiverFailure();

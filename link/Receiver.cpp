@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "link/Reply.h"
-#include "link/WindowQueue.h"
+#include "link/ThreadQueue.h"
 #include "port/ComPort.h"
 
 namespace {
@@ -33,13 +33,13 @@ void TReceiver::Pause() {
   std::unique_lock<std::mutex> lock(mu_);
   pauseRequested_ = true;
   // The caller closes the port next: wait until the cycle has ended, so the
-  // closing never shows up as a port failure. Drain the window queue while
+  // closing never shows up as a port failure. Drain the link's inbox while
   // waiting, because a cycle may be waiting for a message box.
   while (!paused_ && !finished_ && thread_.joinable()) {
     cv_.wait_for(lock, std::chrono::milliseconds(5));
     if (paused_ || finished_) break;
     lock.unlock();
-    if (line_.window.OnWindowThread()) line_.window.Drain();
+    if (line_.inbox.OnOwnerThread()) line_.inbox.Drain();
     lock.lock();
   }
 }
@@ -78,7 +78,7 @@ void TReceiver::Execute() {
     std::lock_guard<std::mutex> lock(mu_);
     cv_.notify_all();
   }
-  line_.window.Post([finished = line_.finished, id = id_] { finished(id); });
+  line_.inbox.Post([finished = line_.finished, id = id_] { finished(id); });
 }
 
 void TReceiver::ReadAndClassify() {
@@ -107,12 +107,12 @@ void TReceiver::ReadAndClassify() {
     ShowMessage(InstallResultMessage(r.installCode));
     if (r.installCode < 1 || r.installCode > 7) ShowMessage(r.rawText);
     line_.reply.ReceiverBoxShown();
-    line_.window.Wake();
+    line_.inbox.Wake();
   }
 }
 
 void TReceiver::ShowMessage(const std::string& text) {
-  line_.window.RunAndWait([show = line_.showMessage, text] { show(text); });
+  line_.inbox.RunAndWait([show = line_.showMessage, text] { show(text); });
 }
 
 void TReceiver::FailurePath(const char* message, bool allowNestedA) {
@@ -134,5 +134,5 @@ void TReceiver::FailurePath(const char* message, bool allowNestedA) {
       ShowMessage("COM port exception while receive");
     }
   }
-  line_.window.RunAndWait(line_.showFailure);
+  line_.inbox.RunAndWait(line_.showFailure);
 }

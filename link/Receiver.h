@@ -10,14 +10,14 @@
 
 class TComPort;
 class TReplyChannel;
-class TWindowQueue;
+class TThreadQueue;
 
 // What the receiver works with, and what it tells its owner; the three
-// calls run on the window thread.
+// calls run on the thread that runs the link.
 struct TReceiverLine {
   TComPort& port;
   TReplyChannel& reply;
-  TWindowQueue& window;
+  TThreadQueue& inbox;
   std::atomic<uint8_t>& linkFailed;
   std::function<void(const std::string&)> showMessage;  // a modal box
   std::function<void()> showFailure;                    // the link is down
@@ -44,7 +44,7 @@ class TReceiver {
   void ReadAndClassify();
   void FailurePath(const char* message, bool allowNestedA);
 
-  // A box on the window thread; returns when it was shown (or the window went).
+  // A box, through the link's thread; returns when it was shown (or the window went).
   void ShowMessage(const std::string& text);
 
   TReceiverLine line_;

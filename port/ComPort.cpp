@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-// Threads: the window thread opens, closes, re-targets and writes; the
+// Threads: the link's thread opens, closes, re-targets and writes; the
 // receiver thread waits, counts and reads at the same time. Open, Close and
 // the settings run under mu_. Transfers do not take mu_ while they are in
 // the device: the back end guards its descriptor itself and wakes a pending

@@ -21,6 +21,7 @@
 #include "link/Settings.h"
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
+#include "support/WindowSession.h"
 #include "virtualphone/PhoneSim.h"
 
 namespace fs = std::filesystem;
@@ -70,15 +71,16 @@ void PrintTo(const GuiCase& c, std::ostream* os) { *os << c.label; }
 std::vector<GuiCase> GuiCases() {
   auto none = [](TVelkoMainForm&) {};
   auto content = [](TVelkoMainForm& f) {
-    f.contentPage.OpenContentPage();
+    OnSession(f, [&f] { f.contentPage.OpenContentPage(); });
     SelectRow(f, TListId::PcFiles, "up.bmp");
     SelectRow(f, TListId::PhoneFiles, "dl.bmp");
   };
   auto midlets = [](TVelkoMainForm& f) {
-    f.midletPage.LocalAppDL_RefreshPage();
+    OnSession(f, [&f] { f.midletPage.LocalAppDL_RefreshPage(); });
     SelectRow(f, TListId::PcSuites, "Game");
     SelectRow(f, TListId::PhoneSuites, "Old");
   };
+  // The operations run on the window's worker, as the handlers run them.
   return {
       {"AT", "AT", none, [](TVelkoMainForm& f) { f.link.CheckLink(); }},
       {"folder select", "AT*FLIST=", none, [](TVelkoMainForm& f) { f.contentPage.OpenContentPage(); }},
@@ -136,6 +138,7 @@ class WindowOnPhone : public ::testing::Test {
     form_->link.FolderNumber = 3;
     form_->show();
     form_->FormCreate();
+    ASSERT_TRUE(Settle(*form_));
     ASSERT_TRUE(form_->link.ComPort1.Connected());
 
     // Every message box is read and answered; a box after the close is a fault.
@@ -197,7 +200,7 @@ TEST_P(WindowClosedDuringAWait, EndsWithoutFurtherBoxesOrLoss) {
   });
   closer.start();
   const auto start = std::chrono::steady_clock::now();
-  c.run(*form_);
+  ASSERT_TRUE(OnSession(*form_, [&] { c.run(*form_); }));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   closer.stop();
   // Give any late box a chance to show up.
@@ -248,7 +251,7 @@ class StopDuringATransfer : public WindowOnPhone, public ::testing::WithParamInt
 TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   const StopCase& c = GetParam();
   home_.Write("pc/dl.bmp", "the user's own picture");  // the fetch overwrites it
-  form_->contentPage.OpenContentPage();
+  OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
   phonesim::Options o = sim_->GetOptions();
   o.pace115200 = true;
   sim_->SetOptions(o);
@@ -309,23 +312,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StopCase{"upload", "AT*FUPL=0301",
                  [](TVelkoMainForm& f) {
-                   f.contentPage.OpenContentPage();
+                   OnSession(f, [&f] { f.contentPage.OpenContentPage(); });
                    SelectRow(f, TListId::PcFiles, "up.bmp");
-                   f.contentPage.DC_PIC_UL_ButtonClick();
+                   OnSession(f, [&f] { f.contentPage.DC_PIC_UL_ButtonClick(); });
                  },
                  "3/up.bmp"},
         StopCase{"download over a PC file", "AT*ACK",
                  [](TVelkoMainForm& f) {
-                   f.contentPage.OpenContentPage();
+                   OnSession(f, [&f] { f.contentPage.OpenContentPage(); });
                    SelectRow(f, TListId::PhoneFiles, "dl.bmp");
-                   f.contentPage.DC_PIC_DL_ButtonClick();
+                   OnSession(f, [&f] { f.contentPage.DC_PIC_DL_ButtonClick(); });
                  },
                  ""},
         StopCase{"suite install", "AT*FUPL=0201",
                  [](TVelkoMainForm& f) {
-                   f.midletPage.LocalAppDL_RefreshPage();
+                   OnSession(f, [&f] { f.midletPage.LocalAppDL_RefreshPage(); });
                    SelectRow(f, TListId::PcSuites, "Game");
-                   f.midletPage.LAD_ONE_ButtonClick();
+                   OnSession(f, [&f] { f.midletPage.LAD_ONE_ButtonClick(); });
                  },
                  "4/Game/game.jar"}));
 

@@ -45,6 +45,7 @@
 #include "ui_dirselect.h"
 #include "ui_overwrite.h"
 #include "ui_renamedlg.h"
+#include "support/WindowSession.h"
 
 namespace fs = std::filesystem;
 
@@ -622,6 +623,7 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   EXPECT_EQ(box->text(), "Show all files");
 
   box->setChecked(true);
+  ASSERT_TRUE(Settle(*form_));
   ASSERT_EQ(pc->topLevelItemCount(), 2);
   EXPECT_EQ(pc->columnCount(), 3);
   EXPECT_EQ(pc->headerItem()->text(2), "Reason");
@@ -642,6 +644,7 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
     static_cast<QDialog*>(w)->accept();
   });
   Child<QPushButton>("DC_PIC_UL_Button")->click();
+  ASSERT_TRUE(Settle(*form_));
   EXPECT_EQ(shown, "No File on PC be selected");
 
   // A text file cannot be fitted; a wide PNG can, and its copy is listed and selected.
@@ -653,11 +656,13 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   ASSERT_TRUE(wide.save(QString::fromStdString(dir + "/wide.png")));
   box->setChecked(false);
   box->setChecked(true);
+  ASSERT_TRUE(Settle(*form_));
   QTreeWidgetItem* png = pc->findItems("wide.png", Qt::MatchExactly).value(0);
   ASSERT_NE(png, nullptr);
   png->setSelected(true);
   EXPECT_TRUE(fitButton->isEnabled());
   fitButton->click();
+  ASSERT_TRUE(Settle(*form_));
   QList<QTreeWidgetItem*> selected = pc->selectedItems();
   ASSERT_EQ(selected.size(), 1);
   EXPECT_EQ(selected.front()->text(0), "wide-fit.jpg");
@@ -665,6 +670,7 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   EXPECT_FALSE(fitButton->isEnabled());
 
   box->setChecked(false);
+  ASSERT_TRUE(Settle(*form_));
   EXPECT_EQ(pc->columnCount(), 2);
   ASSERT_EQ(pc->topLevelItemCount(), 2);
   EXPECT_EQ(pc->findItems("wide-fit.jpg", Qt::MatchExactly).size(), 1);
@@ -757,6 +763,7 @@ TEST_F(MainFormTest, HandlerMessagesAndErrors) {
     static_cast<QDialog*>(w)->accept();
   });
   Child<QAction>("Connect1")->trigger();
+  ASSERT_TRUE(Settle(*form_));
   EXPECT_EQ(text, "Unable to open ComPort!!\nPlease change the Port NO.");
   EXPECT_EQ(title, " Quendrel");
   // An error escaping a handler ends up in an error box with its own text,
@@ -782,6 +789,7 @@ TEST_F(MainFormTest, CloseOrder) {
   form_->show();
   form_->close();
   EXPECT_EQ(form_->link.Flags.AppClosing, 1);
+  ASSERT_TRUE(Settle(*form_));
   EXPECT_TRUE(form_->midletPage.PcSuites.Empty());
   EXPECT_TRUE(AppConfig().IniLines.empty());
   EXPECT_EQ(AppConfig().ProtocolLog, nullptr);
@@ -792,23 +800,32 @@ TEST_F(MainFormTest, CloseOrder) {
   EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
 }
 
-TEST_F(MainFormTest, CloseDuringARunningHandlerDefersTheListFree) {
+TEST_F(MainFormTest, CloseDuringAnOperationFreesTheListAfterIt) {
   Build();
   form_->midletPage.PcSuites.Append()->name = "Game";
   form_->show();
-  bool listAliveDuringHandler = false;
+  bool listAliveDuringOperation = false;
   int closingSeen = 0;
-  // The About box is a handler that runs a nested loop, as a wait does.
-  OnModal([&](QWidget* about) {
+  std::vector<std::string> shownAfterClose;
+  // The operation's box is up, so the operation still runs, when the window closes.
+  OnModal([&](QWidget* box) {
+    listAliveDuringOperation = !form_->midletPage.PcSuites.Empty();
     form_->close();
     closingSeen = form_->link.Flags.AppClosing;
-    listAliveDuringHandler = !form_->midletPage.PcSuites.Empty();
-    static_cast<QDialog*>(about)->accept();
+    static_cast<QDialog*>(box)->accept();
   });
-  Child<QAction>("mAbout")->trigger();
+  form_->RunOnSession([this, &shownAfterClose] {
+    form_->link.View().ShowMessage("first");
+    // After the close: not shown, and the question answers as cancelled.
+    form_->link.View().ShowMessage("second");
+    if (form_->link.View().ConfirmUpdate("update?")) shownAfterClose.push_back("update confirmed");
+  });
+  ASSERT_TRUE(Settle(*form_));
   EXPECT_EQ(closingSeen, 1);
-  EXPECT_TRUE(listAliveDuringHandler);
-  EXPECT_TRUE(form_->midletPage.PcSuites.Empty());  // freed once the handler returned
+  EXPECT_TRUE(listAliveDuringOperation);
+  EXPECT_TRUE(shownAfterClose.empty());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_TRUE(form_->midletPage.PcSuites.Empty());  // freed once the operation ended
 }
 
 TEST_F(MainFormTest, ExitShortcutCloses) {

@@ -5,7 +5,7 @@
 
 #include "PhoneEngine.h"
 
-// Threads: the window thread opens, closes and writes while the receiver
+// Threads: the link's thread opens, closes and writes while the receiver
 // waits and reads, so all state sits under one mutex. A write runs the
 // phone's command on the writing thread before it returns; the engine is
 // quick and touches nothing but the storage folder.

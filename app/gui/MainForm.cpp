@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <stdexcept>
+#include <thread>
 
 #include "app/core/Config.h"
 #include "app/qt/UiTextQt.h"
@@ -56,9 +57,13 @@ QString BytesToQString(const std::string& bytes) {
 TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* parent)
     : QMainWindow(parent),
       ui(new Ui::TVelkoMainForm),
-      link(*this, std::move(backend)),
+      shownView_(*this, windowQueue_),
+      link(shownView_, std::move(backend)),
       contentPage(link),
-      midletPage(link) {
+      midletPage(link),
+      // A batch may have changed what the fit button offers.
+      session_(link, [this] { windowQueue_.Post([this] { UpdateFitButton(); }); }) {
+  windowQueue_.SetWaker([this] { QMetaObject::invokeMethod(this, [this] { windowQueue_.Drain(); }, Qt::QueuedConnection); });
   // The window and its controls.
   ui->setupUi(this);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -139,8 +144,10 @@ TVelkoMainForm::~TVelkoMainForm() {
   // The list views outlive this object's members while the widgets are torn
   // down; the thumbnail column's delegate asks the page, so it goes first.
   ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, nullptr);
-  // The receiver may still wake this window: stop it while the window is whole.
-  link.WindowQueue.Cancel();
+  // A running operation ends at its next wait; one waiting for the window
+  // is let go. Then the receiver, while the window is whole.
+  FinishSession(std::chrono::milliseconds(0));
+  link.Inbox.Cancel();
   if (link.Receiver) {
     link.Receiver->Terminate();
     link.Receiver->Resume();
@@ -207,25 +214,57 @@ void TVelkoMainForm::mLanguageClick(int languageIndex) {
   ApplyLanguageTexts();
 }
 
+namespace {
+// Runs a handler; an escaping error goes to the given error box.
 template <typename F>
-void TVelkoMainForm::Run(F&& handler) {
-  ++handlerDepth_;
+void UnderErrorReport(F&& handler, IFormView& view) {
   try {
     handler();
   } catch (const std::exception& e) {
-    ShowErrorText(e.what());
+    view.ShowErrorText(e.what());
   } catch (...) {
-    ShowErrorText("Unknown error");
+    view.ShowErrorText("Unknown error");
   }
-  --handlerDepth_;
-  if (handlerDepth_ == 0 && releasePending_) ReleaseAfterClose();
+}
+}  // namespace
+
+void TVelkoMainForm::RunHere(const std::function<void()>& handler) { UnderErrorReport(handler, *this); }
+
+void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
+  session_.Submit([this, operation = std::move(operation)] { UnderErrorReport(operation, shownView_); });
 }
 
-void TVelkoMainForm::RunAction(const std::function<void()>& handler) { Run(handler); }
+void TVelkoMainForm::FinishSession(std::chrono::milliseconds limit) {
+  link.Flags.AppClosing = 1;
+  shownView_.DropBoxes();
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!session_.Idle() && std::chrono::steady_clock::now() < end) {
+    windowQueue_.Drain();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  windowQueue_.Cancel();
+  session_.Stop();
+}
+
+void TVelkoMainForm::OnWindow(const std::function<void()>& fn) {
+  std::exception_ptr error;
+  windowQueue_.RunAndWait([&] {
+    try {
+      fn();
+    } catch (...) {
+      error = std::current_exception();
+    }
+  });
+  if (error) std::rethrow_exception(error);
+}
 
 void TVelkoMainForm::WireHandlers() {
+  // Handlers that use the link run as operations on the session worker.
   auto on = [this](auto* sender, auto signal, auto handler) {
-    connect(sender, signal, this, [this, handler] { Run(handler); });
+    connect(sender, signal, this, [this, handler] { RunOnSession(handler); });
+  };
+  auto here = [this](auto* sender, auto signal, auto handler) {
+    connect(sender, signal, this, [this, handler] { RunHere(handler); });
   };
   // Tool bar.
   on(ui->Ring_Button, &QToolButton::clicked, [this] { contentPage.Ring_ButtonClick(); });
@@ -247,7 +286,7 @@ void TVelkoMainForm::WireHandlers() {
      [this] { midletPage.LocalAppDL_REMOVE_ButtonClick(); });
   on(ui->LAD_PC_Remove_Button, &QPushButton::clicked, [this] { midletPage.LAD_PC_Remove_ButtonClick(); });
   // Menus.
-  on(ui->mExit, &QAction::triggered, [this] { close(); });
+  here(ui->mExit, &QAction::triggered, [this] { close(); });
   on(ui->Connect1, &QAction::triggered, [this] { link.Connect1Click(); });
   on(ui->Disconnect1, &QAction::triggered, [this] { link.Disconnect1Click(); });
   on(ui->mAuto, &QAction::triggered, [this] { link.mAutoClick(); });
@@ -256,35 +295,36 @@ void TVelkoMainForm::WireHandlers() {
   on(ui->mCOM3, &QAction::triggered, [this] { link.mCOM3Click(); });
   on(ui->mCOM4, &QAction::triggered, [this] { link.mCOM4Click(); });
   on(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
-  on(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
-  for (int i = 0; i < 3; ++i) on(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
+  here(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
+  for (int i = 0; i < 3; ++i) here(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
 }
 
 void TVelkoMainForm::FormCreate() {
-  Run([this] { link.FormCreate(); });
+  RunOnSession([this] { link.FormCreate(); });
 }
 
 void TVelkoMainForm::mAboutClick() { Need(AboutBox, "About box")->exec(); }
 
-void TVelkoMainForm::mConnSettingClick() { ShowPortSetupDialog(link.ComPort1, this); }
+void TVelkoMainForm::mConnSettingClick() {
+  // The dialog edits the port while the worker holds off.
+  OnWindow([this] { ShowPortSetupDialog(link.ComPort1, this); });
+}
 
 void TVelkoMainForm::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     CloseStartupLogs();
-    // A handler below us on the stack (inside a wait) may still walk the
-    // MIDlet list; it is freed once that handler has returned.
-    if (handlerDepth_ > 0) releasePending_ = true;
-    else midletPage.PcSuites.Clear();
-    Run([this] { link.CloseLink(); });
+    // A running operation ends at its next wait, without further boxes;
+    // the disconnect and the list's release follow it on the worker.
+    link.Flags.AppClosing = 1;
+    shownView_.DropBoxes();
+    RunOnSession([this] {
+      link.CloseLink();
+      midletPage.PcSuites.Clear();
+    });
     ReleaseIniLines();
   }
   event->accept();
-}
-
-void TVelkoMainForm::ReleaseAfterClose() {
-  releasePending_ = false;
-  midletPage.PcSuites.Clear();
 }
 
 // ---- IFormView ----
@@ -297,12 +337,6 @@ void TVelkoMainForm::ShowMessage(const std::string& text) {
 void TVelkoMainForm::ShowErrorText(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, ApplicationTitle(), BytesToQString(text), QMessageBox::Ok, this);
   box.exec();
-}
-
-void TVelkoMainForm::ProcessEvents() { QCoreApplication::processEvents(); }
-
-void TVelkoMainForm::WakeWindowThread() {
-  QMetaObject::invokeMethod(this, [this] { link.DrainWindowQueue(); }, Qt::QueuedConnection);
 }
 
 void TVelkoMainForm::SetStatusLabel(const std::string& text) {

@@ -1,8 +1,11 @@
 #pragma once
 // The main window: tool bar, pages, progress panel, status bar and menus.
-// It owns the phone link and the two pages, and is the link's view.
+// It owns the phone link, the two pages and the session worker that runs
+// them. Handlers that use the link become operations on the worker; the
+// window thread only shows, asks and waits for nothing.
 #include <QLabel>
 #include <QMainWindow>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,6 +14,9 @@
 #include "content/MidletPage.h"
 #include "link/FormView.h"
 #include "link/Link.h"
+#include "link/QueuedView.h"
+#include "link/SessionWorker.h"
+#include "link/ThreadQueue.h"
 
 namespace Ui {
 class TVelkoMainForm;
@@ -40,12 +46,17 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
 
   // The create handler: first connect of the run.
   void FormCreate();
+  // Runs an operation on the session worker under the error report.
+  void RunOnSession(std::function<void()> operation);
+  // No operation runs or waits to run.
+  bool SessionIdle() const { return session_.Idle(); }
+  // After the event loop: lets the operations under way (a close's
+  // disconnect) end, within the limit, then stops the worker.
+  void FinishSession(std::chrono::milliseconds limit);
 
   // ---- IFormView ----
   void ShowMessage(const std::string& text) override;
   void ShowErrorText(const std::string& text) override;
-  void ProcessEvents() override;
-  void WakeWindowThread() override;
   void SetStatusLabel(const std::string& text) override;
   void HideStatusLabel() override;
   void ShowProgressBar(bool visible) override;
@@ -96,6 +107,12 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   QLabel* StatusPanel(int index) const { return panels_[index]; }
 
   std::unique_ptr<Ui::TVelkoMainForm> ui;  // before the link: the link's view calls need it
+
+ private:
+  TThreadQueue windowQueue_;  // what the worker has the window thread do
+  TQueuedView shownView_;     // the window as the worker sees it
+
+ public:
   TLink link;
   TContentPage contentPage;
   TMidletPage midletPage;
@@ -132,12 +149,15 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   TThumbnailLoader* Thumbnails() const { return thumbnails_; }
 
  private:
-  void ReleaseAfterClose();
-  // Runs a handler; an escaping error is shown with its own text.
-  template <typename F>
-  void Run(F&& handler);
-  // Run for handlers defined in other files.
-  void RunAction(const std::function<void()>& handler);
+  // Runs a window-only handler here; an escaping error is shown with its own text.
+  void RunHere(const std::function<void()>& handler);
+  // From an operation: runs fn on the window thread and waits; its error
+  // comes back to the operation.
+  void OnWindow(const std::function<void()>& fn);
+  // The content page's rescan of the PC list, as an operation; the row
+  // named 'select' is selected afterwards.
+  void RescanOnSession(const QString& select = QString());
+  void SelectPcRow(const QString& name);
 
   QPushButton* stopButton_ = nullptr;
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
@@ -150,9 +170,8 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   std::string port_;
   bool portAuto_ = false;
   bool connected_ = false;
-  int handlerDepth_ = 0;     // handlers running (a wait pumps events, so they nest)
   bool closed_ = false;
-  bool releasePending_ = false;
   std::string renameBytes_;  // Filename_Edit1 as the caller gave it
   QString renameShown_;
+  TSessionWorker session_;  // last: it stops before the pages and the link go
 };

@@ -105,7 +105,6 @@ class TFileDropFilter : public QObject {
 
 void TVelkoMainForm::SetUpContentExtras() {
   connect(ui->ShowAllFiles_CheckBox, &QCheckBox::toggled, this, [this](bool on) {
-    contentPage.ShowAllFiles = on;
     QTreeWidget* pcList = ui->DC_PIC_PC_ListView;
     pcList->setColumnCount(on ? 3 : 2);
     // The name column gives way to the reason; the tool tip carries all of it.
@@ -114,10 +113,12 @@ void TVelkoMainForm::SetUpContentExtras() {
       pcList->setColumnWidth(kReasonColumn, 240);
       pcList->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
     }
+    RunOnSession([this, on] { contentPage.ShowAllFiles = on; });
     RescanPcList();
   });
+  // Called by the scan on the worker; the rows are the window's.
   contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
-    AddUnsuitableRows(entries);
+    OnWindow([&] { AddUnsuitableRows(entries); });
   };
   thumbnails_ = new TThumbnailLoader(this);
   ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
@@ -138,9 +139,9 @@ void TVelkoMainForm::SetUpContentExtras() {
       [this] {
         return ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet && ui->DC_PIC_UL_Button->isEnabled();
       },
-      [this](const QStringList& files) { RunAction([this, files] { SendDroppedFiles(files); }); }));
+      [this](const QStringList& files) { RunHere([this, files] { SendDroppedFiles(files); }); }));
   connect(ui->PageControl1, &QStackedWidget::currentChanged, this, [this] { UpdateFitButton(); });
-  connect(ui->FitToPhone_Button, &QPushButton::clicked, this, [this] { RunAction([this] { FitSelectedPicture(); }); });
+  connect(ui->FitToPhone_Button, &QPushButton::clicked, this, [this] { RunHere([this] { FitSelectedPicture(); }); });
   UpdateFitButton();
 }
 
@@ -179,15 +180,34 @@ void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
   thumbnails_->Queue(row, item->text(0), QFile::decodeName((link.PcFolder + "/" + nameBytes).c_str()));
 }
 
-void TVelkoMainForm::RescanPcList() {
-  if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet || link.PcFolder.empty()) return;
-  RunAction([this] {
-    ClearList(TListId::PcFiles);
+void TVelkoMainForm::RescanPcList() { RescanOnSession(); }
+
+void TVelkoMainForm::RescanOnSession(const QString& select) {
+  if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet) return;
+  RunOnSession([this, select] {
+    if (link.PcFolder.empty()) return;
+    link.View().ClearList(TListId::PcFiles);
     contentPage.ScanPcFolder();
+    if (!select.isEmpty()) OnWindow([&] { SelectPcRow(select); });
   });
 }
 
+void TVelkoMainForm::SelectPcRow(const QString& name) {
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = list->topLevelItem(i);
+    if (item->text(0) != name || item->data(0, kUnsuitableRole).isValid()) continue;
+    list->clearSelection();
+    item->setSelected(true);
+    list->setCurrentItem(item);
+    list->scrollToItem(item);
+    break;
+  }
+}
+
 QString TVelkoMainForm::SelectedFittablePath() {
+  // The page's lists belong to the worker while an operation runs.
+  if (!SessionIdle()) return {};
   const QList<QTreeWidgetItem*> selected = ui->DC_PIC_PC_ListView->selectedItems();
   if (selected.size() != 1) return {};
   bool isRow = false;
@@ -215,18 +235,7 @@ void TVelkoMainForm::FitSelectedPicture() {
     ShowMessage(fit::RefusalText(r, AppConfig().LanguageIndex).toStdString());
     return;
   }
-  RescanPcList();
-  const QString name = QFileInfo(r.path).fileName();
-  QTreeWidget* list = ui->DC_PIC_PC_ListView;
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* item = list->topLevelItem(i);
-    if (item->text(0) != name || item->data(0, kUnsuitableRole).isValid()) continue;
-    list->clearSelection();
-    item->setSelected(true);
-    list->setCurrentItem(item);
-    list->scrollToItem(item);
-    break;
-  }
+  RescanOnSession(QFileInfo(r.path).fileName());
 }
 
 void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
@@ -256,5 +265,5 @@ void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
     }
     ShowMessage(UiTextToQString(uitext::DropNotSent, lang).arg(name, reason).toStdString());
   }
-  contentPage.SendPcFiles(send);
+  if (!send.empty()) RunOnSession([this, send] { contentPage.SendPcFiles(send); });
 }

@@ -52,7 +52,6 @@ class FakeView : public IFormView {
   void ShowMessage(const std::string& text) override;
   void ShowErrorText(const std::string& text) override;
   void ProcessEvents() override;
-  void WakeWindowThread() override {}
   void SetStatusLabel(const std::string& text) override;
   void HideStatusLabel() override { statusVisible = false; }
   void ShowProgressBar(bool visible) override { progressVisible = visible; }

@@ -1,7 +1,9 @@
 #pragma once
-// Work that other threads hand to the window thread. The window thread
-// drains it whenever it pumps events; a blocking request returns when its
-// work has run, or at once after Cancel (shutdown).
+// Work that other threads hand to one thread, its owner: the window thread
+// for the window's queue, the thread that runs the link for the link's
+// inbox. The owner drains it; a blocking request returns when its work has
+// run, or at once after Cancel (shutdown).
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -10,22 +12,24 @@
 #include <mutex>
 #include <thread>
 
-class TWindowQueue {
+class TThreadQueue {
  public:
-  // Remembers the calling thread as the window thread.
-  TWindowQueue();
+  // Remembers the calling thread as the owner.
+  TThreadQueue();
+  // Hands the queue to another thread before any work reaches it.
+  void SetOwner(std::thread::id owner);
   void Post(std::function<void()> fn);
-  // Runs fn on the window thread and waits for it (directly when called there).
+  // Runs fn on the owner and waits for it (directly when called there).
   void RunAndWait(std::function<void()> fn);
-  void Drain();  // window thread only
-  // Window thread: drains the queue as work arrives until done() holds, the
+  void Drain();  // owner only
+  // Owner: drains the queue as work arrives until done() holds, the
   // queue is cancelled, or limit passes. done() runs under the queue's lock,
   // so whoever makes it true calls Wake() afterwards.
   void ServeUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds limit = std::chrono::milliseconds::max());
   void Wake();
   void Cancel();
-  bool OnWindowThread() const { return std::this_thread::get_id() == owner_; }
+  bool OnOwnerThread() const;
   void SetWaker(std::function<void()> waker);
 
  private:
@@ -33,7 +37,7 @@ class TWindowQueue {
     std::function<void()> fn;
     bool done = false;
   };
-  std::thread::id owner_;
+  std::atomic<std::thread::id> owner_;
   std::mutex mu_;
   std::condition_variable cv_;
   std::deque<std::shared_ptr<Item>> items_;

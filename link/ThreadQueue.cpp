@@ -1,13 +1,17 @@
-#include "link/WindowQueue.h"
+#include "link/ThreadQueue.h"
 
-TWindowQueue::TWindowQueue() : owner_(std::this_thread::get_id()) {}
+TThreadQueue::TThreadQueue() : owner_(std::this_thread::get_id()) {}
 
-void TWindowQueue::SetWaker(std::function<void()> waker) {
+void TThreadQueue::SetOwner(std::thread::id owner) { owner_ = owner; }
+
+bool TThreadQueue::OnOwnerThread() const { return std::this_thread::get_id() == owner_.load(); }
+
+void TThreadQueue::SetWaker(std::function<void()> waker) {
   std::lock_guard<std::mutex> lock(mu_);
   waker_ = std::move(waker);
 }
 
-void TWindowQueue::Post(std::function<void()> fn) {
+void TThreadQueue::Post(std::function<void()> fn) {
   std::function<void()> waker;
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -21,8 +25,8 @@ void TWindowQueue::Post(std::function<void()> fn) {
   if (waker) waker();
 }
 
-void TWindowQueue::RunAndWait(std::function<void()> fn) {
-  if (OnWindowThread()) {
+void TThreadQueue::RunAndWait(std::function<void()> fn) {
+  if (OnOwnerThread()) {
     fn();
     return;
   }
@@ -41,7 +45,7 @@ void TWindowQueue::RunAndWait(std::function<void()> fn) {
   cv_.wait(lock, [&] { return item->done || cancelled_; });
 }
 
-void TWindowQueue::Drain() {
+void TThreadQueue::Drain() {
   std::unique_lock<std::mutex> lock(mu_);
   // A message box shown by one item pumps events itself; don't re-enter.
   if (draining_) return;
@@ -58,7 +62,7 @@ void TWindowQueue::Drain() {
   draining_ = false;
 }
 
-void TWindowQueue::ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+void TThreadQueue::ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   using Clock = std::chrono::steady_clock;
   const bool bounded = limit != std::chrono::milliseconds::max();
   const Clock::time_point deadline = bounded ? Clock::now() + limit : Clock::time_point::max();
@@ -80,12 +84,12 @@ void TWindowQueue::ServeUntil(const std::function<bool()>& done, std::chrono::mi
   }
 }
 
-void TWindowQueue::Wake() {
+void TThreadQueue::Wake() {
   std::lock_guard<std::mutex> lock(mu_);
   cv_.notify_all();
 }
 
-void TWindowQueue::Cancel() {
+void TThreadQueue::Cancel() {
   std::lock_guard<std::mutex> lock(mu_);
   cancelled_ = true;
   items_.clear();

@@ -1,0 +1,56 @@
+#pragma once
+// The window as the session's worker sees it: every call is carried to the
+// window thread and waits for its answer, so an operation runs start to
+// end on the worker while the window thread only shows and asks. After
+// the window closed, boxes and questions are not shown any more; a
+// question then answers as if cancelled.
+#include <atomic>
+
+#include "link/FormView.h"
+#include "link/ThreadQueue.h"
+
+class TQueuedView : public IFormView {
+ public:
+  // 'window' is owned by the window thread, which drains it.
+  TQueuedView(IFormView& target, TThreadQueue& window) : target_(target), window_(window) {}
+
+  // From now on boxes and questions go unshown.
+  void DropBoxes() { dropBoxes_ = true; }
+
+  void ShowMessage(const std::string& text) override;
+  void ShowErrorText(const std::string& text) override;
+  std::string ChooseFolder(const std::string& caption) override;
+  void SetRenameText(const std::string& name) override;
+  std::string RenameText() override;
+  TOverwriteAnswer AskOverwrite(const std::string& question) override;
+  bool ConfirmUpdate(const std::string& question) override;
+  std::vector<int> SelectedRows(TListId list) override;
+
+  void SetStatusLabel(const std::string& text) override;
+  void HideStatusLabel() override;
+  void ShowProgressBar(bool visible) override;
+  void SetProgressRange(int max) override;
+  void SetProgressPos(int pos) override;
+  void StepProgress() override;
+  void ShowTotalBar(int max) override;
+  void StepTotalBar() override;
+  void HideTotalBar() override;
+  void ShowPage(TPage page) override;
+  void SetTitleBar(TTitle title) override;
+  void ShowLinkIndicators(const TLinkIndicators& shown, unsigned changed) override;
+  void SetActionsEnabled(bool enabled) override;
+  void EnableSuiteActions() override;
+  void ClearList(TListId list) override;
+  void AddListRow(TListId list, const std::vector<std::string>& cells) override;
+  void OpenWithDefaultApp(const std::string& path) override;
+
+ private:
+  template <typename F>
+  void OnWindow(F&& fn) {
+    window_.RunAndWait(std::forward<F>(fn));
+  }
+
+  IFormView& target_;
+  TThreadQueue& window_;
+  std::atomic<bool> dropBoxes_{false};
+};
