@@ -1,16 +1,23 @@
 // The link's operations against the virtual phone in memory, with no pty:
 // for each, what ends up on the phone and in the PC folder, the lists shown
-// and the messages, when the phone complies, refuses or stays silent.
+// and the messages, when the phone complies, refuses or stays silent. Every
+// row runs twice: on the test's thread, and on a session worker that sees
+// the view through the window queue this thread serves, as the window runs them.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "content/MidletPage.h"
+#include "link/SessionWorker.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 #include "support/WireText.h"
@@ -122,6 +129,9 @@ faults::TFolderSnapshot Apply(faults::TFolderSnapshot files, const Changes& chan
 
 class MemorySession : public ::testing::TestWithParam<Case> {
  protected:
+  explicit MemorySession(bool onWorker = false) : rig{{}, SimLink::Line::Memory, onWorker} {
+    if (onWorker) worker = std::make_unique<TSessionWorker>(*rig.link);
+  }
   void SetUp() override {
     rig.link->SetClock(TClock(0.05));
     setenv("HOME", rig.dir.path().c_str(), 1);
@@ -133,27 +143,52 @@ class MemorySession : public ::testing::TestWithParam<Case> {
       rig.memory->FailOpen(EACCES);
       return;
     }
-    rig.Connect();
-    rig.link->SelectPhoneFolder(3);
+    Run([this] {
+      rig.Connect();
+      rig.link->SelectPhoneFolder(3);
+    });
     rig.memory->SetOptions(GetParam().faults);
   }
+  void TearDown() override { worker.reset(); }
 
-  SimLink rig{{}, SimLink::Line::Memory};
+  // Here, or on the worker while this thread serves the window queue.
+  void Run(const std::function<void()>& operation) {
+    if (!worker) return operation();
+    worker->Submit(operation);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!worker->Idle() && std::chrono::steady_clock::now() < end) {
+      rig.window.Drain();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ASSERT_TRUE(worker->Idle());
+  }
+
+  void RunAndCheck() {
+    const Case& c = GetParam();
+    // A silenced phone leaves nothing to wait for but the time-outs.
+    if (!c.faults.silentPrefix.empty() || !c.faults.noEchoSilentPrefix.empty()) rig.link->SetClock(TClock(0.02));
+    Run([&] { c.run(rig, page); });
+    EXPECT_EQ(rig.view.messages, c.messages);
+    EXPECT_EQ(faults::Snapshot(rig.dir.File("phone")), Apply(kPhone, c.phone));
+    EXPECT_EQ(faults::Snapshot(rig.dir.File("pc")), Apply(kPc, c.pc));
+    EXPECT_EQ(rig.view.lists[TListId::PhoneFiles], c.files);
+    EXPECT_EQ(rig.view.lists[TListId::PhoneSuites], c.suites);
+  }
+
+  SimLink rig;
   TMidletPage page{*rig.link};
+  std::unique_ptr<TSessionWorker> worker;
 };
 
-TEST_P(MemorySession, StorageListsAndMessages) {
-  const Case& c = GetParam();
-  // A silenced phone leaves nothing to wait for but the time-outs.
-  if (!c.faults.silentPrefix.empty() || !c.faults.noEchoSilentPrefix.empty()) rig.link->SetClock(TClock(0.02));
-  c.run(rig, page);
-  EXPECT_EQ(rig.view.messages, c.messages);
-  EXPECT_EQ(faults::Snapshot(rig.dir.File("phone")), Apply(kPhone, c.phone));
-  EXPECT_EQ(faults::Snapshot(rig.dir.File("pc")), Apply(kPc, c.pc));
-  EXPECT_EQ(rig.view.lists[TListId::PhoneFiles], c.files);
-  EXPECT_EQ(rig.view.lists[TListId::PhoneSuites], c.suites);
-}
+class MemorySessionOnWorker : public MemorySession {
+ protected:
+  MemorySessionOnWorker() : MemorySession(true) {}
+};
+
+TEST_P(MemorySession, StorageListsAndMessages) { RunAndCheck(); }
+TEST_P(MemorySessionOnWorker, StorageListsAndMessages) { RunAndCheck(); }
 
 INSTANTIATE_TEST_SUITE_P(Memory, MemorySession, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Memory, MemorySessionOnWorker, ::testing::ValuesIn(kCases));
 
 }  // namespace

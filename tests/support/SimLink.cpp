@@ -5,20 +5,21 @@
 
 #include "link/PortMap.h"
 
-SimLink::SimLink(phonesim::Options options, Line line) {
+SimLink::SimLink(phonesim::Options options, Line line, bool queued) {
+  IFormView& shown = queued ? static_cast<IFormView&>(queuedView) : view;
   IsolateSettings(dir);
   if (options.contentDir.empty()) options.contentDir = dir.path() + "/phone";
   for (const char* f : {"1", "2", "3", "4"}) std::filesystem::create_directories(options.contentDir + "/" + f);
   if (line == Line::Memory) {
     auto backend = std::make_unique<phonesim::EngineBackend>(options);
     memory = backend.get();
-    link = std::make_unique<TLink>(view, std::move(backend));
+    link = std::make_unique<TLink>(shown, std::move(backend));
   } else {
     sim = std::make_unique<phonesim::PhoneSim>(options);
     sim->Start();
     // The phone is a named port, as the window would see it.
     AddPortMapEntry(kPortName, sim->DevicePath());
-    link = std::make_unique<TLink>(view);
+    link = std::make_unique<TLink>(shown);
   }
   link->ComPort1.SetPort(kPortName);
 }

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "link/Link.h"
+#include "link/QueuedView.h"
+#include "link/ThreadQueue.h"
 #include "support/FakeView.h"
 #include "support/TempDir.h"
 #include "virtualphone/EnginePort.h"
@@ -15,14 +17,16 @@
 struct SimLink {
   static constexpr const char* kPortName = "COM50";
   enum class Line { Pty, Memory };
-  explicit SimLink(phonesim::Options options = {}, Line line = Line::Pty);
+  // 'queued': the link sees the view through a window queue that the
+  // test's thread serves, as a session worker sees the window.
+  explicit SimLink(phonesim::Options options = {}, Line line = Line::Pty, bool queued = false);
   ~SimLink();
 
   // Open the port on the phone and start the receiver (as FormCreate does).
   void Connect();
   // One exchange: start value, line, wait.
   TWaitEnd Exchange(const std::string& line, const TWaitRule& rule = TWaitRule{});
-  // Pump the window side until pred holds or ms pass.
+  // Serve the link's inbox until pred holds or ms pass.
   bool PumpUntil(const std::function<bool()>& pred, int ms = 5000);
 
   // The phone's faults and the lines it received, on either line.
@@ -33,6 +37,8 @@ struct SimLink {
 
   TempDir dir;
   FakeView view;
+  TThreadQueue window;
+  TQueuedView queuedView{view, window};
   std::unique_ptr<phonesim::PhoneSim> sim;    // on a pty
   phonesim::EngineBackend* memory = nullptr;  // in memory; the link's port owns it
   std::unique_ptr<TLink> link;
