@@ -26,6 +26,7 @@ TLink::~TLink() {
 
 void TLink::PumpEvents() {
   view_.ProcessEvents();
+  if (Receiver && Receiver->InWaits()) Receiver->Poll();
   if (Inbox.OnOwnerThread()) Inbox.Drain();
 }
 
@@ -81,7 +82,7 @@ void TLink::StartReceiver() {
   if (!Receiver) {
     Receiver = std::make_unique<TReceiver>(TReceiverLine{
         ComPort1, Reply, Inbox, Flags.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
-        [this] { ShowReceiverFailure(); }, [this](unsigned long id) { ThreadDone(id); }});
+        [this] { ShowReceiverFailure(); }, [this](unsigned long id) { ThreadDone(id); }}, receiverRun_);
   } else if (Receiver->Paused()) {
     Receiver->Resume();
   }

@@ -88,6 +88,8 @@ class TLink {
   bool CheckLink();
 
   // ---- Receiver control ----
+  // Where the next receiver reads the port (its own thread by default).
+  void SetReceiverRun(TReceiverRun run) { receiverRun_ = run; }
   void StartReceiver();
   void StopReceiver();
   void PauseReceiver();
@@ -95,7 +97,8 @@ class TLink {
   bool ReceiverPaused() const;
 
   // ---- Task control ----
-  // A turn of a wait: the view's hook, then the inbox when on the link's thread.
+  // A turn of a wait: the view's hook, a receiver that reads in waits, then
+  // the inbox when on the link's thread.
   void PumpEvents();
   void AbortOperation();
   void ReturnToLogo();
@@ -172,6 +175,7 @@ class TLink {
 
   IFormView& view_;
   TClock clock_;
+  TReceiverRun receiverRun_ = TReceiverRun::OwnThread;
   std::FILE* log_ = nullptr;
 };
 

@@ -10,8 +10,9 @@ namespace {
 std::atomic<unsigned long> g_nextReceiverId{1};
 }
 
-TReceiver::TReceiver(TReceiverLine line) : line_(std::move(line)), id_(g_nextReceiverId++) {
-  thread_ = std::thread([this] { Execute(); });
+TReceiver::TReceiver(TReceiverLine line, TReceiverRun run)
+    : line_(std::move(line)), run_(run), id_(g_nextReceiverId++) {
+  if (run_ == TReceiverRun::OwnThread) thread_ = std::thread([this] { Execute(); });
 }
 
 TReceiver::~TReceiver() {
@@ -25,8 +26,12 @@ void TReceiver::Join() {
 
 void TReceiver::Terminate() {
   terminated_ = true;
-  std::lock_guard<std::mutex> lock(mu_);
-  cv_.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    cv_.notify_all();
+  }
+  // With no thread of its own, the receiver ends here.
+  if (InWaits()) Finish();
 }
 
 void TReceiver::Pause() {
@@ -58,7 +63,7 @@ bool TReceiver::Paused() const {
 void TReceiver::Execute() {
   while (!terminated_) {
     try {
-      ReadAndClassify();
+      ReadAndClassify(10);
     } catch (const std::exception&) {
       // A port closed under a receiver that was asked to stop is no failure.
       if (!terminated_) FailurePath("COM port exception while receive", false);
@@ -73,7 +78,11 @@ void TReceiver::Execute() {
       paused_ = false;
     }
   }
-  finished_ = true;
+  Finish();
+}
+
+void TReceiver::Finish() {
+  if (finished_.exchange(true)) return;
   {
     std::lock_guard<std::mutex> lock(mu_);
     cv_.notify_all();
@@ -81,14 +90,23 @@ void TReceiver::Execute() {
   line_.inbox.Post([finished = line_.finished, id = id_] { finished(id); });
 }
 
-void TReceiver::ReadAndClassify() {
+void TReceiver::Poll() {
+  if (terminated_ || Paused()) return;
+  try {
+    ReadAndClassify(0);
+  } catch (const std::exception&) {
+    if (!terminated_) FailurePath("COM port exception while receive", false);
+  }
+}
+
+void TReceiver::ReadAndClassify(int waitMs) {
   TComPort& port = line_.port;
   port.SetEvents(evRxChar);
   try {
     std::string piece;
     for (;;) {
       TComEvents events = evRxChar;
-      port.WaitForEvent(events, nullptr, 10);
+      port.WaitForEvent(events, nullptr, waitMs);
       if (port.InputCount() != 0) {
         port.ReadStr(piece, 16);
         line_.reply.Append(piece.data(), piece.size());

@@ -24,10 +24,19 @@ struct TReceiverLine {
   std::function<void(unsigned long)> finished;          // this receiver's id
 };
 
+// Where the port is read: on the receiver's own thread, or, for a device
+// that answers at once (the phone in memory), by the link's waits on the
+// link's thread, so the session runs with no thread of its own.
+enum class TReceiverRun { OwnThread, InWaits };
+
 class TReceiver {
  public:
-  explicit TReceiver(TReceiverLine line);  // starts running
-  ~TReceiver();                     // requests termination and joins
+  explicit TReceiver(TReceiverLine line, TReceiverRun run = TReceiverRun::OwnThread);  // starts running
+  ~TReceiver();  // requests termination and joins
+
+  bool InWaits() const { return run_ == TReceiverRun::InWaits; }
+  // InWaits: one cycle on the caller's thread (what the thread does each turn).
+  void Poll();
 
   void Pause();   // takes effect at the end of the current cycle
   void Resume();
@@ -41,13 +50,16 @@ class TReceiver {
 
  private:
   void Execute();
-  void ReadAndClassify();
+  // Reads while bytes come, each wait for more up to waitMs, then classifies.
+  void ReadAndClassify(int waitMs);
+  void Finish();  // once: finished, and the owner is told
   void FailurePath(const char* message, bool allowNestedA);
 
   // A box, through the link's thread; returns when it was shown (or the window went).
   void ShowMessage(const std::string& text);
 
   TReceiverLine line_;
+  TReceiverRun run_;
   unsigned long id_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};

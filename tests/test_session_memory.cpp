@@ -1,8 +1,9 @@
 // The link's operations against the virtual phone in memory, with no pty:
 // for each, what ends up on the phone and in the PC folder, the lists shown
-// and the messages, when the phone complies, refuses or stays silent. Every
-// row runs twice: on the test's thread, and on a session worker that sees
-// the view through the window queue this thread serves, as the window runs them.
+// and the messages, when the phone complies, refuses or stays silent. The
+// link's waits read the phone, so no receiver thread runs. Every row runs
+// twice: on the test's thread, and on a session worker that sees the view
+// through the window queue this thread serves, as the window runs them.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -101,6 +102,8 @@ const Case kCases[] = {
     {"upload", Upload, {}, {}, {{"3/up.gif", kUpload}}},
     {"upload refused", Upload, With(&O::refuseUpload, true), {"Send_UPLOAD_REQ_ERR", " 3 "}},
     {"upload packet refused", Upload, With(&O::errorPrefix, "AT*FUPL=02"), {"Send File data ERR"}},
+    {"upload, the line goes down", Upload, With(&O::hangupAfterLines, 1),
+     {"COM Port Exception while wait event", "COM port exception while receive"}},
     {"upload packet unanswered", Upload, With(&O::silentPrefix, "AT*FUPL=02"), {"Send File data timeout", kPacket2 + "\r\n"}},
     {"download", Download, {}, {}, {}, {{"pic.gif", kPicture}}},
     {"download acknowledge refused", Download, With(&O::errorPrefix, "AT*ACK"), {"Download_Error"}, {}, {{"pic.gif", kPicture.substr(0, 90)}}},
@@ -168,6 +171,8 @@ class MemorySession : public ::testing::TestWithParam<Case> {
     // A silenced phone leaves nothing to wait for but the time-outs.
     if (!c.faults.silentPrefix.empty() || !c.faults.noEchoSilentPrefix.empty()) rig.link->SetClock(TClock(0.02));
     Run([&] { c.run(rig, page); });
+    // The waits read the phone: no receiver thread ran.
+    EXPECT_TRUE(!rig.link->Receiver || rig.link->Receiver->InWaits());
     EXPECT_EQ(rig.view.messages, c.messages);
     EXPECT_EQ(faults::Snapshot(rig.dir.File("phone")), Apply(kPhone, c.phone));
     EXPECT_EQ(faults::Snapshot(rig.dir.File("pc")), Apply(kPc, c.pc));
