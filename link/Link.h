@@ -14,6 +14,7 @@
 #include "link/Exchange.h"
 #include "link/FormView.h"
 #include "link/InfoList.h"
+#include "link/PortSelection.h"
 #include "link/Receiver.h"
 #include "link/Reply.h"
 #include "link/ThreadQueue.h"
@@ -69,21 +70,13 @@ class TLink {
   std::string PcFolder;
   TPicList PhoneFileList;
 
-  // ---- Connection and port selection ----
-  std::string PortLabel = "COM1";  // the chosen port ("COM0": the automatic choice)
-  TLinkIndicators Indicators;      // what the window shows of the link
+  // ---- Connection ----
+  TLinkIndicators Indicators;  // what the window shows of the link
+  TPortSelection Ports{ComPort1, Indicators, [this](unsigned parts) { ShowIndicators(parts); }};
 
-  void LoadPortSettings();
-  void ShowPortPanel();  // status panel 0 from PortLabel
   void FormCreate();
   void Connect1Click();
   void Disconnect1Click();
-  void mCOMClick(int entry);  // mCOM1Click .. mCOM4Click
-  void mCOM1Click() { mCOMClick(1); }
-  void mCOM2Click() { mCOMClick(2); }
-  void mCOM3Click() { mCOMClick(3); }
-  void mCOM4Click() { mCOMClick(4); }
-  void mAutoClick();
   void ShowLinkState(bool connected);
   bool CheckLink();
 

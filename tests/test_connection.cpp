@@ -32,8 +32,8 @@ TEST_P(LoadPorts, ChoosesAndShows) {
   for (const auto& name : c.map) AddPortMapEntry(name, "/dev/null-" + name);
   FakeView view;
   TLink link(view);
-  link.LoadPortSettings();
-  link.ShowPortPanel();
+  link.Ports.LoadPortSettings();
+  link.Ports.ShowPortPanel();
   EXPECT_EQ(link.ComPort1.Port(), c.port) << c.what;
   EXPECT_EQ(view.portPanel, c.panel) << c.what;
   int visible = 0, checked = 0;
@@ -67,7 +67,7 @@ TEST(PortMenu, AutoKeepsThePortAndStoresZero) {
   FakeView view;
   TLink link(view);
   link.ComPort1.SetPort("COM2");
-  link.mAutoClick();
+  link.Ports.mAutoClick();
   EXPECT_EQ(link.ComPort1.Port(), "COM2");
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
@@ -84,9 +84,9 @@ TEST(PortMenu, EntryCaptionedCom12StoresTwelve) {
   AddPortMapEntry("COM12", "/dev/null-12");
   FakeView view;
   TLink link(view);
-  link.LoadPortSettings();
+  link.Ports.LoadPortSettings();
   ASSERT_EQ(link.Indicators.ports[2].caption, "COM12");
-  link.mCOM2Click();
+  link.Ports.mCOM2Click();
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
   EXPECT_EQ(v, 12);
@@ -102,7 +102,7 @@ TEST(PortMenu, FailedReopenPropagatesAndStoresNothing) {
   AddPortMapEntry("COM7", "/dev/does-not-exist");
   s.link->Indicators.ports[3].caption = "COM7";
   WriteConnectValue("PortNo", 1);
-  EXPECT_THROW(s.link->mCOM3Click(), EComPort);
+  EXPECT_THROW(s.link->Ports.mCOM3Click(), EComPort);
   int v = -1;
   ReadConnectValue("PortNo", &v);
   EXPECT_EQ(v, 1);
@@ -277,11 +277,11 @@ TEST(VirtualPhonePort, ChosenForThisRunOnlyTheStoredPortStays) {
       std::string error;
       ASSERT_TRUE(phone.Start(&error)) << error;
       TLink link(view);
-      link.LoadPortSettings();
+      link.Ports.LoadPortSettings();
       EXPECT_EQ(link.ComPort1.Port(), TVirtualPhone::kPortName);
       link.Connect1Click();
       EXPECT_TRUE(link.ComPort1.Connected());
-      link.mCOM1Click();
+      link.Ports.mCOM1Click();
       link.Disconnect1Click();
     }
     int portNo = -1, language = -1;

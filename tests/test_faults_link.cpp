@@ -70,8 +70,8 @@ class FaultRig {
   // The user picks the phone's port again and connects.
   void Reconnect() {
     rig.view.messages.clear();
-    rig.link->LoadPortSettings();
-    rig.link->mCOM1Click();
+    rig.link->Ports.LoadPortSettings();
+    rig.link->Ports.mCOM1Click();
     rig.link->Connect1Click();
   }
 

@@ -322,7 +322,7 @@ TEST_F(MainFormTest, LanguageMenuSwitchesTheOpenWindow) {
 
 TEST_F(MainFormTest, EnglishStatusPanels) {
   Build(9);
-  EXPECT_EQ(form_->StatusPanel(0)->text().toStdString(), "Connection: " + form_->link.PortLabel);
+  EXPECT_EQ(form_->StatusPanel(0)->text().toStdString(), "Connection: " + form_->link.Ports.PortLabel);
   EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
   EXPECT_EQ(form_->StatusPanel(2)->text(), "Nomra");
   struct Case {

@@ -75,7 +75,7 @@ class TCliSession {
       return false;
 #endif
     }
-    link_.LoadPortSettings();
+    link_.Ports.LoadPortSettings();
     if (!opt_.port.empty()) link_.ComPort1.SetPort(opt_.port);
     return true;
   }

@@ -134,8 +134,8 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   // The logo page.
   ShowPage(TPage::Logo);
   // Port choice and port menu, then the port in the status bar.
-  link.LoadPortSettings();
-  link.ShowPortPanel();
+  link.Ports.LoadPortSettings();
+  link.Ports.ShowPortPanel();
   // The ini file (required: a missing one ends the construction).
   ReadIniSettings([this](const std::string& text) { ShowErrorText(text); });
 }
@@ -289,11 +289,11 @@ void TVelkoMainForm::WireHandlers() {
   here(ui->mExit, &QAction::triggered, [this] { close(); });
   on(ui->Connect1, &QAction::triggered, [this] { link.Connect1Click(); });
   on(ui->Disconnect1, &QAction::triggered, [this] { link.Disconnect1Click(); });
-  on(ui->mAuto, &QAction::triggered, [this] { link.mAutoClick(); });
-  on(ui->mCOM1, &QAction::triggered, [this] { link.mCOM1Click(); });
-  on(ui->mCOM2, &QAction::triggered, [this] { link.mCOM2Click(); });
-  on(ui->mCOM3, &QAction::triggered, [this] { link.mCOM3Click(); });
-  on(ui->mCOM4, &QAction::triggered, [this] { link.mCOM4Click(); });
+  on(ui->mAuto, &QAction::triggered, [this] { link.Ports.mAutoClick(); });
+  on(ui->mCOM1, &QAction::triggered, [this] { link.Ports.mCOM1Click(); });
+  on(ui->mCOM2, &QAction::triggered, [this] { link.Ports.mCOM2Click(); });
+  on(ui->mCOM3, &QAction::triggered, [this] { link.Ports.mCOM3Click(); });
+  on(ui->mCOM4, &QAction::triggered, [this] { link.Ports.mCOM4Click(); });
   on(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
   here(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
   for (int i = 0; i < 3; ++i) here(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
