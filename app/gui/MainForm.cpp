@@ -231,7 +231,12 @@ void UnderErrorReport(F&& handler, IFormView& view) {
 void TVelkoMainForm::RunHere(const std::function<void()>& handler) { UnderErrorReport(handler, *this); }
 
 void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
-  session_.Submit([this, operation = std::move(operation)] { UnderErrorReport(operation, shownView_); });
+  session_.Submit([this, operation = std::move(operation)] {
+    // Stop is for the operation it was pressed during; one pressed as the
+    // last one ended must not cut this one short.
+    link.TakeStop();
+    UnderErrorReport(operation, shownView_);
+  });
 }
 
 void TVelkoMainForm::FinishSession(std::chrono::milliseconds limit) {
