@@ -99,11 +99,11 @@ struct TMidletPage::TInstallJob {
     f = nullptr;
   }
   void CloseLog() {
-    if (logOpen) link.CloseTransferLog();
+    if (logOpen) link.TransferLog.Close();
     logOpen = false;
   }
   void Log(const std::string& bytes) {
-    if (logOpen) link.LogBytes(bytes);
+    if (logOpen) link.TransferLog.Write(bytes);
   }
 
   TLink& link;
@@ -200,7 +200,7 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
 
   view.ShowProgressBar(true);
   view.SetStatusLabel("Sending " + job.jadPath);
-  if (!link_.OpenTransferLog()) {
+  if (!link_.TransferLog.Open()) {
     view.ShowMessage("Open log Err");
     job.result = TResult::Of(TOutcome::Failed);
     return TPhaseEnd::Ending;

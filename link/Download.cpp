@@ -241,7 +241,7 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     FinishTransfer();
     return TResult::Of(TOutcome::Failed);
   }
-  if (!OpenTransferLog()) {
+  if (!TransferLog.Open()) {
     View().ShowMessage("Open log Err");
     FinishTransfer();
     return TResult::Of(TOutcome::Failed);
@@ -253,7 +253,7 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
     if (a == TOverwriteAnswer::Cancel) {
       Clock().Sleep(100);
-      CloseTransferLog();
+      TransferLog.Close();
       FinishTransfer();
       return TResult::Of(TOutcome::Declined);
     }
@@ -261,7 +261,7 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     std::string renamed = View().RenameText();
     if (!IsSafeLocalName(renamed)) {
       View().ShowMessage("Invalid file name");
-      CloseTransferLog();
+      TransferLog.Close();
       FinishTransfer();
       return TResult::Of(TOutcome::Failed);
     }
@@ -274,7 +274,7 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   auto endStep = [&](TResult failure) {
     target.Close();
     Clock().Sleep(100);
-    CloseTransferLog();
+    TransferLog.Close();
     if (!target.Settle(Reply.State() == rsOk)) {
       View().ShowMessage("Open File Err");
       Reply.SetState(rsError);
@@ -287,13 +287,13 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   const TResult unreadable = TResult::Of(TOutcome::Refused);
   auto leave = [&](TOutcome outcome) {
     target.Settle(false, !StopRequested());
-    CloseTransferLog();
+    TransferLog.Close();
     return TResult::Of(outcome);
   };
 
   if (!target.Open()) {
     View().ShowMessage("Open File Err");
-    CloseTransferLog();
+    TransferLog.Close();
     BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
     return endStep(TResult::Of(TOutcome::Failed));
   }
@@ -304,11 +304,11 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   View().ShowProgressBar(true);
 
   TExchangeOptions options;
-  options.logLine = [this](const std::string& bytes) { LogBytes(bytes); };
+  options.logLine = [this](const std::string& bytes) { TransferLog.Write(bytes); };
   // An ERROR or a stalled answer (its message shown): logged, then the end step.
   auto failedWait = [&](const TResult& result) {
-    LogBytes(result.reply);
-    CloseTransferLog();
+    TransferLog.Write(result.reply);
+    TransferLog.Close();
     return endStep(result);
   };
   const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
@@ -333,7 +333,7 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   };
   {
     std::string text = Reply.Text();
-    LogBytes(text);
+    TransferLog.Write(text);
     received = static_cast<long>(text.size());
     // Start at the packet header: a ':' or '*' inside the echoed name must
     // not be taken for part of the packet.
@@ -350,12 +350,12 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     if (result.Quiet()) return leave(result.outcome);
     if (!result.Ok()) return failedWait(result);
     std::string text = Reply.Text();
-    LogBytes(text);
+    TransferLog.Write(text);
     size_t at = text.find("*FDWN");
     if (at == std::string::npos) {
       View().ShowMessage("Parse Error");
       Reply.SetState(rsError);  // nothing was received: not a finished file
-      CloseTransferLog();
+      TransferLog.Close();
       return endStep(unreadable);
     }
     Reply.SetText(text.substr(at));

@@ -15,7 +15,6 @@ TLink::~TLink() {
     Receiver->Resume();
     Receiver.reset();
   }
-  CloseTransferLog();
   try {
     ComPort1.Close();
   } catch (const std::exception&) {

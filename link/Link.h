@@ -16,6 +16,7 @@
 #include "link/InfoList.h"
 #include "link/PortSelection.h"
 #include "link/Receiver.h"
+#include "link/TransferLog.h"
 #include "link/Reply.h"
 #include "link/ThreadQueue.h"
 
@@ -148,11 +149,7 @@ class TLink {
   void ParseDownloadPacket(IPacketSink& file);
 
   // ---- Transfer log ----
-  // "C:\LAD.log" on Windows, LAD.log in the home directory elsewhere.
-  static std::string TransferLogPath();
-  bool OpenTransferLog();
-  void LogBytes(const std::string& bytes);
-  void CloseTransferLog();
+  TTransferLog TransferLog;
 
  private:
   // Opens the port unless it is open (a failure shows its box: false), then
@@ -169,7 +166,6 @@ class TLink {
   IFormView& view_;
   TClock clock_;
   TReceiverRun receiverRun_ = TReceiverRun::OwnThread;
-  std::FILE* log_ = nullptr;
 };
 
 // Text between the first "*FUPL:" and the first "ERROR".

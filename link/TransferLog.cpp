@@ -1,26 +1,22 @@
-// The transfer trace: raw bytes of the lines sent and the replies handled
-// during the latest upload, download or installation.
-#include <cstdlib>
-#include <string>
+#include "link/TransferLog.h"
 
-#include "link/Link.h"
 #include "link/Settings.h"
 
-std::string TLink::TransferLogPath() { return TransferLogFile(); }
+std::string TTransferLog::Path() { return TransferLogFile(); }
 
-bool TLink::OpenTransferLog() {
-  CloseTransferLog();
-  log_ = std::fopen(TransferLogPath().c_str(), "wb");
-  return log_ != nullptr;
+bool TTransferLog::Open() {
+  Close();
+  file_ = std::fopen(Path().c_str(), "wb");
+  return file_ != nullptr;
 }
 
-void TLink::LogBytes(const std::string& bytes) {
-  if (log_ && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), log_);
+void TTransferLog::Write(const std::string& bytes) {
+  if (file_ && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file_);
 }
 
-void TLink::CloseTransferLog() {
-  if (log_) {
-    std::fclose(log_);
-    log_ = nullptr;
+void TTransferLog::Close() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
   }
 }

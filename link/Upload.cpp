@@ -34,7 +34,7 @@ int UploadTickLimit(int n, int count) {
 
 void TLink::FinishTransfer() {
   View().HideStatusLabel();
-  CloseTransferLog();
+  TransferLog.Close();
   if (Reply.State() != rsOk && ComPort1.Connected()) {
     if (!ReceiverPaused()) PauseReceiver();
     try {
@@ -79,21 +79,21 @@ TResult TLink::UploadFile(const std::string& fileName, int folder) {
   View().ShowProgressBar(true);
   View().SetStatusLabel("Send " + name);
 
-  if (!OpenTransferLog()) {
+  if (!TransferLog.Open()) {
     View().ShowMessage("Open log Err");
     FinishTransfer();
     return TResult::Of(TOutcome::Failed);
   }
   View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
 
-  const TLogBytes log = [this](const std::string& bytes) { LogBytes(bytes); };
+  const TLogBytes log = [this](const std::string& bytes) { TransferLog.Write(bytes); };
   TResult result = SendUploadRequest(*this, TStep::UploadRequest, command::UploadRequest(name, size, folder),
                                      TWaitRule{StateBit(rsOk), 500, 10, false}, log);
   if (result.Ok()) {
     std::FILE* file = std::fopen(localPath.c_str(), "rb");
     if (!file) {
       View().ShowMessage("Open File Err");
-      CloseTransferLog();
+      TransferLog.Close();
       // The phone accepted the request, but nothing was stored: drop the
       // verdict with its text, or the receiver would read "OK" into it again.
       BeginExchange(rsWaiting);
@@ -107,7 +107,7 @@ TResult TLink::UploadFile(const std::string& fileName, int folder) {
     result = SendFilePackets(*this, file, size, plan, log);
     std::fclose(file);
   }
-  CloseTransferLog();
+  TransferLog.Close();
   if (result.Quiet()) return result;
   if (result.outcome == TOutcome::Failed) {
     BeginExchange(rsWaiting);  // nothing stored: no verdict

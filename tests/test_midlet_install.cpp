@@ -512,8 +512,8 @@ TEST_F(Install, AbortDuringArchiveStopsAndClosesFiles) {
   EXPECT_EQ(rig.view.installButtonsEnabledCount, 0);  // no ending
   EXPECT_FALSE(rig.view.progressVisible);
   // The log is closed: a new log can replace it at once.
-  EXPECT_TRUE(rig.link->OpenTransferLog());
-  rig.link->CloseTransferLog();
+  EXPECT_TRUE(rig.link->TransferLog.Open());
+  rig.link->TransferLog.Close();
 }
 
 }  // namespace

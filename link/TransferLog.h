@@ -1,0 +1,23 @@
+#pragma once
+// The transfer trace, LAD.log: raw bytes of the lines sent and the replies
+// handled during the latest upload, download or installation.
+#include <cstdio>
+#include <string>
+
+class TTransferLog {
+ public:
+  TTransferLog() = default;
+  ~TTransferLog() { Close(); }
+  TTransferLog(const TTransferLog&) = delete;
+  TTransferLog& operator=(const TTransferLog&) = delete;
+
+  // "C:\LAD.log" on Windows, LAD.log in the home directory elsewhere.
+  static std::string Path();
+  // Starts the trace anew; false when the file cannot be written.
+  bool Open();
+  void Write(const std::string& bytes);
+  void Close();
+
+ private:
+  std::FILE* file_ = nullptr;
+};
