@@ -63,7 +63,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
       midletPage(link),
       // A batch may have changed what the fit button offers.
       session_(link, [this] { windowQueue_.Post([this] { UpdateFitButton(); }); }) {
-  windowQueue_.SetWaker([this] { QMetaObject::invokeMethod(this, [this] { windowQueue_.Drain(); }, Qt::QueuedConnection); });
+  windowQueue_.SetWaker([this] { QMetaObject::invokeMethod(this, "DrainWindowQueue", Qt::QueuedConnection); });
   // The window and its controls.
   ui->setupUi(this);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -238,6 +238,8 @@ void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
     UnderErrorReport(operation, shownView_);
   });
 }
+
+void TVelkoMainForm::DrainWindowQueue() { windowQueue_.Drain(); }
 
 void TVelkoMainForm::FinishSession(std::chrono::milliseconds limit) {
   link.Flags.AppClosing = 1;

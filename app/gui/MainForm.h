@@ -50,6 +50,9 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void RunOnSession(std::function<void()> operation);
   // No operation runs or waits to run.
   bool SessionIdle() const { return session_.Idle(); }
+  // Runs what the worker handed to the window thread. Invoked by name from
+  // the worker: the hand-off then carries no object of ours across threads.
+  Q_INVOKABLE void DrainWindowQueue();
   // After the event loop: lets the operations under way (a close's
   // disconnect) end, within the limit, then stops the worker.
   void FinishSession(std::chrono::milliseconds limit);
