@@ -1,7 +1,7 @@
 #pragma once
 // The phone link: the port, the receiver, the shared reply state,
-// connection and port choice, the waiting loop, task control, and the file
-// commands. Everything runs on one thread, the link's (the window's session
+// connection (the port choice is TPortSelection), the waiting loop, task
+// control, and the file commands. Everything runs on one thread, the link's (the window's session
 // worker, or the command line's own thread), except the receiver, which
 // hands its work to the link through the inbox.
 #include <atomic>
@@ -16,9 +16,9 @@
 #include "link/InfoList.h"
 #include "link/PortSelection.h"
 #include "link/Receiver.h"
-#include "link/TransferLog.h"
 #include "link/Reply.h"
 #include "link/ThreadQueue.h"
+#include "link/TransferLog.h"
 
 // Awaited states as a bit mask.
 constexpr unsigned StateBit(int state) { return 1u << state; }
