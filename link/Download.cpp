@@ -253,7 +253,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
     if (a == TOverwriteAnswer::Cancel) {
       Clock().Sleep(100);
-      TransferLog.Close();
       FinishTransfer();
       return TResult::Of(TOutcome::Declined);
     }
@@ -261,7 +260,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     std::string renamed = View().RenameText();
     if (!IsSafeLocalName(renamed)) {
       View().ShowMessage("Invalid file name");
-      TransferLog.Close();
       FinishTransfer();
       return TResult::Of(TOutcome::Failed);
     }
@@ -269,8 +267,8 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   }
 
   TDownloadTarget target(localPath);
-  // Every exit below settles the temporary file; the end step also closes
-  // the port when the file did not arrive whole.
+  // Every exit below settles the temporary file and closes the log; the end
+  // step also closes the port when the file did not arrive whole.
   auto endStep = [&](TResult failure) {
     target.Close();
     Clock().Sleep(100);
@@ -293,7 +291,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
 
   if (!target.Open()) {
     View().ShowMessage("Open File Err");
-    TransferLog.Close();
     BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
     return endStep(TResult::Of(TOutcome::Failed));
   }
@@ -308,7 +305,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   // An ERROR or a stalled answer (its message shown): logged, then the end step.
   auto failedWait = [&](const TResult& result) {
     TransferLog.Write(result.reply);
-    TransferLog.Close();
     return endStep(result);
   };
   const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
@@ -355,7 +351,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     if (at == std::string::npos) {
       View().ShowMessage("Parse Error");
       Reply.SetState(rsError);  // nothing was received: not a finished file
-      TransferLog.Close();
       return endStep(unreadable);
     }
     Reply.SetText(text.substr(at));

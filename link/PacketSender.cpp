@@ -13,6 +13,10 @@ TResult ResendPacket(TLink& link, const std::string& line) {
   return link.Exchange(TStep::PacketResend, line, TWaitRule{kPacketAnswers, 50, 10, true});
 }
 
+// Packet numbers past the int range cannot be spelled; such a file cannot
+// be announced to the phone either.
+int PacketNumber(uint64_t packet) { return static_cast<int>(packet > 0x7FFFFFFF ? 0x7FFFFFFF : packet); }
+
 }  // namespace
 
 TResult SendUploadRequest(TLink& link, TStep step, const std::string& line, const TWaitRule& rule,
@@ -26,12 +30,10 @@ TResult SendUploadRequest(TLink& link, TStep step, const std::string& line, cons
 
 TResult SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPacketPlan& plan, const TLogBytes& log) {
   const uint64_t count = command::PacketCount(size);
-  // Packet numbers past the int range cannot be spelled; such a file
-  // cannot be announced to the phone either.
-  const int countNumber = static_cast<int>(count > 0x7FFFFFFF ? 0x7FFFFFFF : count);
+  const int countNumber = PacketNumber(count);
   unsigned char data[kPacketBytes];
   for (uint64_t packet = 1; packet <= count; ++packet) {
-    const int n = static_cast<int>(packet > 0x7FFFFFFF ? 0x7FFFFFFF : packet);
+    const int n = PacketNumber(packet);
     const size_t k = packet < count ? kPacketBytes : static_cast<size_t>(size - kPacketBytes * (count - 1));
     if (std::fread(data, 1, k, file) != k) {
       link.View().ShowMessage("Read file Err");

@@ -62,13 +62,7 @@ bool TReceiver::Paused() const {
 
 void TReceiver::Execute() {
   while (!terminated_) {
-    try {
-      ReadAndClassify(10);
-    } catch (const std::exception&) {
-      // A port closed under a receiver that was asked to stop is no failure.
-      if (!terminated_) FailurePath("COM port exception while receive", false);
-      break;
-    }
+    if (!Cycle(10)) break;
     // A pause takes effect here, at the end of a cycle.
     std::unique_lock<std::mutex> lock(mu_);
     if (pauseRequested_ && !terminated_) {
@@ -91,11 +85,17 @@ void TReceiver::Finish() {
 }
 
 void TReceiver::Poll() {
-  if (terminated_ || Paused()) return;
+  if (!terminated_ && !Paused()) Cycle(0);
+}
+
+bool TReceiver::Cycle(int waitMs) {
   try {
-    ReadAndClassify(0);
+    ReadAndClassify(waitMs);
+    return true;
   } catch (const std::exception&) {
+    // A port closed under a receiver that was asked to stop is no failure.
     if (!terminated_) FailurePath("COM port exception while receive", false);
+    return false;
   }
 }
 

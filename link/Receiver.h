@@ -50,6 +50,8 @@ class TReceiver {
 
  private:
   void Execute();
+  // One turn: reads and classifies; false after a port failure (handled).
+  bool Cycle(int waitMs);
   // Reads while bytes come, each wait for more up to waitMs, then classifies.
   void ReadAndClassify(int waitMs);
   void Finish();  // once: finished, and the owner is told
