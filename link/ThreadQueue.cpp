@@ -32,6 +32,7 @@ void TThreadQueue::RunAndWait(std::function<void()> fn) {
   }
   auto item = std::make_shared<Item>();
   item->fn = std::move(fn);
+  item->waited = true;
   std::function<void()> waker;
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -43,6 +44,7 @@ void TThreadQueue::RunAndWait(std::function<void()> fn) {
   if (waker) waker();
   std::unique_lock<std::mutex> lock(mu_);
   cv_.wait(lock, [&] { return item->done || cancelled_; });
+  if (item->done && item->error) std::rethrow_exception(item->error);
 }
 
 void TThreadQueue::Drain() {
@@ -54,10 +56,19 @@ void TThreadQueue::Drain() {
     auto item = items_.front();
     items_.pop_front();
     lock.unlock();
-    item->fn();
+    try {
+      item->fn();
+    } catch (...) {
+      item->error = std::current_exception();
+    }
     lock.lock();
     item->done = true;
     cv_.notify_all();
+    // Nobody waits for a posted item: its error goes on to the owner.
+    if (item->error && !item->waited) {
+      draining_ = false;
+      std::rethrow_exception(item->error);
+    }
   }
   draining_ = false;
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -19,7 +20,8 @@ class TThreadQueue {
   // Hands the queue to another thread before any work reaches it.
   void SetOwner(std::thread::id owner);
   void Post(std::function<void()> fn);
-  // Runs fn on the owner and waits for it (directly when called there).
+  // Runs fn on the owner and waits for it (directly when called there);
+  // what fn throws is thrown here.
   void RunAndWait(std::function<void()> fn);
   void Drain();  // owner only
   // Owner: drains the queue as work arrives until done() holds, the
@@ -35,6 +37,8 @@ class TThreadQueue {
  private:
   struct Item {
     std::function<void()> fn;
+    bool waited = false;        // a RunAndWait caller takes the error
+    std::exception_ptr error;   // what fn threw
     bool done = false;
   };
   std::atomic<std::thread::id> owner_;

@@ -779,6 +779,17 @@ TEST_F(MainFormTest, HandlerMessagesAndErrors) {
   Child<QAction>("mAbout")->trigger();
   EXPECT_EQ(text, "About box is not created");
   EXPECT_EQ(icon, QMessageBox::Critical);
+  // The same from an operation's question, which the window answers for the worker.
+  text.clear();
+  icon = QMessageBox::NoIcon;
+  OnModal([&](QWidget* w) {
+    text = w->findChild<QLabel*>("qt_msgbox_label")->text();
+    icon = static_cast<QMessageBox*>(w)->icon();
+    static_cast<QDialog*>(w)->accept();
+  });
+  ASSERT_TRUE(OnSession(*form_, [this] { form_->link.View().AskOverwrite("Overwrite a.gif?"); }));
+  EXPECT_EQ(text, "Overwrite warning is not created");
+  EXPECT_EQ(icon, QMessageBox::Critical);
   form_->SetLinkPanel(true);
   EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Connection");
 }
