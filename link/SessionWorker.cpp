@@ -1,6 +1,9 @@
 #include "link/SessionWorker.h"
 
+#include <algorithm>
+
 #include "link/Link.h"
+#include "link/ThreadQueue.h"
 
 TSessionWorker::TSessionWorker(TLink& link, std::function<void()> onIdle) : link_(link), onIdle_(std::move(onIdle)) {
   thread_ = std::thread([this] { Loop(); });
@@ -19,6 +22,17 @@ void TSessionWorker::Submit(std::function<void()> operation) {
     ++queued_;
   }
   link_.Inbox.Wake();
+}
+
+bool TSessionWorker::ServeUntilIdle(TThreadQueue& window, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!Idle()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    // The worker does not wake the window when it goes idle: look every millisecond.
+    window.ServeUntil([this] { return Idle(); }, std::min(left, std::chrono::milliseconds(1)));
+  }
+  return true;
 }
 
 void TSessionWorker::Stop() {

@@ -4,12 +4,14 @@
 // serves what the receiver hands to the link. The window submits and
 // waits for nothing.
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
 
 class TLink;
+class TThreadQueue;
 
 class TSessionWorker {
  public:
@@ -24,6 +26,9 @@ class TSessionWorker {
   // No operation runs or waits to run. Once true on the thread that
   // submits, it stays true until that thread submits again.
   bool Idle() const { return outstanding_ == 0; }
+  // Runs what the operations hand to 'window' (on its owner thread) until
+  // no operation runs or waits to run, or the limit passes; true when idle.
+  bool ServeUntilIdle(TThreadQueue& window, std::chrono::milliseconds limit);
   // Ends after the running operation; the ones still queued are dropped.
   void Stop();
 

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <map>
 #include <optional>
 #include <string>
@@ -158,12 +157,7 @@ class MemorySession : public ::testing::TestWithParam<Case> {
   void Run(const std::function<void()>& operation) {
     if (!worker) return operation();
     worker->Submit(operation);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!worker->Idle() && std::chrono::steady_clock::now() < end) {
-      rig.window.Drain();
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    ASSERT_TRUE(worker->Idle());
+    ASSERT_TRUE(worker->ServeUntilIdle(rig.window, std::chrono::seconds(30)));
   }
 
   void RunAndCheck() {

@@ -14,7 +14,6 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <stdexcept>
-#include <thread>
 
 #include "app/core/Config.h"
 #include "app/qt/UiTextQt.h"
@@ -241,28 +240,16 @@ void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
 
 void TVelkoMainForm::DrainWindowQueue() { windowQueue_.Drain(); }
 
-void TVelkoMainForm::FinishSession(std::chrono::milliseconds limit) {
+void TVelkoMainForm::EndOperations() {
   link.Flags.AppClosing = 1;
   shownView_.DropBoxes();
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!session_.Idle() && std::chrono::steady_clock::now() < end) {
-    windowQueue_.Drain();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  windowQueue_.Cancel();
-  session_.Stop();
 }
 
-void TVelkoMainForm::OnWindow(const std::function<void()>& fn) {
-  std::exception_ptr error;
-  windowQueue_.RunAndWait([&] {
-    try {
-      fn();
-    } catch (...) {
-      error = std::current_exception();
-    }
-  });
-  if (error) std::rethrow_exception(error);
+void TVelkoMainForm::FinishSession(std::chrono::milliseconds limit) {
+  EndOperations();
+  session_.ServeUntilIdle(windowQueue_, limit);
+  windowQueue_.Cancel();
+  session_.Stop();
 }
 
 void TVelkoMainForm::WireHandlers() {
@@ -314,17 +301,15 @@ void TVelkoMainForm::mAboutClick() { Need(AboutBox, "About box")->exec(); }
 
 void TVelkoMainForm::mConnSettingClick() {
   // The dialog edits the port while the worker holds off.
-  OnWindow([this] { ShowPortSetupDialog(link.ComPort1, this); });
+  windowQueue_.RunAndWait([this] { ShowPortSetupDialog(link.ComPort1, this); });
 }
 
 void TVelkoMainForm::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     CloseStartupLogs();
-    // A running operation ends at its next wait, without further boxes;
-    // the disconnect and the list's release follow it on the worker.
-    link.Flags.AppClosing = 1;
-    shownView_.DropBoxes();
+    // The disconnect and the list's release follow the running operation on the worker.
+    EndOperations();
     RunOnSession([this] {
       link.CloseLink();
       midletPage.PcSuites.Clear();

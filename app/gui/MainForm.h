@@ -137,7 +137,6 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void SetUpContentExtras();
   void ApplyContentExtrasTexts();
   void AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries);
-  void RescanPcList();
   // "Fit to phone": the path of the one selected row a copy can be made of, or "".
   QString SelectedFittablePath();
   void UpdateFitButton();
@@ -152,14 +151,13 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   TThumbnailLoader* Thumbnails() const { return thumbnails_; }
 
  private:
+  // A running operation ends at its next wait; boxes and questions go unshown.
+  void EndOperations();
   // Runs a window-only handler here; an escaping error is shown with its own text.
   void RunHere(const std::function<void()>& handler);
-  // From an operation: runs fn on the window thread and waits; its error
-  // comes back to the operation.
-  void OnWindow(const std::function<void()>& fn);
-  // The content page's rescan of the PC list, as an operation; the row
-  // named 'select' is selected afterwards.
-  void RescanOnSession(const QString& select = QString());
+  // On the worker: the content page's PC list anew, then the row named
+  // 'select' selected.
+  void RescanPcFolder(const QString& select = QString());
   void SelectPcRow(const QString& name);
 
   QPushButton* stopButton_ = nullptr;

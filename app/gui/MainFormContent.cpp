@@ -113,12 +113,15 @@ void TVelkoMainForm::SetUpContentExtras() {
       pcList->setColumnWidth(kReasonColumn, 240);
       pcList->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
     }
-    RunOnSession([this, on] { contentPage.ShowAllFiles = on; });
-    RescanPcList();
+    const bool pageOpen = ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
+    RunOnSession([this, on, pageOpen] {
+      contentPage.ShowAllFiles = on;
+      if (pageOpen) RescanPcFolder();
+    });
   });
   // Called by the scan on the worker; the rows are the window's.
   contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
-    OnWindow([&] { AddUnsuitableRows(entries); });
+    windowQueue_.RunAndWait([&] { AddUnsuitableRows(entries); });
   };
   thumbnails_ = new TThumbnailLoader(this);
   ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
@@ -180,16 +183,11 @@ void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
   thumbnails_->Queue(row, item->text(0), QFile::decodeName((link.PcFolder + "/" + nameBytes).c_str()));
 }
 
-void TVelkoMainForm::RescanPcList() { RescanOnSession(); }
-
-void TVelkoMainForm::RescanOnSession(const QString& select) {
-  if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet) return;
-  RunOnSession([this, select] {
-    if (link.PcFolder.empty()) return;
-    link.View().ClearList(TListId::PcFiles);
-    contentPage.ScanPcFolder();
-    if (!select.isEmpty()) OnWindow([&] { SelectPcRow(select); });
-  });
+void TVelkoMainForm::RescanPcFolder(const QString& select) {
+  if (link.PcFolder.empty()) return;
+  link.View().ClearList(TListId::PcFiles);
+  contentPage.ScanPcFolder();
+  if (!select.isEmpty()) windowQueue_.RunAndWait([&] { SelectPcRow(select); });
 }
 
 void TVelkoMainForm::SelectPcRow(const QString& name) {
@@ -235,7 +233,8 @@ void TVelkoMainForm::FitSelectedPicture() {
     ShowMessage(fit::RefusalText(r, AppConfig().LanguageIndex).toStdString());
     return;
   }
-  RescanOnSession(QFileInfo(r.path).fileName());
+  if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet) return;
+  RunOnSession([this, name = QFileInfo(r.path).fileName()] { RescanPcFolder(name); });
 }
 
 void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
