@@ -31,7 +31,13 @@ bool IsSafeLocalName(const std::string& name) {
 }
 
 bool IsSafeCommandName(const std::string& name) {
-  return name.find_first_of(std::string("\"\r\n\0", 4)) == std::string::npos;
+  // A control byte inside a command line would reach a phone that edits
+  // its line (backspace, escape, delete) or end it early (CR, LF, NUL).
+  for (const char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || u < 0x20 || u == 0x7F) return false;
+  }
+  return true;
 }
 
 bool TMemorySink::Put(uint8_t byte) {

@@ -64,12 +64,21 @@ void TLink::ShowStepFailure(TStep step, const TResult& result) {
     if (texts.reasonAfterRefusal) view_.ShowMessage(RefusalReason(result.reply));
   } else if (result.outcome == TOutcome::TimedOut) {
     view_.ShowMessage(texts.timedOut);
-    if (texts.rawAfterTimeOut) view_.ShowMessage(result.reply);
+    if (texts.rawAfterTimeOut) view_.ShowMessage(ShownReply(result.reply));
   }
 }
 
+std::string ShownReply(const std::string& reply) {
+  constexpr size_t kShown = 256;
+  if (reply.size() <= kShown) return reply;
+  return reply.substr(0, kShown) + "... (" + std::to_string(reply.size()) + " characters)";
+}
+
 TResult TLink::Exchange(TStep step, const std::string& line, const TWaitRule& rule, const TExchangeOptions& options) {
-  BeginExchange(options.startState);
+  // The channel knows the line, so its echo is recognised as sent.
+  std::string echo = line;
+  while (!echo.empty() && (echo.back() == '\n' || echo.back() == '\r')) echo.pop_back();
+  Reply.Reset(options.startState, std::move(echo));
   bool written = true;
   if (options.purgeFirst) {
     try {
@@ -86,6 +95,8 @@ TResult TLink::Exchange(TStep step, const std::string& line, const TWaitRule& ru
   if (options.logLine) options.logLine(line);
   const TWaitEnd end = WaitReply(rule);
   if (end == TWaitEnd::Aborted) return TResult::Of(TOutcome::Aborted);
+  // Half a reply is never used: the exchange fails like a time-out.
+  if (end == TWaitEnd::TooLong) view_.ShowMessage(kReplyTooLong);
   TResult result = TResult::Of(end == TWaitEnd::Awaited ? TOutcome::Ok
                                : end == TWaitEnd::Error ? TOutcome::Refused
                                                         : TOutcome::TimedOut,

@@ -140,6 +140,8 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
   int counter = 0;
   size_t lastLength = 0;
   bool expiredOnce = false;
+  const auto ceiling =
+      std::chrono::steady_clock::now() + clock_.Span((rule.limit + 1) * rule.sleepMs + kWaitCeilingMs);
   for (;;) {
     PumpEvents();
     if (AbortRequested()) {
@@ -149,9 +151,11 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
     // A stop ends the wait like an abort, without its page change: the
     // operation leaves quietly and the batch refreshes the page.
     if (StopRequested()) return TWaitEnd::Aborted;
+    if (Reply.Overflowed()) return TWaitEnd::TooLong;
     int state = Reply.State();
     if (rule.awaited & StateBit(state)) return TWaitEnd::Awaited;
     if (state == rsError) return TWaitEnd::Error;
+    if (std::chrono::steady_clock::now() >= ceiling) return TWaitEnd::Timeout;
     if (counter <= rule.limit) {
       ++counter;
       // Sleep one tick, but wake as soon as the verdict moves.

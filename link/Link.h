@@ -30,7 +30,13 @@ struct TWaitRule {
   bool growth = false;                // growth rule at expiry
 };
 
-enum class TWaitEnd { Awaited, Error, Timeout, Aborted };
+// TooLong: the reply outgrew the reply text's cap and was not read.
+enum class TWaitEnd { Awaited, Error, Timeout, Aborted, TooLong };
+
+// However long a reply keeps growing, no wait lasts longer than its own
+// limit and this much more: a phone that drips a byte now and then
+// cannot hold an exchange for ever.
+inline constexpr int kWaitCeilingMs = 60000;
 
 struct TExchangeOptions {
   int startState = rsWaiting;
@@ -170,3 +176,7 @@ class TLink {
 
 // Text between the first "*FUPL:" and the first "ERROR".
 std::string RefusalReason(const std::string& reply);
+
+// A reply as a message shows it: a long one is cut, with its length.
+std::string ShownReply(const std::string& reply);
+inline constexpr const char* kReplyTooLong = "Reply too long: the phone sent more than 1048576 characters";

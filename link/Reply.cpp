@@ -27,15 +27,36 @@ struct TReplyView {
   std::vector<std::pair<size_t, size_t>> echoArgs;  // quoted arguments of echoed commands
 };
 
-TReplyView ViewOfReply(const std::string& text) {
+// The quoted argument of the echo of 'echo' in text: [begin, end), or
+// begin == npos. The echo is the exact line sent wherever it stands, so
+// noise in front of it moves nothing; an echo still arriving is the end
+// of the text that begins it.
+std::pair<size_t, size_t> EchoArgument(const std::string& text, const std::string& echo) {
+  const size_t quote = echo.find('"');
+  if (quote == std::string::npos) return {std::string::npos, 0};
+  const size_t at = text.find(echo);
+  if (at != std::string::npos) return {at + quote, at + echo.size()};
+  const size_t longest = std::min(text.size(), echo.size() - 1);
+  for (size_t len = longest; len > quote; --len)
+    if (text.compare(text.size() - len, len, echo, 0, len) == 0) return {text.size() - len + quote, text.size()};
+  return {std::string::npos, 0};
+}
+
+bool IsResultLine(const std::string& text, size_t b, size_t e) {
+  const std::string_view line = std::string_view(text).substr(b, e - b);
+  return line == "OK" || line == "ERROR";
+}
+
+TReplyView ViewOfReply(const std::string& text, const std::string& echo) {
   TReplyView v;
-  bool dataLineNext = false;
+  size_t dataLineAt = std::string::npos;  // where the line after a packet header starts
   size_t b = 0;
   while (b < text.size()) {
     size_t e = text.find_first_of("\r\n", b);
     if (e == std::string::npos) e = text.size();
     size_t s = b;
     while (s < e && text[s] == ' ') ++s;
+    bool header = false;
     if (s < e) {
       size_t shown = e;  // end of the visible part of this line
       if (StartsWith(text, s, "AT")) {
@@ -46,15 +67,34 @@ TReplyView ViewOfReply(const std::string& text) {
           shown = quote;
           v.echoArgs.emplace_back(quote, e);
         }
-      } else if (dataLineNext || text[s] == '<' || StartsWith(text, s, "URL:") || StartsWith(text, s, "NAME:") ||
-                 StartsWith(text, s, "SIZE:") || StartsWith(text, s, "VERSION:")) {
+      } else if ((b == dataLineAt && !IsResultLine(text, b, e)) || text[s] == '<' || StartsWith(text, s, "URL:") ||
+                 StartsWith(text, s, "NAME:") || StartsWith(text, s, "SIZE:") || StartsWith(text, s, "VERSION:")) {
+        // The line right after a packet header is data (a suite list's
+        // may be empty, or a result line when the list is).
         shown = b;
       }
       if (shown > b) v.visible.emplace_back(b, shown);
-      dataLineNext = StartsWith(text, s, "*FDWN:");
+      header = StartsWith(text, s, "*FDWN:");
     }
     b = e;
+    if (header) dataLineAt = StartsWith(text, b, "\r\n") ? b + 2 : std::string::npos;
     while (b < text.size() && IsLineEnd(text[b])) ++b;
+  }
+  // The exact echo hides its argument even behind noise on its line.
+  const auto [argBegin, argEnd] = EchoArgument(text, echo);
+  if (argBegin != std::string::npos && argBegin < argEnd) {
+    std::vector<std::pair<size_t, size_t>> visible;
+    for (const auto& [vb, ve] : v.visible) {
+      if (ve <= argBegin || vb >= argEnd) {
+        visible.emplace_back(vb, ve);
+        continue;
+      }
+      if (vb < argBegin) visible.emplace_back(vb, argBegin);
+      if (ve > argEnd) visible.emplace_back(argEnd, ve);
+    }
+    v.visible.swap(visible);
+    auto at = std::lower_bound(v.echoArgs.begin(), v.echoArgs.end(), std::make_pair(argBegin, argEnd));
+    v.echoArgs.insert(at, {argBegin, argEnd});
   }
   return v;
 }
@@ -102,15 +142,35 @@ bool LastPacket(const std::string& text, size_t at, char* mark, std::string* res
 }
 
 bool PacketComplete(const std::string& rest) {
-  return rest.find("\r\n") != std::string::npos || rest.size() == 184;
+  return rest.find("\r\n") != std::string::npos || IsWholeBarePacketLine(rest);
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 }  // namespace
 
-TClassifyResult ClassifyReply(const std::string& text, int state) {
+bool IsWholeBarePacketLine(const std::string& line) {
+  if (line.size() != kBareLineLength) return false;
+  uint32_t sum = 0, check = 0;
+  for (size_t i = 4; i < line.size(); ++i) {
+    const int v = HexValue(line[i]);
+    if (v < 0) return false;
+    if (i < line.size() - 4)
+      sum += static_cast<unsigned char>(line[i]);
+    else
+      check = check * 16 + static_cast<uint32_t>(v);
+  }
+  return sum == check;
+}
+
+TClassifyResult ClassifyReply(const std::string& text, int state, const std::string& echo) {
   TClassifyResult r;
   r.state = state;
-  const TReplyView view = ViewOfReply(text);
+  const TReplyView view = ViewOfReply(text, echo);
   auto has = [&](std::string_view word) { return HasWord(text, view, word); };
   const size_t lastFdwn = LastHeader(text, view);
   const bool fdwn = lastFdwn != std::string::npos;
@@ -169,20 +229,30 @@ const char* InstallResultMessage(int code) {
 
 void TReplyChannel::Changed() { cv_.notify_all(); }
 
-void TReplyChannel::Reset(int startState) {
+void TReplyChannel::Reset(int startState, std::string echo) {
   std::lock_guard<std::mutex> lock(mu_);
   text_.clear();
-  state_ = startState;
+  echo_ = std::move(echo);
+  state_ = base_ = startState;
+  overflowed_ = false;
   Changed();
 }
 
 void TReplyChannel::Append(const char* data, size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
+  if (overflowed_) return;
+  if (n > kMaxReplyText - text_.size()) {
+    text_.append(data, kMaxReplyText - text_.size());
+    overflowed_ = true;
+    Changed();
+    return;
+  }
   text_.append(data, n);
-  // Trim below the cap with room to spare: the receiver reads 16 bytes at a
-  // time, and moving the whole kept text on every read made a flood crawl.
-  constexpr size_t kTrimRoom = 64 * 1024;
-  if (text_.size() > kMaxReplyText) text_.erase(0, text_.size() - (kMaxReplyText - kTrimRoom));
+}
+
+bool TReplyChannel::Overflowed() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return overflowed_;
 }
 
 std::string TReplyChannel::Text() const {
@@ -202,6 +272,7 @@ size_t TReplyChannel::TextLength() const {
 
 void TReplyChannel::SetState(int state) {
   std::lock_guard<std::mutex> lock(mu_);
+  base_ = state;
   if (state_ != state) {
     state_ = state;
     Changed();
@@ -220,6 +291,8 @@ void TReplyChannel::ClearText() {
 
 std::string TReplyChannel::TakeText() {
   std::lock_guard<std::mutex> lock(mu_);
+  // The verdict on the taken text stays; later text is judged from it.
+  base_ = state_;
   std::string t;
   t.swap(text_);
   return t;
@@ -227,10 +300,15 @@ std::string TReplyChannel::TakeText() {
 
 TClassifyResult TReplyChannel::Classify() {
   std::lock_guard<std::mutex> lock(mu_);
-  TClassifyResult r = ClassifyReply(text_, state_);
+  TClassifyResult r;
+  r.state = state_;
+  // An overflowed reply is not read: the exchange fails on it.
+  if (overflowed_) return r;
+  r = ClassifyReply(text_, base_, echo_);
   if (r.installResult) {
     r.rawText.swap(text_);
     text_.clear();
+    base_ = r.state;
     ++receiverBoxes_;
   }
   if (r.state != state_) {

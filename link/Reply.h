@@ -31,8 +31,16 @@ struct TClassifyResult {
 // count wherever the phone puts them, but never inside the quoted argument
 // of an echoed command, a folder listing entry or a field of the suite
 // list, where names travel. The echo's command word still counts ("ACK" of
-// AT*ACK, "*FUPL" of a packet).
-TClassifyResult ClassifyReply(const std::string& text, int state);
+// AT*ACK, "*FUPL" of a packet). 'echo' is the line sent, without its line
+// end: its echo is found as that exact text wherever it stands (noise may
+// come first), and its quoted argument never counts.
+TClassifyResult ClassifyReply(const std::string& text, int state, const std::string& echo = {});
+
+// A packet line that ends without its line end is whole when it is exactly
+// this long and reads as a packet: header, data and a check value that
+// matches. A burst that stops this far into a longer line is not whole.
+inline constexpr size_t kBareLineLength = 184;
+bool IsWholeBarePacketLine(const std::string& line);
 
 // Message for an install result code; codes outside 1..7 give the generic text.
 const char* InstallResultMessage(int code);
@@ -42,12 +50,14 @@ inline constexpr const char* kGenericInstallFailure = "JAVA Operation failed!!";
 // waiting loop can wake as soon as the verdict moves.
 class TReplyChannel {
  public:
-  // A babbling device must not grow the text without end: past the cap the
-  // oldest text is dropped and classification works on the kept tail.
+  // A babbling device must not grow the text without end. Nothing is
+  // dropped silently: past the cap the text stops growing and the reply
+  // counts as overflowed, which ends the exchange as a failure.
   static constexpr size_t kMaxReplyText = 1u << 20;
 
-  // Start value and clear as one locked step (the first step of every exchange).
-  void Reset(int startState);
+  // Start value and clear as one locked step (the first step of every
+  // exchange); 'echo' is the line about to be sent, without its line end.
+  void Reset(int startState, std::string echo = {});
   void Append(const char* data, size_t n);
   std::string Text() const;
   int State() const;
@@ -57,8 +67,13 @@ class TReplyChannel {
   void ClearText();
   // Take the text and leave it empty (the download parser works on a copy).
   std::string TakeText();
+  // True once more than kMaxReplyText arrived since the last Reset.
+  bool Overflowed() const;
   // Run the classification on the current text under the lock. An install
-  // result takes the text out (rawText) and leaves it empty.
+  // result takes the text out (rawText) and leaves it empty. The verdict is
+  // always that of the whole text from the requester's start value (or the
+  // state it set since), so a reply cut into bursts anywhere ends as the
+  // whole reply does.
   TClassifyResult Classify();
   // An install result's own box is on its way from the receiver from the
   // moment Classify sets its verdict until the receiver has shown it.
@@ -72,7 +87,10 @@ class TReplyChannel {
   mutable std::mutex mu_;
   mutable std::condition_variable cv_;
   std::string text_;
+  std::string echo_;
   int state_ = rsWaiting;
+  int base_ = rsWaiting;  // the state the requester set; every pass starts from it
+  bool overflowed_ = false;
   int receiverBoxes_ = 0;
 };
 

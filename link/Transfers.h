@@ -78,7 +78,7 @@ class TFileSink : public IPacketSink {
 bool IsSafeLocalName(const std::string& name);
 
 // A name that may go between the quotation marks of a command line: no
-// quotation mark, CR, LF or NUL, which would end the name or the line early.
+// quotation mark and no control byte (below 0x20, or 0x7F).
 bool IsSafeCommandName(const std::string& name);
 
 // Folder + separator + name.

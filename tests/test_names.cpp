@@ -110,14 +110,26 @@ TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
   rig.link->UploadFile(quoted, 3);
   rig.link->RemovePhoneFile("a\r\nAT*FRMV=\"b.gif\"");
   rig.link->DownloadFile(std::string("nul\0.gif", 8), 3);
-  EXPECT_EQ(rig.view.messages, std::vector<std::string>(3, "Invalid file name"));
+  // A phone that edits its command line would act on these.
+  for (const char* name : {"back\bspace.gif", "esc\x1b[2J.gif", "del\x7f.gif", "tab\t.gif"}) {
+    rig.dir.Write(std::string("pc/") + name, "abc");
+    rig.link->UploadFile(name, 3);
+    rig.link->RemovePhoneFile(name);
+    rig.link->DownloadFile(name, 3);
+  }
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>(15, "Invalid file name"));
+  Mobile_info escaped;
+  escaped.name = "Game\x1b[1m";
+  rig.view.messages.clear();
+  EXPECT_EQ(TMidletPage{*rig.link}.UninstallSuite(escaped).outcome, TOutcome::Failed);
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name"});
+  rig.view.messages.clear();
 
   TMidletPage page{*rig.link};
   rig.dir.Write("pc/q\"uote.jad", "MIDlet-Name: Q\r\nMIDlet-Version: 1\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: q.jar\r\nMIDlet-Jar-Size: 3\r\n");
   rig.dir.Write("pc/q\"uote.jar", "JJJ");
   page.LocalAppDL_RefreshPage();
   rig.sim->ClearReceived();
-  rig.view.messages.clear();
   rig.view.selection[TListId::PcSuites] = {0};
   page.LAD_ONE_ButtonClick();
 

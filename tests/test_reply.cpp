@@ -28,7 +28,12 @@ TEST_P(ClassifyTable, GivesVerdict) {
   EXPECT_EQ(ClassifyReply(c.text, c.start).state, c.expected) << c.what;
 }
 
-const std::string k184(184, 'B');
+// A whole 184-character packet line: header, 88 bytes as 176 data
+// characters, and the check value of those characters.
+std::string Line184(char mark) {
+  const std::string data(176, 'C');
+  return std::string("010") + mark + data + "2E10";  // 176 x 'C' (67) = 0x2E10
+}
 
 INSTANTIATE_TEST_SUITE_P(
     ReplyShapes, ClassifyTable,
@@ -39,8 +44,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"first packet, mark 1, closed by CR LF",
              "AT*FDWN=\"a\"\r\n\r\n*FDWN: 1\r\n" + Pkt('1') + "\r\n", rsWaiting, rsFirstPacket},
         Case{"first packet, mark 1, no CR LF yet", "\r\n*FDWN: 1\r\n" + Pkt('1'), rsWaiting, rsWaiting},
-        Case{"first packet, mark 1, exactly 184 characters",
-             "\r\n*FDWN: 1\r\n010" + std::string("1") + std::string(180, 'C'), rsWaiting, rsFirstPacket},
+        Case{"first packet, mark 1, a whole line of exactly 184 characters",
+             "\r\n*FDWN: 1\r\n" + Line184('1'), rsWaiting, rsFirstPacket},
+        Case{"first packet, mark 1, a longer line cut after 184 characters",
+             "\r\n*FDWN: 1\r\n0101" + std::string(180, 'C'), rsWaiting, rsWaiting},
+        Case{"first packet, 184 characters whose check value fails",
+             "\r\n*FDWN: 1\r\n" + Line184('1').substr(0, 183) + "1", rsWaiting, rsWaiting},
         Case{"first packet, mark 1, 183 characters",
              "\r\n*FDWN: 1\r\n0101" + std::string(179, 'C'), rsWaiting, rsWaiting},
         Case{"first packet without more mark, closed", "\r\n*FDWN: 1\r\n" + Pkt('0') + "\r\n", rsWaiting,
@@ -53,8 +62,18 @@ INSTANTIATE_TEST_SUITE_P(
              "\r\n*FDWN: 1\r\n" + Pkt('0') + "\r\n*FDWN: 2\r\n" + Pkt('1') + "\r\n", rsWaiting, rsFirstPacket},
         Case{"after ACK, mark 1 closed", "AT*ACK\r\n\r\n*FDWN: 2\r\n" + Pkt('1') + "\r\n", rsFirstPacket,
              rsNextPacket},
-        Case{"after ACK, mark 1, 184 characters", "AT*ACK\r\n*FDWN: 2\r\n0201" + std::string(180, 'D'),
+        Case{"after ACK, mark 1, a whole 184-character line", "AT*ACK\r\n*FDWN: 2\r\n" + Line184('1'),
              rsFirstPacket, rsNextPacket},
+        Case{"after ACK, mark 1, a line cut after 184 characters", "AT*ACK\r\n*FDWN: 2\r\n0201" + std::string(180, 'D'),
+             rsFirstPacket, rsFirstPacket},
+        Case{"after ACK, OK before the last header does not count",
+             "AT*ACK\r\n\r\nOK\r\n*FDWN: 3\r\n" + Pkt('0') + "\r\n", rsFirstPacket, rsFirstPacket},
+        Case{"empty suite list: an empty line after the header", "AT*FDWN=\"4\"\r\n\r\n*FDWN: 1\r\n\r\nOK\r\n",
+             rsWaiting, rsOk},
+        Case{"empty suite list: a bare packet header", "\r\n*FDWN: 1\r\n0100\r\nOK\r\n", rsWaiting, rsOk},
+        Case{"empty suite list: OK right after the header", "\r\n*FDWN: 1\r\nOK\r\n", rsWaiting, rsOk},
+        Case{"suite list whose data line holds OK, no result yet", "\r\n*FDWN: 1\r\n0100URL:OK.jar\r\n", rsWaiting,
+             rsNextPacket},
         Case{"after ACK, mark 0 without OK", "AT*ACK\r\n\r\n*FDWN: 3\r\n" + Pkt('0') + "\r\n", rsFirstPacket,
              rsFirstPacket},
         Case{"after ACK, mark 0 with OK", "AT*ACK\r\n\r\n*FDWN: 3\r\n" + Pkt('0') + "\r\n\r\nOK\r\n",
@@ -124,16 +143,49 @@ TEST(ReplyChannel, ResetClearsTextAndSetsStart) {
   EXPECT_EQ(ch.State(), rsFirstPacket);
 }
 
-TEST(ReplyChannel, BabblingDeviceIsCapped) {
+TEST(ReplyChannel, BabblingDeviceOverflowsInsteadOfLosingText) {
   TReplyChannel ch;
+  ch.Reset(rsWaiting);
   std::string chunk(64 * 1024, 'x');
-  for (int i = 0; i < 40; ++i) ch.Append(chunk.data(), chunk.size());
+  for (int i = 0; i < 15; ++i) ch.Append(chunk.data(), chunk.size());
   ch.Append("\r\nOK\r\n", 6);
-  // Trimmed with room to spare, never past the cap, and never to a stub.
-  EXPECT_LE(ch.TextLength(), TReplyChannel::kMaxReplyText);
-  EXPECT_GE(ch.TextLength(), TReplyChannel::kMaxReplyText - 64 * 1024);
-  // The newest text is kept, so a verdict at the end is still seen.
+  EXPECT_FALSE(ch.Overflowed());
   EXPECT_EQ(ch.Classify().state, rsOk);
+  for (int i = 0; i < 2; ++i) ch.Append(chunk.data(), chunk.size());
+  ch.Append("\r\nOK\r\n", 6);
+  // The text stops at the cap with its beginning kept, and a verdict that
+  // comes past it is not read.
+  EXPECT_TRUE(ch.Overflowed());
+  EXPECT_EQ(ch.TextLength(), TReplyChannel::kMaxReplyText);
+  EXPECT_EQ(ch.Text().substr(0, 3), "xxx");
+  ch.Reset(rsWaiting);
+  EXPECT_FALSE(ch.Overflowed());
+  ch.Append("\r\nOK\r\n", 6);
+  EXPECT_EQ(ch.Classify().state, rsOk);
+}
+
+// The echo is the exact line sent, wherever it stands: noise in front of
+// it must not let a word inside its quoted name count, whole or cut short.
+TEST(ReplyChannel, EchoBehindNoiseKeepsItsNameOut) {
+  struct EchoCase {
+    const char* what;
+    std::string line;
+    std::string text;
+    int expected;
+  };
+  const EchoCase cases[] = {
+      {"NUL before the echo", "AT*FRMV=\"OK.txt\"", std::string("\0AT*FRMV=\"OK.txt\"\r\n", 19), rsWaiting},
+      {"noise before the echo, then ERROR", "AT*FRMV=\"OK.txt\"", "\x7F~AT*FRMV=\"OK.txt\"\r\n\r\nERROR\r\n", rsError},
+      {"echo still arriving", "AT*FRMV=\"OK (2).txt\"", std::string("\0AT*FRMV=\"OK (2", 15), rsWaiting},
+      {"the phone's own OK still counts", "AT*FRMV=\"OK.txt\"", "~AT*FRMV=\"OK.txt\"\r\n\r\nOK\r\n", rsOk},
+      {"upload request naming ERROR", "AT*FUPL=\"ERROR.gif\",3,3", "\x01" "AT*FUPL=\"ERROR.gif\",3,3\r\n", rsWaiting},
+  };
+  for (const EchoCase& c : cases) {
+    TReplyChannel ch;
+    ch.Reset(rsWaiting, c.line);
+    ch.Append(c.text.data(), c.text.size());
+    EXPECT_EQ(ch.Classify().state, c.expected) << c.what;
+  }
 }
 
 TEST(ReplyChannel, WaitWakesOnStateChange) {

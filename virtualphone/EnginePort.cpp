@@ -111,12 +111,16 @@ int EngineBackend::Write(const char* data, size_t n, int deadlineMs, size_t* wri
     }
     // a.pace is left aside: in memory there is no line speed to keep to.
     const Clock::time_point now = Clock::now();
-    if (a.cut == 0) {
-      Queue(a.echo + a.reply, now);
-    } else {
-      Queue(a.echo + a.reply.substr(0, a.cut), now);
-      Queue(a.reply.substr(a.cut), now + std::chrono::milliseconds(a.pauseMs));
+    std::string burst = a.echo;
+    size_t from = 0;
+    auto when = now;
+    for (size_t cut : a.cuts) {
+      Queue(burst + a.reply.substr(from, cut - from), when);
+      burst.clear();
+      from = cut;
+      when += std::chrono::milliseconds(a.pauseMs);
     }
+    Queue(burst + a.reply.substr(from), when);
   }
   cv_.notify_all();
   return 0;

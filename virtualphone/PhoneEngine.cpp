@@ -589,6 +589,8 @@ Reply PhoneEngine::SuiteList(const Options& options) const {
     value(s.version);
   }
   if (!suites.empty()) text += "\r\n";
+  // A phone that writes the list as it is, no packet header on its line.
+  if (options.bareSuiteList) return Reply{"\r\n*FDWN: 1\r\n" + text + kOk, 0};
 
   // A seam due inside a key moves on to the start of the next value, and
   // one due in a value that already holds a seam moves to the next value:

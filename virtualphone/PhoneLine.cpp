@@ -10,6 +10,9 @@ namespace {
 constexpr size_t kMaxLine = 16 * 1024;
 // Line noise: none of the markers the PC looks for.
 constexpr char kNoise[] = "\x01\x02~~#";
+// Noise in front of an echo; the NUL is what a line often starts with
+// after a cable is plugged in.
+constexpr char kEchoNoise[] = "\0\x7F~";
 
 bool Matches(const std::string& prefix, const std::string& line) {
   return !prefix.empty() && line.compare(0, prefix.size(), prefix) == 0;
@@ -72,6 +75,7 @@ LineAnswer PhoneLine::Answer(PhoneEngine& engine, const ReceivedLine& line) {
   answer.pace = opt.pace115200;
   if (answer.hangUp || Matches(opt.noEchoSilentPrefix, line.text)) return answer;
   if (opt.echo) answer.echo = line.text + line.ending;
+  if (opt.noiseBeforeEcho) answer.echo.insert(0, kEchoNoise, sizeof kEchoNoise - 1);
   if (Matches(opt.silentPrefix, line.text)) return answer;
 
   Reply reply = engine.Handle(line.text, opt);
@@ -81,8 +85,16 @@ LineAnswer PhoneLine::Answer(PhoneEngine& engine, const ReceivedLine& line) {
   const size_t lead = answer.reply.size();
   answer.reply += reply.text;
   if (opt.splitPauseMs > 0 && reply.text.size() >= 2) {
-    const bool safe = reply.safeSplit > 0 && reply.safeSplit < reply.text.size();
-    answer.cut = lead + (safe ? reply.safeSplit : reply.text.size() / 2);
+    const size_t size = reply.text.size();
+    if (opt.splitEvery > 0) {
+      for (size_t at = static_cast<size_t>(opt.splitEvery); at < size; at += static_cast<size_t>(opt.splitEvery))
+        answer.cuts.push_back(lead + at);
+    } else if (opt.splitAt > 0) {
+      if (static_cast<size_t>(opt.splitAt) < size) answer.cuts.push_back(lead + static_cast<size_t>(opt.splitAt));
+    } else {
+      const bool safe = reply.safeSplit > 0 && reply.safeSplit < size;
+      answer.cuts.push_back(lead + (safe ? reply.safeSplit : size / 2));
+    }
     answer.pauseMs = opt.splitPauseMs;
   }
   return answer;

@@ -29,7 +29,7 @@ struct LineAnswer {
   bool hangUp = false;  // the line goes down instead; nothing is sent
   std::string echo;
   std::string reply;    // noise and flood included
-  size_t cut = 0;       // >0: the reply goes in two bursts cut here, pauseMs apart
+  std::vector<size_t> cuts;  // the reply goes in bursts cut at these places, pauseMs apart
   int pauseMs = 0;
   bool pace = false;    // at the pace of 115200 baud
 };

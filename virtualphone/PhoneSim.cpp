@@ -145,10 +145,13 @@ struct PhoneSim::Impl {
       return false;
     }
     if (!a.echo.empty() && !Send(a.echo, a.pace)) return false;
-    if (a.cut == 0) return a.reply.empty() || Send(a.reply, a.pace);
-    if (!Send(a.reply.substr(0, a.cut), a.pace)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(a.pauseMs));
-    return Send(a.reply.substr(a.cut), a.pace);
+    size_t from = 0;
+    for (size_t cut : a.cuts) {
+      if (!Send(a.reply.substr(from, cut - from), a.pace)) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(a.pauseMs));
+      from = cut;
+    }
+    return from == a.reply.size() || Send(a.reply.substr(from), a.pace);
   }
 
   // Wait up to ms for more input; false when nothing came.

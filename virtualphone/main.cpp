@@ -21,7 +21,8 @@ const char kUsage[] =
     "                [--silent PREFIX] [--no-echo-silent PREFIX] [--split-ms N] [--garbage]\n"
     "                [--hangup-after N] [--pace] [--reject-packet N [--reject-times K]]\n"
     "                [--corrupt-packet N] [--refuse-upload] [--install-error N] [--flood N]\n"
-    "                [--seam-every N] [--until-stdin-eof]\n"
+    "                [--seam-every N] [--bare-suite-list] [--split-at N] [--split-every N]\n"
+    "                [--noise-before-echo] [--until-stdin-eof]\n"
     "Prints the device path to open as its first line, then serves.\n";
 
 bool ToInt(const char* s, int* out) {
@@ -65,6 +66,10 @@ int main(int argc, char** argv) {
     else if (a == "--install-error") ok = number(&options.installErrorCode);
     else if (a == "--flood") ok = number(&options.floodBytes);
     else if (a == "--seam-every") ok = number(&options.seamEvery);
+    else if (a == "--bare-suite-list") options.bareSuiteList = true;
+    else if (a == "--split-at") ok = number(&options.splitAt);
+    else if (a == "--split-every") ok = number(&options.splitEvery);
+    else if (a == "--noise-before-echo") options.noiseBeforeEcho = true;
     else if (a == "--until-stdin-eof") untilStdinEof = true;
     else if (a == "--help" || a == "-h") {
       std::cout << kUsage;
