@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -343,6 +344,129 @@ TEST_P(SilentPhone, EveryWaitEndsWithItsOwnTimeOut) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, SilentPhone, ::testing::ValuesIn(SilentCases()));
 
+
+// ---------------------------------------------------------------------------
+// Phones that lay out, cut or garble their replies otherwise: each
+// operation either does its work whole, or fails with the user's files on
+// both sides as they were and a result that says so.
+
+struct MisbehaveCase {
+  const char* label;
+  std::function<void(phonesim::Options&)> fault;
+  std::function<TResult(FaultRig&)> run;
+  bool succeeds;
+  // On success: what must now be where (relative to the phone's and the
+  // PC's folders; empty bytes = must not exist).
+  std::map<std::string, std::string> phoneAfter, pcAfter;
+};
+
+void PrintTo(const MisbehaveCase& c, std::ostream* os) { *os << c.label; }
+
+std::vector<MisbehaveCase> MisbehaveCases() {
+  auto cutEvery = [](int n) {
+    return [n](phonesim::Options& o) {
+      o.splitPauseMs = 15;
+      o.splitEvery = n;
+    };
+  };
+  auto resultApart = [](phonesim::Options& o) {
+    // Everything but the closing "\r\nOK\r\n", then the code on its own.
+    o.splitPauseMs = 15;
+    o.splitAt = -6;
+  };
+  auto listing = [](FaultRig& f) {
+    if (!f.rig.link->SelectPhoneFolder(3).Ok()) return TResult::Of(TOutcome::Failed);
+    TResult r = f.rig.link->ListPhoneFolder();
+    if (r.Ok() && f.rig.link->PhoneFileList.Count() != 2) return TResult::Of(TOutcome::Failed);
+    return r;
+  };
+  auto get = [](FaultRig& f) {
+    f.rig.link->SelectPhoneFolder(3);
+    return f.rig.link->DownloadFile("dl.bin", static_cast<int>(kDownload.size()));
+  };
+  auto put = [](FaultRig& f) {
+    f.rig.link->SelectPhoneFolder(3);
+    return f.rig.link->UploadFile("up.bin", 3);
+  };
+  auto install = [](FaultRig& f) {
+    f.OpenMidletPage("Game");
+    return f.midlets.InstallSuite(*f.midlets.PcSuites.First());
+  };
+  auto suites = [](FaultRig& f) {
+    f.midlets.LocalAppDL_RefreshPage();
+    const auto& rows = f.rig.view.lists[TListId::PhoneSuites];
+    const bool listed = rows.size() == 1 && rows[0][0] == "OK Old";
+    return TResult::Of(listed && f.rig.view.messages.empty() ? TOutcome::Ok : TOutcome::Failed);
+  };
+  const std::string got = kDownload, sent = kUpload;
+  return {
+      {"listing in bursts of 7", cutEvery(7), listing, true, {}, {}},
+      {"listing, result code apart", resultApart, listing, true, {}, {}},
+      {"fetch in bursts of 5", cutEvery(5), get, true, {}, {{"dl.bin", got}}},
+      {"fetch, result code apart", resultApart, get, true, {}, {{"dl.bin", got}}},
+      {"fetch behind noise", [](phonesim::Options& o) { o.garbage = o.noiseBeforeEcho = true; }, get, true, {},
+       {{"dl.bin", got}}},
+      {"send in bursts of 3", cutEvery(3), put, true, {{"3/up.bin", sent}}, {}},
+      {"send behind noise", [](phonesim::Options& o) { o.noiseBeforeEcho = true; }, put, true, {{"3/up.bin", sent}},
+       {}},
+      {"suite list in bursts of 11", cutEvery(11), suites, true, {}, {}},
+      {"suite list, result code apart", resultApart, suites, true, {}, {}},
+      {"suite list without packet headers", [](phonesim::Options& o) { o.bareSuiteList = true; }, suites, true, {},
+       {}},
+      {"install in bursts of 9", cutEvery(9), install, true, {{"4/Game/game.jar", kJar}}, {}},
+      {"install, suite list without packet headers", [](phonesim::Options& o) { o.bareSuiteList = true; }, install,
+       true, {{"4/Game/game.jar", kJar}}, {}},
+      {"refused removal of a name holding OK, behind noise",
+       [](phonesim::Options& o) {
+         o.noiseBeforeEcho = true;
+         o.errorPrefix = "AT*FRMV";
+         o.splitPauseMs = 15;  // the echo arrives alone first
+         o.splitAt = 1;
+       },
+       [](FaultRig& f) {
+         f.rig.link->SelectPhoneFolder(3);
+         return f.rig.link->RemovePhoneFile("OK.gif");
+       },
+       false, {}, {}},
+      {"a reply past the cap", [](phonesim::Options& o) { o.floodBytes = 2 * 1024 * 1024; }, listing, false, {}, {}},
+  };
+}
+
+class MisbehavingPhone : public ::testing::TestWithParam<MisbehaveCase> {};
+
+TEST_P(MisbehavingPhone, WorksWholeOrFailsLeavingEverythingAsItWas) {
+  const MisbehaveCase& c = GetParam();
+  FaultRig f;
+  f.rig.dir.Write("pc/up.bin", kUpload);
+  f.rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", kJar.size()));
+  f.rig.dir.Write("pc/game.jar", kJar);
+  f.rig.dir.Write("phone/3/dl.bin", kDownload);
+  f.rig.dir.Write("phone/3/OK.gif", "GIF89a");
+  fs::create_directories(f.Phone("4/Old"));
+  f.rig.dir.Write("phone/4/Old/old.jad", Descriptor("OK Old", "1.0", 3));
+  f.rig.dir.Write("phone/4/Old/old.jar", "JJJ");
+  const faults::TFolderSnapshot pcBefore = faults::Snapshot(f.Pc(""));
+  const faults::TFolderSnapshot phoneBefore = faults::Snapshot(f.Phone(""));
+  f.SetOptions(c.fault);
+  const TResult result = c.run(f);
+  EXPECT_EQ(result.Ok(), c.succeeds) << static_cast<int>(result.outcome) << " "
+                                      << ::testing::PrintToString(f.rig.view.messages);
+  faults::TFolderSnapshot pcWanted = pcBefore, phoneWanted = phoneBefore;
+  for (const auto& [name, bytes] : c.pcAfter) pcWanted[name] = bytes;
+  for (const auto& [name, bytes] : c.phoneAfter) phoneWanted[name] = bytes;
+  if (c.succeeds) {
+    // An install also stores its descriptor, which is not compared here.
+    faults::TFolderSnapshot phoneNow = faults::Snapshot(f.Phone(""));
+    phoneNow.erase("4/Game/game.jad");
+    EXPECT_EQ(faults::Snapshot(f.Pc("")), pcWanted);
+    EXPECT_EQ(phoneNow, phoneWanted);
+  } else {
+    EXPECT_EQ(faults::Snapshot(f.Pc("")), pcBefore);
+    EXPECT_EQ(faults::Snapshot(f.Phone("")), phoneBefore);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, MisbehavingPhone, ::testing::ValuesIn(MisbehaveCases()));
 
 // ---------------------------------------------------------------------------
 // Replies cut at every point.

@@ -89,8 +89,10 @@ LineAnswer PhoneLine::Answer(PhoneEngine& engine, const ReceivedLine& line) {
     if (opt.splitEvery > 0) {
       for (size_t at = static_cast<size_t>(opt.splitEvery); at < size; at += static_cast<size_t>(opt.splitEvery))
         answer.cuts.push_back(lead + at);
-    } else if (opt.splitAt > 0) {
-      if (static_cast<size_t>(opt.splitAt) < size) answer.cuts.push_back(lead + static_cast<size_t>(opt.splitAt));
+    } else if (opt.splitAt != 0) {
+      const size_t back = opt.splitAt < 0 ? static_cast<size_t>(-static_cast<long>(opt.splitAt)) : 0;
+      const size_t at = opt.splitAt > 0 ? static_cast<size_t>(opt.splitAt) : back < size ? size - back : 0;
+      if (at > 0 && at < size) answer.cuts.push_back(lead + at);
     } else {
       const bool safe = reply.safeSplit > 0 && reply.safeSplit < size;
       answer.cuts.push_back(lead + (safe ? reply.safeSplit : size / 2));

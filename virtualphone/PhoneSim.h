@@ -33,7 +33,8 @@ struct Options {
   int floodBytes = 0;                // >0: send this much text without end of line
   int seamEvery = 180;               // MIDlet list: a packet seam after this many characters
   bool bareSuiteList = false;        // MIDlet list: no packet header before the data, no seams
-  int splitAt = 0;                   // with splitPauseMs: cut after this many reply characters
+  int splitAt = 0;                   // with splitPauseMs: cut after this many reply characters,
+                                     // or this many before its end when negative
                                      // (0: where the reply allows, else its middle)
   int splitEvery = 0;                // with splitPauseMs: bursts of this many characters each
   bool noiseBeforeEcho = false;      // noise with a NUL before the echo of every line
