@@ -35,7 +35,11 @@ struct Mobile_info {
 bool GetJadAttribute(const std::string& text, const std::string& key, std::string* value);
 // Leading blanks, optional sign, digits up to the first other character; none gives 0.
 int32_t LenientToInt(const std::string& text);
-// 1 same, 2 phone older than PC, 3 phone newer.
+// Opens a suite file for binary reading; null unless it is a regular file
+// (links followed). A pipe or device never holds the caller up.
+std::FILE* OpenSuiteFile(const std::string& path);
+// 1 same, 2 phone older than PC, 3 phone newer. Parts are compared as
+// numbers of any length.
 int CompareMidletVersions(const std::string& pcVersion, const std::string& phoneVersion);
 const char* StatusMark(int status);
 
