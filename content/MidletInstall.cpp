@@ -204,9 +204,9 @@ TResult TMidletPage::RunInstall(bool replaceOld) {
     unanswered = job.packetUnanswered;
     refreshAfterStop = job.refreshAfterStop;
   }
+  cursor_ = nullptr;  // the job kept what it needed; the record may go with a refresh
   if (refreshAfterStop) {
     // Stopped during the removal: the lists show what the phone holds now.
-    cursor_ = nullptr;
     LocalAppDL_RefreshPage();
     return result;
   }
