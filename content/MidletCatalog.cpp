@@ -10,6 +10,12 @@
 #include <system_error>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "link/Text.h"
 #include "content/MidletPage.h"
 #include "content/SuiteArchive.h"
@@ -24,7 +30,7 @@ std::string StripLineEnd(std::string line) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string* text) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = OpenSuiteFile(path);
   if (!f) return false;
   text->clear();
   char buf[4096];
@@ -107,16 +113,64 @@ bool GetJadAttribute(const std::string& text, const std::string& key, std::strin
 
 int32_t LenientToInt(const std::string& text) { return LeadingDecimal(text); }
 
+std::FILE* OpenSuiteFile(const std::string& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
+  return std::fopen(path.c_str(), "rb");
+#else
+  // Opened without waiting, so a pipe cannot hold the open; then only a
+  // regular file is kept, read in the ordinary blocking way.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) ::close(fd);
+  return f;
+#endif
+}
+
 namespace {
 
+// One version part as the lenient conversion reads it (leading blanks, a
+// sign, digits), kept as digits so parts of any length compare.
+struct TVersionPart {
+  bool negative = false;
+  std::string digits;  // no leading zeros; empty for zero
+};
+
+TVersionPart ReadVersionPart(const std::string& text) {
+  TVersionPart part;
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) part.negative = text[i++] == '-';
+  while (i < text.size() && text[i] == '0') ++i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) part.digits += text[i++];
+  if (part.digits.empty()) part.negative = false;
+  return part;
+}
+
+// Below zero, equal or above: the longer digit string is the larger number.
+int ComparePart(const TVersionPart& a, const TVersionPart& b) {
+  if (a.negative != b.negative) return a.negative ? -1 : 1;
+  int magnitude = a.digits.size() != b.digits.size() ? (a.digits.size() < b.digits.size() ? -1 : 1)
+                                                     : a.digits.compare(b.digits);
+  magnitude = magnitude < 0 ? -1 : magnitude > 0 ? 1 : 0;
+  return a.negative ? -magnitude : magnitude;
+}
+
 // Three version parts; the text ends at its end or at a LF.
-void SplitVersion(const std::string& version, int32_t parts[3]) {
+void SplitVersion(const std::string& version, TVersionPart parts[3]) {
   std::string text = version.substr(0, version.find('\n'));
-  parts[0] = parts[1] = parts[2] = 0;
   size_t start = 0;
   for (int i = 0; i < 3; ++i) {
     size_t dot = text.find('.', start);
-    parts[i] = LenientToInt(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
+    parts[i] = ReadVersionPart(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
     if (dot == std::string::npos) break;
     start = dot + 1;
   }
@@ -125,12 +179,13 @@ void SplitVersion(const std::string& version, int32_t parts[3]) {
 }  // namespace
 
 int CompareMidletVersions(const std::string& pcVersion, const std::string& phoneVersion) {
-  int32_t pc[3], phone[3];
+  TVersionPart pc[3], phone[3];
   SplitVersion(pcVersion, pc);
   SplitVersion(phoneVersion, phone);
   for (int i = 0; i < 3; ++i) {
-    if (phone[i] < pc[i]) return 2;
-    if (phone[i] > pc[i]) return 3;
+    const int order = ComparePart(phone[i], pc[i]);
+    if (order < 0) return 2;
+    if (order > 0) return 3;
   }
   return 1;
 }
@@ -154,6 +209,13 @@ void TMidletPage::LocalAppDL_ViewPcOperation() {
   }
   for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
     if (ec) break;
+    // Only regular files (links followed): opening a pipe would wait for a
+    // writer for ever, and a folder is no descriptor.
+    std::error_code typeEc;
+    if (!it->is_regular_file(typeEc)) {
+      // A dangling link is still tried, so the user hears it cannot be read.
+      if (!it->is_symlink(typeEc) || std::filesystem::exists(it->path(), typeEc)) continue;
+    }
     names.push_back(it->path().filename().string());
   }
 
@@ -197,8 +259,8 @@ void TMidletPage::LocalAppDL_CompareVersions() {
   for (MIDlet_Info* pc = PcSuites.First(); pc; pc = pc->next.get()) {
     pc->status = 0;
     for (Mobile_info* phone = PhoneSuites.First(); phone; phone = phone->next.get()) {
-      if (pc->name.compare(0, phone->name.size(), phone->name) != 0 || pc->name.size() < phone->name.size())
-        continue;
+      // Whole names only: "Snake Run" on the phone is no older "Snake Run 2".
+      if (pc->name != phone->name) continue;
       pc->status = CompareMidletVersions(pc->version, phone->version);
       break;
     }
@@ -224,7 +286,10 @@ void TMidletPage::LAD_PC_Remove_ButtonClick() {
     link_.View().ShowMessage("Remove JAD ERR");
     return;
   }
-  if (std::remove(jarPath.c_str()) != 0) {
+  // An archive already gone is as good as removed.
+  std::error_code ec;
+  std::filesystem::remove(jarPath, ec);
+  if (ec) {
     link_.View().ShowMessage("Remove JAR ERR");
     return;
   }

@@ -83,6 +83,7 @@ struct TMidletPage::TInstallJob {
       : link(l),
         made(suite),
         name(suite.name),
+        version(suite.version),
         jadPath(made.Path().empty() ? suite.jadPath : made.Path()),
         jarPath(suite.jarPath),
         jarSize(suite.jarSize) {}
@@ -109,13 +110,37 @@ struct TMidletPage::TInstallJob {
   TLink& link;
   TMadeDescriptor made;  // before jadPath, which may name its file
   // Copies: the refresh at the end frees the record they came from.
-  const std::string name, jadPath, jarPath;
+  const std::string name, version, jadPath, jarPath;
   const int32_t jarSize;
   bool logOpen = false;
   TResult result;  // how the last step ended
+  // Both files open and read through before anything is sent.
   std::FILE* jad = nullptr;
   std::FILE* jar = nullptr;
+  uint64_t jadBytes = 0, jarBytes = 0;
+  // An archive packet whose wait ran out was counted as delivered.
+  bool packetUnanswered = false;
+  bool refreshAfterStop = false;  // stopped during an update's removal
 };
+
+namespace {
+
+enum class TReadCheck { Read, NotOpened, NotRead };
+
+// Opens a suite file and reads it through once, so that a file that cannot
+// be read is known before the phone is touched; left at its start.
+TReadCheck OpenAndReadThrough(const std::string& path, std::FILE** file, uint64_t* bytes) {
+  *file = OpenSuiteFile(path);
+  if (!*file) return TReadCheck::NotOpened;
+  char buf[4096];
+  size_t got;
+  *bytes = 0;
+  while ((got = std::fread(buf, 1, sizeof buf, *file)) > 0) *bytes += got;
+  if (std::ferror(*file) || std::fseek(*file, 0, SEEK_SET) != 0) return TReadCheck::NotRead;
+  return TReadCheck::Read;
+}
+
+}  // namespace
 
 void TMidletPage::LAD_ONE_ButtonClick() {
   // The buttons come back however the handler ends, a throwing refresh included.
@@ -131,12 +156,11 @@ void TMidletPage::LAD_ONE_ButtonClick() {
 TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
   IFormView& view = link_.View();
   MIDlet_Info* rec = &suite;
-  // Every name the install or update would send, checked before anything
-  // goes out: an update must not remove the old suite and then stop.
-  const bool updating = rec->status == 2;
+  // Every name the install or update sends, and the suite's own name, which
+  // a later update or uninstall would send, pass the one name check first.
   if (rec->status != 1 && rec->status != 3 &&
       (!IsSafeCommandName(BaseName(rec->jadPath)) || !IsSafeCommandName(BaseName(rec->jarPath)) ||
-       (updating && !IsSafeCommandName(rec->name)))) {
+       !IsSafeCommandName(rec->name))) {
     view.ShowMessage("Invalid file name");
     return TResult::Of(TOutcome::Failed);
   }
@@ -148,64 +172,119 @@ TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
       view.ShowMessage("Old MIDlet");
       return TResult::Of(TOutcome::Failed);
     case 2:
-      break;
+      if (!view.ConfirmUpdate("Update " + rec->name + "?")) return TResult::Of(TOutcome::Declined);
+      link_.DisableActionButtons();
+      cursor_ = rec;
+      return RunInstall(true);
     default:
       link_.DisableActionButtons();
       cursor_ = rec;
-      return LocalAppDL_InstallOperation();
+      return RunInstall(false);
   }
-
-  if (!view.ConfirmUpdate("Update " + rec->name + "?")) return TResult::Of(TOutcome::Declined);
-  link_.DisableActionButtons();
-  const TResult removed = link_.Exchange(TStep::UpdateRemoval, command::Uninstall(rec->name),
-                                         TWaitRule{StateBit(rsOk), 50, 100, false});
-  if (removed.Ok()) {
-    cursor_ = rec;
-    return LocalAppDL_InstallOperation();
-  }
-  if (removed.outcome == TOutcome::Aborted) {
-    // Stopped during the removal: the lists show what the phone holds now.
-    if (link_.TakeStop()) LocalAppDL_RefreshPage();
-  } else if (!removed.Quiet()) {
-    view.HideStatusLabel();
-  }
-  return removed;
 }
 
-TResult TMidletPage::LocalAppDL_InstallOperation() {
+TResult TMidletPage::LocalAppDL_InstallOperation() { return RunInstall(false); }
+
+TResult TMidletPage::RunInstall(bool replaceOld) {
   if (!cursor_) return TResult::Of(TOutcome::Failed);
   TPhaseEnd end;
   TResult result;
+  std::string name, version;
+  bool unanswered = false, refreshAfterStop = false;
   {
     TInstallJob job(link_, *cursor_);
-    end = SendSuiteFiles(job);
+    name = job.name;
+    version = job.version;
+    // Every check of the PC side comes before the old suite is removed, so
+    // a refused update leaves the phone's suite in place.
+    end = CheckSuiteFiles(job);
+    if (end == TPhaseEnd::Done && replaceOld) end = RemoveOldSuite(job);
+    if (end == TPhaseEnd::Done) end = SendSuiteFiles(job);
     result = job.result;
+    unanswered = job.packetUnanswered;
+    refreshAfterStop = job.refreshAfterStop;
+  }
+  cursor_ = nullptr;  // the job kept what it needed; the record may go with a refresh
+  if (refreshAfterStop) {
+    // Stopped during the removal: the lists show what the phone holds now.
+    LocalAppDL_RefreshPage();
+    return result;
   }
   // Stopped by the user: the ending runs all the same, so the page refreshes
   // and the buttons come back (taken first, or the refresh would stop too).
   const bool stopped = link_.TakeStop();
   if (end != TPhaseEnd::Stop || stopped) InstallEnding();
+  // Only the phone's own list says the suite arrived, above all after an
+  // archive packet that was never answered.
+  if (result.Ok() && !SuiteOnPhone(name, version))
+    result = TResult::Of(unanswered ? TOutcome::TimedOut : TOutcome::Failed);
   return result;
+}
+
+bool TMidletPage::SuiteOnPhone(const std::string& name, const std::string& version) const {
+  for (const Mobile_info* phone = PhoneSuites.First(); phone; phone = phone->next.get())
+    if (phone->name == name && CompareMidletVersions(version, phone->version) == 1) return true;
+  return false;
+}
+
+TMidletPage::TPhaseEnd TMidletPage::CheckSuiteFiles(TInstallJob& job) {
+  IFormView& view = link_.View();
+  job.result = TResult::Of(TOutcome::Failed);
+  long long jarSize = 0;
+  if (!FileSize(job.jarPath, &jarSize) || jarSize != job.jarSize) {
+    view.ShowMessage("JAR size mismatch!!");
+    return TPhaseEnd::Ending;
+  }
+  const struct {
+    const std::string& path;
+    std::FILE** file;
+    uint64_t* bytes;
+    const char* openFailed;
+  } files[] = {{job.jadPath, &job.jad, &job.jadBytes, "Open JAD Err"},
+               {job.jarPath, &job.jar, &job.jarBytes, "Open JAR File ERR"}};
+  for (const auto& f : files) {
+    const TReadCheck read = OpenAndReadThrough(f.path, f.file, f.bytes);
+    if (read == TReadCheck::NotOpened) {
+      view.ShowMessage(f.openFailed);
+      return TPhaseEnd::Stop;
+    }
+    if (read == TReadCheck::NotRead) {
+      view.ShowMessage("Read file Err");
+      return TPhaseEnd::Stop;
+    }
+  }
+  if (job.jarBytes != static_cast<uint64_t>(job.jarSize)) {
+    // Changed since its size was read.
+    view.ShowMessage("JAR size mismatch!!");
+    return TPhaseEnd::Ending;
+  }
+  if (!link_.TransferLog.Open()) {
+    view.ShowMessage("Open log Err");
+    return TPhaseEnd::Ending;
+  }
+  job.logOpen = true;
+  job.result = TResult::Of(TOutcome::Ok);
+  return TPhaseEnd::Done;
+}
+
+TMidletPage::TPhaseEnd TMidletPage::RemoveOldSuite(TInstallJob& job) {
+  // Status 2 comes only from a phone suite of exactly this name.
+  const TResult removed = link_.Exchange(TStep::UpdateRemoval, command::Uninstall(job.name),
+                                         TWaitRule{StateBit(rsOk), 50, 100, false});
+  job.result = removed;
+  if (removed.Ok()) return TPhaseEnd::Done;
+  if (removed.outcome == TOutcome::Aborted) {
+    job.refreshAfterStop = link_.TakeStop();
+  } else if (!removed.Quiet()) {
+    link_.View().HideStatusLabel();
+  }
+  return TPhaseEnd::Stop;
 }
 
 TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
   IFormView& view = link_.View();
-
-  long long jarSize = 0;
-  if (!FileSize(job.jarPath, &jarSize) || jarSize != job.jarSize) {
-    view.ShowMessage("JAR size mismatch!!");
-    job.result = TResult::Of(TOutcome::Failed);
-    return TPhaseEnd::Ending;
-  }
-
   view.ShowProgressBar(true);
   view.SetStatusLabel("Sending " + job.jadPath);
-  if (!link_.TransferLog.Open()) {
-    view.ShowMessage("Open log Err");
-    job.result = TResult::Of(TOutcome::Failed);
-    return TPhaseEnd::Ending;
-  }
-  job.logOpen = true;
   TPhaseEnd end = SendSuiteFile(job, false);
   if (end != TPhaseEnd::Done) return end;
   TInstallJob::CloseFile(job.jad);
@@ -216,38 +295,31 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
   return end == TPhaseEnd::Done ? TPhaseEnd::Ending : end;
 }
 
-// The descriptor or the archive: its request, then its packets.
+// The descriptor or the archive, opened and read through already: its
+// request, then its packets.
 TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive) {
-  IFormView& view = link_.View();
   const std::string& path = archive ? job.jarPath : job.jadPath;
-  const char* openFailed = archive ? "Open JAR File ERR" : "Open JAD Err";
-  long long size = 0;
-  if (!FileSize(path, &size)) {
-    // Gone since the scan: nothing can be announced for it.
-    view.ShowMessage(openFailed);
-    job.result = TResult::Of(TOutcome::Failed);
-    return TPhaseEnd::Stop;
-  }
-  view.SetProgressRange(static_cast<int>(command::PacketCount(static_cast<uint64_t>(size))));
+  const uint64_t size = archive ? job.jarBytes : job.jadBytes;
+  link_.View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
   const TLogBytes log = [&job](const std::string& bytes) { job.Log(bytes); };
   TResult result = SendUploadRequest(link_, archive ? TStep::ArchiveRequest : TStep::DescriptorRequest,
-                                     InstallRequest(path, size), TWaitRule{StateBit(rsOk), 10, 500, false}, log);
+                                     InstallRequest(path, static_cast<long long>(size)),
+                                     TWaitRule{StateBit(rsOk), 10, 500, false}, log);
   if (result.Ok()) {
-    std::FILE*& file = archive ? job.jar : job.jad;
-    file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-      view.ShowMessage(openFailed);
-      job.result = TResult::Of(TOutcome::Failed);
-      return TPhaseEnd::Stop;
-    }
     // Descriptor packets are polled twice a second; archive packets every 10 ms.
     const TWaitRule rule = archive ? TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 3000, 10, false}
                                    : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
     TPacketPlan plan;
     plan.step = archive ? TStep::ArchivePacket : TStep::DescriptorPacket;
-    plan.rule = [rule](int, int) { return rule; };
+    // Asked for before each packet is sent, while the state is still the
+    // previous exchange's: a packet that was answered left it ok.
+    plan.rule = [this, &job, rule](int, int) {
+      if (link_.Reply.State() != rsOk) job.packetUnanswered = true;
+      return rule;
+    };
     if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
-    result = SendFilePackets(link_, file, static_cast<uint64_t>(size), plan, log);
+    result = SendFilePackets(link_, archive ? job.jar : job.jad, size, plan, log);
+    if (result.Ok() && link_.Reply.State() != rsOk) job.packetUnanswered = true;  // the last packet
   }
   job.result = result;
   if (result.Ok()) return TPhaseEnd::Done;

@@ -35,7 +35,11 @@ struct Mobile_info {
 bool GetJadAttribute(const std::string& text, const std::string& key, std::string* value);
 // Leading blanks, optional sign, digits up to the first other character; none gives 0.
 int32_t LenientToInt(const std::string& text);
-// 1 same, 2 phone older than PC, 3 phone newer.
+// Opens a suite file for binary reading; null unless it is a regular file
+// (links followed). A pipe or device never holds the caller up.
+std::FILE* OpenSuiteFile(const std::string& path);
+// 1 same, 2 phone older than PC, 3 phone newer. Parts are compared as
+// numbers of any length.
 int CompareMidletVersions(const std::string& pcVersion, const std::string& phoneVersion);
 const char* StatusMark(int status);
 
@@ -71,7 +75,8 @@ class TMidletPage {
   // Installation.
   void LAD_ONE_ButtonClick();
   // Installs a PC suite, or updates the phone's older one after asking;
-  // the page is refreshed after a transfer. Ok when the phone took it.
+  // the page is refreshed after a transfer. Ok only when every step went
+  // through and the refreshed phone list shows the suite.
   TResult InstallSuite(MIDlet_Info& suite);
   TResult LocalAppDL_InstallOperation();
   // Removes a phone suite; the page is refreshed when the phone did.
@@ -80,6 +85,13 @@ class TMidletPage {
  private:
   enum class TPhaseEnd { Done, Ending, Stop };
   struct TInstallJob;
+  // The suite at the cursor; replaceOld removes the phone's older suite
+  // once every check of the PC side has passed.
+  TResult RunInstall(bool replaceOld);
+  TPhaseEnd CheckSuiteFiles(TInstallJob& job);
+  TPhaseEnd RemoveOldSuite(TInstallJob& job);
+  // The refreshed phone list holds the suite in this version.
+  bool SuiteOnPhone(const std::string& name, const std::string& version) const;
   TPhaseEnd SendSuiteFiles(TInstallJob& job);
   TPhaseEnd SendSuiteFile(TInstallJob& job, bool archive);
   void InstallEnding();

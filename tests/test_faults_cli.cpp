@@ -15,6 +15,7 @@
 
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
+#include "support/WireText.h"
 #include "virtualphone/PhoneSim.h"
 
 namespace fs = std::filesystem;
@@ -74,6 +75,9 @@ std::vector<std::string> Lines(const std::string& text) {
 const std::string kUpload = faults::Pattern(500, 11);    // six packets
 const std::string kDownload = faults::Pattern(500, 12);  // six packets
 const std::string kPrecious = "the user's own bytes";
+const std::string kSuite = faults::Pattern(250, 14);  // three archive packets
+const std::string kSuiteJad = "MIDlet-Name: Game\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: game.jar\r\n"
+                              "MIDlet-Jar-Size: 250\r\n";  // two packets
 
 struct CliCase {
   const char* label;
@@ -92,9 +96,9 @@ phonesim::Options HangAfter(int lines) {
   return o;
 }
 
-phonesim::Options Silent(const std::string& prefix) {
+phonesim::Options Silent(const std::string& prefix, bool echo = false) {
   phonesim::Options o;
-  o.noEchoSilentPrefix = prefix;
+  (echo ? o.silentPrefix : o.noEchoSilentPrefix) = prefix;
   return o;
 }
 
@@ -114,6 +118,8 @@ TEST_P(CliFaults, ExitStatusMessagesAndFiles) {
   home.Write("phone/3/other.gif", "GIF89a");
   home.Write("pc/up.bin", kUpload);
   home.Write("pc/say \"hi\".bin", "x");
+  home.Write("pc/game.jad", kSuiteJad);
+  home.Write("pc/game.jar", kSuite);
   if (c.existingTarget) home.Write("pc/dl.bin", kPrecious);
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(home.File("pc"));
   const faults::TFolderSnapshot phoneBefore = faults::Snapshot(home.File("phone"));
@@ -171,6 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Send_UPLOAD_REQ_timeout", ""}},
         CliCase{"silent get request", Silent("AT*FDWN"), "--on-conflict=overwrite get 3 dl.bin --to pc", true,
                 {"Download_Timeout", ""}},
+        CliCase{"unanswered last archive packet", Silent("AT*FUPL=0300", true), "install pc game.jad", false,
+                {"Send JAR data timeout", ExpectedPackets(kSuite)[2] + "\\r\\n"}},
         // Refused before anything is sent, and no success for it.
         CliCase{"put of a name that cannot travel", {}, "put 3 'pc/say \"hi\".bin'", false, {"Invalid file name"}},
         CliCase{"get of a name that cannot travel", {}, "get 3 'say \"hi\".bin' --to pc", false,

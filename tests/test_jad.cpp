@@ -132,6 +132,12 @@ TEST(CompareMidletVersions, Table) {
       {"2", "10", 3},
       {"1..3", "1.0.3", 1},
       {"1.0.1", "1.0.0", 2},
+      // Parts past 32 bits: digit strings, leading zeros aside, the longer the larger.
+      {"1.4294967297", "1.4294967296", 2},
+      {"1.99999999999", "1.100000000000", 3},
+      {"1.007", "1.7", 1},
+      {"-1", "0", 3},
+      {"-12", "-9", 3},
   };
   for (const Case& c : cases)
     EXPECT_EQ(CompareMidletVersions(c.pc, c.phone), c.status) << "pc '" << c.pc << "' phone '" << c.phone << "'";

@@ -490,6 +490,51 @@ TEST_F(Install, UnansweredArchivePacketWithNothingBackEndsTheInstall) {
   EXPECT_TRUE(rig.link->ComPort1.Connected());
 }
 
+TEST_F(Install, UnansweredLastArchivePacketIsAFailure) {
+  const std::string jar = Bytes(250, 12);  // three packets; the descriptor takes two
+  PcSuite("game", "Game", "1.0", jar);
+  Open("Game");
+  SetOptions([](phonesim::Options& o) { o.silentPrefix = "AT*FUPL=0300"; });  // echo, then nothing
+  rig.link->SetClock(TClock(0.02));  // the archive packet's long wait
+  EXPECT_EQ(page.InstallSuite(*page.PcSuites.First()).outcome, TOutcome::TimedOut);
+  std::vector<std::string> lines = Lines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[lines.size() - 4], ExpectedPackets(jar)[2]);  // then only the refresh
+  EXPECT_FALSE(fs::exists(rig.dir.File("phone/4/Game")));
+}
+
+TEST_F(Install, UpdateChecksThePcSideBeforeRemovingTheOldSuite) {
+  const std::pair<std::function<void()>, const char*> spoilers[] = {
+      {[this] { rig.dir.Write("pc/game.jar", Bytes(101, 4)); }, "JAR size mismatch!!"},
+      {[this] { fs::create_directory(rig.dir.File("LAD.log")); }, "Open log Err"}};
+  for (const auto& [spoil, message] : spoilers) {
+    SCOPED_TRACE(message);
+    PcSuite("game", "Game", "2.0", Bytes(100, 4));
+    PhoneSuite("old", "Game", "1.0");
+    Open("Game");
+    spoil();
+    rig.view.updateAnswers = {true};
+    EXPECT_EQ(page.InstallSuite(*page.PcSuites.First()).outcome, TOutcome::Failed);
+    EXPECT_EQ(rig.view.messages, std::vector<std::string>{message});
+    EXPECT_EQ(Lines(), kRefreshLines);  // no removal
+    EXPECT_EQ(rig.dir.Read("phone/4/old/old.jar"), "JJJ");
+    fs::remove_all(rig.dir.File("LAD.log"));
+  }
+}
+
+TEST_F(Install, SuiteNamesThatCannotTravelAreRefusedBeforeAnythingIsSent) {
+  PcSuite("say", "Say \"Hi\"", "2.0", "JJJ");
+  for (bool update : {false, true}) {
+    if (update) PhoneSuite("old", "Say \"Hi\"", "1.0");
+    Open("Say \"Hi\"");
+    EXPECT_EQ(page.InstallSuite(*page.PcSuites.First()).outcome, TOutcome::Failed);
+    EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name"});
+    EXPECT_TRUE(Lines().empty());
+  }
+  EXPECT_EQ(page.UninstallSuite(*page.PhoneSuites.First()).outcome, TOutcome::Failed);
+  EXPECT_TRUE(Lines().empty());
+}
+
 TEST_F(Install, AbortDuringArchiveStopsAndClosesFiles) {
   const std::string jar = Bytes(900, 11);  // ten packets
   PcSuite("game", "Game", "1.0", jar);
