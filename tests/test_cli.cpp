@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/ImageMagick.h"
 #include "support/TempDir.h"
 #include "support/ZipFile.h"
 #include "virtualphone/PhoneSim.h"
@@ -146,9 +147,8 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
 
 TEST(Cli, FitMakesACopyOrSaysWhyNot) {
   TempDir home;
-  if (std::system("convert -size 900x300 xc:orange pic.png 2>/dev/null") != 0 ||
-      std::system(("mv pic.png '" + home.File("pic.png") + "'").c_str()) != 0)
-    GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
+  ASSERT_EQ(std::system(("convert -size 900x300 xc:orange '" + home.File("pic.png") + "'").c_str()), 0);
   std::filesystem::create_directories(home.File("out"));
   CliResult r = RunCli(home, "fit pic.png --to out");
   ASSERT_EQ(r.status, 0) << r.err;

@@ -11,6 +11,7 @@
 
 #include "app/qt/FitPicture.h"
 #include "content/PcScan.h"
+#include "support/ImageMagick.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -18,7 +19,7 @@ namespace {
 bool Convert(const std::string& args) { return std::system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0; }
 
 TEST(FitPicture, CopiesThePicturePageTakes) {
-  if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
   TempDir dir;
   struct Case {
     const char* name;
@@ -69,7 +70,7 @@ TEST(FitPicture, CopiesThePicturePageTakes) {
 }
 
 TEST(FitPicture, NeverOverwritesAndRefusesWhatItCannotFit) {
-  if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
   TempDir dir;
   ASSERT_TRUE(Convert("-size 800x600 xc:blue " + dir.File("sea.png")));
   dir.Write("sea-fit.jpg", "mine");

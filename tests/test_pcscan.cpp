@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "content/PcScan.h"
+#include "support/ImageMagick.h"
 
 namespace fs = std::filesystem;
 using pcscan::TVerdict;
@@ -401,12 +402,10 @@ TEST(PcScanFolder, BrokenGifEndsTheScanWithItsError) {
 
 // ---- Real files ----
 
-bool HaveConvert() { return std::system("convert -version >/dev/null 2>&1") == 0; }
-
 bool Convert(const std::string& args) { return std::system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0; }
 
 TEST(PcScanRealFiles, ImageMagickFiles) {
-  if (!HaveConvert()) GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
   TempDir d;
   const std::string p = d.Path() + "/";
   struct Made {
@@ -466,7 +465,7 @@ std::string Describe(const pcscan::TJudgement& j) {
 }
 
 TEST(PcScanRealFiles, EveryFileIsListedOrExplained) {
-  if (!HaveConvert()) GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
   TempDir d;
   const std::string p = d.Path() + "/";
   struct File {
