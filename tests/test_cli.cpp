@@ -143,6 +143,12 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
   EXPECT_NE(all.out.find("a.wbmp\t1\n"), std::string::npos);
   EXPECT_NE(all.out.find("b.txt\t5\tnot a picture this phone takes (unknown type)\n"), std::string::npos);
   EXPECT_GT(all.out.find("b.txt"), all.out.find("c.bmp"));
+  // A damaged GIF is one more unsuitable file; the others are still judged.
+  home.Write("pics/d.gif", "GIF89a" + std::string("\x0a\0\x0a\0\x80\0\0", 7));
+  CliResult damaged = RunCli(home, "scan --all 3 pics");
+  EXPECT_EQ(damaged.status, 0) << damaged.err;
+  EXPECT_NE(damaged.out.find("c.bmp\t66\n"), std::string::npos);
+  EXPECT_NE(damaged.out.find("d.gif\t13\tdamaged GIF\n"), std::string::npos) << damaged.out;
 }
 
 TEST(Cli, FitMakesACopyOrSaysWhyNot) {
