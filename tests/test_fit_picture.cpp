@@ -5,7 +5,13 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <filesystem>
 #include <string>
 
@@ -94,6 +100,40 @@ TEST(FitPicture, NeverOverwritesAndRefusesWhatItCannotFit) {
     EXPECT_EQ(refused.refusal, c.refusal);
     EXPECT_FALSE(fit::RefusalText(refused, 0).isEmpty());
     EXPECT_FALSE(std::filesystem::exists(dir.File(std::filesystem::path(c.name).stem().string() + "-fit.jpg")));
+  }
+}
+
+// A copy that cannot be written says why in the system's words, and
+// leaves nothing in the target folder, under its name or any other.
+TEST(FitPicture, WriteFailureGivesTheSystemsReasonAndLeavesNothing) {
+  TempDir dir;
+  QImage noise(900, 700, QImage::Format_RGB32);
+  std::mt19937 rng(7);
+  for (int y = 0; y < noise.height(); ++y)
+    for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, rng() & 0xFFFFFF);
+  std::filesystem::create_directories(dir.File("out"));
+  ASSERT_TRUE(noise.save(QString::fromStdString(dir.File("noise.png"))));
+  const struct {
+    const char* label;
+    const char* to;
+    rlim_t sizeLimit;  // RLIM_INFINITY: none
+    int err;
+  } rows[] = {{"file size limit", "out", 8192, EFBIG}, {"missing folder", "gone", RLIM_INFINITY, ENOENT}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.label);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit limit = before;
+    limit.rlim_cur = r.sizeLimit;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    fit::TFitResult result =
+        fit::FitPicture(QString::fromStdString(dir.File("noise.png")), QString::fromStdString(dir.File(r.to)));
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result.refusal, fit::TRefusal::WriteFailed);
+    EXPECT_EQ(result.detail.toStdString(), std::strerror(r.err));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
   }
 }
 
