@@ -136,7 +136,8 @@ class TLink {
 
   // ---- Upload ----
   // Sends a file of PcFolder to a phone folder, asking first when the
-  // phone already holds one of that name.
+  // phone already holds one of that name. A file that cannot be opened is
+  // refused before anything is sent.
   TResult UploadFile(const std::string& name, int folder);
   // The end of a transfer: the status line goes, the log closes, and a
   // transfer that did not end well closes the port.

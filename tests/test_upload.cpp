@@ -303,15 +303,32 @@ TEST_F(UploadRig, PacketAnsweredWithError) {
   EXPECT_NE(Log().find("ERROR"), std::string::npos);
 }
 
-TEST_F(UploadRig, MissingLocalFileClosesEverything) {
-  int before = OpenFds();
-  rig_.link->UploadFile("gone.bin", 3);
-  // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
-  std::this_thread::sleep_for(std::chrono::milliseconds(60));
-  std::vector<std::string> msgs = {"Open File Err"};
-  EXPECT_EQ(rig_.view.messages, msgs);
-  EXPECT_NE(State(), rsOk);
-  EXPECT_EQ(OpenFds(), before);
+// Nothing is asked or announced for a file that cannot be read: an
+// announcement of size 0 would empty the phone's copy.
+TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
+  const struct {
+    const char* name;
+    bool folder;  // a folder of that name; else no such file
+  } rows[] = {{"gone.bin", false}, {"dir.bin", true}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    rig_.dir.Write(std::string("phone/3/") + r.name, "kept");
+    if (r.folder) fs::create_directories(rig_.dir.File(std::string("pc/") + r.name));
+    PhoneList({r.name});
+    rig_.view.messages.clear();
+    rig_.view.overwriteQuestions.clear();
+    rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+    const int before = OpenFds();
+    EXPECT_EQ(rig_.link->UploadFile(r.name, 3).outcome, TOutcome::Failed);
+    // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(rig_.view.messages, std::vector<std::string>{"Open File Err"});
+    EXPECT_TRUE(rig_.view.overwriteQuestions.empty());
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(PhoneFile(r.name), "kept");
+    EXPECT_NE(State(), rsOk);
+    EXPECT_EQ(OpenFds(), before);
+  }
 }
 
 TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {
