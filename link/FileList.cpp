@@ -57,6 +57,7 @@ TListingResult ParseListing(const std::string& text) {
 }
 
 TResult TLink::SelectPhoneFolder(int folder) {
+  PhoneListKnown = false;  // the list read before belongs to the folder before
   TExchangeOptions options;
   options.purgeFirst = true;
   TResult result = Exchange(TStep::SelectFolder, command::SelectFolder(folder), TWaitRule{StateBit(rsOk), 500, 10, false},
@@ -67,6 +68,7 @@ TResult TLink::SelectPhoneFolder(int folder) {
 
 TResult TLink::ListPhoneFolder() {
   PhoneFileList.Clear();
+  PhoneListKnown = false;
   View().SetStatusLabel("Get Mobile Info...");
   TResult result = Exchange(TStep::ListFolder, command::ListFolder(), TWaitRule{StateBit(rsOk), 4000, 10, false});
   if (result.Quiet()) return result;
@@ -84,12 +86,14 @@ TResult TLink::ListPhoneFolder() {
   if (listing.outcome != TListingOutcome::Ok) {
     View().ShowMessage(listing.outcome == TListingOutcome::ParseError ? "ParseError" : "No Files on Mobile");
     View().HideStatusLabel();
-    // No files is a listing all the same.
-    return listing.outcome == TListingOutcome::NoFiles ? result : TResult::Of(TOutcome::Failed, result.reply);
+    // No files is a listing all the same; a half-read one is not.
+    PhoneListKnown = listing.outcome == TListingOutcome::NoFiles;
+    return PhoneListKnown ? result : TResult::Of(TOutcome::Failed, result.reply);
   }
   for (pic_info* e = PhoneFileList.First(); e; e = e->next.get())
     View().AddListRow(TListId::PhoneFiles, {e->Name, std::to_string(e->Size)});
   View().HideStatusLabel();
+  PhoneListKnown = true;
   return result;
 }
 

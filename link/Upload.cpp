@@ -81,19 +81,31 @@ TResult TLink::UploadFile(const std::string& fileName, int folder) {
   }
   View().SetRenameText(name);
 
-  for (pic_info* e = PhoneFileList.First(); e;) {
-    if (!SameNoCase(e->Name, name)) {
-      e = e->next.get();
-      continue;
-    }
-    TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
+  auto ask = [this]() { return View().AskOverwrite("Overwrite " + View().RenameText() + "?"); };
+  if (!PhoneListKnown) {
+    // No listing to check against: asked once, as for a clash; a new name
+    // cannot be checked either.
+    TOverwriteAnswer a = ask();
     if (a == TOverwriteAnswer::Cancel) {
       FinishTransfer();
       return TResult::Of(TOutcome::Declined);
     }
-    if (a == TOverwriteAnswer::Overwrite) break;
-    name = View().RenameText();
-    e = PhoneFileList.First();
+    if (a == TOverwriteAnswer::Rename) name = View().RenameText();
+  } else {
+    for (pic_info* e = PhoneFileList.First(); e;) {
+      if (!SameNoCase(e->Name, name)) {
+        e = e->next.get();
+        continue;
+      }
+      TOverwriteAnswer a = ask();
+      if (a == TOverwriteAnswer::Cancel) {
+        FinishTransfer();
+        return TResult::Of(TOutcome::Declined);
+      }
+      if (a == TOverwriteAnswer::Overwrite) break;
+      name = View().RenameText();
+      e = PhoneFileList.First();
+    }
   }
   if (!IsSafeCommandName(name)) {
     View().ShowMessage("Invalid file name");

@@ -104,6 +104,7 @@ class UploadRig : public ::testing::Test {
     fs::create_directories(rig_.dir.File("pc"));
     rig_.link->PcFolder = rig_.dir.File("pc");
     rig_.Connect();
+    rig_.link->PhoneListKnown = true;  // as after listing an empty folder
   }
 
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
@@ -328,6 +329,38 @@ TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
     EXPECT_EQ(PhoneFile(r.name), "kept");
     EXPECT_NE(State(), rsOk);
     EXPECT_EQ(OpenFds(), before);
+  }
+}
+
+// A listing that failed leaves the phone's folder unknown: the upload asks
+// once, whatever the name, and only the answer decides.
+TEST_F(UploadRig, UnknownPhoneListAsksOnceBeforeSending) {
+  const struct {
+    TOverwriteAnswer answer;
+    const char* stored;  // the phone's file that holds the bytes; null: nothing sent
+  } rows[] = {{TOverwriteAnswer::Overwrite, "a.gif"},
+              {TOverwriteAnswer::Rename, "b.gif"},
+              {TOverwriteAnswer::Cancel, nullptr}};  // last: it closes the port after the failed listing
+  PcFile("a.gif", "new");
+  for (const auto& r : rows) {
+    rig_.dir.Write("phone/3/a.gif", "old");
+    rig_.dir.Write("phone/3/b.gif", "old");
+    rig_.link->SelectPhoneFolder(3);
+    rig_.link->ListPhoneFolder();
+    ASSERT_TRUE(rig_.link->PhoneListKnown);
+    SetOptions([](phonesim::Options& o) { o.errorPrefix = "AT*FLIST?"; });
+    rig_.link->ListPhoneFolder();
+    SetOptions([](phonesim::Options& o) { o.errorPrefix.clear(); });
+    rig_.ClearPhoneLines();
+    rig_.view.overwriteQuestions.clear();
+    rig_.view.overwriteAnswers = {r.answer, r.answer};
+    rig_.view.renameAnswers = {"b.gif"};
+    const TOutcome outcome = rig_.link->UploadFile("a.gif", 3).outcome;
+    EXPECT_EQ(rig_.view.overwriteQuestions, std::vector<std::string>{"Overwrite a.gif?"});
+    EXPECT_EQ(outcome, r.stored ? TOutcome::Ok : TOutcome::Declined);
+    EXPECT_EQ(Lines().empty(), r.stored == nullptr);
+    EXPECT_EQ(PhoneFile("a.gif"), r.stored && std::string(r.stored) == "a.gif" ? "new" : "old");
+    EXPECT_EQ(PhoneFile("b.gif"), r.stored && std::string(r.stored) == "b.gif" ? "new" : "old");
   }
 }
 

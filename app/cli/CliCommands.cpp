@@ -146,17 +146,22 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   }
   if (!s.Connect() || !s.Select(folder)) return 1;
   TLink& link = s.Link();
+  bool unchecked = false;  // a file went on without a listing to check it against
   for (size_t i = 2; i < args.size(); ++i) {
     if (i > 2 && !s.Pause()) return 1;
     const fs::path path = Absolute(args[i]);
     link.PcFolder = path.parent_path().string();
     // A fresh listing for the overwrite check, also after the previous file.
-    if (!s.List() && link.AbortRequested()) return 1;
+    // Without one the upload asks (or follows --on-conflict) itself.
+    const TResult listed = link.ListPhoneFolder();
+    if (listed.Quiet() || link.AbortRequested()) return 1;
+    if (!listed.Ok()) unchecked = true;
     // A file the user chose not to overwrite is passed over.
     const TResult sent = link.UploadFile(path.filename().string(), folder);
     if (!sent.Ok() && sent.outcome != TOutcome::Declined) return 1;
   }
-  return 0;
+  // Only an explicit overwrite policy makes an unchecked put a success.
+  return unchecked && s.View().onConflict != "overwrite" ? 1 : 0;
 }
 
 int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {
