@@ -122,6 +122,20 @@ TEST(Cli, PutListGetRemove) {
   EXPECT_EQ(empty.err, "No Files on Mobile\n");
 }
 
+// Names are one escaped field each, sizes keep their digits past 32 bits.
+TEST(Cli, LsEscapesNamesAndKeepsBigSizes) {
+  CliPhone p;
+  p.home.Write("phone/3/a\tb.gif", "x");
+  p.home.Write("phone/3/c\nd.gif", "x");
+  p.home.Write("phone/3/e\x1b[2Jf.gif", "x");
+  p.home.Write("phone/3/g\\h.gif", "x");
+  p.home.Write("phone/3/big.bin", "");
+  std::filesystem::resize_file(p.home.File("phone/3/big.bin"), 5000000000ULL);  // sparse
+  CliResult ls = RunCli(p.home, "--port " + p.sim->DevicePath() + " ls 3");
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  EXPECT_EQ(ls.out, "a\\tb.gif\t1\nbig.bin\t5000000000\nc\\nd.gif\t1\ne\\x1b[2Jf.gif\t1\ng\\\\h.gif\t1\n");
+}
+
 // Without a listing to check against, put overwrites only when told to.
 TEST(Cli, PutAfterAFailedListingOverwritesOnlyWhenTold) {
   phonesim::Options o;

@@ -125,12 +125,36 @@ class TCliSession {
 
 int CmdAt(TCliSession& s) { return s.Connect() ? 0 : 1; }
 
+// A phone's name as one field of one line, whatever it holds: backslash,
+// control characters (also C1 ones in UTF-8) and DEL are written C-style,
+// so a name can neither forge rows nor drive the terminal.
+std::string EscapedName(const std::string& name) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    const unsigned char next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    auto hex = [&](unsigned char b) { out += std::string("\\x") + kHex[b >> 4] + kHex[b & 15]; };
+    if (c == '\\') out += "\\\\";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c < 0x20 || c == 0x7F) hex(c);
+    else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      hex(c);
+      hex(next);
+      ++i;
+    } else out += static_cast<char>(c);
+  }
+  return out;
+}
+
 int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() != 2 || !ParseFolder(args[1], &folder)) return 2;
   if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
   for (pic_info* p = s.Link().PhoneFileList.First(); p; p = p->next.get())
-    std::cout << p->Name << "\t" << p->Size << "\n";
+    std::cout << EscapedName(p->Name) << "\t" << p->SizeText << "\n";
   return 0;
 }
 
