@@ -141,19 +141,14 @@ TEST(Cli, PutAfterAFailedListingOverwritesOnlyWhenTold) {
   phonesim::Options o;
   o.errorPrefix = "AT*FLIST?";
   CliPhone p(o);
-  const std::string port = "--port " + p.sim->DevicePath() + " ";
   p.home.Write("pc/sun.gif", "new");
-  const struct {
-    const char* options;
-    int status;
-    const char* onPhone;
-  } rows[] = {{"", 1, "old"}, {"--on-conflict=skip ", 1, "old"}, {"--on-conflict=overwrite ", 0, "new"}};
+  const struct { const char* options; int status; const char* onPhone; } rows[] = {
+      {"", 1, "old"}, {"--on-conflict=skip ", 1, "old"}, {"--on-conflict=overwrite ", 0, "new"}};
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.options);
     p.home.Write("phone/3/sun.gif", "old");
-    CliResult put = RunCli(p.home, port + r.options + "put 3 pc/sun.gif");
-    EXPECT_EQ(put.status, r.status) << put.err;
-    EXPECT_EQ(p.home.Read("phone/3/sun.gif"), r.onPhone);
+    CliResult put = RunCli(p.home, "--port " + p.sim->DevicePath() + " " + r.options + "put 3 pc/sun.gif");
+    EXPECT_EQ(put.status, r.status) << r.options << put.err;
+    EXPECT_EQ(p.home.Read("phone/3/sun.gif"), r.onPhone) << r.options;
   }
 }
 

@@ -79,19 +79,6 @@ const ListingCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Listing, ListingTable, ::testing::ValuesIn(kCases));
 
-TEST(ListedSizeText, DigitsAreKeptEverythingElseIsTheNumber) {
-  const struct {
-    const char* digits;
-    int32_t size;
-    const char* shown;
-  } rows[] = {{"1234", 1234, "1234"}, {"4294967296", 0, "4294967296"}, {"0042", 42, "42"}, {"0", 0, "0"},
-              {"", 0, "0"},         {"12k", 0, "0"},                 {"-5", 0, "0"},      {" 12", 0, "0"}};
-  for (const auto& r : rows) EXPECT_EQ(ListedSizeText(r.digits, r.size), r.shown) << r.digits;
-  for (const ListingCase& c : kCases)
-    for (const TListingEntry& e : ParseListing(c.text).entries)
-      if (e.size != 0) EXPECT_EQ(e.sizeText, std::to_string(e.size)) << c.label;
-}
-
 // Random text built from the characters the parser cares about must never
 // crash or read outside the text; entries always come from the text.
 TEST(ListingFuzz, RandomTextNeverBreaksTheParser) {

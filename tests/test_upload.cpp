@@ -304,29 +304,23 @@ TEST_F(UploadRig, PacketAnsweredWithError) {
   EXPECT_NE(Log().find("ERROR"), std::string::npos);
 }
 
-// Nothing is asked or announced for a file that cannot be read: an
-// announcement of size 0 would empty the phone's copy.
+// Nothing is asked or announced for a file that cannot be read (gone, or
+// a folder): an announcement of size 0 would empty the phone's copy.
 TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
-  const struct {
-    const char* name;
-    bool folder;  // a folder of that name; else no such file
-  } rows[] = {{"gone.bin", false}, {"dir.bin", true}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.name);
-    rig_.dir.Write(std::string("phone/3/") + r.name, "kept");
-    if (r.folder) fs::create_directories(rig_.dir.File(std::string("pc/") + r.name));
-    PhoneList({r.name});
+  fs::create_directories(rig_.dir.File("pc/dir.bin"));
+  for (const std::string name : {"gone.bin", "dir.bin"}) {
+    rig_.dir.Write("phone/3/" + name, "kept");
+    PhoneList({name});
     rig_.view.messages.clear();
-    rig_.view.overwriteQuestions.clear();
     rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
     const int before = OpenFds();
-    EXPECT_EQ(rig_.link->UploadFile(r.name, 3).outcome, TOutcome::Failed);
+    EXPECT_EQ(rig_.link->UploadFile(name, 3).outcome, TOutcome::Failed);
     // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_EQ(rig_.view.messages, std::vector<std::string>{"Open File Err"});
-    EXPECT_TRUE(rig_.view.overwriteQuestions.empty());
-    EXPECT_TRUE(Lines().empty());
-    EXPECT_EQ(PhoneFile(r.name), "kept");
+    EXPECT_EQ(rig_.view.messages, std::vector<std::string>{"Open File Err"}) << name;
+    EXPECT_TRUE(rig_.view.overwriteQuestions.empty()) << name;
+    EXPECT_TRUE(Lines().empty()) << name;
+    EXPECT_EQ(PhoneFile(name), "kept");
     EXPECT_NE(State(), rsOk);
     EXPECT_EQ(OpenFds(), before);
   }
@@ -335,14 +329,9 @@ TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
 // A listing that failed leaves the phone's folder unknown: the upload asks
 // once, whatever the name, and only the answer decides.
 TEST_F(UploadRig, UnknownPhoneListAsksOnceBeforeSending) {
-  const struct {
-    TOverwriteAnswer answer;
-    const char* stored;  // the phone's file that holds the bytes; null: nothing sent
-  } rows[] = {{TOverwriteAnswer::Overwrite, "a.gif"},
-              {TOverwriteAnswer::Rename, "b.gif"},
-              {TOverwriteAnswer::Cancel, nullptr}};  // last: it closes the port after the failed listing
   PcFile("a.gif", "new");
-  for (const auto& r : rows) {
+  // Cancel last: after the failed listing it closes the port.
+  for (TOverwriteAnswer answer : {TOverwriteAnswer::Overwrite, TOverwriteAnswer::Rename, TOverwriteAnswer::Cancel}) {
     rig_.dir.Write("phone/3/a.gif", "old");
     rig_.dir.Write("phone/3/b.gif", "old");
     rig_.link->SelectPhoneFolder(3);
@@ -353,14 +342,14 @@ TEST_F(UploadRig, UnknownPhoneListAsksOnceBeforeSending) {
     SetOptions([](phonesim::Options& o) { o.errorPrefix.clear(); });
     rig_.ClearPhoneLines();
     rig_.view.overwriteQuestions.clear();
-    rig_.view.overwriteAnswers = {r.answer, r.answer};
+    rig_.view.overwriteAnswers = {answer, answer};
     rig_.view.renameAnswers = {"b.gif"};
     const TOutcome outcome = rig_.link->UploadFile("a.gif", 3).outcome;
     EXPECT_EQ(rig_.view.overwriteQuestions, std::vector<std::string>{"Overwrite a.gif?"});
-    EXPECT_EQ(outcome, r.stored ? TOutcome::Ok : TOutcome::Declined);
-    EXPECT_EQ(Lines().empty(), r.stored == nullptr);
-    EXPECT_EQ(PhoneFile("a.gif"), r.stored && std::string(r.stored) == "a.gif" ? "new" : "old");
-    EXPECT_EQ(PhoneFile("b.gif"), r.stored && std::string(r.stored) == "b.gif" ? "new" : "old");
+    EXPECT_EQ(outcome, answer == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Ok);
+    EXPECT_EQ(Lines().empty(), answer == TOverwriteAnswer::Cancel);
+    EXPECT_EQ(PhoneFile("a.gif"), answer == TOverwriteAnswer::Overwrite ? "new" : "old");
+    EXPECT_EQ(PhoneFile("b.gif"), answer == TOverwriteAnswer::Rename ? "new" : "old");
   }
 }
 
