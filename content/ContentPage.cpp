@@ -125,30 +125,22 @@ void TContentPage::ScanPcFolder() {
   pic_info* tail = nullptr;  // appended at directly: the list's own append walks from the head
   pcscan::TRejectFn keep;
   if (ShowAllFiles) keep = [this](const pcscan::TRejectedEntry& e) { Unsuitable.push_back(e); };
-  // The unsuitable rows follow the listed ones, however the scan ends.
-  auto showUnsuitable = [this] {
-    if (ShowAllFiles && OnUnsuitable) OnUnsuitable(Unsuitable);
-  };
-  try {
-    pcscan::ScanFolder(
-        link_.FolderNumber, link_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
-        [&](const pcscan::TScanEntry& e) {
-          if (!tail) {
-            tail = PcFileList.Append();
-          } else {
-            tail->next = std::make_unique<pic_info>();
-            tail = tail->next.get();
-          }
-          tail->Name = e.name;
-          tail->Size = e.size;
-          view.AddListRow(TListId::PcFiles, {e.name, std::to_string(e.size)});
-        },
-        keep);
-  } catch (...) {
-    showUnsuitable();
-    throw;
-  }
-  showUnsuitable();
+  pcscan::ScanFolder(
+      link_.FolderNumber, link_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
+      [&](const pcscan::TScanEntry& e) {
+        if (!tail) {
+          tail = PcFileList.Append();
+        } else {
+          tail->next = std::make_unique<pic_info>();
+          tail = tail->next.get();
+        }
+        tail->Name = e.name;
+        tail->Size = e.size;
+        view.AddListRow(TListId::PcFiles, {e.name, std::to_string(e.size)});
+      },
+      keep);
+  // The unsuitable rows follow the listed ones.
+  if (ShowAllFiles && OnUnsuitable) OnUnsuitable(Unsuitable);
 }
 
 // ---- Page buttons ----

@@ -23,8 +23,8 @@ class TContentPage {
   // button acts on them.
   bool ShowAllFiles = false;
   std::vector<pcscan::TRejectedEntry> Unsuitable;
-  // Called at the end of every scan with show-all on (also when a broken
-  // GIF ends it), after the listed rows: the window adds its own rows.
+  // Called at the end of every scan with show-all on, after the listed
+  // rows: the window adds its own rows.
   std::function<void(const std::vector<pcscan::TRejectedEntry>&)> OnUnsuitable;
 
   // Tool-bar openers.

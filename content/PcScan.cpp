@@ -247,25 +247,20 @@ void ApplyFrames(TJudgement& j, int frames) {
 
 namespace {
 
-// Header rules then, for a GIF, its frames. A broken GIF is handed to
-// onDamaged, then its decoder error goes on up.
-TJudgement JudgeOpened(int folder, const std::string& name, const std::string& path, int64_t size, std::FILE* f,
-                       const TRejectFn& onDamaged) {
+// Header rules then, for a GIF, its frames. A GIF whose blocks cannot be
+// followed is a damaged file, judged like any other unsuitable one.
+TJudgement JudgeOpened(int folder, const std::string& name, const std::string& path, int64_t size, std::FILE* f) {
   TJudgement j = JudgeHeaderWhy(folder, name, size, [f](uint64_t off, unsigned char* buf, size_t n) {
     return ReadAt(f, off, buf, n);
   });
   j.size = size;
   if (j.verdict == TVerdict::NeedAnimatedGif || j.verdict == TVerdict::NeedStillGif) {
-    int frames = 0;
     try {
-      frames = gif::CountFramesInFile(path);
+      ApplyFrames(j, gif::CountFramesInFile(path));
     } catch (const std::runtime_error&) {
       j.verdict = TVerdict::NotListed;
       j.reason = TReason::Damaged;
-      if (onDamaged) onDamaged(TRejectedEntry{name, j});
-      throw;
     }
-    ApplyFrames(j, frames);
   }
   return j;
 }
@@ -288,12 +283,7 @@ TJudgement JudgeFile(int folder, const std::string& path) {
     return j;
   }
   const std::string name = std::filesystem::path(path).filename().string();
-  TJudgement damaged;
-  try {
-    return JudgeOpened(folder, name, path, size, file.get(), [&](const TRejectedEntry& e) { damaged = e.why; });
-  } catch (const std::runtime_error&) {
-    return damaged;
-  }
+  return JudgeOpened(folder, name, path, size, file.get());
 }
 
 std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMessageFn& onMessage,
@@ -333,7 +323,7 @@ std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMe
       reject(name, j);
       continue;
     }
-    j = JudgeOpened(folder, name, path, size, file.get(), onRejected);
+    j = JudgeOpened(folder, name, path, size, file.get());
     file.reset();
 
     if (j.verdict == TVerdict::OperationError) onMessage(kOperationError);

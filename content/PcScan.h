@@ -95,15 +95,14 @@ using TRejectFn = std::function<void(const TRejectedEntry&)>;
 
 // Lists the files of dir that folder would accept, in the order the
 // directory yields them, telling onMessage what the page tells the user.
-// onEntry (optional) sees each accepted file as soon as it is found. A GIF
-// that cannot be decoded raises std::runtime_error, which ends the scan.
-// onRejected (optional) sees every other regular file with its reason, the
-// broken GIF included before its error ends the scan.
+// onEntry (optional) sees each accepted file as soon as it is found.
+// onRejected (optional) sees every other regular file with its reason; a
+// GIF that cannot be decoded is one of them (Damaged), and the scan goes on.
 std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMessageFn& onMessage,
                                    const TEntryFn& onEntry = {}, const TRejectFn& onRejected = {});
 
-// Judges one file as ScanFolder would (frames counted, size rule first);
-// a broken GIF gives Damaged here instead of an error. For a single file
+// Judges one file as ScanFolder would (frames counted, size rule first;
+// a broken GIF is Damaged). For a single file
 // outside a scan: a drop, a fitted copy.
 TJudgement JudgeFile(int folder, const std::string& path);
 

@@ -6,6 +6,13 @@
 #include "link/Text.h"
 #include "link/Transfers.h"
 
+std::string ListedSizeText(std::string_view digits, int32_t size) {
+  const size_t first = digits.find_first_not_of('0');
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos || first == std::string_view::npos)
+    return std::to_string(size);
+  return std::string(digits.substr(first));
+}
+
 TListingResult ParseListing(const std::string& text) {
   TListingResult r;
   const size_t len = text.size();
@@ -44,7 +51,9 @@ TListingResult ParseListing(const std::string& text) {
       TListingEntry e;
       // The character before "(" is the separator, not part of the name.
       if (open > start) e.name = text.substr(start, open - 1 - start);
-      e.size = ParseDecimal(std::string_view(text).substr(open + 1, close - open - 1), false).value_or(0);
+      const std::string_view digits = std::string_view(text).substr(open + 1, close - open - 1);
+      e.size = ParseDecimal(digits, false).value_or(0);
+      e.sizeText = ListedSizeText(digits, e.size);
       r.entries.push_back(std::move(e));
       p = open + 1;
     } else {
@@ -57,6 +66,7 @@ TListingResult ParseListing(const std::string& text) {
 }
 
 TResult TLink::SelectPhoneFolder(int folder) {
+  PhoneListKnown = false;  // the list read before belongs to the folder before
   TExchangeOptions options;
   options.purgeFirst = true;
   TResult result = Exchange(TStep::SelectFolder, command::SelectFolder(folder), TWaitRule{StateBit(rsOk), 500, 10, false},
@@ -67,6 +77,7 @@ TResult TLink::SelectPhoneFolder(int folder) {
 
 TResult TLink::ListPhoneFolder() {
   PhoneFileList.Clear();
+  PhoneListKnown = false;
   View().SetStatusLabel("Get Mobile Info...");
   TResult result = Exchange(TStep::ListFolder, command::ListFolder(), TWaitRule{StateBit(rsOk), 4000, 10, false});
   if (result.Quiet()) return result;
@@ -80,16 +91,19 @@ TResult TLink::ListPhoneFolder() {
     pic_info* info = PhoneFileList.Append();
     info->Name = e.name;
     info->Size = e.size;
+    info->SizeText = e.sizeText;
   }
   if (listing.outcome != TListingOutcome::Ok) {
     View().ShowMessage(listing.outcome == TListingOutcome::ParseError ? "ParseError" : "No Files on Mobile");
     View().HideStatusLabel();
-    // No files is a listing all the same.
-    return listing.outcome == TListingOutcome::NoFiles ? result : TResult::Of(TOutcome::Failed, result.reply);
+    // No files is a listing all the same; a half-read one is not.
+    PhoneListKnown = listing.outcome == TListingOutcome::NoFiles;
+    return PhoneListKnown ? result : TResult::Of(TOutcome::Failed, result.reply);
   }
   for (pic_info* e = PhoneFileList.First(); e; e = e->next.get())
-    View().AddListRow(TListId::PhoneFiles, {e->Name, std::to_string(e->Size)});
+    View().AddListRow(TListId::PhoneFiles, {e->Name, e->SizeText});
   View().HideStatusLabel();
+  PhoneListKnown = true;
   return result;
 }
 

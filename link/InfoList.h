@@ -53,6 +53,9 @@ class TInfoList {
 struct pic_info {
   std::string Name;
   int32_t Size = 0;
+  // The phone's size as listed, digits kept beyond 32 bits (where Size is 0);
+  // empty for a PC file.
+  std::string SizeText;
   std::unique_ptr<pic_info> next;
 };
 using TPicList = TInfoList<pic_info>;

@@ -76,6 +76,10 @@ class TLink {
   bool FolderAsked = false;
   std::string PcFolder;
   TPicList PhoneFileList;
+  // PhoneFileList is what the selected phone folder holds: set only by a
+  // listing that succeeded; any other end of a listing, and a new folder
+  // selection, leave it unknown. An upload never decides on an unknown list.
+  bool PhoneListKnown = false;
 
   // ---- Connection ----
   TLinkIndicators Indicators;  // what the window shows of the link
@@ -142,7 +146,8 @@ class TLink {
 
   // ---- Upload ----
   // Sends a file of PcFolder to a phone folder, asking first when the
-  // phone already holds one of that name.
+  // phone already holds one of that name, or once when its list is unknown.
+  // A file that cannot be opened is refused before anything is sent.
   TResult UploadFile(const std::string& name, int folder);
   // The end of a transfer: the status line goes, the log closes, and a
   // transfer that did not end well closes the port.

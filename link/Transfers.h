@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/Link.h"
@@ -16,6 +17,7 @@ enum class TListingOutcome { Ok, NoFiles, ParseError };
 struct TListingEntry {
   std::string name;
   int32_t size = 0;
+  std::string sizeText;  // the size for people: see ListedSizeText
 };
 
 struct TListingResult {
@@ -28,6 +30,11 @@ struct TListingResult {
 // other mark are stepped over. A size that is not plain decimal digits
 // fitting 32 bits reads as 0.
 TListingResult ParseListing(const std::string& text);
+
+// A listed size as shown to people: plain decimal digits are kept as sent
+// (leading zeros dropped), also past 32 bits where the number reads as 0;
+// anything else shows the number read.
+std::string ListedSizeText(std::string_view digits, int32_t size);
 
 // ---- Download packets ----
 

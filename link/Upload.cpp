@@ -1,6 +1,7 @@
 // File upload: request line, numbered hexadecimal packets, one resend.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -46,35 +47,71 @@ void TLink::FinishTransfer() {
   }
 }
 
+namespace {
+
+using TFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// The local file opened for reading with its size; null when it cannot be
+// read as a file (missing, unreadable, a folder).
+TFile OpenLocalFile(const std::string& path, uint64_t* size) {
+  TFile file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return file;
+  // Sized while open: a file removed meanwhile has no size and is refused.
+  std::error_code ec;
+  const bool regular = std::filesystem::is_regular_file(path, ec);
+  const uintmax_t n = regular ? std::filesystem::file_size(path, ec) : 0;
+  if (!regular || ec) return TFile(nullptr, &std::fclose);
+  *size = static_cast<uint64_t>(n);
+  return file;
+}
+
+}  // namespace
+
 TResult TLink::UploadFile(const std::string& fileName, int folder) {
   std::string name = fileName;
   const std::string localPath = JoinLocalPath(PcFolder, fileName);
+  // The file is opened and sized before anything is asked or sent: a file
+  // that is gone must not be announced, or the phone's copy becomes empty.
+  uint64_t size = 0;
+  TFile file = OpenLocalFile(localPath, &size);
+  if (!file) {
+    View().ShowMessage("Open File Err");
+    BeginExchange(rsWaiting);  // nothing stored: no verdict
+    return TResult::Of(TOutcome::Failed);
+  }
   View().SetRenameText(name);
 
-  for (pic_info* e = PhoneFileList.First(); e;) {
-    if (!SameNoCase(e->Name, name)) {
-      e = e->next.get();
-      continue;
-    }
-    TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
+  auto ask = [this]() { return View().AskOverwrite("Overwrite " + View().RenameText() + "?"); };
+  if (!PhoneListKnown) {
+    // No listing to check against: asked once, as for a clash; a new name
+    // cannot be checked either.
+    TOverwriteAnswer a = ask();
     if (a == TOverwriteAnswer::Cancel) {
       FinishTransfer();
       return TResult::Of(TOutcome::Declined);
     }
-    if (a == TOverwriteAnswer::Overwrite) break;
-    name = View().RenameText();
-    e = PhoneFileList.First();
+    if (a == TOverwriteAnswer::Rename) name = View().RenameText();
+  } else {
+    for (pic_info* e = PhoneFileList.First(); e;) {
+      if (!SameNoCase(e->Name, name)) {
+        e = e->next.get();
+        continue;
+      }
+      TOverwriteAnswer a = ask();
+      if (a == TOverwriteAnswer::Cancel) {
+        FinishTransfer();
+        return TResult::Of(TOutcome::Declined);
+      }
+      if (a == TOverwriteAnswer::Overwrite) break;
+      name = View().RenameText();
+      e = PhoneFileList.First();
+    }
   }
   if (!IsSafeCommandName(name)) {
     View().ShowMessage("Invalid file name");
     FinishTransfer();
     return TResult::Of(TOutcome::Failed);
   }
-
-  std::error_code ec;
-  uintmax_t fsSize = std::filesystem::file_size(localPath, ec);
-  // A missing file announces size 0 and then fails to open below.
-  const uint64_t size = ec ? 0 : static_cast<uint64_t>(fsSize);
 
   View().ShowProgressBar(true);
   View().SetStatusLabel("Send " + name);
@@ -90,23 +127,14 @@ TResult TLink::UploadFile(const std::string& fileName, int folder) {
   TResult result = SendUploadRequest(*this, TStep::UploadRequest, command::UploadRequest(name, size, folder),
                                      TWaitRule{StateBit(rsOk), 500, 10, false}, log);
   if (result.Ok()) {
-    std::FILE* file = std::fopen(localPath.c_str(), "rb");
-    if (!file) {
-      View().ShowMessage("Open File Err");
-      TransferLog.Close();
-      // The phone accepted the request, but nothing was stored: drop the
-      // verdict with its text, or the receiver would read "OK" into it again.
-      BeginExchange(rsWaiting);
-      return TResult::Of(TOutcome::Failed);
-    }
     TPacketPlan plan;
     plan.step = TStep::UploadPacket;
     plan.rule = [](int n, int count) {
       return TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), UploadTickLimit(n, count), 10, true};
     };
-    result = SendFilePackets(*this, file, size, plan, log);
-    std::fclose(file);
+    result = SendFilePackets(*this, file.get(), size, plan, log);
   }
+  file.reset();
   TransferLog.Close();
   if (result.Quiet()) return result;
   if (result.outcome == TOutcome::Failed) {

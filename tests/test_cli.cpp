@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/ImageMagick.h"
 #include "support/TempDir.h"
 #include "support/ZipFile.h"
 #include "virtualphone/PhoneSim.h"
@@ -121,6 +122,36 @@ TEST(Cli, PutListGetRemove) {
   EXPECT_EQ(empty.err, "No Files on Mobile\n");
 }
 
+// Names are one escaped field each, sizes keep their digits past 32 bits.
+TEST(Cli, LsEscapesNamesAndKeepsBigSizes) {
+  CliPhone p;
+  p.home.Write("phone/3/a\tb.gif", "x");
+  p.home.Write("phone/3/c\nd.gif", "x");
+  p.home.Write("phone/3/e\x1b[2Jf.gif", "x");
+  p.home.Write("phone/3/g\\h.gif", "x");
+  p.home.Write("phone/3/big.bin", "");
+  std::filesystem::resize_file(p.home.File("phone/3/big.bin"), 5000000000ULL);  // sparse
+  CliResult ls = RunCli(p.home, "--port " + p.sim->DevicePath() + " ls 3");
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  EXPECT_EQ(ls.out, "a\\tb.gif\t1\nbig.bin\t5000000000\nc\\nd.gif\t1\ne\\x1b[2Jf.gif\t1\ng\\\\h.gif\t1\n");
+}
+
+// Without a listing to check against, put overwrites only when told to.
+TEST(Cli, PutAfterAFailedListingOverwritesOnlyWhenTold) {
+  phonesim::Options o;
+  o.errorPrefix = "AT*FLIST?";
+  CliPhone p(o);
+  p.home.Write("pc/sun.gif", "new");
+  const struct { const char* options; int status; const char* onPhone; } rows[] = {
+      {"", 1, "old"}, {"--on-conflict=skip ", 1, "old"}, {"--on-conflict=overwrite ", 0, "new"}};
+  for (const auto& r : rows) {
+    p.home.Write("phone/3/sun.gif", "old");
+    CliResult put = RunCli(p.home, "--port " + p.sim->DevicePath() + " " + r.options + "put 3 pc/sun.gif");
+    EXPECT_EQ(put.status, r.status) << r.options << put.err;
+    EXPECT_EQ(p.home.Read("phone/3/sun.gif"), r.onPhone) << r.options;
+  }
+}
+
 TEST(Cli, ScanListsWhatThePhoneTakes) {
   TempDir home;
   home.Write("pics/a.wbmp", "x");
@@ -142,13 +173,18 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
   EXPECT_NE(all.out.find("a.wbmp\t1\n"), std::string::npos);
   EXPECT_NE(all.out.find("b.txt\t5\tnot a picture this phone takes (unknown type)\n"), std::string::npos);
   EXPECT_GT(all.out.find("b.txt"), all.out.find("c.bmp"));
+  // A damaged GIF is one more unsuitable file; the others are still judged.
+  home.Write("pics/d.gif", "GIF89a" + std::string("\x0a\0\x0a\0\x80\0\0", 7));
+  CliResult damaged = RunCli(home, "scan --all 3 pics");
+  EXPECT_EQ(damaged.status, 0) << damaged.err;
+  EXPECT_NE(damaged.out.find("c.bmp\t66\n"), std::string::npos);
+  EXPECT_NE(damaged.out.find("d.gif\t13\tdamaged GIF\n"), std::string::npos) << damaged.out;
 }
 
 TEST(Cli, FitMakesACopyOrSaysWhyNot) {
   TempDir home;
-  if (std::system("convert -size 900x300 xc:orange pic.png 2>/dev/null") != 0 ||
-      std::system(("mv pic.png '" + home.File("pic.png") + "'").c_str()) != 0)
-    GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
+  ASSERT_EQ(std::system(("convert -size 900x300 xc:orange '" + home.File("pic.png") + "'").c_str()), 0);
   std::filesystem::create_directories(home.File("out"));
   CliResult r = RunCli(home, "fit pic.png --to out");
   ASSERT_EQ(r.status, 0) << r.err;

@@ -387,15 +387,21 @@ TEST_F(ContentPageTest, FailedPcRemovalEndsTheBatch) {
   EXPECT_TRUE(s.view.actionButtonsEnabled);
 }
 
-TEST_F(ContentPageTest, DecoderErrorDuringTheRefreshStillUnlocksTheButtons) {
+TEST_F(ContentPageTest, DamagedGifInTheFolderStillShowsThePage) {
   PcFile("a.bmp", Bmp(1, 1, 60));
   PhoneFile("x.gif", StillGif(1, 1));
+  PhoneFile("y.gif", StillGif(1, 1));
   OpenPictures();
   // A GIF with a good header and a body cut short appears before the refresh.
   PcFile("broken.gif", StillGif(4, 4).substr(0, 24));
+  s.view.page = TPage::Logo;
   Select(TListId::PhoneFiles, {"x.gif"});
-  EXPECT_THROW(page.DC_PIC_Remove_PHONE_ButtonClick(), std::runtime_error);
+  page.DC_PIC_Remove_PHONE_ButtonClick();
   EXPECT_FALSE(fs::exists(phone + "/x.gif"));
+  EXPECT_EQ(s.view.page, TPage::Content);
+  EXPECT_EQ(Rows(TListId::PcFiles), std::vector<std::string>{"a.bmp"});
+  EXPECT_EQ(Rows(TListId::PhoneFiles), std::vector<std::string>{"y.gif"});
+  EXPECT_TRUE(s.view.messages.empty()) << s.view.messages.front();
   EXPECT_TRUE(s.view.actionButtonsEnabled);
   EXPECT_EQ(s.view.actionEnableCount, s.view.actionDisableCount);
 }

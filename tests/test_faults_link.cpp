@@ -120,6 +120,7 @@ std::vector<HangCase> HangCases() {
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/up.bin", kUpload);
          f.rig.link->SelectPhoneFolder(3);
+         f.rig.link->ListPhoneFolder();  // the overwrite check needs it
          hangAfter(1)(f);
        },
        [](FaultRig& f) { f.rig.link->UploadFile("up.bin", 3); }, unchanged, "3/up.bin"},
@@ -127,6 +128,7 @@ std::vector<HangCase> HangCases() {
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/up.bin", kUpload);
          f.rig.link->SelectPhoneFolder(3);
+         f.rig.link->ListPhoneFolder();  // the overwrite check needs it
          hangAfter(4)(f);  // request, packets 1, 2, then 3 hangs up
        },
        [](FaultRig& f) { f.rig.link->UploadFile("up.bin", 3); }, unchanged, "3/up.bin"},
@@ -262,6 +264,7 @@ std::vector<SilentCase> SilentCases() {
     f.rig.dir.Write("pc/up.bin", kUpload);
     f.rig.dir.Write("phone/3/dl.bin", kDownload);
     f.rig.link->SelectPhoneFolder(3);
+    f.rig.link->ListPhoneFolder();  // the overwrite check needs it
   };
   auto midlet = [](FaultRig& f) {
     f.rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", kJar.size()));

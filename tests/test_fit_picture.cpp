@@ -5,12 +5,19 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <filesystem>
 #include <string>
 
 #include "app/qt/FitPicture.h"
 #include "content/PcScan.h"
+#include "support/ImageMagick.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -18,7 +25,7 @@ namespace {
 bool Convert(const std::string& args) { return std::system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0; }
 
 TEST(FitPicture, CopiesThePicturePageTakes) {
-  if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
   TempDir dir;
   struct Case {
     const char* name;
@@ -69,7 +76,7 @@ TEST(FitPicture, CopiesThePicturePageTakes) {
 }
 
 TEST(FitPicture, NeverOverwritesAndRefusesWhatItCannotFit) {
-  if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick convert not installed";
+  REQUIRE_IMAGEMAGICK();
   TempDir dir;
   ASSERT_TRUE(Convert("-size 800x600 xc:blue " + dir.File("sea.png")));
   dir.Write("sea-fit.jpg", "mine");
@@ -94,6 +101,30 @@ TEST(FitPicture, NeverOverwritesAndRefusesWhatItCannotFit) {
     EXPECT_FALSE(fit::RefusalText(refused, 0).isEmpty());
     EXPECT_FALSE(std::filesystem::exists(dir.File(std::filesystem::path(c.name).stem().string() + "-fit.jpg")));
   }
+}
+
+// A copy that cannot be written says why in the system's words, and
+// leaves nothing in the target folder, under its name or any other.
+TEST(FitPicture, WriteFailureGivesTheSystemsReasonAndLeavesNothing) {
+  TempDir dir;
+  QImage noise(900, 700, QImage::Format_RGB32);
+  std::mt19937 rng(7);
+  for (int y = 0; y < noise.height(); ++y)
+    for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, rng() & 0xFFFFFF);
+  ASSERT_TRUE(noise.save(QString::fromStdString(dir.File("noise.png"))));
+  std::filesystem::create_directories(dir.File("out"));
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit limit = before;
+  limit.rlim_cur = 8192;
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  fit::TFitResult r = fit::FitPicture(QString::fromStdString(dir.File("noise.png")), QString::fromStdString(dir.File("out")));
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(r.refusal, fit::TRefusal::WriteFailed);
+  EXPECT_EQ(r.detail.toStdString(), std::strerror(EFBIG));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
 }
 
 }  // namespace

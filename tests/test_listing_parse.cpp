@@ -166,7 +166,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {"ParseError"},
                    {{"a.gif", 1}},
                    {}},
-        ScriptCase{"OK alone", "\r\nOK\r\n", {"No Files on Mobile"}, {}, {}}));
+        ScriptCase{"OK alone", "\r\nOK\r\n", {"No Files on Mobile"}, {}, {}},
+        ScriptCase{"a size past 32 bits shows its digits, the number reads as 0",
+                   "\r\n<F> big.bin (5000000000)\r\n<F> z.gif (007)\r\n\r\nOK\r\n",
+                   {},
+                   {{"big.bin", 0}, {"z.gif", 7}},
+                   {{"big.bin", "5000000000"}, {"z.gif", "7"}}}));
 
 class FolderCommands : public ::testing::Test {
  protected:

@@ -50,6 +50,7 @@ TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
                                           "OK", "(12)", "x (3) (4).gif"};
   rig.link->SelectPhoneFolder(3);
   ASSERT_EQ(rig.link->Reply.State(), rsOk);
+  rig.link->PhoneListKnown = true;  // folder 3 starts empty
   for (size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(names[i]);
     const std::string bytes = faults::Pattern(200 + 37 * i, static_cast<int>(i));  // several packets
@@ -104,6 +105,7 @@ TEST_F(Names, SuiteNamedWithReplyWordsInstallsAndUninstalls) {
 // Quotation marks and line ends would end the name or the line early.
 TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
   rig.link->SelectPhoneFolder(3);
+  rig.link->PhoneListKnown = true;  // folder 3 starts empty
   rig.sim->ClearReceived();
   const std::string quoted = "say \"hi\".gif";
   rig.dir.Write("pc/" + quoted, "abc");

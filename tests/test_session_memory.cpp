@@ -46,7 +46,10 @@ const faults::TFolderSnapshot kPc = {{"up.gif", kUpload}, {"Game.jad", Descripto
 void Check(SimLink& r, TMidletPage&) { r.link->CheckLink(); }
 void Select(SimLink& r, TMidletPage&) { r.link->SelectPhoneFolder(3); }
 void List(SimLink& r, TMidletPage&) { r.link->ListPhoneFolder(); }
-void Upload(SimLink& r, TMidletPage&) { r.link->UploadFile("up.gif", 3); }
+void Upload(SimLink& r, TMidletPage&) {
+  r.link->PhoneListKnown = true;  // as after the listing that opens the page
+  r.link->UploadFile("up.gif", 3);
+}
 void Download(SimLink& r, TMidletPage&) { r.link->DownloadFile("pic.gif", static_cast<int>(kPicture.size())); }
 void Remove(SimLink& r, TMidletPage&) { r.link->RemovePhoneFile("pic.gif"); }
 void Suites(SimLink&, TMidletPage& page) { page.LocalAppDL_RefreshPage(); }

@@ -104,6 +104,7 @@ class UploadRig : public ::testing::Test {
     fs::create_directories(rig_.dir.File("pc"));
     rig_.link->PcFolder = rig_.dir.File("pc");
     rig_.Connect();
+    rig_.link->PhoneListKnown = true;  // as after listing an empty folder
   }
 
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
@@ -303,15 +304,53 @@ TEST_F(UploadRig, PacketAnsweredWithError) {
   EXPECT_NE(Log().find("ERROR"), std::string::npos);
 }
 
-TEST_F(UploadRig, MissingLocalFileClosesEverything) {
-  int before = OpenFds();
-  rig_.link->UploadFile("gone.bin", 3);
-  // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
-  std::this_thread::sleep_for(std::chrono::milliseconds(60));
-  std::vector<std::string> msgs = {"Open File Err"};
-  EXPECT_EQ(rig_.view.messages, msgs);
-  EXPECT_NE(State(), rsOk);
-  EXPECT_EQ(OpenFds(), before);
+// Nothing is asked or announced for a file that cannot be read (gone, or
+// a folder): an announcement of size 0 would empty the phone's copy.
+TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
+  fs::create_directories(rig_.dir.File("pc/dir.bin"));
+  for (const std::string name : {"gone.bin", "dir.bin"}) {
+    rig_.dir.Write("phone/3/" + name, "kept");
+    PhoneList({name});
+    rig_.view.messages.clear();
+    rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+    const int before = OpenFds();
+    EXPECT_EQ(rig_.link->UploadFile(name, 3).outcome, TOutcome::Failed);
+    // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(rig_.view.messages, std::vector<std::string>{"Open File Err"}) << name;
+    EXPECT_TRUE(rig_.view.overwriteQuestions.empty()) << name;
+    EXPECT_TRUE(Lines().empty()) << name;
+    EXPECT_EQ(PhoneFile(name), "kept");
+    EXPECT_NE(State(), rsOk);
+    EXPECT_EQ(OpenFds(), before);
+  }
+}
+
+// A listing that failed leaves the phone's folder unknown: the upload asks
+// once, whatever the name, and only the answer decides.
+TEST_F(UploadRig, UnknownPhoneListAsksOnceBeforeSending) {
+  PcFile("a.gif", "new");
+  // Cancel last: after the failed listing it closes the port.
+  for (TOverwriteAnswer answer : {TOverwriteAnswer::Overwrite, TOverwriteAnswer::Rename, TOverwriteAnswer::Cancel}) {
+    rig_.dir.Write("phone/3/a.gif", "old");
+    rig_.dir.Write("phone/3/b.gif", "old");
+    rig_.link->SelectPhoneFolder(3);
+    rig_.link->ListPhoneFolder();
+    ASSERT_TRUE(rig_.link->PhoneListKnown);
+    SetOptions([](phonesim::Options& o) { o.errorPrefix = "AT*FLIST?"; });
+    rig_.link->ListPhoneFolder();
+    SetOptions([](phonesim::Options& o) { o.errorPrefix.clear(); });
+    rig_.ClearPhoneLines();
+    rig_.view.overwriteQuestions.clear();
+    rig_.view.overwriteAnswers = {answer, answer};
+    rig_.view.renameAnswers = {"b.gif"};
+    const TOutcome outcome = rig_.link->UploadFile("a.gif", 3).outcome;
+    EXPECT_EQ(rig_.view.overwriteQuestions, std::vector<std::string>{"Overwrite a.gif?"});
+    EXPECT_EQ(outcome, answer == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Ok);
+    EXPECT_EQ(Lines().empty(), answer == TOverwriteAnswer::Cancel);
+    EXPECT_EQ(PhoneFile("a.gif"), answer == TOverwriteAnswer::Overwrite ? "new" : "old");
+    EXPECT_EQ(PhoneFile("b.gif"), answer == TOverwriteAnswer::Rename ? "new" : "old");
+  }
 }
 
 TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {

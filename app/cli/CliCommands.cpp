@@ -125,12 +125,36 @@ class TCliSession {
 
 int CmdAt(TCliSession& s) { return s.Connect() ? 0 : 1; }
 
+// A phone's name as one field of one line, whatever it holds: backslash,
+// control characters (also C1 ones in UTF-8) and DEL are written C-style,
+// so a name can neither forge rows nor drive the terminal.
+std::string EscapedName(const std::string& name) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    const unsigned char next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    auto hex = [&](unsigned char b) { out += std::string("\\x") + kHex[b >> 4] + kHex[b & 15]; };
+    if (c == '\\') out += "\\\\";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c < 0x20 || c == 0x7F) hex(c);
+    else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      hex(c);
+      hex(next);
+      ++i;
+    } else out += static_cast<char>(c);
+  }
+  return out;
+}
+
 int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() != 2 || !ParseFolder(args[1], &folder)) return 2;
   if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
   for (pic_info* p = s.Link().PhoneFileList.First(); p; p = p->next.get())
-    std::cout << p->Name << "\t" << p->Size << "\n";
+    std::cout << EscapedName(p->Name) << "\t" << p->SizeText << "\n";
   return 0;
 }
 
@@ -146,17 +170,22 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   }
   if (!s.Connect() || !s.Select(folder)) return 1;
   TLink& link = s.Link();
+  bool unchecked = false;  // a file went on without a listing to check it against
   for (size_t i = 2; i < args.size(); ++i) {
     if (i > 2 && !s.Pause()) return 1;
     const fs::path path = Absolute(args[i]);
     link.PcFolder = path.parent_path().string();
     // A fresh listing for the overwrite check, also after the previous file.
-    if (!s.List() && link.AbortRequested()) return 1;
+    // Without one the upload asks (or follows --on-conflict) itself.
+    const TResult listed = link.ListPhoneFolder();
+    if (listed.Quiet() || link.AbortRequested()) return 1;
+    if (!listed.Ok()) unchecked = true;
     // A file the user chose not to overwrite is passed over.
     const TResult sent = link.UploadFile(path.filename().string(), folder);
     if (!sent.Ok() && sent.outcome != TOutcome::Declined) return 1;
   }
-  return 0;
+  // Only an explicit overwrite policy makes an unchecked put a success.
+  return unchecked && s.View().onConflict != "overwrite" ? 1 : 0;
 }
 
 int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {

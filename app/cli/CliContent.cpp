@@ -2,7 +2,6 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
-#include <stdexcept>
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
@@ -19,20 +18,13 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
   link.FolderNumber = args[1][0] - '0';
   link.PcFolder = args[2];
   page.ShowAllFiles = all;
-  std::string error;  // a broken GIF ends the scan; what was judged is still printed
-  try {
-    page.ScanPcFolder();
-  } catch (const std::runtime_error& e) {
-    error = e.what();
-  }
+  page.ScanPcFolder();
   for (pic_info* p = page.PcFileList.First(); p; p = p->next.get())
     std::cout << p->Name << "\t" << p->Size << "\n";
   for (const pcscan::TRejectedEntry& e : page.Unsuitable)
     std::cout << e.name << "\t" << e.why.size << "\t"
               << ReasonText(e.why, link.FolderNumber, 0) << "\n";
-  if (error.empty()) return 0;
-  std::cerr << error << std::endl;
-  return 1;
+  return 0;
 }
 
 namespace {

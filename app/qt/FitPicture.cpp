@@ -1,6 +1,7 @@
 #include "app/qt/FitPicture.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <QImageWriter>
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
 
 #include "app/core/ScanReasonText.h"
@@ -58,6 +60,38 @@ QImage Flatten(const QImage& image) {
     }
   }
   return out;
+}
+
+// The system's own words for the last failure, when it left any.
+QString SystemError(int err, const QFileDevice& file) {
+  return err != 0 ? QString::fromLocal8Bit(std::strerror(err)) : file.errorString();
+}
+
+// Writes bytes as a new file, checked on write, flush and close; a file
+// that fails is removed. The error is the system's reason.
+bool WriteWhole(const QString& path, const QByteArray& bytes, QString* error) {
+  QFile out(path);
+  QFile::remove(path);  // left by a killed run of the same process id
+  errno = 0;
+  if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+    *error = SystemError(errno, out);
+    return false;
+  }
+  errno = 0;
+  bool ok = out.write(bytes) == bytes.size() && out.flush();
+  int err = errno;
+  if (ok) {
+    errno = 0;
+    out.close();
+    err = errno;
+    ok = out.error() == QFileDevice::NoError;
+  }
+  if (!ok) {
+    *error = SystemError(err, out);
+    out.close();
+    out.remove();
+  }
+  return ok;
 }
 
 QString CopyName(const QString& base, int n) {
@@ -135,28 +169,33 @@ TFitResult FitPicture(const QString& path, const QString& toDir) {
   }
   const QFileInfo original(path);
   const QDir dir(toDir.isEmpty() ? original.absolutePath() : toDir);
-  for (int n = 1; n < 10000; ++n) {
-    QFile out(dir.filePath(CopyName(original.completeBaseName(), n)));
-    // NewOnly claims the name; a taken one moves on to the next number.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-      if (out.exists()) continue;
-      r.refusal = TRefusal::WriteFailed;
-      r.detail = out.errorString();
-      return r;
-    }
-    const bool written = out.write(bytes) == bytes.size() && out.flush();
-    out.close();
-    if (!written) {
-      r.detail = out.errorString();
-      out.remove();
-      r.refusal = TRefusal::WriteFailed;
-      return r;
-    }
-    r.path = out.fileName();
-    r.bytes = bytes.size();
+  // The bytes go to a part file first; only a copy written whole, flushed
+  // and closed takes a final name, so no half copy ever carries one.
+  const QString part = dir.filePath("." + CopyName(original.completeBaseName(), 1) + "." +
+                                    QString::number(QCoreApplication::applicationPid()) + ".part");
+  QString error;
+  if (!WriteWhole(part, bytes, &error)) {
+    r.refusal = TRefusal::WriteFailed;
+    r.detail = error;
     return r;
   }
+  for (int n = 1; n < 10000; ++n) {
+    const QString name = dir.filePath(CopyName(original.completeBaseName(), n));
+    // Renaming never replaces a file: a taken name moves on to the next number.
+    if (QFile::exists(name)) continue;
+    QFile copy(part);
+    if (copy.rename(name)) {
+      r.path = name;
+      r.bytes = bytes.size();
+      return r;
+    }
+    if (QFile::exists(name)) continue;
+    error = copy.errorString();
+    break;
+  }
+  QFile::remove(part);
   r.refusal = TRefusal::WriteFailed;
+  r.detail = error;
   return r;
 }
 
