@@ -389,6 +389,7 @@ std::vector<MisbehaveCase> MisbehaveCases() {
   };
   auto put = [](FaultRig& f) {
     f.rig.link->SelectPhoneFolder(3);
+    if (!f.rig.link->ListPhoneFolder().Ok()) return TResult::Of(TOutcome::Failed);
     return f.rig.link->UploadFile("up.bin", 3);
   };
   auto install = [](FaultRig& f) {
