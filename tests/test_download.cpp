@@ -5,9 +5,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <csignal>
+#include <functional>
+#include <tuple>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -149,7 +154,6 @@ struct FailCase {
   const char* label;
   std::string errorPrefix, silentPrefix;
   std::vector<std::string> messages;
-  size_t partialBytes;  // bytes kept under the name when there was no file before
 };
 
 void PrintTo(const FailCase& c, std::ostream* os) { *os << c.label; }
@@ -182,20 +186,19 @@ TEST_P(DownloadFailures, LeaveAnExistingFileUntouched) {
   EXPECT_EQ(PcFile("x.bin"), precious) << GetParam().label;
 }
 
-TEST_P(DownloadFailures, KeepPartialBytesWhenThereWasNoFile) {
+TEST_P(DownloadFailures, LeaveNothingWhenThereWasNoFile) {
   Arrange();
   rig_.link->DownloadFile("x.bin", 500);
   ExpectFailed();
-  ASSERT_TRUE(PcHas("x.bin")) << GetParam().label;
-  EXPECT_EQ(PcFile("x.bin"), Pattern(500).substr(0, GetParam().partialBytes)) << GetParam().label;
+  EXPECT_FALSE(PcHas("x.bin")) << GetParam().label;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Download, DownloadFailures,
-    ::testing::Values(FailCase{"request answered ERROR", "AT*FDWN", "", {"Download_Error"}, 0},
-                      FailCase{"acknowledge answered ERROR", "AT*ACK", "", {"Download_Error"}, 90},
-                      FailCase{"silent request", "", "AT*FDWN", {"Download_Timeout", ""}, 0},
-                      FailCase{"silent acknowledge", "", "AT*ACK", {"Download_Timeout", ""}, 90}));
+    ::testing::Values(FailCase{"request answered ERROR", "AT*FDWN", "", {"Download_Error"}},
+                      FailCase{"acknowledge answered ERROR", "AT*ACK", "", {"Download_Error"}},
+                      FailCase{"silent request", "", "AT*FDWN", {"Download_Timeout", ""}},
+                      FailCase{"silent acknowledge", "", "AT*ACK", {"Download_Timeout", ""}}));
 
 TEST_F(DownloadRig, SuccessfulOverwriteReplacesTheFile) {
   PhoneFile("x.bin", Pattern(200));
@@ -294,7 +297,137 @@ TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
   EXPECT_EQ(rig_.link->Flags.LinkFailed, 0);
   EXPECT_EQ(rig_.view.page, TPage::Logo);
   EXPECT_FALSE(rig_.view.progressVisible);
-  EXPECT_EQ(PcFile("h.bin"), bytes.substr(0, 180));
+  EXPECT_FALSE(PcHas("h.bin"));
+}
+
+// A phone that sends wrong packets: each fault ends in the right bytes, or
+// in a failure that leaves the PC folder as it was, for a new name and over
+// an existing file alike.
+struct PhoneFaultCase {
+  const char* label;
+  std::function<void(phonesim::Options&)> fault;
+  std::string message;  // empty: the file arrives whole
+  int repeatRequests;   // "AT*D_ERR" lines on the wire
+};
+
+void PrintTo(const PhoneFaultCase& c, std::ostream* os) { *os << c.label; }
+
+class PhoneFaults : public DownloadRig, public ::testing::WithParamInterface<std::tuple<PhoneFaultCase, bool>> {};
+
+TEST_P(PhoneFaults, RightBytesOrNothingChanged) {
+  const auto& [c, existing] = GetParam();
+  SetOptions(c.fault);
+  const std::string bytes = Pattern(500);  // six packets
+  PhoneFile("f.bin", bytes);
+  const std::string precious = "the user's own bytes";
+  if (existing) rig_.dir.Write("pc/f.bin", precious);
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+  const TResult r = rig_.link->DownloadFile("f.bin", 500);
+  const std::vector<std::string> lines = Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "AT*D_ERR"), c.repeatRequests) << c.label;
+  if (c.message.empty()) {
+    EXPECT_EQ(r.outcome, TOutcome::Ok) << c.label;
+    EXPECT_TRUE(rig_.view.messages.empty()) << c.label << ": " << rig_.view.messages.front();
+    EXPECT_EQ(PcFile("f.bin"), bytes) << c.label;
+    return;
+  }
+  EXPECT_EQ(r.outcome, TOutcome::Refused) << c.label;
+  EXPECT_EQ(rig_.view.messages, std::vector<std::string>{c.message}) << c.label;
+  EXPECT_NE(State(), rsOk) << c.label;
+  if (existing) {
+    EXPECT_EQ(PcFile("f.bin"), precious) << c.label;
+  } else {
+    EXPECT_FALSE(PcHas("f.bin")) << c.label;
+  }
+}
+
+const PhoneFaultCase kPhoneFaults[] = {
+    {"a data digit of packet 2 corrupted", [](phonesim::Options& o) { o.corruptDownloadPacket = 2; o.corruptDownloadChar = 7; },
+     "", 1},
+    // The sum still matches in its low byte: only the whole check value tells.
+    {"the check value's high byte corrupted", [](phonesim::Options& o) { o.corruptDownloadPacket = 1; o.corruptDownloadChar = 181; },
+     "", 1},
+    {"packet 3 corrupted twice in a row", [](phonesim::Options& o) { o.corruptDownloadPacket = 3; o.corruptDownloadTimes = 2; },
+     "", 2},
+    {"the last packet corrupted three times", [](phonesim::Options& o) { o.corruptDownloadPacket = 6; o.corruptDownloadTimes = 3; },
+     "", 3},
+    {"packet 1 repeated", [](phonesim::Options& o) { o.repeatDownloadPacket = 1; }, "", 0},
+    {"packet 4 repeated", [](phonesim::Options& o) { o.repeatDownloadPacket = 4; }, "", 0},
+    {"2 before 1", [](phonesim::Options& o) { o.swapDownloadPacket = 1; }, "Packet out of order", 0},
+    {"3 before 2", [](phonesim::Options& o) { o.swapDownloadPacket = 2; }, "Packet out of order", 0},
+    {"a packet past the end", [](phonesim::Options& o) { o.downloadPastEnd = true; }, "Packet past the end of the file", 0},
+    {"the first of six marked last", [](phonesim::Options& o) { o.earlyLastPacket = 1; },
+     "Packet past the end of the file", 0},
+    {"the third of six marked last", [](phonesim::Options& o) { o.earlyLastPacket = 3; },
+     "File size differs from the phone listing", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Download, PhoneFaults, ::testing::Combine(::testing::ValuesIn(kPhoneFaults), ::testing::Bool()));
+
+// Stop pressed once the first packet is in: nothing of the fetch stays.
+TEST_F(DownloadRig, StoppedFetchLeavesThePcFolderAsItWas) {
+  PhoneFile("s.bin", Pattern(500));
+  rig_.dir.Write("pc/old.bin", "the user's own bytes");
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+  rig_.view.onProcessEvents = [&] {
+    if (rig_.view.progressPos > 0) rig_.link->RequestStop();
+  };
+  for (const char* name : {"s.bin", "old.bin"}) {
+    PhoneFile(name, Pattern(500));
+    EXPECT_EQ(rig_.link->DownloadFile(name, 500).outcome, TOutcome::Aborted) << name;
+    rig_.link->TakeStop();
+  }
+  EXPECT_FALSE(PcHas("s.bin"));
+  EXPECT_EQ(PcFile("old.bin"), "the user's own bytes");
+}
+
+// The PC file cannot be written whole (a file size limit stands in for a
+// full disk): the fetch fails and the user's file stays byte for byte.
+// Runs a download under a file size limit with SIGXFSZ ignored (a write
+// past the limit then fails); both are restored after.
+TResult UnderFileSizeLimit(rlim_t limit, const std::function<TResult()>& download) {
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit lim = old;
+  lim.rlim_cur = limit;
+  void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &lim);
+  TResult r = download();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  return r;
+}
+
+class FileSizeLimit : public DownloadRig, public ::testing::WithParamInterface<std::tuple<rlim_t, size_t>> {};
+
+TEST_P(FileSizeLimit, FetchFailsAndKeepsTheUsersFile) {
+  const auto [limit, size] = GetParam();
+  const std::string precious = "the user's own bytes";
+  PhoneFile("big.bin", Pattern(size));
+  rig_.dir.Write("pc/big.bin", precious);
+  rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+  const TResult r =
+      UnderFileSizeLimit(limit, [&] { return rig_.link->DownloadFile("big.bin", static_cast<int>(size)); });
+  EXPECT_EQ(r.outcome, TOutcome::Failed);
+  EXPECT_TRUE(rig_.view.HasMessage("Write file Err"));
+  EXPECT_EQ(PcFile("big.bin"), precious);
+  EXPECT_NE(State(), rsOk);
+  // TearDown: no temporary file is left.
+}
+
+// A limit met while packets arrive, and one met only when the file is closed.
+INSTANTIATE_TEST_SUITE_P(Download, FileSizeLimit,
+                         ::testing::Values(std::make_tuple(rlim_t{8192}, size_t{20000}),
+                                           std::make_tuple(rlim_t{100}, size_t{300})));
+
+TEST_F(DownloadRig, LostTraceIsToldButTheFileArrives) {
+  // The file fits under the limit, its trace does not.
+  const std::string bytes = Pattern(300);
+  PhoneFile("t.bin", bytes);
+  const TResult r = UnderFileSizeLimit(400, [&] { return rig_.link->DownloadFile("t.bin", 300); });
+  EXPECT_EQ(r.outcome, TOutcome::Ok);
+  EXPECT_EQ(rig_.view.messages, std::vector<std::string>{"Write log Err"});
+  EXPECT_EQ(PcFile("t.bin"), bytes);
 }
 
 TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
