@@ -114,6 +114,12 @@ class TCliSession {
   TLink& Link() { return link_; }
   ConsoleView& View() { return view_; }
 
+  // A transfer that went well, or one the user chose to skip; a conflict
+  // nobody could be asked about is not a choice.
+  bool Done(const TResult& r) const {
+    return r.Ok() || (r.outcome == TOutcome::Declined && view_.unanswered == 0);
+  }
+
  private:
   const TCliOptions& opt_;
   ConsoleView view_;
@@ -153,8 +159,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
     // A fresh listing for the overwrite check, also after the previous file.
     if (!s.List() && link.AbortRequested()) return 1;
     // A file the user chose not to overwrite is passed over.
-    const TResult sent = link.UploadFile(path.filename().string(), folder);
-    if (!sent.Ok() && sent.outcome != TOutcome::Declined) return 1;
+    if (!s.Done(link.UploadFile(path.filename().string(), folder))) return 1;
   }
   return 0;
 }
@@ -175,8 +180,7 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
     int size = 0;
     for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
       if (p->Name == args[i]) size = p->Size;
-    const TResult fetched = link.DownloadFile(args[i], size);
-    if (!fetched.Ok() && fetched.outcome != TOutcome::Declined) return 1;
+    if (!s.Done(link.DownloadFile(args[i], size))) return 1;
   }
   return 0;
 }
