@@ -63,7 +63,7 @@ void TFileSink::Back(long count) {
   // Drop the refused bytes too, so a download that stops here leaves the
   // file as it was before the packet.
   long pos = std::ftell(f_);
-  std::fflush(f_);
+  if (std::fflush(f_) != 0) failed_ = true;
 #ifdef _WIN32
   if (pos < 0 || _chsize_s(_fileno(f_), pos) != 0) failed_ = true;
 #else
@@ -73,6 +73,14 @@ void TFileSink::Back(long count) {
 
 const char* const kPacketOutOfOrder = "Packet out of order";
 const char* const kPacketPastEnd = "Packet past the end of the file";
+
+namespace {
+
+constexpr const char* kWriteFailed = "Write file Err";
+constexpr const char* kSizeDiffers = "File size differs from the phone listing";
+constexpr const char* kLogFailed = "Write log Err";
+
+}  // namespace
 
 TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int state, TPacketSequence* sequence) {
   TPacketParseResult r;
@@ -148,7 +156,7 @@ TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int 
         if (due) {
           // Only an empty closing packet may follow the last one.
           if (seq.lastTaken) return fail(kPacketPastEnd);
-          if (!sink.Put(static_cast<uint8_t>(value))) return fail("Write file Err");
+          if (!sink.Put(static_cast<uint8_t>(value))) return fail(kWriteFailed);
           ++count;
           ++inPacket;
         }
@@ -182,10 +190,6 @@ void TLink::ParseDownloadPacket(IPacketSink& file, TPacketSequence* sequence) {
 }
 
 namespace {
-
-constexpr const char* kWriteFailed = "Write file Err";
-constexpr const char* kSizeDiffers = "File size differs from the phone listing";
-constexpr const char* kLogFailed = "Write log Err";
 
 // The repeat requests; Aborted or PortFailed when the caller must leave
 // without the end step.
