@@ -69,7 +69,7 @@ void TFileSink::Back(long count) {
   // Drop the refused bytes too, so a download that stops here leaves the
   // file as it was before the packet.
   long pos = std::ftell(f_);
-  std::fflush(f_);
+  if (std::fflush(f_) != 0) failed_ = true;
 #ifdef _WIN32
   if (pos < 0 || _chsize_s(_fileno(f_), pos) != 0) failed_ = true;
 #else
@@ -77,7 +77,18 @@ void TFileSink::Back(long count) {
 #endif
 }
 
-TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int state) {
+const char* const kPacketOutOfOrder = "Packet out of order";
+const char* const kPacketPastEnd = "Packet past the end of the file";
+
+namespace {
+
+constexpr const char* kWriteFailed = "Write file Err";
+constexpr const char* kSizeDiffers = "File size differs from the phone listing";
+constexpr const char* kLogFailed = "Write log Err";
+
+}  // namespace
+
+TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int state, TPacketSequence* sequence) {
   TPacketParseResult r;
   r.state = state;
   const size_t len = t.size();
@@ -88,6 +99,8 @@ TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int 
   }
   if (t.compare(p, 5, "*FDWN") != 0) return r;
 
+  // Kept only when the whole text is taken.
+  TPacketSequence seq = sequence ? *sequence : TPacketSequence{};
   long count = 0;    // bytes written from this text
   long inPacket = 0;  // of which from the packet being read
   const size_t end = t.rfind('\r');
@@ -125,6 +138,12 @@ TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int 
     q = lf + 1;
     for (int i = 0; i < 4; ++i, ++q)
       if (q >= len || t[q] == '\r') return fail(kUnreadable);
+    const bool markedLast = t[lf + 4] == '0';
+
+    // The packet due is written; the one just taken again is only checked
+    // (the phone did not hear the acknowledgement); any other is refused.
+    const bool due = !sequence || static_cast<long long>(number) == seq.next;
+    if (!due && !(seq.next > 1 && static_cast<long long>(number) == seq.next - 1)) return fail(kPacketOutOfOrder);
 
     for (;;) {
       if (q >= len) return fail(kUnreadable);  // no CR: the line was cut short
@@ -140,9 +159,13 @@ TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int 
         check = value;
       } else {
         sum += static_cast<unsigned char>(t[q]) + static_cast<unsigned char>(t[q + 1]);
-        if (!sink.Put(static_cast<uint8_t>(value))) return fail("Write file Err");
-        ++count;
-        ++inPacket;
+        if (due) {
+          // Only an empty closing packet may follow the last one.
+          if (seq.lastTaken) return fail(kPacketPastEnd);
+          if (!sink.Put(static_cast<uint8_t>(value))) return fail(kWriteFailed);
+          ++count;
+          ++inPacket;
+        }
       }
       q = next;
     }
@@ -152,16 +175,22 @@ TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int 
       r.written = 0;
       return r;
     }
+    if (due) {
+      seq.next = static_cast<long long>(number) + 1;
+      seq.bytes += inPacket;
+      if (markedLast) seq.lastTaken = true;
+    }
     p = t.find('*', q);
     if (p == std::string::npos) break;
   }
   r.written = count;
+  if (sequence) *sequence = seq;
   return r;
 }
 
-void TLink::ParseDownloadPacket(IPacketSink& file) {
+void TLink::ParseDownloadPacket(IPacketSink& file, TPacketSequence* sequence) {
   const std::string text = Reply.TakeText();
-  TPacketParseResult r = ParsePacketText(text, file, Reply.State());
+  TPacketParseResult r = ParsePacketText(text, file, Reply.State(), sequence);
   if (r.state != Reply.State()) Reply.SetState(r.state);
   if (!r.message.empty()) View().ShowMessage(r.message);
 }
@@ -170,7 +199,7 @@ namespace {
 
 // The repeat requests; Aborted or PortFailed when the caller must leave
 // without the end step.
-TOutcome AskAgain(TLink& link, IPacketSink& file) {
+TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence) {
   while (link.Reply.State() == rsChecksumError) {
     const TResult again = link.Exchange(TStep::DownloadPacket, command::SamePacketAgain(),
                                         TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true});
@@ -185,21 +214,23 @@ TOutcome AskAgain(TLink& link, IPacketSink& file) {
     }
     link.Reply.SetText(text.substr(at));
     link.View().SetStatusLabel("Parse File Info...");
-    link.ParseDownloadPacket(file);
+    link.ParseDownloadPacket(file, &sequence);
   }
   return TOutcome::Ok;
 }
 
 // The PC side of one download: a temporary file beside the target, which
-// replaces the target only when the whole file arrived.
+// replaces the target only when the whole file arrived and was written.
 class TDownloadTarget {
  public:
+  enum class TSettled { Done, WriteFailed, PlaceFailed };
+
   explicit TDownloadTarget(std::string target) : target_(std::move(target)) {}
-  ~TDownloadTarget() { Close(); }
+  ~TDownloadTarget() { Settle(false, false); }
+  TDownloadTarget(const TDownloadTarget&) = delete;
+  TDownloadTarget& operator=(const TDownloadTarget&) = delete;
 
   bool Open() {
-    std::error_code ec;
-    hadTarget_ = fs::exists(target_, ec);
     for (int i = 0; i < 100 && !file_; ++i) {
       std::string temp = target_ + ".part" + (i ? std::to_string(i) : std::string());
       file_ = std::fopen(temp.c_str(), "wbx");  // never clobber a file of the user's
@@ -208,34 +239,36 @@ class TDownloadTarget {
     return file_ != nullptr;
   }
   std::FILE* File() { return file_; }
+  // A failed flush or close is remembered for Settle().
   void Close() {
-    if (file_) {
-      std::fclose(file_);
-      file_ = nullptr;
-    }
+    if (!file_) return;
+    const bool flushed = std::fflush(file_) == 0;
+    if (std::fclose(file_) != 0 || !flushed) closeFailed_ = true;
+    file_ = nullptr;
   }
-  // Success: the target becomes the new file. Failure: an old target stays
-  // as it was; without one the partial bytes keep the target name, unless
-  // the user stopped the fetch (then nothing of it stays). False when the
-  // bytes could not be put in place (they stay in the temporary).
-  bool Settle(bool complete, bool keepPartial = true) {
+  // The target becomes the new file only when it came whole and every
+  // write, the flush and the close succeeded; otherwise the temporary goes
+  // and whatever was under the name (or nothing) stays as it was.
+  TSettled Settle(bool complete, bool writesOk) {
     Close();
-    if (temp_.empty()) return true;
+    if (temp_.empty()) return TSettled::Done;
     std::error_code ec;
-    if (complete || (!hadTarget_ && keepPartial)) {
+    TSettled settled = TSettled::Done;
+    if (complete && (!writesOk || closeFailed_)) {
+      settled = TSettled::WriteFailed;
+    } else if (complete) {
       fs::rename(temp_, target_, ec);
-      if (ec) return false;
-    } else {
-      fs::remove(temp_, ec);
+      if (ec) settled = TSettled::PlaceFailed;
     }
+    if (!complete || settled != TSettled::Done) fs::remove(temp_, ec);
     temp_.clear();
-    return true;
+    return settled;
   }
 
  private:
   std::string target_, temp_;
   std::FILE* file_ = nullptr;
-  bool hadTarget_ = false;
+  bool closeFailed_ = false;
 };
 
 }  // namespace
@@ -273,24 +306,45 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   }
 
   TDownloadTarget target(localPath);
+  std::optional<TFileSink> sink;
+  TPacketSequence sequence;
   // Every exit below settles the temporary file and closes the log; the end
   // step also closes the port when the file did not arrive whole.
   auto endStep = [&](TResult failure) {
     target.Close();
     Clock().Sleep(100);
     TransferLog.Close();
-    if (!target.Settle(Reply.State() == rsOk)) {
-      View().ShowMessage("Open File Err");
+    // The listing's size, when known (0 may be an unreadable size), must
+    // be what arrived: a phone that ended early or ran on is not believed.
+    if (Reply.State() == rsOk && size > 0 && sequence.bytes != size) {
+      View().ShowMessage(kSizeDiffers);
       Reply.SetState(rsError);
-      failure = TResult::Of(TOutcome::Failed);
+      failure = TResult::Of(TOutcome::Refused);
     }
+    switch (target.Settle(Reply.State() == rsOk, !sink || !sink->Failed())) {
+      case TDownloadTarget::TSettled::Done:
+        break;
+      case TDownloadTarget::TSettled::WriteFailed:
+        View().ShowMessage(kWriteFailed);
+        Reply.SetState(rsError);
+        failure = TResult::Of(TOutcome::Failed);
+        break;
+      case TDownloadTarget::TSettled::PlaceFailed:
+        View().ShowMessage("Open File Err");
+        Reply.SetState(rsError);
+        failure = TResult::Of(TOutcome::Failed);
+        break;
+    }
+    // A trace that could not be written is told; the transfer stands.
+    if (TransferLog.Failed()) View().ShowMessage(kLogFailed);
     FinishTransfer();
     return Reply.State() == rsOk ? TResult::Of(TOutcome::Ok) : failure;
   };
-  // A packet that could not be read or checked (its message was shown).
+  // A packet that could not be read, checked or placed (its message was shown).
   const TResult unreadable = TResult::Of(TOutcome::Refused);
+  // Aborted, stopped or the port failed: quietly, and nothing of the fetch stays.
   auto leave = [&](TOutcome outcome) {
-    target.Settle(false, !StopRequested());
+    target.Settle(false, false);
     TransferLog.Close();
     return TResult::Of(outcome);
   };
@@ -300,7 +354,7 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
     return endStep(TResult::Of(TOutcome::Failed));
   }
-  TFileSink sink(target.File());
+  sink.emplace(target.File());
 
   View().SetStatusLabel("Download " + name);
   View().SetProgressRange(size > INT_MAX / 2 ? INT_MAX : 2 * size);
@@ -324,12 +378,12 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   // check value failed, and moves the bar. Empty to go on, else the result.
   auto parseReceived = [&]() -> std::optional<TResult> {
     View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(sink);
+    ParseDownloadPacket(*sink, &sequence);
     if (Reply.State() == rsChecksumError) {
-      const TOutcome again = AskAgain(*this, sink);
+      const TOutcome again = AskAgain(*this, *sink, sequence);
       if (again != TOutcome::Ok) return leave(again);
     }
-    if (Reply.State() == rsError) return endStep(unreadable);
+    if (Reply.State() == rsError) return endStep(sink->Failed() ? TResult::Of(TOutcome::Failed) : unreadable);
     View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
     return std::nullopt;
   };
@@ -362,6 +416,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
     Reply.SetText(text.substr(at));
     received += static_cast<long>(text.size() - at);
     if (auto end = parseReceived()) return *end;
-    if (Reply.State() == rsOk) return endStep(unreadable);  // Ok, unless the file cannot be put in place
+    if (Reply.State() == rsOk) return endStep(unreadable);  // Ok, unless the file is not whole or not written
   }
 }

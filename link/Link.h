@@ -53,6 +53,8 @@ class IPacketSink {
   virtual void Back(long count) = 0;  // move the write position back
 };
 
+struct TPacketSequence;
+
 class TLink {
  public:
   explicit TLink(IFormView& view, std::unique_ptr<IComBackend> backend = MakeDefaultComBackend());
@@ -157,7 +159,9 @@ class TLink {
   // Fetches a phone file of the selected folder into PcFolder, asking
   // first when the PC folder holds one of that name.
   TResult DownloadFile(const std::string& name, int size);
-  void ParseDownloadPacket(IPacketSink& file);
+  // Checks the packets in the reply text and writes them; with a sequence,
+  // also their numbers and the end of the file.
+  void ParseDownloadPacket(IPacketSink& file, TPacketSequence* sequence = nullptr);
 
   // ---- Transfer log ----
   TTransferLog TransferLog;

@@ -6,17 +6,19 @@ std::string TTransferLog::Path() { return TransferLogFile(); }
 
 bool TTransferLog::Open() {
   Close();
+  failed_ = false;
   file_ = std::fopen(Path().c_str(), "wb");
   return file_ != nullptr;
 }
 
 void TTransferLog::Write(const std::string& bytes) {
-  if (file_ && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file_);
+  if (!file_ || bytes.empty() || failed_) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
 }
 
 void TTransferLog::Close() {
   if (file_) {
-    std::fclose(file_);
+    if (std::fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
   }
 }

@@ -15,9 +15,14 @@ class TTransferLog {
   static std::string Path();
   // Starts the trace anew; false when the file cannot be written.
   bool Open();
+  // A write that fails stops the trace: what it holds is a true prefix.
   void Write(const std::string& bytes);
   void Close();
+  // Some of the trace since Open() was lost (a write or the close failed);
+  // stays so after Close() until the next Open().
+  bool Failed() const { return failed_; }
 
  private:
   std::FILE* file_ = nullptr;
+  bool failed_ = false;
 };

@@ -44,11 +44,27 @@ struct TPacketParseResult {
   long written = 0;             // bytes handed to the sink and kept
 };
 
+// Where one download stands between its reply texts: packets must come
+// numbered 1, 2, 3, ...; the packet just taken may come again (it is not
+// written twice); after a packet marked last only an empty one may follow.
+struct TPacketSequence {
+  long long next = 1;      // number of the packet expected next
+  bool lastTaken = false;  // a packet marked last was taken
+  long long bytes = 0;     // bytes kept so far
+};
+
+// Messages of a packet that does not fit the sequence.
+extern const char* const kPacketOutOfOrder;
+extern const char* const kPacketPastEnd;
+
 // Checks and writes every packet of one reply text. 'state' is the verdict
 // before the parse; it comes back unchanged on success, rsChecksumError after
 // a check value mismatch (the sink is moved back over every byte of this
-// text) or rsError for a malformed packet. Never reads outside the text.
-TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, int state);
+// text, and the sequence stays where it was) or rsError for a malformed
+// packet or one out of sequence. Without a sequence each text is judged on
+// its own. Never reads outside the text.
+TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, int state,
+                                   TPacketSequence* sequence = nullptr);
 
 // Value of an upper-case hexadecimal digit, -1 for anything else.
 int HexDigitValue(char c);
@@ -71,6 +87,7 @@ class TFileSink : public IPacketSink {
   explicit TFileSink(std::FILE* f) : f_(f) {}
   bool Put(uint8_t byte) override;
   void Back(long count) override;
+  // A write, flush or truncation failed: the file cannot be trusted.
   bool Failed() const { return failed_; }
 
  private:

@@ -106,8 +106,11 @@ TEST(Cli, PutListGetRemove) {
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(p.home.Read("got/sun.gif"), p.home.Read("pc/sun.gif"));
 
-  // A second fetch collides: skip keeps the file, rename stores a copy.
+  // A second fetch collides: skip keeps the file, rename stores a copy;
+  // without a policy or a terminal to ask, nothing was chosen: a failure.
   p.home.Write("got/sun.gif", "mine");
+  EXPECT_EQ(RunCli(p.home, port + "get 3 sun.gif --to got").status, 1);
+  EXPECT_EQ(p.home.Read("got/sun.gif"), "mine");
   EXPECT_EQ(RunCli(p.home, port + "--on-conflict=skip get 3 sun.gif --to got").status, 0);
   EXPECT_EQ(p.home.Read("got/sun.gif"), "mine");
   EXPECT_EQ(RunCli(p.home, port + "--on-conflict=rename:sun2.gif get 3 sun.gif --to got").status, 0);

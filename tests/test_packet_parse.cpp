@@ -74,6 +74,7 @@ const PacketCase kCases[] = {
      std::string("XY\x00\x01\x7F\x80\xFE\xFF", 8)},
     {"empty last packet", Packet(2, '0', "") + "\r\nOK\r\n", rsOk, rsOk, "", "XY"},
     {"bad check value", Packet(1, '1', "abc", 1), rsFirstPacket, rsChecksumError, "", "XY"},
+    {"check value wrong in its high byte only", Packet(1, '1', "abc", 256), rsFirstPacket, rsChecksumError, "", "XY"},
     {"bad check in the second packet undoes the first too",
      Packet(1, '1', "good") + Packet(2, '1', "bad", -1), rsNextPacket, rsChecksumError, "", "XY"},
     {"packet number 0", Packet(0, '1', "abc"), rsFirstPacket, rsError, "Error while receiving packet number", "XY"},
@@ -94,6 +95,59 @@ const PacketCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Packets, PacketTable, ::testing::ValuesIn(kCases));
+
+// Reply texts of one download fed in turn through one sequence: the state
+// and message of the last, the bytes kept.
+struct SequenceCase {
+  const char* label;
+  std::vector<std::string> texts;
+  int stateAfter;
+  std::string message;
+  std::string sinkAfter;
+};
+
+void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.label; }
+
+class SequenceTable : public ::testing::TestWithParam<SequenceCase> {};
+
+TEST_P(SequenceTable, Parses) {
+  const SequenceCase& c = GetParam();
+  TMemorySink sink;
+  TPacketSequence seq;
+  TPacketParseResult r;
+  for (const std::string& t : c.texts) {
+    r = ParsePacketText(t, sink, rsNextPacket, &seq);
+    if (r.state == rsError) break;
+  }
+  EXPECT_EQ(r.state, c.stateAfter) << c.label;
+  EXPECT_EQ(r.message, c.message) << c.label;
+  EXPECT_EQ(Bytes(sink), c.sinkAfter) << c.label;
+  if (r.state == rsNextPacket) {
+    EXPECT_EQ(seq.bytes, static_cast<long long>(c.sinkAfter.size())) << c.label;
+  }
+}
+
+const std::string kOk = "\r\nOK\r\n";
+
+const SequenceCase kSequences[] = {
+    {"several packets in one text", {Packet(1, '1', "ab") + Packet(2, '1', "cd"), Packet(3, '0', "e") + kOk},
+     rsNextPacket, "", "abcde"},
+    {"the packet just taken again is not written twice",
+     {Packet(1, '1', "ab"), Packet(1, '1', "ab"), Packet(2, '0', "cd") + kOk, Packet(3, '0', "") + kOk}, rsNextPacket, "",
+     "abcd"},
+    {"repeat inside one text", {Packet(1, '1', "ab") + Packet(1, '1', "ab") + Packet(2, '0', "cd")}, rsNextPacket, "",
+     "abcd"},
+    {"refused packet asked again keeps its place",
+     {Packet(1, '1', "ab"), Packet(2, '1', "cd", 1), Packet(2, '1', "cd"), Packet(3, '0', "e")}, rsNextPacket, "",
+     "abcde"},
+    {"3 before 2 in one text", {Packet(1, '1', "ab") + Packet(3, '1', "cd")}, rsError, "Packet out of order", "ab"},
+    {"an older packet again", {Packet(1, '1', "ab"), Packet(2, '1', "cd"), Packet(1, '1', "ab")}, rsError,
+     "Packet out of order", "abcd"},
+    {"data after the last packet", {Packet(1, '0', "ab") + kOk, Packet(2, '1', "cd")}, rsError,
+     "Packet past the end of the file", "ab"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Packets, SequenceTable, ::testing::ValuesIn(kSequences));
 
 TEST(PacketParse, CheckValueBytesAreNotWritten) {
   // 90 bytes of 0xFF: 180 'F' characters sum to 12600 = 0x3138.

@@ -284,7 +284,7 @@ Reply PhoneEngine::Handle(const std::string& line, const Options& options) {
   }
   if (StartsWith(upper, "AT*FDWN=")) return DownloadRequest(line.substr(8), options);
   if (upper == "AT*ACK") return NextPacket(options);
-  if (upper == "AT*D_ERR") return Resend();
+  if (upper == "AT*D_ERR") return Resend(options);
   return Text(kError);
 }
 
@@ -526,44 +526,79 @@ Reply PhoneEngine::DownloadRequest(const std::string& args, const Options& optio
   if (!ReadWholeFile(path, &d.data)) return Text(kError);
   d.count = d.data.empty() ? 1 : static_cast<int>((d.data.size() + kPacketBytes - 1) / kPacketBytes);
   download_ = std::move(d);
-  return PacketReply(1, options);
+  return DuePacket(1, options);
 }
 
 Reply PhoneEngine::PacketReply(int n, const Options& options) {
   Download& d = *download_;
-  std::string bytes;
-  size_t from = static_cast<size_t>(n - 1) * kPacketBytes;
-  if (from < d.data.size()) bytes = d.data.substr(from, kPacketBytes);
-  bool last = n >= d.count;
-  std::string hex = HexUpper(bytes);
-  uint32_t check = CharSum(hex) & 0xFFFF;
-  std::string header = "\r\n*FDWN: " + std::to_string(n) + "\r\n";
-  std::string body = PacketNumber(n) + "0" + (last ? "0" : "1") + hex;
+  auto bytesOf = [&](int k) {
+    size_t from = static_cast<size_t>(k - 1) * kPacketBytes;
+    return from < d.data.size() ? d.data.substr(from, kPacketBytes) : std::string();
+  };
+  auto headerOf = [](int k) { return "\r\n*FDWN: " + std::to_string(k) + "\r\n"; };
+  auto lineOf = [](int k, bool lastMark, const std::string& bytes) {
+    std::string hex = HexUpper(bytes);
+    return PacketNumber(k) + "0" + (lastMark ? "0" : "1") + hex + Hex4(CharSum(hex) & 0xFFFF);
+  };
+  const bool last = n >= d.count || n == options.earlyLastPacket;
+  std::string header = headerOf(n);
+  std::string good = lineOf(n, last, bytesOf(n));
   std::string tail = "\r\n";
+  if (last && options.downloadPastEnd) tail += headerOf(n + 1) + lineOf(n + 1, true, "past the end") + "\r\n";
   if (last) tail += kOk;
-  // What D_ERR brings back is always the good packet.
-  std::string good = body + Hex4(check);
+  // What D_ERR brings back is the good packet, unless it is to fail again.
   lastPacket_ = Reply{header + good + tail, header.size() + good.size() / 2};
-  if (n == options.corruptDownloadPacket && !d.corrupted) {
-    d.corrupted = true;
-    check = (check + 1) & 0xFFFF;
+  std::string line = good;
+  if (n == options.corruptDownloadPacket && d.corrupted < options.corruptDownloadTimes) {
+    ++d.corrupted;
+    if (options.corruptDownloadChar < 0) {
+      line.replace(line.size() - 4, 4, Hex4((CharSum(line.substr(4, line.size() - 8)) + 1) & 0xFFFF));
+    } else {
+      char& c = line[4 + static_cast<size_t>(options.corruptDownloadChar) % (line.size() - 4)];
+      c = kHexDigits[(HexValue(c) + 1) & 15];
+    }
   }
   d.sent = n;
-  std::string line = body + Hex4(check);
   // Cutting inside the data line keeps the PC from judging half a packet.
   return Reply{header + line + tail, header.size() + line.size() / 2};
 }
 
+Reply PhoneEngine::DuePacket(int n, const Options& options) {
+  Download& d = *download_;
+  if (n == options.swapDownloadPacket && !d.swapped && n < d.count) {
+    d.swapped = true;
+    d.swapBack = n;
+    return PacketReply(n + 1, options);
+  }
+  return PacketReply(n, options);
+}
+
 Reply PhoneEngine::NextPacket(const Options& options) {
   if (!download_) return Text(kError);
-  int n = download_->sent + 1;
-  Reply r = PacketReply(n, options);
-  if (n > download_->count) download_.reset();  // the closing empty packet ends it
+  Download& d = *download_;
+  if (d.swapBack > 0) {
+    const int after = d.sent;
+    Reply r = PacketReply(d.swapBack, options);
+    d.swapBack = 0;
+    d.sent = after;
+    return r;
+  }
+  if (d.sent == options.repeatDownloadPacket && !d.repeated) {
+    d.repeated = true;
+    return PacketReply(d.sent, options);
+  }
+  int n = d.sent + 1;
+  Reply r = DuePacket(n, options);
+  if (n > d.count) download_.reset();  // the closing empty packet ends it
   return r;
 }
 
-Reply PhoneEngine::Resend() {
+Reply PhoneEngine::Resend(const Options& options) {
   if (lastPacket_.text.empty()) return Text(kError);
+  // A packet meant to fail more than once fails again when asked for again.
+  if (download_ && download_->sent == options.corruptDownloadPacket &&
+      download_->corrupted < options.corruptDownloadTimes)
+    return PacketReply(download_->sent, options);
   return lastPacket_;
 }
 

@@ -53,8 +53,11 @@ class PhoneEngine {
   struct Download {
     std::string data;
     int count = 0;       // packets in the file
-    int sent = 0;        // highest packet number sent
-    bool corrupted = false;
+    int sent = 0;        // packet number sent last in turn
+    int corrupted = 0;   // injected corruptions so far
+    bool repeated = false;
+    bool swapped = false;
+    int swapBack = 0;    // the packet skipped by the swap, sent next
   };
   struct Descriptor {
     std::string name;
@@ -69,7 +72,9 @@ class PhoneEngine {
   Reply FinishUpload(const Options& options);
   Reply DownloadRequest(const std::string& args, const Options& options);
   Reply NextPacket(const Options& options);
-  Reply Resend();
+  Reply Resend(const Options& options);
+  // The packet due in turn (or the one after it, for the swap fault).
+  Reply DuePacket(int n, const Options& options);
   Reply PacketReply(int n, const Options& options);
   Reply SuiteList(const Options& options) const;
   Reply Install(const std::string& archiveName, const std::string& archive, const Options& options);

@@ -28,6 +28,14 @@ struct Options {
   int rejectUploadPacket = -1;       // upload packet number (1-based) answered with D_ERR
   int rejectUploadTimes = 1;         // ... once or twice
   int corruptDownloadPacket = -1;    // download packet whose check value is wrong once
+  int corruptDownloadTimes = 1;      // ... the first K times it is sent (AT*D_ERR answers count)
+  int corruptDownloadChar = -1;      // -1: its check value one too high; N: the Nth character after the
+                                     // line's 4-character header (data, then check value; modulo the
+                                     // length) becomes the next hex digit
+  int repeatDownloadPacket = -1;     // the acknowledgement of packet N is answered with packet N again (once)
+  int swapDownloadPacket = -1;       // packet N+1 is sent where N is due, then N (out of order)
+  bool downloadPastEnd = false;      // the last packet is followed by one more packet with data
+  int earlyLastPacket = -1;          // packet N is marked last and followed by "OK" though more follow
   bool refuseUpload = false;         // "*FUPL: 3 ERROR" to an upload request
   int installErrorCode = 0;          // 1..7: "ERROR(n)" to the archive's last packet
   int floodBytes = 0;                // >0: send this much text without end of line

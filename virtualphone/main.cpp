@@ -20,7 +20,9 @@ const char kUsage[] =
     "usage: phonesim [--content DIR] [--device PATH] [--no-echo] [--error PREFIX]\n"
     "                [--silent PREFIX] [--no-echo-silent PREFIX] [--split-ms N] [--garbage]\n"
     "                [--hangup-after N] [--pace] [--reject-packet N [--reject-times K]]\n"
-    "                [--corrupt-packet N] [--refuse-upload] [--install-error N] [--flood N]\n"
+    "                [--corrupt-packet N [--corrupt-times K] [--corrupt-char I]]\n"
+    "                [--repeat-packet N] [--swap-packet N] [--past-end] [--early-last N]\n"
+    "                [--refuse-upload] [--install-error N] [--flood N]\n"
     "                [--seam-every N] [--bare-suite-list] [--split-at N] [--split-every N]\n"
     "                [--noise-before-echo] [--until-stdin-eof]\n"
     "Prints the device path to open as its first line, then serves.\n";
@@ -62,6 +64,12 @@ int main(int argc, char** argv) {
     else if (a == "--reject-packet") ok = number(&options.rejectUploadPacket);
     else if (a == "--reject-times") ok = number(&options.rejectUploadTimes);
     else if (a == "--corrupt-packet") ok = number(&options.corruptDownloadPacket);
+    else if (a == "--corrupt-times") ok = number(&options.corruptDownloadTimes);
+    else if (a == "--corrupt-char") ok = number(&options.corruptDownloadChar);
+    else if (a == "--repeat-packet") ok = number(&options.repeatDownloadPacket);
+    else if (a == "--swap-packet") ok = number(&options.swapDownloadPacket);
+    else if (a == "--past-end") options.downloadPastEnd = true;
+    else if (a == "--early-last") ok = number(&options.earlyLastPacket);
     else if (a == "--refuse-upload") options.refuseUpload = true;
     else if (a == "--install-error") ok = number(&options.installErrorCode);
     else if (a == "--flood") ok = number(&options.floodBytes);

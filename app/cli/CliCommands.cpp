@@ -114,6 +114,12 @@ class TCliSession {
   TLink& Link() { return link_; }
   ConsoleView& View() { return view_; }
 
+  // A transfer that went well, or one the user chose to skip; a conflict
+  // nobody could be asked about is not a choice.
+  bool Done(const TResult& r) const {
+    return r.Ok() || (r.outcome == TOutcome::Declined && view_.unanswered == 0);
+  }
+
  private:
   const TCliOptions& opt_;
   ConsoleView view_;
@@ -181,8 +187,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
     if (listed.Quiet() || link.AbortRequested()) return 1;
     if (!listed.Ok()) unchecked = true;
     // A file the user chose not to overwrite is passed over.
-    const TResult sent = link.UploadFile(path.filename().string(), folder);
-    if (!sent.Ok() && sent.outcome != TOutcome::Declined) return 1;
+    if (!s.Done(link.UploadFile(path.filename().string(), folder))) return 1;
   }
   // Only an explicit overwrite policy makes an unchecked put a success.
   return unchecked && s.View().onConflict != "overwrite" ? 1 : 0;
@@ -204,8 +209,7 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
     int size = 0;
     for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
       if (p->Name == args[i]) size = p->Size;
-    const TResult fetched = link.DownloadFile(args[i], size);
-    if (!fetched.Ok() && fetched.outcome != TOutcome::Declined) return 1;
+    if (!s.Done(link.DownloadFile(args[i], size))) return 1;
   }
   return 0;
 }

@@ -62,7 +62,8 @@ TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
     return TOverwriteAnswer::Rename;
   }
   if (!StdinIsTerminal()) {
-    std::cerr << OneLine(question) << " (no terminal: skipped)" << std::endl;
+    std::cerr << OneLine(question) << " (no terminal to ask: use --on-conflict)" << std::endl;
+    ++unanswered;
     return TOverwriteAnswer::Cancel;
   }
   for (;;) {

@@ -13,6 +13,9 @@ class ConsoleView : public IFormView {
   bool assumeYes = false;
   bool verbose = false;
   int messageCount = 0;
+  // Conflicts that could not be asked (no terminal, no policy): nothing was
+  // chosen, so the command did not do what it was asked.
+  int unanswered = 0;
 
   void ShowMessage(const std::string& text) override;
   void ShowErrorText(const std::string& text) override;
