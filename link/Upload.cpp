@@ -36,6 +36,8 @@ int UploadTickLimit(int n, int count) {
 void TLink::FinishTransfer() {
   View().HideStatusLabel();
   TransferLog.Close();
+  // A trace that could not be written is told; the transfer stands.
+  if (TransferLog.TakeFailed()) View().ShowMessage("Write log Err");
   if (Reply.State() != rsOk && ComPort1.Connected()) {
     if (!ReceiverPaused()) PauseReceiver();
     try {

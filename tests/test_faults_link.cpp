@@ -549,6 +549,8 @@ std::vector<SplitCase> SplitCases() {
        StateBit(rsOk), ReadSuites},
       {"empty MIDlet list, OK right after the header", "AT*FDWN=\"4\"", "\r\n*FDWN: 1\r\nOK\r\n", rsWaiting,
        StateBit(rsOk), ReadSuites},
+      {"download of a whole 184-character line without its line end", "AT*FDWN=\"bare.bin\"",
+       "\r\n*FDWN: 1\r\n" + faults::PacketLine(1, false, kFull.substr(0, 88)), rsWaiting, first, ReadPackets},
       {"removal of a name holding OK, refused", "AT*FRMV=\"OK.txt\"", "\r\nERROR\r\n", rsWaiting,
        StateBit(rsOk) | StateBit(rsError),
        [](const std::string& t) { return std::to_string(ClassifyReply(t, rsWaiting, "AT*FRMV=\"OK.txt\"").state); }},

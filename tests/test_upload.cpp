@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "link/Commands.h"
@@ -315,8 +314,9 @@ TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
     rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
     const int before = OpenFds();
     EXPECT_EQ(rig_.link->UploadFile(name, 3).outcome, TOutcome::Failed);
-    // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    // Give the receiver a few cycles (in memory it reads in the link's
+    // turns): a stale "OK" must not turn into a verdict.
+    for (int i = 0; i < 3; ++i) rig_.link->PumpEvents();
     EXPECT_EQ(rig_.view.messages, std::vector<std::string>{"Open File Err"}) << name;
     EXPECT_TRUE(rig_.view.overwriteQuestions.empty()) << name;
     EXPECT_TRUE(Lines().empty()) << name;
@@ -364,8 +364,9 @@ TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {
   };
   int before = OpenFds();
   rig_.link->UploadFile("short.bin", 3);
-  // Give the receiver a few cycles: a stale "OK" must not turn into a verdict.
-  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  // Give the receiver a few cycles (in memory it reads in the link's
+  // turns): a stale "OK" must not turn into a verdict.
+  for (int i = 0; i < 3; ++i) rig_.link->PumpEvents();
   std::vector<std::string> msgs = {"Read file Err"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_NE(State(), rsOk);
