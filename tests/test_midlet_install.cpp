@@ -152,6 +152,25 @@ TEST_F(Install, FreshInstallSendsBothFilesAndKeepsThePortOpen) {
   EXPECT_NE(std::find(texts.begin(), texts.end(), "Sending " + rig.dir.File("pc/game.jar")), texts.end());
 }
 
+// A phone with no suites answers its list with nothing between the header
+// and "OK"; whether or not it puts a packet header there, the page opens
+// without a word and the install goes through.
+TEST_F(Install, EmptyPhoneListInEitherLayout) {
+  PcSuite("game", "Game", "1.0", Bytes(120, 2));
+  for (bool bare : {false, true}) {
+    SCOPED_TRACE(bare ? "no packet header" : "packet header");
+    fs::remove_all(rig.dir.File("phone/4/Game"));
+    phonesim::Options o = rig.PhoneOptions();
+    o.bareSuiteList = bare;
+    rig.SetPhoneOptions(o);
+    Open("Game");
+    EXPECT_TRUE(rig.view.lists[TListId::PhoneSuites].empty());
+    EXPECT_EQ(page.InstallSuite(*page.PcSuites.First()).outcome, TOutcome::Ok);
+    EXPECT_TRUE(rig.view.messages.empty()) << rig.view.messages.front();
+    EXPECT_EQ(Mark("Game"), "[V]");
+  }
+}
+
 std::vector<std::string> FolderNames(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());

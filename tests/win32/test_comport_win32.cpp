@@ -293,6 +293,20 @@ TEST_F(Win32Port, WriteTimesOutWhenNobodyReads) {
   std::this_thread::sleep_for(std::chrono::milliseconds(2600));
 }
 
+// No write time-out set (both parts zero) means no limit: a write that
+// must wait for a slow reader waits, it does not fail at once.
+TEST_F(Win32Port, WriteWithoutTimeOutWaitsForASlowReader) {
+  PeerPort p;
+  p.port.Open();
+  p.Command("!stall 600");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  p.port.SetTimeouts({-1, 0, 0, 0, 0});
+  auto t0 = Clock::now();
+  EXPECT_NO_THROW(p.port.WriteStr(std::string(1 << 20, 'U')));
+  EXPECT_GE(MsSince(t0), 300);
+  p.port.Close();
+}
+
 TEST_F(Win32Port, CloseFromOtherThreadEndsWait) {
   for (int timeout : {10, 5000}) {
     SCOPED_TRACE(timeout);
