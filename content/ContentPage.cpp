@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kPauseBetweenFilesMs = 1000;
-
 struct TFileRef {
   std::string name;
   int32_t size;
@@ -145,82 +143,54 @@ void TContentPage::ScanPcFolder() {
 
 // ---- Page buttons ----
 
+void TContentPage::RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar) {
+  TBatchGuard guard(link_, totalBar);
+  TBatch batch(link_, op, link_.FolderNumber);
+  if (totalBar > 0) batch.OnFileEnd = [this] { link_.View().StepTotalBar(); };
+  // A hang-up or the window's close leaves the logo: no refresh.
+  if (batch.Run(files).aborted) return;
+  guard.HideBars();
+  OpenContentPage();
+}
+
+std::vector<TBatchFile> TContentPage::Selected(TListId list) const {
+  const TPicList& entries = list == TListId::PcFiles ? PcFileList : link_.PhoneFileList;
+  std::vector<TBatchFile> files;
+  for (const TFileRef& f : SelectedFiles(link_.View(), list, entries)) files.push_back({f.name, link_.PcFolder, f.size});
+  return files;
+}
+
 void TContentPage::DC_PIC_UL_ButtonClick() {
   IFormView& view = link_.View();
-  if (view.SelectedRows(TListId::PcFiles).empty()) {
+  const int rows = static_cast<int>(view.SelectedRows(TListId::PcFiles).size());
+  std::vector<TBatchFile> files = Selected(TListId::PcFiles);
+  // No rows, or only rows of files the phone would not take: nothing to send.
+  if (rows == 0 || (files.empty() && ShowAllFiles)) {
     view.ShowMessage("No File on PC be selected");
     return;
   }
-  std::vector<TFileRef> files = SelectedFiles(view, TListId::PcFiles, PcFileList);
-  // Only rows of files the phone would not take: nothing to send.
-  if (files.empty() && ShowAllFiles) {
-    view.ShowMessage("No File on PC be selected");
-    return;
-  }
-  TBatchGuard batch(link_, static_cast<int>(view.SelectedRows(TListId::PcFiles).size()));
-  for (size_t i = 0; i < files.size(); ++i) {
-    unsigned mark = link_.Flags.AbortCount;
-    link_.UploadFile(files[i].name, link_.FolderNumber);
-    // Stopped: the files done stay done, the rest are not started, and the
-    // refresh below shows both folders as they are.
-    if (link_.TakeStop()) break;
-    if (AbortedSince(mark)) return;  // the logo stays, no refresh
-    // Only a refusal by the phone ends the batch; other failures try the next file.
-    if (link_.Reply.State() == rsError) break;
-    view.StepTotalBar();
-    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
-  }
-  batch.HideBars();
-  OpenContentPage();
+  RunPhoneBatch(TBatchOp::Send, files, rows);
 }
 
 void TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
-  // The upload reads from PcFolder: each file's own folder for its turn,
-  // the page's folder back however the batch ends.
-  struct TFolderBack {
-    TLink& link;
-    std::string folder;
-    ~TFolderBack() { link.PcFolder = folder; }
-  } back{link_, link_.PcFolder};
-  {
-    TBatchGuard batch(link_, static_cast<int>(paths.size()));
-    for (size_t i = 0; i < paths.size(); ++i) {
-      const size_t slash = paths[i].find_last_of('/');
-      link_.PcFolder = slash == std::string::npos ? "." : paths[i].substr(0, slash);
-      unsigned mark = link_.Flags.AbortCount;
-      link_.UploadFile(paths[i].substr(slash == std::string::npos ? 0 : slash + 1), link_.FolderNumber);
-      link_.PcFolder = back.folder;
-      if (link_.TakeStop()) break;
-      if (AbortedSince(mark)) return;
-      if (link_.Reply.State() == rsError) break;
-      link_.View().StepTotalBar();
-      if (i + 1 < paths.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
-    }
-    batch.HideBars();
+  std::vector<TBatchFile> files;
+  for (const std::string& path : paths) {
+    const size_t slash = path.find_last_of('/');
+    files.push_back({path.substr(slash == std::string::npos ? 0 : slash + 1),
+                     slash == std::string::npos ? "." : path.substr(0, slash), 0});
   }
-  OpenContentPage();
+  RunPhoneBatch(TBatchOp::Send, files, static_cast<int>(files.size()));
 }
 
 void TContentPage::DC_PIC_DL_ButtonClick() {
   IFormView& view = link_.View();
-  if (view.SelectedRows(TListId::PhoneFiles).empty()) {
+  const int rows = static_cast<int>(view.SelectedRows(TListId::PhoneFiles).size());
+  if (rows == 0) {
     view.ShowMessage("No File on MOBILE be selected");
     return;
   }
-  std::vector<TFileRef> files = SelectedFiles(view, TListId::PhoneFiles, link_.PhoneFileList);
-  TBatchGuard batch(link_, static_cast<int>(view.SelectedRows(TListId::PhoneFiles).size()));
-  for (size_t i = 0; i < files.size(); ++i) {
-    unsigned mark = link_.Flags.AbortCount;
-    link_.DownloadFile(files[i].name, files[i].size);
-    if (link_.TakeStop()) break;
-    if (AbortedSince(mark)) return;
-    if (link_.Reply.State() != rsOk) break;
-    view.StepTotalBar();
-    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
-  }
-  batch.HideBars();
-  OpenContentPage();
+  RunPhoneBatch(TBatchOp::Fetch, Selected(TListId::PhoneFiles), rows);
 }
 
 void TContentPage::DC_PIC_Remove_PHONE_ButtonClick() {
@@ -229,17 +199,7 @@ void TContentPage::DC_PIC_Remove_PHONE_ButtonClick() {
     view.ShowMessage("No File on MOBILE be selected");
     return;
   }
-  std::vector<TFileRef> files = SelectedFiles(view, TListId::PhoneFiles, link_.PhoneFileList);
-  TBatchGuard batch(link_, 0);
-  for (size_t i = 0; i < files.size(); ++i) {
-    unsigned mark = link_.Flags.AbortCount;
-    link_.RemovePhoneFile(files[i].name);
-    if (link_.TakeStop()) break;
-    if (AbortedSince(mark)) return;
-    if (link_.Reply.State() != rsOk) break;
-    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
-  }
-  OpenContentPage();
+  RunPhoneBatch(TBatchOp::Remove, Selected(TListId::PhoneFiles), 0);
 }
 
 void TContentPage::DC_PIC_Remove_PC_ButtonClick() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "content/PcScan.h"
+#include "link/Batch.h"
 #include "link/Link.h"
 
 class TContentPage {
@@ -48,6 +49,10 @@ class TContentPage {
 
  private:
   void OpenKind(int folder, const char* chooserCaption, TTitle title);
+  // The page's own lists' selected files, copied (the refresh rebuilds the lists).
+  std::vector<TBatchFile> Selected(TListId list) const;
+  // Runs a batch with the buttons locked, then refreshes the page.
+  void RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar);
   // True when an abort was seen since AbortCount stood at 'mark'.
   bool AbortedSince(unsigned mark) const;
   TLink& link_;

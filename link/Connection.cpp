@@ -42,6 +42,8 @@ void TLink::FormCreate() {
 
 void TLink::Connect1Click() {
   if (!OpenAndReceive()) return;
+  // A failure before the reconnect is over: the next wait must not end on it.
+  Flags.LinkFailed = 0;
   ShowLinkState(true);
   SetMenuState(false, true, false);
   Indicators.port = ComPort1.Port();

@@ -154,6 +154,9 @@ class TLink {
   // The end of a transfer: the status line goes, the log closes, and a
   // transfer that did not end well closes the port.
   void FinishTransfer();
+  // A file now stored on the phone joins a known phone list, so the next
+  // file of a batch is checked against it too.
+  void NotePhoneFile(const std::string& name, uint64_t size);
 
   // ---- Download ----
   // Fetches a phone file of the selected folder into PcFolder, asking

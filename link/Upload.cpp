@@ -1,4 +1,5 @@
 // File upload: request line, numbered hexadecimal packets, one resend.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -143,7 +144,22 @@ TResult TLink::UploadFile(const std::string& fileName, int folder) {
     BeginExchange(rsWaiting);  // nothing stored: no verdict
     return result;
   }
-  if (result.Ok()) Clock().Sleep(500);
+  if (result.Ok()) {
+    Clock().Sleep(500);
+    NotePhoneFile(name, size);
+  }
   FinishTransfer();
   return result;
+}
+
+void TLink::NotePhoneFile(const std::string& name, uint64_t size) {
+  if (!PhoneListKnown) return;
+  pic_info* entry = PhoneFileList.First();
+  while (entry && !SameNoCase(entry->Name, name)) entry = entry->next.get();
+  if (!entry) {
+    entry = PhoneFileList.Append();
+    entry->Name = name;
+  }
+  entry->Size = size > static_cast<uint64_t>(INT32_MAX) ? 0 : static_cast<int32_t>(size);
+  entry->SizeText = std::to_string(size);
 }

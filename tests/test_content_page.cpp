@@ -370,6 +370,49 @@ TEST_F(ContentPageTest, RefusedFileEndsTheSendButStillRefreshes) {
   EXPECT_EQ(s.view.page, TPage::Content);
 }
 
+// A file whose failure closed the port does not take the rest with it:
+// the batch opens the port again and goes on, or, when the phone does not
+// answer, ends with one message naming the files not sent.
+TEST_F(ContentPageTest, AFailedFileThatClosedThePortIsNoCascade) {
+  struct Case {
+    const char* label;
+    const char* silent;  // lines the phone leaves unanswered
+    std::vector<std::string> sent;
+  };
+  const Case cases[] = {
+      {"the phone answers again", "AT*FUPL=\"a.bmp\"", {"b.bmp", "c.bmp"}},
+      // The first file sent times out, the phone never answers "AT" again.
+      {"the phone stays silent", "AT", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+      PcFile(name, Bmp(1, 1, 60));
+      fs::remove(phone + "/" + name);
+    }
+    phonesim::Options o = s.sim->GetOptions();
+    o.silentPrefix.clear();
+    s.sim->SetOptions(o);
+    OpenPictures();
+    o.silentPrefix = c.silent;
+    s.sim->SetOptions(o);
+    s.view.messages.clear();
+    Select(TListId::PcFiles, {"a.bmp", "b.bmp", "c.bmp"});
+    page.DC_PIC_UL_ButtonClick();
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+      const bool wanted = std::find(c.sent.begin(), c.sent.end(), name) != c.sent.end();
+      EXPECT_EQ(ReadFile(phone + "/" + name) != "<missing>", wanted) << name;
+    }
+    for (const std::string& m : s.view.messages) EXPECT_EQ(m.find("COM port exception"), std::string::npos) << m;
+    ASSERT_FALSE(s.view.messages.empty());
+    const auto notSent = std::count_if(s.view.messages.begin(), s.view.messages.end(),
+                                       [](const std::string& m) { return m.rfind("Not sent: ", 0) == 0; });
+    EXPECT_EQ(notSent, c.sent.empty() ? 1 : 0) << ::testing::PrintToString(s.view.messages);
+    EXPECT_EQ(s.view.messages.front(), "Send_UPLOAD_REQ_timeout");
+    EXPECT_TRUE(s.view.actionButtonsEnabled);
+  }
+}
+
 TEST_F(ContentPageTest, FailedPcRemovalEndsTheBatch) {
   PcFile("a.bmp", Bmp(1, 1, 60));
   PcFile("b.bmp", Bmp(1, 1, 60));

@@ -169,6 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Lines: AT, AT*FLIST=3, AT*FLIST?, then the command's own.
         CliCase{"hang-up during ls", HangAfter(3), "ls 3", false, kHangUpErr},
+        CliCase{"hang-up during the listing of a put", HangAfter(3), "--on-conflict=overwrite put 3 pc/up.bin", false,
+                kHangUpErr},
         CliCase{"hang-up on the put request", HangAfter(4), "put 3 pc/up.bin", false, kHangUpErr},
         CliCase{"hang-up on put packet 3", HangAfter(7), "put 3 pc/up.bin", false, kHangUpErr},
         CliCase{"hang-up on the first get acknowledge", HangAfter(5), "get 3 dl.bin --to pc", false, kHangUpErr},

@@ -11,6 +11,7 @@
 #ifdef QUENDREL_VIRTUAL_PHONE
 #include "app/vphone/VirtualPhone.h"
 #endif
+#include "link/Batch.h"
 #include "link/Link.h"
 
 namespace {
@@ -108,8 +109,6 @@ class TCliSession {
 
   bool List() { return link_.ListPhoneFolder().Ok(); }
 
-  // Between two items of a batch, as the window does; false when stopped.
-  bool Pause() { return link_.PauseUnlessStopped(1000); }
 
   TLink& Link() { return link_; }
   ConsoleView& View() { return view_; }
@@ -164,65 +163,70 @@ int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
   return 0;
 }
 
+// Runs a batch of one kind on the selected folder; true when every file
+// went through or was passed over by the user's own choice.
+bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchFile>& files) {
+  const TBatchReport report = TBatch(s.Link(), op, folder).Run(files);
+  if (report.stopped || report.aborted || !report.notDone.empty()) return false;
+  for (const TResult& r : report.results)
+    if (!s.Done(r)) return false;
+  return true;
+}
+
 int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
+  std::vector<TBatchFile> files;
   for (size_t i = 2; i < args.size(); ++i) {
     std::error_code ec;
     if (!fs::is_regular_file(args[i], ec)) {
       std::cerr << "not a file: " << args[i] << std::endl;
       return 2;
     }
+    const fs::path path = Absolute(args[i]);
+    files.push_back({path.filename().string(), path.parent_path().string(), 0});
   }
   if (!s.Connect() || !s.Select(folder)) return 1;
   TLink& link = s.Link();
-  bool unchecked = false;  // a file went on without a listing to check it against
-  for (size_t i = 2; i < args.size(); ++i) {
-    if (i > 2 && !s.Pause()) return 1;
-    const fs::path path = Absolute(args[i]);
-    link.PcFolder = path.parent_path().string();
-    // A fresh listing for the overwrite check, also after the previous file.
-    // Without one the upload asks (or follows --on-conflict) itself.
-    const TResult listed = link.ListPhoneFolder();
-    if (listed.Quiet() || link.AbortRequested()) return 1;
-    if (!listed.Ok()) unchecked = true;
-    // A file the user chose not to overwrite is passed over.
-    if (!s.Done(link.UploadFile(path.filename().string(), folder))) return 1;
-  }
+  // The list the overwrite check walks. A listing ended by a hang-up or a
+  // Stop sends nothing (the port may be the fall-back one by now); one that
+  // failed leaves each upload to ask, or to follow --on-conflict.
+  const TResult listed = link.ListPhoneFolder();
+  if (listed.Quiet() || link.AbortRequested()) return 1;
+  const bool sent = RunBatch(s, TBatchOp::Send, folder, files);
   // Only an explicit overwrite policy makes an unchecked put a success.
-  return unchecked && s.View().onConflict != "overwrite" ? 1 : 0;
+  return sent && (listed.Ok() || s.View().onConflict == "overwrite") ? 0 : 1;
 }
 
 int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {
   int folder = 0;
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
   TLink& link = s.Link();
-  link.PcFolder = Absolute(to.empty() ? "." : to);
+  const std::string pcFolder = Absolute(to.empty() ? "." : to);
   std::error_code ec;
-  if (!fs::is_directory(link.PcFolder, ec)) {
-    std::cerr << "not a folder: " << link.PcFolder << std::endl;
+  if (!fs::is_directory(pcFolder, ec)) {
+    std::cerr << "not a folder: " << pcFolder << std::endl;
     return 2;
   }
+  link.PcFolder = pcFolder;
   if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
+  std::vector<TBatchFile> files;
   for (size_t i = 2; i < args.size(); ++i) {
-    if (i > 2 && !s.Pause()) return 1;
-    int size = 0;
+    int32_t size = 0;
     for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
       if (p->Name == args[i]) size = p->Size;
-    if (!s.Done(link.DownloadFile(args[i], size))) return 1;
+    files.push_back({args[i], pcFolder, size});
   }
-  return 0;
+  return RunBatch(s, TBatchOp::Fetch, folder, files) ? 0 : 1;
 }
 
 int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
   if (!s.Connect() || !s.Select(folder)) return 1;
-  for (size_t i = 2; i < args.size(); ++i) {
-    if (i > 2 && !s.Pause()) return 1;
-    if (!s.Link().RemovePhoneFile(args[i]).Ok()) return 1;
-  }
-  return 0;
+  std::vector<TBatchFile> files;
+  for (size_t i = 2; i < args.size(); ++i) files.push_back({args[i], {}, 0});
+  return RunBatch(s, TBatchOp::Remove, folder, files) ? 0 : 1;
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+#include "link/Batch.h"
+
+namespace {
+
+const char* NotDoneText(TBatchOp op) {
+  switch (op) {
+    case TBatchOp::Send: return "Not sent: ";
+    case TBatchOp::Fetch: return "Not fetched: ";
+    case TBatchOp::Remove: return "Not removed: ";
+  }
+  return "Not done: ";
+}
+
+}  // namespace
+
+bool TBatchReport::AllDone() const {
+  if (stopped || aborted || !notDone.empty()) return false;
+  for (const TResult& r : results)
+    if (!r.Ok() && r.outcome != TOutcome::Declined) return false;
+  return true;
+}
+
+TResult TBatch::RunOne(const TBatchFile& file) {
+  // The file's own folder for its turn, the link's back afterwards.
+  const std::string folderBack = link_.PcFolder;
+  if (op_ != TBatchOp::Remove) link_.PcFolder = file.pcFolder;
+  TResult r;
+  switch (op_) {
+    case TBatchOp::Send: r = link_.UploadFile(file.name, folder_); break;
+    case TBatchOp::Fetch: r = link_.DownloadFile(file.name, file.size); break;
+    case TBatchOp::Remove: r = link_.RemovePhoneFile(file.name); break;
+  }
+  link_.PcFolder = folderBack;
+  return r;
+}
+
+bool TBatch::Reconnect() {
+  if (!link_.CheckLink()) return false;
+  if (!link_.SelectPhoneFolder(folder_).Ok()) return false;
+  // Without a list the next send would have to ask; a failed listing still
+  // leaves that to the upload's own question.
+  if (op_ == TBatchOp::Send) link_.ListPhoneFolder();
+  return !link_.AbortRequested();
+}
+
+TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
+  TBatchReport report;
+  // The files not started; told when the batch could not go on for a
+  // reason of the link's, since no message of a file names them.
+  auto endEarly = [&](size_t from, bool tell) {
+    std::string names;
+    for (size_t k = from; k < files.size(); ++k) {
+      report.notDone.push_back(files[k].name);
+      names += (names.empty() ? "" : ", ") + files[k].name;
+    }
+    if (tell && !names.empty()) link_.View().ShowMessage(NotDoneText(op_) + names);
+  };
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (i > 0 && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) {
+      report.stopped = true;
+      break;
+    }
+    // A failed file closed the port: the rest go on only once the phone
+    // answers again, never into a cascade of port errors.
+    if (!link_.ComPort1.Connected() && !Reconnect()) {
+      if (link_.TakeStop()) {
+        report.stopped = true;
+        break;
+      }
+      report.aborted = link_.Flags.AppClosing != 0;
+      endEarly(i, !report.aborted);
+      break;
+    }
+    const unsigned mark = link_.Flags.AbortCount;
+    const TResult r = RunOne(files[i]);
+    report.results.push_back(r);
+    // Stopped: the files done stay done, the rest are not started.
+    if (link_.TakeStop()) {
+      report.stopped = true;
+      break;
+    }
+    if (link_.Flags.LinkFailed || link_.Flags.AppClosing || link_.Flags.AbortCount != mark) {
+      report.aborted = true;
+      break;
+    }
+    // A port that failed under a write is gone: nothing more goes out.
+    if (r.outcome == TOutcome::PortFailed) {
+      endEarly(i + 1, true);
+      break;
+    }
+    // The phone's refusal ends the batch (it would refuse the rest too); a
+    // fetch or a removal that failed ends it as well. A send that failed
+    // otherwise (a time-out, a file of the PC's) goes on with the next.
+    if (!r.Ok() && r.outcome != TOutcome::Declined &&
+        (op_ != TBatchOp::Send || r.outcome == TOutcome::Refused)) {
+      endEarly(i + 1, false);
+      break;
+    }
+    if (OnFileEnd) OnFileEnd();
+  }
+  return report;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// One batch of file operations on the selected phone folder: the rules
+// every front end shares (the pause between files, Stop, what a refusal,
+// a failure or a hang-up does to the rest, and the way back after a file
+// whose failure closed the port). The window's page, its drop handler and
+// the command line all run it.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/Link.h"
+
+enum class TBatchOp { Send, Fetch, Remove };
+
+struct TBatchFile {
+  std::string name;      // the PC file's name (send) or the phone's (fetch, remove)
+  std::string pcFolder;  // where it comes from (send) or goes to (fetch)
+  int32_t size = 0;      // fetch: the size the listing gave (0: not known)
+};
+
+struct TBatchReport {
+  std::vector<TResult> results;  // one per file started, in order
+  bool stopped = false;          // Stop ended it; the rest were not started
+  bool aborted = false;          // a hang-up or the window's close: no refresh
+  std::vector<std::string> notDone;  // files not started after the batch ended early
+  // Every file went through, or was declined by the user.
+  bool AllDone() const;
+};
+
+class TBatch {
+ public:
+  TBatch(TLink& link, TBatchOp op, int folder) : link_(link), op_(op), folder_(folder) {}
+  // After each file the batch goes on from, e.g. to step a total bar.
+  std::function<void()> OnFileEnd;
+  TBatchReport Run(const std::vector<TBatchFile>& files);
+
+ private:
+  TResult RunOne(const TBatchFile& file);
+  // The port closed under a failed file: open it again, check the phone
+  // and select the folder (and list it before a send). False when the
+  // phone cannot be reached again.
+  bool Reconnect();
+  TLink& link_;
+  TBatchOp op_;
+  int folder_;
+};
+
+inline constexpr int kPauseBetweenFilesMs = 1000;
