@@ -3,6 +3,9 @@
 // replies cut at every point, and a phone that never answers. After each
 // fault the user's files are compared with what they were before.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -358,9 +361,25 @@ struct MisbehaveCase {
   std::function<TResult(FaultRig&)> run;
   bool succeeds;
   // On success: what must now be where (relative to the phone's and the
-  // PC's folders; empty bytes = must not exist).
+  // PC's folders).
   std::map<std::string, std::string> phoneAfter, pcAfter;
+  bool userFileFirst = false;  // the PC already holds a file of the fetched name
 };
+
+// Runs an operation under a file size limit with SIGXFSZ ignored, as on a
+// full disk; both are restored after.
+TResult UnderFileSizeLimit(rlim_t limit, const std::function<TResult()>& run) {
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit lim = old;
+  lim.rlim_cur = limit;
+  void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &lim);
+  TResult r = run();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  return r;
+}
 
 void PrintTo(const MisbehaveCase& c, std::ostream* os) { *os << c.label; }
 
@@ -401,8 +420,33 @@ std::vector<MisbehaveCase> MisbehaveCases() {
     const bool listed = rows.size() == 1 && rows[0][0] == "OK Old";
     return TResult::Of(listed && f.rig.view.messages.empty() ? TOutcome::Ok : TOutcome::Failed);
   };
+  auto fault = [](auto set) {
+    return [set](phonesim::Options& o) {
+      o.splitPauseMs = 5;
+      o.splitEvery = 40;
+      set(o);
+    };
+  };
+  auto fullDisk = [get](FaultRig& f) { return UnderFileSizeLimit(200, [&] { return get(f); }); };
   const std::string got = kDownload, sent = kUpload;
   return {
+      {"fetch, a packet corrupted twice", fault([](phonesim::Options& o) {
+         o.corruptDownloadPacket = 2;
+         o.corruptDownloadTimes = 2;
+         o.corruptDownloadChar = 17;
+       }), get, true, {}, {{"dl.bin", got}}},
+      {"fetch, a packet repeated", fault([](phonesim::Options& o) { o.repeatDownloadPacket = 2; }), get, true, {},
+       {{"dl.bin", got}}},
+      {"fetch, packets out of order", fault([](phonesim::Options& o) { o.swapDownloadPacket = 2; }), get, false, {},
+       {}},
+      {"fetch over a file, packets out of order", fault([](phonesim::Options& o) { o.swapDownloadPacket = 2; }), get,
+       false, {}, {}, true},
+      {"fetch, a packet past the end", fault([](phonesim::Options& o) { o.downloadPastEnd = true; }), get, false, {},
+       {}, true},
+      {"fetch, the first packet marked last", fault([](phonesim::Options& o) { o.earlyLastPacket = 1; }), get, false,
+       {}, {}, true},
+      {"fetch onto a full disk", [](phonesim::Options&) {}, fullDisk, false, {}, {}, true},
+      {"fetch of a new file onto a full disk", [](phonesim::Options&) {}, fullDisk, false, {}, {}},
       {"listing in bursts of 7", cutEvery(7), listing, true, {}, {}},
       {"listing, result code apart", resultApart, listing, true, {}, {}},
       {"fetch in bursts of 5", cutEvery(5), get, true, {}, {{"dl.bin", got}}},
@@ -448,6 +492,10 @@ TEST_P(MisbehavingPhone, WorksWholeOrFailsLeavingEverythingAsItWas) {
   fs::create_directories(f.Phone("4/Old"));
   f.rig.dir.Write("phone/4/Old/old.jad", Descriptor("OK Old", "1.0", 3));
   f.rig.dir.Write("phone/4/Old/old.jar", "JJJ");
+  if (c.userFileFirst) {
+    f.rig.dir.Write("pc/dl.bin", kPrecious);
+    f.rig.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
+  }
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(f.Pc(""));
   const faults::TFolderSnapshot phoneBefore = faults::Snapshot(f.Phone(""));
   f.SetOptions(c.fault);
