@@ -311,6 +311,56 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   EXPECT_EQ(done, c.phoneFile.empty() ? "BM" + kDownload : c.phoneFile == "3/up.bmp" ? kUpload : kJar);
 }
 
+// Disconnect chosen while a fetch runs does not wait for it: it stops the
+// fetch as Stop does, shows at once that it is pending, and then runs.
+TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
+  home_.Write("pc/dl.bmp", "the user's own picture");
+  form_->link.SetClock(TClock(0.05));
+  OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
+  SelectRow(*form_, TListId::PhoneFiles, "dl.bmp");
+  phonesim::Options o = sim_->GetOptions();
+  o.pace115200 = true;
+  sim_->SetOptions(o);
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget())) dlg->OKBtnClick();
+  });
+  answer.start();
+  const faults::TFolderSnapshot pcBefore = faults::Snapshot(home_.File("pc"));
+  sim_->ClearReceived();
+  auto* disconnect = form_->findChild<QAction*>("Disconnect1");
+  ASSERT_NE(disconnect, nullptr);
+  bool chosen = false, greyedAtOnce = false;
+  std::chrono::steady_clock::time_point pressed;
+  QTimer chooser;
+  chooser.setInterval(2);
+  QObject::connect(&chooser, &QTimer::timeout, [&] {
+    if (chosen) return;
+    for (const std::string& l : sim_->ReceivedLines()) {
+      if (l.rfind("AT*ACK", 0) != 0) continue;
+      chosen = true;
+      pressed = std::chrono::steady_clock::now();
+      disconnect->trigger();
+      greyedAtOnce = !disconnect->isEnabled();
+      return;
+    }
+  });
+  chooser.start();
+  form_->RunOnSession([this] { form_->contentPage.DC_PIC_DL_ButtonClick(); });
+  ASSERT_TRUE(Settle(*form_));
+  chooser.stop();
+  ASSERT_TRUE(chosen) << "Disconnect must come during the fetch";
+  EXPECT_TRUE(greyedAtOnce);
+  // The fetch and the page's refresh after it end quickly on this clock,
+  // then the disconnect has run.
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count(), 5.0);
+  EXPECT_FALSE(form_->link.ComPort1.Connected());
+  EXPECT_FALSE(disconnect->isEnabled());
+  EXPECT_TRUE(form_->findChild<QAction*>("Connect1")->isEnabled());
+  EXPECT_EQ(faults::Snapshot(home_.File("pc")), pcBefore);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Stop, StopDuringATransfer,
     ::testing::Values(

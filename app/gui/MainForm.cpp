@@ -282,13 +282,30 @@ void TVelkoMainForm::WireHandlers() {
   // Menus.
   here(ui->mExit, &QAction::triggered, [this] { close(); });
   on(ui->Connect1, &QAction::triggered, [this] { link.Connect1Click(); });
-  on(ui->Disconnect1, &QAction::triggered, [this] { link.Disconnect1Click(); });
-  on(ui->mAuto, &QAction::triggered, [this] { link.Ports.mAutoClick(); });
-  on(ui->mCOM1, &QAction::triggered, [this] { link.Ports.mCOM1Click(); });
-  on(ui->mCOM2, &QAction::triggered, [this] { link.Ports.mCOM2Click(); });
-  on(ui->mCOM3, &QAction::triggered, [this] { link.Ports.mCOM3Click(); });
-  on(ui->mCOM4, &QAction::triggered, [this] { link.Ports.mCOM4Click(); });
-  on(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
+  // Disconnect, a port change and the port set-up do not wait behind a
+  // running operation: they stop it, as Stop does, and run next. The menu
+  // greys them at once while they are pending, until the link's own menu
+  // state is shown again after them.
+  auto interrupting = [this](auto* sender, auto signal, auto handler) {
+    connect(sender, signal, this, [this, handler] {
+      if (!session_.Idle()) {
+        link.RequestStop();
+        SetMenuEnabled(TMenuItem::Disconnect, false);
+        SetMenuEnabled(TMenuItem::ConnSetting, false);
+      }
+      RunOnSession([this, handler] {
+        handler();
+        shownView_.ShowLinkIndicators(link.Indicators, ipCommands);
+      });
+    });
+  };
+  interrupting(ui->Disconnect1, &QAction::triggered, [this] { link.Disconnect1Click(); });
+  interrupting(ui->mAuto, &QAction::triggered, [this] { link.Ports.mAutoClick(); });
+  interrupting(ui->mCOM1, &QAction::triggered, [this] { link.Ports.mCOM1Click(); });
+  interrupting(ui->mCOM2, &QAction::triggered, [this] { link.Ports.mCOM2Click(); });
+  interrupting(ui->mCOM3, &QAction::triggered, [this] { link.Ports.mCOM3Click(); });
+  interrupting(ui->mCOM4, &QAction::triggered, [this] { link.Ports.mCOM4Click(); });
+  interrupting(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
   here(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
   for (int i = 0; i < 3; ++i) here(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
 }
