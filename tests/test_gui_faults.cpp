@@ -103,6 +103,19 @@ std::vector<GuiCase> GuiCases() {
 // The real window, offscreen, on a virtual phone of its own.
 class WindowOnPhone : public ::testing::Test {
  protected:
+  void PaceThePhone() {
+    phonesim::Options o = sim_->GetOptions();
+    o.pace115200 = true;
+    sim_->SetOptions(o);
+  }
+  // Answers every overwrite question with "Overwrite" while the timer runs.
+  static void AnswerOverwrite(QTimer& timer) {
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [] {
+      if (auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget())) dlg->OKBtnClick();
+    });
+    timer.start();
+  }
   void SetUp() override {
     App();
     root_ = home_.path();
@@ -250,18 +263,10 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   // its waits on a loaded machine.
   form_->link.SetClock(TClock(0.05));
   OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
-  phonesim::Options o = sim_->GetOptions();
-  o.pace115200 = true;
-  sim_->SetOptions(o);
+  PaceThePhone();
   // The overwrite question is answered "Overwrite".
   QTimer answer;
-  answer.setInterval(5);
-  QObject::connect(&answer, &QTimer::timeout, [] {
-    if (auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget())) {
-      dlg->OKBtnClick();
-    }
-  });
-  answer.start();
+  AnswerOverwrite(answer);
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(home_.File("pc"));
   sim_->ClearReceived();
 
@@ -318,15 +323,9 @@ TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
   form_->link.SetClock(TClock(0.05));
   OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
   SelectRow(*form_, TListId::PhoneFiles, "dl.bmp");
-  phonesim::Options o = sim_->GetOptions();
-  o.pace115200 = true;
-  sim_->SetOptions(o);
+  PaceThePhone();
   QTimer answer;
-  answer.setInterval(5);
-  QObject::connect(&answer, &QTimer::timeout, [] {
-    if (auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget())) dlg->OKBtnClick();
-  });
-  answer.start();
+  AnswerOverwrite(answer);
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(home_.File("pc"));
   sim_->ClearReceived();
   auto* disconnect = form_->findChild<QAction*>("Disconnect1");
