@@ -5,12 +5,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <tuple>
@@ -376,23 +374,8 @@ TEST_F(DownloadRig, StoppedFetchLeavesThePcFolderAsItWas) {
   EXPECT_EQ(PcFile("old.bin"), "the user's own bytes");
 }
 
-// Runs a download under a file size limit with SIGXFSZ ignored (a write
-// past the limit then fails, as on a full disk); both are restored after.
-TResult UnderFileSizeLimit(rlim_t limit, const std::function<TResult()>& download) {
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit lim = old;
-  lim.rlim_cur = limit;
-  void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &lim);
-  TResult r = download();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  return r;
-}
-
 struct LimitCase {
-  rlim_t limit;
+  unsigned long long limit;
   size_t size;
   bool arrives;
   std::vector<std::string> messages;
@@ -411,7 +394,7 @@ TEST_P(FileSizeLimit, UsersFileReplacedOnlyByAWholeFile) {
   rig_.dir.Write("pc/big.bin", precious);
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
   const int size = static_cast<int>(c.size);
-  const TResult r = UnderFileSizeLimit(c.limit, [&] { return rig_.link->DownloadFile("big.bin", size); });
+  const TResult r = faults::UnderFileSizeLimit(c.limit, [&] { return rig_.link->DownloadFile("big.bin", size); });
   EXPECT_EQ(r.outcome, c.arrives ? TOutcome::Ok : TOutcome::Failed);
   EXPECT_EQ(rig_.view.messages, c.messages);
   EXPECT_EQ(PcFile("big.bin"), c.arrives ? bytes : precious);

@@ -3,9 +3,7 @@
 // replies cut at every point, and a phone that never answers. After each
 // fault the user's files are compared with what they were before.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -366,20 +364,7 @@ struct MisbehaveCase {
   bool userFileFirst = false;  // the PC already holds a file of the fetched name
 };
 
-// Runs an operation under a file size limit with SIGXFSZ ignored, as on a
-// full disk; both are restored after.
-TResult UnderFileSizeLimit(rlim_t limit, const std::function<TResult()>& run) {
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit lim = old;
-  lim.rlim_cur = limit;
-  void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &lim);
-  TResult r = run();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  return r;
-}
+
 
 void PrintTo(const MisbehaveCase& c, std::ostream* os) { *os << c.label; }
 
@@ -427,7 +412,7 @@ std::vector<MisbehaveCase> MisbehaveCases() {
       set(o);
     };
   };
-  auto fullDisk = [get](FaultRig& f) { return UnderFileSizeLimit(200, [&] { return get(f); }); };
+  auto fullDisk = [get](FaultRig& f) { return faults::UnderFileSizeLimit(200, [&] { return get(f); }); };
   const std::string got = kDownload, sent = kUpload;
   return {
       {"fetch, a packet corrupted twice", fault([](phonesim::Options& o) {

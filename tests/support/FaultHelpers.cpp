@@ -1,11 +1,13 @@
 #include "support/FaultHelpers.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -125,6 +127,21 @@ void ScriptPhone::Serve() {
         Send(bursts[i]);
       }
     }
+  }
+}
+
+void SetFileSizeLimit(unsigned long long limit, bool on) {
+  static rlimit old{};
+  static void (*oldHandler)(int) = SIG_DFL;
+  if (on) {
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lim = old;
+    lim.rlim_cur = static_cast<rlim_t>(limit);
+    oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &lim);
+  } else {
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
   }
 }
 

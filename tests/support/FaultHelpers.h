@@ -22,6 +22,10 @@ bool Exists(const std::string& path);
 // Resident set size of this process in KiB, 0 when unknown.
 long VmRssKb();
 
+// A file size limit for this process with SIGXFSZ ignored, so a write past
+// it fails as on a full disk (on); both as they were before (off).
+void SetFileSizeLimit(unsigned long long limit, bool on);
+
 // A deterministic byte pattern (every byte value occurs).
 std::string Pattern(size_t size, int seed = 0);
 
@@ -58,5 +62,14 @@ class ScriptPhone {
   std::vector<std::string> lines_;
   std::thread thread_;
 };
+
+// Runs fn under such a limit.
+template <typename Fn>
+auto UnderFileSizeLimit(unsigned long long limit, Fn fn) -> decltype(fn()) {
+  SetFileSizeLimit(limit, true);
+  auto r = fn();
+  SetFileSizeLimit(limit, false);
+  return r;
+}
 
 }  // namespace faults
