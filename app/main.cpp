@@ -14,7 +14,7 @@
 #include "app/core/Config.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
-#include "app/gui/VirtualPhone.h"
+#include "app/gui/VirtualPhoneOption.h"
 
 namespace {
 

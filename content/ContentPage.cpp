@@ -87,11 +87,6 @@ void TContentPage::OpenContentPage() {
     link_.ReturnToLogo();
     return;
   }
-  if (!ProgramDir.empty()) {
-    // Nothing of the page depends on the working directory; a failure goes on from here.
-    std::error_code ec;
-    std::filesystem::current_path(ProgramDir, ec);
-  }
   link_.Reply.ClearText();
 
   // CheckLink reports its own failures and returns to the logo on a time-out.

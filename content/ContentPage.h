@@ -14,9 +14,6 @@ class TContentPage {
   explicit TContentPage(TLink& link) : link_(link) {}
 
   TPicList PcFileList;
-  // Working directory for the page's work; the window sets it from the
-  // start-up configuration. Empty: the working directory is left alone.
-  std::string ProgramDir;
   // Caption of the folder chooser, set by the opener of the current kind.
   std::string ChooserCaption = "Picture Folder";
   // "Show all files": the scan also keeps the files the phone would not

@@ -335,7 +335,7 @@ void TMidletPage::InstallEnding() {
   view.EnableSuiteActions();
   if (link_.Reply.State() != rsOk && link_.ComPort1.Connected()) {
     link_.PauseReceiver();
-    link_.PumpEvents();
+    link_.WaitTurn();
     try {
       link_.ComPort1.Close();
     } catch (const EComPort&) {

@@ -61,7 +61,6 @@ class TMidletPage {
 
   TInfoList<MIDlet_Info> PcSuites;      // PC suite list
   TInfoList<Mobile_info> PhoneSuites;   // phone suite list
-  std::string ProgramDir;  // made the working directory by the refresh; "" leaves it
 
   // Descriptor catalogue.
   void LocalAppDL_ViewPcOperation();

@@ -96,10 +96,6 @@ void TMidletPage::LocalAppDL_RefreshPage() {
     link_.ReturnToLogo();
     return;
   }
-  if (!ProgramDir.empty()) {
-    std::error_code ec;
-    std::filesystem::current_path(ProgramDir, ec);
-  }
   view.SetTitleBar(TTitle::Java);
 
   if (!link_.CheckLink()) {

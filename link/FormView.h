@@ -61,7 +61,7 @@ class IFormView {
   // ---- What a window shows; a front end without one shows nothing ----
   // Each turn of a wait on the link's thread (a front end's hook; the
   // window's event loop never runs from inside a wait).
-  virtual void ProcessEvents() {}
+  virtual void OnWaitTurn() {}
 
   // Progress panel. Status_Label1 repaints at once.
   virtual void SetStatusLabel(const std::string& text) { (void)text; }  // shows it too

@@ -23,8 +23,8 @@ TLink::~TLink() {
 
 // ---- Task control ----
 
-void TLink::PumpEvents() {
-  view_.ProcessEvents();
+void TLink::WaitTurn() {
+  view_.OnWaitTurn();
   if (Receiver && Receiver->InWaits()) Receiver->Poll();
   if (Inbox.OnOwnerThread()) Inbox.Drain();
 }
@@ -40,7 +40,7 @@ void TLink::AbortOperation() {
 bool TLink::PauseUnlessStopped(int ms) {
   const auto end = std::chrono::steady_clock::now() + clock_.Span(ms);
   for (;;) {
-    PumpEvents();
+    WaitTurn();
     if (TakeStop()) return false;
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
@@ -143,7 +143,7 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
   const auto ceiling =
       std::chrono::steady_clock::now() + clock_.Span((rule.limit + 1) * rule.sleepMs + kWaitCeilingMs);
   for (;;) {
-    PumpEvents();
+    WaitTurn();
     if (AbortRequested()) {
       AbortOperation();
       return TWaitEnd::Aborted;

@@ -45,14 +45,7 @@ struct TExchangeOptions {
   TLogBytes logLine;         // the line goes to the transfer log once written
 };
 
-// Target of the download parser: the PC file, or memory in tests.
-class IPacketSink {
- public:
-  virtual ~IPacketSink() = default;
-  virtual bool Put(uint8_t byte) = 0;
-  virtual void Back(long count) = 0;  // move the write position back
-};
-
+class IPacketSink;
 struct TPacketSequence;
 
 class TLink {
@@ -105,7 +98,7 @@ class TLink {
   // ---- Task control ----
   // A turn of a wait: the view's hook, a receiver that reads in waits, then
   // the inbox when on the link's thread.
-  void PumpEvents();
+  void WaitTurn();
   void AbortOperation();
   void ReturnToLogo();
   void DisableActionButtons() { view_.SetActionsEnabled(false); }

@@ -8,7 +8,15 @@
 #include <string_view>
 #include <vector>
 
-#include "link/Link.h"
+#include "link/Reply.h"
+
+// Target of the download parser: the PC file, or memory in tests.
+class IPacketSink {
+ public:
+  virtual ~IPacketSink() = default;
+  virtual bool Put(uint8_t byte) = 0;
+  virtual void Back(long count) = 0;  // move the write position back
+};
 
 // ---- Folder listing ----
 

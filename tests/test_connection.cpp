@@ -220,7 +220,7 @@ TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
   s.link->SetClock(TClock(0.05));
   s.Connect();
   int pumps = 0;
-  s.view.onProcessEvents = [&] {
+  s.view.onWaitTurn = [&] {
     if (++pumps == 3) s.sim->HangUp();
   };
   EXPECT_FALSE(s.link->CheckLink());

@@ -317,7 +317,7 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
         if (l.rfind("AT*FUPL=", 0) == 0 && l.find('"') == std::string::npos) ++n;
       return n;
     };
-    sim.view.onProcessEvents = [&] {
+    sim.view.onWaitTurn = [&] {
       if (fired || packets() < 3) return;
       fired = true;
       messagesAtAbort = sim.view.messages.size();
@@ -328,7 +328,7 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
       }
     };
     p.DC_PIC_UL_ButtonClick();
-    sim.view.onProcessEvents = nullptr;
+    sim.view.onWaitTurn = nullptr;
     ASSERT_TRUE(fired);
     EXPECT_EQ(sim.view.page, TPage::Logo);
     EXPECT_FALSE(sim.view.progressVisible);

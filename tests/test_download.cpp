@@ -219,7 +219,7 @@ TEST_F(DownloadRig, RenameKeepsThePhoneNameOnTheWire) {
   rig_.link->DownloadFile("a.gif", 5);
   // Give the receiver a few cycles (in memory it reads in the link's
   // turns): a stale "OK" must not turn into a verdict.
-  for (int i = 0; i < 3; ++i) rig_.link->PumpEvents();
+  for (int i = 0; i < 3; ++i) rig_.link->WaitTurn();
   std::vector<std::string> q = {"Overwrite a.gif?", "Overwrite b.gif?"};
   EXPECT_EQ(rig_.view.overwriteQuestions, q);
   ASSERT_FALSE(Lines().empty());
@@ -362,7 +362,7 @@ TEST_F(DownloadRig, StoppedFetchLeavesThePcFolderAsItWas) {
   PhoneFile("s.bin", Pattern(500));
   rig_.dir.Write("pc/old.bin", "the user's own bytes");
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
-  rig_.view.onProcessEvents = [&] {
+  rig_.view.onWaitTurn = [&] {
     if (rig_.view.progressPos > 0) rig_.link->RequestStop();
   };
   for (const char* name : {"s.bin", "old.bin"}) {

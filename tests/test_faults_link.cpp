@@ -157,7 +157,7 @@ std::vector<HangCase> HangCases() {
          f.OpenMidletPage("Game");
          const std::string second = "AT*FUPL=" + faults::PacketLine(2, false, kJar.substr(90, 90));
          bool fired = false;
-         f.rig.view.onProcessEvents = [&f, second, fired]() mutable {
+         f.rig.view.onWaitTurn = [&f, second, fired]() mutable {
            if (!fired && f.PhoneGot(second)) {
              fired = true;
              f.rig.sim->HangUp();
@@ -166,7 +166,7 @@ std::vector<HangCase> HangCases() {
        },
        [](FaultRig& f) {
          f.midlets.LAD_ONE_ButtonClick();
-         f.rig.view.onProcessEvents = nullptr;
+         f.rig.view.onWaitTurn = nullptr;
        },
        unchanged, "4/Game/game.jar"},
       {"install archive packet 3 while it is resent",
@@ -781,7 +781,7 @@ TEST(Flood, StaysResponsiveAndBoundedAndFailsPastTheCap) {
   double maxGapMs = 0;
   size_t maxText = 0;
   int pumps = 0;
-  f.rig.view.onProcessEvents = [&] {
+  f.rig.view.onWaitTurn = [&] {
     Clock::time_point now = Clock::now();
     maxGapMs = std::max(maxGapMs, std::chrono::duration<double, std::milli>(now - last).count());
     last = now;
@@ -793,7 +793,7 @@ TEST(Flood, StaysResponsiveAndBoundedAndFailsPastTheCap) {
   const auto start = Clock::now();
   // A generous limit: the whole flood has to pass through the pty first.
   TWaitEnd end = f.rig.link->WaitReply(TWaitRule{StateBit(rsOk), 60000, 10, false});
-  f.rig.view.onProcessEvents = nullptr;
+  f.rig.view.onWaitTurn = nullptr;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const long rssAfter = faults::VmRssKb();
 

@@ -560,12 +560,12 @@ TEST_F(Install, AbortDuringArchiveStopsAndClosesFiles) {
   Open("Game");
   const std::vector<std::string> packets = ExpectedPackets(jar);
   const int fdsBefore = OpenFds();
-  rig.view.onProcessEvents = [&] {
+  rig.view.onWaitTurn = [&] {
     std::vector<std::string> lines = rig.PhoneLines();
     if (std::find(lines.begin(), lines.end(), packets[3]) != lines.end()) rig.link->Flags.LinkFailed = 1;
   };
   page.LAD_ONE_ButtonClick();
-  rig.view.onProcessEvents = nullptr;
+  rig.view.onWaitTurn = nullptr;
   EXPECT_TRUE(rig.view.messages.empty());
   EXPECT_EQ(rig.view.page, TPage::Logo);
   EXPECT_EQ(rig.link->Flags.LinkFailed, 0);

@@ -103,7 +103,7 @@ TEST(Receiver, CodedErrorShowsInstallMessageAndClearsText) {
   EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Error);
   auto until = Clock::now() + std::chrono::seconds(5);
   while (!view.HasMessage("Insufficient Memory!!\nIt couldn't be installed!!") && Clock::now() < until)
-    link.PumpEvents();
+    link.WaitTurn();
   EXPECT_EQ(view.messages, std::vector<std::string>{"Insufficient Memory!!\nIt couldn't be installed!!"});
   EXPECT_EQ(link.Reply.Text(), "");
 
@@ -113,7 +113,7 @@ TEST(Receiver, CodedErrorShowsInstallMessageAndClearsText) {
   pty.Send("\r\n*FUPL: ERROR(Z)\r\n");
   EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Error);
   until = Clock::now() + std::chrono::seconds(5);
-  while (view.messages.size() < 2 && Clock::now() < until) link.PumpEvents();
+  while (view.messages.size() < 2 && Clock::now() < until) link.WaitTurn();
   ASSERT_EQ(view.messages.size(), 2u);
   EXPECT_EQ(view.messages[0], "JAVA Operation failed!!");
   EXPECT_EQ(view.messages[1], "\r\n*FUPL: ERROR(Z)\r\n");
@@ -196,7 +196,7 @@ TEST(WaitLoop, ClosingDuringAWaitAbortsWithoutMessages) {
   s.view.ShowProgressBar(true);
   s.view.SetStatusLabel("Send x");
   int pumps = 0;
-  s.view.onProcessEvents = [&] {
+  s.view.onWaitTurn = [&] {
     if (++pumps == 5) s.link->Flags.AppClosing = 1;
   };
   EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Aborted);

@@ -316,7 +316,7 @@ TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
     EXPECT_EQ(rig_.link->UploadFile(name, 3).outcome, TOutcome::Failed);
     // Give the receiver a few cycles (in memory it reads in the link's
     // turns): a stale "OK" must not turn into a verdict.
-    for (int i = 0; i < 3; ++i) rig_.link->PumpEvents();
+    for (int i = 0; i < 3; ++i) rig_.link->WaitTurn();
     EXPECT_EQ(rig_.view.messages, std::vector<std::string>{"Open File Err"}) << name;
     EXPECT_TRUE(rig_.view.overwriteQuestions.empty()) << name;
     EXPECT_TRUE(Lines().empty()) << name;
@@ -356,7 +356,7 @@ TEST_F(UploadRig, UnknownPhoneListAsksOnceBeforeSending) {
 TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {
   PcFile("short.bin", Pattern(500));
   bool cut = false;
-  rig_.view.onProcessEvents = [&] {
+  rig_.view.onWaitTurn = [&] {
     if (!cut) {
       cut = true;
       fs::resize_file(rig_.dir.File("pc/short.bin"), 100);
@@ -366,7 +366,7 @@ TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {
   rig_.link->UploadFile("short.bin", 3);
   // Give the receiver a few cycles (in memory it reads in the link's
   // turns): a stale "OK" must not turn into a verdict.
-  for (int i = 0; i < 3; ++i) rig_.link->PumpEvents();
+  for (int i = 0; i < 3; ++i) rig_.link->WaitTurn();
   std::vector<std::string> msgs = {"Read file Err"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_NE(State(), rsOk);

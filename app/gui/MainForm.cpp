@@ -119,9 +119,6 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
 
   // Directory anchors.
   ComputeDirectories();
-  // The pages make the program folder current each time they open.
-  contentPage.ProgramDir = AppConfig().ProgramDir;
-  midletPage.ProgramDir = AppConfig().ProgramDir;
   // Texts of the chosen language; the menu bar's height follows them.
   LoadLanguage();
   ApplyLanguageTexts();

@@ -12,9 +12,9 @@ void FakeView::ShowErrorText(const std::string& text) {
   errors.push_back(text);
 }
 
-void FakeView::ProcessEvents() {
-  ++processEventsCount;
-  if (onProcessEvents) onProcessEvents();
+void FakeView::OnWaitTurn() {
+  ++waitTurns;
+  if (onWaitTurn) onWaitTurn();
 }
 
 void FakeView::SetStatusLabel(const std::string& text) {

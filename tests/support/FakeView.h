@@ -35,15 +35,15 @@ class FakeView : public IFormView {
   std::vector<std::string> overwriteQuestions;
   std::vector<std::string> updateQuestions;
   std::vector<std::string> folderCaptions;
-  int processEventsCount = 0;
+  int waitTurns = 0;
 
   // Scripted answers, consumed in order (defaults when empty: Cancel / false / "").
   std::deque<TOverwriteAnswer> overwriteAnswers;
   std::deque<std::string> renameAnswers;  // text put in the rename edit on Rename
   std::deque<bool> updateAnswers;
   std::deque<std::string> folderAnswers;
-  // Called on each ProcessEvents (lets a test act in the middle of a wait).
-  std::function<void()> onProcessEvents;
+  // Called on each turn of a wait (lets a test act in the middle of a wait).
+  std::function<void()> onWaitTurn;
   // Called on each ShowMessage.
   std::function<void(const std::string&)> onMessage;
 
@@ -51,7 +51,7 @@ class FakeView : public IFormView {
 
   void ShowMessage(const std::string& text) override;
   void ShowErrorText(const std::string& text) override;
-  void ProcessEvents() override;
+  void OnWaitTurn() override;
   void SetStatusLabel(const std::string& text) override;
   void HideStatusLabel() override { statusVisible = false; }
   void ShowProgressBar(bool visible) override { progressVisible = visible; }

@@ -46,11 +46,11 @@ TWaitEnd SimLink::Exchange(const std::string& line, const TWaitRule& rule) {
 bool SimLink::PumpUntil(const std::function<bool()>& pred, int ms) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (std::chrono::steady_clock::now() < end) {
-    link->PumpEvents();
+    link->WaitTurn();
     if (pred()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  link->PumpEvents();
+  link->WaitTurn();
   return pred();
 }
 

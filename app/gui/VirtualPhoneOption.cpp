@@ -1,4 +1,4 @@
-#include "VirtualPhone.h"
+#include "VirtualPhoneOption.h"
 
 #include <cstdio>
 #include <memory>
