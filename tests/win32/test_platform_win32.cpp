@@ -134,3 +134,24 @@ TEST(WinTransferLog, RootOfCOrTheProfile) {
   ASSERT_NE(profile[0], '\0');
   EXPECT_EQ(got, std::string(profile) + "\\LAD.log");
 }
+
+// Console output is converted at every flush; a character cut in two waits
+// for its other half instead of turning into two replacement marks.
+TEST(WinConsoleText, WholeUtf8CharactersOnly) {
+  struct Case {
+    std::string text;
+    size_t whole;
+  };
+  const Case cases[] = {
+      {"", 0},
+      {"abc", 3},
+      {"na\xC3\xAFve", 6},          // complete two-byte character inside
+      {"ab\xC3", 2},                  // lead of two, nothing after it
+      {"ab\xE4\xB8", 2},              // three-byte character missing one byte
+      {"ab\xE4\xB8\xAD", 5},          // complete three-byte character at the end
+      {"\xF0\x9F\x98", 0},            // four-byte character missing one byte
+      {"x\xF0\x9F\x98\x80", 5},       // complete four-byte character
+      {"ab\x80\x80\x80\x80", 6},      // stray continuation bytes: nothing to wait for
+  };
+  for (const Case& c : cases) EXPECT_EQ(Utf8CompleteLength(c.text), c.whole) << c.text.size();
+}
