@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/win32/WinPlatform.h"
+#include "link/Text.h"
 
 namespace {
 
@@ -154,4 +155,26 @@ TEST(WinConsoleText, WholeUtf8CharactersOnly) {
       {"ab\x80\x80\x80\x80", 6},      // stray continuation bytes: nothing to wait for
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8CompleteLength(c.text), c.whole) << c.text.size();
+}
+
+// A UTF-8 path names the file whose wide name it spells, also where the
+// ANSI code page has no such letters.
+TEST(WinFileNames, OpenFileUtf8UsesTheWideName) {
+  wchar_t tmp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, tmp), 0u);
+  const std::wstring wname = std::wstring(tmp) + L"quendrel \u0416\u00fc\u4e2d.bin";
+  const std::string name = Utf8(wname);
+  std::FILE* f = OpenFileUtf8(name, "wb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(std::fwrite("ok", 1, 2, f), 2u);
+  std::fclose(f);
+  EXPECT_NE(GetFileAttributesW(wname.c_str()), INVALID_FILE_ATTRIBUTES) << "not under its wide name";
+  f = OpenFileUtf8(name, "rb");
+  ASSERT_NE(f, nullptr);
+  char got[3] = {};
+  EXPECT_EQ(std::fread(got, 1, 2, f), 2u);
+  std::fclose(f);
+  EXPECT_STREQ(got, "ok");
+  EXPECT_TRUE(DeleteFileW(wname.c_str()));
+  EXPECT_EQ(OpenFileUtf8(Utf8(std::wstring(tmp) + L"quendrel-missing-\u0416"), "rb"), nullptr);
 }
