@@ -2,6 +2,10 @@
 
 #include <limits>
 
+#ifdef _WIN32
+#include "port/win32/WinApi.h"
+#endif
+
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -50,4 +54,19 @@ bool SameNoCase(std::string_view a, std::string_view b) {
 std::string UpperCase(std::string text) {
   for (char& c : text) c = Upper(c);
   return text;
+}
+
+std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  auto wide = [](const std::string& s) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+  };
+  if (path.empty()) return nullptr;
+  return _wfopen(wide(path).c_str(), wide(mode).c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
 }

@@ -3,6 +3,7 @@
 // a descriptor or the settings store write them, and names compared the
 // way a file system without letter case does.
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,3 +20,7 @@ int32_t LeadingDecimal(std::string_view text);
 // Letter case ignored (ASCII).
 bool SameNoCase(std::string_view a, std::string_view b);
 std::string UpperCase(std::string text);
+
+// std::fopen for a UTF-8 path: on Windows through the wide name, since the
+// narrow one is read in the ANSI code page and cannot hold every name.
+std::FILE* OpenFileUtf8(const std::string& path, const char* mode);

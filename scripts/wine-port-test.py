@@ -211,6 +211,12 @@ def cli_end_to_end(wine, env, prefix, exe, content):
 
     rc, out, err = cli("at")
     step("at", rc == 0, err)
+    # Arguments arrive as UTF-8 whatever the ANSI code page holds; redirected
+    # output stays UTF-8 bytes.
+    rc, out, err = cli("--bogus-\u0416\u00fc")
+    step("arguments in UTF-8", rc == 2 and "unknown option --bogus-\u0416\u00fc\r\n" in err, err)
+    rc, out, err = cli("midlets", "--pc", win + "no such folder")
+    step("midlets: missing PC folder fails", rc == 1 and "Unable to open directory" in err, err)
     rc, out, err = cli("put", "3", win + "pc\\round trip (1).bin")
     stored = os.path.join(content, "3", "round trip (1).bin")
     step("put", rc == 0 and open(stored, "rb").read() == data if os.path.exists(stored) else False, err)

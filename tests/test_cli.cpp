@@ -246,6 +246,10 @@ TEST(Cli, MidletInstallUpdateUninstall) {
   EXPECT_EQ(list.status, 0);
   EXPECT_EQ(list.out, "");
   EXPECT_EQ(RunCli(p.home, port + "uninstall Game").status, 1);
+  // A PC folder that cannot be read is a failure, not an empty list.
+  list = RunCli(p.home, port + "midlets --pc no-such-folder");
+  EXPECT_EQ(list.status, 1);
+  EXPECT_EQ(list.err, "Unable to open directory\n");
 
   // An archive without a descriptor: listed from its manifest, installed by its name.
   std::filesystem::create_directories(p.home.File("jars"));

@@ -193,6 +193,45 @@ TEST(PortOpenAdvice, NamesReasonAndFix) {
   EXPECT_EQ(PortOpenAdvice("/dev/x", "/dev/x", EBUSY).find("dialout"), std::string::npos);
 }
 
+// Windows error numbers (GetLastError of the open) choose the advice; the
+// system's own text leads it.
+TEST(PortOpenAdvice, WindowsErrorsNameReasonAndFix) {
+  struct Case {
+    std::string port;
+    int err;
+    std::string systemText, want;  // want "" = no line at all
+  };
+  const std::string held = "the port is most likely held by another program";
+  const Case cases[] = {
+      {"COM7", 2, "The system cannot find the file specified.\r\n",
+       "The system cannot find the file specified opening COM7: no such port; look up its COM "
+       "number in Device Manager (Ports (COM & LPT)) and check the cable"},
+      {"COM7", 3, "The system cannot find the path specified.", "Device Manager"},
+      {"COM3", 5, "Access is denied.\r\n", "Access is denied opening COM3: " + held},
+      {"\\\\.\\COM12", 5, "Access is denied.", held},
+      {"\\\\.\\Global\\Dev", 5, "Access is denied.",
+       "Access is denied opening \\\\.\\Global\\Dev: this account may not use the device"},
+      {"COM3", 32, "The process cannot access the file because it is being used by another process.",
+       "another program holds the port; close it and try again"},
+      {"COM3", 31, "A device attached to the system is not functioning.\r\n",
+       "A device attached to the system is not functioning opening COM3"},
+      {"COM3", 1234, "", "Windows error 1234 opening COM3"},
+      {"COM3", 0, "The operation completed successfully.", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port + " error " + std::to_string(c.err));
+    const std::string got = WinPortOpenAdvice(c.port, c.err, c.systemText);
+    if (c.want.empty()) {
+      EXPECT_EQ(got, "");
+      continue;
+    }
+    if (c.want.find(" opening ") != std::string::npos) EXPECT_EQ(got.rfind(c.want, 0), 0u) << got;
+    else EXPECT_NE(got.find(c.want), std::string::npos) << got;
+    EXPECT_EQ(got.find_first_of("\r\n"), std::string::npos) << "one line: " << got;
+    EXPECT_EQ(got.find("/dev/"), std::string::npos) << "Linux advice: " << got;
+  }
+}
+
 // A second program holding the port: the command line prints the usual
 // message and then the reason on the next line.
 TEST(PortOpenAdvice, CliExplainsBusyAndMissingPort) {

@@ -64,6 +64,13 @@ int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
   return -1;
 }
 
+// The test the page's PC scan makes before it reads a folder.
+bool DirectoryOpens(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(path, ec);
+  return !ec;
+}
+
 int FindPhoneRow(TMidletPage& page, const std::string& name) {
   int row = 0;
   for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get(), ++row)
@@ -97,6 +104,9 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
       for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get())
         std::cout << "PC\t" << p->name << "\t" << p->version << "\t" << p->jarSize << "\t"
                   << StatusMark(p->status) << "\n";
+    // The page has said "Unable to open directory": the PC half asked for
+    // was not listed, so the command did not do what it was asked.
+    if (!opt.pc.empty() && !DirectoryOpens(opt.pc)) return 1;
     return 0;
   }
   if (cmd == "install") {

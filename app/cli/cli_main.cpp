@@ -13,16 +13,50 @@
 #include "app/cli/ConsoleView.h"
 #include "link/Link.h"
 
+#ifdef _WIN32
+#include "app/win32/WinPlatform.h"
+#include "port/win32/WinApi.h"
+#endif
+
 namespace {
 
 // Ctrl+C or a termination request: the first asks the running command to
 // stop at its next exchange boundary, a second ends the program at once.
 std::atomic<int> g_interrupts{0};  // lock-free, so fit for a signal handler
 
-extern "C" void OnInterrupt(int) {
+void Interrupt() {
   if (g_interrupts.fetch_add(1) > 0) std::_Exit(130);
   RequestCliStop();
 }
+
+#ifndef _WIN32
+extern "C" void OnInterrupt(int) { Interrupt(); }
+#endif
+
+#ifdef _WIN32
+// Set when the command has ended and its last words are out.
+HANDLE g_finished = nullptr;
+
+// Ctrl+C, Ctrl+Break and the console's close: the same stop as a signal.
+// The system ends the process as soon as this returns from a close, so it
+// waits for the command to end first, within the few seconds allowed.
+BOOL WINAPI OnConsoleCtrl(DWORD type) {
+  switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      Interrupt();
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      Interrupt();
+      if (g_finished) WaitForSingleObject(g_finished, 4000);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+#endif
 
 const char* kUsage =
     "Usage: quendrel-cli [options] COMMAND [ARGS...]\n"
@@ -56,9 +90,34 @@ const char* kUsage =
     "Messages are printed on stderr, one line each; results on stdout.\n"
     "Exit status: 0 success, 1 the operation failed, 2 usage error, 130 stopped (Ctrl+C).\n";
 
+int Run(const std::vector<std::string>& argv);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  (void)argc;
+  (void)argv;
+  WinUseConsoleText();
+  g_finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
+  // Everything inside works on UTF-8; the ANSI argv cannot hold every name.
+  const int rc = Run(WinUtf8Arguments());
+  std::cout.flush();
+  std::cerr.flush();
+  if (g_finished) SetEvent(g_finished);
+  return rc;
+#else
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  return Run(std::vector<std::string>(argv, argv + argc));
+#endif
+}
+
+namespace {
+
+int Run(const std::vector<std::string>& argv) {
+  const int argc = static_cast<int>(argv.size());
   TCliOptions opt;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
@@ -114,8 +173,6 @@ int main(int argc, char** argv) {
   // The tests' build only: their clock may run faster than the phone's delays.
   if (const char* scale = std::getenv("QUENDREL_TEST_TIME_SCALE")) opt.timeScale = std::atof(scale);
 #endif
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
   int rc = 1;
   try {
     rc = RunCliCommand(opt, args);
@@ -128,3 +185,5 @@ int main(int argc, char** argv) {
   }
   return rc;
 }
+
+}  // namespace

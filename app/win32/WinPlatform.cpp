@@ -4,9 +4,13 @@
 
 #include "port/win32/WinApi.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
-#include <optional>
 #include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <streambuf>
 
 const wchar_t* const kWinConnectSettingKey = L"SOFTWARE\\Velko\\Velko Sync Tool\\1.0\\ConnectSetting";
 
@@ -154,4 +158,88 @@ std::string WinTransferLogPath() {
   if (profile.empty()) return Utf8(kRootLog);  // nowhere better to go
   if (profile.back() != L'\\') profile += L'\\';
   return Utf8(profile + L"LAD.log");
+}
+
+std::vector<std::string> WinUtf8Arguments() {
+  std::vector<std::string> args;
+  int n = 0;
+  wchar_t** w = CommandLineToArgvW(GetCommandLineW(), &n);
+  if (!w) return args;
+  for (int i = 0; i < n; ++i) args.push_back(Utf8(w[i]));
+  LocalFree(w);
+  return args;
+}
+
+size_t Utf8CompleteLength(const std::string& text) {
+  // Look back over at most three continuation bytes for a lead byte.
+  size_t i = text.size();
+  for (size_t back = 0; back < 4 && i > 0; ++back) {
+    const unsigned char c = static_cast<unsigned char>(text[--i]);
+    if ((c & 0xC0) == 0x80) continue;  // continuation byte
+    const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    return text.size() - i >= need ? text.size() : i;
+  }
+  return text.size();  // no lead byte near the end: nothing to wait for
+}
+
+namespace {
+
+// Collects UTF-8 output and writes it to a console as wide text at every
+// flush, keeping a character cut in two for the next piece.
+class ConsoleBuf : public std::streambuf {
+ public:
+  explicit ConsoleBuf(HANDLE h) : h_(h) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      pending_ += traits_type::to_char_type(c);
+      if (c == '\n') Flush();
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    pending_.append(s, static_cast<size_t>(n));
+    if (std::char_traits<char>::find(s, static_cast<size_t>(n), '\n')) Flush();
+    return n;
+  }
+  int sync() override {
+    Flush();
+    return 0;
+  }
+
+ private:
+  void Flush() {
+    const size_t whole = Utf8CompleteLength(pending_);
+    const std::wstring w = Wide(pending_.substr(0, whole));
+    pending_.erase(0, whole);
+    for (size_t at = 0; at < w.size();) {
+      DWORD done = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(w.size() - at, 8192));
+      if (!WriteConsoleW(h_, w.data() + at, chunk, &done, nullptr) || done == 0) break;
+      at += done;
+    }
+  }
+
+  HANDLE h_;
+  std::string pending_;
+};
+
+void UseConsoleFor(std::ostream& os, DWORD which) {
+  const HANDLE h = GetStdHandle(which);
+  DWORD mode = 0;
+  if (h == INVALID_HANDLE_VALUE || !h || !GetConsoleMode(h, &mode)) return;  // redirected
+  static ConsoleBuf* bufs[2] = {nullptr, nullptr};
+  ConsoleBuf*& slot = bufs[which == STD_OUTPUT_HANDLE ? 0 : 1];
+  if (slot) return;
+  os.flush();
+  slot = new ConsoleBuf(h);  // lives as long as the stream
+  os.rdbuf(slot);
+}
+
+}  // namespace
+
+void WinUseConsoleText() {
+  UseConsoleFor(std::cout, STD_OUTPUT_HANDLE);
+  UseConsoleFor(std::cerr, STD_ERROR_HANDLE);
 }

@@ -32,3 +32,16 @@ std::vector<std::string> WinDriveRoots();
 // LAD.log in the user's profile folder, since a normal user may not create
 // files in the root of C: from Vista on. Leaves no file behind.
 std::string WinTransferLogPath();
+
+// The program's arguments in UTF-8, from the wide command line (argv
+// arrives in the ANSI code page, which cannot hold every name).
+std::vector<std::string> WinUtf8Arguments();
+
+// Length of the longest start of text that ends on a whole UTF-8 character;
+// the rest waits for the next piece of output.
+size_t Utf8CompleteLength(const std::string& text);
+
+// Makes std::cout and std::cerr show UTF-8 text correctly: each one that is
+// a console writes wide text through WriteConsoleW; a redirected one stays
+// plain UTF-8 bytes.
+void WinUseConsoleText();

@@ -7,10 +7,14 @@
 
 // Concurrency: one thread opens, closes and writes while another waits and
 // reads. Overlapped I/O can only be cancelled by the thread that started it
-// (CancelIo), so Close does not cancel anything itself: it sets a manual
+// (CancelIo), so Close does not cancel transfers itself: it sets a manual
 // reset event that every pending wait watches; the waiting thread then
-// cancels its own request and hands its ticket back, and only then is the
+// ends its own request and hands its ticket back, and only then is the
 // handle closed. No call ever uses a handle value after CloseHandle.
+//
+// A pending WaitCommEvent is ended by clearing the event mask: on a UART
+// driver CancelIo alone may leave it pending for ever, and collecting it
+// would then hang. Clearing the mask ends it at once on every driver.
 
 namespace {
 
@@ -34,10 +38,20 @@ struct Overlapped {
 
 enum class Outcome { Done, TimedOut, Closed };
 
+// What a request is, for the way it is given up.
+enum class Request { Transfer, EventWait };
+
+// Gives up a pending request: an event wait is ended by clearing the mask
+// first, then anything still pending is cancelled.
+void GiveUp(HANDLE h, Request kind) {
+  if (kind == Request::EventWait) SetCommMask(h, 0);
+  CancelIo(h);
+}
+
 // Waits for a pending request, the close event or the time-out. A request
-// that is given up is cancelled and collected, so the OVERLAPPED and the
+// that is given up is ended and collected, so the OVERLAPPED and the
 // buffer may go out of scope afterwards; *n is what it had moved by then.
-Outcome Await(HANDLE h, Overlapped& o, HANDLE closed, DWORD ms, DWORD* n, DWORD* err) {
+Outcome Await(HANDLE h, Overlapped& o, HANDLE closed, DWORD ms, Request kind, DWORD* n, DWORD* err) {
   HANDLE both[2] = {o.ov.hEvent, closed};
   const DWORD w = WaitForMultipleObjects(2, both, FALSE, ms);
   Outcome out = Outcome::Done;
@@ -47,11 +61,11 @@ Outcome Await(HANDLE h, Overlapped& o, HANDLE closed, DWORD ms, DWORD* n, DWORD*
     out = Outcome::TimedOut;
   } else if (w != WAIT_OBJECT_0) {
     *err = GetLastError();
-    CancelIo(h);
+    GiveUp(h, kind);
     GetOverlappedResult(h, &o.ov, n, TRUE);
     return Outcome::Done;
   }
-  if (out != Outcome::Done) CancelIo(h);
+  if (out != Outcome::Done) GiveUp(h, kind);
   *err = GetOverlappedResult(h, &o.ov, n, TRUE) ? 0 : GetLastError();
   return out;
 }
@@ -189,7 +203,7 @@ int Win32ComBackend::Open(const std::string& device) {
     return static_cast<int>(err);
   }
   HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!closed || !SetCommMask(h, EV_RXCHAR)) {
+  if (!closed) {
     const DWORD err = GetLastError();
     if (closed) CloseHandle(closed);
     CloseHandle(h);
@@ -211,6 +225,8 @@ void Win32ComBackend::Close() {
   if (h_ == INVALID_HANDLE_VALUE) return;
   closing_ = true;
   SetEvent(closeEvent_);
+  // Ends a pending event wait at once, whichever thread started it.
+  SetCommMask(h_, 0);
   cv_.wait(lk, [this] { return users_ == 0; });
 
   CloseHandle(h_);
@@ -301,7 +317,8 @@ int Win32ComBackend::Write(const char* data, size_t n, int deadlineMs, size_t* w
     if (!WriteFile(tk.h, data + *written, chunk, nullptr, &o.ov)) {
       err = GetLastError();
       if (err != ERROR_IO_PENDING) return static_cast<int>(err);
-      out = Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, &done, &err);
+      out = Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, Request::Transfer, &done,
+                  &err);
     } else if (!GetOverlappedResult(tk.h, &o.ov, &done, FALSE)) {
       err = GetLastError();
     }
@@ -337,7 +354,7 @@ int Win32ComBackend::Read(char* data, size_t n, size_t* got) {
   if (!ReadFile(tk.h, data, want, nullptr, &o.ov)) {
     err = GetLastError();
     if (err != ERROR_IO_PENDING) return static_cast<int>(err);
-    if (Await(tk.h, o, tk.closed, INFINITE, &done, &err) == Outcome::Closed) {
+    if (Await(tk.h, o, tk.closed, INFINITE, Request::Transfer, &done, &err) == Outcome::Closed) {
       *got = done;
       return ERROR_INVALID_HANDLE;
     }
@@ -381,24 +398,38 @@ int Win32ComBackend::WaitRx(int timeoutMs, TComEvents* events) {
   const bool bounded = timeoutMs >= 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   for (;;) {
+    // Armed for this wait only, before the queue is looked at so that a
+    // byte arriving in between still raises the event; every way out of
+    // the wait clears the mask again.
+    if (!SetCommMask(tk.h, EV_RXCHAR)) return static_cast<int>(GetLastError());
     // Bytes already queued raise no new event; a device that is gone fails
     // here (Wine reports a hung-up line only this way).
     DWORD errors = 0;
     COMSTAT st{};
-    if (!ClearCommError(tk.h, &errors, &st)) return static_cast<int>(GetLastError());
+    if (!ClearCommError(tk.h, &errors, &st)) {
+      const DWORD err = GetLastError();
+      SetCommMask(tk.h, 0);
+      return static_cast<int>(err);
+    }
     if (st.cbInQue > 0) {
+      SetCommMask(tk.h, 0);
       *events = evRxChar;
       return 0;
     }
 
     Overlapped o;
-    if (!o.ov.hEvent) return static_cast<int>(GetLastError());
+    if (!o.ov.hEvent) {
+      const DWORD err = GetLastError();
+      SetCommMask(tk.h, 0);
+      return static_cast<int>(err);
+    }
     DWORD mask = 0;
     DWORD err = 0;
     if (!WaitCommEvent(tk.h, &mask, &o.ov) && (err = GetLastError()) == ERROR_IO_PENDING) {
       err = 0;
       DWORD unused = 0;
-      switch (Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, &unused, &err)) {
+      switch (Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, Request::EventWait,
+                    &unused, &err)) {
         case Outcome::Closed: return ERROR_INVALID_HANDLE;
         case Outcome::TimedOut:
           if (err == 0 && (mask & EV_RXCHAR)) *events = evRxChar;
@@ -406,6 +437,7 @@ int Win32ComBackend::WaitRx(int timeoutMs, TComEvents* events) {
         case Outcome::Done: break;
       }
     }
+    SetCommMask(tk.h, 0);
     if (err == 0 && (mask & EV_RXCHAR)) {
       *events = evRxChar;
       return 0;

@@ -224,6 +224,11 @@ TEST_F(Win32Port, WaitForEventTimesOutOrSeesData) {
     EXPECT_EQ(ev, 0u);
     EXPECT_GE(ms, 9);
     EXPECT_LT(ms, 200);
+    // The wait was ended by clearing the mask, the only way that ends it on
+    // a UART driver, where CancelIo alone leaves it pending.
+    DWORD mask = 1;
+    ASSERT_TRUE(GetCommMask(p.backend->NativeHandle(), &mask));
+    EXPECT_EQ(mask, 0u) << "a timed-out wait left the event mask armed";
   }
   p.Command("!later 60 O");
   TComEvents ev = evRxChar;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/win32/WinPlatform.h"
+#include "link/Text.h"
 
 namespace {
 
@@ -133,4 +134,47 @@ TEST(WinTransferLog, RootOfCOrTheProfile) {
   RemoveDirectoryW(L"C:\\LAD.log");
   ASSERT_NE(profile[0], '\0');
   EXPECT_EQ(got, std::string(profile) + "\\LAD.log");
+}
+
+// Console output is converted at every flush; a character cut in two waits
+// for its other half instead of turning into two replacement marks.
+TEST(WinConsoleText, WholeUtf8CharactersOnly) {
+  struct Case {
+    std::string text;
+    size_t whole;
+  };
+  const Case cases[] = {
+      {"", 0},
+      {"abc", 3},
+      {"na\xC3\xAFve", 6},          // complete two-byte character inside
+      {"ab\xC3", 2},                  // lead of two, nothing after it
+      {"ab\xE4\xB8", 2},              // three-byte character missing one byte
+      {"ab\xE4\xB8\xAD", 5},          // complete three-byte character at the end
+      {"\xF0\x9F\x98", 0},            // four-byte character missing one byte
+      {"x\xF0\x9F\x98\x80", 5},       // complete four-byte character
+      {"ab\x80\x80\x80\x80", 6},      // stray continuation bytes: nothing to wait for
+  };
+  for (const Case& c : cases) EXPECT_EQ(Utf8CompleteLength(c.text), c.whole) << c.text.size();
+}
+
+// A UTF-8 path names the file whose wide name it spells, also where the
+// ANSI code page has no such letters.
+TEST(WinFileNames, OpenFileUtf8UsesTheWideName) {
+  wchar_t tmp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, tmp), 0u);
+  const std::wstring wname = std::wstring(tmp) + L"quendrel \u0416\u00fc\u4e2d.bin";
+  const std::string name = Utf8(wname);
+  std::FILE* f = OpenFileUtf8(name, "wb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(std::fwrite("ok", 1, 2, f), 2u);
+  std::fclose(f);
+  EXPECT_NE(GetFileAttributesW(wname.c_str()), INVALID_FILE_ATTRIBUTES) << "not under its wide name";
+  f = OpenFileUtf8(name, "rb");
+  ASSERT_NE(f, nullptr);
+  char got[3] = {};
+  EXPECT_EQ(std::fread(got, 1, 2, f), 2u);
+  std::fclose(f);
+  EXPECT_STREQ(got, "ok");
+  EXPECT_TRUE(DeleteFileW(wname.c_str()));
+  EXPECT_EQ(OpenFileUtf8(Utf8(std::wstring(tmp) + L"quendrel-missing-\u0416"), "rb"), nullptr);
 }
