@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "content/PcScan.h"
+#include "link/Text.h"
 
 namespace {
 
@@ -207,7 +208,7 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
   TBatchGuard batch(link_, 0);
   for (size_t i = 0; i < files.size(); ++i) {
     std::error_code ec;
-    if (!std::filesystem::remove(JoinLocalPath(link_.PcFolder, files[i].name), ec)) {
+    if (!std::filesystem::remove(Utf8Path(JoinLocalPath(link_.PcFolder, files[i].name)), ec)) {
       view.ShowMessage("Remove File ERR");
       break;
     }

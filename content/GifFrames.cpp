@@ -1,5 +1,7 @@
 #include "content/GifFrames.h"
 
+#include "link/Text.h"
+
 #include <cstdint>
 #include <fstream>
 #include <stdexcept>
@@ -87,7 +89,7 @@ int CountFrames(std::string_view data) {
 }
 
 int CountFramesInFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary | std::ios::ate);
+  std::ifstream f(Utf8Path(path), std::ios::binary | std::ios::ate);
   if (!f) Fail("cannot open " + path);
   std::streamoff size = f.tellg();
   if (size < 0) Fail("cannot read " + path);

@@ -73,7 +73,7 @@ bool ReadManifestSuite(IFormView& view, const std::string& jarPath, const std::s
     }
   }
   std::error_code ec;
-  const auto size = std::filesystem::file_size(jarPath, ec);
+  const auto size = std::filesystem::file_size(Utf8Path(jarPath), ec);
   if (ec) {
     view.ShowMessage("File Open Error");
     return false;
@@ -116,8 +116,8 @@ int32_t LenientToInt(const std::string& text) { return LeadingDecimal(text); }
 std::FILE* OpenSuiteFile(const std::string& path) {
 #ifdef _WIN32
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
-  return std::fopen(path.c_str(), "rb");
+  if (!std::filesystem::is_regular_file(Utf8Path(path), ec)) return nullptr;
+  return OpenFileUtf8(path, "rb");
 #else
   // Opened without waiting, so a pipe cannot hold the open; then only a
   // regular file is kept, read in the ordinary blocking way.
@@ -202,7 +202,7 @@ void TMidletPage::LocalAppDL_ViewPcOperation() {
   // Take the names first so a message box cannot hold the directory open.
   std::vector<std::string> names;
   std::error_code ec;
-  std::filesystem::directory_iterator it(link_.PcFolder, ec);
+  std::filesystem::directory_iterator it(Utf8Path(link_.PcFolder), ec);
   if (ec) {
     view.ShowMessage("Unable to open directory");
     return;
@@ -216,7 +216,7 @@ void TMidletPage::LocalAppDL_ViewPcOperation() {
       // A dangling link is still tried, so the user hears it cannot be read.
       if (!it->is_symlink(typeEc) || std::filesystem::exists(it->path(), typeEc)) continue;
     }
-    names.push_back(it->path().filename().string());
+    names.push_back(PathUtf8(it->path().filename()));
   }
 
   static const char* const kRequired[] = {"MIDlet-Jar-Size", "MIDlet-Name", "MIDlet-Version",
@@ -282,13 +282,14 @@ void TMidletPage::LAD_PC_Remove_ButtonClick() {
   if (!rec) return;
   const std::string jarPath = rec->jarPath;
   // A made descriptor has no file to remove.
-  if (rec->madeDescriptor.empty() && std::remove(rec->jadPath.c_str()) != 0) {
+  std::error_code jadEc;
+  if (rec->madeDescriptor.empty() && !std::filesystem::remove(Utf8Path(rec->jadPath), jadEc)) {
     link_.View().ShowMessage("Remove JAD ERR");
     return;
   }
   // An archive already gone is as good as removed.
   std::error_code ec;
-  std::filesystem::remove(jarPath, ec);
+  std::filesystem::remove(Utf8Path(jarPath), ec);
   if (ec) {
     link_.View().ShowMessage("Remove JAR ERR");
     return;

@@ -12,6 +12,7 @@
 #include "link/PacketSender.h"
 #include "content/MidletPage.h"
 #include "link/Transfers.h"
+#include "link/Text.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ std::string BaseName(const std::string& path) {
 
 bool FileSize(const std::string& path, long long* size) {
   std::error_code ec;
-  auto s = std::filesystem::file_size(path, ec);
+  auto s = std::filesystem::file_size(Utf8Path(path), ec);
   if (ec) return false;
   *size = static_cast<long long>(s);
   return true;
@@ -53,12 +54,12 @@ class TMadeDescriptor {
       if (std::filesystem::create_directory(candidate, ec)) folder_ = candidate;
     }
     if (folder_.empty()) return;
-    const std::filesystem::path file = folder_ / BaseName(suite.jadPath);
-    std::FILE* f = std::fopen(file.string().c_str(), "wb");
+    const std::filesystem::path file = folder_ / Utf8Path(BaseName(suite.jadPath));
+    std::FILE* f = OpenFileUtf8(PathUtf8(file), "wb");
     if (!f) return;
     const std::string& text = suite.madeDescriptor;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) == 0 && written) path_ = file.string();
+    if (std::fclose(f) == 0 && written) path_ = PathUtf8(file);
   }
   ~TMadeDescriptor() {
     std::error_code ec;

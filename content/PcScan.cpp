@@ -1,5 +1,7 @@
 #include "content/PcScan.h"
 
+#include "link/Text.h"
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -136,7 +138,7 @@ size_t ReadAt(std::FILE* f, uint64_t offset, unsigned char* buf, size_t n) {
 }
 
 using TFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-TFile OpenForReading(const std::string& path) { return TFile(std::fopen(path.c_str(), "rb"), &std::fclose); }
+TFile OpenForReading(const std::string& path) { return TFile(OpenFileUtf8(path, "rb"), &std::fclose); }
 
 // Size of a regular file (links followed); false for anything else.
 bool RegularFileSize(const std::filesystem::path& path, int64_t* size) {
@@ -270,7 +272,7 @@ TJudgement JudgeOpened(int folder, const std::string& name, const std::string& p
 TJudgement JudgeFile(int folder, const std::string& path) {
   TJudgement j;
   int64_t size = 0;
-  if (!RegularFileSize(path, &size)) {
+  if (!RegularFileSize(Utf8Path(path), &size)) {
     j.reason = TReason::Unreadable;
     return j;
   }
@@ -282,7 +284,7 @@ TJudgement JudgeFile(int folder, const std::string& path) {
     j.reason = TReason::Unreadable;
     return j;
   }
-  const std::string name = std::filesystem::path(path).filename().string();
+  const std::string name = PathUtf8(Utf8Path(path).filename());
   return JudgeOpened(folder, name, path, size, file.get());
 }
 
@@ -291,7 +293,7 @@ std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMe
   std::vector<TScanEntry> entries;
   namespace fs = std::filesystem;
   std::error_code ec;
-  fs::directory_iterator it(dir, ec);
+  fs::directory_iterator it(Utf8Path(dir), ec);
   if (ec) {
     onMessage(kNoDirectory);
     return entries;
@@ -302,8 +304,8 @@ std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMe
 
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) break;
-    const std::string name = it->path().filename().string();
-    const std::string path = it->path().string();
+    const std::string name = PathUtf8(it->path().filename());
+    const std::string path = PathUtf8(it->path());
     // Sub-directories, devices and pipes are no content (and a pipe would
     // block the open); a dangling link has no size to judge.
     int64_t size = 0;

@@ -32,7 +32,7 @@ bool ReadAt(std::FILE* f, uint64_t offset, void* buf, size_t n) {
 bool ReadArchiveEntry(const std::string& archivePath, const std::string& entryName, size_t maxBytes,
                       std::string* data, std::string* error) {
   data->clear();
-  TFile file(std::fopen(archivePath.c_str(), "rb"), &std::fclose);
+  TFile file(OpenFileUtf8(archivePath, "rb"), &std::fclose);
   if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) {
     *error = "not a readable archive (cannot open the file)";
     return false;

@@ -15,6 +15,7 @@
 
 #include "link/Commands.h"
 #include "link/Link.h"
+#include "link/Text.h"
 #include "link/Transfers.h"
 
 namespace fs = std::filesystem;
@@ -248,7 +249,7 @@ class TDownloadTarget {
   bool Open() {
     for (int i = 0; i < 100 && !file_; ++i) {
       std::string temp = target_ + ".part" + (i ? std::to_string(i) : std::string());
-      file_ = std::fopen(temp.c_str(), "wbx");  // never clobber a file of the user's
+      file_ = OpenFileUtf8(temp, "wbx");  // never clobber a file of the user's
       if (file_) temp_ = temp;
     }
     return file_ != nullptr;
@@ -272,10 +273,10 @@ class TDownloadTarget {
     if (complete && (!writesOk || closeFailed_)) {
       settled = TSettled::WriteFailed;
     } else if (complete) {
-      fs::rename(temp_, target_, ec);
+      fs::rename(Utf8Path(temp_), Utf8Path(target_), ec);
       if (ec) settled = TSettled::PlaceFailed;
     }
-    if (!complete || settled != TSettled::Done) fs::remove(temp_, ec);
+    if (!complete || settled != TSettled::Done) fs::remove(Utf8Path(temp_), ec);
     temp_.clear();
     return settled;
   }
@@ -303,7 +304,7 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   std::string localPath = JoinLocalPath(PcFolder, name);
   View().SetRenameText(name);
   std::error_code ec;
-  while (fs::exists(localPath, ec)) {
+  while (fs::exists(Utf8Path(localPath), ec)) {
     TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
     if (a == TOverwriteAnswer::Cancel) {
       Clock().Sleep(100);

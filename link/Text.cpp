@@ -70,3 +70,20 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 #endif
 }
+
+std::filesystem::path Utf8Path(const std::string& utf8) {
+#ifdef _WIN32
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+  return std::filesystem::path(utf8);
+#endif
+}
+
+std::string PathUtf8(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const std::u8string s = path.u8string();
+  return std::string(s.begin(), s.end());
+#else
+  return path.string();
+#endif
+}

@@ -4,6 +4,7 @@
 // way a file system without letter case does.
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,3 +25,8 @@ std::string UpperCase(std::string text);
 // std::fopen for a UTF-8 path: on Windows through the wide name, since the
 // narrow one is read in the ANSI code page and cannot hold every name.
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+
+// Paths are UTF-8 inside the program on every OS; these two meet the file
+// system (on Windows a narrow path would be read in the ANSI code page).
+std::filesystem::path Utf8Path(const std::string& utf8);
+std::string PathUtf8(const std::filesystem::path& path);

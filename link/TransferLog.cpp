@@ -1,13 +1,14 @@
 #include "link/TransferLog.h"
 
 #include "link/Settings.h"
+#include "link/Text.h"
 
 std::string TTransferLog::Path() { return TransferLogFile(); }
 
 bool TTransferLog::Open() {
   Close();
   failed_ = false;
-  file_ = std::fopen(Path().c_str(), "wb");
+  file_ = OpenFileUtf8(Path(), "wb");
   return file_ != nullptr;
 }
 

@@ -57,12 +57,12 @@ using TFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 // The local file opened for reading with its size; null when it cannot be
 // read as a file (missing, unreadable, a folder).
 TFile OpenLocalFile(const std::string& path, uint64_t* size) {
-  TFile file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  TFile file(OpenFileUtf8(path, "rb"), &std::fclose);
   if (!file) return file;
   // Sized while open: a file removed meanwhile has no size and is refused.
   std::error_code ec;
-  const bool regular = std::filesystem::is_regular_file(path, ec);
-  const uintmax_t n = regular ? std::filesystem::file_size(path, ec) : 0;
+  const bool regular = std::filesystem::is_regular_file(Utf8Path(path), ec);
+  const uintmax_t n = regular ? std::filesystem::file_size(Utf8Path(path), ec) : 0;
   if (!regular || ec) return TFile(nullptr, &std::fclose);
   *size = static_cast<uint64_t>(n);
   return file;

@@ -231,6 +231,22 @@ def cli_end_to_end(wine, env, prefix, exe, content):
          open(log_path, "rb").read() == download_log("round trip (1).bin", data))
     rc, out, err = cli("rm", "3", "round trip (1).bin")
     step("rm", rc == 0 and not os.path.exists(stored), err)
+    # Folders and files named in other scripts than the ANSI code page's:
+    # the program keeps them as UTF-8 and opens them by their wide names.
+    intl = "Caf\u00e9 \u0416\u0443\u043a \u5f20"
+    os.makedirs(os.path.join(work, intl))
+    os.makedirs(os.path.join(work, "\u043d\u0430\u0437\u0430\u0434 \u56de"))
+    with open(os.path.join(work, intl, "photo \u00e9.bin"), "wb") as f:
+        f.write(data)
+    rc, out, err = cli("put", "3", win + intl + "\\photo \u00e9.bin")
+    stored = os.path.join(content, "3", "photo \u00e9.bin")
+    step("put from a folder in other scripts", rc == 0 and os.path.exists(stored) and
+         open(stored, "rb").read() == data, err)
+    rc, out, err = cli("get", "3", "photo \u00e9.bin", "--to", win + "\u043d\u0430\u0437\u0430\u0434 \u56de")
+    back = os.path.join(work, "\u043d\u0430\u0437\u0430\u0434 \u56de", "photo \u00e9.bin")
+    step("get into a folder in other scripts", rc == 0 and os.path.exists(back) and open(back, "rb").read() == data,
+         err)
+    cli("rm", "3", "photo \u00e9.bin")
     rc, out, err = cli("install", win + "suites", "game.jad")
     installed = os.path.join(content, "4", "Wine Game", "game.jar")
     ok = rc == 0 and os.path.exists(installed) and open(installed, "rb").read() == jar

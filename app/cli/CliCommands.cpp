@@ -13,6 +13,7 @@
 #endif
 #include "link/Batch.h"
 #include "link/Link.h"
+#include "link/Text.h"
 
 namespace {
 
@@ -21,10 +22,11 @@ namespace fs = std::filesystem;
 // The running session's stop flag, for the interrupt handler.
 std::atomic<std::atomic<uint8_t>*> g_stopFlag{nullptr};
 
+// A UTF-8 path made absolute, still UTF-8.
 std::string Absolute(const std::string& path) {
   std::error_code ec;
-  fs::path p = fs::absolute(path, ec);
-  return ec ? path : p.string();
+  fs::path p = fs::absolute(Utf8Path(path), ec);
+  return ec ? path : PathUtf8(p);
 }
 
 bool ParseFolder(const std::string& text, int* folder) {
@@ -179,12 +181,12 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   std::vector<TBatchFile> files;
   for (size_t i = 2; i < args.size(); ++i) {
     std::error_code ec;
-    if (!fs::is_regular_file(args[i], ec)) {
+    if (!fs::is_regular_file(Utf8Path(args[i]), ec)) {
       std::cerr << "not a file: " << args[i] << std::endl;
       return 2;
     }
-    const fs::path path = Absolute(args[i]);
-    files.push_back({path.filename().string(), path.parent_path().string(), 0});
+    const fs::path path = Utf8Path(Absolute(args[i]));
+    files.push_back({PathUtf8(path.filename()), PathUtf8(path.parent_path()), 0});
   }
   if (!s.Connect() || !s.Select(folder)) return 1;
   TLink& link = s.Link();
@@ -204,7 +206,7 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
   TLink& link = s.Link();
   const std::string pcFolder = Absolute(to.empty() ? "." : to);
   std::error_code ec;
-  if (!fs::is_directory(pcFolder, ec)) {
+  if (!fs::is_directory(Utf8Path(pcFolder), ec)) {
     std::cerr << "not a folder: " << pcFolder << std::endl;
     return 2;
   }

@@ -9,6 +9,7 @@
 #include "content/ContentPage.h"
 #include "content/MidletPage.h"
 #include "link/Link.h"
+#include "link/Text.h"
 
 int RunScanCommand(const std::vector<std::string>& args, bool all) {
   if (args.size() != 3 || (args[1] != "1" && args[1] != "2" && args[1] != "3")) return 2;
@@ -38,12 +39,12 @@ class TEmptyFolder {
     std::random_device seed;
     for (int i = 0; i < 100 && path_.empty(); ++i) {
       fs::path p = fs::temp_directory_path(ec) / ("quendrel-empty-" + std::to_string(seed()));
-      if (fs::create_directory(p, ec)) path_ = p.string();
+      if (fs::create_directory(p, ec)) path_ = PathUtf8(p);
     }
   }
   ~TEmptyFolder() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (!path_.empty()) std::filesystem::remove_all(Utf8Path(path_), ec);
   }
   const std::string& Path() const { return path_; }
 
@@ -67,7 +68,7 @@ int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
 // The test the page's PC scan makes before it reads a folder.
 bool DirectoryOpens(const std::string& path) {
   std::error_code ec;
-  std::filesystem::directory_iterator it(path, ec);
+  std::filesystem::directory_iterator it(Utf8Path(path), ec);
   return !ec;
 }
 

@@ -27,7 +27,7 @@ std::string ComputeProgramDir(const std::string& baseDir, char separator) {
 
 void ComputeDirectories() {
   std::error_code ec;
-  std::string cwd = std::filesystem::current_path(ec).string();
+  std::string cwd = PathUtf8(std::filesystem::current_path(ec));
   TAppConfig& c = AppConfig();
   c.BaseDir = ComputeBaseDir(cwd, kPathSeparator);
   c.ProgramDir = ComputeProgramDir(c.BaseDir, kPathSeparator);
@@ -48,7 +48,7 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = OpenFileUtf8(path, "rb");
   if (!f) {
     throw std::runtime_error("Cannot open the settings file " + path + ": " + std::strerror(errno));
   }
@@ -81,7 +81,7 @@ void OpenStartupLog(int bit, const char* name, std::FILE** slot,
   TAppConfig& c = AppConfig();
   if (!(c.debugFlag & bit)) return;
   std::string path = c.BaseDir + kPathSeparator + "logs" + kPathSeparator + name;
-  *slot = std::fopen(path.c_str(), "w+");
+  *slot = OpenFileUtf8(path, "w+");
   if (!*slot) {
     c.debugFlag &= ~bit;
     if (showError) showError(std::string("open ") + name + " fail");
@@ -187,7 +187,7 @@ bool EnterUserProgramFolder(const std::string& programFolder, std::string* error
     return false;
   };
   std::error_code ec;
-  const fs::path program(programFolder);
+  const fs::path program = Utf8Path(programFolder);
   fs::create_directories(program, ec);
   if (ec || !fs::is_directory(program, ec)) {
     if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
@@ -195,30 +195,30 @@ bool EnterUserProgramFolder(const std::string& programFolder, std::string* error
   }
   const fs::path logs = program.parent_path() / "logs";
   fs::create_directories(logs, ec);
-  if (ec) return fail("Cannot create the logs folder " + logs.string(), ec);
+  if (ec) return fail("Cannot create the logs folder " + PathUtf8(logs), ec);
 
   const fs::path ini = program / kIniFileName;
   if (!fs::exists(fs::symlink_status(ini, ec))) {
     // Written beside and renamed, so an interrupted first run never leaves
     // an empty ini behind.
     const fs::path part = program / (std::string(kIniFileName) + ".part");
-    std::FILE* f = std::fopen(part.string().c_str(), "wb");
+    std::FILE* f = OpenFileUtf8(PathUtf8(part), "wb");
     if (!f) {
       const int err = errno;
-      return fail("Cannot write " + part.string(), std::error_code(err, std::generic_category()));
+      return fail("Cannot write " + PathUtf8(part), std::error_code(err, std::generic_category()));
     }
     const size_t len = std::strlen(kDefaultIniText);
     bool ok = std::fwrite(kDefaultIniText, 1, len, f) == len;
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) {
       fs::remove(part, ec);
-      return fail("Cannot write " + part.string(), std::make_error_code(std::errc::io_error));
+      return fail("Cannot write " + PathUtf8(part), std::make_error_code(std::errc::io_error));
     }
     fs::rename(part, ini, ec);
     if (ec) {
       std::error_code ignored;
       fs::remove(part, ignored);
-      return fail("Cannot create " + ini.string(), ec);
+      return fail("Cannot create " + PathUtf8(ini), ec);
     }
   }
   fs::current_path(program, ec);
