@@ -39,6 +39,8 @@ build_windows() {
   cmake -S "$root" -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DQUENDREL_WINDOWS_CORE_ONLY=ON
   cmake --build "$windows_build" -j "$(nproc)"
+  # The installer a Windows user runs: build-windows/quendrel-VERSION-win64.exe.
+  (cd "$windows_build" && cpack -G NSIS >/dev/null)
 }
 
 # The virtual phone for the Wine tests: a Linux program that needs no Qt.
@@ -56,7 +58,7 @@ build_host_phonesim() {
 
 run_windows_tests() {
   python3 scripts/wine-port-test.py --build "$windows_build" --phonesim "$1" \
-    --cli "$windows_build/quendrel-cli.exe" \
+    --cli "$windows_build/quendrel-cli.exe" --installer "$(ls "$windows_build"/quendrel-*-win64.exe)" \
     "$windows_build/tests/win32/test_comport_win32.exe" "$windows_build/tests/win32/test_platform_win32.exe"
 }
 

@@ -174,12 +174,10 @@ def download_log(name, data):
     return log.encode("latin-1")
 
 
-CLI_STEPS = 9
-
-
 def cli_end_to_end(wine, env, prefix, exe, content):
-    """Runs the command line under Wine; returns what went wrong."""
+    """Runs the command line under Wine; returns the steps run and what went wrong."""
     problems = []
+    steps = []
     drive = os.path.join(prefix, "drive_c")
     work = os.path.join(drive, "quendrel-e2e")
     shutil.rmtree(work, ignore_errors=True)
@@ -206,6 +204,7 @@ def cli_end_to_end(wine, env, prefix, exe, content):
 
     def step(label, ok, detail=""):
         print(("ok   " if ok else "FAIL ") + label + ("" if ok else ": " + detail), flush=True)
+        steps.append(label)
         if not ok:
             problems.append(label)
 
@@ -257,6 +256,35 @@ def cli_end_to_end(wine, env, prefix, exe, content):
     # The platform test wants C:\\LAD.log absent on its next run.
     if os.path.exists(log_path):
         os.unlink(log_path)
+    return steps, problems
+
+
+def installer_check(wine, env, prefix, installer):
+    """Installs the package silently, runs what it installed, uninstalls it."""
+    problems = []
+    target = os.path.join(prefix, "drive_c", "Quendrel-installed")
+    shutil.rmtree(target, ignore_errors=True)
+    r = subprocess.run([wine, installer, "/S", "/D=C:\\Quendrel-installed"], env=env, capture_output=True,
+                       timeout=300)
+    exe = os.path.join(target, "quendrel-cli.exe")
+    if r.returncode != 0 or not os.path.exists(exe):
+        return ["silent install (exit %d)" % r.returncode]
+    r = subprocess.run([wine, "C:\\Quendrel-installed\\quendrel-cli.exe", "--version"], env=env,
+                       capture_output=True, timeout=120)
+    if r.returncode != 0 or not r.stdout.strip():
+        problems.append("the installed program runs (exit %d)" % r.returncode)
+    # Stripped: what a user installs is a few megabytes, not sixteen.
+    if os.path.getsize(exe) > 8 * 1024 * 1024:
+        problems.append("installed program of %d bytes" % os.path.getsize(exe))
+    with open(exe, "rb") as f:
+        image = f.read()
+    if "Quendrel command line".encode("utf-16-le") not in image or b"requestedExecutionLevel" not in image:
+        problems.append("version information and manifest in the program")
+    r = subprocess.run([wine, "C:\\Quendrel-installed\\Uninstall.exe", "/S", "_?=C:\\Quendrel-installed"],
+                       env=env, capture_output=True, timeout=300)
+    if os.path.exists(exe):
+        problems.append("silent uninstall leaves the program (exit %d)" % r.returncode)
+    shutil.rmtree(target, ignore_errors=True)
     return problems
 
 
@@ -265,6 +293,7 @@ def main():
     ap.add_argument("--build", required=True, help="the Windows build folder (holds the Wine prefix)")
     ap.add_argument("--phonesim", required=True, help="the Linux virtual phone program")
     ap.add_argument("--cli", help="quendrel-cli.exe to run end to end")
+    ap.add_argument("--installer", help="the Windows installer to install, run and uninstall")
     ap.add_argument("tests", nargs="*")
     args, extra = ap.parse_known_args()
     if "--" in args.tests:
@@ -307,10 +336,17 @@ def main():
                 failed += 1
         if args.cli:
             print("==>", os.path.basename(args.cli), "end to end", flush=True)
-            problems = cli_end_to_end(wine, env, prefix, args.cli, content)
+            steps, problems = cli_end_to_end(wine, env, prefix, args.cli, content)
             for p in problems:
                 print("FAILED:", p, flush=True)
-            print("end to end: %d passed, %d failed" % (CLI_STEPS - len(problems), len(problems)), flush=True)
+            print("end to end: %d passed, %d failed" % (len(steps) - len(problems), len(problems)), flush=True)
+            failed += len(problems)
+        if args.installer:
+            print("==>", os.path.basename(args.installer), "install, run, uninstall", flush=True)
+            problems = installer_check(wine, env, prefix, args.installer)
+            for p in problems:
+                print("FAILED:", p, flush=True)
+            print("installer: %s" % ("ok" if not problems else "%d failed" % len(problems)), flush=True)
             failed += len(problems)
     finally:
         if peer:

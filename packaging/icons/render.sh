@@ -17,3 +17,6 @@ for s in 16 22 24 32 48 64 128 256; do
   mkdir -p hicolor/${s}x${s}/apps
   /usr/bin/convert "$tmp/full.png" -resize ${s}x${s} -strip PNG32:hicolor/${s}x${s}/apps/quendrel.png
 done
+# The Windows icon: the sizes Explorer and the installer ask for, in one file.
+/usr/bin/convert hicolor/16x16/apps/quendrel.png hicolor/32x32/apps/quendrel.png hicolor/48x48/apps/quendrel.png \
+  hicolor/256x256/apps/quendrel.png ../windows/quendrel.ico
