@@ -459,4 +459,42 @@ bool TRestore::MissingSuites(std::vector<TSuiteRow>* missing) {
   return true;
 }
 
+bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSuiteRow>& missing,
+                             std::vector<std::string>* notThere) {
+  const std::string pcBack = link_.PcFolder;
+  link_.PcFolder = pcFolder;
+  link_.FolderAsked = true;
+  bool ok = true;
+  for (const TSuiteRow& suite : missing) {
+    // A fresh page for each: an install refreshes the lists it walks.
+    TMidletPage page(link_);
+    try {
+      page.LocalAppDL_RefreshPage();
+    } catch (const std::exception& e) {
+      link_.View().ShowMessage(e.what());
+      ok = false;
+      break;
+    }
+    if (link_.AbortRequested() || link_.Reply.State() != rsOk) {
+      ok = false;
+      break;
+    }
+    MIDlet_Info* found = nullptr;
+    for (MIDlet_Info* p = page.PcSuites.First(); p && !found; p = p->next.get())
+      if (p->name == suite.name) found = p;
+    if (!found) {
+      notThere->push_back(suite.name);
+      continue;
+    }
+    const bool installed = page.InstallSuite(*found).Ok();
+    link_.EnableActionButtons();
+    if (!installed) {
+      ok = false;
+      break;
+    }
+  }
+  link_.PcFolder = pcBack;
+  return ok;
+}
+
 }  // namespace backup

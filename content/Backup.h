@@ -108,6 +108,11 @@ class TRestore {
   // The backup's suites the phone does not hold; false when its suites
   // could not be listed.
   bool MissingSuites(std::vector<TSuiteRow>* missing);
+  // Installs each missing suite that the MIDlet folder pcFolder holds under
+  // its name; *notThere gets those it does not hold. True when every one
+  // found was installed.
+  bool InstallSuites(const std::string& pcFolder, const std::vector<TSuiteRow>& missing,
+                     std::vector<std::string>* notThere);
 
  private:
   TLink& link_;

@@ -287,10 +287,16 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
   std::vector<backup::TSuiteRow> missing;
   if (!contents.suites.empty()) {
     if (!restore.MissingSuites(&missing)) return 1;
-    for (const backup::TSuiteRow& suite : missing) {
+    for (const backup::TSuiteRow& suite : missing)
       std::cout << "suite\t" << suite.name << "\t" << suite.version << "\n";
-      std::cerr << "Install from the PC: " << suite.name << " " << suite.version << std::endl;
+    std::cout.flush();
+    std::vector<std::string> notThere;
+    if (opt.suites.empty() || opt.dryRun) {
+      for (const backup::TSuiteRow& suite : missing) notThere.push_back(suite.name);
+    } else if (!missing.empty() && !restore.InstallSuites(Absolute(opt.suites), missing, &notThere)) {
+      return 1;
     }
+    for (const std::string& name : notThere) std::cerr << "Install from the PC: " << name << std::endl;
   }
   return whole ? 0 : 1;
 }
