@@ -86,7 +86,8 @@ TEST(Cli, MissingPortGivesTheOpenMessage) {
 
 TEST(Cli, UsageErrors) {
   TempDir home;
-  const char* cases[] = {"", "ls", "ls 7", "put 1", "get 9 x", "rm", "frobnicate", "--on-conflict=maybe ls 1"};
+  const char* cases[] = {"", "ls", "ls 7", "put 1", "get 9 x", "rm", "frobnicate", "--on-conflict=maybe ls 1",
+                         "backup extra", "restore", "restore no-such-folder", "restore --suites"};
   for (const char* c : cases) EXPECT_EQ(RunCli(home, c).status, 2) << c;
   EXPECT_EQ(RunCli(home, "--help").status, 0);
 }
