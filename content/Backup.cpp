@@ -22,6 +22,7 @@
 #include "link/Batch.h"
 #include "link/Link.h"
 #include "link/Settings.h"
+#include "link/Transfers.h"
 
 namespace backup {
 
@@ -372,7 +373,7 @@ TBackupContents CheckBackup(const std::string& folder) {
     const size_t slash = rel.find('/');
     const int f = slash == std::string::npos ? 0 : FolderOf(rel.substr(0, slash));
     const std::string name = f ? rel.substr(slash + 1) : "";
-    if (!f || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    if (!f || !IsSafeLocalName(name)) {
       c.bad.push_back(rel);
       continue;
     }
