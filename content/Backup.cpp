@@ -22,6 +22,7 @@
 #include "link/Batch.h"
 #include "link/Link.h"
 #include "link/Settings.h"
+#include "link/Text.h"
 #include "link/Transfers.h"
 
 namespace backup {
@@ -80,7 +81,7 @@ class TStepTimer {
   TStepTimer(const TLink& link, int* index, int total, int folder, const TStepFn& onFile)
       : pause_(link.Clock().Span(kPauseBetweenFilesMs)), index_(index), total_(total), folder_(folder),
         onFile_(onFile), last_(TSteady::now()) {}
-  void FileEnded(const std::string& name, int64_t bytes) {
+  void FileEnded(const std::string& name, int64_t bytes, bool skipped = false) {
     const auto now = TSteady::now();
     auto spent = now - last_;
     if (first_) first_ = false;
@@ -88,7 +89,7 @@ class TStepTimer {
     last_ = now;
     ++*index_;
     const double seconds = std::max(std::chrono::duration<double>(spent).count(), 1e-6);
-    if (onFile_) onFile_(TFileStep{*index_, total_, folder_, name, bytes, seconds});
+    if (onFile_) onFile_(TFileStep{*index_, total_, folder_, name, bytes, seconds, skipped});
   }
 
  private:
@@ -404,8 +405,9 @@ bool TRestore::MakePlan() {
       }
       TPlanItem item{TPlanAction::Send, file, {}};
       const pic_info* onPhone = nullptr;
+      // The phone takes names without regard to case, as the upload's check does.
       for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get())
-        if (p->Name == file.name) onPhone = p;
+        if (SameNoCase(p->Name, file.name)) onPhone = p;
       // The content page's own judgement decides what the phone may take.
       const pcscan::TJudgement j = pcscan::JudgeFile(f, file.path);
       if (onPhone && onPhone->Size == file.size) item.action = TPlanAction::Same;
@@ -441,7 +443,12 @@ bool TRestore::Send() {
     TStepTimer timer(link_, &index, total, f, OnFile);
     size_t done = 0;
     batch.OnFileEnd = [&] {
-      timer.FileEnded(files[done].name, sizes[done]);
+      // A file sent is in the phone's list with its size; a declined clash
+      // keeps the size it had.
+      bool sent = false;
+      for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get())
+        if (SameNoCase(p->Name, files[done].name)) sent = p->Size == sizes[done];
+      timer.FileEnded(files[done].name, sizes[done], !sent);
       ++done;
     };
     if (!batch.Run(files).AllDone()) return false;

@@ -52,6 +52,7 @@ struct TFileStep {
   std::string name;
   int64_t bytes = 0;
   double seconds = 0;  // its own transfer, without the pause between files
+  bool skipped = false;  // declined (a clash left as it was)
 };
 using TStepFn = std::function<void(const TFileStep&)>;
 

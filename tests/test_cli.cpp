@@ -381,9 +381,22 @@ TEST(CliBackup, BackupIsThePhonesContentAndRestoresOntoAnEmptiedPhone) {
   CliResult suites = RunCli(p.home, port + "restore '" + folder + "' --suites '" + (Samples() / "pc").string() + "'");
   EXPECT_EQ(suites.status, 0) << suites.err;
   EXPECT_TRUE(fs::exists(p.home.File("phone/4/Snake Run/snake.jar"))) << suites.err;
-  // Once back, every file is the same and nothing more is sent.
-  CliResult again = RunCli(p.home, port + "--on-conflict=skip restore '" + folder + "' --dry-run");
-  EXPECT_EQ(again.out.find("send\t"), std::string::npos) << again.out;
+  // Once back, every file is the same; a file of another size clashes,
+  // also under a name that differs only in case, and the policy settles it.
+  fs::rename(p.home.File("phone/3/sun.gif"), p.home.File("phone/3/SUN.GIF"));
+  p.home.Write("phone/3/SUN.GIF", "GIF89a changed");
+  CliResult plan = RunCli(p.home, port + "restore '" + folder + "' --dry-run");
+  EXPECT_EQ(plan.out.find("send\t"), std::string::npos) << plan.out;
+  EXPECT_NE(plan.out.find("same\tpictures\tOK (2).gif\nsame\tpictures\tphoto.jpg\nclash\tpictures\tsun.gif\n"),
+            std::string::npos) << plan.out;
+  CliResult skip = RunCli(p.home, port + "--on-conflict=skip restore '" + folder + "'");
+  EXPECT_EQ(skip.status, 0) << skip.err;
+  EXPECT_NE(skip.err.find("skipped 1/1 pictures/sun.gif"), std::string::npos) << skip.err;
+  EXPECT_EQ(p.home.Read("phone/3/SUN.GIF"), "GIF89a changed");
+  CliResult over = RunCli(p.home, port + "--on-conflict=overwrite restore '" + folder + "'");
+  EXPECT_EQ(over.status, 0) << over.err;
+  EXPECT_NE(over.err.find("sent 1/1 pictures/sun.gif"), std::string::npos) << over.err;
+  EXPECT_EQ(p.home.Read("phone/3/sun.gif"), original.at("3/sun.gif"));
 }
 
 TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {
