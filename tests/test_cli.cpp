@@ -402,6 +402,7 @@ TEST(CliBackup, BackupIsThePhonesContentAndRestoresOntoAnEmptiedPhone) {
 TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {
   CliPhone p;
   FillPhone(p.home);
+  p.home.Write("phone/1/notes.txt", "not a melody");  // the phone holds it; the page would not send it
   const std::string port = "--port " + p.sim->DevicePath() + " ";
   CliResult first = RunCli(p.home, port + "backup --to bk");
   ASSERT_EQ(first.status, 0) << first.err;
@@ -450,4 +451,13 @@ TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {
   EXPECT_EQ(r.err, "missing or damaged: pictures/OK (2).gif\nRestore refused: the backup is not whole\n");
   EXPECT_TRUE(fresh.ReceivedLines().empty());
   EXPECT_TRUE(PhoneFiles(p.home).empty());
+
+  // A file the content page refuses is reported and not sent; the rest are.
+  CliResult whole = RunCli(p.home, "--port " + fresh.DevicePath() + " restore '" + earlier + "'");
+  EXPECT_EQ(whole.status, 1);
+  EXPECT_NE(whole.out.find("refuse\tmelodies\tnotes.txt\n"), std::string::npos) << whole.out;
+  EXPECT_NE(whole.err.find("Not sent: notes.txt: "), std::string::npos) << whole.err;
+  auto expected = earlierFiles;
+  expected.erase("1/notes.txt");
+  EXPECT_EQ(PhoneFiles(p.home), expected);
 }
