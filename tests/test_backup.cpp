@@ -2,6 +2,7 @@
 // choice of a folder name that never meets an earlier backup.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -79,6 +80,30 @@ TEST(BackupFolder, NeverMeetsAnEarlierBackup) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.File(c.expected + ".partial")));
   }
   EXPECT_EQ(backup::BackupBaseName(0).size(), std::string("quendrel-backup-19700101-000000").size());
+}
+
+// Where backups go without --to: the documents folder as XDG names it.
+TEST(BackupFolder, DefaultIsInTheDocumentsFolder) {
+  TempDir home;
+  home.Write("config/user-dirs.dirs", "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n");
+  const struct {
+    const char* documentsEnv;  // XDG_DOCUMENTS_DIR, null when unset
+    const char* configHome;    // below home, null when unset
+    std::string expected;      // below home
+  } cases[] = {
+      {"/elsewhere/Docs", "config", ""},
+      {nullptr, "config", "/Papers/Quendrel backups"},
+      {nullptr, nullptr, "/Documents/Quendrel backups"},
+  };
+  setenv("HOME", home.path().c_str(), 1);
+  for (const auto& c : cases) {
+    if (c.documentsEnv) setenv("XDG_DOCUMENTS_DIR", c.documentsEnv, 1);
+    else unsetenv("XDG_DOCUMENTS_DIR");
+    if (c.configHome) setenv("XDG_CONFIG_HOME", home.File(c.configHome).c_str(), 1);
+    else unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(backup::DefaultBackupRoot(),
+              c.documentsEnv ? std::string(c.documentsEnv) + "/Quendrel backups" : home.path() + c.expected);
+  }
 }
 
 }  // namespace
