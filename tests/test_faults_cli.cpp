@@ -280,6 +280,7 @@ TEST_P(CliStop, SigintStopsCleanlyAndTheNextRunWorks) {
 INSTANTIATE_TEST_SUITE_P(Stop, CliStop,
                          ::testing::Values(StopCase{"put", "put 3 pc/up.bin", "AT*FUPL=0301"},
                                            StopCase{"get over a PC file", "get 3 dl.bin --to pc", "AT*ACK"},
-                                           StopCase{"install", "install pc game.jad", "AT*FUPL=0201"}));
+                                           StopCase{"install", "install pc game.jad", "AT*FUPL=0201"},
+                                           StopCase{"backup", "backup --to bk", "AT*ACK"}));
 
 }  // namespace

@@ -444,7 +444,7 @@ TEST(CliHelp, CommandsHaveExamplesAndManualEntries) {
     EXPECT_TRUE(ManHasExample(man, cmd)) << cmd << " has no example in the manual";
   }
   EXPECT_EQ(commands, (std::set<std::string>{"at", "ls", "put", "get", "rm", "scan", "fit", "midlets",
-                                             "install", "uninstall"}));
+                                             "install", "uninstall", "backup", "restore"}));
 
   TRun gui = RunProgram({(BinDir() / "quendrel").string(), "--help"}, home.path(), FreshEnv(home.path()));
   EXPECT_EQ(gui.status, 0);

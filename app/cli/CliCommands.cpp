@@ -1,6 +1,8 @@
 #include "app/cli/CliCommands.h"
 
 #include <atomic>
+#include <ctime>
+#include <iomanip>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -8,6 +10,7 @@
 #include "app/cli/ConsoleView.h"
 #include "app/core/Config.h"
 #include "app/core/PortAdvice.h"
+#include "content/Backup.h"
 #ifdef QUENDREL_VIRTUAL_PHONE
 #include "app/vphone/VirtualPhone.h"
 #endif
@@ -231,6 +234,75 @@ int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
   return RunBatch(s, TBatchOp::Remove, folder, files) ? 0 : 1;
 }
 
+
+// One progress line per file on stderr: its number of the total, its rate.
+void ShowStep(const char* verb, const backup::TFileStep& step) {
+  std::cerr << verb << " " << step.index << "/" << step.total << " " << backup::FolderName(step.folder) << "/"
+            << EscapedName(step.name) << " " << step.bytes << " bytes, "
+            << static_cast<int64_t>(static_cast<double>(step.bytes) / step.seconds) << " bytes/s" << std::endl;
+}
+
+int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {
+  if (args.size() != 1) return 2;
+  const std::string root = to.empty() ? backup::DefaultBackupRoot() : Absolute(to);
+  if (!s.Connect()) return 1;
+  backup::TBackup run(s.Link());
+  run.OnFile = [](const backup::TFileStep& step) { ShowStep("fetched", step); };
+  const bool ok = run.Run(root, std::time(nullptr));
+  // What arrived stays in the partial folder; its place is worth telling.
+  if (!ok && !run.Folder().empty()) std::cerr << "Backup not complete: " << run.Folder() << std::endl;
+  if (ok) std::cout << run.Folder() << std::endl;
+  return ok ? 0 : 1;
+}
+
+int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliOptions& opt) {
+  if (args.size() != 2) return 2;
+  std::error_code ec;
+  if (!fs::is_directory(args[1], ec)) {
+    std::cerr << "not a folder: " << args[1] << std::endl;
+    return 2;
+  }
+  // Every sum holds before anything goes to the phone.
+  const backup::TBackupContents contents = backup::CheckBackup(Absolute(args[1]));
+  if (!contents.bad.empty()) {
+    for (const std::string& rel : contents.bad) std::cerr << "missing or damaged: " << EscapedName(rel) << std::endl;
+    std::cerr << "Restore refused: the backup is not whole" << std::endl;
+    return 1;
+  }
+  if (!s.Connect()) return 1;
+  backup::TRestore restore(s.Link(), contents);
+  if (!restore.MakePlan()) return 1;
+  bool whole = true;
+  for (const backup::TPlanItem& item : restore.Plan()) {
+    std::cout << backup::ActionWord(item.action) << "\t" << backup::FolderName(item.file.folder) << "\t"
+              << EscapedName(item.file.name) << "\n";
+    if (item.action == backup::TPlanAction::Refuse) {
+      std::cerr << "Not sent: " << EscapedName(item.file.name) << ": " << item.why << std::endl;
+      whole = false;
+    }
+  }
+  std::cout.flush();
+  if (!opt.dryRun) {
+    restore.OnFile = [](const backup::TFileStep& step) { ShowStep(step.skipped ? "skipped" : "sent", step); };
+    if (!restore.Send()) return 1;
+  }
+  std::vector<backup::TSuiteRow> missing;
+  if (!contents.suites.empty()) {
+    if (!restore.MissingSuites(&missing)) return 1;
+    for (const backup::TSuiteRow& suite : missing)
+      std::cout << "suite\t" << suite.name << "\t" << suite.version << "\n";
+    std::cout.flush();
+    std::vector<std::string> notThere;
+    if (opt.suites.empty() || opt.dryRun) {
+      for (const backup::TSuiteRow& suite : missing) notThere.push_back(suite.name);
+    } else if (!missing.empty() && !restore.InstallSuites(Absolute(opt.suites), missing, &notThere)) {
+      return 1;
+    }
+    for (const std::string& name : notThere) std::cerr << "Install from the PC: " << name << std::endl;
+  }
+  return whole ? 0 : 1;
+}
+
 }  // namespace
 
 void RequestCliStop() {
@@ -249,6 +321,8 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
   else if (cmd == "put") rc = CmdPut(session, args);
   else if (cmd == "get") rc = CmdGet(session, args, opt.to);
   else if (cmd == "rm") rc = CmdRm(session, args);
+  else if (cmd == "backup") rc = CmdBackup(session, args, opt.to);
+  else if (cmd == "restore") rc = CmdRestore(session, args, opt);
   else if (cmd == "midlets" || cmd == "install" || cmd == "uninstall")
     rc = RunMidletCommand(session.Link(), opt, args, [&] { return session.Connect(); });
   else std::cerr << "unknown command '" << cmd << "' (see --help)" << std::endl;

@@ -65,9 +65,11 @@ const char* kUsage =
     "  --port NAME            port name from the port map (COM3) or a device path (/dev/ttyUSB0)\n"
     "  --virtual-phone        talk to a virtual phone started in the background\n"
     "  --on-conflict=POLICY   skip | overwrite | rename:NEWNAME (default: ask on the terminal)\n"
-    "  --to DIR               target folder of 'get' (default: the current folder) and 'fit'\n"
+    "  --to DIR               target folder of 'get' (default: the current folder), 'fit' and 'backup'\n"
     "  --all                  'scan' lists the files the phone would not take too\n"
     "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
+    "  --dry-run              'restore' prints its plan and sends nothing\n"
+    "  --suites DIR           'restore' installs the backup's missing suites from this MIDlet folder\n"
     "  --yes                  confirm an update without asking\n"
     "  -v, --verbose          show the status line texts\n"
     "  -h, --help             this text\n"
@@ -86,6 +88,8 @@ const char* kUsage =
     "  install DIR NAME.jad        install or update a suite: quendrel-cli install ~/midlets game.jad\n"
     "  install DIR NAME.jar        a suite without a .jad:    quendrel-cli install ~/midlets game.jar\n"
     "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
+    "  backup [--to DIR]           back the phone up:         quendrel-cli backup --to ~/phone\n"
+    "  restore BACKUP [--dry-run]  put a backup back:         quendrel-cli restore ~/phone/quendrel-backup-20260101-120000\n"
     "\n"
     "Messages are printed on stderr, one line each; results on stdout.\n"
     "Exit status: 0 success, 1 the operation failed, 2 usage error, 130 stopped (Ctrl+C).\n";
@@ -152,6 +156,10 @@ int Run(const std::vector<std::string>& argv) {
       opt.to = value("--to");
     } else if (a == "--pc") {
       opt.pc = value("--pc");
+    } else if (a == "--dry-run") {
+      opt.dryRun = true;
+    } else if (a == "--suites") {
+      opt.suites = value("--suites");
     } else if (a == "--all") {
       opt.all = true;
     } else if (a == "--yes" || a == "-y") {

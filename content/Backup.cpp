@@ -1,0 +1,508 @@
+#include "content/Backup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shlobj.h>
+#endif
+
+#include "app/core/ScanReasonText.h"
+#include "content/MidletPage.h"
+#include "content/PcScan.h"
+#include "content/Sha256.h"
+#include "link/Batch.h"
+#include "link/Link.h"
+#include "link/Settings.h"
+#include "link/Text.h"
+#include "link/Transfers.h"
+
+namespace backup {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using TSteady = std::chrono::steady_clock;
+
+std::string Join(const std::string& folder, const std::string& name) { return (fs::path(folder) / name).string(); }
+
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  f.close();
+  return !f.fail();
+}
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  *bytes = s.str();
+  return !f.bad();
+}
+
+// A fresh empty folder for the suite listing, which also reads a PC folder.
+class TEmptyFolder {
+ public:
+  TEmptyFolder() {
+    std::error_code ec;
+    std::random_device seed;
+    for (int i = 0; i < 100 && path_.empty(); ++i) {
+      fs::path p = fs::temp_directory_path(ec) / ("quendrel-empty-" + std::to_string(seed()));
+      if (fs::create_directory(p, ec)) path_ = p.string();
+    }
+  }
+  ~TEmptyFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  TEmptyFolder(const TEmptyFolder&) = delete;
+  TEmptyFolder& operator=(const TEmptyFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Times the files of one batch for the progress line: a file's own time
+// runs from the end of the one before, less the batch's pause.
+class TStepTimer {
+ public:
+  TStepTimer(const TLink& link, int* index, int total, int folder, const TStepFn& onFile)
+      : pause_(link.Clock().Span(kPauseBetweenFilesMs)), index_(index), total_(total), folder_(folder),
+        onFile_(onFile), last_(TSteady::now()) {}
+  void FileEnded(const std::string& name, int64_t bytes, bool skipped = false) {
+    const auto now = TSteady::now();
+    auto spent = now - last_;
+    if (first_) first_ = false;
+    else spent -= pause_;
+    last_ = now;
+    ++*index_;
+    const double seconds = std::max(std::chrono::duration<double>(spent).count(), 1e-6);
+    if (onFile_) onFile_(TFileStep{*index_, total_, folder_, name, bytes, seconds, skipped});
+  }
+
+ private:
+  std::chrono::microseconds pause_;
+  int* index_;
+  int total_, folder_;
+  const TStepFn& onFile_;
+  TSteady::time_point last_;
+  bool first_ = true;
+};
+
+std::string OneField(std::string text) {
+  for (char& c : text)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+const char* FolderName(int folder) {
+  switch (folder) {
+    case 1: return "melodies";
+    case 2: return "animations";
+    case 3: return "pictures";
+  }
+  return "";
+}
+
+int FolderOf(const std::string& name) {
+  for (int f = 1; f <= 3; ++f)
+    if (name == FolderName(f)) return f;
+  return 0;
+}
+
+std::string DefaultBackupRoot() {
+#ifdef _WIN32
+  std::string docs;
+  PWSTR wide = nullptr;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide)) && wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n > 1) {
+      docs.resize(static_cast<size_t>(n));
+      WideCharToMultiByte(CP_UTF8, 0, wide, -1, docs.data(), n, nullptr, nullptr);
+      docs.resize(static_cast<size_t>(n - 1));
+    }
+  }
+  CoTaskMemFree(wide);
+  if (docs.empty()) docs = Join(HomeFolder(), "Documents");
+  return Join(docs, kRootName);
+#else
+  const std::string home = HomeFolder();
+  std::string docs;
+  if (const char* env = std::getenv("XDG_DOCUMENTS_DIR"); env && *env) docs = env;
+  if (docs.empty()) {
+    // xdg-user-dirs keeps the user's choice as XDG_DOCUMENTS_DIR="$HOME/...".
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string dirs = Join(config && *config ? config : Join(home, ".config"), "user-dirs.dirs");
+    std::ifstream f(dirs);
+    for (std::string line; std::getline(f, line);) {
+      const std::string key = "XDG_DOCUMENTS_DIR=\"";
+      if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
+      std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+      if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+      if (!value.empty() && value[0] == '/') docs = value;
+    }
+  }
+  if (docs.empty()) docs = Join(home, "Documents");
+  return Join(docs, kRootName);
+#endif
+}
+
+std::string BackupBaseName(std::time_t when) {
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &when);
+#else
+  localtime_r(&when, &local);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return std::string("quendrel-backup-") + text;
+}
+
+std::string MakePartialFolder(const std::string& root, const std::string& base, std::string* finalPath) {
+  for (int n = 1; n < 10000; ++n) {
+    const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
+    const std::string final = Join(root, name);
+    const std::string partial = final + kPartialSuffix;
+    std::error_code ec;
+    if (fs::exists(final, ec) || fs::exists(partial, ec)) continue;
+    // create_directory is false for a folder made meanwhile: never share one.
+    if (!fs::create_directory(partial, ec)) {
+      if (ec) return {};
+      continue;
+    }
+    *finalPath = final;
+    return partial;
+  }
+  return {};
+}
+
+std::string SumLine(const std::string& hex, const std::string& relPath) {
+  std::string name;
+  bool escaped = false;
+  for (char c : relPath) {
+    if (c == '\\') name += "\\\\";
+    else if (c == '\n') name += "\\n";
+    else if (c == '\r') name += "\\r";
+    else {
+      name += c;
+      continue;
+    }
+    escaped = true;
+  }
+  return (escaped ? "\\" : "") + hex + "  " + name + "\n";
+}
+
+bool ParseSumLine(const std::string& line, std::string* hex, std::string* relPath) {
+  size_t at = 0;
+  const bool escaped = !line.empty() && line[0] == '\\';
+  if (escaped) at = 1;
+  if (line.size() < at + 66) return false;
+  *hex = line.substr(at, 64);
+  for (char c : *hex)
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  for (char& c : *hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (line[at + 64] != ' ' || (line[at + 65] != ' ' && line[at + 65] != '*')) return false;
+  const std::string raw = line.substr(at + 66);
+  relPath->clear();
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (!escaped || raw[i] != '\\') {
+      *relPath += raw[i];
+      continue;
+    }
+    if (++i == raw.size()) return false;
+    if (raw[i] == '\\') *relPath += '\\';
+    else if (raw[i] == 'n') *relPath += '\n';
+    else if (raw[i] == 'r') *relPath += '\r';
+    else return false;
+  }
+  return !relPath->empty();
+}
+
+std::string SuitesText(const std::vector<TSuiteRow>& suites) {
+  std::string text = "name\tversion\tsize\turl\n";
+  for (const TSuiteRow& s : suites)
+    text += OneField(s.name) + "\t" + OneField(s.version) + "\t" + std::to_string(s.size) + "\t" + OneField(s.url) + "\n";
+  return text;
+}
+
+std::vector<TSuiteRow> ParseSuitesText(const std::string& text) {
+  std::vector<TSuiteRow> rows;
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);  // the header
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> f;
+    size_t start = 0;
+    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) f.push_back(line.substr(start, tab - start));
+    f.push_back(line.substr(start));
+    if (f.size() < 4 || f[0].empty()) continue;
+    TSuiteRow row{f[0], f[1], f[3], static_cast<int32_t>(std::strtol(f[2].c_str(), nullptr, 10))};
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites) {
+  TEmptyFolder empty;
+  if (empty.Path().empty()) return false;
+  const std::string pcBack = link.PcFolder;
+  link.PcFolder = empty.Path();
+  link.FolderAsked = true;
+  TMidletPage page(link);
+  bool ok = false;
+  try {
+    page.LocalAppDL_RefreshPage();
+    ok = !link.AbortRequested() && link.Reply.State() == rsOk;
+  } catch (const std::exception& e) {
+    link.View().ShowMessage(e.what());
+  }
+  link.PcFolder = pcBack;
+  if (!ok) return false;
+  for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
+    suites->push_back(TSuiteRow{p->name, p->version, p->url, p->size});
+  return true;
+}
+
+bool TBackup::Fail(const std::string& text) {
+  if (!text.empty()) link_.View().ShowMessage(text);
+  return false;
+}
+
+bool TBackup::Run(const std::string& root, std::time_t when) {
+  std::error_code ec;
+  fs::create_directories(root, ec);
+  std::string finalPath;
+  folder_ = MakePartialFolder(root, BackupBaseName(when), &finalPath);
+  if (folder_.empty()) return Fail("Cannot make a backup folder in " + root);
+
+  std::vector<TSuiteRow> suites;
+  if (!ListPhoneSuites(link_, &suites)) return Fail("");
+  if (!WriteWhole(Join(folder_, kSuitesFile), SuitesText(suites))) return Fail("Cannot write " + std::string(kSuitesFile));
+
+  // Every folder is listed before the first fetch, so the progress knows the total.
+  std::vector<TBatchFile> files[4];
+  int total = 0;
+  for (int f = 1; f <= 3; ++f) {
+    const std::string sub = Join(folder_, FolderName(f));
+    if (!fs::create_directory(sub, ec)) return Fail("Cannot make " + sub);
+    if (!link_.SelectPhoneFolder(f).Ok() || !link_.ListPhoneFolder().Ok()) return Fail("");
+    for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get()) files[f].push_back({p->Name, sub, p->Size});
+    total += static_cast<int>(files[f].size());
+  }
+
+  int index = 0;
+  std::string sums;
+  for (int f = 1; f <= 3; ++f) {
+    if (files[f].empty()) continue;
+    link_.FolderNumber = f;
+    if (!link_.SelectPhoneFolder(f).Ok()) return Fail("");
+    TBatch batch(link_, TBatchOp::Fetch, f);
+    TStepTimer timer(link_, &index, total, f, OnFile);
+    size_t done = 0;
+    batch.OnFileEnd = [&] {
+      const TBatchFile& file = files[f][done++];
+      timer.FileEnded(file.name, file.size);
+    };
+    if (!batch.Run(files[f]).AllDone()) return Fail("");
+    // The whole file, as the listing gave it, before its sum is kept.
+    for (const TBatchFile& file : files[f]) {
+      const std::string path = Join(file.pcFolder, file.name);
+      const auto size = fs::file_size(path, ec);
+      if (ec || size != static_cast<uint64_t>(file.size)) return Fail("Not fetched whole: " + file.name);
+      const std::string hex = Sha256File(path);
+      if (hex.empty()) return Fail("Cannot read " + path);
+      sums += SumLine(hex, std::string(FolderName(f)) + "/" + file.name);
+    }
+  }
+  const std::string suitesHex = Sha256File(Join(folder_, kSuitesFile));
+  if (suitesHex.empty()) return Fail("Cannot read " + std::string(kSuitesFile));
+  sums += SumLine(suitesHex, kSuitesFile);
+  if (!WriteWhole(Join(folder_, kSumsFile), sums)) return Fail("Cannot write " + std::string(kSumsFile));
+
+  // The final name only for a whole backup, and never over another one.
+  if (fs::exists(finalPath, ec)) return Fail("A backup named " + finalPath + " appeared meanwhile");
+  fs::rename(folder_, finalPath, ec);
+  if (ec) return Fail("Cannot rename " + folder_ + ": " + ec.message());
+  folder_ = finalPath;
+  return true;
+}
+
+TBackupContents CheckBackup(const std::string& folder) {
+  TBackupContents c;
+  std::string sums;
+  if (!ReadWhole(Join(folder, kSumsFile), &sums)) {
+    c.bad.push_back(kSumsFile);
+    return c;
+  }
+  std::istringstream in(sums);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty()) continue;
+    std::string hex, rel;
+    if (!ParseSumLine(line, &hex, &rel)) {
+      c.bad.push_back(kSumsFile);
+      continue;
+    }
+    const std::string path = Join(folder, rel);
+    const std::string actual = Sha256File(path);
+    std::error_code ec;
+    if (actual != hex || !fs::is_regular_file(path, ec)) {
+      c.bad.push_back(rel);
+      continue;
+    }
+    if (rel == kSuitesFile) {
+      std::string text;
+      if (ReadWhole(path, &text)) c.suites = ParseSuitesText(text);
+      continue;
+    }
+    // Only a file of one of the three folders, by a plain name.
+    const size_t slash = rel.find('/');
+    const int f = slash == std::string::npos ? 0 : FolderOf(rel.substr(0, slash));
+    const std::string name = f ? rel.substr(slash + 1) : "";
+    if (!f || !IsSafeLocalName(name)) {
+      c.bad.push_back(rel);
+      continue;
+    }
+    c.files.push_back({f, name, path, static_cast<int64_t>(fs::file_size(path, ec))});
+  }
+  return c;
+}
+
+const char* ActionWord(TPlanAction action) {
+  switch (action) {
+    case TPlanAction::Send: return "send";
+    case TPlanAction::Same: return "same";
+    case TPlanAction::Clash: return "clash";
+    case TPlanAction::Refuse: return "refuse";
+  }
+  return "";
+}
+
+bool TRestore::MakePlan() {
+  plan_.clear();
+  for (int f = 1; f <= 3; ++f) {
+    bool listed = false;
+    for (const TBackupFile& file : contents_.files) {
+      if (file.folder != f) continue;
+      if (!listed) {
+        if (!link_.SelectPhoneFolder(f).Ok() || !link_.ListPhoneFolder().Ok()) return false;
+        listed = true;
+      }
+      TPlanItem item{TPlanAction::Send, file, {}};
+      const pic_info* onPhone = nullptr;
+      // The phone takes names without regard to case, as the upload's check does.
+      for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get())
+        if (SameNoCase(p->Name, file.name)) onPhone = p;
+      // The content page's own judgement decides what the phone may take.
+      const pcscan::TJudgement j = pcscan::JudgeFile(f, file.path);
+      if (onPhone && onPhone->Size == file.size) item.action = TPlanAction::Same;
+      else if (j.verdict != pcscan::TVerdict::Listed) {
+        item.action = TPlanAction::Refuse;
+        item.why = ReasonText(j, f);
+      } else if (onPhone) item.action = TPlanAction::Clash;
+      plan_.push_back(item);
+    }
+  }
+  return true;
+}
+
+bool TRestore::Send() {
+  int total = 0;
+  for (const TPlanItem& item : plan_)
+    total += item.action == TPlanAction::Send || item.action == TPlanAction::Clash;
+  int index = 0;
+  for (int f = 1; f <= 3; ++f) {
+    std::vector<TBatchFile> files;
+    std::vector<int64_t> sizes;
+    for (const TPlanItem& item : plan_)
+      if (item.file.folder == f && (item.action == TPlanAction::Send || item.action == TPlanAction::Clash)) {
+        const fs::path path(item.file.path);
+        files.push_back({item.file.name, path.parent_path().string(), 0});
+        sizes.push_back(item.file.size);
+      }
+    if (files.empty()) continue;
+    link_.FolderNumber = f;
+    // The upload checks each name against the phone's list.
+    if (!link_.SelectPhoneFolder(f).Ok() || !link_.ListPhoneFolder().Ok()) return false;
+    TBatch batch(link_, TBatchOp::Send, f);
+    TStepTimer timer(link_, &index, total, f, OnFile);
+    size_t done = 0;
+    batch.OnFileEnd = [&] {
+      // A file sent is in the phone's list with its size; a declined clash
+      // keeps the size it had.
+      bool sent = false;
+      for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get())
+        if (SameNoCase(p->Name, files[done].name)) sent = p->Size == sizes[done];
+      timer.FileEnded(files[done].name, sizes[done], !sent);
+      ++done;
+    };
+    if (!batch.Run(files).AllDone()) return false;
+  }
+  return true;
+}
+
+bool TRestore::MissingSuites(std::vector<TSuiteRow>* missing) {
+  std::vector<TSuiteRow> phone;
+  if (!ListPhoneSuites(link_, &phone)) return false;
+  for (const TSuiteRow& s : contents_.suites) {
+    bool held = false;
+    for (const TSuiteRow& p : phone) held = held || p.name == s.name;
+    if (!held) missing->push_back(s);
+  }
+  return true;
+}
+
+bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSuiteRow>& missing,
+                             std::vector<std::string>* notThere) {
+  const std::string pcBack = link_.PcFolder;
+  link_.PcFolder = pcFolder;
+  link_.FolderAsked = true;
+  bool ok = true;
+  for (const TSuiteRow& suite : missing) {
+    // A fresh page for each: an install refreshes the lists it walks.
+    TMidletPage page(link_);
+    try {
+      page.LocalAppDL_RefreshPage();
+    } catch (const std::exception& e) {
+      link_.View().ShowMessage(e.what());
+      ok = false;
+      break;
+    }
+    if (link_.AbortRequested() || link_.Reply.State() != rsOk) {
+      ok = false;
+      break;
+    }
+    MIDlet_Info* found = nullptr;
+    for (MIDlet_Info* p = page.PcSuites.First(); p && !found; p = p->next.get())
+      if (p->name == suite.name) found = p;
+    if (!found) {
+      notThere->push_back(suite.name);
+      continue;
+    }
+    const bool installed = page.InstallSuite(*found).Ok();
+    link_.EnableActionButtons();
+    if (!installed) {
+      ok = false;
+      break;
+    }
+  }
+  link_.PcFolder = pcBack;
+  return ok;
+}
+
+}  // namespace backup

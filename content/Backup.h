@@ -1,0 +1,124 @@
+#pragma once
+// Backing up the phone's melody, animation and picture folders and its
+// suite list into a PC folder, and putting the files back. The window and
+// the command line both run these; they only show the steps.
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TLink;
+
+namespace backup {
+
+inline constexpr const char* kSumsFile = "SHA256SUMS";
+inline constexpr const char* kSuitesFile = "suites.tsv";
+inline constexpr const char* kPartialSuffix = ".partial";
+inline constexpr const char* kRootName = "Quendrel backups";
+
+// "melodies", "animations", "pictures" for folders 1..3; "" otherwise.
+const char* FolderName(int folder);
+// Folder 1..3 of a sub-folder name, 0 when it is none of them.
+int FolderOf(const std::string& name);
+
+// The "Quendrel backups" folder in the user's documents folder.
+std::string DefaultBackupRoot();
+// "quendrel-backup-YYYYMMDD-HHMMSS" in local time.
+std::string BackupBaseName(std::time_t when);
+// Makes ROOT/NAME.partial for the first of NAME, NAME-2, NAME-3 ... of
+// which neither the final nor the partial folder exists; sets *finalPath to
+// the name it is to get. "" when no folder could be made.
+std::string MakePartialFolder(const std::string& root, const std::string& base, std::string* finalPath);
+
+// One line of a sums file as sha256sum writes it, and its reading; names
+// holding a backslash or a line end are escaped as sha256sum does.
+std::string SumLine(const std::string& hex, const std::string& relPath);
+bool ParseSumLine(const std::string& line, std::string* hex, std::string* relPath);
+
+struct TSuiteRow {
+  std::string name, version, url;
+  int32_t size = 0;
+};
+std::string SuitesText(const std::vector<TSuiteRow>& suites);
+std::vector<TSuiteRow> ParseSuitesText(const std::string& text);
+// The phone's installed suites; false when they could not be listed.
+bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites);
+
+// A file done, for the progress line.
+struct TFileStep {
+  int index = 0, total = 0;  // 1-based
+  int folder = 0;
+  std::string name;
+  int64_t bytes = 0;
+  double seconds = 0;  // its own transfer, without the pause between files
+  bool skipped = false;  // declined (a clash left as it was)
+};
+using TStepFn = std::function<void(const TFileStep&)>;
+
+class TBackup {
+ public:
+  explicit TBackup(TLink& link) : link_(link) {}
+  TStepFn OnFile;
+  // Backs the connected phone up into a new folder of root. On success the
+  // folder has its final name; otherwise it keeps its ".partial" one.
+  bool Run(const std::string& root, std::time_t when);
+  // The backup's folder as it stands (empty before one was made).
+  const std::string& Folder() const { return folder_; }
+
+ private:
+  bool Fail(const std::string& text);
+  TLink& link_;
+  std::string folder_;
+};
+
+struct TBackupFile {
+  int folder = 0;
+  std::string name;  // the phone's and the backup's
+  std::string path;  // in the backup
+  int64_t size = 0;
+};
+
+struct TBackupContents {
+  std::vector<TBackupFile> files;
+  std::vector<TSuiteRow> suites;
+  std::vector<std::string> bad;  // missing or damaged, relative to the backup
+};
+// Reads a backup and checks every sum it lists.
+TBackupContents CheckBackup(const std::string& folder);
+
+enum class TPlanAction { Send, Same, Clash, Refuse };
+const char* ActionWord(TPlanAction action);
+
+struct TPlanItem {
+  TPlanAction action = TPlanAction::Send;
+  TBackupFile file;
+  std::string why;  // Refuse: the content page's reason
+};
+
+class TRestore {
+ public:
+  TRestore(TLink& link, const TBackupContents& contents) : link_(link), contents_(contents) {}
+  TStepFn OnFile;
+  // Lists the phone's folders and decides each file; false when a listing failed.
+  bool MakePlan();
+  const std::vector<TPlanItem>& Plan() const { return plan_; }
+  // Sends the planned files through the upload batch, clashes asking the
+  // view; true when each went through or was declined.
+  bool Send();
+  // The backup's suites the phone does not hold; false when its suites
+  // could not be listed.
+  bool MissingSuites(std::vector<TSuiteRow>* missing);
+  // Installs each missing suite that the MIDlet folder pcFolder holds under
+  // its name; *notThere gets those it does not hold. True when every one
+  // found was installed.
+  bool InstallSuites(const std::string& pcFolder, const std::vector<TSuiteRow>& missing,
+                     std::vector<std::string>* notThere);
+
+ private:
+  TLink& link_;
+  const TBackupContents& contents_;
+  std::vector<TPlanItem> plan_;
+};
+
+}  // namespace backup
