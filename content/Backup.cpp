@@ -33,17 +33,19 @@ namespace {
 
 using TSteady = std::chrono::steady_clock;
 
-std::string Join(const std::string& folder, const std::string& name) { return (fs::path(folder) / name).string(); }
+std::string Join(const std::string& folder, const std::string& name) {
+  return PathUtf8(Utf8Path(folder) / Utf8Path(name));
+}
 
 bool WriteWhole(const std::string& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  std::ofstream f(Utf8Path(path), std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   f.close();
   return !f.fail();
 }
 
 bool ReadWhole(const std::string& path, std::string* bytes) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(Utf8Path(path), std::ios::binary);
   if (!f) return false;
   std::ostringstream s;
   s << f.rdbuf();
@@ -59,12 +61,12 @@ class TEmptyFolder {
     std::random_device seed;
     for (int i = 0; i < 100 && path_.empty(); ++i) {
       fs::path p = fs::temp_directory_path(ec) / ("quendrel-empty-" + std::to_string(seed()));
-      if (fs::create_directory(p, ec)) path_ = p.string();
+      if (fs::create_directory(p, ec)) path_ = PathUtf8(p);
     }
   }
   ~TEmptyFolder() {
     std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
+    if (!path_.empty()) fs::remove_all(Utf8Path(path_), ec);
   }
   TEmptyFolder(const TEmptyFolder&) = delete;
   TEmptyFolder& operator=(const TEmptyFolder&) = delete;
@@ -147,7 +149,7 @@ std::string DefaultBackupRoot() {
     // xdg-user-dirs keeps the user's choice as XDG_DOCUMENTS_DIR="$HOME/...".
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const std::string dirs = Join(config && *config ? config : Join(home, ".config"), "user-dirs.dirs");
-    std::ifstream f(dirs);
+    std::ifstream f(Utf8Path(dirs));
     for (std::string line; std::getline(f, line);) {
       const std::string key = "XDG_DOCUMENTS_DIR=\"";
       if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
@@ -179,9 +181,9 @@ std::string MakePartialFolder(const std::string& root, const std::string& base, 
     const std::string final = Join(root, name);
     const std::string partial = final + kPartialSuffix;
     std::error_code ec;
-    if (fs::exists(final, ec) || fs::exists(partial, ec)) continue;
+    if (fs::exists(Utf8Path(final), ec) || fs::exists(Utf8Path(partial), ec)) continue;
     // create_directory is false for a folder made meanwhile: never share one.
-    if (!fs::create_directory(partial, ec)) {
+    if (!fs::create_directory(Utf8Path(partial), ec)) {
       if (ec) return {};
       continue;
     }
@@ -286,7 +288,7 @@ bool TBackup::Fail(const std::string& text) {
 
 bool TBackup::Run(const std::string& root, std::time_t when) {
   std::error_code ec;
-  fs::create_directories(root, ec);
+  fs::create_directories(Utf8Path(root), ec);
   std::string finalPath;
   folder_ = MakePartialFolder(root, BackupBaseName(when), &finalPath);
   if (folder_.empty()) return Fail("Cannot make a backup folder in " + root);
@@ -300,7 +302,7 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   int total = 0;
   for (int f = 1; f <= 3; ++f) {
     const std::string sub = Join(folder_, FolderName(f));
-    if (!fs::create_directory(sub, ec)) return Fail("Cannot make " + sub);
+    if (!fs::create_directory(Utf8Path(sub), ec)) return Fail("Cannot make " + sub);
     if (!link_.SelectPhoneFolder(f).Ok() || !link_.ListPhoneFolder().Ok()) return Fail("");
     for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get()) files[f].push_back({p->Name, sub, p->Size});
     total += static_cast<int>(files[f].size());
@@ -323,7 +325,7 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
     // The whole file, as the listing gave it, before its sum is kept.
     for (const TBatchFile& file : files[f]) {
       const std::string path = Join(file.pcFolder, file.name);
-      const auto size = fs::file_size(path, ec);
+      const auto size = fs::file_size(Utf8Path(path), ec);
       if (ec || size != static_cast<uint64_t>(file.size)) return Fail("Not fetched whole: " + file.name);
       const std::string hex = Sha256File(path);
       if (hex.empty()) return Fail("Cannot read " + path);
@@ -336,8 +338,8 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   if (!WriteWhole(Join(folder_, kSumsFile), sums)) return Fail("Cannot write " + std::string(kSumsFile));
 
   // The final name only for a whole backup, and never over another one.
-  if (fs::exists(finalPath, ec)) return Fail("A backup named " + finalPath + " appeared meanwhile");
-  fs::rename(folder_, finalPath, ec);
+  if (fs::exists(Utf8Path(finalPath), ec)) return Fail("A backup named " + finalPath + " appeared meanwhile");
+  fs::rename(Utf8Path(folder_), Utf8Path(finalPath), ec);
   if (ec) return Fail("Cannot rename " + folder_ + ": " + ec.message());
   folder_ = finalPath;
   return true;
@@ -361,7 +363,7 @@ TBackupContents CheckBackup(const std::string& folder) {
     const std::string path = Join(folder, rel);
     const std::string actual = Sha256File(path);
     std::error_code ec;
-    if (actual != hex || !fs::is_regular_file(path, ec)) {
+    if (actual != hex || !fs::is_regular_file(Utf8Path(path), ec)) {
       c.bad.push_back(rel);
       continue;
     }
@@ -378,7 +380,7 @@ TBackupContents CheckBackup(const std::string& folder) {
       c.bad.push_back(rel);
       continue;
     }
-    c.files.push_back({f, name, path, static_cast<int64_t>(fs::file_size(path, ec))});
+    c.files.push_back({f, name, path, static_cast<int64_t>(fs::file_size(Utf8Path(path), ec))});
   }
   return c;
 }
@@ -431,8 +433,8 @@ bool TRestore::Send() {
     std::vector<int64_t> sizes;
     for (const TPlanItem& item : plan_)
       if (item.file.folder == f && (item.action == TPlanAction::Send || item.action == TPlanAction::Clash)) {
-        const fs::path path(item.file.path);
-        files.push_back({item.file.name, path.parent_path().string(), 0});
+        const fs::path path = Utf8Path(item.file.path);
+        files.push_back({item.file.name, PathUtf8(path.parent_path()), 0});
         sizes.push_back(item.file.size);
       }
     if (files.empty()) continue;

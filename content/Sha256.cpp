@@ -1,4 +1,5 @@
 #include "content/Sha256.h"
+#include "link/Text.h"
 
 #include <algorithm>
 #include <fstream>
@@ -100,7 +101,7 @@ std::string Sha256Hex(std::string_view bytes) {
 }
 
 std::string Sha256File(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(Utf8Path(path), std::ios::binary);
   if (!f) return {};
   TSha256 sum;
   char buf[65536];

@@ -258,7 +258,7 @@ int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::s
 int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliOptions& opt) {
   if (args.size() != 2) return 2;
   std::error_code ec;
-  if (!fs::is_directory(args[1], ec)) {
+  if (!fs::is_directory(Utf8Path(args[1]), ec)) {
     std::cerr << "not a folder: " << args[1] << std::endl;
     return 2;
   }
