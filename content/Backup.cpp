@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #ifdef _WIN32
@@ -24,6 +23,7 @@
 #include "link/Settings.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
+#include "content/TempFolder.h"
 
 namespace backup {
 
@@ -53,28 +53,6 @@ bool ReadWhole(const std::string& path, std::string* bytes) {
   return !f.bad();
 }
 
-// A fresh empty folder for the suite listing, which also reads a PC folder.
-class TEmptyFolder {
- public:
-  TEmptyFolder() {
-    std::error_code ec;
-    std::random_device seed;
-    for (int i = 0; i < 100 && path_.empty(); ++i) {
-      fs::path p = fs::temp_directory_path(ec) / ("quendrel-empty-" + std::to_string(seed()));
-      if (fs::create_directory(p, ec)) path_ = PathUtf8(p);
-    }
-  }
-  ~TEmptyFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(Utf8Path(path_), ec);
-  }
-  TEmptyFolder(const TEmptyFolder&) = delete;
-  TEmptyFolder& operator=(const TEmptyFolder&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // Times the files of one batch for the progress line: a file's own time
 // runs from the end of the one before, less the batch's pause.
@@ -261,7 +239,7 @@ std::vector<TSuiteRow> ParseSuitesText(const std::string& text) {
 }
 
 bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites) {
-  TEmptyFolder empty;
+  TTempFolder empty;
   if (empty.Path().empty()) return false;
   const std::string pcBack = link.PcFolder;
   link.PcFolder = empty.Path();

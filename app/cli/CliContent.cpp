@@ -1,7 +1,6 @@
 // Page-level commands of quendrel-cli: the PC scan and the MIDlet suites.
 #include <filesystem>
 #include <iostream>
-#include <random>
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
@@ -10,6 +9,7 @@
 #include "content/MidletPage.h"
 #include "link/Link.h"
 #include "link/Text.h"
+#include "content/TempFolder.h"
 
 int RunScanCommand(const std::vector<std::string>& args, bool all) {
   if (args.size() != 3 || (args[1] != "1" && args[1] != "2" && args[1] != "3")) return 2;
@@ -30,27 +30,6 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
 
 namespace {
 
-// A fresh empty folder for the run, removed at the end.
-class TEmptyFolder {
- public:
-  TEmptyFolder() {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::random_device seed;
-    for (int i = 0; i < 100 && path_.empty(); ++i) {
-      fs::path p = fs::temp_directory_path(ec) / ("quendrel-empty-" + std::to_string(seed()));
-      if (fs::create_directory(p, ec)) path_ = PathUtf8(p);
-    }
-  }
-  ~TEmptyFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(Utf8Path(path_), ec);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
   // NAME.jar picks a suite by its archive (one without a descriptor file).
@@ -88,7 +67,7 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
       (cmd == "uninstall" && args.size() != 2))
     return 2;
   // Without a PC folder of the user's the page reads an empty one.
-  TEmptyFolder empty;
+  TTempFolder empty;
   std::string pc = cmd == "install" ? args[1] : opt.pc;
   link.PcFolder = pc.empty() ? empty.Path() : pc;
   link.FolderAsked = true;
