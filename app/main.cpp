@@ -2,6 +2,7 @@
 // dialogs (each created once, in this order), the create handler, the loop.
 #include <QApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -78,10 +79,17 @@ int main(int argc, char** argv) {
     try {
       // Before the window takes its directories and the ini from the working directory.
       if (HasOption(argc, argv, "--desktop")) {
+#ifdef _WIN32
+        // The user's local application data: %LOCALAPPDATA%\Quendrel\Program.
+        const QString local = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        const std::string folder = local.isEmpty() ? std::string() : (local + "/Quendrel/Program").toStdString();
+        std::string error = folder.empty() ? "No local application data folder" : "";
+#else
         const std::string folder = UserProgramFolder(std::getenv("HOME"), std::getenv("XDG_DATA_HOME"));
         std::string error = folder.empty() ? "No home folder (HOME is not set)" : "";
+#endif
         if (!error.empty() || !EnterUserProgramFolder(folder, &error)) {
-          ShowFatal(QString::fromLocal8Bit(error.c_str()));
+          ShowFatal(QString::fromStdString(error));
           return quitAfterStart ? 1 : 0;
         }
       }

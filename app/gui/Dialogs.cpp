@@ -163,7 +163,9 @@ void TDIR_Select_Form::ShowFolder(const QString& path) {
   qsizetype bestLength = -1;
   for (int i = 0; i < ui->DriveComboBox1->count(); ++i) {
     QString drive = QDir::cleanPath(ui->DriveComboBox1->itemData(i).toString());
-    bool holds = drive == "/" || clean == drive || clean.startsWith(drive + "/");
+    // A root keeps its slash ("/", "C:/"): no second one is added.
+    const QString under = drive.endsWith('/') ? drive : drive + "/";
+    bool holds = clean == drive || clean.startsWith(under);
     if (holds && drive.size() > bestLength) {
       best = i;
       bestLength = drive.size();

@@ -21,6 +21,10 @@ void SetSettingsStoreFolder(const std::string& folder) {
 }
 
 bool ConnectKeyExists() {
+#ifdef _WIN32
+  // The registry has empty keys: a key that is there counts, values or not.
+  return WinConnectKeyExists();
+#endif
   auto s = OpenSettingsStore();
   s->beginGroup(kConnectSettingKey);
   // A key is there once it holds a value (the native store on Linux has no empty keys).
@@ -89,6 +93,11 @@ std::string UnmappedPortDevice(const std::string&) { return std::string(); }
 #endif
 
 std::string HomeFolder() {
+#ifdef _WIN32
+  // The user's profile; a HOME that a Unix-like shell set means nothing here.
+  return QDir::homePath().toStdString();
+#else
   const char* home = std::getenv("HOME");
   return (home && *home) ? std::string(home) : QDir::homePath().toStdString();
+#endif
 }
