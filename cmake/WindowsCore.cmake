@@ -24,7 +24,8 @@ target_link_libraries(quendrel-cli PRIVATE quendrel_core)
 # What a user installs carries no debugging symbols.
 target_link_options(quendrel-cli PRIVATE -s)
 
-# The installer: quendrel-VERSION-win64.exe, made with NSIS (cpack -G NSIS).
+# The installer quendrel-VERSION-win64.exe (NSIS) and the same files in
+# quendrel-VERSION-win64.zip, made by cpack.
 install(TARGETS quendrel-cli RUNTIME DESTINATION .)
 install(FILES packaging/windows/README.txt DESTINATION .)
 set(CPACK_PACKAGE_NAME quendrel)
@@ -41,7 +42,7 @@ set(CPACK_NSIS_MODIFY_PATH ON)
 # A 64-bit installer for a 64-bit program, in "Program Files".
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-set(CPACK_GENERATOR NSIS)
+set(CPACK_GENERATOR NSIS ZIP)
 include(CPack)
 
 option(BUILD_TESTING "Build the Windows tests" ON)

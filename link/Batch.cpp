@@ -62,12 +62,13 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
     }
     // A failed file closed the port: the rest go on only once the phone
     // answers again, never into a cascade of port errors.
+    const unsigned beforeReconnect = link_.Flags.AbortCount;
     if (!link_.ComPort1.Connected() && !Reconnect()) {
       if (link_.TakeStop()) {
         report.stopped = true;
         break;
       }
-      report.aborted = link_.Flags.AppClosing != 0;
+      report.aborted = link_.Flags.AppClosing || link_.Flags.AbortCount != beforeReconnect;
       endEarly(i, !report.aborted);
       break;
     }

@@ -39,8 +39,9 @@ build_windows() {
   cmake -S "$root" -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DQUENDREL_WINDOWS_CORE_ONLY=ON
   cmake --build "$windows_build" -j "$(nproc)"
-  # The installer a Windows user runs: build-windows/quendrel-VERSION-win64.exe.
-  (cd "$windows_build" && cpack -G NSIS >/dev/null)
+  # What a Windows user installs: build-windows/quendrel-VERSION-win64.exe
+  # (the installer) and quendrel-VERSION-win64.zip.
+  (cd "$windows_build" && cpack >/dev/null)
 }
 
 # The virtual phone for the Wine tests: a Linux program that needs no Qt.
@@ -56,7 +57,17 @@ build_host_phonesim() {
   fi
 }
 
+# The Wine tests run the command line under two ANSI code pages (1252 and
+# 936), which Wine takes from LC_ALL: the host needs those locales.
+ensure_test_locales() {
+  local l
+  for l in en_US zh_CN; do
+    locale -a 2>/dev/null | grep -qix "$l.utf8" || $sudo_cmd localedef -i "$l" -f UTF-8 "$l.UTF-8"
+  done
+}
+
 run_windows_tests() {
+  ensure_test_locales
   python3 scripts/wine-port-test.py --build "$windows_build" --phonesim "$1" \
     --cli "$windows_build/quendrel-cli.exe" --installer "$(ls "$windows_build"/quendrel-*-win64.exe)" \
     "$windows_build/tests/win32/test_comport_win32.exe" "$windows_build/tests/win32/test_platform_win32.exe"

@@ -197,8 +197,9 @@ def cli_end_to_end(wine, env, prefix, exe, content):
                  "MIDlet-Jar-URL: game.jar\r\nMIDlet-Jar-Size: %d\r\n" % len(jar)).encode())
     win = "C:\\quendrel-e2e\\"
 
-    def cli(*argv):
-        r = subprocess.run([wine, exe, "--port", PHONE_COM] + list(argv), env=env, capture_output=True,
+    def cli(*argv, locale=None):
+        run_env = dict(env, LC_ALL=locale) if locale else env
+        r = subprocess.run([wine, exe, "--port", PHONE_COM] + list(argv), env=run_env, capture_output=True,
                            timeout=300)
         return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
 
@@ -230,22 +231,27 @@ def cli_end_to_end(wine, env, prefix, exe, content):
          open(log_path, "rb").read() == download_log("round trip (1).bin", data))
     rc, out, err = cli("rm", "3", "round trip (1).bin")
     step("rm", rc == 0 and not os.path.exists(stored), err)
-    # Folders and files named in other scripts than the ANSI code page's:
-    # the program keeps them as UTF-8 and opens them by their wide names.
+    # Folders and files named in other scripts than the ANSI code page's
+    # (Wine's follows LC_ALL: 1252, then 936): the program keeps them as
+    # UTF-8 and opens them by their wide names.
     intl = "Caf\u00e9 \u0416\u0443\u043a \u5f20"
+    back_dir = "\u043d\u0430\u0437\u0430\u0434 \u56de"
     os.makedirs(os.path.join(work, intl))
-    os.makedirs(os.path.join(work, "\u043d\u0430\u0437\u0430\u0434 \u56de"))
+    os.makedirs(os.path.join(work, back_dir))
     with open(os.path.join(work, intl, "photo \u00e9.bin"), "wb") as f:
         f.write(data)
-    rc, out, err = cli("put", "3", win + intl + "\\photo \u00e9.bin")
-    stored = os.path.join(content, "3", "photo \u00e9.bin")
-    step("put from a folder in other scripts", rc == 0 and os.path.exists(stored) and
-         open(stored, "rb").read() == data, err)
-    rc, out, err = cli("get", "3", "photo \u00e9.bin", "--to", win + "\u043d\u0430\u0437\u0430\u0434 \u56de")
-    back = os.path.join(work, "\u043d\u0430\u0437\u0430\u0434 \u56de", "photo \u00e9.bin")
-    step("get into a folder in other scripts", rc == 0 and os.path.exists(back) and open(back, "rb").read() == data,
-         err)
-    cli("rm", "3", "photo \u00e9.bin")
+    for locale, cp in (("en_US.UTF-8", "1252"), ("zh_CN.UTF-8", "936")):
+        rc, out, err = cli("put", "3", win + intl + "\\photo \u00e9.bin", locale=locale)
+        stored = os.path.join(content, "3", "photo \u00e9.bin")
+        step("put from a folder in other scripts, code page " + cp, rc == 0 and os.path.exists(stored) and
+             open(stored, "rb").read() == data, err)
+        back = os.path.join(work, back_dir, "photo \u00e9.bin")
+        if os.path.exists(back):
+            os.unlink(back)
+        rc, out, err = cli("get", "3", "photo \u00e9.bin", "--to", win + back_dir, locale=locale)
+        step("get into a folder in other scripts, code page " + cp, rc == 0 and os.path.exists(back) and
+             open(back, "rb").read() == data, err)
+        cli("rm", "3", "photo \u00e9.bin", locale=locale)
     rc, out, err = cli("install", win + "suites", "game.jad")
     installed = os.path.join(content, "4", "Wine Game", "game.jar")
     ok = rc == 0 and os.path.exists(installed) and open(installed, "rb").read() == jar
@@ -313,6 +319,9 @@ def main():
         subprocess.run([wine, "wineboot", "-i"], env=env, stdout=serverlog, stderr=serverlog, check=True)
     # A server of our own keeps its messages out of the test output.
     server = subprocess.Popen([wineserver, "-f", "-p"], env=env, stdout=serverlog, stderr=serverlog)
+    # Wine's background services start with the first program; started here,
+    # they write to the log and do not hold a captured pipe of a later run open.
+    subprocess.run([wine, "cmd", "/c", "exit"], env=env, stdout=serverlog, stderr=serverlog, timeout=120)
 
     content = tempfile.mkdtemp(prefix="quendrel-wine-phone-")
     phone = subprocess.Popen([args.phonesim, "--content", content], stdout=subprocess.PIPE, text=True)

@@ -128,12 +128,27 @@ TEST(WinTransferLog, RootOfCOrTheProfile) {
   // Something that cannot be written in its place, as the root of C: is to
   // a normal user.
   ASSERT_TRUE(CreateDirectoryW(L"C:\\LAD.log", nullptr));
-  char profile[MAX_PATH] = {};
-  GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
+  // A profile named in letters no ANSI code page holds all of: the path is
+  // compared wide with wide, and the log opens there.
+  wchar_t saved[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"USERPROFILE", saved, MAX_PATH);
+  const std::wstring profile = L"C:\\users\\J\u00fcrgen M\u00fcller \u5f20\u4f1f";
+  CreateDirectoryW(L"C:\\users", nullptr);
+  CreateDirectoryW(profile.c_str(), nullptr);
+  SetEnvironmentVariableW(L"USERPROFILE", profile.c_str());
   const std::string got = WinTransferLogPath();
+  std::FILE* log = OpenFileUtf8(got, "wb");
+  const bool opened = log != nullptr;
+  if (log) std::fclose(log);
+  SetEnvironmentVariableW(L"USERPROFILE", saved);
   RemoveDirectoryW(L"C:\\LAD.log");
-  ASSERT_NE(profile[0], '\0');
-  EXPECT_EQ(got, std::string(profile) + "\\LAD.log");
+  std::wstring wide(got.size(), L'\0');
+  wide.resize(static_cast<size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, got.data(), static_cast<int>(got.size()), wide.data(), static_cast<int>(wide.size()))));
+  EXPECT_TRUE(wide == profile + L"\\LAD.log");
+  EXPECT_TRUE(opened);
+  DeleteFileW((profile + L"\\LAD.log").c_str());
+  RemoveDirectoryW(profile.c_str());
 }
 
 // Console output is converted at every flush; a character cut in two waits
