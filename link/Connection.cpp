@@ -23,8 +23,13 @@ int StrToInt(const std::string& text) {
 bool TLink::OpenAndReceive() {
   if (!ComPort1.Connected()) {
     ComPort1.SetEvents(0);  // the receiver waits for the port's events itself
+    openError_ = 0;
     try {
       ComPort1.Open();
+    } catch (const EComPort& e) {
+      openError_ = e.WinCode();
+      view_.ShowMessage(kOpenFailed);
+      return false;
     } catch (const std::exception&) {
       view_.ShowMessage(kOpenFailed);
       return false;

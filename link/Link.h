@@ -77,6 +77,12 @@ class TLink {
   bool PhoneListKnown = false;
 
   // ---- Connection ----
+  // The one connect step: opens the port unless it is open (a failure
+  // shows its box: false), then makes sure the receiver runs. Start-up,
+  // Connect, the link check, the command line and the tests all take it.
+  bool OpenAndReceive();
+  // The system's error number of the last open that failed (0: none).
+  int OpenError() const { return openError_; }
   TLinkIndicators Indicators;  // what the window shows of the link
   TPortSelection Ports{ComPort1, Indicators, [this](unsigned parts) { ShowIndicators(parts); }};
 
@@ -163,9 +169,6 @@ class TLink {
   TTransferLog TransferLog;
 
  private:
-  // Opens the port unless it is open (a failure shows its box: false), then
-  // makes sure the receiver runs.
-  bool OpenAndReceive();
   void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
   // Hands the indicators' changed parts to the window.
   void ShowIndicators(unsigned parts) { view_.ShowLinkIndicators(Indicators, parts); }
@@ -176,6 +179,7 @@ class TLink {
 
   IFormView& view_;
   TClock clock_;
+  int openError_ = 0;
   TReceiverRun receiverRun_ = TReceiverRun::OwnThread;
 };
 

@@ -88,22 +88,12 @@ class TCliSession {
 
   // Open the port, start the receiver, and check the phone with "AT".
   bool Connect() {
-    if (!link_.ComPort1.Connected()) {
-      link_.ComPort1.SetEvents(0);
-      try {
-        link_.ComPort1.Open();
-      } catch (const EComPort& e) {
-        view_.ShowMessage("Unable to open ComPort!!\nPlease change the Port NO.");
-        const std::string port = link_.ComPort1.Port();
-        const std::string advice = PortOpenAdvice(port, ResolvePortDevice(port), e.WinCode());
-        if (!advice.empty()) std::cerr << advice << std::endl;
-        return false;
-      } catch (const std::exception&) {
-        view_.ShowMessage("Unable to open ComPort!!\nPlease change the Port NO.");
-        return false;
-      }
+    if (!link_.OpenAndReceive()) {
+      const std::string port = link_.ComPort1.Port();
+      const std::string advice = PortOpenAdvice(port, ResolvePortDevice(port), link_.OpenError());
+      if (!advice.empty()) std::cerr << advice << std::endl;
+      return false;
     }
-    link_.StartReceiver();
     return link_.CheckLink();
   }
 

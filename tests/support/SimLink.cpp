@@ -31,11 +31,7 @@ SimLink::~SimLink() {
   sim.reset();
 }
 
-void SimLink::Connect() {
-  link->ComPort1.SetEvents(0);
-  link->ComPort1.Open();
-  link->StartReceiver();
-}
+void SimLink::Connect() { link->OpenAndReceive(); }
 
 TWaitEnd SimLink::Exchange(const std::string& line, const TWaitRule& rule) {
   link->BeginExchange(rsWaiting);
