@@ -11,22 +11,6 @@
 
 namespace {
 
-struct TFileRef {
-  std::string name;
-  int32_t size;
-};
-
-// The records behind the selected rows, copied: the lists are rebuilt by
-// the refresh and must not be held across it. Rows past the list's end
-// (a view out of step with its list) are left out.
-std::vector<TFileRef> SelectedFiles(IFormView& view, TListId list, const TPicList& entries) {
-  std::vector<TFileRef> files;
-  for (int row : view.SelectedRows(list)) {
-    if (row < 0) continue;
-    if (const pic_info* p = entries.At(static_cast<size_t>(row))) files.push_back({p->Name, p->Size});
-  }
-  return files;
-}
 
 // Locks the action buttons for one batch and unlocks them on every way out,
 // an error escaping the refresh included. Bars still up at that point
@@ -59,10 +43,6 @@ class TBatchGuard {
 };
 
 }  // namespace
-
-bool TContentPage::AbortedSince(unsigned mark) const {
-  return link_.Flags.LinkFailed || link_.Flags.AppClosing || link_.Flags.AbortCount != mark;
-}
 
 // ---- Openers ----
 
@@ -106,7 +86,7 @@ void TContentPage::OpenContentPage() {
   view.ClearList(TListId::PhoneFiles);
   link_.ListPhoneFolder();
   // The listing's own failures still show the page; an abort leaves the logo.
-  if (AbortedSince(mark)) return;
+  if (link_.AbortedSince(mark)) return;
 
   view.ShowPage(TPage::Content);
   if (link_.ReceiverPaused()) link_.ResumeReceiver();
@@ -152,7 +132,11 @@ void TContentPage::RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& fil
 std::vector<TBatchFile> TContentPage::Selected(TListId list) const {
   const TPicList& entries = list == TListId::PcFiles ? PcFileList : link_.PhoneFileList;
   std::vector<TBatchFile> files;
-  for (const TFileRef& f : SelectedFiles(link_.View(), list, entries)) files.push_back({f.name, link_.PcFolder, f.size});
+  for (int row : link_.View().SelectedRows(list)) {
+    // Rows past the list's end (a view out of step with its list) are left out.
+    if (row < 0) continue;
+    if (const pic_info* p = entries.At(static_cast<size_t>(row))) files.push_back({p->Name, link_.PcFolder, p->Size});
+  }
   return files;
 }
 
@@ -172,9 +156,8 @@ void TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
   std::vector<TBatchFile> files;
   for (const std::string& path : paths) {
-    const size_t slash = path.find_last_of('/');
-    files.push_back({path.substr(slash == std::string::npos ? 0 : slash + 1),
-                     slash == std::string::npos ? "." : path.substr(0, slash), 0});
+    const std::filesystem::path p = Utf8Path(path);
+    files.push_back({PathUtf8(p.filename()), p.has_parent_path() ? PathUtf8(p.parent_path()) : ".", 0});
   }
   RunPhoneBatch(TBatchOp::Send, files, static_cast<int>(files.size()));
 }
@@ -204,7 +187,7 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
     view.ShowMessage("No File on PC be selected");
     return;
   }
-  std::vector<TFileRef> files = SelectedFiles(view, TListId::PcFiles, PcFileList);
+  const std::vector<TBatchFile> files = Selected(TListId::PcFiles);
   TBatchGuard batch(link_, 0);
   for (size_t i = 0; i < files.size(); ++i) {
     std::error_code ec;
@@ -222,7 +205,7 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
 
 void TContentPage::DC_PIC_PC_ListViewDblClick() {
   IFormView& view = link_.View();
-  std::vector<TFileRef> files = SelectedFiles(view, TListId::PcFiles, PcFileList);
+  const std::vector<TBatchFile> files = Selected(TListId::PcFiles);
   if (files.empty()) return;
   view.OpenWithDefaultApp(JoinLocalPath(link_.PcFolder, files.front().name));
   OpenContentPage();

@@ -50,7 +50,5 @@ class TContentPage {
   std::vector<TBatchFile> Selected(TListId list) const;
   // Runs a batch with the buttons locked, then refreshes the page.
   void RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar);
-  // True when an abort was seen since AbortCount stood at 'mark'.
-  bool AbortedSince(unsigned mark) const;
   TLink& link_;
 };

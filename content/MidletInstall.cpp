@@ -3,7 +3,7 @@
 // update removes the phone's older suite first.
 #include <cstdio>
 #include <filesystem>
-#include <random>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -13,6 +13,7 @@
 #include "content/MidletPage.h"
 #include "link/Transfers.h"
 #include "link/Text.h"
+#include "content/TempFolder.h"
 
 namespace {
 
@@ -45,25 +46,14 @@ class TMadeDescriptor {
  public:
   explicit TMadeDescriptor(const MIDlet_Info& suite) {
     if (suite.madeDescriptor.empty()) return;
-    std::error_code ec;
-    const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
-    if (ec) return;
-    for (unsigned n = 0; n < 100 && folder_.empty(); ++n) {
-      std::filesystem::path candidate =
-          tmp / ("quendrel-jad-" + std::to_string(std::random_device{}()) + "-" + std::to_string(n));
-      if (std::filesystem::create_directory(candidate, ec)) folder_ = candidate;
-    }
-    if (folder_.empty()) return;
-    const std::filesystem::path file = folder_ / Utf8Path(BaseName(suite.jadPath));
-    std::FILE* f = OpenFileUtf8(PathUtf8(file), "wb");
+    folder_.emplace("quendrel-jad-");
+    if (folder_->Path().empty()) return;
+    const std::string file = PathUtf8(Utf8Path(folder_->Path()) / Utf8Path(BaseName(suite.jadPath)));
+    std::FILE* f = OpenFileUtf8(file, "wb");
     if (!f) return;
     const std::string& text = suite.madeDescriptor;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) == 0 && written) path_ = PathUtf8(file);
-  }
-  ~TMadeDescriptor() {
-    std::error_code ec;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+    if (std::fclose(f) == 0 && written) path_ = file;
   }
   TMadeDescriptor(const TMadeDescriptor&) = delete;
   TMadeDescriptor& operator=(const TMadeDescriptor&) = delete;
@@ -71,7 +61,7 @@ class TMadeDescriptor {
   const std::string& Path() const { return path_; }
 
  private:
-  std::filesystem::path folder_;
+  std::optional<TTempFolder> folder_;  // removed with the file at the end
   std::string path_;
 };
 

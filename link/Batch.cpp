@@ -68,7 +68,7 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
         report.stopped = true;
         break;
       }
-      report.aborted = link_.Flags.AppClosing || link_.Flags.AbortCount != beforeReconnect;
+      report.aborted = link_.AbortedSince(beforeReconnect);
       endEarly(i, !report.aborted);
       break;
     }
@@ -80,7 +80,7 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
       report.stopped = true;
       break;
     }
-    if (link_.Flags.LinkFailed || link_.Flags.AppClosing || link_.Flags.AbortCount != mark) {
+    if (link_.AbortedSince(mark)) {
       report.aborted = true;
       break;
     }

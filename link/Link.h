@@ -110,6 +110,10 @@ class TLink {
   void DisableActionButtons() { view_.SetActionsEnabled(false); }
   void EnableActionButtons() { view_.SetActionsEnabled(true); }
   bool AbortRequested() const { return Flags.LinkFailed || Flags.AppClosing; }
+  // True when an abort was seen since AbortCount stood at 'mark'.
+  bool AbortedSince(unsigned mark) const {
+    return Flags.LinkFailed || Flags.AppClosing || Flags.AbortCount != mark;
+  }
   // The Stop button or the command line's interrupt.
   void RequestStop() { Flags.StopRequested = 1; }
   bool StopRequested() const { return Flags.StopRequested != 0; }

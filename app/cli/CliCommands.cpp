@@ -108,12 +108,6 @@ class TCliSession {
   TLink& Link() { return link_; }
   ConsoleView& View() { return view_; }
 
-  // A transfer that went well, or one the user chose to skip; a conflict
-  // nobody could be asked about is not a choice.
-  bool Done(const TResult& r) const {
-    return r.Ok() || (r.outcome == TOutcome::Declined && view_.unanswered == 0);
-  }
-
  private:
   const TCliOptions& opt_;
   ConsoleView view_;
@@ -161,11 +155,8 @@ int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
 // Runs a batch of one kind on the selected folder; true when every file
 // went through or was passed over by the user's own choice.
 bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchFile>& files) {
-  const TBatchReport report = TBatch(s.Link(), op, folder).Run(files);
-  if (report.stopped || report.aborted || !report.notDone.empty()) return false;
-  for (const TResult& r : report.results)
-    if (!s.Done(r)) return false;
-  return true;
+  // A question nobody could answer (no terminal) passed a file over: no success.
+  return TBatch(s.Link(), op, folder).Run(files).AllDone() && s.View().unanswered == 0;
 }
 
 int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
