@@ -36,76 +36,83 @@ bool TQueuedView::ConfirmUpdate(const std::string& question) {
   return confirmed;
 }
 
-std::vector<int> TQueuedView::SelectedRows(TListId list) {
-  std::vector<int> rows;
-  OnWindow([&] { rows = target_.SelectedRows(list); });
-  return rows;
+std::function<void()> TQueuedView::WithSelection(std::function<void()> operation) {
+  TSelection selection;
+  for (TListId list : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites})
+    selection[static_cast<size_t>(list)] = target_.SelectedRows(list);
+  // Operations run one at a time on the worker: the one running owns it.
+  return [this, operation = std::move(operation), selection = std::move(selection)] {
+    selection_ = selection;
+    operation();
+  };
 }
 
+std::vector<int> TQueuedView::SelectedRows(TListId list) { return selection_[static_cast<size_t>(list)]; }
+
 void TQueuedView::SetStatusLabel(const std::string& text) {
-  OnWindow([&] { target_.SetStatusLabel(text); });
+  Post([=, this] { target_.SetStatusLabel(text); });
 }
 
 void TQueuedView::HideStatusLabel() {
-  OnWindow([&] { target_.HideStatusLabel(); });
+  Post([=, this] { target_.HideStatusLabel(); });
 }
 
 void TQueuedView::ShowProgressBar(bool visible) {
-  OnWindow([&] { target_.ShowProgressBar(visible); });
+  Post([=, this] { target_.ShowProgressBar(visible); });
 }
 
 void TQueuedView::SetProgressRange(int max) {
-  OnWindow([&] { target_.SetProgressRange(max); });
+  Post([=, this] { target_.SetProgressRange(max); });
 }
 
 void TQueuedView::SetProgressPos(int pos) {
-  OnWindow([&] { target_.SetProgressPos(pos); });
+  Post([=, this] { target_.SetProgressPos(pos); });
 }
 
 void TQueuedView::StepProgress() {
-  OnWindow([&] { target_.StepProgress(); });
+  Post([=, this] { target_.StepProgress(); });
 }
 
 void TQueuedView::ShowTotalBar(int max) {
-  OnWindow([&] { target_.ShowTotalBar(max); });
+  Post([=, this] { target_.ShowTotalBar(max); });
 }
 
 void TQueuedView::StepTotalBar() {
-  OnWindow([&] { target_.StepTotalBar(); });
+  Post([=, this] { target_.StepTotalBar(); });
 }
 
 void TQueuedView::HideTotalBar() {
-  OnWindow([&] { target_.HideTotalBar(); });
+  Post([=, this] { target_.HideTotalBar(); });
 }
 
 void TQueuedView::ShowPage(TPage page) {
-  OnWindow([&] { target_.ShowPage(page); });
+  Post([=, this] { target_.ShowPage(page); });
 }
 
 void TQueuedView::SetTitleBar(TTitle title) {
-  OnWindow([&] { target_.SetTitleBar(title); });
+  Post([=, this] { target_.SetTitleBar(title); });
 }
 
 void TQueuedView::ShowLinkIndicators(const TLinkIndicators& shown, unsigned changed) {
-  OnWindow([&] { target_.ShowLinkIndicators(shown, changed); });
+  Post([=, this] { target_.ShowLinkIndicators(shown, changed); });
 }
 
 void TQueuedView::SetActionsEnabled(bool enabled) {
-  OnWindow([&] { target_.SetActionsEnabled(enabled); });
+  Post([=, this] { target_.SetActionsEnabled(enabled); });
 }
 
 void TQueuedView::EnableSuiteActions() {
-  OnWindow([&] { target_.EnableSuiteActions(); });
+  Post([=, this] { target_.EnableSuiteActions(); });
 }
 
 void TQueuedView::ClearList(TListId list) {
-  OnWindow([&] { target_.ClearList(list); });
+  Post([=, this] { target_.ClearList(list); });
 }
 
 void TQueuedView::AddListRow(TListId list, const std::vector<std::string>& cells) {
-  OnWindow([&] { target_.AddListRow(list, cells); });
+  Post([=, this] { target_.AddListRow(list, cells); });
 }
 
 void TQueuedView::OpenWithDefaultApp(const std::string& path) {
-  OnWindow([&] { target_.OpenWithDefaultApp(path); });
+  Post([=, this] { target_.OpenWithDefaultApp(path); });
 }

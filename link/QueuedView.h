@@ -1,13 +1,21 @@
 #pragma once
-// The window as the session's worker sees it: every call is carried to the
-// window thread and waits for its answer, so an operation runs start to
-// end on the worker while the window thread only shows and asks. After
-// the window closed, boxes and questions are not shown any more; a
-// question then answers as if cancelled.
+// The window as the session's worker sees it. What it shows (status,
+// progress, rows, page, indicators, enabling) is posted as values and
+// never waited for: a transfer does not wait for the window to repaint.
+// Only boxes and questions wait for the window's answer. The selection is
+// the one the window read when it submitted the operation. After the
+// window closed, boxes and questions are not shown any more; a question
+// then answers as if cancelled.
+#include <array>
 #include <atomic>
+#include <functional>
+#include <vector>
 
 #include "link/FormView.h"
 #include "link/ThreadQueue.h"
+
+// The rows selected in each list (TListId order).
+using TSelection = std::array<std::vector<int>, 4>;
 
 class TQueuedView : public IFormView {
  public:
@@ -16,6 +24,9 @@ class TQueuedView : public IFormView {
 
   // From now on boxes and questions go unshown.
   void DropBoxes() { dropBoxes_ = true; }
+  // On the window thread, as an operation is chosen: the operation, which
+  // first takes the rows selected now as the ones it works on.
+  std::function<void()> WithSelection(std::function<void()> operation);
 
   void ShowMessage(const std::string& text) override;
   void ShowErrorText(const std::string& text) override;
@@ -49,8 +60,15 @@ class TQueuedView : public IFormView {
   void OnWindow(F&& fn) {
     window_.RunAndWait(std::forward<F>(fn));
   }
+  // On the window thread itself it shows at once, as a wait would.
+  template <typename F>
+  void Post(F&& fn) {
+    if (window_.OnOwnerThread()) fn();
+    else window_.Post(std::forward<F>(fn));
+  }
 
   IFormView& target_;
   TThreadQueue& window_;
   std::atomic<bool> dropBoxes_{false};
+  TSelection selection_;
 };

@@ -32,6 +32,8 @@ bool TSessionWorker::ServeUntilIdle(TThreadQueue& window, std::chrono::milliseco
     // The worker does not wake the window when it goes idle: look every millisecond.
     window.ServeUntil([this] { return Idle(); }, std::min(left, std::chrono::milliseconds(1)));
   }
+  // What the last operation showed was posted; show it before saying idle.
+  window.Drain();
   return true;
 }
 

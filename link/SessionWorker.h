@@ -27,7 +27,8 @@ class TSessionWorker {
   // submits, it stays true until that thread submits again.
   bool Idle() const { return outstanding_ == 0; }
   // Runs what the operations hand to 'window' (on its owner thread) until
-  // no operation runs or waits to run, or the limit passes; true when idle.
+  // no operation runs or waits to run, or the limit passes; true when idle,
+  // with everything they posted shown.
   bool ServeUntilIdle(TThreadQueue& window, std::chrono::milliseconds limit);
   // Ends after the running operation; the ones still queued are dropped.
   void Stop();

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "content/MidletPage.h"
@@ -53,14 +54,12 @@ void Upload(SimLink& r, TMidletPage&) {
 void Download(SimLink& r, TMidletPage&) { r.link->DownloadFile("pic.gif", static_cast<int>(kPicture.size())); }
 void Remove(SimLink& r, TMidletPage&) { r.link->RemovePhoneFile("pic.gif"); }
 void Suites(SimLink&, TMidletPage& page) { page.LocalAppDL_RefreshPage(); }
-void Install(SimLink& r, TMidletPage& page) {
+void Install(SimLink&, TMidletPage& page) {
   page.LocalAppDL_RefreshPage();
-  r.view.selection[TListId::PcSuites] = {0};
   page.LAD_ONE_ButtonClick();
 }
-void Uninstall(SimLink& r, TMidletPage& page) {
+void Uninstall(SimLink&, TMidletPage& page) {
   page.LocalAppDL_RefreshPage();
-  r.view.selection[TListId::PhoneSuites] = {0};
   page.LocalAppDL_REMOVE_ButtonClick();
 }
 
@@ -160,7 +159,7 @@ class MemorySession : public ::testing::TestWithParam<Case> {
   // Here, or on the worker while this thread serves the window queue.
   void Run(const std::function<void()>& operation) {
     if (!worker) return operation();
-    worker->Submit(operation);
+    worker->Submit(rig.queuedView.WithSelection(operation));
     ASSERT_TRUE(worker->ServeUntilIdle(rig.window, std::chrono::seconds(30)));
   }
 
@@ -168,6 +167,8 @@ class MemorySession : public ::testing::TestWithParam<Case> {
     const Case& c = GetParam();
     // A silenced phone leaves nothing to wait for but the time-outs.
     if (!c.faults.silentPrefix.empty() || !c.faults.noEchoSilentPrefix.empty()) rig.link->SetClock(TClock(0.02));
+    // The first suite on each side was selected when the operation was chosen.
+    rig.view.selection[TListId::PcSuites] = rig.view.selection[TListId::PhoneSuites] = {0};
     Run([&] { c.run(rig, page); });
     // The waits read the phone: no receiver thread ran.
     EXPECT_TRUE(!rig.link->Receiver || rig.link->Receiver->InWaits());
@@ -190,6 +191,36 @@ class MemorySessionOnWorker : public MemorySession {
 
 TEST_P(MemorySession, StorageListsAndMessages) { RunAndCheck(); }
 TEST_P(MemorySessionOnWorker, StorageListsAndMessages) { RunAndCheck(); }
+
+// The worker never waits for the window to show progress or rows: an
+// uninstall and its refresh end while nobody serves the window, on the
+// row that was selected when it was chosen, whatever is selected later.
+TEST(MemorySessionWindow, ShowsWithoutHoldingTheWorker) {
+  SimLink rig{{}, SimLink::Line::Memory, true};
+  rig.link->SetClock(TClock(0.05));
+  for (const auto& [name, bytes] : kPhone) rig.dir.Write("phone/" + name, bytes);
+  for (const auto& [name, bytes] : kPc) rig.dir.Write("pc/" + name, bytes);
+  rig.link->PcFolder = rig.dir.File("pc");
+  rig.link->FolderAsked = true;
+  TMidletPage page{*rig.link};
+  TSessionWorker worker(*rig.link);
+  worker.Submit([&] { rig.Connect(); });
+  ASSERT_TRUE(worker.ServeUntilIdle(rig.window, std::chrono::seconds(30)));
+  rig.view.selection[TListId::PhoneSuites] = {0};
+  worker.Submit(rig.queuedView.WithSelection([&] {
+    page.LocalAppDL_RefreshPage();
+    page.LocalAppDL_REMOVE_ButtonClick();
+  }));
+  rig.view.selection[TListId::PhoneSuites] = {};
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!worker.Idle() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_TRUE(worker.Idle());
+  EXPECT_TRUE(rig.view.lists[TListId::PhoneSuites].empty());  // nothing shown yet
+  ASSERT_TRUE(worker.ServeUntilIdle(rig.window, std::chrono::seconds(1)));
+  EXPECT_TRUE(rig.view.messages.empty());
+  EXPECT_EQ(faults::Snapshot(rig.dir.File("phone")), (faults::TFolderSnapshot{{"3/pic.gif", kPicture}}));
+  EXPECT_TRUE(rig.view.lists[TListId::PhoneSuites].empty());  // the refresh after the uninstall
+}
 
 INSTANTIATE_TEST_SUITE_P(Memory, MemorySession, ::testing::ValuesIn(kCases));
 INSTANTIATE_TEST_SUITE_P(Memory, MemorySessionOnWorker, ::testing::ValuesIn(kCases));

@@ -227,6 +227,8 @@ void UnderErrorReport(F&& handler, IFormView& view) {
 void TVelkoMainForm::RunHere(const std::function<void()>& handler) { UnderErrorReport(handler, *this); }
 
 void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
+  // The operation works on the rows selected when it was chosen.
+  operation = shownView_.WithSelection(std::move(operation));
   session_.Submit([this, operation = std::move(operation)] {
     // Stop is for the operation it was pressed during; one pressed as the
     // last one ended must not cut this one short.
