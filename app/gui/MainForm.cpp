@@ -199,6 +199,7 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   SetLinkPanel(connected_);
   panels_[2]->setText(UiTr(uitext::StatusMaker));
   ui->mAuto->setText(UiTr(uitext::mAuto));
+  ui->mPortSetup->setText(UiTr(uitext::mPortSetup));
   stopButton_->setText(UiTr(uitext::StopButton));
   ApplyContentExtrasTexts();
   if (AboutBox) AboutBox->ApplyLanguageTexts();
