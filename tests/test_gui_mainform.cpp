@@ -535,6 +535,15 @@ TEST_F(MainFormTest, ViewOperations) {
   // Names that are not UTF-8 still show, one character per byte.
   form_->AddListRow(TListId::PhoneFiles, {std::string("\xe9t\xe9.mid"), "1"});
   EXPECT_EQ(form_->ListView(TListId::PhoneFiles)->topLevelItem(0)->text(0), QString::fromLatin1("\xe9t\xe9.mid"));
+  // Long names are cut in the middle, so their ends stay apart, and the
+  // name cell's tool tip holds the whole name.
+  for (const char* n : {"wallpaper.jpg", "wallpaper-fit.jpg", "wallpaper-fit-2.jpg"}) {
+    form_->AddListRow(TListId::PcFiles, {n, "1"});
+    EXPECT_EQ(pc->topLevelItem(pc->topLevelItemCount() - 1)->toolTip(0), n);
+  }
+  for (TListId id : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites})
+    EXPECT_EQ(form_->ListView(id)->textElideMode(), Qt::ElideMiddle);
+  form_->ClearList(TListId::PcFiles);
 
   // Progress panel.
   form_->SetStatusLabel("Open Com Port");
@@ -643,7 +652,8 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   EXPECT_EQ(ok->text(2), "");
   EXPECT_EQ(notes->text(0), "notes.txt");
   EXPECT_EQ(notes->text(2), "not a picture this phone takes (unknown type)");
-  EXPECT_EQ(notes->toolTip(0), notes->text(2));
+  EXPECT_EQ(notes->toolTip(0), "notes.txt\n" + notes->text(2));
+  EXPECT_EQ(notes->toolTip(1), notes->text(2));
   EXPECT_NE(notes->foreground(0).color(), ok->foreground(0).color());
 
   // Sending only the unsuitable row sends nothing and says so.
