@@ -316,6 +316,48 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   EXPECT_EQ(done, c.phoneFile.empty() ? "BM" + kDownload : c.phoneFile == "3/up.bmp" ? kUpload : kJar);
 }
 
+// A page opening that fails at the link check, as the user meets it: one
+// box for one failure (a hang-up adds none for the absent fall-back port),
+// and the progress panel empty afterwards.
+TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
+  struct Case {
+    const char* label;
+    std::string phonesim::Options::*prefix;
+    bool hangUp;
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"AT refused", &phonesim::Options::errorPrefix, false, {"Connection failed"}},
+      {"AT unanswered", &phonesim::Options::silentPrefix, false, {"Connection Timeout", "AT\r\n"}},
+      {"hang-up during AT", &phonesim::Options::silentPrefix, true, {"COM Port Exception while wait event"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    phonesim::Options o = sim_->GetOptions();
+    o.errorPrefix = o.silentPrefix = "";
+    o.*c.prefix = "AT";
+    sim_->SetOptions(o);
+    sim_->ClearReceived();
+    boxesBefore_.clear();
+    QTimer hangUp;
+    hangUp.setInterval(2);
+    QObject::connect(&hangUp, &QTimer::timeout, [&] {
+      if (sim_->ReceivedLines().empty()) return;
+      hangUp.stop();
+      sim_->HangUp();
+    });
+    if (c.hangUp) hangUp.start();
+    form_->RunOnSession([this] { form_->contentPage.OpenContentPage(); });
+    ASSERT_TRUE(Settle(*form_));
+    // A box that would come late still comes within this.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < end) QApplication::processEvents();
+    EXPECT_EQ(boxesBefore_, c.boxes);
+    for (const char* n : {"Status_Label1", "LAD_ProgressBar", "TotalBar_Label", "Total_ProgressBar"})
+      EXPECT_FALSE(form_->findChild<QWidget*>(n)->isVisible()) << n;
+  }
+}
+
 // Disconnect chosen while a fetch runs does not wait for it: it stops the
 // fetch as Stop does, shows at once that it is pending, and then runs.
 TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
