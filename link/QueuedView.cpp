@@ -109,3 +109,9 @@ void TQueuedView::AddListRow(TListId list, const std::vector<std::string>& cells
 void TQueuedView::OpenWithDefaultApp(const std::string& path) {
   OnWindow([&] { target_.OpenWithDefaultApp(path); });
 }
+
+bool TQueuedView::MoveToTrash(const std::string& path) {
+  bool moved = false;
+  OnWindow([&] { moved = target_.MoveToTrash(path); });
+  return moved;
+}

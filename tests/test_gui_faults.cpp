@@ -166,6 +166,7 @@ class WindowOnPhone : public ::testing::Test {
     boxWatch_->start();
   }
   void TearDown() override {
+    unsetenv("XDG_DATA_HOME");
     delete boxWatch_;
     dialogs_.reset();
     form_.reset();
@@ -356,6 +357,28 @@ TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
     for (const char* n : {"Status_Label1", "LAD_ProgressBar", "TotalBar_Label", "Total_ProgressBar"})
       EXPECT_FALSE(form_->findChild<QWidget*>(n)->isVisible()) << n;
   }
+}
+
+// The PC side's REMOVE puts the file in the desktop's trash (under the
+// test's own home), asking nothing; a trash that cannot take it leaves the
+// file where it is and says so.
+TEST_F(WindowOnPhone, PcRemoveMovesTheFileToTheTrash) {
+  const std::string data = root_ + "/.local/share";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  home_.Write(".local/share/Trash", "not a folder");
+  home_.Write("pc/keep.bmp", kUpload);  // the refresh still finds a picture
+  OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
+  for (bool trashUsable : {false, true}) {
+    SCOPED_TRACE(trashUsable ? "trash usable" : "no trash");
+    if (trashUsable) fs::remove(data + "/Trash");
+    boxesBefore_.clear();
+    ASSERT_TRUE(SelectRow(*form_, TListId::PcFiles, "up.bmp"));
+    OnSession(*form_, [this] { form_->contentPage.DC_PIC_Remove_PC_ButtonClick(); });
+    EXPECT_EQ(boxesBefore_, trashUsable ? std::vector<std::string>{} : std::vector<std::string>{"Remove File ERR"});
+    EXPECT_EQ(faults::Exists(home_.File("pc/up.bmp")), !trashUsable);
+  }
+  EXPECT_EQ(faults::ReadAll(data + "/Trash/files/up.bmp"), kUpload);
+  EXPECT_FALSE(fs::exists(root_ + "/Program/files"));  // nothing strays into the working directory
 }
 
 // Disconnect chosen while a fetch runs does not wait for it: it stops the

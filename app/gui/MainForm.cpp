@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
+#include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Dialogs.h"
@@ -548,3 +549,5 @@ std::vector<int> TVelkoMainForm::SelectedRows(TListId list) {
 void TVelkoMainForm::OpenWithDefaultApp(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
+
+bool TVelkoMainForm::MoveToTrash(const std::string& path) { return MoveFileToTrash(path); }
