@@ -190,8 +190,8 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
   const std::vector<TBatchFile> files = Selected(TListId::PcFiles);
   TBatchGuard batch(link_, 0);
   for (size_t i = 0; i < files.size(); ++i) {
-    std::error_code ec;
-    if (!std::filesystem::remove(Utf8Path(JoinLocalPath(link_.PcFolder, files[i].name)), ec)) {
+    // To the trash, never deleted for good: a file that cannot go there stays.
+    if (!view.MoveToTrash(JoinLocalPath(link_.PcFolder, files[i].name))) {
       view.ShowMessage("Remove File ERR");
       break;
     }

@@ -280,18 +280,19 @@ MIDlet_Info* TMidletPage::SelectedPcSuite() {
 void TMidletPage::LAD_PC_Remove_ButtonClick() {
   MIDlet_Info* rec = SelectedPcSuite();
   if (!rec) return;
+  IFormView& view = link_.View();
   const std::string jarPath = rec->jarPath;
-  // A made descriptor has no file to remove.
-  std::error_code jadEc;
-  if (rec->madeDescriptor.empty() && !std::filesystem::remove(Utf8Path(rec->jadPath), jadEc)) {
-    link_.View().ShowMessage("Remove JAD ERR");
+  // Both files go to the trash, never deleted for good; one that cannot go
+  // there stays. A made descriptor has no file to remove.
+  if (rec->madeDescriptor.empty() && !view.MoveToTrash(rec->jadPath)) {
+    view.ShowMessage("Remove JAD ERR");
     return;
   }
   // An archive already gone is as good as removed.
   std::error_code ec;
-  std::filesystem::remove(Utf8Path(jarPath), ec);
-  if (ec) {
-    link_.View().ShowMessage("Remove JAR ERR");
+  const bool jarGone = !std::filesystem::exists(Utf8Path(jarPath), ec) && !ec;
+  if (!jarGone && !view.MoveToTrash(jarPath)) {
+    view.ShowMessage("Remove JAR ERR");
     return;
   }
   LocalAppDL_RefreshPage();

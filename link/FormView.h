@@ -91,4 +91,9 @@ class IFormView {
   virtual void AddListRow(TListId list, const std::vector<std::string>& cells) { (void)list, (void)cells; }
   // The desktop's default action on a file.
   virtual void OpenWithDefaultApp(const std::string& path) { (void)path; }
+  // Moves a PC file to the desktop's trash, so a removal on the PC side can
+  // be undone; false when it could not, and the file then stays where it
+  // is. A front end without a trash moves nothing (the command line has no
+  // PC-side removal).
+  virtual bool MoveToTrash(const std::string& path) { (void)path; return false; }
 };

@@ -116,3 +116,9 @@ void TQueuedView::AddListRow(TListId list, const std::vector<std::string>& cells
 void TQueuedView::OpenWithDefaultApp(const std::string& path) {
   Post([=, this] { target_.OpenWithDefaultApp(path); });
 }
+
+bool TQueuedView::MoveToTrash(const std::string& path) {
+  bool moved = false;
+  OnWindow([&] { moved = target_.MoveToTrash(path); });
+  return moved;
+}

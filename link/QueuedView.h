@@ -54,6 +54,7 @@ class TQueuedView : public IFormView {
   void ClearList(TListId list) override;
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
   void OpenWithDefaultApp(const std::string& path) override;
+  bool MoveToTrash(const std::string& path) override;
 
  private:
   template <typename F>

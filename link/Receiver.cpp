@@ -94,7 +94,7 @@ bool TReceiver::Cycle(int waitMs) {
     return true;
   } catch (const std::exception&) {
     // A port closed under a receiver that was asked to stop is no failure.
-    if (!terminated_) FailurePath("COM port exception while receive", false);
+    if (!terminated_) FailurePath("COM port exception while receive");
     return false;
   }
 }
@@ -117,7 +117,7 @@ void TReceiver::ReadAndClassify(int waitMs) {
       if (terminated_ || Paused()) break;
     }
   } catch (const EComPort&) {
-    if (!terminated_) FailurePath("COM Port Exception while wait event", true);
+    if (!terminated_) FailurePath("COM Port Exception while wait event");
     return;
   }
   TClassifyResult r = line_.reply.Classify();
@@ -133,7 +133,7 @@ void TReceiver::ShowMessage(const std::string& text) {
   line_.inbox.RunAndWait([show = line_.showMessage, text] { show(text); });
 }
 
-void TReceiver::FailurePath(const char* message, bool allowNestedA) {
+void TReceiver::FailurePath(const char* message) {
   ShowMessage(message);
   Terminate();
   line_.linkFailed = 1;
@@ -144,13 +144,12 @@ void TReceiver::FailurePath(const char* message, bool allowNestedA) {
     port.Close();
   } catch (const std::exception&) {
   }
+  // One failure, one box: the user has been told, so a fall-back port
+  // that is not there adds nothing; the port then counts as closed.
   try {
     port.SetPort("COM1");
     port.Open();
   } catch (const std::exception&) {
-    if (allowNestedA) {
-      ShowMessage("COM port exception while receive");
-    }
   }
   line_.inbox.RunAndWait(line_.showFailure);
 }

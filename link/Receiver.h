@@ -55,7 +55,7 @@ class TReceiver {
   // Reads while bytes come, each wait for more up to waitMs, then classifies.
   void ReadAndClassify(int waitMs);
   void Finish();  // once: finished, and the owner is told
-  void FailurePath(const char* message, bool allowNestedA);
+  void FailurePath(const char* message);
 
   // A box, through the link's thread; returns when it was shown (or the window went).
   void ShowMessage(const std::string& text);

@@ -308,9 +308,9 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     {"ProductName", &uitext::ProductName, u" Quendrel", u" Quendrel 手機助理", u" Quendrel 手机助理"},
     {"LogoTitle", &uitext::LogoTitle, u" Quendrel", u" Quendrel 手機助理", u" Quendrel 手机助理"},
     {"mExit", &uitext::mExit, u"Exit(&X)", u"結束(&X)", u"退出(&X)"},
-    {"mConnection1", &uitext::mConnection1, u"Connection", u"連線", u"N/A"},
-    {"Connect1", &uitext::Connect1, u"Connect", u"建立連線", u"N/A"},
-    {"Disconnect1", &uitext::Disconnect1, u"Disonnect", u"中斷連線", u"N/A"},
+    {"mConnection1", &uitext::mConnection1, u"Connection", u"連線", u"连接"},
+    {"Connect1", &uitext::Connect1, u"Connect", u"建立連線", u"建立连接"},
+    {"Disconnect1", &uitext::Disconnect1, u"Disonnect", u"中斷連線", u"断开连接"},
     {"mConnSetting", &uitext::mConnSetting, u"Connection Setting(&C)", u"連線設定(&C)", u"连接设置(&C)"},
     {"mAuto", &uitext::mAuto, u"Auto", u"自動", u"自动"},
     {"mHelp", &uitext::mHelp, u"Help(&H)", u"說明(&H)", u"帮助(&H)"},
@@ -318,14 +318,14 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     {"mLanguage", &uitext::mLanguage, u"Language", u"語言", u"语言"},
     {"Ring_Button", &uitext::Ring_Button, u" Melody", u" 鈴聲", u" 铃声"},
     {"Animation_Button", &uitext::Animation_Button, u" Animation", u" 動畫", u" 动画"},
-    {"DC_PIC_ToolButton", &uitext::DC_PIC_ToolButton, u"PICTURE", u"圖片", u"N/A"},
-    {"LocalAppDW_Button", &uitext::LocalAppDW_Button, u"JAVA", u"Java 程式", u"N/A"},
+    {"DC_PIC_ToolButton", &uitext::DC_PIC_ToolButton, u"PICTURE", u"圖片", u"图片"},
+    {"LocalAppDW_Button", &uitext::LocalAppDW_Button, u"JAVA", u"Java 程式", u"Java 程序"},
     {"StatusPortCaption", &uitext::StatusPortCaption, u"Connection", u"連接埠", u"端口"},
     {"StatusLinkCaption", &uitext::StatusLinkCaption, u"Status", u"狀態", u"状态"},
     {"StatusConnected", &uitext::StatusConnected, u"Connection", u"已連線", u"已连接"},
     {"StatusDisconnected", &uitext::StatusDisconnected, u"Disconnect", u"未連線", u"未连接"},
-    {"StatusMaker", &uitext::StatusMaker, u"Nomra", u"Nomra", u""},
-    {"AboutCaption", &uitext::AboutCaption, u"About Quendrel", u"關於 Quendrel", u""},
+    {"StatusMaker", &uitext::StatusMaker, u"Nomra", u"Nomra", u"Nomra"},
+    {"AboutCaption", &uitext::AboutCaption, u"About Quendrel", u"關於 Quendrel", u"关于 Quendrel"},
     {"AboutProductName", &uitext::AboutProductName, u" Quendrel", u" Quendrel 手機助理", u" Quendrel 手机助理"},
     {"AboutVersion", &uitext::AboutVersion, u"[ Version V2.03b ]", u"[ 版本 V2.03b ]", u"[ 版本 V2.03b ]"},
     {"AboutNotice", &uitext::AboutNotice, u"Copyright (C) Nomra. All rights reserved.", u"Nomra 版權所有，保留一切權利。", u"Nomra 版权所有，保留一切权利。"},
@@ -355,6 +355,24 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     {"StopButton", &uitext::StopButton, u"Stop", u"停止", u"停止"},
     {"DropNotSent", &uitext::DropNotSent, u"%1 is not sent: %2", u"%1 未傳送：%2", u"%1 未发送：%2"},
     {"DropFitQuestion", &uitext::DropFitQuestion, u"%1: %2.\nMake a copy that fits the phone and send it?", u"%1：%2。\n要製作適合手機的副本並傳送嗎？", u"%1：%2。\n要制作适合手机的副本并发送吗？"},
+    {"mPortSetup", &uitext::mPortSetup, u"Port Setup...", u"連接埠設定...", u"端口设置..."},
+    {"PortSetupCaption", &uitext::PortSetupCaption, u"Port Setup", u"連接埠設定", u"端口设置"},
+    {"PortSetupPort", &uitext::PortSetupPort, u"Port", u"連接埠", u"端口"},
+    {"PortSetupBaudRate", &uitext::PortSetupBaudRate, u"Baud rate", u"鮑率", u"波特率"},
+    {"PortSetupDataBits", &uitext::PortSetupDataBits, u"Data bits", u"資料位元", u"数据位"},
+    {"PortSetupStopBits", &uitext::PortSetupStopBits, u"Stop bits", u"停止位元", u"停止位"},
+    {"PortSetupParity", &uitext::PortSetupParity, u"Parity", u"同位檢查", u"校验"},
+    {"PortSetupFlow", &uitext::PortSetupFlow, u"Flow control", u"流量控制", u"流控制"},
+    {"PortSetupNone", &uitext::PortSetupNone, u"None", u"無", u"无"},
+    {"ParityOdd", &uitext::ParityOdd, u"Odd", u"奇", u"奇"},
+    {"ParityEven", &uitext::ParityEven, u"Even", u"偶", u"偶"},
+    {"ParityMark", &uitext::ParityMark, u"Mark", u"標記", u"标记"},
+    {"ParitySpace", &uitext::ParitySpace, u"Space", u"空白", u"空格"},
+    {"FlowHardware", &uitext::FlowHardware, u"Hardware (RTS/CTS)", u"硬體 (RTS/CTS)", u"硬件 (RTS/CTS)"},
+    {"FlowSoftware", &uitext::FlowSoftware, u"Software (XON/XOFF)", u"軟體 (XON/XOFF)", u"软件 (XON/XOFF)"},
+    {"FlowDtrHandshake", &uitext::FlowDtrHandshake, u"DTR handshake", u"DTR 交握", u"DTR 握手"},
+    {"PortSetupOK", &uitext::PortSetupOK, u"OK", u"確定", u"确定"},
+    {"PortSetupCancel", &uitext::PortSetupCancel, u"Cancel", u"取消", u"取消"},
   };
   ASSERT_EQ(static_cast<int>(sizeof cases / sizeof cases[0]), uitext::kEntryCount);
   for (const Case& c : cases) {
@@ -373,7 +391,7 @@ TEST(UiTextTest, EntriesDecodeAndRoundTrip) {
     if (!c.tc.empty()) {
       EXPECT_EQ(c.tc[0] == u' ', blank);
     }
-    if (!c.sc.empty() && c.sc != u"N/A") {
+    if (!c.sc.empty()) {
       EXPECT_EQ(c.sc[0] == u' ', blank);
     }
   }
@@ -387,7 +405,7 @@ TEST(UiTextTest, ChineseColumnsAreRealEncodedBytes) {
     SCOPED_TRACE(uitext::kAllEntries[i].name);
     for (int lang = 1; lang <= 2; ++lang) {
       std::string b = UiBytes(e, lang);
-      if (b.empty() || b == "N/A" || b == UiBytes(e, 0) || b == "Nomra") continue;
+      if (b == UiBytes(e, 0) || b == "Nomra") continue;
       bool high = false;
       for (unsigned char ch : b) high = high || ch >= 0x80;
       EXPECT_TRUE(high) << "language " << lang;
@@ -411,12 +429,13 @@ TEST(UiTextTest, LookupFollowsLanguageIndex) {
   ResetAppConfig();
 }
 
-TEST(UiTextTest, PlaceholderCellsOfSimplifiedChinese) {
-  const UiText* na[] = {&uitext::mConnection1, &uitext::Connect1, &uitext::Disconnect1,
-                        &uitext::DC_PIC_ToolButton, &uitext::LocalAppDW_Button};
-  for (const UiText* e : na) EXPECT_STREQ(UiBytes(*e, 2), "N/A");
-  EXPECT_STREQ(UiBytes(uitext::StatusMaker, 2), "");
-  EXPECT_STREQ(UiBytes(uitext::AboutCaption, 2), "");
+TEST(UiTextTest, EveryCellHoldsRealWording) {
+  // Now that the language can be switched, no placeholder or empty cell.
+  for (int i = 0; i < uitext::kEntryCount; ++i)
+    for (int lang = 0; lang < 3; ++lang) {
+      const std::string b = UiBytes(*uitext::kAllEntries[i].entry, lang);
+      EXPECT_TRUE(!b.empty() && b != "N/A") << uitext::kAllEntries[i].name << " language " << lang;
+    }
 }
 
 TEST(UiTextTest, BadBytesDoNotRoundTrip) {

@@ -169,6 +169,7 @@ TEST_F(ContentPageTest, OpenSendFetchRemoveAndRefreshWithoutAskingAgain) {
   Select(TListId::PcFiles, {"still.gif"});
   page.DC_PIC_Remove_PC_ButtonClick();
   EXPECT_FALSE(fs::exists(pc + "/still.gif"));
+  EXPECT_EQ(s.view.trashed.size(), 1u);
   EXPECT_TRUE(fs::exists(pc + "/notes.txt"));
   EXPECT_EQ(SortedRows(TListId::PcFiles), (std::vector<std::string>{"other.bmp", "photo.bmp", "sun.gif"}));
 
@@ -418,16 +419,23 @@ TEST_F(ContentPageTest, FailedPcRemovalEndsTheBatch) {
   PcFile("b.bmp", Bmp(1, 1, 60));
   PhoneFile("x.gif", StillGif(1, 1));
   OpenPictures();
-  s.view.messages.clear();
-  auto rows = Rows(TListId::PcFiles);
-  Select(TListId::PcFiles, {"a.bmp", "b.bmp"});
-  // The first selected file vanishes behind the page's back.
-  fs::remove(pc + "/" + rows.at(0));
-  page.DC_PIC_Remove_PC_ButtonClick();
-  EXPECT_EQ(s.view.messages, std::vector<std::string>{"Remove File ERR"});
-  EXPECT_TRUE(fs::exists(pc + "/" + rows.at(1)));
-  EXPECT_EQ(Rows(TListId::PcFiles), std::vector<std::string>{rows.at(1)});
-  EXPECT_TRUE(s.view.actionButtonsEnabled);
+  const auto rows = Rows(TListId::PcFiles);
+  // The first selected file vanishes behind the page's back, or the trash
+  // refuses it: either way nothing is deleted for good.
+  for (bool vanished : {false, true}) {
+    SCOPED_TRACE(vanished ? "vanished" : "trash refuses");
+    s.view.messages.clear();
+    s.view.trashWorks = vanished;
+    Select(TListId::PcFiles, {"a.bmp", "b.bmp"});
+    if (vanished) fs::remove(pc + "/" + rows.at(0));
+    page.DC_PIC_Remove_PC_ButtonClick();
+    EXPECT_EQ(s.view.messages, std::vector<std::string>{"Remove File ERR"});
+    EXPECT_EQ(fs::exists(pc + "/" + rows.at(0)), !vanished);
+    EXPECT_TRUE(fs::exists(pc + "/" + rows.at(1)));
+    EXPECT_TRUE(s.view.trashed.empty());
+    EXPECT_EQ(Rows(TListId::PcFiles), vanished ? std::vector<std::string>{rows.at(1)} : rows);
+    EXPECT_TRUE(s.view.actionButtonsEnabled);
+  }
 }
 
 TEST_F(ContentPageTest, DamagedGifInTheFolderStillShowsThePage) {

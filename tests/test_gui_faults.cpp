@@ -166,6 +166,7 @@ class WindowOnPhone : public ::testing::Test {
     boxWatch_->start();
   }
   void TearDown() override {
+    unsetenv("XDG_DATA_HOME");
     delete boxWatch_;
     dialogs_.reset();
     form_.reset();
@@ -314,6 +315,70 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   const std::string done = c.phoneFile.empty() ? faults::ReadAll(home_.File("pc/dl.bmp"))
                                                 : faults::ReadAll(home_.File("phone/" + c.phoneFile));
   EXPECT_EQ(done, c.phoneFile.empty() ? "BM" + kDownload : c.phoneFile == "3/up.bmp" ? kUpload : kJar);
+}
+
+// A page opening that fails at the link check, as the user meets it: one
+// box for one failure (a hang-up adds none for the absent fall-back port),
+// and the progress panel empty afterwards.
+TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
+  struct Case {
+    const char* label;
+    std::string phonesim::Options::*prefix;
+    bool hangUp;
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"AT refused", &phonesim::Options::errorPrefix, false, {"Connection failed"}},
+      {"AT unanswered", &phonesim::Options::silentPrefix, false, {"Connection Timeout", "AT\r\n"}},
+      {"hang-up during AT", &phonesim::Options::silentPrefix, true, {"COM Port Exception while wait event"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    phonesim::Options o = sim_->GetOptions();
+    o.errorPrefix = o.silentPrefix = "";
+    o.*c.prefix = "AT";
+    sim_->SetOptions(o);
+    sim_->ClearReceived();
+    boxesBefore_.clear();
+    QTimer hangUp;
+    hangUp.setInterval(2);
+    QObject::connect(&hangUp, &QTimer::timeout, [&] {
+      if (sim_->ReceivedLines().empty()) return;
+      hangUp.stop();
+      sim_->HangUp();
+    });
+    if (c.hangUp) hangUp.start();
+    form_->RunOnSession([this] { form_->contentPage.OpenContentPage(); });
+    ASSERT_TRUE(Settle(*form_));
+    // A box that would come late still comes within this.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < end) QApplication::processEvents();
+    EXPECT_EQ(boxesBefore_, c.boxes);
+    for (const char* n : {"Status_Label1", "LAD_ProgressBar", "TotalBar_Label", "Total_ProgressBar"})
+      EXPECT_FALSE(form_->findChild<QWidget*>(n)->isVisible()) << n;
+  }
+}
+
+// The PC side's REMOVE puts the file in the desktop's trash (under the
+// test's own home), asking nothing; a trash that cannot take it leaves the
+// file where it is and says so.
+TEST_F(WindowOnPhone, PcRemoveMovesTheFileToTheTrash) {
+  const std::string data = root_ + "/.local/share";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  home_.Write(".local/share/Trash", "not a folder");
+  home_.Write("pc/keep.bmp", kUpload);  // the refresh still finds a picture
+  OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
+  for (bool trashUsable : {false, true}) {
+    SCOPED_TRACE(trashUsable ? "trash usable" : "no trash");
+    if (trashUsable) fs::remove(data + "/Trash");
+    boxesBefore_.clear();
+    ASSERT_TRUE(SelectRow(*form_, TListId::PcFiles, "up.bmp"));
+    OnSession(*form_, [this] { form_->contentPage.DC_PIC_Remove_PC_ButtonClick(); });
+    EXPECT_EQ(boxesBefore_, trashUsable ? std::vector<std::string>{} : std::vector<std::string>{"Remove File ERR"});
+    EXPECT_EQ(faults::Exists(home_.File("pc/up.bmp")), !trashUsable);
+  }
+  EXPECT_EQ(faults::ReadAll(data + "/Trash/files/up.bmp"), kUpload);
+  EXPECT_FALSE(fs::exists(root_ + "/Program/files"));  // nothing strays into the working directory
 }
 
 // Disconnect chosen while a fetch runs does not wait for it: it stops the

@@ -44,6 +44,7 @@
 #include "ui_aboutbox.h"
 #include "ui_dirselect.h"
 #include "ui_overwrite.h"
+#include "ui_portsetup.h"
 #include "ui_renamedlg.h"
 #include "support/WindowSession.h"
 
@@ -212,8 +213,8 @@ TEST_F(MainFormTest, TextsPerLanguage) {
        u"Help(&H)", u"About(&A)", u"Auto", u" Melody", u"PICTURE", u"Nomra", u"About Quendrel"},
       {1028, u" Quendrel 手機助理", u"結束(&X)", u"連線", u"建立連線", u"中斷連線", u"連線設定(&C)",
        u"說明(&H)", u"關於(&A)", u"自動", u" 鈴聲", u"圖片", u"Nomra", u"關於 Quendrel"},
-      {2052, u" Quendrel 手机助理", u"退出(&X)", u"N/A", u"N/A", u"N/A", u"连接设置(&C)", u"帮助(&H)",
-       u"关于(&A)", u"自动", u" 铃声", u"N/A", u"", u""},
+      {2052, u" Quendrel 手机助理", u"退出(&X)", u"连接", u"建立连接", u"断开连接", u"连接设置(&C)", u"帮助(&H)",
+       u"关于(&A)", u"自动", u" 铃声", u"图片", u"Nomra", u"关于 Quendrel"},
       {1033, u" Quendrel", u"Exit(&X)", u"Connection", u"Connect", u"Disonnect", u"Connection Setting(&C)",
        u"Help(&H)", u"About(&A)", u"Auto", u" Melody", u"PICTURE", u"Nomra", u"About Quendrel"},
   };
@@ -258,15 +259,18 @@ TEST_F(MainFormTest, TextsPerLanguage) {
 
 TEST_F(MainFormTest, LanguageMenuSwitchesTheOpenWindow) {
   struct Case {
-    std::u16string entry, menuTitle, help, melody, portPanel, linkPanel, version, aboutButton;
+    std::u16string entry, menuTitle, help, melody, portPanel, linkPanel, version, aboutButton, portSetup,
+        portSetupTitle, flowNone;
     int code;
   };
   // From English through both Chinese scripts and back.
   const Case cases[] = {
-      {u"繁體中文", u"語言", u"說明(&H)", u" 鈴聲", u"連接埠: COM3", u"狀態: 已連線", u"[ 版本 V2.03b ]", u"結束", 1028},
-      {u"简体中文", u"语言", u"帮助(&H)", u" 铃声", u"端口: COM3", u"状态: 已连接", u"[ 版本 V2.03b ]", u"退出", 2052},
+      {u"繁體中文", u"語言", u"說明(&H)", u" 鈴聲", u"連接埠: COM3", u"狀態: 已連線", u"[ 版本 V2.03b ]", u"結束",
+       u"連接埠設定...", u"連接埠設定", u"無", 1028},
+      {u"简体中文", u"语言", u"帮助(&H)", u" 铃声", u"端口: COM3", u"状态: 已连接", u"[ 版本 V2.03b ]", u"退出",
+       u"端口设置...", u"端口设置", u"无", 2052},
       {u"English", u"Language", u"Help(&H)", u" Melody", u"Connection: COM3", u"Status: Connection",
-       u"[ Version V2.03b ]", u"Exit", 9},
+       u"[ Version V2.03b ]", u"Exit", u"Port Setup...", u"Port Setup", u"None", 9},
   };
   auto q = [](const std::u16string& s) { return QString::fromStdU16String(s); };
   Build(9);
@@ -303,6 +307,12 @@ TEST_F(MainFormTest, LanguageMenuSwitchesTheOpenWindow) {
     EXPECT_EQ(form_->StatusPanel(1)->text(), q(c.linkPanel));
     EXPECT_EQ(AboutBox->ui->Version->text(), q(c.version));
     EXPECT_EQ(AboutBox->ui->OKButton->text(), q(c.aboutButton));
+    EXPECT_EQ(Child<QAction>("mPortSetup")->text(), q(c.portSetup));
+    {
+      TPortSetupDialog dlg({"COM1"});
+      EXPECT_EQ(dlg.windowTitle(), q(c.portSetupTitle));
+      EXPECT_EQ(dlg.ui->FlowCombo->itemText(0), q(c.flowNone));
+    }
     EXPECT_EQ(ApplicationTitle(), form_->windowTitle());
     EXPECT_EQ(form_->width(), 638);
     EXPECT_EQ(form_->height() - form_->menuBar()->height(), 436);
@@ -525,6 +535,15 @@ TEST_F(MainFormTest, ViewOperations) {
   // Names that are not UTF-8 still show, one character per byte.
   form_->AddListRow(TListId::PhoneFiles, {std::string("\xe9t\xe9.mid"), "1"});
   EXPECT_EQ(form_->ListView(TListId::PhoneFiles)->topLevelItem(0)->text(0), QString::fromLatin1("\xe9t\xe9.mid"));
+  // Long names are cut in the middle, so their ends stay apart, and the
+  // name cell's tool tip holds the whole name.
+  for (const char* n : {"wallpaper.jpg", "wallpaper-fit.jpg", "wallpaper-fit-2.jpg"}) {
+    form_->AddListRow(TListId::PcFiles, {n, "1"});
+    EXPECT_EQ(pc->topLevelItem(pc->topLevelItemCount() - 1)->toolTip(0), n);
+  }
+  for (TListId id : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites})
+    EXPECT_EQ(form_->ListView(id)->textElideMode(), Qt::ElideMiddle);
+  form_->ClearList(TListId::PcFiles);
 
   // Progress panel.
   form_->SetStatusLabel("Open Com Port");
@@ -633,7 +652,8 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   EXPECT_EQ(ok->text(2), "");
   EXPECT_EQ(notes->text(0), "notes.txt");
   EXPECT_EQ(notes->text(2), "not a picture this phone takes (unknown type)");
-  EXPECT_EQ(notes->toolTip(0), notes->text(2));
+  EXPECT_EQ(notes->toolTip(0), "notes.txt\n" + notes->text(2));
+  EXPECT_EQ(notes->toolTip(1), notes->text(2));
   EXPECT_NE(notes->foreground(0).color(), ok->foreground(0).color());
 
   // Sending only the unsuitable row sends nothing and says so.

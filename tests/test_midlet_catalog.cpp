@@ -306,6 +306,7 @@ TEST_F(CatalogTest, RemoveBothFilesThenRefresh) {
   EXPECT_TRUE(view.messages.empty());
   EXPECT_FALSE(fs::exists(dir + "/b.jad"));
   EXPECT_FALSE(fs::exists(dir + "/b.jar"));
+  EXPECT_EQ(view.trashed.size(), 2u);  // to the trash, not deleted
   EXPECT_TRUE(fs::exists(dir + "/a.jad"));
   EXPECT_EQ(view.folderCaptions, std::vector<std::string>{"MIDlet Folder"});
   EXPECT_EQ(view.page, TPage::Logo);

@@ -104,7 +104,7 @@ const Case kCases[] = {
     {"upload refused", Upload, With(&O::refuseUpload, true), {"Send_UPLOAD_REQ_ERR", " 3 "}},
     {"upload packet refused", Upload, With(&O::errorPrefix, "AT*FUPL=02"), {"Send File data ERR"}},
     {"upload, the line goes down", Upload, With(&O::hangupAfterLines, 1),
-     {"COM Port Exception while wait event", "COM port exception while receive"}},
+     {"COM Port Exception while wait event"}},
     {"upload packet unanswered", Upload, With(&O::silentPrefix, "AT*FUPL=02"), {"Send File data timeout", kPacket2 + "\r\n"}},
     {"download", Download, {}, {}, {}, {{"pic.gif", kPicture}}},
     // A failed download leaves nothing under the name.

@@ -15,13 +15,13 @@ const UiText mExit = {{"Exit(&X)",
     "\xcd\xcb\xb3\xf6(&X)"}};
 const UiText mConnection1 = {{"Connection",
     "\xb3s\xbdu",
-    "N/A"}};
+    "\xc1\xac\xbd\xd3"}};
 const UiText Connect1 = {{"Connect",
     "\xab\xd8\xa5\xdf\xb3s\xbdu",
-    "N/A"}};
+    "\xbd\xa8\xc1\xa2\xc1\xac\xbd\xd3"}};
 const UiText Disconnect1 = {{"Disonnect",
     "\xa4\xa4\xc2_\xb3s\xbdu",
-    "N/A"}};
+    "\xb6\xcf\xbf\xaa\xc1\xac\xbd\xd3"}};
 const UiText mConnSetting = {{"Connection Setting(&C)",
     "\xb3s\xbdu\xb3]\xa9w(&C)",
     "\xc1\xac\xbd\xd3\xc9\xe8\xd6\xc3(&C)"}};
@@ -45,10 +45,10 @@ const UiText Animation_Button = {{" Animation",
     " \xb6\xaf\xbb\xad"}};
 const UiText DC_PIC_ToolButton = {{"PICTURE",
     "\xb9\xcf\xa4\xf9",
-    "N/A"}};
+    "\xcd\xbc\xc6\xac"}};
 const UiText LocalAppDW_Button = {{"JAVA",
     "Java \xb5{\xa6\xa1",
-    "N/A"}};
+    "Java \xb3\xcc\xd0\xf2"}};
 const UiText StatusPortCaption = {{"Connection",
     "\xb3s\xb1\xb5\xb0\xf0",
     "\xb6\xcb\xbf\xda"}};
@@ -63,10 +63,10 @@ const UiText StatusDisconnected = {{"Disconnect",
     "\xce\xb4\xc1\xac\xbd\xd3"}};
 const UiText StatusMaker = {{"Nomra",
     "Nomra",
-    ""}};
+    "Nomra"}};
 const UiText AboutCaption = {{"About Quendrel",
     "\xc3\xf6\xa9\xf3 Quendrel",
-    ""}};
+    "\xb9\xd8\xd3\xda Quendrel"}};
 const UiText AboutProductName = {{" Quendrel",
     " Quendrel \xa4\xe2\xbe\xf7\xa7U\xb2z",
     " Quendrel \xca\xd6\xbb\xfa\xd6\xfa\xc0\xed"}};
@@ -154,6 +154,61 @@ const UiText DropNotSent = {{"%1 is not sent: %2",
 const UiText DropFitQuestion = {{"%1: %2.\nMake a copy that fits the phone and send it?",
     "%1\xa1G%2\xa1" "C\n\xadn\xbbs\xa7@\xbe" "A\xa6X\xa4\xe2\xbe\xf7\xaa\xba\xb0\xc6\xa5\xbb\xa8\xc3\xb6\xc7\xb0" "e\xb6\xdc\xa1H",
     "%1\xa3\xba%2\xa1\xa3\n\xd2\xaa\xd6\xc6\xd7\xf7\xca\xca\xba\xcf\xca\xd6\xbb\xfa\xb5\xc4\xb8\xb1\xb1\xbe\xb2\xa2\xb7\xa2\xcb\xcd\xc2\xf0\xa3\xbf"}};
+// The port set-up entry of the menu and its dialog.
+const UiText mPortSetup = {{"Port Setup...",
+    "\xb3s\xb1\xb5\xb0\xf0\xb3]\xa9w...",
+    "\xb6\xcb\xbf\xda\xc9\xe8\xd6\xc3..."}};
+const UiText PortSetupCaption = {{"Port Setup",
+    "\xb3s\xb1\xb5\xb0\xf0\xb3]\xa9w",
+    "\xb6\xcb\xbf\xda\xc9\xe8\xd6\xc3"}};
+const UiText PortSetupPort = {{"Port",
+    "\xb3s\xb1\xb5\xb0\xf0",
+    "\xb6\xcb\xbf\xda"}};
+const UiText PortSetupBaudRate = {{"Baud rate",
+    "\xc0j\xb2v",
+    "\xb2\xa8\xcc\xd8\xc2\xca"}};
+const UiText PortSetupDataBits = {{"Data bits",
+    "\xb8\xea\xae\xc6\xa6\xec\xa4\xb8",
+    "\xca\xfd\xbe\xdd\xce\xbb"}};
+const UiText PortSetupStopBits = {{"Stop bits",
+    "\xb0\xb1\xa4\xee\xa6\xec\xa4\xb8",
+    "\xcd\xa3\xd6\xb9\xce\xbb"}};
+const UiText PortSetupParity = {{"Parity",
+    "\xa6P\xa6\xec\xc0\xcb\xac" "d",
+    "\xd0\xa3\xd1\xe9"}};
+const UiText PortSetupFlow = {{"Flow control",
+    "\xacy\xb6q\xb1\xb1\xa8\xee",
+    "\xc1\xf7\xbf\xd8\xd6\xc6"}};
+const UiText PortSetupNone = {{"None",
+    "\xb5L",
+    "\xce\xde"}};
+const UiText ParityOdd = {{"Odd",
+    "\xa9_",
+    "\xc6\xe6"}};
+const UiText ParityEven = {{"Even",
+    "\xb0\xb8",
+    "\xc5\xbc"}};
+const UiText ParityMark = {{"Mark",
+    "\xbc\xd0\xb0O",
+    "\xb1\xea\xbc\xc7"}};
+const UiText ParitySpace = {{"Space",
+    "\xaa\xc5\xa5\xd5",
+    "\xbf\xd5\xb8\xf1"}};
+const UiText FlowHardware = {{"Hardware (RTS/CTS)",
+    "\xb5w\xc5\xe9 (RTS/CTS)",
+    "\xd3\xb2\xbc\xfe (RTS/CTS)"}};
+const UiText FlowSoftware = {{"Software (XON/XOFF)",
+    "\xb3n\xc5\xe9 (XON/XOFF)",
+    "\xc8\xed\xbc\xfe (XON/XOFF)"}};
+const UiText FlowDtrHandshake = {{"DTR handshake",
+    "DTR \xa5\xe6\xb4\xa4",
+    "DTR \xce\xd5\xca\xd6"}};
+const UiText PortSetupOK = {{"OK",
+    "\xbdT\xa9w",
+    "\xc8\xb7\xb6\xa8"}};
+const UiText PortSetupCancel = {{"Cancel",
+    "\xa8\xfa\xae\xf8",
+    "\xc8\xa1\xcf\xfb"}};
 const TNamedEntry kAllEntries[] = {
     {"ProductName", &ProductName},
     {"LogoTitle", &LogoTitle},
@@ -205,6 +260,24 @@ const TNamedEntry kAllEntries[] = {
     {"FitWriteFailed", &FitWriteFailed},
     {"DropNotSent", &DropNotSent},
     {"DropFitQuestion", &DropFitQuestion},
+    {"mPortSetup", &mPortSetup},
+    {"PortSetupCaption", &PortSetupCaption},
+    {"PortSetupPort", &PortSetupPort},
+    {"PortSetupBaudRate", &PortSetupBaudRate},
+    {"PortSetupDataBits", &PortSetupDataBits},
+    {"PortSetupStopBits", &PortSetupStopBits},
+    {"PortSetupParity", &PortSetupParity},
+    {"PortSetupFlow", &PortSetupFlow},
+    {"PortSetupNone", &PortSetupNone},
+    {"ParityOdd", &ParityOdd},
+    {"ParityEven", &ParityEven},
+    {"ParityMark", &ParityMark},
+    {"ParitySpace", &ParitySpace},
+    {"FlowHardware", &FlowHardware},
+    {"FlowSoftware", &FlowSoftware},
+    {"FlowDtrHandshake", &FlowDtrHandshake},
+    {"PortSetupOK", &PortSetupOK},
+    {"PortSetupCancel", &PortSetupCancel},
 };
 const int kEntryCount = static_cast<int>(sizeof kAllEntries / sizeof kAllEntries[0]);
 }  // namespace uitext

@@ -79,6 +79,26 @@ extern const UiText FitWriteFailed;
 // Files dropped on the phone list
 extern const UiText DropNotSent;
 extern const UiText DropFitQuestion;
+// The port set-up entry of the menu and its dialog; None serves the
+// parity and the flow control lists alike.
+extern const UiText mPortSetup;
+extern const UiText PortSetupCaption;
+extern const UiText PortSetupPort;
+extern const UiText PortSetupBaudRate;
+extern const UiText PortSetupDataBits;
+extern const UiText PortSetupStopBits;
+extern const UiText PortSetupParity;
+extern const UiText PortSetupFlow;
+extern const UiText PortSetupNone;
+extern const UiText ParityOdd;
+extern const UiText ParityEven;
+extern const UiText ParityMark;
+extern const UiText ParitySpace;
+extern const UiText FlowHardware;
+extern const UiText FlowSoftware;
+extern const UiText FlowDtrHandshake;
+extern const UiText PortSetupOK;
+extern const UiText PortSetupCancel;
 // Every entry, for checks over the whole table.
 struct TNamedEntry {
   const char* name;

@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
+#include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Dialogs.h"
@@ -107,6 +108,9 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
     static const int two[] = {138, 58}, three[] = {100, 46, 58}, four[] = {76, 40, 46, 42};
     const int* widths = list->columnCount() == 4 ? four : list->columnCount() == 3 ? three : two;
     for (int c = 0; c < list->columnCount(); ++c) list->setColumnWidth(c, widths[c]);
+    // Names that differ only at the end stay apart in a narrow column; the
+    // name cell's tool tip shows the whole name.
+    list->setTextElideMode(Qt::ElideMiddle);
   }
   portGroup_ = new QActionGroup(this);
   portGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -199,6 +203,7 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   SetLinkPanel(connected_);
   panels_[2]->setText(UiTr(uitext::StatusMaker));
   ui->mAuto->setText(UiTr(uitext::mAuto));
+  ui->mPortSetup->setText(UiTr(uitext::mPortSetup));
   stopButton_->setText(UiTr(uitext::StopButton));
   ApplyContentExtrasTexts();
   if (AboutBox) AboutBox->ApplyLanguageTexts();
@@ -529,7 +534,9 @@ void TVelkoMainForm::ClearList(TListId list) {
 void TVelkoMainForm::AddListRow(TListId list, const std::vector<std::string>& cells) {
   QStringList texts;
   for (const std::string& c : cells) texts << BytesToQString(c);
-  ListView(list)->addTopLevelItem(new QTreeWidgetItem(texts));
+  auto* item = new QTreeWidgetItem(texts);
+  if (!texts.isEmpty()) item->setToolTip(0, texts[0]);
+  ListView(list)->addTopLevelItem(item);
   if (list == TListId::PcFiles && !cells.empty()) QueueThumbnail(ListView(list)->topLevelItemCount() - 1, cells[0]);
 }
 
@@ -544,3 +551,5 @@ std::vector<int> TVelkoMainForm::SelectedRows(TListId list) {
 void TVelkoMainForm::OpenWithDefaultApp(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
+
+bool TVelkoMainForm::MoveToTrash(const std::string& path) { return MoveFileToTrash(path); }

@@ -95,6 +95,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
   std::vector<int> SelectedRows(TListId list) override;
   void OpenWithDefaultApp(const std::string& path) override;
+  bool MoveToTrash(const std::string& path) override;
 
   // Menu and button handlers (each runs under the error report).
   void mAboutClick();

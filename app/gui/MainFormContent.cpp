@@ -169,6 +169,7 @@ void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>
       item->setForeground(c, grey);
       item->setToolTip(c, reason);
     }
+    item->setToolTip(0, item->text(0) + "\n" + reason);  // the whole name, cut in the column
     items.push_back(item);
   }
   const int first = list->topLevelItemCount();

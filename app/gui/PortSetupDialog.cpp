@@ -1,5 +1,6 @@
 #include "PortSetupDialog.h"
 
+#include "app/qt/UiTextQt.h"
 #include "link/PortMap.h"
 #include "ui_portsetup.h"
 
@@ -95,15 +96,25 @@ TPortSetupDialog::TPortSetupDialog(const std::vector<std::string>& portNames, QW
   ui->StopBitsCombo->addItem("1", static_cast<int>(sbOneStopBit));
   ui->StopBitsCombo->addItem("1.5", static_cast<int>(sbOne5StopBits));
   ui->StopBitsCombo->addItem("2", static_cast<int>(sbTwoStopBits));
-  ui->ParityCombo->addItem("None", static_cast<int>(prNone));
-  ui->ParityCombo->addItem("Odd", static_cast<int>(prOdd));
-  ui->ParityCombo->addItem("Even", static_cast<int>(prEven));
-  ui->ParityCombo->addItem("Mark", static_cast<int>(prMark));
-  ui->ParityCombo->addItem("Space", static_cast<int>(prSpace));
-  ui->FlowCombo->addItem("None", static_cast<int>(TFlowChoice::None));
-  ui->FlowCombo->addItem("Hardware (RTS/CTS)", static_cast<int>(TFlowChoice::Hardware));
-  ui->FlowCombo->addItem("Software (XON/XOFF)", static_cast<int>(TFlowChoice::Software));
-  ui->FlowCombo->addItem("DTR handshake", static_cast<int>(TFlowChoice::DtrHandshake));
+  // Texts in the language of the moment: the dialog is made anew for each showing.
+  ui->ParityCombo->addItem(UiTr(uitext::PortSetupNone), static_cast<int>(prNone));
+  ui->ParityCombo->addItem(UiTr(uitext::ParityOdd), static_cast<int>(prOdd));
+  ui->ParityCombo->addItem(UiTr(uitext::ParityEven), static_cast<int>(prEven));
+  ui->ParityCombo->addItem(UiTr(uitext::ParityMark), static_cast<int>(prMark));
+  ui->ParityCombo->addItem(UiTr(uitext::ParitySpace), static_cast<int>(prSpace));
+  ui->FlowCombo->addItem(UiTr(uitext::PortSetupNone), static_cast<int>(TFlowChoice::None));
+  ui->FlowCombo->addItem(UiTr(uitext::FlowHardware), static_cast<int>(TFlowChoice::Hardware));
+  ui->FlowCombo->addItem(UiTr(uitext::FlowSoftware), static_cast<int>(TFlowChoice::Software));
+  ui->FlowCombo->addItem(UiTr(uitext::FlowDtrHandshake), static_cast<int>(TFlowChoice::DtrHandshake));
+  setWindowTitle(UiTr(uitext::PortSetupCaption));
+  ui->PortComboLabel->setText(UiTr(uitext::PortSetupPort));
+  ui->BaudComboLabel->setText(UiTr(uitext::PortSetupBaudRate));
+  ui->DataBitsComboLabel->setText(UiTr(uitext::PortSetupDataBits));
+  ui->StopBitsComboLabel->setText(UiTr(uitext::PortSetupStopBits));
+  ui->ParityComboLabel->setText(UiTr(uitext::PortSetupParity));
+  ui->FlowComboLabel->setText(UiTr(uitext::PortSetupFlow));
+  ui->OKBtn->setText(UiTr(uitext::PortSetupOK));
+  ui->CancelBtn->setText(UiTr(uitext::PortSetupCancel));
   connect(ui->OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -1,6 +1,8 @@
 #include "app/qt/QtPlatform.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <cstdlib>
 
@@ -12,6 +14,27 @@
 std::unique_ptr<QSettings> OpenSettingsStore() {
   return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganisation,
                                      kSettingsApplication);
+}
+
+bool MoveFileToTrash(const std::string& path) {
+  const QString source = QString::fromStdString(path);
+  QString inTrash;
+  if (!QFile::moveToTrash(source, &inTrash)) return false;
+  if (QFileInfo(inTrash).isAbsolute()) return true;
+  // Finding no usable trash (a data folder that is missing or no folder),
+  // Qt 6.4 still succeeds and leaves the file in "files" under the working
+  // directory, its note in "info". That is no trash: the file goes back.
+  const QFileInfo stray(inTrash);
+  const QDir filesDir = stray.absoluteDir();
+  QDir infoDir = filesDir;
+  const bool hasInfo = infoDir.cd("../info");
+  QFile::rename(stray.absoluteFilePath(), source);
+  if (hasInfo) {
+    QFile::remove(infoDir.absoluteFilePath(stray.fileName() + ".trashinfo"));
+    QDir().rmdir(infoDir.absolutePath());  // only when nothing else is in it
+  }
+  QDir().rmdir(filesDir.absolutePath());
+  return false;
 }
 
 void SetSettingsStoreFolder(const std::string& folder) {

@@ -5,5 +5,9 @@
 // finds, and the home folder.
 #include <QSettings>
 #include <memory>
+#include <string>
 
 std::unique_ptr<QSettings> OpenSettingsStore();
+// Moves a file (a UTF-8 path) to the desktop's trash; false when the trash
+// did not take it, and the file then stays where it was.
+bool MoveFileToTrash(const std::string& path);

@@ -1,6 +1,7 @@
 #include "support/FakeView.h"
 
 #include <algorithm>
+#include <filesystem>
 
 void FakeView::ShowMessage(const std::string& text) {
   messages.push_back(text);
@@ -69,4 +70,11 @@ bool FakeView::ConfirmUpdate(const std::string& question) {
 
 bool FakeView::HasMessage(const std::string& text) const {
   return std::find(messages.begin(), messages.end(), text) != messages.end();
+}
+
+bool FakeView::MoveToTrash(const std::string& path) {
+  std::error_code ec;
+  if (!trashWorks || !std::filesystem::is_regular_file(path, ec) || !std::filesystem::remove(path, ec)) return false;
+  trashed.push_back(path);
+  return true;
 }

@@ -75,6 +75,11 @@ class FakeView : public IFormView {
   void AddListRow(TListId list, const std::vector<std::string>& cells) override { lists[list].push_back(cells); }
   std::vector<int> SelectedRows(TListId list) override { return selection[list]; }
   void OpenWithDefaultApp(const std::string& path) override { opened.push_back(path); }
+  // The trash takes regular files while trashWorks holds; each one taken
+  // leaves its folder and is named in 'trashed'.
+  bool trashWorks = true;
+  std::vector<std::string> trashed;
+  bool MoveToTrash(const std::string& path) override;
 
   bool HasMessage(const std::string& text) const;
 };
