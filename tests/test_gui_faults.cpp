@@ -3,7 +3,9 @@
 // and nothing crashes, hangs or loses the user's files.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -358,6 +360,56 @@ TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
   EXPECT_FALSE(disconnect->isEnabled());
   EXPECT_TRUE(form_->findChild<QAction*>("Connect1")->isEnabled());
   EXPECT_EQ(faults::Snapshot(home_.File("pc")), pcBefore);
+}
+
+// The Connection menu's backup and restore on the virtual phone: the
+// chooser and the plan are answered as a user would; the backup holds the
+// phone's files byte for byte, and a restore onto the emptied folder puts
+// them back.
+TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
+  fs::remove(home_.File("phone/3/dl.bmp"));  // a file the page would refuse to send back
+  home_.Write("phone/3/up.bmp", kUpload);
+  home_.Write("phone/3/my pic (2).bmp", kUpload + "x");
+  fs::create_directories(home_.File("backups"));
+  const faults::TFolderSnapshot phoneBefore = faults::Snapshot(home_.File("phone/3"));
+  std::string choose;
+  QString counts;
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (auto* chooser = qobject_cast<TDIR_Select_Form*>(w); chooser && chooser->isVisible()) {
+      chooser->ShowFolder(QString::fromStdString(choose));
+      chooser->Dir_sel_okClick();
+    } else if (w && w->objectName() == "RestorePlanDialog" && w->isVisible()) {
+      counts = w->findChild<QLabel*>("PlanCounts")->text();
+      w->findChild<QPushButton*>("PlanOK_Button")->click();
+    }
+  });
+  answer.start();
+
+  choose = home_.File("backups");
+  ASSERT_TRUE(form_->BackupEntry()->isEnabled());
+  form_->BackupEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  std::vector<fs::path> made;
+  for (const auto& e : fs::directory_iterator(choose)) made.push_back(e.path());
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].filename().string().rfind("quendrel-backup-", 0), 0u);
+  EXPECT_EQ(made[0].extension(), "");  // whole: not ".partial"
+  EXPECT_EQ(faults::Snapshot((made[0] / "pictures").string()), phoneBefore);
+  ASSERT_FALSE(boxesBefore_.empty());
+  EXPECT_NE(boxesBefore_.back().find(made[0].string()), std::string::npos) << boxesBefore_.back();
+
+  for (const auto& f : phoneBefore) fs::remove(home_.File("phone/3/" + f.first));
+  choose = made[0].string();
+  ASSERT_TRUE(form_->RestoreEntry()->isEnabled());
+  form_->RestoreEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_EQ(counts, "Send: 2   Same: 0   Clash: 0   Refused: 0");
+  EXPECT_EQ(faults::Snapshot(home_.File("phone/3")), phoneBefore);
+  EXPECT_EQ(boxesBefore_.back(), "The restore is done: 2 sent, 0 left as they were.");
+  EXPECT_TRUE(form_->BackupEntry()->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(
