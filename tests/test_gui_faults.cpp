@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -391,7 +392,12 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   choose = home_.File("backups");
   ASSERT_TRUE(form_->BackupEntry()->isEnabled());
   form_->BackupEntry()->trigger();
+  EXPECT_FALSE(form_->RestoreEntry()->isEnabled());  // greyed while the backup runs
+  form_->BackupClick();                              // and refused when chosen anyway
   ASSERT_TRUE(Settle(*form_));
+  EXPECT_NE(std::find(boxesBefore_.begin(), boxesBefore_.end(),
+                      "Another operation is running; try again when it has ended."),
+            boxesBefore_.end());
   std::vector<fs::path> made;
   for (const auto& e : fs::directory_iterator(choose)) made.push_back(e.path());
   ASSERT_EQ(made.size(), 1u);
