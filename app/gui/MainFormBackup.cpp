@@ -124,20 +124,23 @@ void TVelkoMainForm::RestoreClick() {
 
 void TVelkoMainForm::RunBackup(const std::string& root) {
   stopPressed_ = false;
-  TBatchGuard guard(link, 0);
-  if (!link.CheckLink()) return;
-  link.ShowLinkState(true);
-  // Every folder is listed and fetched: no page stays open on half of it.
-  link.ReturnToLogo();
-  backup::TBackup run(link);
-  run.OnTotal = [&guard](int total) { guard.ShowTotal(total); };
-  run.OnFile = [this](const backup::TFileStep&) { link.View().StepTotalBar(); };
-  const bool ok = run.Run(root, std::time(nullptr));
-  guard.HideBars();
+  bool ok = false;
+  std::string folder;
+  {
+    TBatchGuard guard(link, 0);
+    if (!link.CheckLink()) return;
+    link.ShowLinkState(true);
+    backup::TBackup run(link);
+    run.OnTotal = [&guard](int total) { guard.ShowTotal(total); };
+    run.OnFile = [this](const backup::TFileStep&) { link.View().StepTotalBar(); };
+    ok = run.Run(root, std::time(nullptr));
+    folder = run.Folder();
+    // The run went through every folder and the suites: no page shows one of them whole.
+    link.ReturnToLogo();
+  }
   // Without a folder made the run has said why; a closing window shows nothing more.
-  if (run.Folder().empty() || link.Flags.AppClosing) return;
+  if (folder.empty() || link.Flags.AppClosing) return;
   const UiText& text = ok ? uitext::BackupDone : stopPressed_ ? uitext::BackupStopped : uitext::BackupNotComplete;
-  const std::string folder = run.Folder();
   windowQueue_.RunAndWait([&] {
     ShowBackupEnd(UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(folder))), folder);
   });
@@ -159,35 +162,40 @@ void TVelkoMainForm::RunRestore(const std::string& folder) {
     link.View().ShowMessage(UiTr(uitext::RestoreRefused).arg(Lines(contents.bad)).toStdString());
     return;
   }
-  TBatchGuard guard(link, 0);
-  if (!link.CheckLink()) return;
-  link.ShowLinkState(true);
-  link.ReturnToLogo();
   backup::TRestore restore(link, contents);
-  if (!restore.MakePlan() || link.Flags.AppClosing) return;
-  bool go = false;
-  windowQueue_.RunAndWait([&] { go = ConfirmRestorePlan(restore.Plan()); });
-  if (!go) return;
-
-  int total = 0, kept = 0;
-  for (const backup::TPlanItem& item : restore.Plan()) {
-    total += item.action == backup::TPlanAction::Send || item.action == backup::TPlanAction::Clash;
-    kept += item.action == backup::TPlanAction::Same;
+  bool ok = false;
+  int sent = 0, kept = 0;
+  std::vector<backup::TSuiteRow> missing;
+  {
+    TBatchGuard guard(link, 0);
+    if (!link.CheckLink()) return;
+    link.ShowLinkState(true);
+    const bool planned = restore.MakePlan();
+    // The listings of every folder leave no page whole.
+    link.ReturnToLogo();
+    if (!planned || link.Flags.AppClosing) return;
+    bool go = false;
+    windowQueue_.RunAndWait([&] { go = ConfirmRestorePlan(restore.Plan()); });
+    if (!go) return;
+    int total = 0;
+    for (const backup::TPlanItem& item : restore.Plan()) {
+      total += item.action == backup::TPlanAction::Send || item.action == backup::TPlanAction::Clash;
+      kept += item.action == backup::TPlanAction::Same;
+    }
+    guard.ShowTotal(total);
+    restore.OnFile = [&](const backup::TFileStep& step) {
+      link.View().StepTotalBar();
+      ++(step.skipped ? kept : sent);
+    };
+    ok = restore.Send();
+    // Suites cannot come from a backup: the ones the phone lacks are named.
+    if (ok && !contents.suites.empty()) restore.MissingSuites(&missing);
+    link.ReturnToLogo();
   }
-  guard.ShowTotal(total);
-  int sent = 0;
-  restore.OnFile = [&](const backup::TFileStep& step) {
-    link.View().StepTotalBar();
-    ++(step.skipped ? kept : sent);
-  };
-  const bool ok = restore.Send();
-  guard.HideBars();
   if (link.Flags.AppClosing) return;
   QString text = ok ? UiTr(uitext::RestoreDone).arg(sent).arg(kept)
                     : UiTr(stopPressed_ ? uitext::RestoreStopped : uitext::RestoreNotComplete).arg(sent);
-  // Suites cannot come from a backup: the ones the phone lacks are named.
-  std::vector<backup::TSuiteRow> missing;
-  if (ok && !contents.suites.empty() && restore.MissingSuites(&missing) && !missing.empty()) {
+  if (!missing.empty()) {
     std::vector<std::string> names;
     for (const backup::TSuiteRow& suite : missing) names.push_back(suite.name + " " + suite.version);
     text += "\n\n" + UiTr(uitext::SuitesToInstall).arg(Lines(names));
@@ -242,5 +250,6 @@ bool TVelkoMainForm::ConfirmRestorePlan(const std::vector<backup::TPlanItem>& pl
   layout->addWidget(summary);
   layout->addWidget(list, 1);
   layout->addLayout(buttons);
+  ok->setFocus();
   return dialog.exec() == QDialog::Accepted;
 }
