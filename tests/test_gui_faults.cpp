@@ -418,6 +418,41 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   EXPECT_TRUE(form_->BackupEntry()->isEnabled());
 }
 
+// Stop pressed while a backup fetches: what arrived stays in its ".partial"
+// folder, which the end box names; no whole backup is made.
+TEST_F(WindowOnPhone, BackupStoppedKeepsItsPartialFolder) {
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) home_.Write(std::string("phone/3/") + name, kUpload);
+  fs::create_directories(home_.File("backups"));
+  PaceThePhone();
+  sim_->ClearReceived();
+  bool pressed = false;
+  QTimer answer;
+  answer.setInterval(2);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* chooser = qobject_cast<TDIR_Select_Form*>(QApplication::activeModalWidget());
+        chooser && chooser->isVisible()) {
+      chooser->ShowFolder(QString::fromStdString(home_.File("backups")));
+      chooser->Dir_sel_okClick();
+      return;
+    }
+    for (const std::string& l : sim_->ReceivedLines())
+      if (!pressed && l.rfind("AT*FDWN=", 0) == 0) {
+        pressed = true;
+        form_->findChild<QPushButton*>("Stop_Button")->click();
+      }
+  });
+  answer.start();
+  form_->BackupEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_, std::chrono::seconds(60)));
+  ASSERT_TRUE(pressed) << "Stop must come during the fetches";
+  std::vector<fs::path> made;
+  for (const auto& e : fs::directory_iterator(home_.File("backups"))) made.push_back(e.path());
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].extension(), ".partial");
+  ASSERT_FALSE(boxesBefore_.empty());
+  EXPECT_EQ(boxesBefore_.back(), "The backup was stopped. What arrived is in\n" + made[0].string());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Stop, StopDuringATransfer,
     ::testing::Values(
