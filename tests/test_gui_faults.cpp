@@ -416,6 +416,16 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   EXPECT_EQ(faults::Snapshot(home_.File("phone/3")), phoneBefore);
   EXPECT_EQ(boxesBefore_.back(), "The restore is done: 2 sent, 0 left as they were.");
   EXPECT_TRUE(form_->BackupEntry()->isEnabled());
+
+  // A damaged file refuses the whole restore, named, before any plan or send.
+  std::ofstream((made[0] / "pictures/up.bmp").string(), std::ios::app) << "x";
+  for (const auto& f : phoneBefore) fs::remove(home_.File("phone/3/" + f.first));
+  counts.clear();
+  form_->RestoreEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_EQ(boxesBefore_.back(), "The backup is not whole; nothing was sent.\nMissing or damaged:\npictures/up.bmp");
+  EXPECT_TRUE(counts.isEmpty());
+  EXPECT_TRUE(faults::Snapshot(home_.File("phone/3")).empty());
 }
 
 // Stop pressed while a backup fetches: what arrived stays in its ".partial"
