@@ -285,6 +285,7 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
     for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get()) files[f].push_back({p->Name, sub, p->Size});
     total += static_cast<int>(files[f].size());
   }
+  if (OnTotal) OnTotal(total);
 
   int index = 0;
   std::string sums;

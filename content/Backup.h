@@ -60,6 +60,8 @@ class TBackup {
  public:
   explicit TBackup(TLink& link) : link_(link) {}
   TStepFn OnFile;
+  // The number of files to fetch, once every folder is listed.
+  std::function<void(int total)> OnTotal;
   // Backs the connected phone up into a new folder of root. On success the
   // folder has its final name; otherwise it keeps its ".partial" one.
   bool Run(const std::string& root, std::time_t when);

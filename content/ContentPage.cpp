@@ -9,40 +9,6 @@
 #include "content/PcScan.h"
 #include "link/Text.h"
 
-namespace {
-
-
-// Locks the action buttons for one batch and unlocks them on every way out,
-// an error escaping the refresh included. Bars still up at that point
-// (an early exit) are hidden too.
-class TBatchGuard {
- public:
-  TBatchGuard(TLink& link, int totalMax) : link_(link), bars_(totalMax > 0) {
-    link_.TakeStop();  // a Stop pressed before the batch is no stop of it
-    if (bars_) link_.View().ShowTotalBar(totalMax);
-    link_.DisableActionButtons();
-  }
-  ~TBatchGuard() {
-    HideBars();
-    link_.TakeStop();
-    link_.EnableActionButtons();
-  }
-  TBatchGuard(const TBatchGuard&) = delete;
-  TBatchGuard& operator=(const TBatchGuard&) = delete;
-
-  void HideBars() {
-    if (!bars_) return;
-    bars_ = false;
-    link_.View().ShowProgressBar(false);
-    link_.View().HideTotalBar();
-  }
-
- private:
-  TLink& link_;
-  bool bars_;
-};
-
-}  // namespace
 
 // ---- Openers ----
 

@@ -101,3 +101,28 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
   }
   return report;
 }
+
+TBatchGuard::TBatchGuard(TLink& link, int totalMax) : link_(link), bars_(false) {
+  link_.TakeStop();  // a Stop pressed before the batch is no stop of it
+  ShowTotal(totalMax);
+  link_.DisableActionButtons();
+}
+
+TBatchGuard::~TBatchGuard() {
+  HideBars();
+  link_.TakeStop();
+  link_.EnableActionButtons();
+}
+
+void TBatchGuard::ShowTotal(int totalMax) {
+  if (totalMax <= 0) return;
+  bars_ = true;
+  link_.View().ShowTotalBar(totalMax);
+}
+
+void TBatchGuard::HideBars() {
+  if (!bars_) return;
+  bars_ = false;
+  link_.View().ShowProgressBar(false);
+  link_.View().HideTotalBar();
+}

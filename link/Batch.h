@@ -47,3 +47,22 @@ class TBatch {
 };
 
 inline constexpr int kPauseBetweenFilesMs = 1000;
+
+// Locks the action buttons for one run of batches (Stop shows meanwhile)
+// and unlocks them on every way out, an error escaping included. Bars
+// still up at that point (an early exit) are hidden too.
+class TBatchGuard {
+ public:
+  // totalMax > 0 shows the total bar at once.
+  TBatchGuard(TLink& link, int totalMax);
+  ~TBatchGuard();
+  TBatchGuard(const TBatchGuard&) = delete;
+  TBatchGuard& operator=(const TBatchGuard&) = delete;
+  // The total bar once the number of files is known.
+  void ShowTotal(int totalMax);
+  void HideBars();
+
+ private:
+  TLink& link_;
+  bool bars_;
+};

@@ -3,11 +3,14 @@
 // and nothing crashes, hangs or loses the user's files.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -423,6 +426,106 @@ TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
   EXPECT_FALSE(disconnect->isEnabled());
   EXPECT_TRUE(form_->findChild<QAction*>("Connect1")->isEnabled());
   EXPECT_EQ(faults::Snapshot(home_.File("pc")), pcBefore);
+}
+
+// The Connection menu's backup and restore on the virtual phone: the
+// chooser and the plan are answered as a user would; the backup holds the
+// phone's files byte for byte, and a restore onto the emptied folder puts
+// them back.
+TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
+  fs::remove(home_.File("phone/3/dl.bmp"));  // a file the page would refuse to send back
+  home_.Write("phone/3/up.bmp", kUpload);
+  home_.Write("phone/3/my pic (2).bmp", kUpload + "x");
+  fs::create_directories(home_.File("backups"));
+  const faults::TFolderSnapshot phoneBefore = faults::Snapshot(home_.File("phone/3"));
+  std::string choose;
+  QString counts;
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (auto* chooser = qobject_cast<TDIR_Select_Form*>(w); chooser && chooser->isVisible()) {
+      chooser->ShowFolder(QString::fromStdString(choose));
+      chooser->Dir_sel_okClick();
+    } else if (w && w->objectName() == "RestorePlanDialog" && w->isVisible()) {
+      counts = w->findChild<QLabel*>("PlanCounts")->text();
+      w->findChild<QPushButton*>("PlanOK_Button")->click();
+    }
+  });
+  answer.start();
+
+  choose = home_.File("backups");
+  ASSERT_TRUE(form_->BackupEntry()->isEnabled());
+  form_->BackupEntry()->trigger();
+  EXPECT_FALSE(form_->RestoreEntry()->isEnabled());  // greyed while the backup runs
+  form_->BackupClick();                              // and refused when chosen anyway
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_NE(std::find(boxesBefore_.begin(), boxesBefore_.end(),
+                      "Another operation is running; try again when it has ended."),
+            boxesBefore_.end());
+  std::vector<fs::path> made;
+  for (const auto& e : fs::directory_iterator(choose)) made.push_back(e.path());
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].filename().string().rfind("quendrel-backup-", 0), 0u);
+  EXPECT_EQ(made[0].extension(), "");  // whole: not ".partial"
+  EXPECT_EQ(faults::Snapshot((made[0] / "pictures").string()), phoneBefore);
+  ASSERT_FALSE(boxesBefore_.empty());
+  EXPECT_NE(boxesBefore_.back().find(made[0].string()), std::string::npos) << boxesBefore_.back();
+
+  for (const auto& f : phoneBefore) fs::remove(home_.File("phone/3/" + f.first));
+  choose = made[0].string();
+  ASSERT_TRUE(form_->RestoreEntry()->isEnabled());
+  form_->RestoreEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_EQ(counts, "Send: 2   Same: 0   Clash: 0   Refused: 0");
+  EXPECT_EQ(faults::Snapshot(home_.File("phone/3")), phoneBefore);
+  EXPECT_EQ(boxesBefore_.back(), "The restore is done: 2 sent, 0 left as they were.");
+  EXPECT_TRUE(form_->BackupEntry()->isEnabled());
+
+  // A damaged file refuses the whole restore, named, before any plan or send.
+  std::ofstream((made[0] / "pictures/up.bmp").string(), std::ios::app) << "x";
+  for (const auto& f : phoneBefore) fs::remove(home_.File("phone/3/" + f.first));
+  counts.clear();
+  form_->RestoreEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_EQ(boxesBefore_.back(), "The backup is not whole; nothing was sent.\nMissing or damaged:\npictures/up.bmp");
+  EXPECT_TRUE(counts.isEmpty());
+  EXPECT_TRUE(faults::Snapshot(home_.File("phone/3")).empty());
+}
+
+// Stop pressed while a backup fetches: what arrived stays in its ".partial"
+// folder, which the end box names; no whole backup is made.
+TEST_F(WindowOnPhone, BackupStoppedKeepsItsPartialFolder) {
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) home_.Write(std::string("phone/3/") + name, kUpload);
+  fs::create_directories(home_.File("backups"));
+  PaceThePhone();
+  sim_->ClearReceived();
+  bool pressed = false;
+  QTimer answer;
+  answer.setInterval(2);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* chooser = qobject_cast<TDIR_Select_Form*>(QApplication::activeModalWidget());
+        chooser && chooser->isVisible()) {
+      chooser->ShowFolder(QString::fromStdString(home_.File("backups")));
+      chooser->Dir_sel_okClick();
+      return;
+    }
+    for (const std::string& l : sim_->ReceivedLines())
+      if (!pressed && l.rfind("AT*FDWN=", 0) == 0) {
+        pressed = true;
+        form_->findChild<QPushButton*>("Stop_Button")->click();
+      }
+  });
+  answer.start();
+  form_->BackupEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_, std::chrono::seconds(60)));
+  ASSERT_TRUE(pressed) << "Stop must come during the fetches";
+  std::vector<fs::path> made;
+  for (const auto& e : fs::directory_iterator(home_.File("backups"))) made.push_back(e.path());
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].extension(), ".partial");
+  ASSERT_FALSE(boxesBefore_.empty());
+  EXPECT_EQ(boxesBefore_.back(), "The backup was stopped. What arrived is in\n" + made[0].string());
 }
 
 INSTANTIATE_TEST_SUITE_P(

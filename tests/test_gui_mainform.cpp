@@ -153,7 +153,7 @@ TEST_F(MainFormTest, ControlsCarryTheirNames) {
       "mConnection1", "mConnSetting", "mHelp"};
   for (const char* n : widgets) EXPECT_NE(form_->findChild<QWidget*>(n), nullptr) << n;
   const char* actions[] = {"mExit", "Connect1", "Disconnect1", "mAuto", "mCOM1", "mCOM2", "mCOM3", "mCOM4",
-                           "mAbout", "mPortSetup"};
+                           "mAbout", "mPortSetup", "mBackup", "mRestore"};
   for (const char* n : actions) EXPECT_NE(form_->findChild<QAction*>(n), nullptr) << n;
   // Column titles of the four list views.
   struct Cols {

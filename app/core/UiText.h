@@ -99,6 +99,32 @@ extern const UiText FlowSoftware;
 extern const UiText FlowDtrHandshake;
 extern const UiText PortSetupOK;
 extern const UiText PortSetupCancel;
+// Backing the phone up and restoring it (Connection menu)
+extern const UiText BackupEntry;
+extern const UiText RestoreEntry;
+extern const UiText BackupFolderCaption;
+extern const UiText RestoreFolderCaption;
+extern const UiText OperationRunning;
+extern const UiText BackupDone;
+extern const UiText OpenFolder;
+extern const UiText BackupNotComplete;
+extern const UiText BackupStopped;
+extern const UiText RestoreRefused;
+extern const UiText PlanTitle;
+extern const UiText PlanCounts;
+extern const UiText PlanActionColumn;
+extern const UiText PlanFolderColumn;
+extern const UiText PlanNameColumn;
+extern const UiText PlanSend;
+extern const UiText PlanSame;
+extern const UiText PlanClash;
+extern const UiText PlanRefuse;
+extern const UiText PlanOK;
+extern const UiText PlanCancel;
+extern const UiText RestoreDone;
+extern const UiText RestoreNotComplete;
+extern const UiText RestoreStopped;
+extern const UiText SuitesToInstall;
 // Every entry, for checks over the whole table.
 struct TNamedEntry {
   const char* name;

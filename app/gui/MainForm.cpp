@@ -62,7 +62,12 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
       contentPage(link),
       midletPage(link),
       // A batch may have changed what the fit button offers.
-      session_(link, [this] { windowQueue_.Post([this] { UpdateFitButton(); }); }) {
+      session_(link, [this] {
+        windowQueue_.Post([this] {
+          UpdateFitButton();
+          UpdateBackupEntries();
+        });
+      }) {
   windowQueue_.SetWaker([this] { QMetaObject::invokeMethod(this, "DrainWindowQueue", Qt::QueuedConnection); });
   // The window and its controls.
   ui->setupUi(this);
@@ -88,12 +93,16 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   ui->StatusBar->addWidget(panelRow, 1);
   panels_[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   BuildLanguageMenu();
+  SetUpBackupEntries();
   stopButton_ = new QPushButton(ui->Panel4);
   stopButton_->setObjectName("Stop_Button");
   stopButton_->setGeometry(482, 22, 66, 34);
   stopButton_->hide();
   // Only raises the flag: the running wait sees it at its next turn.
-  connect(stopButton_, &QPushButton::clicked, this, [this] { link.RequestStop(); });
+  connect(stopButton_, &QPushButton::clicked, this, [this] {
+    stopPressed_ = true;
+    link.RequestStop();
+  });
   ui->Ring_Button->setIcon(ToolIcon(TToolPicture::Melody));
   ui->Animation_Button->setIcon(ToolIcon(TToolPicture::Animation));
   ui->DC_PIC_ToolButton->setIcon(ToolIcon(TToolPicture::Picture));
@@ -206,6 +215,7 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   ui->mPortSetup->setText(UiTr(uitext::mPortSetup));
   stopButton_->setText(UiTr(uitext::StopButton));
   ApplyContentExtrasTexts();
+  ApplyBackupTexts();
   if (AboutBox) AboutBox->ApplyLanguageTexts();
   KeepClientSize();
 }
@@ -240,6 +250,7 @@ void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
     link.TakeStop();
     UnderErrorReport(operation, shownView_);
   });
+  UpdateBackupEntries();
 }
 
 void TVelkoMainForm::DrainWindowQueue() { windowQueue_.Drain(); }

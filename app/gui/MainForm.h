@@ -5,11 +5,14 @@
 // window thread only shows, asks and waits for nothing.
 #include <QLabel>
 #include <QMainWindow>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/core/UiText.h"
+#include "content/Backup.h"
 #include "content/ContentPage.h"
 #include "content/MidletPage.h"
 #include "link/FormView.h"
@@ -104,6 +107,14 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // Chinese): stores the choice and puts its texts on the open window.
   void mLanguageClick(int languageIndex);
 
+  // Connection menu: the whole phone into a new backup folder, and a
+  // backup put back after its plan is shown (MainFormBackup.cpp). Each
+  // asks for its folder here and runs on the worker.
+  void BackupClick();
+  void RestoreClick();
+  QAction* BackupEntry() const { return backupEntry_; }
+  QAction* RestoreEntry() const { return restoreEntry_; }
+
   QMenu* LanguageMenu() const { return languageMenu_; }
   QAction* LanguageEntry(int languageIndex) const { return languageEntries_[languageIndex]; }
 
@@ -152,6 +163,23 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   TThumbnailLoader* Thumbnails() const { return thumbnails_; }
 
  private:
+  // Backup and restore (MainFormBackup.cpp).
+  void SetUpBackupEntries();
+  void ApplyBackupTexts();
+  // The two entries are offered only while no operation runs.
+  void UpdateBackupEntries();
+  // A box and true while an operation runs or waits to run.
+  bool RefuseWhileBusy();
+  std::string AskBackupFolder(const UiText& caption);
+  void RunBackup(const std::string& root);    // on the worker
+  void RunRestore(const std::string& folder);  // on the worker
+  bool ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan);
+  void ShowBackupEnd(const QString& text, const std::string& folder);
+  QAction* backupEntry_ = nullptr;
+  QAction* restoreEntry_ = nullptr;
+  // Stop was pressed during the running operation (the batch takes the link's flag).
+  std::atomic<bool> stopPressed_{false};
+
   // A running operation ends at its next wait; boxes and questions go unshown.
   void EndOperations();
   // Runs a window-only handler here; an escaping error is shown with its own text.

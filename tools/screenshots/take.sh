@@ -6,14 +6,15 @@
 #
 # BUILD_DIR holds the built `quendrel` (default: ./build); OUT_DIR receives
 # screenshot.png, screenshot-zh.png, picture-page.png, show-all-files.png,
-# java-page.png and language-en.png, language-zh-tw.png, language-zh-cn.png
-# (default: docs/ of this checkout). Needs Xvfb, xdotool, ImageMagick and
+# java-page.png, language-en.png, language-zh-tw.png, language-zh-cn.png and
+# restore-plan.png (default: docs/ of this checkout). Needs Xvfb, xdotool, ImageMagick and
 # python3. Everything the program writes (settings, logs, the virtual phone's
 # folders) goes to a scratch folder; the user's own settings are not touched.
 #
-# SHOTS picks the sets to take (default "main pages language"): main for the
-# two main windows, pages for the picture and Java pages, language for the
-# language menu open in each language.
+# SHOTS picks the sets to take (default "main pages language restore"): main
+# for the two main windows, pages for the picture and Java pages, language
+# for the language menu open in each language, restore for the restore plan
+# of a backup after the phone has changed.
 # KEEP=1 keeps the scratch folder; SCREENS_DEBUG=1 also saves every grab
 # there (not DEBUG: xdotool reads that one itself).
 set -euo pipefail
@@ -28,7 +29,7 @@ for tool in Xvfb xdotool convert import python3; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 
-SHOTS=" ${SHOTS:-main pages language} "
+SHOTS=" ${SHOTS:-main pages language restore} "
 want() { [[ "$SHOTS" == *" $1 "* ]]; }
 
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/quendrel-screens-XXXXXX")
@@ -404,6 +405,65 @@ for shot in "1 1028 zh-tw" "0 9 en" "2 2052 zh-cn"; do
   xdotool key Escape Escape
   sleep 0.5
 done
+stop_program "$MAIN"
+fi
+if want restore; then
+# --- 6. The restore plan: a backup, then the phone changed under it -------------
+set_language 9
+start_program
+MAIN=$(window_of_width 638 40) || { echo "main window did not appear" >&2; cat "$SCRATCH/program.log" >&2; exit 1; }
+sleep 4
+wait_no_dialog "$MAIN" 10
+main_layout "$MAIN"
+# The Connection menu is the menu bar's first entry; its last two entries
+# are "Back up phone..." and "Restore from backup...", and Up in the menu
+# just opened goes to the last.
+connection_entry() {  # main keys
+  click_in "$1" 30 $((MENU_H / 2))
+  sleep 0.5
+  for key in $2; do xdotool key "$key"; sleep 0.2; done
+  sleep 0.2
+  xdotool key Return
+}
+# The backup goes to the folder the chooser opens at (the home folder, as
+# the documents folder is not there).
+connection_entry "$MAIN" "Up Up"
+accept_chooser "$MAIN"
+BACKUP=""
+for _ in $(seq 240); do
+  BACKUP=$(find "$SCRATCH/home" -maxdepth 1 -type d -name 'quendrel-backup-*' ! -name '*.partial' | head -n 1)
+  [ -n "$BACKUP" ] && break
+  sleep 0.5
+done
+[ -n "$BACKUP" ] || { echo "the backup did not complete" >&2; cat "$SCRATCH/program.log" >&2; exit 1; }
+log "backup made: $BACKUP"
+dialog_besides "$MAIN" 10 >/dev/null && { sleep 0.5; xdotool key Return; }  # the end box
+wait_no_dialog "$MAIN" 20
+# The pictures gone from the phone and a melody changed there: the plan
+# then holds files to send, files the same and a clash.
+PHONE=$(find "$SCRATCH/tmp" -maxdepth 2 -type d -name phone | head -n 1)
+rm -f "$PHONE"/3/*
+printf 'x' >> "$PHONE/1/scale.mid"
+# The chooser opens at the remembered folder: the backup itself.
+sed -i "s|^\(\(ConnectSetting\\\\\)\{0,1\}BackupFolder\)=.*|\1=$BACKUP|" "$CONF"
+grep -q "BackupFolder=$BACKUP" "$CONF" || { echo "could not point the chooser at $BACKUP" >&2; cat "$CONF" >&2; exit 1; }
+connection_entry "$MAIN" "Up"
+accept_chooser "$MAIN"
+# The listing of the emptied folder says so in a small box first.
+PLAN=""
+for _ in $(seq 10); do
+  dlg=$(dialog_besides "$MAIN" 60) || break
+  sleep 1
+  if [ "$(geometry "$dlg" | sed -n 's/^WIDTH=//p')" -ge 300 ]; then PLAN=$dlg; break; fi
+  xdotool key Return
+  sleep 0.5
+done
+[ -n "$PLAN" ] || { echo "the restore plan did not open" >&2; exit 1; }
+sleep 0.5
+grab "$PLAN" "$SCRATCH/plan.png"
+finish_png "$SCRATCH/plan.png" "$OUT/restore-plan.png"
+xdotool key Escape
+wait_no_dialog "$MAIN" 20
 stop_program "$MAIN"
 fi
 log "done"
