@@ -3,9 +3,13 @@
 #include <chrono>
 #include <thread>
 
+#include "link/PortMap.h"
 
 TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend)
-    : ComPort1(std::move(backend)), view_(view) {}
+    : ComPort1(std::move(backend)), view_(view) {
+  // The names the user picks ("COM3") open the devices the port map names.
+  ComPort1.SetDeviceResolver(ResolvePortDevice);
+}
 
 TLink::~TLink() {
   // Nothing may wait for the window any more: release a receiver blocked on a box.

@@ -17,6 +17,9 @@ bool NaturalLess(const std::string& a, const std::string& b);
 // Fixed name of a system device path, or "" when it has none.
 std::string PortNameForDevice(const std::string& device);
 // Register a port of our own (virtual phone, unusual device) in the store.
+// The device path of a port name through the map; a name that starts with
+// "/" or "\\" is a path already.
+std::string ResolvePortDevice(const std::string& port);
 void AddPortMapEntry(const std::string& name, const std::string& device);
 void RemovePortMapEntry(const std::string& name);
 // A port of this run only, listed before all others and never stored. It is

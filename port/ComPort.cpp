@@ -112,7 +112,7 @@ TCustomComPort::~TCustomComPort() {
 void TCustomComPort::Open() {
   std::lock_guard lk(mu_);
   if (connected_) return;
-  const std::string device = ResolvePortDevice(port_);
+  const std::string device = resolver_ ? resolver_(port_) : port_;
   if (int err = backend_->Open(device)) throw EComPort(CError_OpenFailed, err);
   device_ = device;
   connected_ = true;
@@ -149,6 +149,11 @@ bool TCustomComPort::Connected() const { return connected_; }
 std::string TCustomComPort::Port() const {
   std::lock_guard lk(mu_);
   return port_;
+}
+
+void TCustomComPort::SetDeviceResolver(TDeviceResolver resolver) {
+  std::lock_guard lk(mu_);
+  resolver_ = std::move(resolver);
 }
 
 void TCustomComPort::SetPort(const std::string& name) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -126,9 +127,9 @@ class IComBackend {
 
 std::unique_ptr<IComBackend> MakeDefaultComBackend();
 
-// Resolves "COM3" and the like to a device path (see PortMap.h); a name that
-// starts with "/" is a path already.
-std::string ResolvePortDevice(const std::string& port);
+// Turns a port's name into the device path to open, at each open (a port
+// map may change between two opens). Without one the name is the path.
+using TDeviceResolver = std::function<std::string(const std::string& port)>;
 
 class TCustomComPort {
  public:
@@ -143,6 +144,7 @@ class TCustomComPort {
 
   std::string Port() const;
   void SetPort(const std::string& name);
+  void SetDeviceResolver(TDeviceResolver resolver);
 
   // Settings (each setter re-applies its group while open and outside a batch).
   TBaudRate BaudRate() const { return baudRate_; }
@@ -194,6 +196,7 @@ class TCustomComPort {
   mutable std::recursive_mutex mu_;  // open/close/settings; transfers use the device directly
   std::atomic<bool> connected_{false};
   std::string port_ = "COM1";
+  TDeviceResolver resolver_;
   std::string device_;
   int updateCount_ = 0;
   // Opened with events to watch: the port watches them itself, so a

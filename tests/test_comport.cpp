@@ -544,9 +544,10 @@ TEST(PtyPort, OpenThroughPortMapName) {
   const auto dir = std::filesystem::temp_directory_path() / ("qd_comport_" + std::to_string(getpid()));
   SetSettingsStoreFolder(dir.string());
   Pty pty;
-  AddPortMapEntry("COM40", pty.Slave());
   TComPort port;
+  port.SetDeviceResolver(ResolvePortDevice);  // as the link does
   port.SetPort("COM40");
+  AddPortMapEntry("COM40", pty.Slave());  // the name is looked up at the open
   port.SetEvents(0);
   port.Open();
   EXPECT_EQ(port.DevicePath(), pty.Slave());

@@ -17,6 +17,7 @@
 #include "link/Batch.h"
 #include "link/Link.h"
 #include "link/Text.h"
+#include "link/PortMap.h"
 
 namespace {
 
