@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <streambuf>
 
@@ -225,6 +226,41 @@ class ConsoleBuf : public std::streambuf {
   std::string pending_;
 };
 
+// Reads a console's typed lines as wide text and hands them on as UTF-8,
+// so a name typed at a question arrives whatever the console's code page.
+class ConsoleInBuf : public std::streambuf {
+ public:
+  explicit ConsoleInBuf(HANDLE h) : h_(h) {}
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    wchar_t w[1024];
+    DWORD got = 0;
+    do {
+      if (!ReadConsoleW(h_, w, static_cast<DWORD>(std::size(w)), &got, nullptr) || got == 0) return traits_type::eof();
+      std::wstring piece = held_ + std::wstring(w, got);
+      held_.clear();
+      // A pair of surrogates cut by the buffer's end waits for its second half.
+      if (IS_HIGH_SURROGATE(piece.back())) {
+        held_ = piece.back();
+        piece.pop_back();
+      }
+      text_.clear();
+      for (wchar_t c : piece)
+        if (c != L'\r') text_ += c;
+    } while (text_.empty());
+    line_ = Utf8(text_);
+    setg(line_.data(), line_.data(), line_.data() + line_.size());
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  HANDLE h_;
+  std::wstring held_, text_;
+  std::string line_;
+};
+
 void UseConsoleFor(std::ostream& os, DWORD which) {
   const HANDLE h = GetStdHandle(which);
   DWORD mode = 0;
@@ -242,4 +278,11 @@ void UseConsoleFor(std::ostream& os, DWORD which) {
 void WinUseConsoleText() {
   UseConsoleFor(std::cout, STD_OUTPUT_HANDLE);
   UseConsoleFor(std::cerr, STD_ERROR_HANDLE);
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (in == INVALID_HANDLE_VALUE || !in || !GetConsoleMode(in, &mode)) return;  // redirected: bytes as they come
+  static ConsoleInBuf* buf = nullptr;
+  if (buf) return;
+  buf = new ConsoleInBuf(in);  // lives as long as the stream
+  std::cin.rdbuf(buf);
 }

@@ -43,5 +43,5 @@ size_t Utf8CompleteLength(const std::string& text);
 
 // Makes std::cout and std::cerr show UTF-8 text correctly: each one that is
 // a console writes wide text through WriteConsoleW; a redirected one stays
-// plain UTF-8 bytes.
+// plain UTF-8 bytes. A console std::cin reads typed lines as UTF-8 likewise.
 void WinUseConsoleText();
