@@ -20,6 +20,7 @@
 #include "content/Sha256.h"
 #include "link/Batch.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/Settings.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
@@ -281,7 +282,7 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   for (int f = 1; f <= 3; ++f) {
     const std::string sub = Join(folder_, FolderName(f));
     if (!fs::create_directory(Utf8Path(sub), ec)) return Fail("Cannot make " + sub);
-    if (!link_.SelectPhoneFolder(f).Ok() || !link_.ListPhoneFolder().Ok()) return Fail("");
+    if (!SelectPhoneFolder(link_, f).Ok() || !ListPhoneFolder(link_).Ok()) return Fail("");
     for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get()) files[f].push_back({p->Name, sub, p->Size});
     total += static_cast<int>(files[f].size());
   }
@@ -292,7 +293,7 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   for (int f = 1; f <= 3; ++f) {
     if (files[f].empty()) continue;
     link_.FolderNumber = f;
-    if (!link_.SelectPhoneFolder(f).Ok()) return Fail("");
+    if (!SelectPhoneFolder(link_, f).Ok()) return Fail("");
     TBatch batch(link_, TBatchOp::Fetch, f);
     TStepTimer timer(link_, &index, total, f, OnFile);
     size_t done = 0;
@@ -381,7 +382,7 @@ bool TRestore::MakePlan() {
     for (const TBackupFile& file : contents_.files) {
       if (file.folder != f) continue;
       if (!listed) {
-        if (!link_.SelectPhoneFolder(f).Ok() || !link_.ListPhoneFolder().Ok()) return false;
+        if (!SelectPhoneFolder(link_, f).Ok() || !ListPhoneFolder(link_).Ok()) return false;
         listed = true;
       }
       TPlanItem item{TPlanAction::Send, file, {}};
@@ -419,7 +420,7 @@ bool TRestore::Send() {
     if (files.empty()) continue;
     link_.FolderNumber = f;
     // The upload checks each name against the phone's list.
-    if (!link_.SelectPhoneFolder(f).Ok() || !link_.ListPhoneFolder().Ok()) return false;
+    if (!SelectPhoneFolder(link_, f).Ok() || !ListPhoneFolder(link_).Ok()) return false;
     TBatch batch(link_, TBatchOp::Send, f);
     TStepTimer timer(link_, &index, total, f, OnFile);
     size_t done = 0;

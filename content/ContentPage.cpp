@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "content/PcScan.h"
+#include "link/PhoneFiles.h"
 #include "link/Text.h"
 
 
@@ -40,7 +41,7 @@ void TContentPage::OpenContentPage() {
   if (!link_.CheckLink()) return;
   link_.ShowLinkState(true);
 
-  link_.SelectPhoneFolder(link_.FolderNumber);
+  SelectPhoneFolder(link_, link_.FolderNumber);
   if (link_.Reply.State() != rsOk) return;
 
   PcFileList.Clear();
@@ -50,7 +51,7 @@ void TContentPage::OpenContentPage() {
   unsigned mark = link_.Flags.AbortCount;
   link_.PhoneFileList.Clear();
   view.ClearList(TListId::PhoneFiles);
-  link_.ListPhoneFolder();
+  ListPhoneFolder(link_);
   // The listing's own failures still show the page; an abort leaves the logo.
   if (link_.AbortedSince(mark)) return;
 

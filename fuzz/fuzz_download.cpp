@@ -8,6 +8,7 @@
 
 #include "FuzzSupport.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/Transfers.h"
 
 namespace {
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   link.Reply.SetText(text);
   view.messages = 0;
   TCheckedSink viaLink = primed();
-  link.ParseDownloadPacket(viaLink);
+  ParseDownloadPacket(link, viaLink);
   FUZZ_CHECK(link.Reply.TextLength() == 0);
   FUZZ_CHECK(link.Reply.State() == r.state);
   FUZZ_CHECK(viaLink.bytes == sink.bytes);

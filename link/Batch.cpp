@@ -1,5 +1,7 @@
 #include "link/Batch.h"
 
+#include "link/PhoneFiles.h"
+
 namespace {
 
 const char* NotDoneText(TBatchOp op) {
@@ -21,25 +23,20 @@ bool TBatchReport::AllDone() const {
 }
 
 TResult TBatch::RunOne(const TBatchFile& file) {
-  // The file's own folder for its turn, the link's back afterwards.
-  const std::string folderBack = link_.PcFolder;
-  if (op_ != TBatchOp::Remove) link_.PcFolder = file.pcFolder;
-  TResult r;
   switch (op_) {
-    case TBatchOp::Send: r = link_.UploadFile(file.name, folder_); break;
-    case TBatchOp::Fetch: r = link_.DownloadFile(file.name, file.size); break;
-    case TBatchOp::Remove: r = link_.RemovePhoneFile(file.name); break;
+    case TBatchOp::Send: return UploadFile(link_, file.pcFolder, file.name, folder_);
+    case TBatchOp::Fetch: return DownloadFile(link_, file.pcFolder, file.name, file.size);
+    case TBatchOp::Remove: break;
   }
-  link_.PcFolder = folderBack;
-  return r;
+  return RemovePhoneFile(link_, file.name);
 }
 
 bool TBatch::Reconnect() {
   if (!link_.CheckLink()) return false;
-  if (!link_.SelectPhoneFolder(folder_).Ok()) return false;
+  if (!SelectPhoneFolder(link_, folder_).Ok()) return false;
   // Without a list the next send would have to ask; a failed listing still
   // leaves that to the upload's own question.
-  if (op_ == TBatchOp::Send) link_.ListPhoneFolder();
+  if (op_ == TBatchOp::Send) ListPhoneFolder(link_);
   return !link_.AbortRequested();
 }
 

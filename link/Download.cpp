@@ -15,6 +15,7 @@
 
 #include "link/Commands.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
 
@@ -204,11 +205,11 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
   return r;
 }
 
-void TLink::ParseDownloadPacket(IPacketSink& file, TPacketSequence* sequence) {
-  const std::string text = Reply.TakeText();
-  TPacketParseResult r = ParsePacketText(text, file, Reply.State(), sequence);
-  if (r.state != Reply.State()) Reply.SetState(r.state);
-  if (!r.message.empty()) View().ShowMessage(r.message);
+void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence) {
+  const std::string text = link.Reply.TakeText();
+  TPacketParseResult r = ParsePacketText(text, file, link.Reply.State(), sequence);
+  if (r.state != link.Reply.State()) link.Reply.SetState(r.state);
+  if (!r.message.empty()) link.View().ShowMessage(r.message);
 }
 
 namespace {
@@ -230,7 +231,7 @@ TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence) {
     }
     link.Reply.SetText(text.substr(at));
     link.View().SetStatusLabel("Parse File Info...");
-    link.ParseDownloadPacket(file, &sequence);
+    ParseDownloadPacket(link, file, &sequence);
   }
   return TOutcome::Ok;
 }
@@ -289,36 +290,36 @@ class TDownloadTarget {
 
 }  // namespace
 
-TResult TLink::DownloadFile(const std::string& name, int size) {
+TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size) {
   // A name from the phone must not reach outside the PC folder.
   if (!IsSafeLocalName(name) || !IsSafeCommandName(name)) {
-    View().ShowMessage("Invalid file name");
-    FinishTransfer();
+    link.View().ShowMessage("Invalid file name");
+    FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
-  if (!TransferLog.Open()) {
-    View().ShowMessage("Open log Err");
-    FinishTransfer();
+  if (!link.TransferLog.Open()) {
+    link.View().ShowMessage("Open log Err");
+    FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
-  std::string localPath = JoinLocalPath(PcFolder, name);
-  View().SetRenameText(name);
+  std::string localPath = JoinLocalPath(pcFolder, name);
+  link.View().SetRenameText(name);
   std::error_code ec;
   while (fs::exists(Utf8Path(localPath), ec)) {
-    TOverwriteAnswer a = View().AskOverwrite("Overwrite " + View().RenameText() + "?");
+    TOverwriteAnswer a = link.View().AskOverwrite("Overwrite " + link.View().RenameText() + "?");
     if (a == TOverwriteAnswer::Cancel) {
-      Clock().Sleep(100);
-      FinishTransfer();
+      link.Clock().Sleep(100);
+      FinishTransfer(link);
       return TResult::Of(TOutcome::Declined);
     }
     if (a == TOverwriteAnswer::Overwrite) break;
-    std::string renamed = View().RenameText();
+    std::string renamed = link.View().RenameText();
     if (!IsSafeLocalName(renamed)) {
-      View().ShowMessage("Invalid file name");
-      FinishTransfer();
+      link.View().ShowMessage("Invalid file name");
+      FinishTransfer(link);
       return TResult::Of(TOutcome::Failed);
     }
-    localPath = JoinLocalPath(PcFolder, renamed);
+    localPath = JoinLocalPath(pcFolder, renamed);
   }
 
   TDownloadTarget target(localPath);
@@ -328,61 +329,61 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   // step also closes the port when the file did not arrive whole.
   auto endStep = [&](TResult failure) {
     target.Close();
-    Clock().Sleep(100);
-    TransferLog.Close();
+    link.Clock().Sleep(100);
+    link.TransferLog.Close();
     // The listing's size, when known (0 may be an unreadable size), must
     // be what arrived: a phone that ended early or ran on is not believed.
-    if (Reply.State() == rsOk && size > 0 && sequence.bytes != size) {
-      View().ShowMessage(kSizeDiffers);
-      Reply.SetState(rsError);
+    if (link.Reply.State() == rsOk && size > 0 && sequence.bytes != size) {
+      link.View().ShowMessage(kSizeDiffers);
+      link.Reply.SetState(rsError);
       failure = TResult::Of(TOutcome::Refused);
     }
-    switch (target.Settle(Reply.State() == rsOk, !sink || !sink->Failed())) {
+    switch (target.Settle(link.Reply.State() == rsOk, !sink || !sink->Failed())) {
       case TDownloadTarget::TSettled::Done:
         break;
       case TDownloadTarget::TSettled::WriteFailed:
-        View().ShowMessage(kWriteFailed);
-        Reply.SetState(rsError);
+        link.View().ShowMessage(kWriteFailed);
+        link.Reply.SetState(rsError);
         failure = TResult::Of(TOutcome::Failed);
         break;
       case TDownloadTarget::TSettled::PlaceFailed:
-        View().ShowMessage("Open File Err");
-        Reply.SetState(rsError);
+        link.View().ShowMessage("Open File Err");
+        link.Reply.SetState(rsError);
         failure = TResult::Of(TOutcome::Failed);
         break;
     }
-    FinishTransfer();
-    return Reply.State() == rsOk ? TResult::Of(TOutcome::Ok) : failure;
+    FinishTransfer(link);
+    return link.Reply.State() == rsOk ? TResult::Of(TOutcome::Ok) : failure;
   };
   // A packet that could not be read, checked or placed (its message was shown).
   const TResult unreadable = TResult::Of(TOutcome::Refused);
   // Aborted, stopped or the port failed: quietly, and nothing of the fetch stays.
   auto leave = [&](TOutcome outcome) {
     target.Settle(false, false);
-    TransferLog.Close();
+    link.TransferLog.Close();
     return TResult::Of(outcome);
   };
 
   if (!target.Open()) {
-    View().ShowMessage("Open File Err");
-    BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
+    link.View().ShowMessage("Open File Err");
+    link.BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
     return endStep(TResult::Of(TOutcome::Failed));
   }
   sink.emplace(target.File());
 
-  View().SetStatusLabel("Download " + name);
-  View().SetProgressRange(size > INT_MAX / 2 ? INT_MAX : 2 * size);
-  View().ShowProgressBar(true);
+  link.View().SetStatusLabel("Download " + name);
+  link.View().SetProgressRange(size > INT_MAX / 2 ? INT_MAX : 2 * size);
+  link.View().ShowProgressBar(true);
 
   TExchangeOptions options;
-  options.logLine = [this](const std::string& bytes) { TransferLog.Write(bytes); };
+  options.logLine = [&link](const std::string& bytes) { link.TransferLog.Write(bytes); };
   // An ERROR or a stalled answer (its message shown): logged, then the end step.
   auto failedWait = [&](const TResult& result) {
-    TransferLog.Write(result.reply);
+    link.TransferLog.Write(result.reply);
     return endStep(result);
   };
   const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
-  TResult result = Exchange(TStep::DownloadRequest, command::Download(name), TWaitRule{firstAwaited, 500, 10, true},
+  TResult result = link.Exchange(TStep::DownloadRequest, command::Download(name), TWaitRule{firstAwaited, 500, 10, true},
                             options);
   if (result.Quiet()) return leave(result.outcome);
   if (!result.Ok()) return failedWait(result);
@@ -391,45 +392,45 @@ TResult TLink::DownloadFile(const std::string& name, int size) {
   // Parses the packet text now in the reply, asks again for a packet whose
   // check value failed, and moves the bar. Empty to go on, else the result.
   auto parseReceived = [&]() -> std::optional<TResult> {
-    View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(*sink, &sequence);
-    if (Reply.State() == rsChecksumError) {
-      const TOutcome again = AskAgain(*this, *sink, sequence);
+    link.View().SetStatusLabel("Parse File Info...");
+    ParseDownloadPacket(link, *sink, &sequence);
+    if (link.Reply.State() == rsChecksumError) {
+      const TOutcome again = AskAgain(link, *sink, sequence);
       if (again != TOutcome::Ok) return leave(again);
     }
-    if (Reply.State() == rsError) return endStep(sink->Failed() ? TResult::Of(TOutcome::Failed) : unreadable);
-    View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
+    if (link.Reply.State() == rsError) return endStep(sink->Failed() ? TResult::Of(TOutcome::Failed) : unreadable);
+    link.View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
     return std::nullopt;
   };
   {
-    std::string text = Reply.Text();
-    TransferLog.Write(text);
+    std::string text = link.Reply.Text();
+    link.TransferLog.Write(text);
     received = static_cast<long>(text.size());
     // Start at the packet header: a ':' or '*' inside the echoed name must
     // not be taken for part of the packet.
     size_t at = text.find("*FDWN:");
-    if (at != std::string::npos && at > 0) Reply.SetText(text.substr(at));
+    if (at != std::string::npos && at > 0) link.Reply.SetText(text.substr(at));
     if (auto end = parseReceived()) return *end;
   }
 
   options.startState = rsFirstPacket;
   for (;;) {
-    View().SetStatusLabel("Download " + name);
-    result = Exchange(TStep::DownloadPacket, command::NextPacket(),
+    link.View().SetStatusLabel("Download " + name);
+    result = link.Exchange(TStep::DownloadPacket, command::NextPacket(),
                       TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true}, options);
     if (result.Quiet()) return leave(result.outcome);
     if (!result.Ok()) return failedWait(result);
-    std::string text = Reply.Text();
-    TransferLog.Write(text);
+    std::string text = link.Reply.Text();
+    link.TransferLog.Write(text);
     size_t at = text.find("*FDWN");
     if (at == std::string::npos) {
-      View().ShowMessage("Parse Error");
-      Reply.SetState(rsError);  // nothing was received: not a finished file
+      link.View().ShowMessage("Parse Error");
+      link.Reply.SetState(rsError);  // nothing was received: not a finished file
       return endStep(unreadable);
     }
-    Reply.SetText(text.substr(at));
+    link.Reply.SetText(text.substr(at));
     received += static_cast<long>(text.size() - at);
     if (auto end = parseReceived()) return *end;
-    if (Reply.State() == rsOk) return endStep(unreadable);  // Ok, unless the file is not whole or not written
+    if (link.Reply.State() == rsOk) return endStep(unreadable);  // Ok, unless the file is not whole or not written
   }
 }

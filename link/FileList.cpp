@@ -3,6 +3,7 @@
 
 #include "link/Commands.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
 
@@ -65,55 +66,55 @@ TListingResult ParseListing(const std::string& text) {
   return r;
 }
 
-TResult TLink::SelectPhoneFolder(int folder) {
-  PhoneListKnown = false;  // the list read before belongs to the folder before
+TResult SelectPhoneFolder(TLink& link, int folder) {
+  link.PhoneListKnown = false;  // the list read before belongs to the folder before
   TExchangeOptions options;
   options.purgeFirst = true;
-  TResult result = Exchange(TStep::SelectFolder, command::SelectFolder(folder), TWaitRule{StateBit(rsOk), 500, 10, false},
+  TResult result = link.Exchange(TStep::SelectFolder, command::SelectFolder(folder), TWaitRule{StateBit(rsOk), 500, 10, false},
                             options);
-  if (result.outcome == TOutcome::TimedOut) ReturnToLogo();
+  if (result.outcome == TOutcome::TimedOut) link.ReturnToLogo();
   return result;
 }
 
-TResult TLink::ListPhoneFolder() {
-  PhoneFileList.Clear();
-  PhoneListKnown = false;
-  View().SetStatusLabel("Get Mobile Info...");
-  TResult result = Exchange(TStep::ListFolder, command::ListFolder(), TWaitRule{StateBit(rsOk), 4000, 10, false});
+TResult ListPhoneFolder(TLink& link) {
+  link.PhoneFileList.Clear();
+  link.PhoneListKnown = false;
+  link.View().SetStatusLabel("Get Mobile Info...");
+  TResult result = link.Exchange(TStep::ListFolder, command::ListFolder(), TWaitRule{StateBit(rsOk), 4000, 10, false});
   if (result.Quiet()) return result;
   if (!result.Ok()) {
-    View().HideStatusLabel();
+    link.View().HideStatusLabel();
     return result;
   }
-  View().SetStatusLabel("Parse Mobile Info...");
+  link.View().SetStatusLabel("Parse Mobile Info...");
   TListingResult listing = ParseListing(result.reply);
   for (const TListingEntry& e : listing.entries) {
-    pic_info* info = PhoneFileList.Append();
+    pic_info* info = link.PhoneFileList.Append();
     info->Name = e.name;
     info->Size = e.size;
     info->SizeText = e.sizeText;
   }
   if (listing.outcome != TListingOutcome::Ok) {
-    View().ShowMessage(listing.outcome == TListingOutcome::ParseError ? "ParseError" : "No Files on Mobile");
-    View().HideStatusLabel();
+    link.View().ShowMessage(listing.outcome == TListingOutcome::ParseError ? "ParseError" : "No Files on Mobile");
+    link.View().HideStatusLabel();
     // No files is a listing all the same; a half-read one is not.
-    PhoneListKnown = listing.outcome == TListingOutcome::NoFiles;
-    return PhoneListKnown ? result : TResult::Of(TOutcome::Failed, result.reply);
+    link.PhoneListKnown = listing.outcome == TListingOutcome::NoFiles;
+    return link.PhoneListKnown ? result : TResult::Of(TOutcome::Failed, result.reply);
   }
-  for (pic_info* e = PhoneFileList.First(); e; e = e->next.get())
-    View().AddListRow(TListId::PhoneFiles, {e->Name, e->SizeText});
-  View().HideStatusLabel();
-  PhoneListKnown = true;
+  for (pic_info* e = link.PhoneFileList.First(); e; e = e->next.get())
+    link.View().AddListRow(TListId::PhoneFiles, {e->Name, e->SizeText});
+  link.View().HideStatusLabel();
+  link.PhoneListKnown = true;
   return result;
 }
 
-TResult TLink::RemovePhoneFile(const std::string& name) {
+TResult RemovePhoneFile(TLink& link, const std::string& name) {
   if (!IsSafeCommandName(name)) {
-    View().ShowMessage("Invalid file name");
+    link.View().ShowMessage("Invalid file name");
     return TResult::Of(TOutcome::Failed);
   }
-  View().SetStatusLabel("Remove " + name);
-  TResult result = Exchange(TStep::RemoveFile, command::Remove(name), TWaitRule{StateBit(rsOk), 5000, 10, false});
-  if (!result.Quiet()) View().HideStatusLabel();
+  link.View().SetStatusLabel("Remove " + name);
+  TResult result = link.Exchange(TStep::RemoveFile, command::Remove(name), TWaitRule{StateBit(rsOk), 5000, 10, false});
+  if (!result.Quiet()) link.View().HideStatusLabel();
   return result;
 }

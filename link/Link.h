@@ -45,9 +45,6 @@ struct TExchangeOptions {
   TLogBytes logLine;         // the line goes to the transfer log once written
 };
 
-class IPacketSink;
-struct TPacketSequence;
-
 class TLink {
  public:
   explicit TLink(IFormView& view, std::unique_ptr<IComBackend> backend = MakeDefaultComBackend());
@@ -141,33 +138,6 @@ class TLink {
   // A coded refusal's own box comes from the receiver; let it reach the
   // window before the handler's message follows it.
   void LetReceiverSpeak();
-
-  // ---- Phone folder commands ----
-  TResult SelectPhoneFolder(int folder);
-  // Fills PhoneFileList and the phone list view; an empty or unreadable
-  // listing is told and Failed.
-  TResult ListPhoneFolder();
-  TResult RemovePhoneFile(const std::string& name);
-
-  // ---- Upload ----
-  // Sends a file of PcFolder to a phone folder, asking first when the
-  // phone already holds one of that name, or once when its list is unknown.
-  // A file that cannot be opened is refused before anything is sent.
-  TResult UploadFile(const std::string& name, int folder);
-  // The end of a transfer: the status line goes, the log closes, and a
-  // transfer that did not end well closes the port.
-  void FinishTransfer();
-  // A file now stored on the phone joins a known phone list, so the next
-  // file of a batch is checked against it too.
-  void NotePhoneFile(const std::string& name, uint64_t size);
-
-  // ---- Download ----
-  // Fetches a phone file of the selected folder into PcFolder, asking
-  // first when the PC folder holds one of that name.
-  TResult DownloadFile(const std::string& name, int size);
-  // Checks the packets in the reply text and writes them; with a sequence,
-  // also their numbers and the end of the file.
-  void ParseDownloadPacket(IPacketSink& file, TPacketSequence* sequence = nullptr);
 
   // ---- Transfer log ----
   TTransferLog TransferLog;

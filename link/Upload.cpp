@@ -8,6 +8,7 @@
 
 #include "link/Commands.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/PacketSender.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
@@ -34,19 +35,19 @@ int UploadTickLimit(int n, int count) {
   return 1000;
 }
 
-void TLink::FinishTransfer() {
-  View().HideStatusLabel();
-  TransferLog.Close();
+void FinishTransfer(TLink& link) {
+  link.View().HideStatusLabel();
+  link.TransferLog.Close();
   // A trace that could not be written is told; the transfer stands.
-  if (TransferLog.TakeFailed()) View().ShowMessage("Write log Err");
-  if (Reply.State() != rsOk && ComPort1.Connected()) {
-    if (!ReceiverPaused()) PauseReceiver();
+  if (link.TransferLog.TakeFailed()) link.View().ShowMessage("Write log Err");
+  if (link.Reply.State() != rsOk && link.ComPort1.Connected()) {
+    if (!link.ReceiverPaused()) link.PauseReceiver();
     try {
-      ComPort1.Close();
+      link.ComPort1.Close();
     } catch (const EComPort&) {
       // Closing a broken device: nothing more to undo.
     }
-    Clock().Sleep(2000);
+    link.Clock().Sleep(2000);
   }
 }
 
@@ -70,64 +71,64 @@ TFile OpenLocalFile(const std::string& path, uint64_t* size) {
 
 }  // namespace
 
-TResult TLink::UploadFile(const std::string& fileName, int folder) {
+TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& fileName, int folder) {
   std::string name = fileName;
-  const std::string localPath = JoinLocalPath(PcFolder, fileName);
+  const std::string localPath = JoinLocalPath(pcFolder, fileName);
   // The file is opened and sized before anything is asked or sent: a file
   // that is gone must not be announced, or the phone's copy becomes empty.
   uint64_t size = 0;
   TFile file = OpenLocalFile(localPath, &size);
   if (!file) {
-    View().ShowMessage("Open File Err");
-    BeginExchange(rsWaiting);  // nothing stored: no verdict
+    link.View().ShowMessage("Open File Err");
+    link.BeginExchange(rsWaiting);  // nothing stored: no verdict
     return TResult::Of(TOutcome::Failed);
   }
-  View().SetRenameText(name);
+  link.View().SetRenameText(name);
 
-  auto ask = [this]() { return View().AskOverwrite("Overwrite " + View().RenameText() + "?"); };
-  if (!PhoneListKnown) {
+  auto ask = [&link]() { return link.View().AskOverwrite("Overwrite " + link.View().RenameText() + "?"); };
+  if (!link.PhoneListKnown) {
     // No listing to check against: asked once, as for a clash; a new name
     // cannot be checked either.
     TOverwriteAnswer a = ask();
     if (a == TOverwriteAnswer::Cancel) {
-      FinishTransfer();
+      FinishTransfer(link);
       return TResult::Of(TOutcome::Declined);
     }
-    if (a == TOverwriteAnswer::Rename) name = View().RenameText();
+    if (a == TOverwriteAnswer::Rename) name = link.View().RenameText();
   } else {
-    for (pic_info* e = PhoneFileList.First(); e;) {
+    for (pic_info* e = link.PhoneFileList.First(); e;) {
       if (!SameNoCase(e->Name, name)) {
         e = e->next.get();
         continue;
       }
       TOverwriteAnswer a = ask();
       if (a == TOverwriteAnswer::Cancel) {
-        FinishTransfer();
+        FinishTransfer(link);
         return TResult::Of(TOutcome::Declined);
       }
       if (a == TOverwriteAnswer::Overwrite) break;
-      name = View().RenameText();
-      e = PhoneFileList.First();
+      name = link.View().RenameText();
+      e = link.PhoneFileList.First();
     }
   }
   if (!IsSafeCommandName(name)) {
-    View().ShowMessage("Invalid file name");
-    FinishTransfer();
+    link.View().ShowMessage("Invalid file name");
+    FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
 
-  View().ShowProgressBar(true);
-  View().SetStatusLabel("Send " + name);
+  link.View().ShowProgressBar(true);
+  link.View().SetStatusLabel("Send " + name);
 
-  if (!TransferLog.Open()) {
-    View().ShowMessage("Open log Err");
-    FinishTransfer();
+  if (!link.TransferLog.Open()) {
+    link.View().ShowMessage("Open log Err");
+    FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
-  View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
+  link.View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
 
-  const TLogBytes log = [this](const std::string& bytes) { TransferLog.Write(bytes); };
-  TResult result = SendUploadRequest(*this, TStep::UploadRequest, command::UploadRequest(name, size, folder),
+  const TLogBytes log = [&link](const std::string& bytes) { link.TransferLog.Write(bytes); };
+  TResult result = SendUploadRequest(link, TStep::UploadRequest, command::UploadRequest(name, size, folder),
                                      TWaitRule{StateBit(rsOk), 500, 10, false}, log);
   if (result.Ok()) {
     TPacketPlan plan;
@@ -135,29 +136,29 @@ TResult TLink::UploadFile(const std::string& fileName, int folder) {
     plan.rule = [](int n, int count) {
       return TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), UploadTickLimit(n, count), 10, true};
     };
-    result = SendFilePackets(*this, file.get(), size, plan, log);
+    result = SendFilePackets(link, file.get(), size, plan, log);
   }
   file.reset();
-  TransferLog.Close();
+  link.TransferLog.Close();
   if (result.Quiet()) return result;
   if (result.outcome == TOutcome::Failed) {
-    BeginExchange(rsWaiting);  // nothing stored: no verdict
+    link.BeginExchange(rsWaiting);  // nothing stored: no verdict
     return result;
   }
   if (result.Ok()) {
-    Clock().Sleep(500);
-    NotePhoneFile(name, size);
+    link.Clock().Sleep(500);
+    NotePhoneFile(link, name, size);
   }
-  FinishTransfer();
+  FinishTransfer(link);
   return result;
 }
 
-void TLink::NotePhoneFile(const std::string& name, uint64_t size) {
-  if (!PhoneListKnown) return;
-  pic_info* entry = PhoneFileList.First();
+void NotePhoneFile(TLink& link, const std::string& name, uint64_t size) {
+  if (!link.PhoneListKnown) return;
+  pic_info* entry = link.PhoneFileList.First();
   while (entry && !SameNoCase(entry->Name, name)) entry = entry->next.get();
   if (!entry) {
-    entry = PhoneFileList.Append();
+    entry = link.PhoneFileList.Append();
     entry->Name = name;
   }
   entry->Size = size > static_cast<uint64_t>(INT32_MAX) ? 0 : static_cast<int32_t>(size);

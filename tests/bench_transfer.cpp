@@ -103,7 +103,7 @@ Run Upload(SimLink& rig, const std::string& name) {
   size_t before = rig.sim->BytesSent();
   rig.link->PhoneListKnown = true;  // nothing to check: the bench's names are new
   auto t0 = Clock::now();
-  rig.link->UploadFile(name, 3);
+  UploadFile(*rig.link, rig.link->PcFolder, name, 3);
   r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   r.wireBytes = rig.sim->BytesSent() - before;
   r.ok = rig.link->Reply.State() == rsOk;
@@ -114,7 +114,7 @@ Run Download(SimLink& rig, const std::string& name, size_t size) {
   Run r;
   size_t before = rig.sim->BytesSent();
   auto t0 = Clock::now();
-  rig.link->DownloadFile(name, static_cast<int>(size));
+  DownloadFile(*rig.link, rig.link->PcFolder, name, static_cast<int>(size));
   r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   r.wireBytes = rig.sim->BytesSent() - before;
   r.ok = rig.link->Reply.State() == rsOk;
@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
   fs::create_directories(rig.dir.File("pc"));
   rig.link->PcFolder = rig.dir.File("pc");
   rig.Connect();
-  rig.link->SelectPhoneFolder(3);
+  SelectPhoneFolder(*rig.link, 3);
 
   phonesim::Options paced = rig.sim->GetOptions();
   paced.pace115200 = true;
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
   memLink.ComPort1.SetEvents(0);
   memLink.ComPort1.Open();
   memLink.StartReceiver();
-  memLink.SelectPhoneFolder(3);
+  SelectPhoneFolder(memLink, 3);
   memLink.PhoneListKnown = true;  // nothing to check: the bench's names are new
 
   auto timed = [](const char* what, size_t size, const std::function<void()>& run, TLink& link) {
@@ -189,11 +189,11 @@ int main(int argc, char** argv) {
     std::printf("%-10s %8zu bytes  %s  %7.2f s\n", what, size, link.Reply.State() == rsOk ? "ok    " : "FAILED", s);
   };
   std::printf("\nMemory runs (phone in its own process, unpaced)\n");
-  timed("upload", small, [&] { memLink.UploadFile("smallup.bin", 3); }, memLink);
-  timed("download", small, [&] { memLink.DownloadFile("smalldown.bin", static_cast<int>(small)); }, memLink);
+  timed("upload", small, [&] { UploadFile(memLink, memLink.PcFolder, "smallup.bin", 3); }, memLink);
+  timed("download", small, [&] { DownloadFile(memLink, memLink.PcFolder, "smalldown.bin", static_cast<int>(small)); }, memLink);
   long smallPeak = PeakKb();
-  timed("upload", large, [&] { memLink.UploadFile("bigup.bin", 3); }, memLink);
-  timed("download", large, [&] { memLink.DownloadFile("bigdown.bin", static_cast<int>(large)); }, memLink);
+  timed("upload", large, [&] { UploadFile(memLink, memLink.PcFolder, "bigup.bin", 3); }, memLink);
+  timed("download", large, [&] { DownloadFile(memLink, memLink.PcFolder, "bigdown.bin", static_cast<int>(large)); }, memLink);
   long largePeak = PeakKb();
 
   std::printf("\nPeak resident memory (VmHWM): after %zu-byte transfers %ld kB, after %zu-byte transfers %ld kB, "

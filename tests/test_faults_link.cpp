@@ -113,43 +113,43 @@ std::vector<HangCase> HangCases() {
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/keep.gif", kUpload);
          f.rig.dir.Write("phone/3/a.gif", "A");
-         f.rig.link->SelectPhoneFolder(3);
+         SelectPhoneFolder(*f.rig.link, 3);
          hangAfter(1)(f);
        },
-       [](FaultRig& f) { f.rig.link->ListPhoneFolder(); }, unchanged, ""},
+       [](FaultRig& f) { ListPhoneFolder(*f.rig.link); }, unchanged, ""},
       {"upload request",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/up.bin", kUpload);
-         f.rig.link->SelectPhoneFolder(3);
-         f.rig.link->ListPhoneFolder();  // the overwrite check needs it
+         SelectPhoneFolder(*f.rig.link, 3);
+         ListPhoneFolder(*f.rig.link);  // the overwrite check needs it
          hangAfter(1)(f);
        },
-       [](FaultRig& f) { f.rig.link->UploadFile("up.bin", 3); }, unchanged, "3/up.bin"},
+       [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); }, unchanged, "3/up.bin"},
       {"upload packet 3",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/up.bin", kUpload);
-         f.rig.link->SelectPhoneFolder(3);
-         f.rig.link->ListPhoneFolder();  // the overwrite check needs it
+         SelectPhoneFolder(*f.rig.link, 3);
+         ListPhoneFolder(*f.rig.link);  // the overwrite check needs it
          hangAfter(4)(f);  // request, packets 1, 2, then 3 hangs up
        },
-       [](FaultRig& f) { f.rig.link->UploadFile("up.bin", 3); }, unchanged, "3/up.bin"},
+       [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); }, unchanged, "3/up.bin"},
       {"download packet after the first ACK, new PC file",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("phone/3/dl.bin", kDownload);
-         f.rig.link->SelectPhoneFolder(3);
+         SelectPhoneFolder(*f.rig.link, 3);
          hangAfter(2)(f);  // the request, then the first AT*ACK hangs up
        },
        // A failed download keeps nothing under the new name.
-       [](FaultRig& f) { f.rig.link->DownloadFile("dl.bin", 500); }, unchanged, ""},
+       [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); }, unchanged, ""},
       {"download packet after the first ACK, overwriting a PC file",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("phone/3/dl.bin", kDownload);
          f.rig.dir.Write("pc/dl.bin", kPrecious);
          f.rig.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
-         f.rig.link->SelectPhoneFolder(3);
+         SelectPhoneFolder(*f.rig.link, 3);
          hangAfter(2)(f);
        },
-       [](FaultRig& f) { f.rig.link->DownloadFile("dl.bin", 500); }, unchanged, ""},
+       [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); }, unchanged, ""},
       {"install archive packet 2",
        [](FaultRig& f) {
          f.rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", kJar.size()));
@@ -239,7 +239,7 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   EXPECT_TRUE(f.rig.link->ComPort1.Connected());
   EXPECT_TRUE(f.rig.link->CheckLink());
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();
-  f.rig.link->SelectPhoneFolder(3);
+  SelectPhoneFolder(*f.rig.link, 3);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
   EXPECT_EQ(f.rig.view.linkPanel, "Status: Connection");
 }
@@ -263,8 +263,8 @@ std::vector<SilentCase> SilentCases() {
   auto folder3 = [](FaultRig& f) {
     f.rig.dir.Write("pc/up.bin", kUpload);
     f.rig.dir.Write("phone/3/dl.bin", kDownload);
-    f.rig.link->SelectPhoneFolder(3);
-    f.rig.link->ListPhoneFolder();  // the overwrite check needs it
+    SelectPhoneFolder(*f.rig.link, 3);
+    ListPhoneFolder(*f.rig.link);  // the overwrite check needs it
   };
   auto midlet = [](FaultRig& f) {
     f.rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", kJar.size()));
@@ -277,19 +277,19 @@ std::vector<SilentCase> SilentCases() {
   auto none = [](FaultRig&) {};
   return {
       {"AT", "AT", none, [](FaultRig& f) { EXPECT_FALSE(f.rig.link->CheckLink()); }, {"Connection Timeout", ""}},
-      {"folder select", "AT*FLIST=", none, [](FaultRig& f) { f.rig.link->SelectPhoneFolder(3); },
+      {"folder select", "AT*FLIST=", none, [](FaultRig& f) { SelectPhoneFolder(*f.rig.link, 3); },
        {"Change Folder Timeout", ""}},
-      {"listing", "AT*FLIST?", folder3, [](FaultRig& f) { f.rig.link->ListPhoneFolder(); },
+      {"listing", "AT*FLIST?", folder3, [](FaultRig& f) { ListPhoneFolder(*f.rig.link); },
        {"Get_List_Timeout", ""}},
-      {"remove", "AT*FRMV", folder3, [](FaultRig& f) { f.rig.link->RemovePhoneFile("dl.bin"); },
+      {"remove", "AT*FRMV", folder3, [](FaultRig& f) { RemovePhoneFile(*f.rig.link, "dl.bin"); },
        {"File_Remove_timeout"}},
-      {"upload request", "AT*FUPL=\"", folder3, [](FaultRig& f) { f.rig.link->UploadFile("up.bin", 3); },
+      {"upload request", "AT*FUPL=\"", folder3, [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); },
        {"Send_UPLOAD_REQ_timeout", ""}},
-      {"upload packet", "AT*FUPL=0201", folder3, [](FaultRig& f) { f.rig.link->UploadFile("up.bin", 3); },
+      {"upload packet", "AT*FUPL=0201", folder3, [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); },
        {"Send File data timeout", ""}},
-      {"download request", "AT*FDWN", folder3, [](FaultRig& f) { f.rig.link->DownloadFile("dl.bin", 500); },
+      {"download request", "AT*FDWN", folder3, [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); },
        {"Download_Timeout", ""}},
-      {"download acknowledge", "AT*ACK", folder3, [](FaultRig& f) { f.rig.link->DownloadFile("dl.bin", 500); },
+      {"download acknowledge", "AT*ACK", folder3, [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); },
        {"Download_Timeout", ""}},
       {"MIDlet list", "AT*FDWN=\"4\"", none, [](FaultRig& f) { f.midlets.LocalAppDL_RefreshPage(); },
        {"Get_List_Timeout", ""}},
@@ -381,19 +381,19 @@ std::vector<MisbehaveCase> MisbehaveCases() {
     o.splitAt = -6;
   };
   auto listing = [](FaultRig& f) {
-    if (!f.rig.link->SelectPhoneFolder(3).Ok()) return TResult::Of(TOutcome::Failed);
-    TResult r = f.rig.link->ListPhoneFolder();
+    if (!SelectPhoneFolder(*f.rig.link, 3).Ok()) return TResult::Of(TOutcome::Failed);
+    TResult r = ListPhoneFolder(*f.rig.link);
     if (r.Ok() && f.rig.link->PhoneFileList.Count() != 2) return TResult::Of(TOutcome::Failed);
     return r;
   };
   auto get = [](FaultRig& f) {
-    f.rig.link->SelectPhoneFolder(3);
-    return f.rig.link->DownloadFile("dl.bin", static_cast<int>(kDownload.size()));
+    SelectPhoneFolder(*f.rig.link, 3);
+    return DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", static_cast<int>(kDownload.size()));
   };
   auto put = [](FaultRig& f) {
-    f.rig.link->SelectPhoneFolder(3);
-    if (!f.rig.link->ListPhoneFolder().Ok()) return TResult::Of(TOutcome::Failed);
-    return f.rig.link->UploadFile("up.bin", 3);
+    SelectPhoneFolder(*f.rig.link, 3);
+    if (!ListPhoneFolder(*f.rig.link).Ok()) return TResult::Of(TOutcome::Failed);
+    return UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3);
   };
   auto install = [](FaultRig& f) {
     f.OpenMidletPage("Game");
@@ -456,8 +456,8 @@ std::vector<MisbehaveCase> MisbehaveCases() {
          o.splitAt = 1;
        },
        [](FaultRig& f) {
-         f.rig.link->SelectPhoneFolder(3);
-         return f.rig.link->RemovePhoneFile("OK.gif");
+         SelectPhoneFolder(*f.rig.link, 3);
+         return RemovePhoneFile(*f.rig.link, "OK.gif");
        },
        false, {}, {}},
       {"a reply past the cap", [](phonesim::Options& o) { o.floodBytes = 2 * 1024 * 1024; }, listing, false, {}, {}},
@@ -681,7 +681,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
   }
   for (size_t k : Points(listing.size(), 5)) {
     phone.SetScript([listing, k](const std::string&) { return Cut(listing, k); });
-    link.ListPhoneFolder();
+    ListPhoneFolder(link);
     EXPECT_EQ(link.Reply.State(), rsOk) << k;
     std::string got;
     for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
@@ -691,7 +691,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
   dir.Write("pc/abc.txt", "abc");
   for (size_t k : Points(6, 1)) {
     phone.SetScript([k](const std::string&) { return Cut("\r\nOK\r\n", k); });
-    link.UploadFile("abc.txt", 3);
+    UploadFile(link, link.PcFolder, "abc.txt", 3);
     EXPECT_EQ(link.Reply.State(), rsOk) << k;
   }
   // A download of two packets, its first reply cut at k.
@@ -708,7 +708,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
         return last == cutLast ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
       });
       fs::remove(dir.File("pc/two.bin"));
-      link.DownloadFile("two.bin", 130);
+      DownloadFile(link, link.PcFolder, "two.bin", 130);
       EXPECT_EQ(link.Reply.State(), rsOk) << k;
       EXPECT_EQ(dir.Read("pc/two.bin"), bytes) << k;
       if (!link.ComPort1.Connected()) {  // a failed download closed it; carry on
@@ -728,7 +728,7 @@ TEST_F(SplitOnTheLine, ADrippingPhoneMeetsTheCeiling) {
   dir.Write("pc/drip.bin", "mine");
   view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
   const auto start = std::chrono::steady_clock::now();
-  const TResult got = link.DownloadFile("drip.bin", 10);
+  const TResult got = DownloadFile(link, link.PcFolder, "drip.bin", 10);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(got.outcome, TOutcome::TimedOut);
   // 120 bursts 25 ms apart last 3 s; the ceiling at this clock is 1.3 s.
@@ -748,17 +748,17 @@ TEST(Garbage, NoiseBeforeEveryReplyChangesNothing) {
   f.rig.dir.Write("phone/3/dl.bin", kDownload);
   f.rig.dir.Write("phone/3/other.gif", "GIF89a");
   EXPECT_TRUE(f.rig.link->CheckLink());
-  f.rig.link->SelectPhoneFolder(3);
+  SelectPhoneFolder(*f.rig.link, 3);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
-  f.rig.link->ListPhoneFolder();
+  ListPhoneFolder(*f.rig.link);
   std::vector<std::string> names;
   for (pic_info* p = f.rig.link->PhoneFileList.First(); p; p = p->next.get())
     names.push_back(p->Name + "/" + std::to_string(p->Size));
   EXPECT_EQ(names, (std::vector<std::string>{"dl.bin/500", "other.gif/6"}));
-  f.rig.link->UploadFile("up.bin", 3);
+  UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
   EXPECT_EQ(faults::ReadAll(f.Phone("3/up.bin")), kUpload);
-  f.rig.link->DownloadFile("dl.bin", 500);
+  DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
   EXPECT_EQ(faults::ReadAll(f.Pc("dl.bin")), kDownload);
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();

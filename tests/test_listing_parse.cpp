@@ -144,7 +144,7 @@ TEST_P(ListingOverPty, FillsListAndRows) {
   link.ComPort1.Open();
   link.StartReceiver();
   link.PhoneFileList.Append()->Name = "stale entry";
-  link.ListPhoneFolder();
+  ListPhoneFolder(link);
   EXPECT_EQ(view.messages, c.messages);
   EXPECT_EQ(PhoneList(link), c.list);
   EXPECT_EQ(view.lists[TListId::PhoneFiles], c.rows);
@@ -189,9 +189,9 @@ class FolderCommands : public ::testing::Test {
 
 TEST_F(FolderCommands, FoldersOnlyMeansNoFiles) {
   fs::create_directories(rig_.dir.File("phone/2/sub"));
-  rig_.link->SelectPhoneFolder(2);
+  SelectPhoneFolder(*rig_.link, 2);
   ASSERT_EQ(rig_.link->Reply.State(), rsOk);
-  rig_.link->ListPhoneFolder();
+  ListPhoneFolder(*rig_.link);
   std::vector<std::string> msgs = {"No Files on Mobile"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_TRUE(rig_.link->PhoneFileList.Empty());
@@ -202,8 +202,8 @@ TEST_F(FolderCommands, NamesWithSpacesAreListedWhole) {
   rig_.dir.Write("phone/1/my song.mid", "12345");
   rig_.dir.Write("phone/1/b.gif", "");
   fs::create_directories(rig_.dir.File("phone/1/sub dir"));
-  rig_.link->SelectPhoneFolder(1);
-  rig_.link->ListPhoneFolder();
+  SelectPhoneFolder(*rig_.link, 1);
+  ListPhoneFolder(*rig_.link);
   EXPECT_TRUE(rig_.view.messages.empty());
   Rows rows = {{"b.gif", "0"}, {"my song.mid", "5"}};
   EXPECT_EQ(rig_.view.lists[TListId::PhoneFiles], rows);
@@ -213,8 +213,8 @@ TEST_F(FolderCommands, NamesWithSpacesAreListedWhole) {
 
 TEST_F(FolderCommands, RemoveDeletesOnThePhone) {
   rig_.dir.Write("phone/3/a.gif", "x");
-  rig_.link->SelectPhoneFolder(3);
-  rig_.link->RemovePhoneFile("a.gif");
+  SelectPhoneFolder(*rig_.link, 3);
+  RemovePhoneFile(*rig_.link, "a.gif");
   EXPECT_EQ(rig_.link->Reply.State(), rsOk);
   EXPECT_FALSE(fs::exists(rig_.dir.File("phone/3/a.gif")));
   EXPECT_EQ(rig_.PhoneLines().back(), "AT*FRMV=\"a.gif\"");
@@ -258,17 +258,17 @@ TEST_P(FolderFaults, ShowTheirMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Folder, FolderFaults,
     ::testing::Values(
-        FaultCase{"select refused", "AT*FLIST=", "", [](TLink& l) { l.SelectPhoneFolder(3); },
+        FaultCase{"select refused", "AT*FLIST=", "", [](TLink& l) { SelectPhoneFolder(l, 3); },
                   {"Change Folder on Mobile failed"}},
-        FaultCase{"select unanswered", "", "AT*FLIST=", [](TLink& l) { l.SelectPhoneFolder(3); },
+        FaultCase{"select unanswered", "", "AT*FLIST=", [](TLink& l) { SelectPhoneFolder(l, 3); },
                   {"Change Folder Timeout", ""}},
-        FaultCase{"list refused", "AT*FLIST?", "", [](TLink& l) { l.ListPhoneFolder(); }, {"Get_List_Error"}},
-        FaultCase{"remove refused", "AT*FRMV", "", [](TLink& l) { l.RemovePhoneFile("a.gif"); }, {"File_Remove_ERR"}}));
+        FaultCase{"list refused", "AT*FLIST?", "", [](TLink& l) { ListPhoneFolder(l); }, {"Get_List_Error"}},
+        FaultCase{"remove refused", "AT*FRMV", "", [](TLink& l) { RemovePhoneFile(l, "a.gif"); }, {"File_Remove_ERR"}}));
 
 TEST_F(FolderCommands, ListUnansweredTimesOut) {
   SetOptions([](phonesim::Options& o) { o.silentPrefix = "AT*FLIST?"; });
   rig_.link->SetClock(TClock(0.02));  // nothing to wait for but the time-out
-  rig_.link->ListPhoneFolder();
+  ListPhoneFolder(*rig_.link);
   std::vector<std::string> msgs = {"Get_List_Timeout", "AT*FLIST?\r\n"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_FALSE(rig_.view.statusVisible);

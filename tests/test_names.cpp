@@ -35,7 +35,7 @@ class Names : public ::testing::Test {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
   }
   std::vector<std::string> Listed() {
-    rig.link->ListPhoneFolder();
+    ListPhoneFolder(*rig.link);
     std::vector<std::string> names;
     for (pic_info* e = rig.link->PhoneFileList.First(); e; e = e->next.get()) names.push_back(e->Name);
     return names;
@@ -48,14 +48,14 @@ class Names : public ::testing::Test {
 TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
   const std::vector<std::string> names = {"BOOK.mid", "ERROR.gif", "ERROR (2).gif", "ACK D_ERR (1) OK.gif",
                                           "OK", "(12)", "x (3) (4).gif"};
-  rig.link->SelectPhoneFolder(3);
+  SelectPhoneFolder(*rig.link, 3);
   ASSERT_EQ(rig.link->Reply.State(), rsOk);
   rig.link->PhoneListKnown = true;  // folder 3 starts empty
   for (size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(names[i]);
     const std::string bytes = faults::Pattern(200 + 37 * i, static_cast<int>(i));  // several packets
     rig.dir.Write("pc/" + names[i], bytes);
-    rig.link->UploadFile(names[i], 3);
+    UploadFile(*rig.link, rig.link->PcFolder, names[i], 3);
     ASSERT_EQ(rig.link->Reply.State(), rsOk);
     EXPECT_EQ(faults::ReadAll(Phone("3/" + names[i])), bytes);
   }
@@ -68,10 +68,10 @@ TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
   rig.link->PcFolder = rig.dir.File("back");
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    rig.link->DownloadFile(name, 0);
+    DownloadFile(*rig.link, rig.link->PcFolder, name, 0);
     ASSERT_EQ(rig.link->Reply.State(), rsOk);
     EXPECT_EQ(faults::ReadAll(rig.dir.File("back/" + name)), faults::ReadAll(Phone("3/" + name)));
-    rig.link->RemovePhoneFile(name);
+    RemovePhoneFile(*rig.link, name);
     ASSERT_EQ(rig.link->Reply.State(), rsOk);
     EXPECT_FALSE(faults::Exists(Phone("3/" + name)));
   }
@@ -104,20 +104,20 @@ TEST_F(Names, SuiteNamedWithReplyWordsInstallsAndUninstalls) {
 
 // Quotation marks and line ends would end the name or the line early.
 TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
-  rig.link->SelectPhoneFolder(3);
+  SelectPhoneFolder(*rig.link, 3);
   rig.link->PhoneListKnown = true;  // folder 3 starts empty
   rig.sim->ClearReceived();
   const std::string quoted = "say \"hi\".gif";
   rig.dir.Write("pc/" + quoted, "abc");
-  rig.link->UploadFile(quoted, 3);
-  rig.link->RemovePhoneFile("a\r\nAT*FRMV=\"b.gif\"");
-  rig.link->DownloadFile(std::string("nul\0.gif", 8), 3);
+  UploadFile(*rig.link, rig.link->PcFolder, quoted, 3);
+  RemovePhoneFile(*rig.link, "a\r\nAT*FRMV=\"b.gif\"");
+  DownloadFile(*rig.link, rig.link->PcFolder, std::string("nul\0.gif", 8), 3);
   // A phone that edits its command line would act on these.
   for (const char* name : {"back\bspace.gif", "esc\x1b[2J.gif", "del\x7f.gif", "tab\t.gif"}) {
     rig.dir.Write(std::string("pc/") + name, "abc");
-    rig.link->UploadFile(name, 3);
-    rig.link->RemovePhoneFile(name);
-    rig.link->DownloadFile(name, 3);
+    UploadFile(*rig.link, rig.link->PcFolder, name, 3);
+    RemovePhoneFile(*rig.link, name);
+    DownloadFile(*rig.link, rig.link->PcFolder, name, 3);
   }
   EXPECT_EQ(rig.view.messages, std::vector<std::string>(15, "Invalid file name"));
   Mobile_info escaped;

@@ -45,14 +45,14 @@ const faults::TFolderSnapshot kPc = {{"up.gif", kUpload}, {"Game.jad", Descripto
 
 // Folder 3 is selected before each row's fault is set.
 void Check(SimLink& r, TMidletPage&) { r.link->CheckLink(); }
-void Select(SimLink& r, TMidletPage&) { r.link->SelectPhoneFolder(3); }
-void List(SimLink& r, TMidletPage&) { r.link->ListPhoneFolder(); }
+void Select(SimLink& r, TMidletPage&) { SelectPhoneFolder(*r.link, 3); }
+void List(SimLink& r, TMidletPage&) { ListPhoneFolder(*r.link); }
 void Upload(SimLink& r, TMidletPage&) {
   r.link->PhoneListKnown = true;  // as after the listing that opens the page
-  r.link->UploadFile("up.gif", 3);
+  UploadFile(*r.link, r.link->PcFolder, "up.gif", 3);
 }
-void Download(SimLink& r, TMidletPage&) { r.link->DownloadFile("pic.gif", static_cast<int>(kPicture.size())); }
-void Remove(SimLink& r, TMidletPage&) { r.link->RemovePhoneFile("pic.gif"); }
+void Download(SimLink& r, TMidletPage&) { DownloadFile(*r.link, r.link->PcFolder, "pic.gif", static_cast<int>(kPicture.size())); }
+void Remove(SimLink& r, TMidletPage&) { RemovePhoneFile(*r.link, "pic.gif"); }
 void Suites(SimLink&, TMidletPage& page) { page.LocalAppDL_RefreshPage(); }
 void Install(SimLink&, TMidletPage& page) {
   page.LocalAppDL_RefreshPage();
@@ -150,7 +150,7 @@ class MemorySession : public ::testing::TestWithParam<Case> {
     }
     Run([this] {
       rig.Connect();
-      rig.link->SelectPhoneFolder(3);
+      SelectPhoneFolder(*rig.link, 3);
     });
     rig.memory->SetOptions(GetParam().faults);
   }

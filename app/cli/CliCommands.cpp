@@ -16,6 +16,7 @@
 #endif
 #include "link/Batch.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/Text.h"
 #include "link/PortMap.h"
 
@@ -100,10 +101,10 @@ class TCliSession {
 
   bool Select(int folder) {
     link_.FolderNumber = folder;
-    return link_.SelectPhoneFolder(folder).Ok();
+    return SelectPhoneFolder(link_, folder).Ok();
   }
 
-  bool List() { return link_.ListPhoneFolder().Ok(); }
+  bool List() { return ListPhoneFolder(link_).Ok(); }
 
 
   TLink& Link() { return link_; }
@@ -178,7 +179,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   // The list the overwrite check walks. A listing ended by a hang-up or a
   // Stop sends nothing (the port may be the fall-back one by now); one that
   // failed leaves each upload to ask, or to follow --on-conflict.
-  const TResult listed = link.ListPhoneFolder();
+  const TResult listed = ListPhoneFolder(link);
   if (listed.Quiet() || link.AbortRequested()) return 1;
   const bool sent = RunBatch(s, TBatchOp::Send, folder, files);
   // Only an explicit overwrite policy makes an unchecked put a success.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/QueuedView.h"
 #include "link/ThreadQueue.h"
 #include "support/FakeView.h"

@@ -1,0 +1,37 @@
+#pragma once
+// The operations on the files of a phone folder, each one unit over the
+// link: its steps, waits, texts and end step. They take what they work on
+// as arguments and return how it ended.
+#include <cstdint>
+#include <string>
+
+#include "link/Exchange.h"
+
+class TLink;
+class IPacketSink;
+struct TPacketSequence;
+
+TResult SelectPhoneFolder(TLink& link, int folder);
+// Fills the link's phone list and the phone list view; an empty or
+// unreadable listing is told and Failed.
+TResult ListPhoneFolder(TLink& link);
+TResult RemovePhoneFile(TLink& link, const std::string& name);
+
+// Sends a file of pcFolder to a phone folder, asking first when the phone
+// already holds one of that name, or once when its list is unknown. A file
+// that cannot be opened is refused before anything is sent.
+TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& name, int folder);
+// A file now stored on the phone joins a known phone list, so the next
+// file of a batch is checked against it too.
+void NotePhoneFile(TLink& link, const std::string& name, uint64_t size);
+
+// Fetches a phone file of the selected folder into pcFolder, asking first
+// when the PC folder holds one of that name.
+TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size);
+// Checks the packets in the reply text and writes them; with a sequence,
+// also their numbers and the end of the file.
+void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence = nullptr);
+
+// The end of a transfer, shared by upload and download: the status line
+// goes, the log closes, and a transfer that did not end well closes the port.
+void FinishTransfer(TLink& link);
