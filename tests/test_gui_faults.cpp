@@ -633,6 +633,10 @@ class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
  protected:
   BatchOutcome InWindow(const BatchRow& row) {
     Fill(home_, row);
+    // The phone is the same from the start: the page's opening meets its faults too.
+    phonesim::Options o = sim_->GetOptions();
+    row.fault(o);
+    sim_->SetOptions(o);
     OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
     const bool send = row.op == TBatchOp::Send;
     for (const std::string& n : row.names) {
@@ -640,9 +644,6 @@ class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
         EXPECT_TRUE(SelectRow(*form_, send ? TListId::PcFiles : TListId::PhoneFiles, n)) << n;
       }
     }
-    phonesim::Options o = sim_->GetOptions();
-    row.fault(o);
-    sim_->SetOptions(o);
     sim_->ClearReceived();
     boxesBefore_.clear();
     QTimer answer;
@@ -723,7 +724,12 @@ INSTANTIATE_TEST_SUITE_P(
                  .phone = kOld},
         BatchRow{.label = "send onto a clash, skip", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"}, .pc = kTwo,
                  .phone = kOld, .overwrite = false},
+        BatchRow{.label = "send onto a clash, the listing refused", .op = TBatchOp::Send, .names = {"a.bmp"},
+                 .pc = kTwo, .phone = kOld, .fault = [](phonesim::Options& o) { o.errorPrefix = "AT*FLIST?"; },
+                 .overwrite = false, .ok = false},
         BatchRow{.label = "fetch two", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"}, .phone = kTwo},
+        BatchRow{.label = "fetch two onto a PC file, skip", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"},
+                 .pc = kOld, .phone = kTwo, .overwrite = false},
         BatchRow{.label = "remove two", .op = TBatchOp::Remove, .names = {"a.bmp", "b.bmp"}, .pc = kOld,
                  .phone = kThree},
         BatchRow{.label = "send three, the first one's packets unanswered", .op = TBatchOp::Send,
