@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "support/CliRun.h"
 #include "support/ImageMagick.h"
 #include "support/TempDir.h"
 #include "support/ZipFile.h"
@@ -17,35 +18,9 @@
 
 namespace {
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Cli() {
-  // The build folder: from the environment, else two levels above this test.
-  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli-test";
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli-test";
-}
-
 std::string Slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-// Runs the command line in a private HOME with an isolated settings store.
-CliResult RunCli(const TempDir& home, const std::string& args) {
-  std::string out = home.File("out.txt"), err = home.File("err.txt");
-  std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
-                    "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 '" + Cli() + "' " + args + " >'" + out + "' 2>'" + err +
-                    "' </dev/null";
-  CliResult r;
-  int st = std::system(cmd.c_str());
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.out = Slurp(out);
-  r.err = Slurp(err);
-  return r;
 }
 
 struct CliPhone {
@@ -278,7 +253,7 @@ TEST(Cli, ReadsTheIniWhenThereIsOne) {
   p.home.Write("Program/Velko.ini", "debugFlag=96\n");
   std::filesystem::create_directories(p.home.File("logs"));
   std::string cmd = "cd '" + p.home.File("Program") + "' && HOME='" + p.home.path() + "' XDG_CONFIG_HOME='" +
-                    p.home.path() + "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 '" + Cli() + "' " + port +
+                    p.home.path() + "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 '" + CliPath() + "' " + port +
                     "at >/dev/null 2>'" + p.home.File("err.txt") + "' </dev/null";
   int st = std::system(cmd.c_str());
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << p.home.Read("err.txt");
@@ -299,7 +274,7 @@ namespace fs = std::filesystem;
 
 // The sample phone's files, and names of every kind the phone allows.
 fs::path Samples() {
-  std::ifstream cache(fs::path(Cli()).parent_path() / "CMakeCache.txt");
+  std::ifstream cache(fs::path(CliPath()).parent_path() / "CMakeCache.txt");
   const std::string key = "Quendrel_SOURCE_DIR:STATIC=";
   fs::path source;
   for (std::string line; std::getline(cache, line);)

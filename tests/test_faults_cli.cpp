@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/CliRun.h"
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
 #include "support/WireText.h"
@@ -21,46 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliResult {
-  int status = -1;
-  std::string out, err;
-  double seconds = 0;
-};
-
-std::string Cli() {
-  // The build folder: from the environment, else two levels above this test.
-  if (const char* dir = std::getenv("QUENDREL_BIN_DIR")) return std::string(dir) + "/quendrel-cli-test";
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli-test";
-}
-
-// Runs the command line in a private HOME with an isolated settings store.
-// The child gets none of our descriptors: an inherited pty master would
-// keep the line up after the phone hangs up. With whileRunning the program
-// runs as the child itself, so a signal to it reaches the program.
-CliResult RunCli(const TempDir& home, const std::string& args,
-                 const std::function<void(pid_t)>& whileRunning = nullptr) {
-  const std::string out = home.File("out.txt"), err = home.File("err.txt");
-  const std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
-                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 exec " + (whileRunning ? "" : "timeout 120 ") + "'" + Cli() + "' " + args + " >'" +
-                          out + "' 2>'" + err + "' </dev/null";
-  CliResult r;
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) {
-    for (int fd = 3; fd < 4096; ++fd) close(fd);
-    execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int st = 0;
-  if (pid > 0 && whileRunning) whileRunning(pid);
-  if (pid > 0) waitpid(pid, &st, 0);
-  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  r.status = pid > 0 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.out = faults::ReadAll(out);
-  r.err = faults::ReadAll(err);
-  return r;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -5,23 +5,30 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "app/core/Config.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainForm.h"
+#include "link/Batch.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
+#include "support/CliRun.h"
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
 #include "support/WindowSession.h"
@@ -111,11 +118,13 @@ class WindowOnPhone : public ::testing::Test {
     o.pace115200 = true;
     sim_->SetOptions(o);
   }
-  // Answers every overwrite question with "Overwrite" while the timer runs.
-  static void AnswerOverwrite(QTimer& timer) {
+  // Answers every overwrite question with "Overwrite" (or "Cancel") while the timer runs.
+  static void AnswerOverwrite(QTimer& timer, bool overwrite = true) {
     timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [] {
-      if (auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget())) dlg->OKBtnClick();
+    QObject::connect(&timer, &QTimer::timeout, [overwrite] {
+      auto* dlg = qobject_cast<TWarning_overwrite_dialog*>(QApplication::activeModalWidget());
+      if (dlg && overwrite) dlg->OKBtnClick();
+      else if (dlg) dlg->CancelBtnClick();
     });
     timer.start();
   }
@@ -552,5 +561,205 @@ INSTANTIATE_TEST_SUITE_P(
                    OnSession(f, [&f] { f.midletPage.LAD_ONE_ButtonClick(); });
                  },
                  "4/Game/game.jar"}));
+
+}  // namespace
+
+namespace {
+
+// One batch run through the window and through the command line, each on
+// a fresh phone in the same state: the same files end up on both sides,
+// and both fronts agree whether it went through.
+using TFiles = std::map<std::string, std::string>;
+
+// A picture the page lists, its bytes after the header set by seed.
+std::string Picture(int seed) {
+  return "BM" + std::string(16, '\0') + std::string("\x10\0\0\0\x10\0\0\0", 8) + faults::Pattern(480, seed);
+}
+
+struct BatchRow {
+  const char* label;
+  TBatchOp op;
+  std::vector<std::string> names = {};  // what the batch takes, in list order
+  TFiles pc = {}, phone = {};           // the PC folder and the phone's picture folder at the start
+  std::function<void(phonesim::Options&)> fault = [](phonesim::Options&) {};
+  std::string hangUpAt = {};  // the phone hangs up once it has a line starting with this
+  bool overwrite = true;      // the answer to the overwrite question
+  bool drop = false;          // the window: dropped on the phone list rather than the button
+  unsigned long long fileLimit = 0;  // >0: files past this size cannot be written, as on a full disk
+  bool ok = true;             // the batch goes through (or is passed over by the user's answer)
+};
+
+void PrintTo(const BatchRow& r, std::ostream* os) { *os << r.label; }
+
+struct BatchOutcome {
+  faults::TFolderSnapshot pc, phone;
+  bool ok;
+  std::string said;  // the window's boxes or the command line's stderr
+};
+
+// Hangs the phone up once a line with the prefix has come (none when empty).
+class HangUpOn {
+ public:
+  HangUpOn(phonesim::PhoneSim& sim, const std::string& prefix) {
+    if (prefix.empty()) return;
+    thread_ = std::thread([this, &sim, prefix] {
+      while (!done_) {
+        for (const std::string& l : sim.ReceivedLines())
+          if (l.rfind(prefix, 0) == 0) return sim.HangUp();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+  }
+  ~HangUpOn() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// The PC folder at the start: the row's files and one picture outside the
+// batch, so that the window's refresh afterwards has no empty folder to tell of.
+TFiles PcAtStart(const BatchRow& row) {
+  TFiles files = row.pc;
+  files.emplace("keep.bmp", Picture(30));
+  return files;
+}
+
+void Fill(const TempDir& home, const BatchRow& row) {
+  fs::remove_all(home.File("pc"));
+  fs::remove_all(home.File("phone/3"));
+  fs::create_directories(home.File("pc"));
+  for (const char* f : {"1", "2", "3", "4"}) fs::create_directories(home.File("phone/") + f);
+  for (const auto& [name, bytes] : PcAtStart(row)) home.Write("pc/" + name, bytes);
+  for (const auto& [name, bytes] : row.phone) home.Write("phone/3/" + name, bytes);
+}
+
+class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParamInterface<BatchRow> {
+ protected:
+  BatchOutcome InWindow(const BatchRow& row) {
+    Fill(home_, row);
+    // The phone is the same from the start: the page's opening meets its faults too.
+    phonesim::Options o = sim_->GetOptions();
+    row.fault(o);
+    sim_->SetOptions(o);
+    OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
+    const bool send = row.op == TBatchOp::Send;
+    for (const std::string& n : row.names) {
+      if (!(send && row.drop)) {
+        EXPECT_TRUE(SelectRow(*form_, send ? TListId::PcFiles : TListId::PhoneFiles, n)) << n;
+      }
+    }
+    sim_->ClearReceived();
+    boxesBefore_.clear();
+    QTimer answer;
+    AnswerOverwrite(answer, row.overwrite);
+    HangUpOn hangUp(*sim_, row.hangUpAt);
+    if (send && row.drop) {
+      QMimeData files;
+      QList<QUrl> urls;
+      for (const std::string& n : row.names) urls << QUrl::fromLocalFile(QString::fromStdString(home_.File("pc/" + n)));
+      files.setUrls(urls);
+      // The drag enters first: the application delivers a drop only to the drag's target.
+      QWidget* target = form_->ListView(TListId::PhoneFiles)->viewport();
+      QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &enter);
+      QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &drop);
+      QApplication::processEvents();  // the drop hands the files on after it returns
+    } else {
+      if (row.fileLimit) faults::SetFileSizeLimit(row.fileLimit, true);
+      const char* button = send ? "DC_PIC_UL_Button"
+                                : row.op == TBatchOp::Fetch ? "DC_PIC_DL_Button" : "DC_PIC_Remove_PHONE_Button";
+      form_->findChild<QPushButton*>(button)->click();
+    }
+    EXPECT_TRUE(Settle(*form_, std::chrono::seconds(60)));
+    if (row.fileLimit) faults::SetFileSizeLimit(row.fileLimit, false);
+    std::string said;
+    for (const std::string& b : boxesBefore_) said += b + "\n";
+    return {faults::Snapshot(home_.File("pc")), faults::Snapshot(home_.File("phone/3")), boxesBefore_.empty(), said};
+  }
+
+  static BatchOutcome OnCommandLine(const BatchRow& row) {
+    TempDir home;
+    Fill(home, row);
+    phonesim::Options o;
+    o.contentDir = home.File("phone");
+    row.fault(o);
+    phonesim::PhoneSim sim(o);
+    EXPECT_TRUE(sim.Start());
+    std::string args = "--port " + sim.DevicePath() + " --on-conflict=" + (row.overwrite ? "overwrite" : "skip") +
+                       (row.op == TBatchOp::Send ? " put 3" : row.op == TBatchOp::Fetch ? " get 3" : " rm 3");
+    for (const std::string& n : row.names) args += (row.op == TBatchOp::Send ? " pc/" : " ") + n;
+    if (row.op == TBatchOp::Fetch) args += " --to pc";
+    HangUpOn hangUp(sim, row.hangUpAt);
+    const CliResult r = row.fileLimit ? faults::UnderFileSizeLimit(row.fileLimit, [&] { return RunCli(home, args); })
+                                      : RunCli(home, args);
+    return {faults::Snapshot(home.File("pc")), faults::Snapshot(home.File("phone/3")), r.status == 0, r.err};
+  }
+};
+
+// The names and sizes of a snapshot, for a failure's message.
+std::string Names(const faults::TFolderSnapshot& files) {
+  std::string out;
+  for (const auto& [name, bytes] : files) out += name + " (" + std::to_string(bytes.size()) + ") ";
+  return out;
+}
+
+TEST_P(BatchThroughBothFronts, GiveTheSameOutcome) {
+  const BatchRow& row = GetParam();
+  const BatchOutcome cli = OnCommandLine(row);
+  const BatchOutcome window = InWindow(row);
+  EXPECT_TRUE(window.phone == cli.phone) << "window: " << Names(window.phone) << "\ncommand line: " << Names(cli.phone);
+  EXPECT_TRUE(window.pc == cli.pc) << "window: " << Names(window.pc) << "\ncommand line: " << Names(cli.pc);
+  EXPECT_EQ(window.ok, cli.ok) << "window:\n" << window.said << "command line:\n" << cli.said;
+  EXPECT_EQ(cli.ok, row.ok) << cli.said;
+  // Nothing half-written on either side: each file is as it was, or a whole copy of the other side's.
+  auto whole = [](const faults::TFolderSnapshot& after, const TFiles& before, const TFiles& other) {
+    for (const auto& [name, bytes] : after)
+      EXPECT_TRUE((before.count(name) && before.at(name) == bytes) || (other.count(name) && other.at(name) == bytes))
+          << name;
+  };
+  whole(window.pc, PcAtStart(row), row.phone);
+  whole(window.phone, row.phone, row.pc);
+}
+
+const TFiles kTwo = {{"a.bmp", Picture(31)}, {"b.bmp", Picture(32)}};
+const TFiles kThree = {{"a.bmp", Picture(31)}, {"b.bmp", Picture(32)}, {"c.bmp", Picture(33)}};
+const TFiles kOld = {{"a.bmp", Picture(34)}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Batches, BatchThroughBothFronts,
+    ::testing::Values(
+        BatchRow{.label = "send two", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"}, .pc = kTwo},
+        BatchRow{.label = "send two dropped", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"}, .pc = kTwo,
+                 .drop = true},
+        BatchRow{.label = "send onto a clash, overwrite", .op = TBatchOp::Send, .names = {"a.bmp"}, .pc = kTwo,
+                 .phone = kOld},
+        BatchRow{.label = "send onto a clash, skip", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"}, .pc = kTwo,
+                 .phone = kOld, .overwrite = false},
+        BatchRow{.label = "send onto a clash, the listing refused", .op = TBatchOp::Send, .names = {"a.bmp"},
+                 .pc = kTwo, .phone = kOld, .fault = [](phonesim::Options& o) { o.errorPrefix = "AT*FLIST?"; },
+                 .overwrite = false, .ok = false},
+        BatchRow{.label = "fetch two", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"}, .phone = kTwo},
+        BatchRow{.label = "fetch two onto a PC file, skip", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"},
+                 .pc = kOld, .phone = kTwo, .overwrite = false},
+        BatchRow{.label = "remove two", .op = TBatchOp::Remove, .names = {"a.bmp", "b.bmp"}, .phone = kThree},
+        BatchRow{.label = "send three, the first one's packets unanswered", .op = TBatchOp::Send,
+                 .names = {"a.bmp", "b.bmp", "c.bmp"}, .pc = kThree,
+                 .fault = [](phonesim::Options& o) { o.noEchoSilentPrefix = ExpectedPackets(Picture(31))[0]; },
+                 .ok = false},
+        BatchRow{.label = "fetch two, the first one's packets out of order", .op = TBatchOp::Fetch,
+                 .names = {"a.bmp", "b.bmp"}, .phone = kTwo,
+                 .fault = [](phonesim::Options& o) { o.swapDownloadPacket = 2; }, .ok = false},
+        BatchRow{.label = "fetch two onto a full disk", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"},
+                 .phone = kTwo, .fileLimit = 300, .ok = false},
+        BatchRow{.label = "send two, hang-up at the second", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"},
+                 .pc = kTwo, .hangUpAt = "AT*FUPL=\"b.bmp", .ok = false},
+        BatchRow{.label = "fetch two, the first a clash skipped, hang-up inside the second", .op = TBatchOp::Fetch,
+                 .names = {"a.bmp", "b.bmp"}, .pc = kOld, .phone = kTwo, .hangUpAt = "AT*ACK", .overwrite = false,
+                 .ok = false}));
 
 }  // namespace
