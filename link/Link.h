@@ -1,9 +1,10 @@
 #pragma once
 // The phone link: the port, the receiver, the shared reply state,
 // connection (the port choice is TPortSelection), the waiting loop, task
-// control, and the file commands. Everything runs on one thread, the link's (the window's session
-// worker, or the command line's own thread), except the receiver, which
-// hands its work to the link through the inbox.
+// control and one exchange. The operations on phone files are units over
+// it (PhoneFiles.h). Everything runs on one thread, the link's (the
+// window's session worker, or the command line's own thread), except the
+// receiver, which hands its work to the link through the inbox.
 #include <atomic>
 #include <cstdio>
 #include <memory>
