@@ -1,4 +1,4 @@
-// Phone folder commands: select, list, remove.
+// Selecting a phone folder and reading its listing.
 #include <string>
 
 #include "link/Commands.h"
@@ -105,16 +105,5 @@ TResult ListPhoneFolder(TLink& link) {
     link.View().AddListRow(TListId::PhoneFiles, {e->Name, e->SizeText});
   link.View().HideStatusLabel();
   link.PhoneListKnown = true;
-  return result;
-}
-
-TResult RemovePhoneFile(TLink& link, const std::string& name) {
-  if (!IsSafeCommandName(name)) {
-    link.View().ShowMessage("Invalid file name");
-    return TResult::Of(TOutcome::Failed);
-  }
-  link.View().SetStatusLabel("Remove " + name);
-  TResult result = link.Exchange(TStep::RemoveFile, command::Remove(name), TWaitRule{StateBit(rsOk), 5000, 10, false});
-  if (!result.Quiet()) link.View().HideStatusLabel();
   return result;
 }
