@@ -242,10 +242,11 @@ std::vector<TSuiteRow> ParseSuitesText(const std::string& text) {
 bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites) {
   TTempFolder empty;
   if (empty.Path().empty()) return false;
-  const std::string pcBack = link.PcFolder;
-  link.PcFolder = empty.Path();
-  link.FolderAsked = true;
-  TMidletPage page(link);
+  // The page's PC side is an empty folder: only the phone's list is wanted.
+  TPageState pages;
+  pages.PcFolder = empty.Path();
+  pages.FolderAsked = true;
+  TMidletPage page(link, pages);
   bool ok = false;
   try {
     page.LocalAppDL_RefreshPage();
@@ -253,7 +254,6 @@ bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites) {
   } catch (const std::exception& e) {
     link.View().ShowMessage(e.what());
   }
-  link.PcFolder = pcBack;
   if (!ok) return false;
   for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
     suites->push_back(TSuiteRow{p->name, p->version, p->url, p->size});
@@ -282,8 +282,8 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   for (int f = 1; f <= 3; ++f) {
     const std::string sub = Join(folder_, FolderName(f));
     if (!fs::create_directory(Utf8Path(sub), ec)) return Fail("Cannot make " + sub);
-    if (!SelectPhoneFolder(link_, f).Ok() || !ListPhoneFolder(link_).Ok()) return Fail("");
-    for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get()) files[f].push_back({p->Name, sub, p->Size});
+    if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_).Ok()) return Fail("");
+    for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get()) files[f].push_back({p->Name, sub, p->Size});
     total += static_cast<int>(files[f].size());
   }
   if (OnTotal) OnTotal(total);
@@ -292,9 +292,9 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   std::string sums;
   for (int f = 1; f <= 3; ++f) {
     if (files[f].empty()) continue;
-    link_.FolderNumber = f;
-    if (!SelectPhoneFolder(link_, f).Ok()) return Fail("");
-    TBatch batch(link_, TBatchOp::Fetch, f);
+    pages_.FolderNumber = f;
+    if (!SelectPhoneFolder(link_, pages_, f).Ok()) return Fail("");
+    TBatch batch(link_, pages_, TBatchOp::Fetch, f);
     TStepTimer timer(link_, &index, total, f, OnFile);
     size_t done = 0;
     batch.OnFileEnd = [&] {
@@ -382,13 +382,13 @@ bool TRestore::MakePlan() {
     for (const TBackupFile& file : contents_.files) {
       if (file.folder != f) continue;
       if (!listed) {
-        if (!SelectPhoneFolder(link_, f).Ok() || !ListPhoneFolder(link_).Ok()) return false;
+        if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_).Ok()) return false;
         listed = true;
       }
       TPlanItem item{TPlanAction::Send, file, {}};
       const pic_info* onPhone = nullptr;
       // The phone takes names without regard to case, as the upload's check does.
-      for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get())
+      for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get())
         if (SameNoCase(p->Name, file.name)) onPhone = p;
       // The content page's own judgement decides what the phone may take.
       const pcscan::TJudgement j = pcscan::JudgeFile(f, file.path);
@@ -418,17 +418,17 @@ bool TRestore::Send() {
         sizes.push_back(item.file.size);
       }
     if (files.empty()) continue;
-    link_.FolderNumber = f;
+    pages_.FolderNumber = f;
     // The upload checks each name against the phone's list.
-    if (!SelectPhoneFolder(link_, f).Ok() || !ListPhoneFolder(link_).Ok()) return false;
-    TBatch batch(link_, TBatchOp::Send, f);
+    if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_).Ok()) return false;
+    TBatch batch(link_, pages_, TBatchOp::Send, f);
     TStepTimer timer(link_, &index, total, f, OnFile);
     size_t done = 0;
     batch.OnFileEnd = [&] {
       // A file sent is in the phone's list with its size; a declined clash
       // keeps the size it had.
       bool sent = false;
-      for (pic_info* p = link_.PhoneFileList.First(); p; p = p->next.get())
+      for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get())
         if (SameNoCase(p->Name, files[done].name)) sent = p->Size == sizes[done];
       timer.FileEnded(files[done].name, sizes[done], !sent);
       ++done;
@@ -451,13 +451,13 @@ bool TRestore::MissingSuites(std::vector<TSuiteRow>* missing) {
 
 bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSuiteRow>& missing,
                              std::vector<std::string>* notThere) {
-  const std::string pcBack = link_.PcFolder;
-  link_.PcFolder = pcFolder;
-  link_.FolderAsked = true;
+  TPageState pages;
+  pages.PcFolder = pcFolder;
+  pages.FolderAsked = true;
   bool ok = true;
   for (const TSuiteRow& suite : missing) {
     // A fresh page for each: an install refreshes the lists it walks.
-    TMidletPage page(link_);
+    TMidletPage page(link_, pages);
     try {
       page.LocalAppDL_RefreshPage();
     } catch (const std::exception& e) {
@@ -483,7 +483,6 @@ bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSui
       break;
     }
   }
-  link_.PcFolder = pcBack;
   return ok;
 }
 

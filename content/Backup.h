@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "link/PageState.h"
+
 class TLink;
 
 namespace backup {
@@ -71,6 +73,7 @@ class TBackup {
  private:
   bool Fail(const std::string& text);
   TLink& link_;
+  TPageState pages_;  // the folder being fetched and its listing
   std::string folder_;
 };
 
@@ -119,6 +122,7 @@ class TRestore {
 
  private:
   TLink& link_;
+  TPageState pages_;  // the folder being planned or sent and its listing
   const TBackupContents& contents_;
   std::vector<TPlanItem> plan_;
 };

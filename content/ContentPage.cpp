@@ -14,8 +14,8 @@
 // ---- Openers ----
 
 void TContentPage::OpenKind(int folder, const char* chooserCaption, TTitle title) {
-  link_.FolderAsked = false;
-  link_.FolderNumber = folder;
+  pages_.FolderAsked = false;
+  pages_.FolderNumber = folder;
   ChooserCaption = chooserCaption;
   link_.View().SetTitleBar(title);
   OpenContentPage();
@@ -27,11 +27,11 @@ void TContentPage::DC_PIC_ToolButtonClick() { OpenKind(3, "Picture Folder", TTit
 
 void TContentPage::OpenContentPage() {
   IFormView& view = link_.View();
-  if (!link_.FolderAsked) {
-    link_.PcFolder = view.ChooseFolder(ChooserCaption);
-    link_.FolderAsked = true;
+  if (!pages_.FolderAsked) {
+    pages_.PcFolder = view.ChooseFolder(ChooserCaption);
+    pages_.FolderAsked = true;
   }
-  if (link_.PcFolder.empty()) {
+  if (pages_.PcFolder.empty()) {
     link_.ReturnToLogo();
     return;
   }
@@ -41,7 +41,7 @@ void TContentPage::OpenContentPage() {
   if (!link_.CheckLink()) return;
   link_.ShowLinkState(true);
 
-  SelectPhoneFolder(link_, link_.FolderNumber);
+  SelectPhoneFolder(link_, pages_, pages_.FolderNumber);
   if (link_.Reply.State() != rsOk) return;
 
   PcFileList.Clear();
@@ -49,9 +49,9 @@ void TContentPage::OpenContentPage() {
   ScanPcFolder();
 
   unsigned mark = link_.Flags.AbortCount;
-  link_.PhoneFileList.Clear();
+  pages_.PhoneFileList.Clear();
   view.ClearList(TListId::PhoneFiles);
-  ListPhoneFolder(link_);
+  ListPhoneFolder(link_, pages_);
   // The listing's own failures still show the page; an abort leaves the logo.
   if (link_.AbortedSince(mark)) return;
 
@@ -67,7 +67,7 @@ void TContentPage::ScanPcFolder() {
   pcscan::TRejectFn keep;
   if (ShowAllFiles) keep = [this](const pcscan::TRejectedEntry& e) { Unsuitable.push_back(e); };
   pcscan::ScanFolder(
-      link_.FolderNumber, link_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
+      pages_.FolderNumber, pages_.PcFolder, [&view](const std::string& text) { view.ShowMessage(text); },
       [&](const pcscan::TScanEntry& e) {
         if (!tail) {
           tail = PcFileList.Append();
@@ -88,7 +88,7 @@ void TContentPage::ScanPcFolder() {
 
 void TContentPage::RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar) {
   TBatchGuard guard(link_, totalBar);
-  TBatch batch(link_, op, link_.FolderNumber);
+  TBatch batch(link_, pages_, op, pages_.FolderNumber);
   if (totalBar > 0) batch.OnFileEnd = [this] { link_.View().StepTotalBar(); };
   // A hang-up or the window's close leaves the logo: no refresh.
   if (batch.Run(files).aborted) return;
@@ -97,12 +97,12 @@ void TContentPage::RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& fil
 }
 
 std::vector<TBatchFile> TContentPage::Selected(TListId list) const {
-  const TPicList& entries = list == TListId::PcFiles ? PcFileList : link_.PhoneFileList;
+  const TPicList& entries = list == TListId::PcFiles ? PcFileList : pages_.PhoneFileList;
   std::vector<TBatchFile> files;
   for (int row : link_.View().SelectedRows(list)) {
     // Rows past the list's end (a view out of step with its list) are left out.
     if (row < 0) continue;
-    if (const pic_info* p = entries.At(static_cast<size_t>(row))) files.push_back({p->Name, link_.PcFolder, p->Size});
+    if (const pic_info* p = entries.At(static_cast<size_t>(row))) files.push_back({p->Name, pages_.PcFolder, p->Size});
   }
   return files;
 }
@@ -158,7 +158,7 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
   TBatchGuard batch(link_, 0);
   for (size_t i = 0; i < files.size(); ++i) {
     // To the trash, never deleted for good: a file that cannot go there stays.
-    if (!view.MoveToTrash(JoinLocalPath(link_.PcFolder, files[i].name))) {
+    if (!view.MoveToTrash(JoinLocalPath(pages_.PcFolder, files[i].name))) {
       view.ShowMessage("Remove File ERR");
       break;
     }
@@ -174,6 +174,6 @@ void TContentPage::DC_PIC_PC_ListViewDblClick() {
   IFormView& view = link_.View();
   const std::vector<TBatchFile> files = Selected(TListId::PcFiles);
   if (files.empty()) return;
-  view.OpenWithDefaultApp(JoinLocalPath(link_.PcFolder, files.front().name));
+  view.OpenWithDefaultApp(JoinLocalPath(pages_.PcFolder, files.front().name));
   OpenContentPage();
 }

@@ -8,10 +8,11 @@
 #include "content/PcScan.h"
 #include "link/Batch.h"
 #include "link/Link.h"
+#include "link/PageState.h"
 
 class TContentPage {
  public:
-  explicit TContentPage(TLink& link) : link_(link) {}
+  TContentPage(TLink& link, TPageState& pages) : link_(link), pages_(pages) {}
 
   TPicList PcFileList;
   // Caption of the folder chooser, set by the opener of the current kind.
@@ -51,4 +52,5 @@ class TContentPage {
   // Runs a batch with the buttons locked, then refreshes the page.
   void RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar);
   TLink& link_;
+  TPageState& pages_;
 };

@@ -202,7 +202,7 @@ void TMidletPage::LocalAppDL_ViewPcOperation() {
   // Take the names first so a message box cannot hold the directory open.
   std::vector<std::string> names;
   std::error_code ec;
-  std::filesystem::directory_iterator it(Utf8Path(link_.PcFolder), ec);
+  std::filesystem::directory_iterator it(Utf8Path(pages_.PcFolder), ec);
   if (ec) {
     view.ShowMessage("Unable to open directory");
     return;
@@ -225,11 +225,11 @@ void TMidletPage::LocalAppDL_ViewPcOperation() {
     if (EndsWithJar(name) &&
         std::find(names.begin(), names.end(), name.substr(0, name.size() - 1) + "d") == names.end()) {
       MIDlet_Info* rec = PcSuites.Append();
-      if (!ReadManifestSuite(view, link_.PcFolder + kPathSeparator + name, name, rec)) PcSuites.RemoveLast();
+      if (!ReadManifestSuite(view, pages_.PcFolder + kPathSeparator + name, name, rec)) PcSuites.RemoveLast();
       continue;
     }
     if (!EndsWithJad(name)) continue;
-    const std::string path = link_.PcFolder + kPathSeparator + name;
+    const std::string path = pages_.PcFolder + kPathSeparator + name;
     std::string text;
     if (!ReadWholeFile(path, &text)) {
       view.ShowMessage("File Open Error");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/Link.h"
+#include "link/PageState.h"
 
 // One MIDlet suite found on the PC.
 struct MIDlet_Info {
@@ -57,7 +58,7 @@ bool ParsePhoneSuiteList(const std::string& text, TInfoList<Mobile_info>& list);
 
 class TMidletPage {
  public:
-  explicit TMidletPage(TLink& link) : link_(link) {}
+  TMidletPage(TLink& link, TPageState& pages) : link_(link), pages_(pages) {}
 
   TInfoList<MIDlet_Info> PcSuites;      // PC suite list
   TInfoList<Mobile_info> PhoneSuites;   // phone suite list
@@ -98,5 +99,6 @@ class TMidletPage {
   MIDlet_Info* SelectedPcSuite();
 
   TLink& link_;
+  TPageState& pages_;
   MIDlet_Info* cursor_ = nullptr;  // suite being installed
 };

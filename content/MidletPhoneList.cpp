@@ -81,17 +81,17 @@ bool ParsePhoneSuiteList(const std::string& reply, TInfoList<Mobile_info>& list)
 }
 
 void TMidletPage::LocalAppDW_ButtonClick() {
-  link_.FolderAsked = false;
+  pages_.FolderAsked = false;
   LocalAppDL_RefreshPage();
 }
 
 void TMidletPage::LocalAppDL_RefreshPage() {
   IFormView& view = link_.View();
-  if (!link_.FolderAsked) {
-    link_.PcFolder = view.ChooseFolder("MIDlet Folder");
-    link_.FolderAsked = true;
+  if (!pages_.FolderAsked) {
+    pages_.PcFolder = view.ChooseFolder("MIDlet Folder");
+    pages_.FolderAsked = true;
   }
-  if (link_.PcFolder.empty()) {
+  if (pages_.PcFolder.empty()) {
     link_.ReturnToLogo();
     return;
   }

@@ -52,9 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The catalogue over a folder with this single descriptor.
   static fuzz::NullView view;
   static TLink link(view);
-  static TMidletPage page(link);
+  static TPageState pages;
+  static TMidletPage page(link, pages);
   static const std::string jadPath = fuzz::ScratchDir() + "/x.jad";
-  link.PcFolder = fuzz::ScratchDir();
+  pages.PcFolder = fuzz::ScratchDir();
   fuzz::WriteFileBytes(jadPath, data, size);
   view.messages = 0;
   page.LocalAppDL_ViewPcOperation();

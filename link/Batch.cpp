@@ -24,7 +24,7 @@ bool TBatchReport::AllDone() const {
 
 TResult TBatch::RunOne(const TBatchFile& file) {
   switch (op_) {
-    case TBatchOp::Send: return UploadFile(link_, file.pcFolder, file.name, folder_);
+    case TBatchOp::Send: return UploadFile(link_, pages_, file.pcFolder, file.name, folder_);
     case TBatchOp::Fetch: return DownloadFile(link_, file.pcFolder, file.name, file.size);
     case TBatchOp::Remove: break;
   }
@@ -33,10 +33,10 @@ TResult TBatch::RunOne(const TBatchFile& file) {
 
 bool TBatch::Reconnect() {
   if (!link_.CheckLink()) return false;
-  if (!SelectPhoneFolder(link_, folder_).Ok()) return false;
+  if (!SelectPhoneFolder(link_, pages_, folder_).Ok()) return false;
   // Without a list the next send would have to ask; a failed listing still
   // leaves that to the upload's own question.
-  if (op_ == TBatchOp::Send) ListPhoneFolder(link_);
+  if (op_ == TBatchOp::Send) ListPhoneFolder(link_, pages_);
   return !link_.AbortRequested();
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/Link.h"
+#include "link/PageState.h"
 
 enum class TBatchOp { Send, Fetch, Remove };
 
@@ -30,7 +31,9 @@ struct TBatchReport {
 
 class TBatch {
  public:
-  TBatch(TLink& link, TBatchOp op, int folder) : link_(link), op_(op), folder_(folder) {}
+  // 'pages' holds the phone list the sends are checked against.
+  TBatch(TLink& link, TPageState& pages, TBatchOp op, int folder)
+      : link_(link), pages_(pages), op_(op), folder_(folder) {}
   // After each file the batch goes on from, e.g. to step a total bar.
   std::function<void()> OnFileEnd;
   TBatchReport Run(const std::vector<TBatchFile>& files);
@@ -42,6 +45,7 @@ class TBatch {
   // phone cannot be reached again.
   bool Reconnect();
   TLink& link_;
+  TPageState& pages_;
   TBatchOp op_;
   int folder_;
 };

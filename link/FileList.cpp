@@ -66,8 +66,8 @@ TListingResult ParseListing(const std::string& text) {
   return r;
 }
 
-TResult SelectPhoneFolder(TLink& link, int folder) {
-  link.PhoneListKnown = false;  // the list read before belongs to the folder before
+TResult SelectPhoneFolder(TLink& link, TPageState& pages, int folder) {
+  pages.PhoneListKnown = false;  // the list read before belongs to the folder before
   TExchangeOptions options;
   options.purgeFirst = true;
   TResult result = link.Exchange(TStep::SelectFolder, command::SelectFolder(folder), TWaitRule{StateBit(rsOk), 500, 10, false},
@@ -76,9 +76,9 @@ TResult SelectPhoneFolder(TLink& link, int folder) {
   return result;
 }
 
-TResult ListPhoneFolder(TLink& link) {
-  link.PhoneFileList.Clear();
-  link.PhoneListKnown = false;
+TResult ListPhoneFolder(TLink& link, TPageState& pages) {
+  pages.PhoneFileList.Clear();
+  pages.PhoneListKnown = false;
   link.View().SetStatusLabel("Get Mobile Info...");
   TResult result = link.Exchange(TStep::ListFolder, command::ListFolder(), TWaitRule{StateBit(rsOk), 4000, 10, false});
   if (result.Quiet()) return result;
@@ -89,7 +89,7 @@ TResult ListPhoneFolder(TLink& link) {
   link.View().SetStatusLabel("Parse Mobile Info...");
   TListingResult listing = ParseListing(result.reply);
   for (const TListingEntry& e : listing.entries) {
-    pic_info* info = link.PhoneFileList.Append();
+    pic_info* info = pages.PhoneFileList.Append();
     info->Name = e.name;
     info->Size = e.size;
     info->SizeText = e.sizeText;
@@ -98,12 +98,12 @@ TResult ListPhoneFolder(TLink& link) {
     link.View().ShowMessage(listing.outcome == TListingOutcome::ParseError ? "ParseError" : "No Files on Mobile");
     link.View().HideStatusLabel();
     // No files is a listing all the same; a half-read one is not.
-    link.PhoneListKnown = listing.outcome == TListingOutcome::NoFiles;
-    return link.PhoneListKnown ? result : TResult::Of(TOutcome::Failed, result.reply);
+    pages.PhoneListKnown = listing.outcome == TListingOutcome::NoFiles;
+    return pages.PhoneListKnown ? result : TResult::Of(TOutcome::Failed, result.reply);
   }
-  for (pic_info* e = link.PhoneFileList.First(); e; e = e->next.get())
+  for (pic_info* e = pages.PhoneFileList.First(); e; e = e->next.get())
     link.View().AddListRow(TListId::PhoneFiles, {e->Name, e->SizeText});
   link.View().HideStatusLabel();
-  link.PhoneListKnown = true;
+  pages.PhoneListKnown = true;
   return result;
 }

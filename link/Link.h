@@ -14,7 +14,6 @@
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "link/FormView.h"
-#include "link/InfoList.h"
 #include "link/PortSelection.h"
 #include "link/Receiver.h"
 #include "link/Reply.h"
@@ -63,16 +62,6 @@ class TLink {
   TAbortFlags Flags;    // LinkFailed and AppClosing
   TThreadQueue Inbox;  // the receiver's work for the link's thread
   std::unique_ptr<TReceiver> Receiver;
-
-  // Task-control state shared by the pages.
-  std::atomic<int> FolderNumber{1};  // the window reads it for its pictures
-  bool FolderAsked = false;
-  std::string PcFolder;
-  TPicList PhoneFileList;
-  // PhoneFileList is what the selected phone folder holds: set only by a
-  // listing that succeeded; any other end of a listing, and a new folder
-  // selection, leave it unknown. An upload never decides on an unknown list.
-  bool PhoneListKnown = false;
 
   // ---- Connection ----
   // The one connect step: opens the port unless it is open (a failure

@@ -6,24 +6,26 @@
 #include <string>
 
 #include "link/Exchange.h"
+#include "link/PageState.h"
 
 class TLink;
 class IPacketSink;
 struct TPacketSequence;
 
-TResult SelectPhoneFolder(TLink& link, int folder);
-// Fills the link's phone list and the phone list view; an empty or
+// Selecting a folder leaves the pages' phone list unknown.
+TResult SelectPhoneFolder(TLink& link, TPageState& pages, int folder);
+// Fills the pages' phone list and the phone list view; an empty or
 // unreadable listing is told and Failed.
-TResult ListPhoneFolder(TLink& link);
+TResult ListPhoneFolder(TLink& link, TPageState& pages);
 TResult RemovePhoneFile(TLink& link, const std::string& name);
 
-// Sends a file of pcFolder to a phone folder, asking first when the phone
-// already holds one of that name, or once when its list is unknown. A file
-// that cannot be opened is refused before anything is sent.
-TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& name, int folder);
+// Sends a file of pcFolder to a phone folder, asking first when the pages'
+// phone list holds one of that name, or once when that list is unknown. A
+// file that cannot be opened is refused before anything is sent.
+TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, const std::string& name, int folder);
 // A file now stored on the phone joins a known phone list, so the next
 // file of a batch is checked against it too.
-void NotePhoneFile(TLink& link, const std::string& name, uint64_t size);
+void NotePhoneFile(TPageState& pages, const std::string& name, uint64_t size);
 
 // Fetches a phone file of the selected folder into pcFolder, asking first
 // when the PC folder holds one of that name.

@@ -71,7 +71,7 @@ TFile OpenLocalFile(const std::string& path, uint64_t* size) {
 
 }  // namespace
 
-TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& fileName, int folder) {
+TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, const std::string& fileName, int folder) {
   std::string name = fileName;
   const std::string localPath = JoinLocalPath(pcFolder, fileName);
   // The file is opened and sized before anything is asked or sent: a file
@@ -86,7 +86,7 @@ TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& 
   link.View().SetRenameText(name);
 
   auto ask = [&link]() { return link.View().AskOverwrite("Overwrite " + link.View().RenameText() + "?"); };
-  if (!link.PhoneListKnown) {
+  if (!pages.PhoneListKnown) {
     // No listing to check against: asked once, as for a clash; a new name
     // cannot be checked either.
     TOverwriteAnswer a = ask();
@@ -96,7 +96,7 @@ TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& 
     }
     if (a == TOverwriteAnswer::Rename) name = link.View().RenameText();
   } else {
-    for (pic_info* e = link.PhoneFileList.First(); e;) {
+    for (pic_info* e = pages.PhoneFileList.First(); e;) {
       if (!SameNoCase(e->Name, name)) {
         e = e->next.get();
         continue;
@@ -108,7 +108,7 @@ TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& 
       }
       if (a == TOverwriteAnswer::Overwrite) break;
       name = link.View().RenameText();
-      e = link.PhoneFileList.First();
+      e = pages.PhoneFileList.First();
     }
   }
   if (!IsSafeCommandName(name)) {
@@ -147,18 +147,18 @@ TResult UploadFile(TLink& link, const std::string& pcFolder, const std::string& 
   }
   if (result.Ok()) {
     link.Clock().Sleep(500);
-    NotePhoneFile(link, name, size);
+    NotePhoneFile(pages, name, size);
   }
   FinishTransfer(link);
   return result;
 }
 
-void NotePhoneFile(TLink& link, const std::string& name, uint64_t size) {
-  if (!link.PhoneListKnown) return;
-  pic_info* entry = link.PhoneFileList.First();
+void NotePhoneFile(TPageState& pages, const std::string& name, uint64_t size) {
+  if (!pages.PhoneListKnown) return;
+  pic_info* entry = pages.PhoneFileList.First();
   while (entry && !SameNoCase(entry->Name, name)) entry = entry->next.get();
   if (!entry) {
-    entry = link.PhoneFileList.Append();
+    entry = pages.PhoneFileList.Append();
     entry->Name = name;
   }
   entry->Size = size > static_cast<uint64_t>(INT32_MAX) ? 0 : static_cast<int32_t>(size);

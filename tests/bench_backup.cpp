@@ -41,14 +41,14 @@ int main(int argc, char** argv) {
   // The same files fetched one by one, each timed on its own.
   double single = 0;
   int fetched = 0;
-  rig.link->PcFolder = rig.dir.File("single");
+  rig.pages.PcFolder = rig.dir.File("single");
   for (int f = 1; f <= 3; ++f) {
-    SelectPhoneFolder(*rig.link, f);
+    SelectPhoneFolder(*rig.link, rig.pages, f);
     for (int i = 0; i < perFolder; ++i) {
       const std::string name = "file " + std::to_string(i) + ".bin";
       fs::remove(rig.dir.File("single/" + name));
       const auto t0 = Clock::now();
-      const TResult r = DownloadFile(*rig.link, rig.link->PcFolder, name, static_cast<int>(bytes));
+      const TResult r = DownloadFile(*rig.link, rig.pages.PcFolder, name, static_cast<int>(bytes));
       single += std::chrono::duration<double>(Clock::now() - t0).count();
       fetched += r.Ok();
     }

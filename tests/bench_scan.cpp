@@ -61,11 +61,12 @@ int main() {
 
   FakeView view;
   TLink link(view);
-  TContentPage page(link);
-  link.PcFolder = dir;
+  TPageState pages;
+  TContentPage page(link, pages);
+  pages.PcFolder = dir;
   std::printf("ScanPcFolder over %d mixed files\n", kFiles);
   for (int folder = 1; folder <= 3; ++folder) {
-    link.FolderNumber = folder;
+    pages.FolderNumber = folder;
     view.lists.clear();
     auto t0 = std::chrono::steady_clock::now();
     page.ScanPcFolder();

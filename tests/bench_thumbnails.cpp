@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
 
   TVelkoMainForm form;
   form.show();
-  form.link.PcFolder = dir;
-  form.link.FolderNumber = 3;
+  form.pages.PcFolder = dir;
+  form.pages.FolderNumber = 3;
   form.ShowPage(TPage::Content);
   TThumbnailLoader* loader = form.Thumbnails();
 

@@ -101,9 +101,9 @@ struct Run {
 Run Upload(SimLink& rig, const std::string& name) {
   Run r;
   size_t before = rig.sim->BytesSent();
-  rig.link->PhoneListKnown = true;  // nothing to check: the bench's names are new
+  rig.pages.PhoneListKnown = true;  // nothing to check: the bench's names are new
   auto t0 = Clock::now();
-  UploadFile(*rig.link, rig.link->PcFolder, name, 3);
+  UploadFile(*rig.link, rig.pages, rig.pages.PcFolder, name, 3);
   r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   r.wireBytes = rig.sim->BytesSent() - before;
   r.ok = rig.link->Reply.State() == rsOk;
@@ -114,7 +114,7 @@ Run Download(SimLink& rig, const std::string& name, size_t size) {
   Run r;
   size_t before = rig.sim->BytesSent();
   auto t0 = Clock::now();
-  DownloadFile(*rig.link, rig.link->PcFolder, name, static_cast<int>(size));
+  DownloadFile(*rig.link, rig.pages.PcFolder, name, static_cast<int>(size));
   r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   r.wireBytes = rig.sim->BytesSent() - before;
   r.ok = rig.link->Reply.State() == rsOk;
@@ -136,9 +136,9 @@ int main(int argc, char** argv) {
   SimLink rig;
   setenv("HOME", rig.dir.path().c_str(), 1);
   fs::create_directories(rig.dir.File("pc"));
-  rig.link->PcFolder = rig.dir.File("pc");
+  rig.pages.PcFolder = rig.dir.File("pc");
   rig.Connect();
-  SelectPhoneFolder(*rig.link, 3);
+  SelectPhoneFolder(*rig.link, rig.pages, 3);
 
   phonesim::Options paced = rig.sim->GetOptions();
   paced.pace115200 = true;
@@ -173,14 +173,15 @@ int main(int argc, char** argv) {
   rig.link.reset();  // the paced link lets go of its port first
   QuietView memView;
   TLink memLink(memView);
+  TPageState memPages;
   memLink.SetClock(TClock(0.05));
-  memLink.PcFolder = memDir.File("pc");
+  memPages.PcFolder = memDir.File("pc");
   memLink.ComPort1.SetPort(phone.Device());
   memLink.ComPort1.SetEvents(0);
   memLink.ComPort1.Open();
   memLink.StartReceiver();
-  SelectPhoneFolder(memLink, 3);
-  memLink.PhoneListKnown = true;  // nothing to check: the bench's names are new
+  SelectPhoneFolder(memLink, memPages, 3);
+  memPages.PhoneListKnown = true;  // nothing to check: the bench's names are new
 
   auto timed = [](const char* what, size_t size, const std::function<void()>& run, TLink& link) {
     auto t0 = Clock::now();
@@ -189,11 +190,11 @@ int main(int argc, char** argv) {
     std::printf("%-10s %8zu bytes  %s  %7.2f s\n", what, size, link.Reply.State() == rsOk ? "ok    " : "FAILED", s);
   };
   std::printf("\nMemory runs (phone in its own process, unpaced)\n");
-  timed("upload", small, [&] { UploadFile(memLink, memLink.PcFolder, "smallup.bin", 3); }, memLink);
-  timed("download", small, [&] { DownloadFile(memLink, memLink.PcFolder, "smalldown.bin", static_cast<int>(small)); }, memLink);
+  timed("upload", small, [&] { UploadFile(memLink, memPages, memPages.PcFolder, "smallup.bin", 3); }, memLink);
+  timed("download", small, [&] { DownloadFile(memLink, memPages.PcFolder, "smalldown.bin", static_cast<int>(small)); }, memLink);
   long smallPeak = PeakKb();
-  timed("upload", large, [&] { UploadFile(memLink, memLink.PcFolder, "bigup.bin", 3); }, memLink);
-  timed("download", large, [&] { DownloadFile(memLink, memLink.PcFolder, "bigdown.bin", static_cast<int>(large)); }, memLink);
+  timed("upload", large, [&] { UploadFile(memLink, memPages, memPages.PcFolder, "bigup.bin", 3); }, memLink);
+  timed("download", large, [&] { DownloadFile(memLink, memPages.PcFolder, "bigdown.bin", static_cast<int>(large)); }, memLink);
   long largePeak = PeakKb();
 
   std::printf("\nPeak resident memory (VmHWM): after %zu-byte transfers %ld kB, after %zu-byte transfers %ld kB, "

@@ -97,7 +97,7 @@ class ContentPageTest : public ::testing::Test {
   }
 
   SimLink s;
-  TContentPage page{*s.link};
+  TContentPage page{*s.link, s.pages};
   std::string pc, phone;
 };
 
@@ -118,7 +118,7 @@ TEST_F(ContentPageTest, OpenSendFetchRemoveAndRefreshWithoutAskingAgain) {
   EXPECT_EQ(s.view.title, TTitle::Picture);
   EXPECT_EQ(SortedRows(TListId::PcFiles), (std::vector<std::string>{"other.bmp", "photo.bmp", "still.gif"}));
   EXPECT_EQ(SortedRows(TListId::PhoneFiles), (std::vector<std::string>{"other.bmp", "photo.bmp", "sun.gif"}));
-  EXPECT_EQ(s.link->FolderNumber, 3);
+  EXPECT_EQ(s.pages.FolderNumber, 3);
   EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 1);
   EXPECT_TRUE(s.view.messages.empty()) << s.view.messages.front();
   // The size column is the file size in decimal.
@@ -204,7 +204,7 @@ TEST_F(ContentPageTest, OpenersSetKindAndAlwaysAskForTheFolder) {
       ++asked;
       ASSERT_EQ(s.view.folderCaptions.size(), asked);
       EXPECT_EQ(s.view.folderCaptions.back(), c.caption);
-      EXPECT_EQ(s.link->FolderNumber, c.folder);
+      EXPECT_EQ(s.pages.FolderNumber, c.folder);
       EXPECT_EQ(s.view.title, c.title);
       EXPECT_EQ(s.view.page, TPage::Content);
       EXPECT_EQ(LinesStartingWith("AT*FLIST=" + std::to_string(c.folder)), press + 1);
@@ -219,7 +219,7 @@ TEST_F(ContentPageTest, CancelledChooserReturnsToTheLogoWithoutTalking) {
   page.Animation_ButtonClick();  // no answer scripted: Cancel
   EXPECT_EQ(s.view.page, TPage::Logo);
   EXPECT_EQ(s.view.title, TTitle::Product);
-  EXPECT_TRUE(s.link->PcFolder.empty());
+  EXPECT_TRUE(s.pages.PcFolder.empty());
   EXPECT_TRUE(s.sim->ReceivedLines().empty());
   EXPECT_TRUE(s.view.messages.empty());
 }
@@ -273,7 +273,7 @@ TEST_F(ContentPageTest, DroppedFilesFromAnotherFolderAreSentAsOneBatch) {
   EXPECT_EQ(s.view.totalMax, 2);
   EXPECT_EQ(s.view.totalPos, 2);
   // The page keeps its own folder and shows the phone's new files.
-  EXPECT_EQ(s.link->PcFolder, pc);
+  EXPECT_EQ(s.pages.PcFolder, pc);
   EXPECT_EQ(Rows(TListId::PcFiles), std::vector<std::string>{"here.bmp"});
   EXPECT_EQ(SortedRows(TListId::PhoneFiles), (std::vector<std::string>{"one.bmp", "two.gif"}));
   EXPECT_TRUE(s.view.actionButtonsEnabled);
@@ -301,7 +301,7 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
     SCOPED_TRACE(c.what);
     SimLink sim;
     sim.link->SetClock(TClock(0.02));
-    TContentPage p(*sim.link);
+    TContentPage p(*sim.link, sim.pages);
     std::string folder = sim.dir.path() + "/pc";
     fs::create_directories(folder);
     WriteFile(folder + "/one.bmp", Bmp(10, 10, 2000));

@@ -58,9 +58,9 @@ class DownloadRig : public ::testing::Test {
     rig_.link->SetClock(TClock(0.05));
     setenv("HOME", rig_.dir.path().c_str(), 1);
     fs::create_directories(rig_.dir.File("pc"));
-    rig_.link->PcFolder = rig_.dir.File("pc");
+    rig_.pages.PcFolder = rig_.dir.File("pc");
     rig_.Connect();
-    SelectPhoneFolder(*rig_.link, 3);
+    SelectPhoneFolder(*rig_.link, rig_.pages, 3);
     ASSERT_EQ(rig_.link->Reply.State(), rsOk);
     rig_.ClearPhoneLines();
   }
@@ -86,7 +86,7 @@ class DownloadRig : public ::testing::Test {
 
 TEST_F(DownloadRig, SmallFileWithOkInTheFirstReplyStillAcknowledges) {
   PhoneFile("abc.txt", "abc");
-  EXPECT_EQ(DownloadFile(*rig_.link, rig_.link->PcFolder, "abc.txt", 3).outcome, TOutcome::Ok);
+  EXPECT_EQ(DownloadFile(*rig_.link, rig_.pages.PcFolder, "abc.txt", 3).outcome, TOutcome::Ok);
   EXPECT_EQ(State(), rsOk);
   EXPECT_EQ(PcFile("abc.txt"), "abc");
   std::vector<std::string> lines = {"AT*FDWN=\"abc.txt\"", "AT*ACK"};
@@ -106,7 +106,7 @@ TEST_P(DownloadSizes, EveryByteArrives) {
   const size_t size = GetParam();
   const std::string bytes = Pattern(size);
   PhoneFile("d.bin", bytes);
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "d.bin", static_cast<int>(size));
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "d.bin", static_cast<int>(size));
   EXPECT_EQ(State(), rsOk);
   ASSERT_TRUE(PcHas("d.bin"));
   EXPECT_EQ(PcFile("d.bin"), bytes);
@@ -128,7 +128,7 @@ TEST_P(CorruptPacket, IsAskedForAgainAndWrittenInPlace) {
   SetOptions([&](phonesim::Options& o) { o.corruptDownloadPacket = bad; });
   const std::string bytes = Pattern(300);  // four packets
   PhoneFile("c.bin", bytes);
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "c.bin", 300);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "c.bin", 300);
   EXPECT_EQ(State(), rsOk);
   EXPECT_EQ(PcFile("c.bin"), bytes);
   std::vector<std::string> lines = {"AT*FDWN=\"c.bin\""};
@@ -178,14 +178,14 @@ TEST_P(DownloadFailures, LeaveAnExistingFileUntouched) {
   const std::string precious = "the user's own bytes";
   rig_.dir.Write("pc/x.bin", precious);
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "x.bin", 500);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "x.bin", 500);
   ExpectFailed();
   EXPECT_EQ(PcFile("x.bin"), precious) << GetParam().label;
 }
 
 TEST_P(DownloadFailures, LeaveNothingWhenThereWasNoFile) {
   Arrange();
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "x.bin", 500);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "x.bin", 500);
   ExpectFailed();
   EXPECT_FALSE(PcHas("x.bin")) << GetParam().label;
 }
@@ -203,7 +203,7 @@ TEST_F(DownloadRig, SuccessfulOverwriteReplacesTheFile) {
                              "old old old old old old old old old old old old old old old old old old old old "
                              "old old old old old old old old old old old old old old old old old old old old ");
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "x.bin", 200);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "x.bin", 200);
   std::vector<std::string> q = {"Overwrite x.bin?"};
   EXPECT_EQ(rig_.view.overwriteQuestions, q);
   EXPECT_EQ(PcFile("x.bin"), Pattern(200));
@@ -216,7 +216,7 @@ TEST_F(DownloadRig, RenameKeepsThePhoneNameOnTheWire) {
   rig_.dir.Write("pc/b.gif", "PC-B");
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Rename, TOverwriteAnswer::Rename};
   rig_.view.renameAnswers = {"b.gif", "c.gif"};
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 5);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "a.gif", 5);
   // Give the receiver a few cycles (in memory it reads in the link's
   // turns): a stale "OK" must not turn into a verdict.
   for (int i = 0; i < 3; ++i) rig_.link->WaitTurn();
@@ -233,7 +233,7 @@ TEST_F(DownloadRig, CancelledOverwriteSendsNothing) {
   PhoneFile("a.gif", "PHONE");
   rig_.dir.Write("pc/a.gif", "PC");
   rig_.link->Reply.SetState(rsOk);
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 5);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "a.gif", 5);
   EXPECT_TRUE(Lines().empty());
   EXPECT_EQ(PcFile("a.gif"), "PC");
   EXPECT_EQ(State(), rsOk);
@@ -242,9 +242,9 @@ TEST_F(DownloadRig, CancelledOverwriteSendsNothing) {
 
 TEST_F(DownloadRig, UnwritableFolderIsAFailureNotASuccess) {
   PhoneFile("a.gif", "PHONE");
-  rig_.link->PcFolder = rig_.dir.File("pc/missing");
+  rig_.pages.PcFolder = rig_.dir.File("pc/missing");
   rig_.link->Reply.SetState(rsOk);
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 5);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "a.gif", 5);
   std::vector<std::string> msgs = {"Open File Err"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_NE(State(), rsOk);
@@ -258,7 +258,7 @@ TEST_P(UnsafeNames, AreRefusedBeforeAnythingIsWritten) {
   const std::string name = GetParam();
   rig_.dir.Write("x", "outside");
   rig_.link->Reply.SetState(rsOk);
-  DownloadFile(*rig_.link, rig_.link->PcFolder, name, 5);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, name, 5);
   std::vector<std::string> msgs = {"Invalid file name"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_TRUE(Lines().empty());
@@ -276,7 +276,7 @@ TEST_F(DownloadRig, UnsafeRenameIsRefusedToo) {
   rig_.dir.Write("x", "outside");
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Rename};
   rig_.view.renameAnswers = {"../x"};
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 5);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "a.gif", 5);
   std::vector<std::string> msgs = {"Invalid file name"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_TRUE(Lines().empty());
@@ -288,7 +288,7 @@ TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
   SetOptions([](phonesim::Options& o) { o.hangupAfterLines = 3; });
   const std::string bytes = Pattern(500);
   PhoneFile("h.bin", bytes);
-  DownloadFile(*rig_.link, rig_.link->PcFolder, "h.bin", 500);
+  DownloadFile(*rig_.link, rig_.pages.PcFolder, "h.bin", 500);
   for (const char* m : {"Download_Timeout", "Download_Error", "Parse Error", "COM port exception while send FDWN cmd"})
     EXPECT_FALSE(rig_.view.HasMessage(m)) << m;
   EXPECT_EQ(rig_.link->Flags.AbortCount, 1u);
@@ -320,7 +320,7 @@ TEST_P(PhoneFaults, RightBytesOrNothingChanged) {
   const std::string precious = "the user's own bytes";
   if (existing) rig_.dir.Write("pc/f.bin", precious);
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
-  const TResult r = DownloadFile(*rig_.link, rig_.link->PcFolder, "f.bin", 500);
+  const TResult r = DownloadFile(*rig_.link, rig_.pages.PcFolder, "f.bin", 500);
   const std::vector<std::string> lines = Lines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "AT*D_ERR"), c.repeatRequests) << c.label;
   if (c.message.empty()) {
@@ -367,7 +367,7 @@ TEST_F(DownloadRig, StoppedFetchLeavesThePcFolderAsItWas) {
   };
   for (const char* name : {"s.bin", "old.bin"}) {
     PhoneFile(name, Pattern(500));
-    EXPECT_EQ(DownloadFile(*rig_.link, rig_.link->PcFolder, name, 500).outcome, TOutcome::Aborted) << name;
+    EXPECT_EQ(DownloadFile(*rig_.link, rig_.pages.PcFolder, name, 500).outcome, TOutcome::Aborted) << name;
     rig_.link->TakeStop();
   }
   EXPECT_FALSE(PcHas("s.bin"));
@@ -394,7 +394,7 @@ TEST_P(FileSizeLimit, UsersFileReplacedOnlyByAWholeFile) {
   rig_.dir.Write("pc/big.bin", precious);
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
   const int size = static_cast<int>(c.size);
-  const TResult r = faults::UnderFileSizeLimit(c.limit, [&] { return DownloadFile(*rig_.link, rig_.link->PcFolder, "big.bin", size); });
+  const TResult r = faults::UnderFileSizeLimit(c.limit, [&] { return DownloadFile(*rig_.link, rig_.pages.PcFolder, "big.bin", size); });
   EXPECT_EQ(r.outcome, c.arrives ? TOutcome::Ok : TOutcome::Failed);
   EXPECT_EQ(rig_.view.messages, c.messages);
   EXPECT_EQ(PcFile("big.bin"), c.arrives ? bytes : precious);
@@ -424,12 +424,11 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
     FakeView view;
     TLink link(view);
     link.SetClock(TClock(0.05));
-    link.PcFolder = dir.File("pc");
     link.ComPort1.SetPort(phone.Path());
     link.ComPort1.SetEvents(0);
     link.ComPort1.Open();
     link.StartReceiver();
-    DownloadFile(link, link.PcFolder, "one.bin", 3);
+    DownloadFile(link, dir.File("pc"), "one.bin", 3);
     EXPECT_TRUE(view.messages.empty()) << view.messages.front();
     EXPECT_EQ(link.Reply.State(), rsOk);
     EXPECT_EQ(dir.Read("pc/one.bin"), "abc");

@@ -44,8 +44,8 @@ class FaultRig {
     rig.link->SetClock(TClock(0.02));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(Pc(""));
-    rig.link->PcFolder = Pc("");
-    rig.link->FolderAsked = true;
+    rig.pages.PcFolder = Pc("");
+    rig.pages.FolderAsked = true;
     rig.Connect();
   }
 
@@ -78,7 +78,7 @@ class FaultRig {
   }
 
   SimLink rig;
-  TMidletPage midlets{*rig.link};
+  TMidletPage midlets{*rig.link, rig.pages};
 };
 
 // ---------------------------------------------------------------------------
@@ -113,43 +113,43 @@ std::vector<HangCase> HangCases() {
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/keep.gif", kUpload);
          f.rig.dir.Write("phone/3/a.gif", "A");
-         SelectPhoneFolder(*f.rig.link, 3);
+         SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
          hangAfter(1)(f);
        },
-       [](FaultRig& f) { ListPhoneFolder(*f.rig.link); }, unchanged, ""},
+       [](FaultRig& f) { ListPhoneFolder(*f.rig.link, f.rig.pages); }, unchanged, ""},
       {"upload request",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/up.bin", kUpload);
-         SelectPhoneFolder(*f.rig.link, 3);
-         ListPhoneFolder(*f.rig.link);  // the overwrite check needs it
+         SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
+         ListPhoneFolder(*f.rig.link, f.rig.pages);  // the overwrite check needs it
          hangAfter(1)(f);
        },
-       [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); }, unchanged, "3/up.bin"},
+       [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.pages, f.rig.pages.PcFolder, "up.bin", 3); }, unchanged, "3/up.bin"},
       {"upload packet 3",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("pc/up.bin", kUpload);
-         SelectPhoneFolder(*f.rig.link, 3);
-         ListPhoneFolder(*f.rig.link);  // the overwrite check needs it
+         SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
+         ListPhoneFolder(*f.rig.link, f.rig.pages);  // the overwrite check needs it
          hangAfter(4)(f);  // request, packets 1, 2, then 3 hangs up
        },
-       [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); }, unchanged, "3/up.bin"},
+       [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.pages, f.rig.pages.PcFolder, "up.bin", 3); }, unchanged, "3/up.bin"},
       {"download packet after the first ACK, new PC file",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("phone/3/dl.bin", kDownload);
-         SelectPhoneFolder(*f.rig.link, 3);
+         SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
          hangAfter(2)(f);  // the request, then the first AT*ACK hangs up
        },
        // A failed download keeps nothing under the new name.
-       [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); }, unchanged, ""},
+       [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin", 500); }, unchanged, ""},
       {"download packet after the first ACK, overwriting a PC file",
        [hangAfter](FaultRig& f) {
          f.rig.dir.Write("phone/3/dl.bin", kDownload);
          f.rig.dir.Write("pc/dl.bin", kPrecious);
          f.rig.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
-         SelectPhoneFolder(*f.rig.link, 3);
+         SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
          hangAfter(2)(f);
        },
-       [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); }, unchanged, ""},
+       [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin", 500); }, unchanged, ""},
       {"install archive packet 2",
        [](FaultRig& f) {
          f.rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", kJar.size()));
@@ -239,7 +239,7 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   EXPECT_TRUE(f.rig.link->ComPort1.Connected());
   EXPECT_TRUE(f.rig.link->CheckLink());
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();
-  SelectPhoneFolder(*f.rig.link, 3);
+  SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
   EXPECT_EQ(f.rig.view.linkPanel, "Status: Connection");
 }
@@ -263,8 +263,8 @@ std::vector<SilentCase> SilentCases() {
   auto folder3 = [](FaultRig& f) {
     f.rig.dir.Write("pc/up.bin", kUpload);
     f.rig.dir.Write("phone/3/dl.bin", kDownload);
-    SelectPhoneFolder(*f.rig.link, 3);
-    ListPhoneFolder(*f.rig.link);  // the overwrite check needs it
+    SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
+    ListPhoneFolder(*f.rig.link, f.rig.pages);  // the overwrite check needs it
   };
   auto midlet = [](FaultRig& f) {
     f.rig.dir.Write("pc/game.jad", Descriptor("Game", "1.0", kJar.size()));
@@ -277,19 +277,19 @@ std::vector<SilentCase> SilentCases() {
   auto none = [](FaultRig&) {};
   return {
       {"AT", "AT", none, [](FaultRig& f) { EXPECT_FALSE(f.rig.link->CheckLink()); }, {"Connection Timeout", ""}},
-      {"folder select", "AT*FLIST=", none, [](FaultRig& f) { SelectPhoneFolder(*f.rig.link, 3); },
+      {"folder select", "AT*FLIST=", none, [](FaultRig& f) { SelectPhoneFolder(*f.rig.link, f.rig.pages, 3); },
        {"Change Folder Timeout", ""}},
-      {"listing", "AT*FLIST?", folder3, [](FaultRig& f) { ListPhoneFolder(*f.rig.link); },
+      {"listing", "AT*FLIST?", folder3, [](FaultRig& f) { ListPhoneFolder(*f.rig.link, f.rig.pages); },
        {"Get_List_Timeout", ""}},
       {"remove", "AT*FRMV", folder3, [](FaultRig& f) { RemovePhoneFile(*f.rig.link, "dl.bin"); },
        {"File_Remove_timeout"}},
-      {"upload request", "AT*FUPL=\"", folder3, [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); },
+      {"upload request", "AT*FUPL=\"", folder3, [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.pages, f.rig.pages.PcFolder, "up.bin", 3); },
        {"Send_UPLOAD_REQ_timeout", ""}},
-      {"upload packet", "AT*FUPL=0201", folder3, [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3); },
+      {"upload packet", "AT*FUPL=0201", folder3, [](FaultRig& f) { UploadFile(*f.rig.link, f.rig.pages, f.rig.pages.PcFolder, "up.bin", 3); },
        {"Send File data timeout", ""}},
-      {"download request", "AT*FDWN", folder3, [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); },
+      {"download request", "AT*FDWN", folder3, [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin", 500); },
        {"Download_Timeout", ""}},
-      {"download acknowledge", "AT*ACK", folder3, [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500); },
+      {"download acknowledge", "AT*ACK", folder3, [](FaultRig& f) { DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin", 500); },
        {"Download_Timeout", ""}},
       {"MIDlet list", "AT*FDWN=\"4\"", none, [](FaultRig& f) { f.midlets.LocalAppDL_RefreshPage(); },
        {"Get_List_Timeout", ""}},
@@ -381,19 +381,19 @@ std::vector<MisbehaveCase> MisbehaveCases() {
     o.splitAt = -6;
   };
   auto listing = [](FaultRig& f) {
-    if (!SelectPhoneFolder(*f.rig.link, 3).Ok()) return TResult::Of(TOutcome::Failed);
-    TResult r = ListPhoneFolder(*f.rig.link);
-    if (r.Ok() && f.rig.link->PhoneFileList.Count() != 2) return TResult::Of(TOutcome::Failed);
+    if (!SelectPhoneFolder(*f.rig.link, f.rig.pages, 3).Ok()) return TResult::Of(TOutcome::Failed);
+    TResult r = ListPhoneFolder(*f.rig.link, f.rig.pages);
+    if (r.Ok() && f.rig.pages.PhoneFileList.Count() != 2) return TResult::Of(TOutcome::Failed);
     return r;
   };
   auto get = [](FaultRig& f) {
-    SelectPhoneFolder(*f.rig.link, 3);
-    return DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", static_cast<int>(kDownload.size()));
+    SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
+    return DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin", static_cast<int>(kDownload.size()));
   };
   auto put = [](FaultRig& f) {
-    SelectPhoneFolder(*f.rig.link, 3);
-    if (!ListPhoneFolder(*f.rig.link).Ok()) return TResult::Of(TOutcome::Failed);
-    return UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3);
+    SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
+    if (!ListPhoneFolder(*f.rig.link, f.rig.pages).Ok()) return TResult::Of(TOutcome::Failed);
+    return UploadFile(*f.rig.link, f.rig.pages, f.rig.pages.PcFolder, "up.bin", 3);
   };
   auto install = [](FaultRig& f) {
     f.OpenMidletPage("Game");
@@ -456,7 +456,7 @@ std::vector<MisbehaveCase> MisbehaveCases() {
          o.splitAt = 1;
        },
        [](FaultRig& f) {
-         SelectPhoneFolder(*f.rig.link, 3);
+         SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
          return RemovePhoneFile(*f.rig.link, "OK.gif");
        },
        false, {}, {}},
@@ -648,7 +648,7 @@ class SplitOnTheLine : public ::testing::Test {
     IsolateSettings(dir);
     setenv("HOME", dir.path().c_str(), 1);
     fs::create_directories(dir.File("pc"));
-    link.PcFolder = dir.File("pc");
+    pages.PcFolder = dir.File("pc");
     link.ComPort1.SetPort(phone.Path());
     link.ComPort1.SetEvents(0);
     link.ComPort1.Open();
@@ -671,6 +671,7 @@ class SplitOnTheLine : public ::testing::Test {
   faults::ScriptPhone phone{nullptr, 25};
   FakeView view;
   TLink link{view};
+  TPageState pages;
 };
 
 TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
@@ -681,17 +682,17 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
   }
   for (size_t k : Points(listing.size(), 5)) {
     phone.SetScript([listing, k](const std::string&) { return Cut(listing, k); });
-    ListPhoneFolder(link);
+    ListPhoneFolder(link, pages);
     EXPECT_EQ(link.Reply.State(), rsOk) << k;
     std::string got;
-    for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
+    for (pic_info* p = pages.PhoneFileList.First(); p; p = p->next.get())
       got += p->Name + "|" + std::to_string(p->Size) + ";";
     EXPECT_EQ(got, "a.mid|0;b song.mid|5;c.gif|1234;BOOK ERROR (2).gif|7;") << k;
   }
   dir.Write("pc/abc.txt", "abc");
   for (size_t k : Points(6, 1)) {
     phone.SetScript([k](const std::string&) { return Cut("\r\nOK\r\n", k); });
-    UploadFile(link, link.PcFolder, "abc.txt", 3);
+    UploadFile(link, pages, pages.PcFolder, "abc.txt", 3);
     EXPECT_EQ(link.Reply.State(), rsOk) << k;
   }
   // A download of two packets, its first reply cut at k.
@@ -708,7 +709,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
         return last == cutLast ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
       });
       fs::remove(dir.File("pc/two.bin"));
-      DownloadFile(link, link.PcFolder, "two.bin", 130);
+      DownloadFile(link, pages.PcFolder, "two.bin", 130);
       EXPECT_EQ(link.Reply.State(), rsOk) << k;
       EXPECT_EQ(dir.Read("pc/two.bin"), bytes) << k;
       if (!link.ComPort1.Connected()) {  // a failed download closed it; carry on
@@ -728,7 +729,7 @@ TEST_F(SplitOnTheLine, ADrippingPhoneMeetsTheCeiling) {
   dir.Write("pc/drip.bin", "mine");
   view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
   const auto start = std::chrono::steady_clock::now();
-  const TResult got = DownloadFile(link, link.PcFolder, "drip.bin", 10);
+  const TResult got = DownloadFile(link, pages.PcFolder, "drip.bin", 10);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(got.outcome, TOutcome::TimedOut);
   // 120 bursts 25 ms apart last 3 s; the ceiling at this clock is 1.3 s.
@@ -748,17 +749,17 @@ TEST(Garbage, NoiseBeforeEveryReplyChangesNothing) {
   f.rig.dir.Write("phone/3/dl.bin", kDownload);
   f.rig.dir.Write("phone/3/other.gif", "GIF89a");
   EXPECT_TRUE(f.rig.link->CheckLink());
-  SelectPhoneFolder(*f.rig.link, 3);
+  SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
-  ListPhoneFolder(*f.rig.link);
+  ListPhoneFolder(*f.rig.link, f.rig.pages);
   std::vector<std::string> names;
-  for (pic_info* p = f.rig.link->PhoneFileList.First(); p; p = p->next.get())
+  for (pic_info* p = f.rig.pages.PhoneFileList.First(); p; p = p->next.get())
     names.push_back(p->Name + "/" + std::to_string(p->Size));
   EXPECT_EQ(names, (std::vector<std::string>{"dl.bin/500", "other.gif/6"}));
-  UploadFile(*f.rig.link, f.rig.link->PcFolder, "up.bin", 3);
+  UploadFile(*f.rig.link, f.rig.pages, f.rig.pages.PcFolder, "up.bin", 3);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
   EXPECT_EQ(faults::ReadAll(f.Phone("3/up.bin")), kUpload);
-  DownloadFile(*f.rig.link, f.rig.link->PcFolder, "dl.bin", 500);
+  DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin", 500);
   EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
   EXPECT_EQ(faults::ReadAll(f.Pc("dl.bin")), kDownload);
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();

@@ -159,9 +159,9 @@ class WindowOnPhone : public ::testing::Test {
     form_ = std::make_unique<TVelkoMainForm>();
     dialogs_ = CreateDialogs(form_.get());
     form_->link.SetClock(TClock(0.02));
-    form_->link.PcFolder = home_.File("pc");
-    form_->link.FolderAsked = true;
-    form_->link.FolderNumber = 3;
+    form_->pages.PcFolder = home_.File("pc");
+    form_->pages.FolderAsked = true;
+    form_->pages.FolderNumber = 3;
     form_->show();
     form_->FormCreate();
     ASSERT_TRUE(Settle(*form_));

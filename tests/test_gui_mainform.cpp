@@ -633,8 +633,8 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   const std::string dir = pics.path().toStdString();
   std::ofstream(dir + "/ok.wbmp") << "x";
   std::ofstream(dir + "/notes.txt") << "hello";
-  form_->link.PcFolder = dir;
-  form_->link.FolderNumber = 3;
+  form_->pages.PcFolder = dir;
+  form_->pages.FolderNumber = 3;
   form_->ShowPage(TPage::Content);
   QTreeWidget* pc = form_->ListView(TListId::PcFiles);
   auto* box = Child<QCheckBox>("ShowAllFiles_CheckBox");
@@ -705,12 +705,12 @@ TEST_F(MainFormTest, ThumbnailsFillInOnPicturePagesOnly) {
   image.fill(Qt::red);
   for (const char* name : {"a.jpg", "b.bmp", "c.jpg"}) ASSERT_TRUE(image.save(pics.filePath(name)));
   std::ofstream(dir + "/tune.mid") << "MThd";
-  form_->link.PcFolder = dir;
+  form_->pages.PcFolder = dir;
   form_->ShowPage(TPage::Content);
   QTreeWidget* pc = form_->ListView(TListId::PcFiles);
   TThumbnailLoader* loader = form_->Thumbnails();
   auto scan = [&](int folder) {
-    form_->link.FolderNumber = folder;
+    form_->pages.FolderNumber = folder;
     form_->ClearList(TListId::PcFiles);
     form_->contentPage.ScanPcFolder();
   };
@@ -742,8 +742,8 @@ TEST_F(MainFormTest, DropOnThePhoneListExplainsAnUnsuitableFile) {
   form_->show();
   QTemporaryDir pics;
   std::ofstream(pics.filePath("notes.txt").toStdString()) << "hello";
-  form_->link.PcFolder = pics.path().toStdString();
-  form_->link.FolderNumber = 3;
+  form_->pages.PcFolder = pics.path().toStdString();
+  form_->pages.FolderNumber = 3;
   form_->ShowPage(TPage::Content);
   QWidget* target = form_->ListView(TListId::PhoneFiles)->viewport();
   EXPECT_TRUE(target->acceptDrops());

@@ -109,9 +109,9 @@ namespace fs = std::filesystem;
 
 using Rows = std::vector<std::vector<std::string>>;
 
-std::vector<std::pair<std::string, int32_t>> PhoneList(TLink& link) {
+std::vector<std::pair<std::string, int32_t>> PhoneList(const TPageState& pages) {
   std::vector<std::pair<std::string, int32_t>> out;
-  for (pic_info* e = link.PhoneFileList.First(); e; e = e->next.get()) out.emplace_back(e->Name, e->Size);
+  for (pic_info* e = pages.PhoneFileList.First(); e; e = e->next.get()) out.emplace_back(e->Name, e->Size);
   return out;
 }
 
@@ -139,14 +139,15 @@ TEST_P(ListingOverPty, FillsListAndRows) {
   ASSERT_FALSE(phone.Path().empty());
   FakeView view;
   TLink link(view);
+  TPageState pages;
   link.ComPort1.SetPort(phone.Path());
   link.ComPort1.SetEvents(0);
   link.ComPort1.Open();
   link.StartReceiver();
-  link.PhoneFileList.Append()->Name = "stale entry";
-  ListPhoneFolder(link);
+  pages.PhoneFileList.Append()->Name = "stale entry";
+  ListPhoneFolder(link, pages);
   EXPECT_EQ(view.messages, c.messages);
-  EXPECT_EQ(PhoneList(link), c.list);
+  EXPECT_EQ(PhoneList(pages), c.list);
   EXPECT_EQ(view.lists[TListId::PhoneFiles], c.rows);
   EXPECT_FALSE(view.statusVisible);
   std::vector<std::string> status = {"Get Mobile Info...", "Parse Mobile Info..."};
@@ -189,12 +190,12 @@ class FolderCommands : public ::testing::Test {
 
 TEST_F(FolderCommands, FoldersOnlyMeansNoFiles) {
   fs::create_directories(rig_.dir.File("phone/2/sub"));
-  SelectPhoneFolder(*rig_.link, 2);
+  SelectPhoneFolder(*rig_.link, rig_.pages, 2);
   ASSERT_EQ(rig_.link->Reply.State(), rsOk);
-  ListPhoneFolder(*rig_.link);
+  ListPhoneFolder(*rig_.link, rig_.pages);
   std::vector<std::string> msgs = {"No Files on Mobile"};
   EXPECT_EQ(rig_.view.messages, msgs);
-  EXPECT_TRUE(rig_.link->PhoneFileList.Empty());
+  EXPECT_TRUE(rig_.pages.PhoneFileList.Empty());
   EXPECT_TRUE(rig_.view.lists[TListId::PhoneFiles].empty());
 }
 
@@ -202,8 +203,8 @@ TEST_F(FolderCommands, NamesWithSpacesAreListedWhole) {
   rig_.dir.Write("phone/1/my song.mid", "12345");
   rig_.dir.Write("phone/1/b.gif", "");
   fs::create_directories(rig_.dir.File("phone/1/sub dir"));
-  SelectPhoneFolder(*rig_.link, 1);
-  ListPhoneFolder(*rig_.link);
+  SelectPhoneFolder(*rig_.link, rig_.pages, 1);
+  ListPhoneFolder(*rig_.link, rig_.pages);
   EXPECT_TRUE(rig_.view.messages.empty());
   Rows rows = {{"b.gif", "0"}, {"my song.mid", "5"}};
   EXPECT_EQ(rig_.view.lists[TListId::PhoneFiles], rows);
@@ -213,7 +214,7 @@ TEST_F(FolderCommands, NamesWithSpacesAreListedWhole) {
 
 TEST_F(FolderCommands, RemoveDeletesOnThePhone) {
   rig_.dir.Write("phone/3/a.gif", "x");
-  SelectPhoneFolder(*rig_.link, 3);
+  SelectPhoneFolder(*rig_.link, rig_.pages, 3);
   RemovePhoneFile(*rig_.link, "a.gif");
   EXPECT_EQ(rig_.link->Reply.State(), rsOk);
   EXPECT_FALSE(fs::exists(rig_.dir.File("phone/3/a.gif")));
@@ -226,7 +227,7 @@ TEST_F(FolderCommands, RemoveDeletesOnThePhone) {
 struct FaultCase {
   const char* label;
   std::string errorPrefix, silentPrefix;
-  std::function<void(TLink&)> run;
+  std::function<void(TLink&, TPageState&)> run;
   std::vector<std::string> messages;
 };
 
@@ -243,7 +244,7 @@ TEST_P(FolderFaults, ShowTheirMessage) {
   rig_.link->Reply.SetState(rsOk);
   rig_.view.page = TPage::Content;
   rig_.view.title = TTitle::Picture;
-  c.run(*rig_.link);
+  c.run(*rig_.link, rig_.pages);
   EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
   EXPECT_NE(rig_.link->Reply.State(), rsOk) << c.label;
   EXPECT_FALSE(rig_.view.statusVisible) << c.label;
@@ -258,17 +259,17 @@ TEST_P(FolderFaults, ShowTheirMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Folder, FolderFaults,
     ::testing::Values(
-        FaultCase{"select refused", "AT*FLIST=", "", [](TLink& l) { SelectPhoneFolder(l, 3); },
+        FaultCase{"select refused", "AT*FLIST=", "", [](TLink& l, TPageState& p) { SelectPhoneFolder(l, p, 3); },
                   {"Change Folder on Mobile failed"}},
-        FaultCase{"select unanswered", "", "AT*FLIST=", [](TLink& l) { SelectPhoneFolder(l, 3); },
+        FaultCase{"select unanswered", "", "AT*FLIST=", [](TLink& l, TPageState& p) { SelectPhoneFolder(l, p, 3); },
                   {"Change Folder Timeout", ""}},
-        FaultCase{"list refused", "AT*FLIST?", "", [](TLink& l) { ListPhoneFolder(l); }, {"Get_List_Error"}},
-        FaultCase{"remove refused", "AT*FRMV", "", [](TLink& l) { RemovePhoneFile(l, "a.gif"); }, {"File_Remove_ERR"}}));
+        FaultCase{"list refused", "AT*FLIST?", "", [](TLink& l, TPageState& p) { ListPhoneFolder(l, p); }, {"Get_List_Error"}},
+        FaultCase{"remove refused", "AT*FRMV", "", [](TLink& l, TPageState&) { RemovePhoneFile(l, "a.gif"); }, {"File_Remove_ERR"}}));
 
 TEST_F(FolderCommands, ListUnansweredTimesOut) {
   SetOptions([](phonesim::Options& o) { o.silentPrefix = "AT*FLIST?"; });
   rig_.link->SetClock(TClock(0.02));  // nothing to wait for but the time-out
-  ListPhoneFolder(*rig_.link);
+  ListPhoneFolder(*rig_.link, rig_.pages);
   std::vector<std::string> msgs = {"Get_List_Timeout", "AT*FLIST?\r\n"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_FALSE(rig_.view.statusVisible);

@@ -35,7 +35,7 @@ class CatalogTest : public ::testing::Test {
     char tmpl[] = "/tmp/midlet-catalog-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir = tmpl;
-    link.PcFolder = dir;
+    pages.PcFolder = dir;
   }
   void TearDown() override {
     std::error_code ec;
@@ -69,7 +69,8 @@ class CatalogTest : public ::testing::Test {
   std::string dir;
   FakeView view;
   TLink link{view};
-  TMidletPage page{link};
+  TPageState pages;
+  TMidletPage page{link, pages};
 };
 
 TEST_F(CatalogTest, OnlyExactLowerCaseJadNamesAreRead) {
@@ -91,7 +92,7 @@ TEST_F(CatalogTest, EmptyFolderGivesEmptyListAndNoMessage) {
 }
 
 TEST_F(CatalogTest, FolderThatCannotBeOpened) {
-  link.PcFolder = dir + "/missing";
+  pages.PcFolder = dir + "/missing";
   page.LocalAppDL_ViewPcOperation();
   EXPECT_TRUE(page.PcSuites.Empty());
   EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open directory"});
@@ -263,7 +264,7 @@ TEST_F(CatalogTest, RemoveJadFailureLeavesArchiveAndDoesNotRefresh) {
   fs::create_directory(dir + "/x.jad");
   Write("x.jad/keep", "k");
   view.selection[TListId::PcSuites] = {0};
-  link.FolderAsked = false;  // a refresh would show the chooser
+  pages.FolderAsked = false;  // a refresh would show the chooser
   page.LAD_PC_Remove_ButtonClick();
   EXPECT_EQ(view.messages, std::vector<std::string>{"Remove JAD ERR"});
   EXPECT_TRUE(fs::exists(dir + "/x.jar"));
@@ -274,7 +275,7 @@ TEST_F(CatalogTest, RemoveWithTheArchiveAlreadyGoneRefreshes) {
   Write("x.jad", Descriptor("X", "1", "2"));  // no archive at all
   page.LocalAppDL_ViewPcOperation();
   view.selection[TListId::PcSuites] = {0};
-  link.FolderAsked = false;
+  pages.FolderAsked = false;
   page.LAD_PC_Remove_ButtonClick();
   EXPECT_TRUE(view.messages.empty());
   EXPECT_FALSE(fs::exists(dir + "/x.jad"));
@@ -301,7 +302,7 @@ TEST_F(CatalogTest, RemoveBothFilesThenRefresh) {
   std::vector<std::string> names = Names();
   int row = names[0] == "B" ? 0 : 1;
   view.selection[TListId::PcSuites] = {row};
-  link.FolderAsked = false;  // the refresh asks; the cancelled chooser ends it at the logo
+  pages.FolderAsked = false;  // the refresh asks; the cancelled chooser ends it at the logo
   page.LAD_PC_Remove_ButtonClick();
   EXPECT_TRUE(view.messages.empty());
   EXPECT_FALSE(fs::exists(dir + "/b.jad"));

@@ -74,8 +74,8 @@ class Install : public ::testing::Test {
     rig.link->SetClock(TClock(0.05));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(rig.dir.File("pc"));
-    rig.link->PcFolder = rig.dir.File("pc");
-    rig.link->FolderAsked = true;
+    rig.pages.PcFolder = rig.dir.File("pc");
+    rig.pages.FolderAsked = true;
   }
 
   // A PC suite: descriptor declaring 'declared' bytes, archive of jar bytes.
@@ -117,7 +117,7 @@ class Install : public ::testing::Test {
   std::string PcFile(const std::string& name) { return rig.dir.Read("pc/" + name); }
 
   SimLink rig{{}, SimLink::Line::Memory};
-  TMidletPage page{*rig.link};
+  TMidletPage page{*rig.link, rig.pages};
 };
 
 TEST_F(Install, FreshInstallSendsBothFilesAndKeepsThePortOpen) {

@@ -212,8 +212,8 @@ class PhonePage : public ::testing::Test {
     rig.link->SetClock(TClock(0.05));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(rig.dir.File("pc"));
-    rig.link->PcFolder = rig.dir.File("pc");
-    rig.link->FolderAsked = true;
+    rig.pages.PcFolder = rig.dir.File("pc");
+    rig.pages.FolderAsked = true;
   }
 
   void PhoneSuite(const std::string& folder, const std::string& name, const std::string& version, size_t size) {
@@ -233,7 +233,7 @@ class PhonePage : public ::testing::Test {
   std::vector<std::vector<std::string>>& List(TListId id) { return rig.view.lists[id]; }
 
   SimLink rig{{}, SimLink::Line::Memory};
-  TMidletPage page{*rig.link};
+  TMidletPage page{*rig.link, rig.pages};
 };
 
 TEST_F(PhonePage, RefreshListsPhoneSuitesAndStatuses) {
@@ -265,7 +265,7 @@ TEST_F(PhonePage, RefreshListsPhoneSuitesAndStatuses) {
 }
 
 TEST_F(PhonePage, CancelledChooserLeavesThePortAlone) {
-  rig.link->FolderAsked = false;
+  rig.pages.FolderAsked = false;
   page.LocalAppDW_ButtonClick();
   EXPECT_EQ(rig.view.folderCaptions, std::vector<std::string>{"MIDlet Folder"});
   EXPECT_EQ(rig.view.page, TPage::Logo);
@@ -446,11 +446,12 @@ TEST(PhonePageScripted, NonNumericSizeLeavesBothListsEmpty) {
   };
   FakeView view;
   TLink link(view, std::make_unique<ScriptedPhone>(shared));
+  TPageState pages;
   link.SetClock(TClock(0.05));
   link.ComPort1.SetPort("/scripted");
-  link.PcFolder = dir.path();
-  link.FolderAsked = true;
-  TMidletPage page(link);
+  pages.PcFolder = dir.path();
+  pages.FolderAsked = true;
+  TMidletPage page(link, pages);
   view.folderAnswers = {dir.path()};
   view.lists[TListId::PcSuites] = {{"stale"}};
   view.lists[TListId::PhoneSuites] = {{"stale"}};
@@ -484,11 +485,12 @@ TEST(PhonePageScripted, ButtonsComeBackWhenTheRefreshAfterAnInstallThrows) {
   };
   FakeView view;
   TLink link(view, std::make_unique<ScriptedPhone>(shared));
+  TPageState pages;
   link.SetClock(TClock(0.05));
   link.ComPort1.SetPort("/scripted");
-  link.PcFolder = dir.path();
-  link.FolderAsked = true;
-  TMidletPage page(link);
+  pages.PcFolder = dir.path();
+  pages.FolderAsked = true;
+  TMidletPage page(link, pages);
   // The listing cannot be read, but the PC list was built before it.
   EXPECT_THROW(page.LocalAppDL_RefreshPage(), std::invalid_argument);
   ASSERT_EQ(page.PcSuites.Count(), 1u);

@@ -23,8 +23,8 @@ class Names : public ::testing::Test {
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(Pc(""));
     fs::create_directories(rig.dir.File("back"));
-    rig.link->PcFolder = Pc("");
-    rig.link->FolderAsked = true;
+    rig.pages.PcFolder = Pc("");
+    rig.pages.FolderAsked = true;
     rig.Connect();
   }
 
@@ -35,9 +35,9 @@ class Names : public ::testing::Test {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
   }
   std::vector<std::string> Listed() {
-    ListPhoneFolder(*rig.link);
+    ListPhoneFolder(*rig.link, rig.pages);
     std::vector<std::string> names;
-    for (pic_info* e = rig.link->PhoneFileList.First(); e; e = e->next.get()) names.push_back(e->Name);
+    for (pic_info* e = rig.pages.PhoneFileList.First(); e; e = e->next.get()) names.push_back(e->Name);
     return names;
   }
 
@@ -48,14 +48,14 @@ class Names : public ::testing::Test {
 TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
   const std::vector<std::string> names = {"BOOK.mid", "ERROR.gif", "ERROR (2).gif", "ACK D_ERR (1) OK.gif",
                                           "OK", "(12)", "x (3) (4).gif"};
-  SelectPhoneFolder(*rig.link, 3);
+  SelectPhoneFolder(*rig.link, rig.pages, 3);
   ASSERT_EQ(rig.link->Reply.State(), rsOk);
-  rig.link->PhoneListKnown = true;  // folder 3 starts empty
+  rig.pages.PhoneListKnown = true;  // folder 3 starts empty
   for (size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(names[i]);
     const std::string bytes = faults::Pattern(200 + 37 * i, static_cast<int>(i));  // several packets
     rig.dir.Write("pc/" + names[i], bytes);
-    UploadFile(*rig.link, rig.link->PcFolder, names[i], 3);
+    UploadFile(*rig.link, rig.pages, rig.pages.PcFolder, names[i], 3);
     ASSERT_EQ(rig.link->Reply.State(), rsOk);
     EXPECT_EQ(faults::ReadAll(Phone("3/" + names[i])), bytes);
   }
@@ -65,10 +65,10 @@ TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, sorted);
 
-  rig.link->PcFolder = rig.dir.File("back");
+  rig.pages.PcFolder = rig.dir.File("back");
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    DownloadFile(*rig.link, rig.link->PcFolder, name, 0);
+    DownloadFile(*rig.link, rig.pages.PcFolder, name, 0);
     ASSERT_EQ(rig.link->Reply.State(), rsOk);
     EXPECT_EQ(faults::ReadAll(rig.dir.File("back/" + name)), faults::ReadAll(Phone("3/" + name)));
     RemovePhoneFile(*rig.link, name);
@@ -79,7 +79,7 @@ TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
 }
 
 TEST_F(Names, SuiteNamedWithReplyWordsInstallsAndUninstalls) {
-  TMidletPage page{*rig.link};
+  TMidletPage page{*rig.link, rig.pages};
   const std::string jar = faults::Pattern(400);
   const std::string suite = "TOKYO ERROR (2) OK";
   rig.dir.Write("pc/ERROR (2).jad", "MIDlet-Name: " + suite +
@@ -104,30 +104,30 @@ TEST_F(Names, SuiteNamedWithReplyWordsInstallsAndUninstalls) {
 
 // Quotation marks and line ends would end the name or the line early.
 TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
-  SelectPhoneFolder(*rig.link, 3);
-  rig.link->PhoneListKnown = true;  // folder 3 starts empty
+  SelectPhoneFolder(*rig.link, rig.pages, 3);
+  rig.pages.PhoneListKnown = true;  // folder 3 starts empty
   rig.sim->ClearReceived();
   const std::string quoted = "say \"hi\".gif";
   rig.dir.Write("pc/" + quoted, "abc");
-  UploadFile(*rig.link, rig.link->PcFolder, quoted, 3);
+  UploadFile(*rig.link, rig.pages, rig.pages.PcFolder, quoted, 3);
   RemovePhoneFile(*rig.link, "a\r\nAT*FRMV=\"b.gif\"");
-  DownloadFile(*rig.link, rig.link->PcFolder, std::string("nul\0.gif", 8), 3);
+  DownloadFile(*rig.link, rig.pages.PcFolder, std::string("nul\0.gif", 8), 3);
   // A phone that edits its command line would act on these.
   for (const char* name : {"back\bspace.gif", "esc\x1b[2J.gif", "del\x7f.gif", "tab\t.gif"}) {
     rig.dir.Write(std::string("pc/") + name, "abc");
-    UploadFile(*rig.link, rig.link->PcFolder, name, 3);
+    UploadFile(*rig.link, rig.pages, rig.pages.PcFolder, name, 3);
     RemovePhoneFile(*rig.link, name);
-    DownloadFile(*rig.link, rig.link->PcFolder, name, 3);
+    DownloadFile(*rig.link, rig.pages.PcFolder, name, 3);
   }
   EXPECT_EQ(rig.view.messages, std::vector<std::string>(15, "Invalid file name"));
   Mobile_info escaped;
   escaped.name = "Game\x1b[1m";
   rig.view.messages.clear();
-  EXPECT_EQ(TMidletPage{*rig.link}.UninstallSuite(escaped).outcome, TOutcome::Failed);
+  EXPECT_EQ((TMidletPage{*rig.link, rig.pages}.UninstallSuite(escaped).outcome), TOutcome::Failed);
   EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name"});
   rig.view.messages.clear();
 
-  TMidletPage page{*rig.link};
+  TMidletPage page{*rig.link, rig.pages};
   rig.dir.Write("pc/q\"uote.jad", "MIDlet-Name: Q\r\nMIDlet-Version: 1\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: q.jar\r\nMIDlet-Jar-Size: 3\r\n");
   rig.dir.Write("pc/q\"uote.jar", "JJJ");
   page.LocalAppDL_RefreshPage();

@@ -45,13 +45,13 @@ const faults::TFolderSnapshot kPc = {{"up.gif", kUpload}, {"Game.jad", Descripto
 
 // Folder 3 is selected before each row's fault is set.
 void Check(SimLink& r, TMidletPage&) { r.link->CheckLink(); }
-void Select(SimLink& r, TMidletPage&) { SelectPhoneFolder(*r.link, 3); }
-void List(SimLink& r, TMidletPage&) { ListPhoneFolder(*r.link); }
+void Select(SimLink& r, TMidletPage&) { SelectPhoneFolder(*r.link, r.pages, 3); }
+void List(SimLink& r, TMidletPage&) { ListPhoneFolder(*r.link, r.pages); }
 void Upload(SimLink& r, TMidletPage&) {
-  r.link->PhoneListKnown = true;  // as after the listing that opens the page
-  UploadFile(*r.link, r.link->PcFolder, "up.gif", 3);
+  r.pages.PhoneListKnown = true;  // as after the listing that opens the page
+  UploadFile(*r.link, r.pages, r.pages.PcFolder, "up.gif", 3);
 }
-void Download(SimLink& r, TMidletPage&) { DownloadFile(*r.link, r.link->PcFolder, "pic.gif", static_cast<int>(kPicture.size())); }
+void Download(SimLink& r, TMidletPage&) { DownloadFile(*r.link, r.pages.PcFolder, "pic.gif", static_cast<int>(kPicture.size())); }
 void Remove(SimLink& r, TMidletPage&) { RemovePhoneFile(*r.link, "pic.gif"); }
 void Suites(SimLink&, TMidletPage& page) { page.LocalAppDL_RefreshPage(); }
 void Install(SimLink&, TMidletPage& page) {
@@ -142,15 +142,15 @@ class MemorySession : public ::testing::TestWithParam<Case> {
     setenv("HOME", rig.dir.path().c_str(), 1);
     for (const auto& [name, bytes] : kPhone) rig.dir.Write("phone/" + name, bytes);
     for (const auto& [name, bytes] : kPc) rig.dir.Write("pc/" + name, bytes);
-    rig.link->PcFolder = rig.dir.File("pc");
-    rig.link->FolderAsked = true;
+    rig.pages.PcFolder = rig.dir.File("pc");
+    rig.pages.FolderAsked = true;
     if (GetParam().openFails) {
       rig.memory->FailOpen(EACCES);
       return;
     }
     Run([this] {
       rig.Connect();
-      SelectPhoneFolder(*rig.link, 3);
+      SelectPhoneFolder(*rig.link, rig.pages, 3);
     });
     rig.memory->SetOptions(GetParam().faults);
   }
@@ -180,7 +180,7 @@ class MemorySession : public ::testing::TestWithParam<Case> {
   }
 
   SimLink rig;
-  TMidletPage page{*rig.link};
+  TMidletPage page{*rig.link, rig.pages};
   std::unique_ptr<TSessionWorker> worker;
 };
 
@@ -200,9 +200,9 @@ TEST(MemorySessionWindow, ShowsWithoutHoldingTheWorker) {
   rig.link->SetClock(TClock(0.05));
   for (const auto& [name, bytes] : kPhone) rig.dir.Write("phone/" + name, bytes);
   for (const auto& [name, bytes] : kPc) rig.dir.Write("pc/" + name, bytes);
-  rig.link->PcFolder = rig.dir.File("pc");
-  rig.link->FolderAsked = true;
-  TMidletPage page{*rig.link};
+  rig.pages.PcFolder = rig.dir.File("pc");
+  rig.pages.FolderAsked = true;
+  TMidletPage page{*rig.link, rig.pages};
   TSessionWorker worker(*rig.link);
   worker.Submit([&] { rig.Connect(); });
   ASSERT_TRUE(worker.ServeUntilIdle(rig.window, std::chrono::seconds(30)));

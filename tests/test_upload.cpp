@@ -101,9 +101,9 @@ class UploadRig : public ::testing::Test {
     rig_.link->SetClock(TClock(0.05));
     setenv("HOME", rig_.dir.path().c_str(), 1);
     fs::create_directories(rig_.dir.File("pc"));
-    rig_.link->PcFolder = rig_.dir.File("pc");
+    rig_.pages.PcFolder = rig_.dir.File("pc");
     rig_.Connect();
-    rig_.link->PhoneListKnown = true;  // as after listing an empty folder
+    rig_.pages.PhoneListKnown = true;  // as after listing an empty folder
   }
 
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
@@ -117,7 +117,7 @@ class UploadRig : public ::testing::Test {
   std::string Log() { return rig_.dir.Read("LAD.log"); }
   std::vector<std::string> Lines() { return rig_.PhoneLines(); }
   void PhoneList(const std::vector<std::string>& names) {
-    for (const auto& n : names) rig_.link->PhoneFileList.Append()->Name = n;
+    for (const auto& n : names) rig_.pages.PhoneFileList.Append()->Name = n;
   }
   int State() { return rig_.link->Reply.State(); }
 
@@ -126,7 +126,7 @@ class UploadRig : public ::testing::Test {
 
 TEST_F(UploadRig, WorkedExampleOnTheWireOnThePhoneAndInTheLog) {
   PcFile("abc.txt", "abc");
-  EXPECT_EQ(UploadFile(*rig_.link, rig_.link->PcFolder, "abc.txt", 3).outcome, TOutcome::Ok);
+  EXPECT_EQ(UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "abc.txt", 3).outcome, TOutcome::Ok);
   EXPECT_EQ(State(), rsOk);
   std::vector<std::string> expectLines = {"AT*FUPL=\"abc.txt\",3,3", "AT*FUPL=01006162630138"};
   EXPECT_EQ(Lines(), expectLines);
@@ -154,7 +154,7 @@ TEST_P(UploadSizes, EveryByteArrivesInNumberedPackets) {
   const SizeCase& c = GetParam();
   const std::string bytes = Pattern(c.size);
   PcFile("f.bin", bytes);
-  UploadFile(*rig_.link, rig_.link->PcFolder, "f.bin", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "f.bin", 3);
   EXPECT_EQ(State(), rsOk);
   std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 1 + c.packets);
@@ -180,7 +180,7 @@ TEST_F(UploadRig, RenameThatCollidesAgainAsksAgain) {
   PhoneList({"x.gif", "A.GIF", "b.gif"});
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Rename, TOverwriteAnswer::Rename};
   rig_.view.renameAnswers = {"B.gif", "c.gif"};
-  UploadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "a.gif", 3);
   std::vector<std::string> questions = {"Overwrite a.gif?", "Overwrite B.gif?"};
   EXPECT_EQ(rig_.view.overwriteQuestions, questions);
   ASSERT_FALSE(Lines().empty());
@@ -195,13 +195,13 @@ TEST_F(UploadRig, OverwriteGoesOnCancelSendsNothing) {
   PhoneList({"a.gif"});
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Cancel};
   rig_.link->Reply.SetState(rsOk);
-  UploadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "a.gif", 3);
   EXPECT_TRUE(Lines().empty());
   EXPECT_EQ(State(), rsOk);
   EXPECT_TRUE(rig_.link->ComPort1.Connected());
 
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
-  UploadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "a.gif", 3);
   EXPECT_EQ(rig_.view.overwriteQuestions.size(), 2u);
   EXPECT_EQ(PhoneFile("a.gif"), "AAA");
 }
@@ -209,7 +209,7 @@ TEST_F(UploadRig, OverwriteGoesOnCancelSendsNothing) {
 TEST_F(UploadRig, RefusedRequestShowsTheReason) {
   SetOptions([](phonesim::Options& o) { o.refuseUpload = true; });
   PcFile("a.gif", "AAA");
-  UploadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "a.gif", 3);
   std::vector<std::string> msgs = {"Send_UPLOAD_REQ_ERR", " 3 "};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_EQ(State(), rsError);
@@ -226,7 +226,7 @@ TEST_F(UploadRig, RejectedPacketIsSentOnceMore) {
   });
   const std::string bytes = Pattern(200);
   PcFile("r.bin", bytes);
-  UploadFile(*rig_.link, rig_.link->PcFolder, "r.bin", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "r.bin", 3);
   EXPECT_EQ(State(), rsOk);
   EXPECT_TRUE(rig_.view.messages.empty());
   std::vector<std::string> p = ExpectedPackets(bytes);
@@ -248,7 +248,7 @@ TEST_F(UploadRig, SecondRejectionEndsTheUpload) {
   });
   const std::string bytes = Pattern(200);
   PcFile("r.bin", bytes);
-  UploadFile(*rig_.link, rig_.link->PcFolder, "r.bin", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "r.bin", 3);
   ASSERT_FALSE(rig_.view.messages.empty());
   EXPECT_EQ(rig_.view.messages.back(), "Resend Error!!");
   EXPECT_EQ(State(), rsPacketRejected);
@@ -274,7 +274,7 @@ TEST_P(UploadStalls, EndWithTheirTimeOut) {
   SetOptions([&](phonesim::Options& o) { (c.echo ? o.silentPrefix : o.noEchoSilentPrefix) = c.prefix; });
   PcFile("s.bin", Pattern(200));
   auto start = std::chrono::steady_clock::now();
-  UploadFile(*rig_.link, rig_.link->PcFolder, "s.bin", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "s.bin", 3);
   auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
   EXPECT_NE(State(), rsOk) << c.label;
@@ -295,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UploadRig, PacketAnsweredWithError) {
   SetOptions([](phonesim::Options& o) { o.errorPrefix = "AT*FUPL=02"; });
   PcFile("e.bin", Pattern(200));
-  UploadFile(*rig_.link, rig_.link->PcFolder, "e.bin", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "e.bin", 3);
   std::vector<std::string> msgs = {"Send File data ERR"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_EQ(State(), rsError);
@@ -313,7 +313,7 @@ TEST_F(UploadRig, UnreadableLocalFileSendsNothingAtAll) {
     rig_.view.messages.clear();
     rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
     const int before = OpenFds();
-    EXPECT_EQ(UploadFile(*rig_.link, rig_.link->PcFolder, name, 3).outcome, TOutcome::Failed);
+    EXPECT_EQ(UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, name, 3).outcome, TOutcome::Failed);
     // Give the receiver a few cycles (in memory it reads in the link's
     // turns): a stale "OK" must not turn into a verdict.
     for (int i = 0; i < 3; ++i) rig_.link->WaitTurn();
@@ -334,17 +334,17 @@ TEST_F(UploadRig, UnknownPhoneListAsksOnceBeforeSending) {
   for (TOverwriteAnswer answer : {TOverwriteAnswer::Overwrite, TOverwriteAnswer::Rename, TOverwriteAnswer::Cancel}) {
     rig_.dir.Write("phone/3/a.gif", "old");
     rig_.dir.Write("phone/3/b.gif", "old");
-    SelectPhoneFolder(*rig_.link, 3);
-    ListPhoneFolder(*rig_.link);
-    ASSERT_TRUE(rig_.link->PhoneListKnown);
+    SelectPhoneFolder(*rig_.link, rig_.pages, 3);
+    ListPhoneFolder(*rig_.link, rig_.pages);
+    ASSERT_TRUE(rig_.pages.PhoneListKnown);
     SetOptions([](phonesim::Options& o) { o.errorPrefix = "AT*FLIST?"; });
-    ListPhoneFolder(*rig_.link);
+    ListPhoneFolder(*rig_.link, rig_.pages);
     SetOptions([](phonesim::Options& o) { o.errorPrefix.clear(); });
     rig_.ClearPhoneLines();
     rig_.view.overwriteQuestions.clear();
     rig_.view.overwriteAnswers = {answer, answer};
     rig_.view.renameAnswers = {"b.gif"};
-    const TOutcome outcome = UploadFile(*rig_.link, rig_.link->PcFolder, "a.gif", 3).outcome;
+    const TOutcome outcome = UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "a.gif", 3).outcome;
     EXPECT_EQ(rig_.view.overwriteQuestions, std::vector<std::string>{"Overwrite a.gif?"});
     EXPECT_EQ(outcome, answer == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Ok);
     EXPECT_EQ(Lines().empty(), answer == TOverwriteAnswer::Cancel);
@@ -363,7 +363,7 @@ TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {
     }
   };
   int before = OpenFds();
-  UploadFile(*rig_.link, rig_.link->PcFolder, "short.bin", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "short.bin", 3);
   // Give the receiver a few cycles (in memory it reads in the link's
   // turns): a stale "OK" must not turn into a verdict.
   for (int i = 0; i < 3; ++i) rig_.link->WaitTurn();
@@ -377,7 +377,7 @@ TEST_F(UploadRig, FileShorterThanItsSizeClosesEverything) {
 TEST_F(UploadRig, HangUpMidTransferEndsThroughAbort) {
   SetOptions([](phonesim::Options& o) { o.hangupAfterLines = 3; });
   PcFile("h.bin", Pattern(900));
-  UploadFile(*rig_.link, rig_.link->PcFolder, "h.bin", 3);
+  UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "h.bin", 3);
   for (const char* m : {"Send File data timeout", "Send File data ERR", "Resend Error!!", "Open File Err",
                         "Send_UPLOAD_REQ_timeout", "COM port exception while send"})
     EXPECT_FALSE(rig_.view.HasMessage(m)) << m;

@@ -100,14 +100,14 @@ class TCliSession {
   }
 
   bool Select(int folder) {
-    link_.FolderNumber = folder;
-    return SelectPhoneFolder(link_, folder).Ok();
+    pages_.FolderNumber = folder;
+    return SelectPhoneFolder(link_, pages_, folder).Ok();
   }
 
-  bool List() { return ListPhoneFolder(link_).Ok(); }
-
+  TResult List() { return ListPhoneFolder(link_, pages_); }
 
   TLink& Link() { return link_; }
+  TPageState& Pages() { return pages_; }
   ConsoleView& View() { return view_; }
 
  private:
@@ -117,6 +117,7 @@ class TCliSession {
   std::unique_ptr<TVirtualPhone> phone_;  // outlives the link below
 #endif
   TLink link_;
+  TPageState pages_;
 };
 
 int CmdAt(TCliSession& s) { return s.Connect() ? 0 : 1; }
@@ -148,8 +149,8 @@ std::string EscapedName(const std::string& name) {
 int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() != 2 || !ParseFolder(args[1], &folder)) return 2;
-  if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
-  for (pic_info* p = s.Link().PhoneFileList.First(); p; p = p->next.get())
+  if (!s.Connect() || !s.Select(folder) || !s.List().Ok()) return 1;
+  for (pic_info* p = s.Pages().PhoneFileList.First(); p; p = p->next.get())
     std::cout << EscapedName(p->Name) << "\t" << p->SizeText << "\n";
   return 0;
 }
@@ -158,7 +159,7 @@ int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
 // went through or was passed over by the user's own choice.
 bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchFile>& files) {
   // A question nobody could answer (no terminal) passed a file over: no success.
-  return TBatch(s.Link(), op, folder).Run(files).AllDone() && s.View().unanswered == 0;
+  return TBatch(s.Link(), s.Pages(), op, folder).Run(files).AllDone() && s.View().unanswered == 0;
 }
 
 int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
@@ -179,7 +180,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   // The list the overwrite check walks. A listing ended by a hang-up or a
   // Stop sends nothing (the port may be the fall-back one by now); one that
   // failed leaves each upload to ask, or to follow --on-conflict.
-  const TResult listed = ListPhoneFolder(link);
+  const TResult listed = s.List();
   if (listed.Quiet() || link.AbortRequested()) return 1;
   const bool sent = RunBatch(s, TBatchOp::Send, folder, files);
   // Only an explicit overwrite policy makes an unchecked put a success.
@@ -189,19 +190,17 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
 int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {
   int folder = 0;
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
-  TLink& link = s.Link();
   const std::string pcFolder = Absolute(to.empty() ? "." : to);
   std::error_code ec;
   if (!fs::is_directory(Utf8Path(pcFolder), ec)) {
     std::cerr << "not a folder: " << pcFolder << std::endl;
     return 2;
   }
-  link.PcFolder = pcFolder;
-  if (!s.Connect() || !s.Select(folder) || !s.List()) return 1;
+  if (!s.Connect() || !s.Select(folder) || !s.List().Ok()) return 1;
   std::vector<TBatchFile> files;
   for (size_t i = 2; i < args.size(); ++i) {
     int32_t size = 0;
-    for (pic_info* p = link.PhoneFileList.First(); p; p = p->next.get())
+    for (pic_info* p = s.Pages().PhoneFileList.First(); p; p = p->next.get())
       if (p->Name == args[i]) size = p->Size;
     files.push_back({args[i], pcFolder, size});
   }

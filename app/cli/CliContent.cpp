@@ -15,16 +15,17 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
   if (args.size() != 3 || (args[1] != "1" && args[1] != "2" && args[1] != "3")) return 2;
   ConsoleView view;
   TLink link(view);
-  TContentPage page(link);
-  link.FolderNumber = args[1][0] - '0';
-  link.PcFolder = args[2];
+  TPageState pages;
+  TContentPage page(link, pages);
+  pages.FolderNumber = args[1][0] - '0';
+  pages.PcFolder = args[2];
   page.ShowAllFiles = all;
   page.ScanPcFolder();
   for (pic_info* p = page.PcFileList.First(); p; p = p->next.get())
     std::cout << p->Name << "\t" << p->Size << "\n";
   for (const pcscan::TRejectedEntry& e : page.Unsuitable)
     std::cout << e.name << "\t" << e.why.size << "\t"
-              << ReasonText(e.why, link.FolderNumber, 0) << "\n";
+              << ReasonText(e.why, pages.FolderNumber, 0) << "\n";
   return 0;
 }
 
@@ -69,11 +70,12 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
   // Without a PC folder of the user's the page reads an empty one.
   TTempFolder empty;
   std::string pc = cmd == "install" ? args[1] : opt.pc;
-  link.PcFolder = pc.empty() ? empty.Path() : pc;
-  link.FolderAsked = true;
+  TPageState pages;
+  pages.PcFolder = pc.empty() ? empty.Path() : pc;
+  pages.FolderAsked = true;
   if (!connect()) return 1;
 
-  TMidletPage page(link);
+  TMidletPage page(link, pages);
   page.LocalAppDL_RefreshPage();
   if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
 

@@ -59,8 +59,8 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
       ui(new Ui::TVelkoMainForm),
       shownView_(*this, windowQueue_),
       link(shownView_, std::move(backend)),
-      contentPage(link),
-      midletPage(link),
+      contentPage(link, pages),
+      midletPage(link, pages),
       // A batch may have changed what the fit button offers.
       session_(link, [this] {
         windowQueue_.Post([this] {

@@ -129,6 +129,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
 
  public:
   TLink link;
+  TPageState pages;  // what the two pages share
   TContentPage contentPage;
   TMidletPage midletPage;
 

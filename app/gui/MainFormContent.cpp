@@ -126,7 +126,7 @@ void TVelkoMainForm::SetUpContentExtras() {
   thumbnails_ = new TThumbnailLoader(this);
   ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
   ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, new TThumbnailRoom(ui->DC_PIC_PC_ListView, [this] {
-    return thumbnails_->enabled && (link.FolderNumber == 2 || link.FolderNumber == 3);
+    return thumbnails_->enabled && (pages.FolderNumber == 2 || pages.FolderNumber == 3);
   }));
   connect(thumbnails_, &TThumbnailLoader::ThumbnailReady, this,
           [this](int row, const QString& name, const QImage& image) {
@@ -161,7 +161,7 @@ void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>
   QList<QTreeWidgetItem*> items;
   for (size_t i = 0; i < entries.size(); ++i) {
     const pcscan::TRejectedEntry& e = entries[i];
-    const QString reason = DecodeUiBytes(ReasonText(e.why, link.FolderNumber), AppConfig().LanguageIndex);
+    const QString reason = DecodeUiBytes(ReasonText(e.why, pages.FolderNumber), AppConfig().LanguageIndex);
     auto* item = new QTreeWidgetItem(
         QStringList{BytesToQString(e.name), QString::number(e.why.size), reason});
     item->setData(0, kUnsuitableRole, static_cast<int>(i));
@@ -178,14 +178,14 @@ void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>
 }
 
 void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
-  if (link.FolderNumber != 2 && link.FolderNumber != 3) return;
+  if (pages.FolderNumber != 2 && pages.FolderNumber != 3) return;
   QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
   if (!item) return;
-  thumbnails_->Queue(row, item->text(0), QFile::decodeName((link.PcFolder + "/" + nameBytes).c_str()));
+  thumbnails_->Queue(row, item->text(0), QFile::decodeName((pages.PcFolder + "/" + nameBytes).c_str()));
 }
 
 void TVelkoMainForm::RescanPcFolder(const QString& select) {
-  if (link.PcFolder.empty()) return;
+  if (pages.PcFolder.empty()) return;
   link.View().ClearList(TListId::PcFiles);
   contentPage.ScanPcFolder();
   if (!select.isEmpty()) windowQueue_.RunAndWait([&] { SelectPcRow(select); });
@@ -212,12 +212,12 @@ QString TVelkoMainForm::SelectedFittablePath() {
   bool isRow = false;
   const int index = selected.front()->data(0, kUnsuitableRole).toInt(&isRow);
   if (!isRow || index < 0 || static_cast<size_t>(index) >= contentPage.Unsuitable.size()) return {};
-  const QString path = QFile::decodeName((link.PcFolder + "/" + contentPage.Unsuitable[index].name).c_str());
+  const QString path = QFile::decodeName((pages.PcFolder + "/" + contentPage.Unsuitable[index].name).c_str());
   return fit::CanFit(path) ? path : QString();
 }
 
 void TVelkoMainForm::UpdateFitButton() {
-  const bool picturePage = link.FolderNumber == 3 && ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
+  const bool picturePage = pages.FolderNumber == 3 && ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
   ui->FitToPhone_Button->setVisible(picturePage);
   // A batch locks the page's buttons; the fit button follows the send button.
   ui->FitToPhone_Button->setEnabled(picturePage && ui->DC_PIC_UL_Button->isEnabled() &&
@@ -243,14 +243,14 @@ void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
   std::vector<std::string> send;
   for (const QString& path : paths) {
     const std::string local = QFile::encodeName(path).toStdString();
-    const pcscan::TJudgement why = pcscan::JudgeFile(link.FolderNumber, local);
+    const pcscan::TJudgement why = pcscan::JudgeFile(pages.FolderNumber, local);
     if (why.reason == pcscan::TReason::None) {
       send.push_back(local);
       continue;
     }
     const QString name = QFileInfo(path).fileName();
-    const QString reason = DecodeUiBytes(ReasonText(why, link.FolderNumber, lang), lang);
-    if (link.FolderNumber == 3 && fit::CanFit(path)) {
+    const QString reason = DecodeUiBytes(ReasonText(why, pages.FolderNumber, lang), lang);
+    if (pages.FolderNumber == 3 && fit::CanFit(path)) {
       QMessageBox box(QMessageBox::Question, ApplicationTitle(),
                       UiTextToQString(uitext::DropFitQuestion, lang).arg(name, reason),
                       QMessageBox::Yes | QMessageBox::No, this);

@@ -43,4 +43,5 @@ struct SimLink {
   std::unique_ptr<phonesim::PhoneSim> sim;    // on a pty
   phonesim::EngineBackend* memory = nullptr;  // in memory; the link's port owns it
   std::unique_ptr<TLink> link;
+  TPageState pages;  // what the pages and the phone file operations share
 };
