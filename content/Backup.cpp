@@ -109,14 +109,7 @@ std::string DefaultBackupRoot() {
 #ifdef _WIN32
   std::string docs;
   PWSTR wide = nullptr;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide)) && wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (n > 1) {
-      docs.resize(static_cast<size_t>(n));
-      WideCharToMultiByte(CP_UTF8, 0, wide, -1, docs.data(), n, nullptr, nullptr);
-      docs.resize(static_cast<size_t>(n - 1));
-    }
-  }
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide)) && wide) docs = Utf8(wide);
   CoTaskMemFree(wide);
   if (docs.empty()) docs = Join(HomeFolder(), "Documents");
   return Join(docs, kRootName);

@@ -22,6 +22,13 @@ int32_t LeadingDecimal(std::string_view text);
 bool SameNoCase(std::string_view a, std::string_view b);
 std::string UpperCase(std::string text);
 
+#ifdef _WIN32
+// UTF-8 text to and from the wide text of the Windows calls: the one
+// conversion every Windows piece uses.
+std::wstring Wide(const std::string& s);
+std::string Utf8(const std::wstring& w);
+#endif
+
 // std::fopen for a UTF-8 path: on Windows through the wide name, since the
 // narrow one is read in the ANSI code page and cannot hold every name.
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include "link/Text.h"
 #include "port/win32/WinApi.h"
 #endif
 
@@ -34,12 +35,7 @@ std::string WinErrorText(int err) {
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(err), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::string text;
-  if (n > 0 && buf) {
-    const int len = WideCharToMultiByte(CP_UTF8, 0, buf, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    text.resize(static_cast<size_t>(len));
-    WideCharToMultiByte(CP_UTF8, 0, buf, static_cast<int>(n), text.data(), len, nullptr, nullptr);
-  }
+  const std::string text = n > 0 && buf ? Utf8(std::wstring(buf, n)) : std::string();
   if (buf) LocalFree(buf);
   return text;
 }

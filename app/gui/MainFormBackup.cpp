@@ -129,7 +129,6 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
   {
     TBatchGuard guard(link, 0);
     if (!link.CheckLink()) return;
-    link.ShowLinkState(true);
     backup::TBackup run(link);
     run.OnTotal = [&guard](int total) { guard.ShowTotal(total); };
     run.OnFile = [this](const backup::TFileStep&) { link.View().StepTotalBar(); };
@@ -169,7 +168,6 @@ void TVelkoMainForm::RunRestore(const std::string& folder) {
   {
     TBatchGuard guard(link, 0);
     if (!link.CheckLink()) return;
-    link.ShowLinkState(true);
     const bool planned = restore.MakePlan();
     // The listings of every folder leave no page whole.
     link.ReturnToLogo();

@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "link/PortMap.h"
-
-// UTF-8 text to and from the wide text of the Windows calls.
-std::wstring Wide(const std::string& s);
-std::string Utf8(const std::wstring& w);
+#include "link/Text.h"  // Wide and Utf8
 
 // The serial ports the system knows (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM,
 // whose value data is the port name), as {"COM3", "\\.\COM3"}, in natural
