@@ -83,30 +83,23 @@ void TLink::ShowLinkState(bool connected) {
 }
 
 bool TLink::CheckLink() {
-  auto steps = [this] {
-    view_.SetStatusLabel("Open Com Port");
-    if (!ComPort1.Connected()) {
-      Clock().Sleep(2000);
-      if (!OpenAndReceive()) return false;
-    }
-    view_.SetStatusLabel("Com Port OK");
-    Clock().Sleep(1000);
-
-    const TResult result = Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
-    if (result.Ok()) ShowLinkState(true);
-    if (result.outcome == TOutcome::TimedOut) ReturnToLogo();
-    return result.Ok();
-  };
   // The check's texts last only while it runs, whichever way it ends: the
   // progress panel is empty while nothing runs, and what follows the check
   // shows its own texts.
-  bool linked = false;
-  try {
-    linked = steps();
-  } catch (...) {
-    view_.HideStatusLabel();
-    throw;
+  struct HideWhenDone {
+    IFormView& view;
+    ~HideWhenDone() { view.HideStatusLabel(); }
+  } hide{view_};
+  view_.SetStatusLabel("Open Com Port");
+  if (!ComPort1.Connected()) {
+    Clock().Sleep(2000);
+    if (!OpenAndReceive()) return false;
   }
-  view_.HideStatusLabel();
-  return linked;
+  view_.SetStatusLabel("Com Port OK");
+  Clock().Sleep(1000);
+
+  const TResult result = Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
+  if (result.Ok()) ShowLinkState(true);
+  if (result.outcome == TOutcome::TimedOut) ReturnToLogo();
+  return result.Ok();
 }
