@@ -243,7 +243,7 @@ bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites) {
   bool ok = false;
   try {
     page.LocalAppDL_RefreshPage();
-    ok = !link.AbortRequested() && link.Reply.State() == rsOk;
+    ok = !link.Flags().AbortRequested() && link.Reply().State() == rsOk;
   } catch (const std::exception& e) {
     link.View().ShowMessage(e.what());
   }
@@ -458,7 +458,7 @@ bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSui
       ok = false;
       break;
     }
-    if (link_.AbortRequested() || link_.Reply.State() != rsOk) {
+    if (link_.Flags().AbortRequested() || link_.Reply().State() != rsOk) {
       ok = false;
       break;
     }
@@ -470,7 +470,7 @@ bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSui
       continue;
     }
     const bool installed = page.InstallSuite(*found).Ok();
-    link_.EnableActionButtons();
+    link_.View().SetActionsEnabled(true);
     if (!installed) {
       ok = false;
       break;

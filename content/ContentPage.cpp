@@ -32,28 +32,28 @@ void TContentPage::OpenContentPage() {
     pages_.FolderAsked = true;
   }
   if (pages_.PcFolder.empty()) {
-    link_.ReturnToLogo();
+    ReturnToLogo(link_.View());
     return;
   }
-  link_.Reply.ClearText();
+  link_.Reply().ClearText();
 
   // CheckLink reports its own failures and returns to the logo on a time-out.
-  if (!link_.CheckLink()) return;
-  link_.ShowLinkState(true);
+  if (!link_.Connection().CheckLink()) return;
+  link_.Connection().ShowLinkState(true);
 
   SelectPhoneFolder(link_, pages_, pages_.FolderNumber);
-  if (link_.Reply.State() != rsOk) return;
+  if (link_.Reply().State() != rsOk) return;
 
   PcFileList.Clear();
   view.ClearList(TListId::PcFiles);
   ScanPcFolder();
 
-  unsigned mark = link_.Flags.AbortCount;
+  unsigned mark = link_.Flags().AbortCount;
   pages_.PhoneFileList.Clear();
   view.ClearList(TListId::PhoneFiles);
   ListPhoneFolder(link_, pages_);
   // The listing's own failures still show the page; an abort leaves the logo.
-  if (link_.AbortedSince(mark)) return;
+  if (link_.Flags().AbortedSince(mark)) return;
 
   view.ShowPage(TPage::Content);
   if (link_.ReceiverPaused()) link_.ResumeReceiver();
@@ -163,9 +163,9 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
       break;
     }
     // No phone wait runs here; a closing window or Stop ends the batch.
-    if (link_.Flags.AppClosing) return;
-    if (link_.TakeStop()) break;
-    if (i + 1 < files.size() && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) break;
+    if (link_.Flags().AppClosing) return;
+    if (link_.Flags().TakeStop()) break;
+    if (i + 1 < files.size() && !PauseUnlessStopped(link_, kPauseBetweenFilesMs)) break;
   }
   OpenContentPage();
 }

@@ -91,11 +91,11 @@ struct TMidletPage::TInstallJob {
     f = nullptr;
   }
   void CloseLog() {
-    if (logOpen) link.TransferLog.Close();
+    if (logOpen) link.TransferLog().Close();
     logOpen = false;
   }
   void Log(const std::string& bytes) {
-    if (logOpen) link.TransferLog.Write(bytes);
+    if (logOpen) link.TransferLog().Write(bytes);
   }
 
   TLink& link;
@@ -137,10 +137,10 @@ void TMidletPage::LAD_ONE_ButtonClick() {
   // The buttons come back however the handler ends, a throwing refresh included.
   struct TEnableOnExit {
     TLink& link;
-    ~TEnableOnExit() { link.EnableActionButtons(); }
+    ~TEnableOnExit() { link.View().SetActionsEnabled(true); }
   } enableOnExit{link_};
 
-  link_.TakeStop();  // a Stop pressed before the install is no stop of it
+  link_.Flags().TakeStop();  // a Stop pressed before the install is no stop of it
   if (MIDlet_Info* rec = SelectedPcSuite()) InstallSuite(*rec);
 }
 
@@ -164,11 +164,11 @@ TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
       return TResult::Of(TOutcome::Failed);
     case 2:
       if (!view.ConfirmUpdate("Update " + rec->name + "?")) return TResult::Of(TOutcome::Declined);
-      link_.DisableActionButtons();
+      link_.View().SetActionsEnabled(false);
       cursor_ = rec;
       return RunInstall(true);
     default:
-      link_.DisableActionButtons();
+      link_.View().SetActionsEnabled(false);
       cursor_ = rec;
       return RunInstall(false);
   }
@@ -203,7 +203,7 @@ TResult TMidletPage::RunInstall(bool replaceOld) {
   }
   // Stopped by the user: the ending runs all the same, so the page refreshes
   // and the buttons come back (taken first, or the refresh would stop too).
-  const bool stopped = link_.TakeStop();
+  const bool stopped = link_.Flags().TakeStop();
   if (end != TPhaseEnd::Stop || stopped) InstallEnding();
   // Only the phone's own list says the suite arrived, above all after an
   // archive packet that was never answered.
@@ -249,7 +249,7 @@ TMidletPage::TPhaseEnd TMidletPage::CheckSuiteFiles(TInstallJob& job) {
     view.ShowMessage("JAR size mismatch!!");
     return TPhaseEnd::Ending;
   }
-  if (!link_.TransferLog.Open()) {
+  if (!link_.TransferLog().Open()) {
     view.ShowMessage("Open log Err");
     return TPhaseEnd::Ending;
   }
@@ -265,7 +265,7 @@ TMidletPage::TPhaseEnd TMidletPage::RemoveOldSuite(TInstallJob& job) {
   job.result = removed;
   if (removed.Ok()) return TPhaseEnd::Done;
   if (removed.outcome == TOutcome::Aborted) {
-    job.refreshAfterStop = link_.TakeStop();
+    job.refreshAfterStop = link_.Flags().TakeStop();
   } else if (!removed.Quiet()) {
     link_.View().HideStatusLabel();
   }
@@ -305,12 +305,12 @@ TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive
     // Asked for before each packet is sent, while the state is still the
     // previous exchange's: a packet that was answered left it ok.
     plan.rule = [this, &job, rule](int, int) {
-      if (link_.Reply.State() != rsOk) job.packetUnanswered = true;
+      if (link_.Reply().State() != rsOk) job.packetUnanswered = true;
       return rule;
     };
     if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
     result = SendFilePackets(link_, archive ? job.jar : job.jad, size, plan, log);
-    if (result.Ok() && link_.Reply.State() != rsOk) job.packetUnanswered = true;  // the last packet
+    if (result.Ok() && link_.Reply().State() != rsOk) job.packetUnanswered = true;  // the last packet
   }
   job.result = result;
   if (result.Ok()) return TPhaseEnd::Done;
@@ -324,15 +324,7 @@ void TMidletPage::InstallEnding() {
   view.ShowProgressBar(false);
   view.HideStatusLabel();
   view.EnableSuiteActions();
-  if (link_.Reply.State() != rsOk && link_.ComPort1.Connected()) {
-    link_.PauseReceiver();
-    link_.WaitTurn();
-    try {
-      link_.ComPort1.Close();
-    } catch (const EComPort&) {
-    }
-    link_.Clock().Sleep(1000);
-  }
+  if (link_.Reply().State() != rsOk) link_.CloseAfterFailedTransfer(1000);
   cursor_ = nullptr;
   LocalAppDL_RefreshPage();
 }

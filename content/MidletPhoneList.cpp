@@ -92,17 +92,17 @@ void TMidletPage::LocalAppDL_RefreshPage() {
     pages_.FolderAsked = true;
   }
   if (pages_.PcFolder.empty()) {
-    link_.ReturnToLogo();
+    ReturnToLogo(link_.View());
     return;
   }
   view.SetTitleBar(TTitle::Java);
 
-  if (!link_.CheckLink()) {
+  if (!link_.Connection().CheckLink()) {
     // Only an unanswered "AT" leaves the port open with no verdict; a
     // refusal, a failed open or write, and an abort have their own ends.
-    if (link_.Reply.State() != rsError && link_.Reply.State() != rsOk && link_.ComPort1.Connected() &&
-        !link_.Flags.AppClosing)
-      link_.ReturnToLogo();
+    if (link_.Reply().State() != rsError && link_.Reply().State() != rsOk && link_.Port().Connected() &&
+        !link_.Flags().AppClosing)
+      ReturnToLogo(link_.View());
     return;
   }
 
@@ -110,7 +110,7 @@ void TMidletPage::LocalAppDL_RefreshPage() {
   options.purgeFirst = true;
   const TResult selected = link_.Exchange(TStep::SelectJavaFolder, command::SelectFolder(command::kJavaFolder),
                                           TWaitRule{StateBit(rsOk), 500, 10, false}, options);
-  if (selected.outcome == TOutcome::TimedOut) link_.ReturnToLogo();
+  if (selected.outcome == TOutcome::TimedOut) ReturnToLogo(link_.View());
   if (!selected.Ok()) return;
 
   PcSuites.Clear();

@@ -76,13 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // the reply, moves the verdict and writes the same bytes.
   static fuzz::NullView view;
   static TLink link(view);
-  link.Reply.Reset(start);
-  link.Reply.SetText(text);
+  link.Reply().Reset(start);
+  link.Reply().SetText(text);
   view.messages = 0;
   TCheckedSink viaLink = primed();
   ParseDownloadPacket(link, viaLink);
-  FUZZ_CHECK(link.Reply.TextLength() == 0);
-  FUZZ_CHECK(link.Reply.State() == r.state);
+  FUZZ_CHECK(link.Reply().TextLength() == 0);
+  FUZZ_CHECK(link.Reply().State() == r.state);
   FUZZ_CHECK(viaLink.bytes == sink.bytes);
   FUZZ_CHECK((view.messages == 1) == !r.message.empty());
   if (!r.message.empty()) FUZZ_CHECK(view.lastMessage == r.message);

@@ -32,12 +32,12 @@ TResult TBatch::RunOne(const TBatchFile& file) {
 }
 
 bool TBatch::Reconnect() {
-  if (!link_.CheckLink()) return false;
+  if (!link_.Connection().CheckLink()) return false;
   if (!SelectPhoneFolder(link_, pages_, folder_).Ok()) return false;
   // Without a list the next send would have to ask; a failed listing still
   // leaves that to the upload's own question.
   if (op_ == TBatchOp::Send) ListPhoneFolder(link_, pages_);
-  return !link_.AbortRequested();
+  return !link_.Flags().AbortRequested();
 }
 
 TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
@@ -53,31 +53,31 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
     if (tell && !names.empty()) link_.View().ShowMessage(NotDoneText(op_) + names);
   };
   for (size_t i = 0; i < files.size(); ++i) {
-    if (i > 0 && !link_.PauseUnlessStopped(kPauseBetweenFilesMs)) {
+    if (i > 0 && !PauseUnlessStopped(link_, kPauseBetweenFilesMs)) {
       report.stopped = true;
       break;
     }
     // A failed file closed the port: the rest go on only once the phone
     // answers again, never into a cascade of port errors.
-    const unsigned beforeReconnect = link_.Flags.AbortCount;
-    if (!link_.ComPort1.Connected() && !Reconnect()) {
-      if (link_.TakeStop()) {
+    const unsigned beforeReconnect = link_.Flags().AbortCount;
+    if (!link_.Port().Connected() && !Reconnect()) {
+      if (link_.Flags().TakeStop()) {
         report.stopped = true;
         break;
       }
-      report.aborted = link_.AbortedSince(beforeReconnect);
+      report.aborted = link_.Flags().AbortedSince(beforeReconnect);
       endEarly(i, !report.aborted);
       break;
     }
-    const unsigned mark = link_.Flags.AbortCount;
+    const unsigned mark = link_.Flags().AbortCount;
     const TResult r = RunOne(files[i]);
     report.results.push_back(r);
     // Stopped: the files done stay done, the rest are not started.
-    if (link_.TakeStop()) {
+    if (link_.Flags().TakeStop()) {
       report.stopped = true;
       break;
     }
-    if (link_.AbortedSince(mark)) {
+    if (link_.Flags().AbortedSince(mark)) {
       report.aborted = true;
       break;
     }
@@ -100,15 +100,15 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
 }
 
 TBatchGuard::TBatchGuard(TLink& link, int totalMax) : link_(link), bars_(false) {
-  link_.TakeStop();  // a Stop pressed before the batch is no stop of it
+  link_.Flags().TakeStop();  // a Stop pressed before the batch is no stop of it
   ShowTotal(totalMax);
-  link_.DisableActionButtons();
+  link_.View().SetActionsEnabled(false);
 }
 
 TBatchGuard::~TBatchGuard() {
   HideBars();
-  link_.TakeStop();
-  link_.EnableActionButtons();
+  link_.Flags().TakeStop();
+  link_.View().SetActionsEnabled(true);
 }
 
 void TBatchGuard::ShowTotal(int totalMax) {

@@ -20,12 +20,12 @@ int StrToInt(const std::string& text) {
 
 }  // namespace
 
-bool TLink::OpenAndReceive() {
-  if (!ComPort1.Connected()) {
-    ComPort1.SetEvents(0);  // the receiver waits for the port's events itself
+bool TLink::Open() {
+  if (!port_.Connected()) {
+    port_.SetEvents(0);  // the receiver waits for the port's events itself
     openError_ = 0;
     try {
-      ComPort1.Open();
+      port_.Open();
     } catch (const EComPort& e) {
       openError_ = e.WinCode();
       view_.ShowMessage(kOpenFailed);
@@ -39,67 +39,79 @@ bool TLink::OpenAndReceive() {
   return true;
 }
 
-void TLink::FormCreate() {
-  if (!OpenAndReceive()) return;
-  ShowLinkState(true);
-  SetMenuState(false, Indicators.canDisconnect, false);
+TConnection::TConnection(TLink& link)
+    : link_(link), ports_(link.Port(), indicators_, [this](unsigned parts) { ShowIndicators(parts); }) {}
+
+void TConnection::ShowIndicators(unsigned parts) { link_.View().ShowLinkIndicators(indicators_, parts); }
+
+void TConnection::SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled) {
+  indicators_.canConnect = connectEnabled;
+  indicators_.canDisconnect = disconnectEnabled;
+  indicators_.canChangeSettings = settingEnabled;
+  ShowIndicators(ipCommands);
 }
 
-void TLink::Connect1Click() {
-  if (!OpenAndReceive()) return;
+void TConnection::FormCreate() {
+  if (!link_.Open()) return;
+  ShowLinkState(true);
+  SetMenuState(false, indicators_.canDisconnect, false);
+}
+
+void TConnection::Connect1Click() {
+  if (!link_.Open()) return;
   // A failure before the reconnect is over: the next wait must not end on it.
-  Flags.LinkFailed = 0;
+  link_.Flags().LinkFailed = 0;
   ShowLinkState(true);
   SetMenuState(false, true, false);
-  Indicators.port = ComPort1.Port();
-  Indicators.autoChoice = false;
+  const std::string port = link_.Port().Port();
+  indicators_.port = port;
+  indicators_.autoChoice = false;
   ShowIndicators(ipPort);
   // Characters 4 to 6 of the port name, as the stored port number. A port
   // of this run only is never stored: the user's own choice stays.
-  std::string port = ComPort1.Port();
   if (IsSessionPort(port)) return;
   WriteConnectValue("PortNo", StrToInt(port.size() > 3 ? port.substr(3, 3) : std::string()));
 }
 
-void TLink::Disconnect1Click() {
-  StopReceiver();
-  try {
-    ComPort1.Close();
-  } catch (const std::exception&) {
-    view_.ShowMessage("COM port Exception while disconnect");
-    ComPort1.SetEvents(0);
-    try {
-      ComPort1.Close();  // the device is released even when the purge failed
-    } catch (const std::exception&) {
-    }
-  }
+void TConnection::Disconnect1Click() {
+  link_.Close();
+  ShowDropped();
+}
+
+void TConnection::CloseLink() {
+  link_.Flags().AppClosing = 1;
+  Disconnect1Click();
+}
+
+void TConnection::ShowDropped() {
   SetMenuState(true, false, true);
   ShowLinkState(false);
 }
 
-void TLink::ShowLinkState(bool connected) {
-  Indicators.connected = connected;
+void TConnection::ShowLinkState(bool connected) {
+  indicators_.connected = connected;
   ShowIndicators(ipConnection);
 }
 
-bool TLink::CheckLink() {
+bool TConnection::CheckLink() {
+  IFormView& view = link_.View();
   // The check's texts last only while it runs, whichever way it ends: the
   // progress panel is empty while nothing runs, and what follows the check
   // shows its own texts.
   struct HideWhenDone {
     IFormView& view;
     ~HideWhenDone() { view.HideStatusLabel(); }
-  } hide{view_};
-  view_.SetStatusLabel("Open Com Port");
-  if (!ComPort1.Connected()) {
-    Clock().Sleep(2000);
-    if (!OpenAndReceive()) return false;
+  } hide{view};
+  view.SetStatusLabel("Open Com Port");
+  if (!link_.Port().Connected()) {
+    link_.Clock().Sleep(2000);
+    if (!link_.Open()) return false;
   }
-  view_.SetStatusLabel("Com Port OK");
-  Clock().Sleep(1000);
+  view.SetStatusLabel("Com Port OK");
+  link_.Clock().Sleep(1000);
 
-  const TResult result = Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
+  const TResult result = link_.Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
   if (result.Ok()) ShowLinkState(true);
-  if (result.outcome == TOutcome::TimedOut) ReturnToLogo();
+  if (result.outcome == TOutcome::TimedOut) ReturnToLogo(view);
   return result.Ok();
 }

@@ -206,9 +206,9 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
 }
 
 void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence) {
-  const std::string text = link.Reply.TakeText();
-  TPacketParseResult r = ParsePacketText(text, file, link.Reply.State(), sequence);
-  if (r.state != link.Reply.State()) link.Reply.SetState(r.state);
+  const std::string text = link.Reply().TakeText();
+  TPacketParseResult r = ParsePacketText(text, file, link.Reply().State(), sequence);
+  if (r.state != link.Reply().State()) link.Reply().SetState(r.state);
   if (!r.message.empty()) link.View().ShowMessage(r.message);
 }
 
@@ -217,19 +217,19 @@ namespace {
 // The repeat requests; Aborted or PortFailed when the caller must leave
 // without the end step.
 TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence) {
-  while (link.Reply.State() == rsChecksumError) {
+  while (link.Reply().State() == rsChecksumError) {
     const TResult again = link.Exchange(TStep::DownloadPacket, command::SamePacketAgain(),
                                         TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true});
     if (again.Quiet()) return again.outcome;
     if (again.outcome == TOutcome::Refused) return TOutcome::Ok;
-    std::string text = link.Reply.Text();
+    std::string text = link.Reply().Text();
     size_t at = text.find("*FDWN");
     if (at == std::string::npos) {
       link.View().ShowMessage("Parse Error");
-      link.Reply.SetState(rsError);
+      link.Reply().SetState(rsError);
       return TOutcome::Ok;
     }
-    link.Reply.SetText(text.substr(at));
+    link.Reply().SetText(text.substr(at));
     link.View().SetStatusLabel("Parse File Info...");
     ParseDownloadPacket(link, file, &sequence);
   }
@@ -297,7 +297,7 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
-  if (!link.TransferLog.Open()) {
+  if (!link.TransferLog().Open()) {
     link.View().ShowMessage("Open log Err");
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
@@ -330,43 +330,43 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   auto endStep = [&](TResult failure) {
     target.Close();
     link.Clock().Sleep(100);
-    link.TransferLog.Close();
+    link.TransferLog().Close();
     // The listing's size, when known (0 may be an unreadable size), must
     // be what arrived: a phone that ended early or ran on is not believed.
-    if (link.Reply.State() == rsOk && size > 0 && sequence.bytes != size) {
+    if (link.Reply().State() == rsOk && size > 0 && sequence.bytes != size) {
       link.View().ShowMessage(kSizeDiffers);
-      link.Reply.SetState(rsError);
+      link.Reply().SetState(rsError);
       failure = TResult::Of(TOutcome::Refused);
     }
-    switch (target.Settle(link.Reply.State() == rsOk, !sink || !sink->Failed())) {
+    switch (target.Settle(link.Reply().State() == rsOk, !sink || !sink->Failed())) {
       case TDownloadTarget::TSettled::Done:
         break;
       case TDownloadTarget::TSettled::WriteFailed:
         link.View().ShowMessage(kWriteFailed);
-        link.Reply.SetState(rsError);
+        link.Reply().SetState(rsError);
         failure = TResult::Of(TOutcome::Failed);
         break;
       case TDownloadTarget::TSettled::PlaceFailed:
         link.View().ShowMessage("Open File Err");
-        link.Reply.SetState(rsError);
+        link.Reply().SetState(rsError);
         failure = TResult::Of(TOutcome::Failed);
         break;
     }
     FinishTransfer(link);
-    return link.Reply.State() == rsOk ? TResult::Of(TOutcome::Ok) : failure;
+    return link.Reply().State() == rsOk ? TResult::Of(TOutcome::Ok) : failure;
   };
   // A packet that could not be read, checked or placed (its message was shown).
   const TResult unreadable = TResult::Of(TOutcome::Refused);
   // Aborted, stopped or the port failed: quietly, and nothing of the fetch stays.
   auto leave = [&](TOutcome outcome) {
     target.Settle(false, false);
-    link.TransferLog.Close();
+    link.TransferLog().Close();
     return TResult::Of(outcome);
   };
 
   if (!target.Open()) {
     link.View().ShowMessage("Open File Err");
-    link.BeginExchange(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
+    link.Reply().Reset(rsWaiting);  // nothing was fetched: no verdict (the old "OK" goes too)
     return endStep(TResult::Of(TOutcome::Failed));
   }
   sink.emplace(target.File());
@@ -376,10 +376,10 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   link.View().ShowProgressBar(true);
 
   TExchangeOptions options;
-  options.logLine = [&link](const std::string& bytes) { link.TransferLog.Write(bytes); };
+  options.logLine = [&link](const std::string& bytes) { link.TransferLog().Write(bytes); };
   // An ERROR or a stalled answer (its message shown): logged, then the end step.
   auto failedWait = [&](const TResult& result) {
-    link.TransferLog.Write(result.reply);
+    link.TransferLog().Write(result.reply);
     return endStep(result);
   };
   const unsigned firstAwaited = StateBit(rsOk) | StateBit(rsFirstPacket) | StateBit(rsNextPacket);
@@ -394,22 +394,22 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   auto parseReceived = [&]() -> std::optional<TResult> {
     link.View().SetStatusLabel("Parse File Info...");
     ParseDownloadPacket(link, *sink, &sequence);
-    if (link.Reply.State() == rsChecksumError) {
+    if (link.Reply().State() == rsChecksumError) {
       const TOutcome again = AskAgain(link, *sink, sequence);
       if (again != TOutcome::Ok) return leave(again);
     }
-    if (link.Reply.State() == rsError) return endStep(sink->Failed() ? TResult::Of(TOutcome::Failed) : unreadable);
+    if (link.Reply().State() == rsError) return endStep(sink->Failed() ? TResult::Of(TOutcome::Failed) : unreadable);
     link.View().SetProgressPos(static_cast<int>(std::min<long>(received, INT_MAX)));
     return std::nullopt;
   };
   {
-    std::string text = link.Reply.Text();
-    link.TransferLog.Write(text);
+    std::string text = link.Reply().Text();
+    link.TransferLog().Write(text);
     received = static_cast<long>(text.size());
     // Start at the packet header: a ':' or '*' inside the echoed name must
     // not be taken for part of the packet.
     size_t at = text.find("*FDWN:");
-    if (at != std::string::npos && at > 0) link.Reply.SetText(text.substr(at));
+    if (at != std::string::npos && at > 0) link.Reply().SetText(text.substr(at));
     if (auto end = parseReceived()) return *end;
   }
 
@@ -420,17 +420,17 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
                       TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true}, options);
     if (result.Quiet()) return leave(result.outcome);
     if (!result.Ok()) return failedWait(result);
-    std::string text = link.Reply.Text();
-    link.TransferLog.Write(text);
+    std::string text = link.Reply().Text();
+    link.TransferLog().Write(text);
     size_t at = text.find("*FDWN");
     if (at == std::string::npos) {
       link.View().ShowMessage("Parse Error");
-      link.Reply.SetState(rsError);  // nothing was received: not a finished file
+      link.Reply().SetState(rsError);  // nothing was received: not a finished file
       return endStep(unreadable);
     }
-    link.Reply.SetText(text.substr(at));
+    link.Reply().SetText(text.substr(at));
     received += static_cast<long>(text.size() - at);
     if (auto end = parseReceived()) return *end;
-    if (link.Reply.State() == rsOk) return endStep(unreadable);  // Ok, unless the file is not whole or not written
+    if (link.Reply().State() == rsOk) return endStep(unreadable);  // Ok, unless the file is not whole or not written
   }
 }

@@ -78,11 +78,11 @@ TResult TLink::Exchange(TStep step, const std::string& line, const TWaitRule& ru
   // The channel knows the line, so its echo is recognised as sent.
   std::string echo = line;
   while (!echo.empty() && (echo.back() == '\n' || echo.back() == '\r')) echo.pop_back();
-  Reply.Reset(options.startState, std::move(echo));
+  reply_.Reset(options.startState, std::move(echo));
   bool written = true;
   if (options.purgeFirst) {
     try {
-      ComPort1.ClearBuffer(true, true);
+      port_.ClearBuffer(true, true);
     } catch (const EComPort&) {
       written = false;
     }
@@ -100,7 +100,7 @@ TResult TLink::Exchange(TStep step, const std::string& line, const TWaitRule& ru
   TResult result = TResult::Of(end == TWaitEnd::Awaited ? TOutcome::Ok
                                : end == TWaitEnd::Error ? TOutcome::Refused
                                                         : TOutcome::TimedOut,
-                               Reply.Text());
+                               reply_.Text());
   if (!result.Ok() && options.showFailure) ShowStepFailure(step, result);
   return result;
 }

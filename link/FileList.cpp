@@ -72,7 +72,7 @@ TResult SelectPhoneFolder(TLink& link, TPageState& pages, int folder) {
   options.purgeFirst = true;
   TResult result = link.Exchange(TStep::SelectFolder, command::SelectFolder(folder), TWaitRule{StateBit(rsOk), 500, 10, false},
                             options);
-  if (result.outcome == TOutcome::TimedOut) link.ReturnToLogo();
+  if (result.outcome == TOutcome::TimedOut) ReturnToLogo(link.View());
   return result;
 }
 

@@ -5,23 +5,25 @@
 
 #include "link/PortMap.h"
 
-TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend)
-    : ComPort1(std::move(backend)), view_(view) {
+TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend) : view_(view), port_(std::move(backend)) {
   // The names the user picks ("COM3") open the devices the port map names.
-  ComPort1.SetDeviceResolver(ResolvePortDevice);
+  port_.SetDeviceResolver(ResolvePortDevice);
 }
 
 TLink::~TLink() {
-  // Nothing may wait for the window any more: release a receiver blocked on a box.
-  Inbox.Cancel();
-  if (Receiver) {
-    Receiver->Terminate();
-    Receiver->Resume();
-    Receiver.reset();
-  }
+  ReleaseReceiver();
   try {
-    ComPort1.Close();
+    port_.Close();
   } catch (const std::exception&) {
+  }
+}
+
+void TLink::ReleaseReceiver() {
+  inbox_.Cancel();
+  if (receiver_) {
+    receiver_->Terminate();
+    receiver_->Resume();
+    receiver_.reset();
   }
 }
 
@@ -29,73 +31,88 @@ TLink::~TLink() {
 
 void TLink::WaitTurn() {
   view_.OnWaitTurn();
-  if (Receiver && Receiver->InWaits()) Receiver->Poll();
-  if (Inbox.OnOwnerThread()) Inbox.Drain();
+  if (receiver_ && receiver_->InWaits()) receiver_->Poll();
+  if (inbox_.OnOwnerThread()) inbox_.Drain();
 }
 
 void TLink::AbortOperation() {
   view_.ShowProgressBar(false);
   view_.HideStatusLabel();
   view_.ShowPage(TPage::Logo);
-  Flags.LinkFailed = 0;
-  ++Flags.AbortCount;
+  flags_.LinkFailed = 0;
+  ++flags_.AbortCount;
 }
 
-bool TLink::PauseUnlessStopped(int ms) {
-  const auto end = std::chrono::steady_clock::now() + clock_.Span(ms);
+bool PauseUnlessStopped(TLink& link, int ms) {
+  const auto end = std::chrono::steady_clock::now() + link.Clock().Span(ms);
   for (;;) {
-    WaitTurn();
-    if (TakeStop()) return false;
+    link.WaitTurn();
+    if (link.Flags().TakeStop()) return false;
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
     std::this_thread::sleep_for(std::min(left, std::chrono::microseconds(10000)));
   }
 }
 
-void TLink::ReturnToLogo() {
-  view_.ShowPage(TPage::Logo);
-  view_.SetTitleBar(TTitle::Product);
+void ReturnToLogo(IFormView& view) {
+  view.ShowPage(TPage::Logo);
+  view.SetTitleBar(TTitle::Product);
 }
 
-void TLink::SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled) {
-  Indicators.canConnect = connectEnabled;
-  Indicators.canDisconnect = disconnectEnabled;
-  Indicators.canChangeSettings = settingEnabled;
-  ShowIndicators(ipCommands);
+void TLink::Close() {
+  StopReceiver();
+  try {
+    port_.Close();
+  } catch (const std::exception&) {
+    view_.ShowMessage("COM port Exception while disconnect");
+    port_.SetEvents(0);
+    try {
+      port_.Close();  // the device is released even when the purge failed
+    } catch (const std::exception&) {
+    }
+  }
 }
 
-void TLink::CloseLink() {
-  Flags.AppClosing = 1;
-  Disconnect1Click();
+void TLink::CloseAfterFailedTransfer(int settleMs) {
+  if (!port_.Connected()) return;
+  PauseReceiver();
+  WaitTurn();
+  try {
+    port_.Close();
+  } catch (const EComPort&) {
+    // Closing a broken device: nothing more to undo.
+  }
+  clock_.Sleep(settleMs);
 }
 
 // ---- Receiver control ----
 
 void TLink::StartReceiver() {
-  if (Receiver && (Receiver->Terminated() || Receiver->Finished())) {
+  if (receiver_ && (receiver_->Terminated() || receiver_->Finished())) {
     // A receiver on its way out (its end not yet handled): finish it first.
     // It may be waiting for a message box, so keep serving the window queue.
-    Receiver->Terminate();
-    Receiver->Resume();
+    receiver_->Terminate();
+    receiver_->Resume();
     // Its end posts ThreadDone, which may run here and drop it.
-    const unsigned long id = Receiver->Id();
-    Inbox.ServeUntil([this, id] { return !Receiver || Receiver->Id() != id || Receiver->Finished(); });
-    if (Receiver && Receiver->Id() == id) Receiver.reset();
+    const unsigned long id = receiver_->Id();
+    inbox_.ServeUntil([this, id] { return !receiver_ || receiver_->Id() != id || receiver_->Finished(); });
+    if (receiver_ && receiver_->Id() == id) receiver_.reset();
   }
-  if (!Receiver) {
-    Receiver = std::make_unique<TReceiver>(TReceiverLine{
-        ComPort1, Reply, Inbox, Flags.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
-        [this] { ShowReceiverFailure(); }, [this](unsigned long id) { ThreadDone(id); }}, receiverRun_);
-  } else if (Receiver->Paused()) {
-    Receiver->Resume();
+  if (!receiver_) {
+    receiver_ = std::make_unique<TReceiver>(
+        TReceiverLine{port_, reply_, inbox_, flags_.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
+                      [this] { connection_.ShowDropped(); }, [this](unsigned long id) { ThreadDone(id); }},
+        receiverRun_);
+  } else if (receiver_->Paused()) {
+    receiver_->Resume();
   }
 }
 
 void TLink::StopReceiver() {
-  if (!ComPort1.Connected() || !Receiver) return;
+  if (!port_.Connected() || !receiver_) return;
   try {
-    Receiver->Resume();
-    Receiver->Terminate();
+    receiver_->Resume();
+    receiver_->Terminate();
     clock_.Sleep(20);
   } catch (const std::exception&) {
     view_.ShowMessage("Exception while destroy thread!!");
@@ -103,29 +120,24 @@ void TLink::StopReceiver() {
 }
 
 void TLink::PauseReceiver() {
-  if (Receiver && !Receiver->Paused()) Receiver->Pause();
+  if (receiver_ && !receiver_->Paused()) receiver_->Pause();
 }
 
 void TLink::ResumeReceiver() {
-  if (Receiver && Receiver->Paused()) Receiver->Resume();
+  if (receiver_ && receiver_->Paused()) receiver_->Resume();
 }
 
-bool TLink::ReceiverPaused() const { return Receiver && Receiver->Paused(); }
+bool TLink::ReceiverPaused() const { return receiver_ && receiver_->Paused(); }
 
 void TLink::ThreadDone(unsigned long receiverId) {
-  if (Receiver && Receiver->Id() == receiverId) Receiver.reset();
-}
-
-void TLink::ShowReceiverFailure() {
-  SetMenuState(true, false, true);
-  ShowLinkState(false);
+  if (receiver_ && receiver_->Id() == receiverId) receiver_.reset();
 }
 
 // ---- Exchanges ----
 
 bool TLink::SendLine(const std::string& line) {
   try {
-    ComPort1.WriteStr(line);
+    port_.WriteStr(line);
     return true;
   } catch (const EComPort&) {
     return false;
@@ -136,7 +148,7 @@ void TLink::FailWrite(const std::string& message) {
   view_.ShowMessage(message);
   view_.ShowProgressBar(false);
   view_.HideStatusLabel();
-  Disconnect1Click();
+  connection_.Disconnect1Click();
   view_.ShowPage(TPage::Logo);
 }
 
@@ -148,29 +160,29 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
       std::chrono::steady_clock::now() + clock_.Span((rule.limit + 1) * rule.sleepMs + kWaitCeilingMs);
   for (;;) {
     WaitTurn();
-    if (AbortRequested()) {
+    if (flags_.AbortRequested()) {
       AbortOperation();
       return TWaitEnd::Aborted;
     }
     // A stop ends the wait like an abort, without its page change: the
     // operation leaves quietly and the batch refreshes the page.
-    if (StopRequested()) return TWaitEnd::Aborted;
-    if (Reply.Overflowed()) return TWaitEnd::TooLong;
-    int state = Reply.State();
+    if (flags_.StopPending()) return TWaitEnd::Aborted;
+    if (reply_.Overflowed()) return TWaitEnd::TooLong;
+    int state = reply_.State();
     if (rule.awaited & StateBit(state)) return TWaitEnd::Awaited;
     if (state == rsError) return TWaitEnd::Error;
     if (std::chrono::steady_clock::now() >= ceiling) return TWaitEnd::Timeout;
     if (counter <= rule.limit) {
       ++counter;
       // Sleep one tick, but wake as soon as the verdict moves.
-      Reply.WaitForChange(state, clock_.Span(rule.sleepMs));
+      reply_.WaitForChange(state, clock_.Span(rule.sleepMs));
       continue;
     }
     if (!rule.growth) return TWaitEnd::Timeout;
     // Growth rule: time out only when the reply stopped growing. A reply that
     // never started counts as not growing from the second expiry on, so a
     // silent phone cannot hold a transfer for ever.
-    size_t length = Reply.TextLength();
+    size_t length = reply_.TextLength();
     if (length <= lastLength && (lastLength != 0 || expiredOnce)) return TWaitEnd::Timeout;
     expiredOnce = true;
     lastLength = length;
@@ -182,5 +194,5 @@ void TLink::LetReceiverSpeak() {
   // The receiver counts its box in the same step that sets the verdict, so
   // serving the queue until the count is down shows it first. The limit
   // only guards against a box that can never be served from here.
-  Inbox.ServeUntil([this] { return !Reply.ReceiverBoxPending(); }, std::chrono::seconds(2));
+  inbox_.ServeUntil([this] { return !reply_.ReceiverBoxPending(); }, std::chrono::seconds(2));
 }

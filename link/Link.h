@@ -1,10 +1,10 @@
 #pragma once
-// The phone link: the port, the receiver, the shared reply state,
-// connection (the port choice is TPortSelection), the waiting loop, task
-// control and one exchange. The operations on phone files are units over
-// it (PhoneFiles.h). Everything runs on one thread, the link's (the
-// window's session worker, or the command line's own thread), except the
-// receiver, which hands its work to the link through the inbox.
+// The phone link, a transport: the port, the receiver, the shared reply
+// state, the waiting loop and one exchange; opening and closing. What the
+// user sees of connecting is its TConnection, and every operation is a unit
+// over it (PhoneFiles.h, the pages). Everything runs on one thread, the
+// link's (the window's session worker, or the command line's own thread),
+// except the receiver, which hands its work to the link through the inbox.
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -12,9 +12,9 @@
 
 #include "port/ComPort.h"
 #include "link/Clock.h"
+#include "link/Connection.h"
 #include "link/Exchange.h"
 #include "link/FormView.h"
-#include "link/PortSelection.h"
 #include "link/Receiver.h"
 #include "link/Reply.h"
 #include "link/ThreadQueue.h"
@@ -52,72 +52,50 @@ class TLink {
   TLink(const TLink&) = delete;
   TLink& operator=(const TLink&) = delete;
 
+  // ---- Its parts ----
   IFormView& View() { return view_; }
   // The clock the protocol's delays and waits run on.
   const TClock& Clock() const { return clock_; }
   void SetClock(const TClock& clock) { clock_ = clock; }
+  TComPort& Port() { return port_; }
+  TReplyChannel& Reply() { return reply_; }  // ReplyText and ReplyState
+  TAbortFlags& Flags() { return flags_; }    // LinkFailed, AppClosing and Stop
+  TTransferLog& TransferLog() { return transferLog_; }
+  // The receiver's work for the link's thread; the session worker serves it.
+  TThreadQueue& Inbox() { return inbox_; }
+  TConnection& Connection() { return connection_; }
 
-  TComPort ComPort1;
-  TReplyChannel Reply;  // ReplyText and ReplyState
-  TAbortFlags Flags;    // LinkFailed and AppClosing
-  TThreadQueue Inbox;  // the receiver's work for the link's thread
-  std::unique_ptr<TReceiver> Receiver;
-
-  // ---- Connection ----
+  // ---- Open and close ----
   // The one connect step: opens the port unless it is open (a failure
   // shows its box: false), then makes sure the receiver runs. Start-up,
   // Connect, the link check, the command line and the tests all take it.
-  bool OpenAndReceive();
+  bool Open();
   // The system's error number of the last open that failed (0: none).
   int OpenError() const { return openError_; }
-  TLinkIndicators Indicators;  // what the window shows of the link
-  TPortSelection Ports{ComPort1, Indicators, [this](unsigned parts) { ShowIndicators(parts); }};
+  // Ends the receiver and closes the port.
+  void Close();
+  // A transfer that did not end well leaves the phone inside it: the
+  // receiver holds off, the port closes and the phone gets settleMs to
+  // give up before the next page opens the port again.
+  void CloseAfterFailedTransfer(int settleMs);
 
-  void FormCreate();
-  void Connect1Click();
-  void Disconnect1Click();
-  void ShowLinkState(bool connected);
-  bool CheckLink();
-
-  // ---- Receiver control ----
+  // ---- The receiver ----
   // Where the next receiver reads the port (its own thread by default).
   void SetReceiverRun(TReceiverRun run) { receiverRun_ = run; }
-  void StartReceiver();
-  void StopReceiver();
   void PauseReceiver();
   void ResumeReceiver();
   bool ReceiverPaused() const;
+  bool ReceiverRunning() const { return receiver_ != nullptr; }
+  // Nothing may wait for the window any more: a receiver blocked on a box
+  // is let go and ended at once.
+  void ReleaseReceiver();
 
-  // ---- Task control ----
+  // ---- Exchanges ----
   // A turn of a wait: the view's hook, a receiver that reads in waits, then
   // the inbox when on the link's thread.
   void WaitTurn();
-  void AbortOperation();
-  void ReturnToLogo();
-  void DisableActionButtons() { view_.SetActionsEnabled(false); }
-  void EnableActionButtons() { view_.SetActionsEnabled(true); }
-  bool AbortRequested() const { return Flags.LinkFailed || Flags.AppClosing; }
-  // True when an abort was seen since AbortCount stood at 'mark'.
-  bool AbortedSince(unsigned mark) const {
-    return Flags.LinkFailed || Flags.AppClosing || Flags.AbortCount != mark;
-  }
-  // The Stop button or the command line's interrupt.
-  void RequestStop() { Flags.StopRequested = 1; }
-  bool StopRequested() const { return Flags.StopRequested != 0; }
-  // True once for a stop that was requested; clears it.
-  bool TakeStop() { return Flags.StopRequested.exchange(0) != 0; }
-  // The pause between two items of a batch, during which the window stays
-  // live; false (and the stop taken) when Stop was pressed meanwhile.
-  bool PauseUnlessStopped(int ms);
-  // Closing order of the link: AppClosing, then the disconnect.
-  void CloseLink();
-
-  // ---- Exchanges ----
-  void BeginExchange(int startState) { Reply.Reset(startState); }
   // Writes a line; false after a port exception (the caller reports it).
   bool SendLine(const std::string& line);
-  // Message, hide the bars, disconnect, Logo page: after a failed write.
-  void FailWrite(const std::string& message);
   TWaitEnd WaitReply(const TWaitRule& rule);
   // One command of a step: start value, the line, the wait. A failed write
   // closes the link with the step's text; a refusal or a time-out shows
@@ -125,27 +103,38 @@ class TLink {
   TResult Exchange(TStep step, const std::string& line, const TWaitRule& rule, const TExchangeOptions& options = {});
   // The step's texts for a refusal (the phone's coded box first) or a time-out.
   void ShowStepFailure(TStep step, const TResult& result);
+
+ private:
+  void StartReceiver();
+  void StopReceiver();
+  // The receiver's calls, on the link's thread: its end, and a failure.
+  void ThreadDone(unsigned long receiverId);
+  // Message, hide the bars, disconnect, Logo page: after a failed write.
+  void FailWrite(const std::string& message);
+  // An abort ends the wait: the bars go and the Logo page shows.
+  void AbortOperation();
   // A coded refusal's own box comes from the receiver; let it reach the
   // window before the handler's message follows it.
   void LetReceiverSpeak();
 
-  // ---- Transfer log ----
-  TTransferLog TransferLog;
-
- private:
-  void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
-  // Hands the indicators' changed parts to the window.
-  void ShowIndicators(unsigned parts) { view_.ShowLinkIndicators(Indicators, parts); }
-  // The receiver's calls, on the link's thread: its end, and a failure that
-  // puts the menu and the status bar back to disconnected.
-  void ThreadDone(unsigned long receiverId);
-  void ShowReceiverFailure();
-
   IFormView& view_;
   TClock clock_;
+  TComPort port_;
+  TReplyChannel reply_;
+  TAbortFlags flags_;
+  TThreadQueue inbox_;
+  std::unique_ptr<TReceiver> receiver_;
+  TTransferLog transferLog_;
+  TConnection connection_{*this};
   int openError_ = 0;
   TReceiverRun receiverRun_ = TReceiverRun::OwnThread;
 };
+
+// The page shown while nothing runs, and the product's title.
+void ReturnToLogo(IFormView& view);
+// The pause between two items of a batch, during which the window stays
+// live; false (and the stop taken) when Stop was pressed meanwhile.
+bool PauseUnlessStopped(TLink& link, int ms);
 
 // Text between the first "*FUPL:" and the first "ERROR".
 std::string RefusalReason(const std::string& reply);

@@ -45,10 +45,10 @@ TResult SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPack
     options.showFailure = false;
     options.logLine = log;
     TResult result = link.Exchange(plan.step, line, plan.rule(n, countNumber), options);
-    if (result.Ok() && link.Reply.State() == rsPacketRejected) {
+    if (result.Ok() && link.Reply().State() == rsPacketRejected) {
       TResult again = ResendPacket(link, line);
       if (again.Quiet()) return again;
-      if (link.Reply.State() != rsOk) {
+      if (link.Reply().State() != rsOk) {
         link.View().ShowMessage("Resend Error!!");
         return TResult::Of(TOutcome::Refused, again.reply);
       }

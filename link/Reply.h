@@ -105,4 +105,13 @@ struct TAbortFlags {
   // leaves the files not yet started. Written by the window (or a signal
   // handler), so a plain atomic byte.
   std::atomic<uint8_t> StopRequested{0};
+
+  bool AbortRequested() const { return LinkFailed || AppClosing; }
+  // True when an abort was seen since AbortCount stood at 'mark'.
+  bool AbortedSince(unsigned mark) const { return LinkFailed || AppClosing || AbortCount != mark; }
+  // The Stop button or the command line's interrupt.
+  void RequestStop() { StopRequested = 1; }
+  bool StopPending() const { return StopRequested != 0; }
+  // True once for a stop that was requested; clears it.
+  bool TakeStop() { return StopRequested.exchange(0) != 0; }
 };

@@ -8,7 +8,7 @@
 TSessionWorker::TSessionWorker(TLink& link, std::function<void()> onIdle) : link_(link), onIdle_(std::move(onIdle)) {
   thread_ = std::thread([this] { Loop(); });
   // The receiver's hand-offs go to the thread that runs the link.
-  link_.Inbox.SetOwner(thread_.get_id());
+  link_.Inbox().SetOwner(thread_.get_id());
 }
 
 TSessionWorker::~TSessionWorker() { Stop(); }
@@ -21,7 +21,7 @@ void TSessionWorker::Submit(std::function<void()> operation) {
     operations_.push_back(std::move(operation));
     ++queued_;
   }
-  link_.Inbox.Wake();
+  link_.Inbox().Wake();
 }
 
 bool TSessionWorker::ServeUntilIdle(TThreadQueue& window, std::chrono::milliseconds limit) {
@@ -39,7 +39,7 @@ bool TSessionWorker::ServeUntilIdle(TThreadQueue& window, std::chrono::milliseco
 
 void TSessionWorker::Stop() {
   stopping_ = true;
-  link_.Inbox.Wake();
+  link_.Inbox().Wake();
   if (thread_.joinable()) thread_.join();
   std::lock_guard<std::mutex> lock(mu_);
   outstanding_ -= static_cast<int>(operations_.size());
@@ -49,9 +49,9 @@ void TSessionWorker::Stop() {
 
 void TSessionWorker::Loop() {
   // The owner is set right after the start; work only once it is ours.
-  while (!link_.Inbox.OnOwnerThread()) std::this_thread::yield();
+  while (!link_.Inbox().OnOwnerThread()) std::this_thread::yield();
   for (;;) {
-    link_.Inbox.ServeUntil([this] { return queued_ > 0 || stopping_; });
+    link_.Inbox().ServeUntil([this] { return queued_ > 0 || stopping_; });
     if (stopping_) return;
     std::function<void()> operation;
     {

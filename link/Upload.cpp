@@ -37,18 +37,10 @@ int UploadTickLimit(int n, int count) {
 
 void FinishTransfer(TLink& link) {
   link.View().HideStatusLabel();
-  link.TransferLog.Close();
+  link.TransferLog().Close();
   // A trace that could not be written is told; the transfer stands.
-  if (link.TransferLog.TakeFailed()) link.View().ShowMessage("Write log Err");
-  if (link.Reply.State() != rsOk && link.ComPort1.Connected()) {
-    if (!link.ReceiverPaused()) link.PauseReceiver();
-    try {
-      link.ComPort1.Close();
-    } catch (const EComPort&) {
-      // Closing a broken device: nothing more to undo.
-    }
-    link.Clock().Sleep(2000);
-  }
+  if (link.TransferLog().TakeFailed()) link.View().ShowMessage("Write log Err");
+  if (link.Reply().State() != rsOk) link.CloseAfterFailedTransfer(2000);
 }
 
 namespace {
@@ -80,7 +72,7 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
   TFile file = OpenLocalFile(localPath, &size);
   if (!file) {
     link.View().ShowMessage("Open File Err");
-    link.BeginExchange(rsWaiting);  // nothing stored: no verdict
+    link.Reply().Reset(rsWaiting);  // nothing stored: no verdict
     return TResult::Of(TOutcome::Failed);
   }
   link.View().SetRenameText(name);
@@ -120,14 +112,14 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
   link.View().ShowProgressBar(true);
   link.View().SetStatusLabel("Send " + name);
 
-  if (!link.TransferLog.Open()) {
+  if (!link.TransferLog().Open()) {
     link.View().ShowMessage("Open log Err");
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
   link.View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
 
-  const TLogBytes log = [&link](const std::string& bytes) { link.TransferLog.Write(bytes); };
+  const TLogBytes log = [&link](const std::string& bytes) { link.TransferLog().Write(bytes); };
   TResult result = SendUploadRequest(link, TStep::UploadRequest, command::UploadRequest(name, size, folder),
                                      TWaitRule{StateBit(rsOk), 500, 10, false}, log);
   if (result.Ok()) {
@@ -139,10 +131,10 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
     result = SendFilePackets(link, file.get(), size, plan, log);
   }
   file.reset();
-  link.TransferLog.Close();
+  link.TransferLog().Close();
   if (result.Quiet()) return result;
   if (result.outcome == TOutcome::Failed) {
-    link.BeginExchange(rsWaiting);  // nothing stored: no verdict
+    link.Reply().Reset(rsWaiting);  // nothing stored: no verdict
     return result;
   }
   if (result.Ok()) {

@@ -106,7 +106,7 @@ Run Upload(SimLink& rig, const std::string& name) {
   UploadFile(*rig.link, rig.pages, rig.pages.PcFolder, name, 3);
   r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   r.wireBytes = rig.sim->BytesSent() - before;
-  r.ok = rig.link->Reply.State() == rsOk;
+  r.ok = rig.link->Reply().State() == rsOk;
   return r;
 }
 
@@ -117,7 +117,7 @@ Run Download(SimLink& rig, const std::string& name, size_t size) {
   DownloadFile(*rig.link, rig.pages.PcFolder, name, static_cast<int>(size));
   r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   r.wireBytes = rig.sim->BytesSent() - before;
-  r.ok = rig.link->Reply.State() == rsOk;
+  r.ok = rig.link->Reply().State() == rsOk;
   return r;
 }
 
@@ -176,10 +176,10 @@ int main(int argc, char** argv) {
   TPageState memPages;
   memLink.SetClock(TClock(0.05));
   memPages.PcFolder = memDir.File("pc");
-  memLink.ComPort1.SetPort(phone.Device());
-  memLink.ComPort1.SetEvents(0);
-  memLink.ComPort1.Open();
-  memLink.StartReceiver();
+  memLink.Port().SetPort(phone.Device());
+  memLink.Port().SetEvents(0);
+  memLink.Port().Open();
+  memLink.Open();
   SelectPhoneFolder(memLink, memPages, 3);
   memPages.PhoneListKnown = true;  // nothing to check: the bench's names are new
 
@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
     auto t0 = Clock::now();
     run();
     double s = std::chrono::duration<double>(Clock::now() - t0).count();
-    std::printf("%-10s %8zu bytes  %s  %7.2f s\n", what, size, link.Reply.State() == rsOk ? "ok    " : "FAILED", s);
+    std::printf("%-10s %8zu bytes  %s  %7.2f s\n", what, size, link.Reply().State() == rsOk ? "ok    " : "FAILED", s);
   };
   std::printf("\nMemory runs (phone in its own process, unpaced)\n");
   timed("upload", small, [&] { UploadFile(memLink, memPages, memPages.PcFolder, "smallup.bin", 3); }, memLink);

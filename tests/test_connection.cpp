@@ -32,19 +32,19 @@ TEST_P(LoadPorts, ChoosesAndShows) {
   for (const auto& name : c.map) AddPortMapEntry(name, "/dev/null-" + name);
   FakeView view;
   TLink link(view);
-  link.Ports.LoadPortSettings();
-  link.Ports.ShowPortPanel();
-  EXPECT_EQ(link.ComPort1.Port(), c.port) << c.what;
+  link.Connection().Ports().LoadPortSettings();
+  link.Connection().Ports().ShowPortPanel();
+  EXPECT_EQ(link.Port().Port(), c.port) << c.what;
   EXPECT_EQ(view.portPanel, c.panel) << c.what;
   int visible = 0, checked = 0;
   for (int i = 1; i <= 4; ++i) {
-    if (link.Indicators.ports[i].visible) ++visible;
-    if (link.Indicators.ports[i].checked) checked = i;
+    if (link.Connection().Indicators().ports[i].visible) ++visible;
+    if (link.Connection().Indicators().ports[i].checked) checked = i;
   }
   EXPECT_EQ(checked, c.checkedEntry) << c.what;
   EXPECT_EQ(visible, c.visibleEntries) << c.what;
   if (!c.map.empty()) {
-    EXPECT_FALSE(link.Indicators.ports[0].visible) << c.what;  // no Auto with a map
+    EXPECT_FALSE(link.Connection().Indicators().ports[0].visible) << c.what;  // no Auto with a map
   }
 }
 
@@ -66,9 +66,9 @@ TEST(PortMenu, AutoKeepsThePortAndStoresZero) {
   IsolateSettings(dir);
   FakeView view;
   TLink link(view);
-  link.ComPort1.SetPort("COM2");
-  link.Ports.mAutoClick();
-  EXPECT_EQ(link.ComPort1.Port(), "COM2");
+  link.Port().SetPort("COM2");
+  link.Connection().Ports().mAutoClick();
+  EXPECT_EQ(link.Port().Port(), "COM2");
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
   EXPECT_EQ(v, 0);
@@ -84,13 +84,13 @@ TEST(PortMenu, EntryCaptionedCom12StoresTwelve) {
   AddPortMapEntry("COM12", "/dev/null-12");
   FakeView view;
   TLink link(view);
-  link.Ports.LoadPortSettings();
-  ASSERT_EQ(link.Indicators.ports[2].caption, "COM12");
-  link.Ports.mCOM2Click();
+  link.Connection().Ports().LoadPortSettings();
+  ASSERT_EQ(link.Connection().Indicators().ports[2].caption, "COM12");
+  link.Connection().Ports().mCOM2Click();
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
   EXPECT_EQ(v, 12);
-  EXPECT_EQ(link.ComPort1.Port(), "COM12");
+  EXPECT_EQ(link.Port().Port(), "COM12");
   EXPECT_EQ(view.portPanel, "Connection: COM12");
   EXPECT_TRUE(view.ports[2].checked);
   EXPECT_FALSE(view.ports[1].checked);
@@ -99,14 +99,13 @@ TEST(PortMenu, EntryCaptionedCom12StoresTwelve) {
 TEST(PortMenu, FailedReopenPropagatesAndStoresNothing) {
   SimLink s;
   s.Connect();
-  AddPortMapEntry("COM7", "/dev/does-not-exist");
-  s.link->Indicators.ports[3].caption = "COM7";
+  AddPortMapEntry("COM3", "/dev/does-not-exist");  // the entry's own caption
   WriteConnectValue("PortNo", 1);
-  EXPECT_THROW(s.link->Ports.mCOM3Click(), EComPort);
+  EXPECT_THROW(s.link->Connection().Ports().mCOM3Click(), EComPort);
   int v = -1;
   ReadConnectValue("PortNo", &v);
   EXPECT_EQ(v, 1);
-  EXPECT_FALSE(s.link->ComPort1.Connected());
+  EXPECT_FALSE(s.link->Port().Connected());
 }
 
 struct MenuRow {
@@ -124,15 +123,15 @@ void ExpectMenu(FakeView& v, const MenuRow& row, const char* what) {
 TEST(MenuStates, FollowTheTable) {
   SimLink s;
   ExpectMenu(s.view, {true, true, true, "Status: Disconnect"}, "state as built");
-  s.link->FormCreate();
+  s.link->Connection().FormCreate();
   ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after FormCreate");
-  s.link->Disconnect1Click();
+  s.link->Connection().Disconnect1Click();
   ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after Disconnect1Click");
-  EXPECT_FALSE(s.link->ComPort1.Connected());
-  s.link->Connect1Click();
+  EXPECT_FALSE(s.link->Port().Connected());
+  s.link->Connection().Connect1Click();
   ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after Connect1Click");
   s.sim->HangUp();
-  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
+  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
   ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after a receiver failure");
 }
 
@@ -141,8 +140,8 @@ TEST(MenuStates, FailedFirstOpenKeepsStateAsBuilt) {
   IsolateSettings(dir);
   FakeView view;
   TLink link(view);
-  link.ComPort1.SetPort("/dev/does-not-exist");
-  link.FormCreate();
+  link.Port().SetPort("/dev/does-not-exist");
+  link.Connection().FormCreate();
   EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
   ExpectMenu(view, {true, true, true, "Status: Disconnect"}, "failed first open");
 }
@@ -155,21 +154,21 @@ TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
   phonesim::PhoneSim com1(o);
   ASSERT_TRUE(com1.Start());
   AddPortMapEntry("COM1", com1.DevicePath());
-  s.link->Connect1Click();
+  s.link->Connection().Connect1Click();
   s.sim->HangUp();
-  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
-  ASSERT_EQ(s.link->ComPort1.Port(), "COM1");
-  ASSERT_TRUE(s.link->ComPort1.Connected());  // marked open on COM1
-  EXPECT_EQ(s.link->Flags.LinkFailed, 1);
-  s.link->Connect1Click();
-  EXPECT_NE(s.link->Receiver, nullptr);
+  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
+  ASSERT_EQ(s.link->Port().Port(), "COM1");
+  ASSERT_TRUE(s.link->Port().Connected());  // marked open on COM1
+  EXPECT_EQ(s.link->Flags().LinkFailed, 1);
+  s.link->Connection().Connect1Click();
+  EXPECT_TRUE(s.link->ReceiverRunning());
   EXPECT_EQ(s.view.portPanel, "Connection: COM1");
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
   EXPECT_EQ(v, 1);
   // The reconnect leaves the failure behind: the first wait after it is a
   // wait like any other, not cancelled with no word.
-  EXPECT_EQ(s.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(s.link->Flags().LinkFailed, 0);
   EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited);
   s.link.reset();
 }
@@ -178,7 +177,7 @@ TEST(CheckLink, OkShowsConnection) {
   SimLink s;
   s.link->SetClock(TClock(0.05));
   s.Connect();
-  EXPECT_TRUE(s.link->CheckLink());
+  EXPECT_TRUE(s.link->Connection().CheckLink());
   EXPECT_EQ(s.view.linkPanel, "Status: Connection");
   EXPECT_EQ(s.view.statusTexts, (std::vector<std::string>{"Open Com Port", "Com Port OK"}));
   EXPECT_FALSE(s.view.statusVisible);
@@ -191,10 +190,10 @@ TEST(CheckLink, ErrorGivesConnectionFailed) {
   SimLink s(o);
   s.link->SetClock(TClock(0.05));
   s.Connect();
-  EXPECT_FALSE(s.link->CheckLink());
+  EXPECT_FALSE(s.link->Connection().CheckLink());
   EXPECT_EQ(s.view.messages, std::vector<std::string>{"Connection failed"});
   EXPECT_FALSE(s.view.statusVisible);  // "Com Port OK" does not outlive the check
-  EXPECT_TRUE(s.link->ComPort1.Connected());
+  EXPECT_TRUE(s.link->Port().Connected());
 }
 
 TEST(CheckLink, SilenceGivesTimeoutThenRawReply) {
@@ -206,14 +205,14 @@ TEST(CheckLink, SilenceGivesTimeoutThenRawReply) {
   s.view.page = TPage::Content;
   s.view.title = TTitle::Picture;
   auto t0 = Clock::now();
-  EXPECT_FALSE(s.link->CheckLink());
+  EXPECT_FALSE(s.link->Connection().CheckLink());
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
   EXPECT_GE(ms, 400);  // 501 ticks at a tenth of the time, plus the pause
   EXPECT_EQ(s.view.messages, (std::vector<std::string>{"Connection Timeout", "AT\r\n"}));
   EXPECT_EQ(s.view.page, TPage::Logo);
   EXPECT_EQ(s.view.title, TTitle::Product);
   EXPECT_FALSE(s.view.statusVisible);
-  EXPECT_TRUE(s.link->ComPort1.Connected());
+  EXPECT_TRUE(s.link->Port().Connected());
 }
 
 TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
@@ -226,11 +225,11 @@ TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
   s.view.onWaitTurn = [&] {
     if (++pumps == 3) s.sim->HangUp();
   };
-  EXPECT_FALSE(s.link->CheckLink());
+  EXPECT_FALSE(s.link->Connection().CheckLink());
   // One failure, one box: no second one for the absent fall-back port.
   EXPECT_EQ(s.view.messages, std::vector<std::string>{"COM Port Exception while wait event"});
   EXPECT_EQ(s.view.page, TPage::Logo);
-  EXPECT_EQ(s.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(s.link->Flags().LinkFailed, 0);
 }
 
 TEST(CheckLink, OpenFailureShowsTheText) {
@@ -239,8 +238,8 @@ TEST(CheckLink, OpenFailureShowsTheText) {
   FakeView view;
   TLink link(view);
   link.SetClock(TClock(0.05));
-  link.ComPort1.SetPort("/dev/does-not-exist");
-  EXPECT_FALSE(link.CheckLink());
+  link.Port().SetPort("/dev/does-not-exist");
+  EXPECT_FALSE(link.Connection().CheckLink());
   EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
   EXPECT_FALSE(view.statusVisible);
 }
@@ -249,7 +248,7 @@ TEST(CheckLink, ClosedPortTakesThreeSecondsBeforeAt) {
   SimLink s;
   s.link->SetClock(TClock(0.1));  // three seconds of the link's clock
   auto t0 = Clock::now();
-  EXPECT_TRUE(s.link->CheckLink());
+  EXPECT_TRUE(s.link->Connection().CheckLink());
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
   EXPECT_GE(ms, 300);
   EXPECT_EQ(s.sim->ReceivedLines(), std::vector<std::string>{"AT"});
@@ -277,12 +276,12 @@ TEST(VirtualPhonePort, ChosenForThisRunOnlyTheStoredPortStays) {
       std::string error;
       ASSERT_TRUE(phone.Start(&error)) << error;
       TLink link(view);
-      link.Ports.LoadPortSettings();
-      EXPECT_EQ(link.ComPort1.Port(), TVirtualPhone::kPortName);
-      link.Connect1Click();
-      EXPECT_TRUE(link.ComPort1.Connected());
-      link.Ports.mCOM1Click();
-      link.Disconnect1Click();
+      link.Connection().Ports().LoadPortSettings();
+      EXPECT_EQ(link.Port().Port(), TVirtualPhone::kPortName);
+      link.Connection().Connect1Click();
+      EXPECT_TRUE(link.Port().Connected());
+      link.Connection().Ports().mCOM1Click();
+      link.Connection().Disconnect1Click();
     }
     int portNo = -1, language = -1;
     EXPECT_EQ(ReadConnectValue("PortNo", &portNo), r.storedPortNo >= 0);

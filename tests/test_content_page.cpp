@@ -323,7 +323,7 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
       fired = true;
       messagesAtAbort = sim.view.messages.size();
       if (c.closeWindow) {
-        sim.link->Flags.AppClosing = 1;
+        sim.link->Flags().AppClosing = 1;
       } else {
         sim.sim->HangUp();
       }

@@ -61,7 +61,7 @@ class DownloadRig : public ::testing::Test {
     rig_.pages.PcFolder = rig_.dir.File("pc");
     rig_.Connect();
     SelectPhoneFolder(*rig_.link, rig_.pages, 3);
-    ASSERT_EQ(rig_.link->Reply.State(), rsOk);
+    ASSERT_EQ(rig_.link->Reply().State(), rsOk);
     rig_.ClearPhoneLines();
   }
   void TearDown() override {
@@ -79,7 +79,7 @@ class DownloadRig : public ::testing::Test {
   bool PcHas(const std::string& name) { return fs::exists(rig_.dir.File("pc/" + name)); }
   std::string Log() { return rig_.dir.Read("LAD.log"); }
   std::vector<std::string> Lines() { return rig_.PhoneLines(); }
-  int State() { return rig_.link->Reply.State(); }
+  int State() { return rig_.link->Reply().State(); }
 
   SimLink rig_{{}, SimLink::Line::Memory};
 };
@@ -95,7 +95,7 @@ TEST_F(DownloadRig, SmallFileWithOkInTheFirstReplyStillAcknowledges) {
   EXPECT_EQ(Log(), req + req + "\r\n*FDWN: 1\r\n01006162630138\r\n\r\nOK\r\n" + ack + ack +
                        "\r\n*FDWN: 2\r\n02000000\r\n\r\nOK\r\n");
   EXPECT_TRUE(rig_.view.messages.empty());
-  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+  EXPECT_TRUE(rig_.link->Port().Connected());
   EXPECT_EQ(rig_.view.progressMax, 6);
   EXPECT_FALSE(rig_.view.statusVisible);
 }
@@ -169,7 +169,7 @@ class DownloadFailures : public DownloadRig, public ::testing::WithParamInterfac
     const FailCase& c = GetParam();
     EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
     EXPECT_NE(State(), rsOk) << c.label;
-    EXPECT_FALSE(rig_.link->ComPort1.Connected()) << c.label;
+    EXPECT_FALSE(rig_.link->Port().Connected()) << c.label;
   }
 };
 
@@ -232,18 +232,18 @@ TEST_F(DownloadRig, RenameKeepsThePhoneNameOnTheWire) {
 TEST_F(DownloadRig, CancelledOverwriteSendsNothing) {
   PhoneFile("a.gif", "PHONE");
   rig_.dir.Write("pc/a.gif", "PC");
-  rig_.link->Reply.SetState(rsOk);
+  rig_.link->Reply().SetState(rsOk);
   DownloadFile(*rig_.link, rig_.pages.PcFolder, "a.gif", 5);
   EXPECT_TRUE(Lines().empty());
   EXPECT_EQ(PcFile("a.gif"), "PC");
   EXPECT_EQ(State(), rsOk);
-  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+  EXPECT_TRUE(rig_.link->Port().Connected());
 }
 
 TEST_F(DownloadRig, UnwritableFolderIsAFailureNotASuccess) {
   PhoneFile("a.gif", "PHONE");
   rig_.pages.PcFolder = rig_.dir.File("pc/missing");
-  rig_.link->Reply.SetState(rsOk);
+  rig_.link->Reply().SetState(rsOk);
   DownloadFile(*rig_.link, rig_.pages.PcFolder, "a.gif", 5);
   std::vector<std::string> msgs = {"Open File Err"};
   EXPECT_EQ(rig_.view.messages, msgs);
@@ -257,7 +257,7 @@ class UnsafeNames : public DownloadRig, public ::testing::WithParamInterface<std
 TEST_P(UnsafeNames, AreRefusedBeforeAnythingIsWritten) {
   const std::string name = GetParam();
   rig_.dir.Write("x", "outside");
-  rig_.link->Reply.SetState(rsOk);
+  rig_.link->Reply().SetState(rsOk);
   DownloadFile(*rig_.link, rig_.pages.PcFolder, name, 5);
   std::vector<std::string> msgs = {"Invalid file name"};
   EXPECT_EQ(rig_.view.messages, msgs);
@@ -265,7 +265,7 @@ TEST_P(UnsafeNames, AreRefusedBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(rig_.dir.File("LAD.log")));
   EXPECT_TRUE(fs::is_empty(rig_.dir.File("pc")));
   EXPECT_EQ(rig_.dir.Read("x"), "outside");
-  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+  EXPECT_TRUE(rig_.link->Port().Connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Download, UnsafeNames, ::testing::Values("../x", "..", ".", "", "sub/x", "..\\x"));
@@ -291,8 +291,8 @@ TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
   DownloadFile(*rig_.link, rig_.pages.PcFolder, "h.bin", 500);
   for (const char* m : {"Download_Timeout", "Download_Error", "Parse Error", "COM port exception while send FDWN cmd"})
     EXPECT_FALSE(rig_.view.HasMessage(m)) << m;
-  EXPECT_EQ(rig_.link->Flags.AbortCount, 1u);
-  EXPECT_EQ(rig_.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(rig_.link->Flags().AbortCount, 1u);
+  EXPECT_EQ(rig_.link->Flags().LinkFailed, 0);
   EXPECT_EQ(rig_.view.page, TPage::Logo);
   EXPECT_FALSE(rig_.view.progressVisible);
   EXPECT_FALSE(PcHas("h.bin"));
@@ -363,12 +363,12 @@ TEST_F(DownloadRig, StoppedFetchLeavesThePcFolderAsItWas) {
   rig_.dir.Write("pc/old.bin", "the user's own bytes");
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
   rig_.view.onWaitTurn = [&] {
-    if (rig_.view.progressPos > 0) rig_.link->RequestStop();
+    if (rig_.view.progressPos > 0) rig_.link->Flags().RequestStop();
   };
   for (const char* name : {"s.bin", "old.bin"}) {
     PhoneFile(name, Pattern(500));
     EXPECT_EQ(DownloadFile(*rig_.link, rig_.pages.PcFolder, name, 500).outcome, TOutcome::Aborted) << name;
-    rig_.link->TakeStop();
+    rig_.link->Flags().TakeStop();
   }
   EXPECT_FALSE(PcHas("s.bin"));
   EXPECT_EQ(PcFile("old.bin"), "the user's own bytes");
@@ -424,13 +424,13 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
     FakeView view;
     TLink link(view);
     link.SetClock(TClock(0.05));
-    link.ComPort1.SetPort(phone.Path());
-    link.ComPort1.SetEvents(0);
-    link.ComPort1.Open();
-    link.StartReceiver();
+    link.Port().SetPort(phone.Path());
+    link.Port().SetEvents(0);
+    link.Port().Open();
+    link.Open();
     DownloadFile(link, dir.File("pc"), "one.bin", 3);
     EXPECT_TRUE(view.messages.empty()) << view.messages.front();
-    EXPECT_EQ(link.Reply.State(), rsOk);
+    EXPECT_EQ(link.Reply().State(), rsOk);
     EXPECT_EQ(dir.Read("pc/one.bin"), "abc");
   }
   std::vector<std::string> lines = {"AT*FDWN=\"one.bin\"", "AT*ACK"};

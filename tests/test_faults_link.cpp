@@ -72,9 +72,9 @@ class FaultRig {
   // The user picks the phone's port again and connects.
   void Reconnect() {
     rig.view.messages.clear();
-    rig.link->Ports.LoadPortSettings();
-    rig.link->Ports.mCOM1Click();
-    rig.link->Connect1Click();
+    rig.link->Connection().Ports().LoadPortSettings();
+    rig.link->Connection().Ports().mCOM1Click();
+    rig.link->Connection().Connect1Click();
   }
 
   SimLink rig;
@@ -194,23 +194,23 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   c.arrange(f);
   f.rig.view.messages.clear();
   const faults::TFolderSnapshot before = faults::Snapshot(f.Pc(""));
-  const unsigned aborts = f.rig.link->Flags.AbortCount;
+  const unsigned aborts = f.rig.link->Flags().AbortCount;
   const auto start = Clock::now();
 
   c.run(f);
   // The window goes on serving events: the receiver finishes its failure
   // path (its boxes and the menu) and ends.
-  EXPECT_TRUE(f.rig.PumpUntil([&] { return !f.rig.link->Receiver; }, 3000));
+  EXPECT_TRUE(f.rig.PumpUntil([&] { return !f.rig.link->ReceiverRunning(); }, 3000));
 
   EXPECT_LT(Seconds(start), 15);
   // The abort rule: logo page, bars hidden, the flag cleared once.
-  EXPECT_EQ(f.rig.link->Flags.AbortCount, aborts + 1);
-  EXPECT_EQ(f.rig.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(f.rig.link->Flags().AbortCount, aborts + 1);
+  EXPECT_EQ(f.rig.link->Flags().LinkFailed, 0);
   EXPECT_EQ(f.rig.view.page, TPage::Logo);
   EXPECT_FALSE(f.rig.view.progressVisible);
   EXPECT_FALSE(f.rig.view.statusVisible);
   EXPECT_TRUE(f.rig.view.actionButtonsEnabled);
-  EXPECT_NE(f.rig.link->Reply.State(), rsOk);
+  EXPECT_NE(f.rig.link->Reply().State(), rsOk);
   // Only the receiver speaks: its own message, then (no "COM1" to fall
   // back on here) the failed reopen.
   ASSERT_FALSE(f.rig.view.messages.empty());
@@ -236,11 +236,11 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   ASSERT_TRUE(f.rig.sim->Start());
   AddPortMapEntry(SimLink::kPortName, f.rig.sim->DevicePath());
   f.Reconnect();
-  EXPECT_TRUE(f.rig.link->ComPort1.Connected());
-  EXPECT_TRUE(f.rig.link->CheckLink());
+  EXPECT_TRUE(f.rig.link->Port().Connected());
+  EXPECT_TRUE(f.rig.link->Connection().CheckLink());
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();
   SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
-  EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
+  EXPECT_EQ(f.rig.link->Reply().State(), rsOk);
   EXPECT_EQ(f.rig.view.linkPanel, "Status: Connection");
 }
 
@@ -276,7 +276,7 @@ std::vector<SilentCase> SilentCases() {
   };
   auto none = [](FaultRig&) {};
   return {
-      {"AT", "AT", none, [](FaultRig& f) { EXPECT_FALSE(f.rig.link->CheckLink()); }, {"Connection Timeout", ""}},
+      {"AT", "AT", none, [](FaultRig& f) { EXPECT_FALSE(f.rig.link->Connection().CheckLink()); }, {"Connection Timeout", ""}},
       {"folder select", "AT*FLIST=", none, [](FaultRig& f) { SelectPhoneFolder(*f.rig.link, f.rig.pages, 3); },
        {"Change Folder Timeout", ""}},
       {"listing", "AT*FLIST?", folder3, [](FaultRig& f) { ListPhoneFolder(*f.rig.link, f.rig.pages); },
@@ -649,10 +649,10 @@ class SplitOnTheLine : public ::testing::Test {
     setenv("HOME", dir.path().c_str(), 1);
     fs::create_directories(dir.File("pc"));
     pages.PcFolder = dir.File("pc");
-    link.ComPort1.SetPort(phone.Path());
-    link.ComPort1.SetEvents(0);
-    link.ComPort1.Open();
-    link.StartReceiver();
+    link.Port().SetPort(phone.Path());
+    link.Port().SetEvents(0);
+    link.Port().Open();
+    link.Open();
   }
   // Cuts a reply at k; the cut gets 25 ms of silence (more than a burst's 10 ms).
   static std::vector<std::string> Cut(const std::string& reply, size_t k) {
@@ -678,12 +678,12 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
   const std::string listing = SplitCases()[1].reply;
   for (size_t k : Points(6, 1)) {
     phone.SetScript([k](const std::string&) { return Cut("\r\nOK\r\n", k); });
-    EXPECT_TRUE(link.CheckLink()) << k;
+    EXPECT_TRUE(link.Connection().CheckLink()) << k;
   }
   for (size_t k : Points(listing.size(), 5)) {
     phone.SetScript([listing, k](const std::string&) { return Cut(listing, k); });
     ListPhoneFolder(link, pages);
-    EXPECT_EQ(link.Reply.State(), rsOk) << k;
+    EXPECT_EQ(link.Reply().State(), rsOk) << k;
     std::string got;
     for (pic_info* p = pages.PhoneFileList.First(); p; p = p->next.get())
       got += p->Name + "|" + std::to_string(p->Size) + ";";
@@ -693,7 +693,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
   for (size_t k : Points(6, 1)) {
     phone.SetScript([k](const std::string&) { return Cut("\r\nOK\r\n", k); });
     UploadFile(link, pages, pages.PcFolder, "abc.txt", 3);
-    EXPECT_EQ(link.Reply.State(), rsOk) << k;
+    EXPECT_EQ(link.Reply().State(), rsOk) << k;
   }
   // A download of two packets, its first reply cut at k.
   const std::string bytes = kFull + kLast;
@@ -710,10 +710,10 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
       });
       fs::remove(dir.File("pc/two.bin"));
       DownloadFile(link, pages.PcFolder, "two.bin", 130);
-      EXPECT_EQ(link.Reply.State(), rsOk) << k;
+      EXPECT_EQ(link.Reply().State(), rsOk) << k;
       EXPECT_EQ(dir.Read("pc/two.bin"), bytes) << k;
-      if (!link.ComPort1.Connected()) {  // a failed download closed it; carry on
-        link.ComPort1.Open();
+      if (!link.Port().Connected()) {  // a failed download closed it; carry on
+        link.Port().Open();
         link.ResumeReceiver();
       }
     }
@@ -748,19 +748,19 @@ TEST(Garbage, NoiseBeforeEveryReplyChangesNothing) {
   f.rig.dir.Write("pc/up.bin", kUpload);
   f.rig.dir.Write("phone/3/dl.bin", kDownload);
   f.rig.dir.Write("phone/3/other.gif", "GIF89a");
-  EXPECT_TRUE(f.rig.link->CheckLink());
+  EXPECT_TRUE(f.rig.link->Connection().CheckLink());
   SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
-  EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
+  EXPECT_EQ(f.rig.link->Reply().State(), rsOk);
   ListPhoneFolder(*f.rig.link, f.rig.pages);
   std::vector<std::string> names;
   for (pic_info* p = f.rig.pages.PhoneFileList.First(); p; p = p->next.get())
     names.push_back(p->Name + "/" + std::to_string(p->Size));
   EXPECT_EQ(names, (std::vector<std::string>{"dl.bin/500", "other.gif/6"}));
   UploadFile(*f.rig.link, f.rig.pages, f.rig.pages.PcFolder, "up.bin", 3);
-  EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
+  EXPECT_EQ(f.rig.link->Reply().State(), rsOk);
   EXPECT_EQ(faults::ReadAll(f.Phone("3/up.bin")), kUpload);
   DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin", 500);
-  EXPECT_EQ(f.rig.link->Reply.State(), rsOk);
+  EXPECT_EQ(f.rig.link->Reply().State(), rsOk);
   EXPECT_EQ(faults::ReadAll(f.Pc("dl.bin")), kDownload);
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();
 }
@@ -789,10 +789,10 @@ TEST(Flood, StaysResponsiveAndBoundedAndFailsPastTheCap) {
     Clock::time_point now = Clock::now();
     maxGapMs = std::max(maxGapMs, std::chrono::duration<double, std::milli>(now - last).count());
     last = now;
-    maxText = std::max(maxText, f.rig.link->Reply.TextLength());
+    maxText = std::max(maxText, f.rig.link->Reply().TextLength());
     ++pumps;
   };
-  f.rig.link->BeginExchange(rsWaiting);
+  f.rig.link->Reply().Reset(rsWaiting);
   ASSERT_TRUE(f.rig.link->SendLine("AT\r\n"));
   const auto start = Clock::now();
   // A generous limit: the whole flood has to pass through the pty first.
@@ -806,7 +806,7 @@ TEST(Flood, StaysResponsiveAndBoundedAndFailsPastTheCap) {
   EXPECT_EQ(end, TWaitEnd::TooLong) << "after " << seconds << " s";
   EXPECT_LT(maxGapMs, kMaxPumpGapMs) << pumps << " pumps";
   EXPECT_LE(maxText, TReplyChannel::kMaxReplyText);
-  EXPECT_EQ(f.rig.link->Reply.TextLength(), TReplyChannel::kMaxReplyText);
+  EXPECT_EQ(f.rig.link->Reply().TextLength(), TReplyChannel::kMaxReplyText);
   ASSERT_GT(rssBefore, 0);
   EXPECT_LT(rssAfter - rssBefore, 64L * 1024) << rssBefore << " KiB -> " << rssAfter << " KiB";
   RecordProperty("flood_seconds", std::to_string(seconds));
@@ -820,7 +820,7 @@ TEST(Flood, SilentFloodEndsInTheRequestersOwnTimeOut) {
   // own limit, holding the kept tail, not megabytes.
   FaultRig f;
   f.SetOptions([](phonesim::Options& o) { o.floodBytes = 3 * 1024 * 1024; });
-  f.rig.link->BeginExchange(rsWaiting);
+  f.rig.link->Reply().Reset(rsWaiting);
   ASSERT_TRUE(f.rig.link->SendLine("AT*FLIST=3\r\n"));
   const auto start = Clock::now();
   TWaitEnd end = f.rig.link->WaitReply(TWaitRule{StateBit(rsOk), 200, 10, false});
@@ -828,7 +828,7 @@ TEST(Flood, SilentFloodEndsInTheRequestersOwnTimeOut) {
   // 200 ticks are far too short for 3 MiB: the wait ends on its own
   // limit, or on the cap when the pty is quicker than that.
   EXPECT_TRUE(end == TWaitEnd::Timeout || end == TWaitEnd::TooLong) << static_cast<int>(end);
-  EXPECT_LE(f.rig.link->Reply.TextLength(), TReplyChannel::kMaxReplyText);
+  EXPECT_LE(f.rig.link->Reply().TextLength(), TReplyChannel::kMaxReplyText);
 }
 
 TEST(Flood, StopAndPauseDoNotWaitForTheFloodToEnd) {
@@ -845,17 +845,17 @@ TEST(Flood, StopAndPauseDoNotWaitForTheFloodToEnd) {
     SCOPED_TRACE(c.label);
     FaultRig f;
     f.SetOptions([](phonesim::Options& o) { o.floodBytes = 64 * 1024 * 1024; });
-    f.rig.link->BeginExchange(rsWaiting);
+    f.rig.link->Reply().Reset(rsWaiting);
     ASSERT_TRUE(f.rig.link->SendLine("AT\r\n"));
-    ASSERT_TRUE(f.rig.PumpUntil([&] { return f.rig.link->Reply.TextLength() > 64 * 1024; }));
+    ASSERT_TRUE(f.rig.PumpUntil([&] { return f.rig.link->Reply().TextLength() > 64 * 1024; }));
     const auto start = Clock::now();
     c.act(f);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     EXPECT_LT(ms, 1000.0);
     if (f.rig.link) {
-      const size_t length = f.rig.link->Reply.TextLength();
+      const size_t length = f.rig.link->Reply().TextLength();
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      EXPECT_EQ(f.rig.link->Reply.TextLength(), length) << "a paused receiver reads nothing";
+      EXPECT_EQ(f.rig.link->Reply().TextLength(), length) << "a paused receiver reads nothing";
     }
   }
 }

@@ -93,7 +93,7 @@ std::vector<GuiCase> GuiCases() {
   };
   // The operations run on the window's worker, as the handlers run them.
   return {
-      {"AT", "AT", none, [](TVelkoMainForm& f) { f.link.CheckLink(); }},
+      {"AT", "AT", none, [](TVelkoMainForm& f) { f.link.Connection().CheckLink(); }},
       {"folder select", "AT*FLIST=", none, [](TVelkoMainForm& f) { f.contentPage.OpenContentPage(); }},
       {"listing", "AT*FLIST?", none, [](TVelkoMainForm& f) { f.contentPage.OpenContentPage(); }},
       {"upload request", "AT*FUPL=\"", content, [](TVelkoMainForm& f) { f.contentPage.DC_PIC_UL_ButtonClick(); }},
@@ -165,7 +165,7 @@ class WindowOnPhone : public ::testing::Test {
     form_->show();
     form_->FormCreate();
     ASSERT_TRUE(Settle(*form_));
-    ASSERT_TRUE(form_->link.ComPort1.Connected());
+    ASSERT_TRUE(form_->link.Port().Connected());
 
     // Every message box is read and answered; a box after the close is a fault.
     boxWatch_ = new QTimer;
@@ -237,13 +237,13 @@ TEST_P(WindowClosedDuringAWait, EndsWithoutFurtherBoxesOrLoss) {
   }
 
   ASSERT_TRUE(closed_) << "the close must come during the wait";
-  EXPECT_EQ(form_->link.Flags.AppClosing, 1);
+  EXPECT_EQ(form_->link.Flags().AppClosing, 1);
   EXPECT_FALSE(form_->isVisible());
   EXPECT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
   EXPECT_TRUE(boxesAfterClose_.empty()) << boxesAfterClose_.front();
   // Waits here last 0.5 s to 5 s; the close cut this one short.
   EXPECT_LT(seconds, 2.0);
-  EXPECT_FALSE(form_->link.ComPort1.Connected());
+  EXPECT_FALSE(form_->link.Port().Connected());
 
   // Nothing of a download cut short stays, not even under a new name.
   EXPECT_EQ(faults::Snapshot(home_.File("pc")), pcBefore);
@@ -297,7 +297,7 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
         stop->click();
         return;
       }
-    } else if (!form_->link.StopRequested() && ended == std::chrono::steady_clock::time_point()) {
+    } else if (!form_->link.Flags().StopPending() && ended == std::chrono::steady_clock::time_point()) {
       ended = std::chrono::steady_clock::now();  // the batch has taken the stop: the transfer is over
     }
   });
@@ -317,9 +317,9 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   EXPECT_TRUE(form_->findChild<QPushButton*>("DC_PIC_UL_Button")->isEnabled());
 
   // A Stop that lands just as an operation ends is no stop of the next one.
-  form_->link.RequestStop();
+  form_->link.Flags().RequestStop();
   bool linked = false;
-  OnSession(*form_, [&] { linked = form_->link.CheckLink(); });
+  OnSession(*form_, [&] { linked = form_->link.Connection().CheckLink(); });
   EXPECT_TRUE(linked);
 
   // Without reconnecting by hand, the same operation now goes through.
@@ -432,7 +432,7 @@ TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
   // The fetch and the page's refresh after it end quickly on this clock,
   // then the disconnect has run.
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count(), 5.0);
-  EXPECT_FALSE(form_->link.ComPort1.Connected());
+  EXPECT_FALSE(form_->link.Port().Connected());
   EXPECT_FALSE(disconnect->isEnabled());
   EXPECT_TRUE(form_->findChild<QAction*>("Connect1")->isEnabled());
   EXPECT_EQ(faults::Snapshot(home_.File("pc")), pcBefore);

@@ -332,7 +332,7 @@ TEST_F(MainFormTest, LanguageMenuSwitchesTheOpenWindow) {
 
 TEST_F(MainFormTest, EnglishStatusPanels) {
   Build(9);
-  EXPECT_EQ(form_->StatusPanel(0)->text().toStdString(), "Connection: " + form_->link.Ports.PortLabel);
+  EXPECT_EQ(form_->StatusPanel(0)->text().toStdString(), "Connection: " + form_->link.Connection().Ports().PortLabel);
   EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
   EXPECT_EQ(form_->StatusPanel(2)->text(), "Nomra");
   struct Case {
@@ -819,7 +819,7 @@ TEST_F(MainFormTest, CloseOrder) {
   form_->midletPage.PcSuites.Append()->name = "Game";
   form_->show();
   form_->close();
-  EXPECT_EQ(form_->link.Flags.AppClosing, 1);
+  EXPECT_EQ(form_->link.Flags().AppClosing, 1);
   ASSERT_TRUE(Settle(*form_));
   EXPECT_TRUE(form_->midletPage.PcSuites.Empty());
   EXPECT_TRUE(AppConfig().IniLines.empty());
@@ -842,7 +842,7 @@ TEST_F(MainFormTest, CloseDuringAnOperationFreesTheListAfterIt) {
   OnModal([&](QWidget* box) {
     listAliveDuringOperation = !form_->midletPage.PcSuites.Empty();
     form_->close();
-    closingSeen = form_->link.Flags.AppClosing;
+    closingSeen = form_->link.Flags().AppClosing;
     static_cast<QDialog*>(box)->accept();
   });
   form_->RunOnSession([this, &shownAfterClose] {
@@ -864,7 +864,7 @@ TEST_F(MainFormTest, ExitShortcutCloses) {
   form_->show();
   Child<QAction>("mExit")->trigger();
   EXPECT_FALSE(form_->isVisible());
-  EXPECT_EQ(form_->link.Flags.AppClosing, 1);
+  EXPECT_EQ(form_->link.Flags().AppClosing, 1);
 }
 
 TEST_F(MainFormTest, Screenshot) {

@@ -140,10 +140,10 @@ TEST_P(ListingOverPty, FillsListAndRows) {
   FakeView view;
   TLink link(view);
   TPageState pages;
-  link.ComPort1.SetPort(phone.Path());
-  link.ComPort1.SetEvents(0);
-  link.ComPort1.Open();
-  link.StartReceiver();
+  link.Port().SetPort(phone.Path());
+  link.Port().SetEvents(0);
+  link.Port().Open();
+  link.Open();
   pages.PhoneFileList.Append()->Name = "stale entry";
   ListPhoneFolder(link, pages);
   EXPECT_EQ(view.messages, c.messages);
@@ -191,7 +191,7 @@ class FolderCommands : public ::testing::Test {
 TEST_F(FolderCommands, FoldersOnlyMeansNoFiles) {
   fs::create_directories(rig_.dir.File("phone/2/sub"));
   SelectPhoneFolder(*rig_.link, rig_.pages, 2);
-  ASSERT_EQ(rig_.link->Reply.State(), rsOk);
+  ASSERT_EQ(rig_.link->Reply().State(), rsOk);
   ListPhoneFolder(*rig_.link, rig_.pages);
   std::vector<std::string> msgs = {"No Files on Mobile"};
   EXPECT_EQ(rig_.view.messages, msgs);
@@ -216,7 +216,7 @@ TEST_F(FolderCommands, RemoveDeletesOnThePhone) {
   rig_.dir.Write("phone/3/a.gif", "x");
   SelectPhoneFolder(*rig_.link, rig_.pages, 3);
   RemovePhoneFile(*rig_.link, "a.gif");
-  EXPECT_EQ(rig_.link->Reply.State(), rsOk);
+  EXPECT_EQ(rig_.link->Reply().State(), rsOk);
   EXPECT_FALSE(fs::exists(rig_.dir.File("phone/3/a.gif")));
   EXPECT_EQ(rig_.PhoneLines().back(), "AT*FRMV=\"a.gif\"");
   EXPECT_EQ(rig_.view.statusTexts.back(), "Remove a.gif");
@@ -241,12 +241,12 @@ TEST_P(FolderFaults, ShowTheirMessage) {
     o.errorPrefix = c.errorPrefix;
     o.noEchoSilentPrefix = c.silentPrefix;
   });
-  rig_.link->Reply.SetState(rsOk);
+  rig_.link->Reply().SetState(rsOk);
   rig_.view.page = TPage::Content;
   rig_.view.title = TTitle::Picture;
   c.run(*rig_.link, rig_.pages);
   EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
-  EXPECT_NE(rig_.link->Reply.State(), rsOk) << c.label;
+  EXPECT_NE(rig_.link->Reply().State(), rsOk) << c.label;
   EXPECT_FALSE(rig_.view.statusVisible) << c.label;
   if (std::string(c.label) == "select unanswered") {
     EXPECT_EQ(rig_.view.page, TPage::Logo);

@@ -59,7 +59,7 @@ class PortWatch {
  private:
   void Run() {
     while (!stop_) {
-      if (!link_.ComPort1.Connected()) sawClosed_ = true;
+      if (!link_.Port().Connected()) sawClosed_ = true;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
@@ -142,7 +142,7 @@ TEST_F(Install, FreshInstallSendsBothFilesAndKeepsThePortOpen) {
   EXPECT_EQ(rig.view.lists[TListId::PhoneSuites],
             (std::vector<std::vector<std::string>>{{"Game", "1.0", std::to_string(jar.size())}}));
   EXPECT_EQ(rig.dir.Read("phone/4/Game/game.jar"), jar);
-  EXPECT_TRUE(rig.link->ComPort1.Connected());
+  EXPECT_TRUE(rig.link->Port().Connected());
   EXPECT_EQ(rig.view.actionDisableCount, 1);
   EXPECT_TRUE(rig.view.actionButtonsEnabled);
   EXPECT_EQ(rig.view.installButtonsEnabledCount, 1);
@@ -427,7 +427,7 @@ TEST_F(Install, RefusalsCloseThePortAndTheRefreshReopensIt) {
     }
     EXPECT_EQ(rig.view.messages, c.messages);
     EXPECT_TRUE(closed);
-    EXPECT_TRUE(rig.link->ComPort1.Connected());
+    EXPECT_TRUE(rig.link->Port().Connected());
     EXPECT_FALSE(rig.link->ReceiverPaused());
     EXPECT_EQ(rig.view.page, TPage::Midlet);
     EXPECT_EQ(Mark("Game"), "[_]");
@@ -506,7 +506,7 @@ TEST_F(Install, UnansweredArchivePacketWithNothingBackEndsTheInstall) {
   std::vector<std::string> lines = Lines();
   EXPECT_EQ(std::find(lines.begin(), lines.end(), packets[2]), lines.end());
   EXPECT_TRUE(closed);
-  EXPECT_TRUE(rig.link->ComPort1.Connected());
+  EXPECT_TRUE(rig.link->Port().Connected());
 }
 
 TEST_F(Install, UnansweredLastArchivePacketIsAFailure) {
@@ -562,13 +562,13 @@ TEST_F(Install, AbortDuringArchiveStopsAndClosesFiles) {
   const int fdsBefore = OpenFds();
   rig.view.onWaitTurn = [&] {
     std::vector<std::string> lines = rig.PhoneLines();
-    if (std::find(lines.begin(), lines.end(), packets[3]) != lines.end()) rig.link->Flags.LinkFailed = 1;
+    if (std::find(lines.begin(), lines.end(), packets[3]) != lines.end()) rig.link->Flags().LinkFailed = 1;
   };
   page.LAD_ONE_ButtonClick();
   rig.view.onWaitTurn = nullptr;
   EXPECT_TRUE(rig.view.messages.empty());
   EXPECT_EQ(rig.view.page, TPage::Logo);
-  EXPECT_EQ(rig.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(rig.link->Flags().LinkFailed, 0);
   std::vector<std::string> lines = Lines();
   EXPECT_EQ(lines.back(), packets[3]);  // no refresh, nothing more
   EXPECT_EQ(OpenFds(), fdsBefore);
@@ -576,8 +576,8 @@ TEST_F(Install, AbortDuringArchiveStopsAndClosesFiles) {
   EXPECT_EQ(rig.view.installButtonsEnabledCount, 0);  // no ending
   EXPECT_FALSE(rig.view.progressVisible);
   // The log is closed: a new log can replace it at once.
-  EXPECT_TRUE(rig.link->TransferLog.Open());
-  rig.link->TransferLog.Close();
+  EXPECT_TRUE(rig.link->TransferLog().Open());
+  rig.link->TransferLog().Close();
 }
 
 }  // namespace

@@ -261,7 +261,7 @@ TEST_F(PhonePage, RefreshListsPhoneSuitesAndStatuses) {
   std::vector<std::string> lines = rig.PhoneLines();
   EXPECT_EQ(lines, (std::vector<std::string>{"AT", "AT*FLIST=4", "AT*FDWN=\"4\""}));
   EXPECT_FALSE(rig.view.statusVisible);
-  EXPECT_TRUE(rig.link->ComPort1.Connected());
+  EXPECT_TRUE(rig.link->Port().Connected());
 }
 
 TEST_F(PhonePage, CancelledChooserLeavesThePortAlone) {
@@ -271,7 +271,7 @@ TEST_F(PhonePage, CancelledChooserLeavesThePortAlone) {
   EXPECT_EQ(rig.view.page, TPage::Logo);
   EXPECT_EQ(rig.view.title, TTitle::Product);
   EXPECT_TRUE(rig.PhoneLines().empty());
-  EXPECT_FALSE(rig.link->ComPort1.Connected());
+  EXPECT_FALSE(rig.link->Port().Connected());
 }
 
 TEST_F(PhonePage, ToolButtonAsksEveryTimeUninstallRefreshDoesNot) {
@@ -448,7 +448,7 @@ TEST(PhonePageScripted, NonNumericSizeLeavesBothListsEmpty) {
   TLink link(view, std::make_unique<ScriptedPhone>(shared));
   TPageState pages;
   link.SetClock(TClock(0.05));
-  link.ComPort1.SetPort("/scripted");
+  link.Port().SetPort("/scripted");
   pages.PcFolder = dir.path();
   pages.FolderAsked = true;
   TMidletPage page(link, pages);
@@ -469,7 +469,7 @@ TEST(PhonePageScripted, NonNumericSizeLeavesBothListsEmpty) {
     std::lock_guard<std::mutex> lock(shared->mu);
     EXPECT_EQ(shared->lines, (std::vector<std::string>{"AT", "AT*FLIST=4", "AT*FDWN=\"4\""}));
   }
-  link.StopReceiver();
+  link.Close();
 }
 
 TEST(PhonePageScripted, ButtonsComeBackWhenTheRefreshAfterAnInstallThrows) {
@@ -487,7 +487,7 @@ TEST(PhonePageScripted, ButtonsComeBackWhenTheRefreshAfterAnInstallThrows) {
   TLink link(view, std::make_unique<ScriptedPhone>(shared));
   TPageState pages;
   link.SetClock(TClock(0.05));
-  link.ComPort1.SetPort("/scripted");
+  link.Port().SetPort("/scripted");
   pages.PcFolder = dir.path();
   pages.FolderAsked = true;
   TMidletPage page(link, pages);

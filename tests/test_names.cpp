@@ -49,14 +49,14 @@ TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
   const std::vector<std::string> names = {"BOOK.mid", "ERROR.gif", "ERROR (2).gif", "ACK D_ERR (1) OK.gif",
                                           "OK", "(12)", "x (3) (4).gif"};
   SelectPhoneFolder(*rig.link, rig.pages, 3);
-  ASSERT_EQ(rig.link->Reply.State(), rsOk);
+  ASSERT_EQ(rig.link->Reply().State(), rsOk);
   rig.pages.PhoneListKnown = true;  // folder 3 starts empty
   for (size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(names[i]);
     const std::string bytes = faults::Pattern(200 + 37 * i, static_cast<int>(i));  // several packets
     rig.dir.Write("pc/" + names[i], bytes);
     UploadFile(*rig.link, rig.pages, rig.pages.PcFolder, names[i], 3);
-    ASSERT_EQ(rig.link->Reply.State(), rsOk);
+    ASSERT_EQ(rig.link->Reply().State(), rsOk);
     EXPECT_EQ(faults::ReadAll(Phone("3/" + names[i])), bytes);
   }
   std::vector<std::string> listed = Listed();
@@ -69,10 +69,10 @@ TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     DownloadFile(*rig.link, rig.pages.PcFolder, name, 0);
-    ASSERT_EQ(rig.link->Reply.State(), rsOk);
+    ASSERT_EQ(rig.link->Reply().State(), rsOk);
     EXPECT_EQ(faults::ReadAll(rig.dir.File("back/" + name)), faults::ReadAll(Phone("3/" + name)));
     RemovePhoneFile(*rig.link, name);
-    ASSERT_EQ(rig.link->Reply.State(), rsOk);
+    ASSERT_EQ(rig.link->Reply().State(), rsOk);
     EXPECT_FALSE(faults::Exists(Phone("3/" + name)));
   }
   EXPECT_EQ(rig.view.messages, std::vector<std::string>{});

@@ -45,8 +45,8 @@ TEST(Receiver, AtGivesOk) {
   SimLink s;
   s.Connect();
   EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited);
-  EXPECT_EQ(s.link->Reply.State(), rsOk);
-  EXPECT_EQ(s.link->Reply.Text(), "AT\r\n\r\nOK\r\n");
+  EXPECT_EQ(s.link->Reply().State(), rsOk);
+  EXPECT_EQ(s.link->Reply().Text(), "AT\r\n\r\nOK\r\n");
 }
 
 TEST(Receiver, LongInputArrivesInOrder) {
@@ -55,7 +55,7 @@ TEST(Receiver, LongInputArrivesInOrder) {
   std::string cmd = "AT+XYZ";
   for (int i = 0; i < 60; ++i) cmd += static_cast<char>('A' + i % 26);
   EXPECT_EQ(s.Exchange(cmd + "\r\n"), TWaitEnd::Error);
-  EXPECT_EQ(s.link->Reply.Text(), cmd + "\r\n\r\nERROR\r\n");
+  EXPECT_EQ(s.link->Reply().Text(), cmd + "\r\n\r\nERROR\r\n");
 }
 
 TEST(Receiver, SplitReplyStillClassified) {
@@ -73,18 +73,18 @@ TEST(Receiver, HangUpTakesFailurePathB) {
   s.sim->HangUp();
   ASSERT_TRUE(s.PumpUntil([&] { return s.view.HasMessage("COM Port Exception while wait event"); }));
   // The thread ends and its end is handled on the window thread.
-  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
+  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
   EXPECT_EQ(s.view.linkPanel, "Status: Disconnect");
-  EXPECT_EQ(s.link->Flags.LinkFailed, 1);
-  EXPECT_EQ(s.link->ComPort1.Port(), "COM1");
+  EXPECT_EQ(s.link->Flags().LinkFailed, 1);
+  EXPECT_EQ(s.link->Port().Port(), "COM1");
   EXPECT_TRUE(s.view.canConnect);
   EXPECT_FALSE(s.view.canDisconnect);
   EXPECT_TRUE(s.view.canChangeSettings);
-  EXPECT_EQ(s.link->ComPort1.Events(), 0u);
+  EXPECT_EQ(s.link->Port().Events(), 0u);
   // LinkFailed stays until a waiting loop gives up on it.
-  s.link->BeginExchange(rsWaiting);
+  s.link->Reply().Reset(rsWaiting);
   EXPECT_EQ(s.link->WaitReply(TWaitRule{}), TWaitEnd::Aborted);
-  EXPECT_EQ(s.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(s.link->Flags().LinkFailed, 0);
   EXPECT_EQ(s.view.page, TPage::Logo);
 }
 
@@ -94,22 +94,22 @@ TEST(Receiver, CodedErrorShowsInstallMessageAndClearsText) {
   RawPty pty;
   FakeView view;
   TLink link(view);
-  link.ComPort1.SetPort(pty.slave);
-  link.ComPort1.SetEvents(0);
-  link.ComPort1.Open();
-  link.StartReceiver();
-  link.BeginExchange(rsWaiting);
+  link.Port().SetPort(pty.slave);
+  link.Port().SetEvents(0);
+  link.Port().Open();
+  link.Open();
+  link.Reply().Reset(rsWaiting);
   pty.Send("\r\n*FUPL: ERROR(3)\r\n");
   EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Error);
   auto until = Clock::now() + std::chrono::seconds(5);
   while (!view.HasMessage("Insufficient Memory!!\nIt couldn't be installed!!") && Clock::now() < until)
     link.WaitTurn();
   EXPECT_EQ(view.messages, std::vector<std::string>{"Insufficient Memory!!\nIt couldn't be installed!!"});
-  EXPECT_EQ(link.Reply.Text(), "");
+  EXPECT_EQ(link.Reply().Text(), "");
 
   // An unknown code gives the generic text and then the raw reply.
   view.messages.clear();
-  link.BeginExchange(rsWaiting);
+  link.Reply().Reset(rsWaiting);
   pty.Send("\r\n*FUPL: ERROR(Z)\r\n");
   EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Error);
   until = Clock::now() + std::chrono::seconds(5);
@@ -125,30 +125,29 @@ TEST(Receiver, PausedReceiverLeavesTheTextAlone) {
   RawPty pty;
   FakeView view;
   TLink link(view);
-  link.ComPort1.SetPort(pty.slave);
-  link.ComPort1.SetEvents(0);
-  link.ComPort1.Open();
-  link.StartReceiver();
+  link.Port().SetPort(pty.slave);
+  link.Port().SetEvents(0);
+  link.Port().Open();
+  link.Open();
   link.PauseReceiver();
   EXPECT_TRUE(link.ReceiverPaused());
-  link.BeginExchange(rsWaiting);
+  link.Reply().Reset(rsWaiting);
   pty.Send("\r\nOK\r\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(link.Reply.Text(), "");
-  EXPECT_EQ(link.Reply.State(), rsWaiting);
-  link.StartReceiver();  // resumes the paused one
+  EXPECT_EQ(link.Reply().Text(), "");
+  EXPECT_EQ(link.Reply().State(), rsWaiting);
+  link.Open();  // resumes the paused one
   EXPECT_FALSE(link.ReceiverPaused());
   EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Awaited);
-  EXPECT_EQ(link.Reply.Text(), "\r\nOK\r\n");
+  EXPECT_EQ(link.Reply().Text(), "\r\nOK\r\n");
 }
 
-TEST(Receiver, StopReceiverEndsTheThread) {
+TEST(Receiver, CloseEndsTheThread) {
   SimLink s;
   s.Connect();
-  TReceiver* r = s.link->Receiver.get();
-  ASSERT_NE(r, nullptr);
-  s.link->StopReceiver();
-  EXPECT_TRUE(s.PumpUntil([&] { return !s.link->Receiver; }));
+  ASSERT_TRUE(s.link->ReceiverRunning());
+  s.link->Close();
+  EXPECT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
   EXPECT_TRUE(s.view.messages.empty());
 }
 
@@ -185,7 +184,7 @@ TEST(WaitLoop, GrowthRuleWaitsWhileTheReplyGrows) {
   auto t0 = Clock::now();
   EXPECT_EQ(s.Exchange("AT\r\n", TWaitRule{StateBit(rsOk), 20, 10, true}), TWaitEnd::Timeout);
   EXPECT_GE(MsSince(t0), 2 * 200);
-  EXPECT_EQ(s.link->Reply.Text(), "AT\r\n");
+  EXPECT_EQ(s.link->Reply().Text(), "AT\r\n");
 }
 
 TEST(WaitLoop, ClosingDuringAWaitAbortsWithoutMessages) {
@@ -197,7 +196,7 @@ TEST(WaitLoop, ClosingDuringAWaitAbortsWithoutMessages) {
   s.view.SetStatusLabel("Send x");
   int pumps = 0;
   s.view.onWaitTurn = [&] {
-    if (++pumps == 5) s.link->Flags.AppClosing = 1;
+    if (++pumps == 5) s.link->Flags().AppClosing = 1;
   };
   EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Aborted);
   EXPECT_TRUE(s.view.messages.empty());

@@ -119,7 +119,7 @@ class UploadRig : public ::testing::Test {
   void PhoneList(const std::vector<std::string>& names) {
     for (const auto& n : names) rig_.pages.PhoneFileList.Append()->Name = n;
   }
-  int State() { return rig_.link->Reply.State(); }
+  int State() { return rig_.link->Reply().State(); }
 
   SimLink rig_;
 };
@@ -134,7 +134,7 @@ TEST_F(UploadRig, WorkedExampleOnTheWireOnThePhoneAndInTheLog) {
   const std::string req = "AT*FUPL=\"abc.txt\",3,3\r\n", pkt = "AT*FUPL=01006162630138\r\n";
   EXPECT_EQ(Log(), req + req + "\r\nOK\r\n" + pkt + pkt + "\r\nOK\r\n");
   EXPECT_TRUE(rig_.view.messages.empty());
-  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+  EXPECT_TRUE(rig_.link->Port().Connected());
   EXPECT_FALSE(rig_.view.statusVisible);
   EXPECT_EQ(rig_.view.statusTexts.front(), "Send abc.txt");
 }
@@ -194,11 +194,11 @@ TEST_F(UploadRig, OverwriteGoesOnCancelSendsNothing) {
   PcFile("a.gif", "AAA");
   PhoneList({"a.gif"});
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Cancel};
-  rig_.link->Reply.SetState(rsOk);
+  rig_.link->Reply().SetState(rsOk);
   UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "a.gif", 3);
   EXPECT_TRUE(Lines().empty());
   EXPECT_EQ(State(), rsOk);
-  EXPECT_TRUE(rig_.link->ComPort1.Connected());
+  EXPECT_TRUE(rig_.link->Port().Connected());
 
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Overwrite};
   UploadFile(*rig_.link, rig_.pages, rig_.pages.PcFolder, "a.gif", 3);
@@ -215,7 +215,7 @@ TEST_F(UploadRig, RefusedRequestShowsTheReason) {
   EXPECT_EQ(State(), rsError);
   const std::string req = "AT*FUPL=\"a.gif\",3,3\r\n";
   EXPECT_EQ(Log(), req + req + "\r\n*FUPL: 3 ERROR\r\n");
-  EXPECT_FALSE(rig_.link->ComPort1.Connected());
+  EXPECT_FALSE(rig_.link->Port().Connected());
   EXPECT_TRUE(rig_.link->ReceiverPaused());
 }
 
@@ -255,7 +255,7 @@ TEST_F(UploadRig, SecondRejectionEndsTheUpload) {
   std::vector<std::string> p = ExpectedPackets(bytes);
   std::vector<std::string> expected = {"AT*FUPL=\"r.bin\",200,3", p[0], p[1], p[1]};
   EXPECT_EQ(Lines(), expected);
-  EXPECT_FALSE(rig_.link->ComPort1.Connected());
+  EXPECT_FALSE(rig_.link->Port().Connected());
 }
 
 struct StallCase {
@@ -278,7 +278,7 @@ TEST_P(UploadStalls, EndWithTheirTimeOut) {
   auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(rig_.view.messages, c.messages) << c.label;
   EXPECT_NE(State(), rsOk) << c.label;
-  EXPECT_FALSE(rig_.link->ComPort1.Connected()) << c.label;
+  EXPECT_FALSE(rig_.link->Port().Connected()) << c.label;
   EXPECT_LT(took, std::chrono::seconds(20)) << c.label;
 }
 
@@ -299,7 +299,7 @@ TEST_F(UploadRig, PacketAnsweredWithError) {
   std::vector<std::string> msgs = {"Send File data ERR"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_EQ(State(), rsError);
-  EXPECT_FALSE(rig_.link->ComPort1.Connected());
+  EXPECT_FALSE(rig_.link->Port().Connected());
   EXPECT_NE(Log().find("ERROR"), std::string::npos);
 }
 
@@ -381,8 +381,8 @@ TEST_F(UploadRig, HangUpMidTransferEndsThroughAbort) {
   for (const char* m : {"Send File data timeout", "Send File data ERR", "Resend Error!!", "Open File Err",
                         "Send_UPLOAD_REQ_timeout", "COM port exception while send"})
     EXPECT_FALSE(rig_.view.HasMessage(m)) << m;
-  EXPECT_EQ(rig_.link->Flags.AbortCount, 1u);
-  EXPECT_EQ(rig_.link->Flags.LinkFailed, 0);
+  EXPECT_EQ(rig_.link->Flags().AbortCount, 1u);
+  EXPECT_EQ(rig_.link->Flags().LinkFailed, 0);
   EXPECT_EQ(rig_.view.page, TPage::Logo);
   EXPECT_FALSE(rig_.view.statusVisible);
   EXPECT_FALSE(rig_.view.progressVisible);

@@ -48,7 +48,7 @@ class TCliSession {
  public:
   TCliSession(const TCliOptions& opt) : opt_(opt), link_(view_) {
     link_.SetClock(TClock(opt.timeScale));
-    g_stopFlag = &link_.Flags.StopRequested;
+    g_stopFlag = &link_.Flags().StopRequested;
     view_.onConflict = opt.onConflict;
     view_.assumeYes = opt.yes;
     view_.verbose = opt.verbose;
@@ -83,20 +83,20 @@ class TCliSession {
       return false;
 #endif
     }
-    link_.Ports.LoadPortSettings();
-    if (!opt_.port.empty()) link_.ComPort1.SetPort(opt_.port);
+    link_.Connection().Ports().LoadPortSettings();
+    if (!opt_.port.empty()) link_.Port().SetPort(opt_.port);
     return true;
   }
 
   // Open the port, start the receiver, and check the phone with "AT".
   bool Connect() {
-    if (!link_.OpenAndReceive()) {
-      const std::string port = link_.ComPort1.Port();
+    if (!link_.Open()) {
+      const std::string port = link_.Port().Port();
       const std::string advice = PortOpenAdvice(port, ResolvePortDevice(port), link_.OpenError());
       if (!advice.empty()) std::cerr << advice << std::endl;
       return false;
     }
-    return link_.CheckLink();
+    return link_.Connection().CheckLink();
   }
 
   bool Select(int folder) {
@@ -181,7 +181,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   // Stop sends nothing (the port may be the fall-back one by now); one that
   // failed leaves each upload to ask, or to follow --on-conflict.
   const TResult listed = s.List();
-  if (listed.Quiet() || link.AbortRequested()) return 1;
+  if (listed.Quiet() || link.Flags().AbortRequested()) return 1;
   const bool sent = RunBatch(s, TBatchOp::Send, folder, files);
   // Only an explicit overwrite policy makes an unchecked put a success.
   return sent && (listed.Ok() || s.View().onConflict == "overwrite") ? 0 : 1;
@@ -309,7 +309,7 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
     rc = RunMidletCommand(session.Link(), opt, args, [&] { return session.Connect(); });
   else std::cerr << "unknown command '" << cmd << "' (see --help)" << std::endl;
   if (rc == 2) std::cerr << "usage error (see --help)" << std::endl;
-  session.Link().CloseLink();
+  session.Link().Connection().CloseLink();
   CloseStartupLogs();
   ReleaseIniLines();
   return rc;

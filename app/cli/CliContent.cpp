@@ -77,7 +77,7 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
 
   TMidletPage page(link, pages);
   page.LocalAppDL_RefreshPage();
-  if (link.AbortRequested() || link.Reply.State() != rsOk) return 1;
+  if (link.Flags().AbortRequested() || link.Reply().State() != rsOk) return 1;
 
   if (cmd == "midlets") {
     for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
@@ -97,9 +97,9 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
       std::cerr << "no usable descriptor " << args[2] << " in " << args[1] << std::endl;
       return 1;
     }
-    link.TakeStop();  // a Stop before the install is no stop of it
+    link.Flags().TakeStop();  // a Stop before the install is no stop of it
     const TResult installed = page.InstallSuite(*page.PcSuites.At(row));
-    link.EnableActionButtons();
+    link.View().SetActionsEnabled(true);
     return installed.Ok() ? 0 : 1;
   }
   int row = FindPhoneRow(page, args[1]);

@@ -101,7 +101,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   // Only raises the flag: the running wait sees it at its next turn.
   connect(stopButton_, &QPushButton::clicked, this, [this] {
     stopPressed_ = true;
-    link.RequestStop();
+    link.Flags().RequestStop();
   });
   ui->Ring_Button->setIcon(ToolIcon(TToolPicture::Melody));
   ui->Animation_Button->setIcon(ToolIcon(TToolPicture::Animation));
@@ -143,8 +143,8 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   // The logo page.
   ShowPage(TPage::Logo);
   // Port choice and port menu, then the port in the status bar.
-  link.Ports.LoadPortSettings();
-  link.Ports.ShowPortPanel();
+  link.Connection().Ports().LoadPortSettings();
+  link.Connection().Ports().ShowPortPanel();
   // The ini file (required: a missing one ends the construction).
   ReadIniSettings([this](const std::string& text) { ShowErrorText(text); });
 }
@@ -156,12 +156,7 @@ TVelkoMainForm::~TVelkoMainForm() {
   // A running operation ends at its next wait; one waiting for the window
   // is let go. Then the receiver, while the window is whole.
   FinishSession(std::chrono::milliseconds(0));
-  link.Inbox.Cancel();
-  if (link.Receiver) {
-    link.Receiver->Terminate();
-    link.Receiver->Resume();
-    link.Receiver.reset();
-  }
+  link.ReleaseReceiver();
 }
 
 void TVelkoMainForm::BuildLanguageMenu() {
@@ -247,7 +242,7 @@ void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
   session_.Submit([this, operation = std::move(operation)] {
     // Stop is for the operation it was pressed during; one pressed as the
     // last one ended must not cut this one short.
-    link.TakeStop();
+    link.Flags().TakeStop();
     UnderErrorReport(operation, shownView_);
   });
   UpdateBackupEntries();
@@ -256,7 +251,7 @@ void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
 void TVelkoMainForm::DrainWindowQueue() { windowQueue_.Drain(); }
 
 void TVelkoMainForm::EndOperations() {
-  link.Flags.AppClosing = 1;
+  link.Flags().AppClosing = 1;
   shownView_.DropBoxes();
 }
 
@@ -296,7 +291,7 @@ void TVelkoMainForm::WireHandlers() {
   on(ui->LAD_PC_Remove_Button, &QPushButton::clicked, [this] { midletPage.LAD_PC_Remove_ButtonClick(); });
   // Menus.
   here(ui->mExit, &QAction::triggered, [this] { close(); });
-  on(ui->Connect1, &QAction::triggered, [this] { link.Connect1Click(); });
+  on(ui->Connect1, &QAction::triggered, [this] { link.Connection().Connect1Click(); });
   // Disconnect, a port change and the port set-up do not wait behind a
   // running operation: they stop it, as Stop does, and run next. The menu
   // greys them at once while they are pending, until the link's own menu
@@ -304,36 +299,36 @@ void TVelkoMainForm::WireHandlers() {
   auto interrupting = [this](auto* sender, auto signal, auto handler) {
     connect(sender, signal, this, [this, handler] {
       if (!session_.Idle()) {
-        link.RequestStop();
+        link.Flags().RequestStop();
         SetMenuEnabled(TMenuItem::Disconnect, false);
         SetMenuEnabled(TMenuItem::ConnSetting, false);
       }
       RunOnSession([this, handler] {
         handler();
-        shownView_.ShowLinkIndicators(link.Indicators, ipCommands);
+        shownView_.ShowLinkIndicators(link.Connection().Indicators(), ipCommands);
       });
     });
   };
-  interrupting(ui->Disconnect1, &QAction::triggered, [this] { link.Disconnect1Click(); });
-  interrupting(ui->mAuto, &QAction::triggered, [this] { link.Ports.mAutoClick(); });
-  interrupting(ui->mCOM1, &QAction::triggered, [this] { link.Ports.mCOM1Click(); });
-  interrupting(ui->mCOM2, &QAction::triggered, [this] { link.Ports.mCOM2Click(); });
-  interrupting(ui->mCOM3, &QAction::triggered, [this] { link.Ports.mCOM3Click(); });
-  interrupting(ui->mCOM4, &QAction::triggered, [this] { link.Ports.mCOM4Click(); });
+  interrupting(ui->Disconnect1, &QAction::triggered, [this] { link.Connection().Disconnect1Click(); });
+  interrupting(ui->mAuto, &QAction::triggered, [this] { link.Connection().Ports().mAutoClick(); });
+  interrupting(ui->mCOM1, &QAction::triggered, [this] { link.Connection().Ports().mCOM1Click(); });
+  interrupting(ui->mCOM2, &QAction::triggered, [this] { link.Connection().Ports().mCOM2Click(); });
+  interrupting(ui->mCOM3, &QAction::triggered, [this] { link.Connection().Ports().mCOM3Click(); });
+  interrupting(ui->mCOM4, &QAction::triggered, [this] { link.Connection().Ports().mCOM4Click(); });
   interrupting(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
   here(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
   for (int i = 0; i < 3; ++i) here(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
 }
 
 void TVelkoMainForm::FormCreate() {
-  RunOnSession([this] { link.FormCreate(); });
+  RunOnSession([this] { link.Connection().FormCreate(); });
 }
 
 void TVelkoMainForm::mAboutClick() { Need(AboutBox, "About box")->exec(); }
 
 void TVelkoMainForm::mConnSettingClick() {
   // The dialog edits the port while the worker holds off.
-  windowQueue_.RunAndWait([this] { ShowPortSetupDialog(link.ComPort1, this); });
+  windowQueue_.RunAndWait([this] { ShowPortSetupDialog(link.Port(), this); });
 }
 
 void TVelkoMainForm::closeEvent(QCloseEvent* event) {
@@ -343,7 +338,7 @@ void TVelkoMainForm::closeEvent(QCloseEvent* event) {
     // The disconnect and the list's release follow the running operation on the worker.
     EndOperations();
     RunOnSession([this] {
-      link.CloseLink();
+      link.Connection().CloseLink();
       midletPage.PcSuites.Clear();
     });
     ReleaseIniLines();

@@ -128,17 +128,17 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
   std::string folder;
   {
     TBatchGuard guard(link, 0);
-    if (!link.CheckLink()) return;
+    if (!link.Connection().CheckLink()) return;
     backup::TBackup run(link);
     run.OnTotal = [&guard](int total) { guard.ShowTotal(total); };
     run.OnFile = [this](const backup::TFileStep&) { link.View().StepTotalBar(); };
     ok = run.Run(root, std::time(nullptr));
     folder = run.Folder();
     // The run went through every folder and the suites: no page shows one of them whole.
-    link.ReturnToLogo();
+    ReturnToLogo(link.View());
   }
   // Without a folder made the run has said why; a closing window shows nothing more.
-  if (folder.empty() || link.Flags.AppClosing) return;
+  if (folder.empty() || link.Flags().AppClosing) return;
   const UiText& text = ok ? uitext::BackupDone : stopPressed_ ? uitext::BackupStopped : uitext::BackupNotComplete;
   windowQueue_.RunAndWait([&] {
     ShowBackupEnd(UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(folder))), folder);
@@ -167,11 +167,11 @@ void TVelkoMainForm::RunRestore(const std::string& folder) {
   std::vector<backup::TSuiteRow> missing;
   {
     TBatchGuard guard(link, 0);
-    if (!link.CheckLink()) return;
+    if (!link.Connection().CheckLink()) return;
     const bool planned = restore.MakePlan();
     // The listings of every folder leave no page whole.
-    link.ReturnToLogo();
-    if (!planned || link.Flags.AppClosing) return;
+    ReturnToLogo(link.View());
+    if (!planned || link.Flags().AppClosing) return;
     bool go = false;
     windowQueue_.RunAndWait([&] { go = ConfirmRestorePlan(restore.Plan()); });
     if (!go) return;
@@ -188,9 +188,9 @@ void TVelkoMainForm::RunRestore(const std::string& folder) {
     ok = restore.Send();
     // Suites cannot come from a backup: the ones the phone lacks are named.
     if (ok && !contents.suites.empty()) restore.MissingSuites(&missing);
-    link.ReturnToLogo();
+    ReturnToLogo(link.View());
   }
-  if (link.Flags.AppClosing) return;
+  if (link.Flags().AppClosing) return;
   QString text = ok ? UiTr(uitext::RestoreDone).arg(sent).arg(kept)
                     : UiTr(stopPressed_ ? uitext::RestoreStopped : uitext::RestoreNotComplete).arg(sent);
   if (!missing.empty()) {

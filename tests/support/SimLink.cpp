@@ -23,7 +23,7 @@ SimLink::SimLink(phonesim::Options options, Line line, bool queued) {
     AddPortMapEntry(kPortName, sim->DevicePath());
     link = std::make_unique<TLink>(shown);
   }
-  link->ComPort1.SetPort(kPortName);
+  link->Port().SetPort(kPortName);
 }
 
 SimLink::~SimLink() {
@@ -31,10 +31,10 @@ SimLink::~SimLink() {
   sim.reset();
 }
 
-void SimLink::Connect() { link->OpenAndReceive(); }
+void SimLink::Connect() { link->Open(); }
 
 TWaitEnd SimLink::Exchange(const std::string& line, const TWaitRule& rule) {
-  link->BeginExchange(rsWaiting);
+  link->Reply().Reset(rsWaiting);
   link->SendLine(line);
   return link->WaitReply(rule);
 }
