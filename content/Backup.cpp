@@ -232,23 +232,16 @@ std::vector<TSuiteRow> ParseSuitesText(const std::string& text) {
   return rows;
 }
 
-bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites) {
-  TTempFolder empty;
-  if (empty.Path().empty()) return false;
-  // The page's PC side is an empty folder: only the phone's list is wanted.
-  TPageState pages;
-  pages.PcFolder = empty.Path();
-  pages.FolderAsked = true;
-  TMidletPage page(link, pages);
+bool PhoneSuiteRows(TLink& link, std::vector<TSuiteRow>* suites) {
+  TInfoList<Mobile_info> phone;
   bool ok = false;
   try {
-    page.LocalAppDL_RefreshPage();
-    ok = !link.Flags().AbortRequested() && link.Reply().State() == rsOk;
+    ok = OpenJavaFolder(link) && ListPhoneSuites(link, phone).Ok() && !link.Flags().AbortRequested();
   } catch (const std::exception& e) {
     link.View().ShowMessage(e.what());
   }
   if (!ok) return false;
-  for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
+  for (Mobile_info* p = phone.First(); p; p = p->next.get())
     suites->push_back(TSuiteRow{p->name, p->version, p->url, p->size});
   return true;
 }
@@ -266,7 +259,7 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   if (folder_.empty()) return Fail("Cannot make a backup folder in " + root);
 
   std::vector<TSuiteRow> suites;
-  if (!ListPhoneSuites(link_, &suites)) return Fail("");
+  if (!PhoneSuiteRows(link_, &suites)) return Fail("");
   if (!WriteWhole(Join(folder_, kSuitesFile), SuitesText(suites))) return Fail("Cannot write " + std::string(kSuitesFile));
 
   // Every folder is listed before the first fetch, so the progress knows the total.
@@ -433,7 +426,7 @@ bool TRestore::Send() {
 
 bool TRestore::MissingSuites(std::vector<TSuiteRow>* missing) {
   std::vector<TSuiteRow> phone;
-  if (!ListPhoneSuites(link_, &phone)) return false;
+  if (!PhoneSuiteRows(link_, &phone)) return false;
   for (const TSuiteRow& s : contents_.suites) {
     bool held = false;
     for (const TSuiteRow& p : phone) held = held || p.name == s.name;

@@ -45,7 +45,7 @@ struct TSuiteRow {
 std::string SuitesText(const std::vector<TSuiteRow>& suites);
 std::vector<TSuiteRow> ParseSuitesText(const std::string& text);
 // The phone's installed suites; false when they could not be listed.
-bool ListPhoneSuites(TLink& link, std::vector<TSuiteRow>* suites);
+bool PhoneSuiteRows(TLink& link, std::vector<TSuiteRow>* suites);
 
 // A file done, for the progress line.
 struct TFileStep {

@@ -56,7 +56,7 @@ void TContentPage::OpenContentPage() {
   if (link_.Flags().AbortedSince(mark)) return;
 
   view.ShowPage(TPage::Content);
-  if (link_.ReceiverPaused()) link_.ResumeReceiver();
+  link_.ResumeReceiver();
 }
 
 void TContentPage::ScanPcFolder() {

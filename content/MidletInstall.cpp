@@ -65,11 +65,13 @@ class TMadeDescriptor {
   std::string path_;
 };
 
-}  // namespace
+// How a phase of an installation ended: go on, run the ending, or stop
+// without it.
+enum class TPhaseEnd { Done, Ending, Stop };
 
 // What one installation holds open. Whatever way the installation stops,
 // leaving this scope closes the descriptor, the archive and the log.
-struct TMidletPage::TInstallJob {
+struct TInstallJob {
   TInstallJob(TLink& l, const MIDlet_Info& suite)
       : link(l),
         made(suite),
@@ -114,8 +116,6 @@ struct TMidletPage::TInstallJob {
   bool refreshAfterStop = false;  // stopped during an update's removal
 };
 
-namespace {
-
 enum class TReadCheck { Read, NotOpened, NotRead };
 
 // Opens a suite file and reads it through once, so that a file that cannot
@@ -131,7 +131,143 @@ TReadCheck OpenAndReadThrough(const std::string& path, std::FILE** file, uint64_
   return TReadCheck::Read;
 }
 
+TPhaseEnd CheckSuiteFiles(TInstallJob& job) {
+  TLink& link = job.link;
+  IFormView& view = link.View();
+  job.result = TResult::Of(TOutcome::Failed);
+  long long jarSize = 0;
+  if (!FileSize(job.jarPath, &jarSize) || jarSize != job.jarSize) {
+    view.ShowMessage("JAR size mismatch!!");
+    return TPhaseEnd::Ending;
+  }
+  const struct {
+    const std::string& path;
+    std::FILE** file;
+    uint64_t* bytes;
+    const char* openFailed;
+  } files[] = {{job.jadPath, &job.jad, &job.jadBytes, "Open JAD Err"},
+               {job.jarPath, &job.jar, &job.jarBytes, "Open JAR File ERR"}};
+  for (const auto& f : files) {
+    const TReadCheck read = OpenAndReadThrough(f.path, f.file, f.bytes);
+    if (read == TReadCheck::NotOpened) {
+      view.ShowMessage(f.openFailed);
+      return TPhaseEnd::Stop;
+    }
+    if (read == TReadCheck::NotRead) {
+      view.ShowMessage("Read file Err");
+      return TPhaseEnd::Stop;
+    }
+  }
+  if (job.jarBytes != static_cast<uint64_t>(job.jarSize)) {
+    // Changed since its size was read.
+    view.ShowMessage("JAR size mismatch!!");
+    return TPhaseEnd::Ending;
+  }
+  if (!link.TransferLog().Open()) {
+    view.ShowMessage("Open log Err");
+    return TPhaseEnd::Ending;
+  }
+  job.logOpen = true;
+  job.result = TResult::Of(TOutcome::Ok);
+  return TPhaseEnd::Done;
+}
+
+TPhaseEnd RemoveOldSuite(TInstallJob& job) {
+  TLink& link = job.link;
+  // Status 2 comes only from a phone suite of exactly this name.
+  const TResult removed = link.Exchange(TStep::UpdateRemoval, command::Uninstall(job.name),
+                                         TWaitRule{StateBit(rsOk), 50, 100, false});
+  job.result = removed;
+  if (removed.Ok()) return TPhaseEnd::Done;
+  if (removed.outcome == TOutcome::Aborted) {
+    job.refreshAfterStop = link.Flags().TakeStop();
+  } else if (!removed.Quiet()) {
+    link.View().HideStatusLabel();
+  }
+  return TPhaseEnd::Stop;
+}
+
+// The descriptor or the archive, opened and read through already: its
+// request, then its packets.
+TPhaseEnd SendSuiteFile(TInstallJob& job, bool archive) {
+  TLink& link = job.link;
+  const std::string& path = archive ? job.jarPath : job.jadPath;
+  const uint64_t size = archive ? job.jarBytes : job.jadBytes;
+  link.View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
+  const TLogBytes log = [&job](const std::string& bytes) { job.Log(bytes); };
+  TResult result = SendUploadRequest(link, archive ? TStep::ArchiveRequest : TStep::DescriptorRequest,
+                                     InstallRequest(path, static_cast<long long>(size)),
+                                     TWaitRule{StateBit(rsOk), 10, 500, false}, log);
+  if (result.Ok()) {
+    // Descriptor packets are polled twice a second; archive packets every 10 ms.
+    const TWaitRule rule = archive ? TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 3000, 10, false}
+                                   : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
+    TPacketPlan plan;
+    plan.step = archive ? TStep::ArchivePacket : TStep::DescriptorPacket;
+    // Asked for before each packet is sent, while the state is still the
+    // previous exchange's: a packet that was answered left it ok.
+    plan.rule = [&link, &job, rule](int, int) {
+      if (link.Reply().State() != rsOk) job.packetUnanswered = true;
+      return rule;
+    };
+    if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
+    result = SendFilePackets(link, archive ? job.jar : job.jad, size, plan, log);
+    if (result.Ok() && link.Reply().State() != rsOk) job.packetUnanswered = true;  // the last packet
+  }
+  job.result = result;
+  if (result.Ok()) return TPhaseEnd::Done;
+  // A shown verdict runs the ending; a stop, a port failure or an unreadable file do not.
+  return result.outcome == TOutcome::Refused || result.outcome == TOutcome::TimedOut ? TPhaseEnd::Ending
+                                                                                      : TPhaseEnd::Stop;
+}
+
+TPhaseEnd SendSuiteFiles(TInstallJob& job) {
+  TLink& link = job.link;
+  IFormView& view = link.View();
+  view.ShowProgressBar(true);
+  view.SetStatusLabel("Sending " + job.jadPath);
+  TPhaseEnd end = SendSuiteFile(job, false);
+  if (end != TPhaseEnd::Done) return end;
+  TInstallJob::CloseFile(job.jad);
+  link.Clock().Sleep(500);
+
+  view.SetStatusLabel("Sending " + job.jarPath);
+  end = SendSuiteFile(job, true);
+  return end == TPhaseEnd::Done ? TPhaseEnd::Ending : end;
+}
+
 }  // namespace
+
+TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replaceOld) {
+  TInstallEnd out;
+  TPhaseEnd end;
+  {
+    TInstallJob job(link, suite);
+    // Every check of the PC side comes before the old suite is removed, so
+    // a refused update leaves the phone's suite in place.
+    end = CheckSuiteFiles(job);
+    if (end == TPhaseEnd::Done && replaceOld) end = RemoveOldSuite(job);
+    if (end == TPhaseEnd::Done) end = SendSuiteFiles(job);
+    out.result = job.result;
+    out.packetUnanswered = job.packetUnanswered;
+    // Stopped during the removal: the lists show what the phone holds now.
+    if (job.refreshAfterStop) {
+      out.refresh = true;
+      return out;
+    }
+  }
+  // Stopped by the user: the ending runs all the same, so the page refreshes
+  // and the buttons come back (taken first, or the refresh would stop too).
+  const bool stopped = link.Flags().TakeStop();
+  if (end == TPhaseEnd::Stop && !stopped) return out;
+  IFormView& view = link.View();
+  view.ShowProgressBar(false);
+  view.HideStatusLabel();
+  view.EnableSuiteActions();
+  if (link.Reply().State() != rsOk) link.CloseAfterFailedTransfer(1000);
+  out.refresh = true;
+  return out;
+}
 
 void TMidletPage::LAD_ONE_ButtonClick() {
   // The buttons come back however the handler ends, a throwing refresh included.
@@ -165,50 +301,23 @@ TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
     case 2:
       if (!view.ConfirmUpdate("Update " + rec->name + "?")) return TResult::Of(TOutcome::Declined);
       link_.View().SetActionsEnabled(false);
-      cursor_ = rec;
-      return RunInstall(true);
+      return RunInstall(*rec, true);
     default:
       link_.View().SetActionsEnabled(false);
-      cursor_ = rec;
-      return RunInstall(false);
+      return RunInstall(*rec, false);
   }
 }
 
-TResult TMidletPage::LocalAppDL_InstallOperation() { return RunInstall(false); }
-
-TResult TMidletPage::RunInstall(bool replaceOld) {
-  if (!cursor_) return TResult::Of(TOutcome::Failed);
-  TPhaseEnd end;
-  TResult result;
-  std::string name, version;
-  bool unanswered = false, refreshAfterStop = false;
-  {
-    TInstallJob job(link_, *cursor_);
-    name = job.name;
-    version = job.version;
-    // Every check of the PC side comes before the old suite is removed, so
-    // a refused update leaves the phone's suite in place.
-    end = CheckSuiteFiles(job);
-    if (end == TPhaseEnd::Done && replaceOld) end = RemoveOldSuite(job);
-    if (end == TPhaseEnd::Done) end = SendSuiteFiles(job);
-    result = job.result;
-    unanswered = job.packetUnanswered;
-    refreshAfterStop = job.refreshAfterStop;
-  }
-  cursor_ = nullptr;  // the job kept what it needed; the record may go with a refresh
-  if (refreshAfterStop) {
-    // Stopped during the removal: the lists show what the phone holds now.
-    LocalAppDL_RefreshPage();
-    return result;
-  }
-  // Stopped by the user: the ending runs all the same, so the page refreshes
-  // and the buttons come back (taken first, or the refresh would stop too).
-  const bool stopped = link_.Flags().TakeStop();
-  if (end != TPhaseEnd::Stop || stopped) InstallEnding();
+TResult TMidletPage::RunInstall(MIDlet_Info& suite, bool replaceOld) {
+  // Copies: the refresh frees the record.
+  const std::string name = suite.name, version = suite.version;
+  const TInstallEnd end = InstallSuiteFiles(link_, suite, replaceOld);
+  if (end.refresh) LocalAppDL_RefreshPage();
+  TResult result = end.result;
   // Only the phone's own list says the suite arrived, above all after an
   // archive packet that was never answered.
   if (result.Ok() && !SuiteOnPhone(name, version))
-    result = TResult::Of(unanswered ? TOutcome::TimedOut : TOutcome::Failed);
+    result = TResult::Of(end.packetUnanswered ? TOutcome::TimedOut : TOutcome::Failed);
   return result;
 }
 
@@ -218,113 +327,3 @@ bool TMidletPage::SuiteOnPhone(const std::string& name, const std::string& versi
   return false;
 }
 
-TMidletPage::TPhaseEnd TMidletPage::CheckSuiteFiles(TInstallJob& job) {
-  IFormView& view = link_.View();
-  job.result = TResult::Of(TOutcome::Failed);
-  long long jarSize = 0;
-  if (!FileSize(job.jarPath, &jarSize) || jarSize != job.jarSize) {
-    view.ShowMessage("JAR size mismatch!!");
-    return TPhaseEnd::Ending;
-  }
-  const struct {
-    const std::string& path;
-    std::FILE** file;
-    uint64_t* bytes;
-    const char* openFailed;
-  } files[] = {{job.jadPath, &job.jad, &job.jadBytes, "Open JAD Err"},
-               {job.jarPath, &job.jar, &job.jarBytes, "Open JAR File ERR"}};
-  for (const auto& f : files) {
-    const TReadCheck read = OpenAndReadThrough(f.path, f.file, f.bytes);
-    if (read == TReadCheck::NotOpened) {
-      view.ShowMessage(f.openFailed);
-      return TPhaseEnd::Stop;
-    }
-    if (read == TReadCheck::NotRead) {
-      view.ShowMessage("Read file Err");
-      return TPhaseEnd::Stop;
-    }
-  }
-  if (job.jarBytes != static_cast<uint64_t>(job.jarSize)) {
-    // Changed since its size was read.
-    view.ShowMessage("JAR size mismatch!!");
-    return TPhaseEnd::Ending;
-  }
-  if (!link_.TransferLog().Open()) {
-    view.ShowMessage("Open log Err");
-    return TPhaseEnd::Ending;
-  }
-  job.logOpen = true;
-  job.result = TResult::Of(TOutcome::Ok);
-  return TPhaseEnd::Done;
-}
-
-TMidletPage::TPhaseEnd TMidletPage::RemoveOldSuite(TInstallJob& job) {
-  // Status 2 comes only from a phone suite of exactly this name.
-  const TResult removed = link_.Exchange(TStep::UpdateRemoval, command::Uninstall(job.name),
-                                         TWaitRule{StateBit(rsOk), 50, 100, false});
-  job.result = removed;
-  if (removed.Ok()) return TPhaseEnd::Done;
-  if (removed.outcome == TOutcome::Aborted) {
-    job.refreshAfterStop = link_.Flags().TakeStop();
-  } else if (!removed.Quiet()) {
-    link_.View().HideStatusLabel();
-  }
-  return TPhaseEnd::Stop;
-}
-
-TMidletPage::TPhaseEnd TMidletPage::SendSuiteFiles(TInstallJob& job) {
-  IFormView& view = link_.View();
-  view.ShowProgressBar(true);
-  view.SetStatusLabel("Sending " + job.jadPath);
-  TPhaseEnd end = SendSuiteFile(job, false);
-  if (end != TPhaseEnd::Done) return end;
-  TInstallJob::CloseFile(job.jad);
-  link_.Clock().Sleep(500);
-
-  view.SetStatusLabel("Sending " + job.jarPath);
-  end = SendSuiteFile(job, true);
-  return end == TPhaseEnd::Done ? TPhaseEnd::Ending : end;
-}
-
-// The descriptor or the archive, opened and read through already: its
-// request, then its packets.
-TMidletPage::TPhaseEnd TMidletPage::SendSuiteFile(TInstallJob& job, bool archive) {
-  const std::string& path = archive ? job.jarPath : job.jadPath;
-  const uint64_t size = archive ? job.jarBytes : job.jadBytes;
-  link_.View().SetProgressRange(static_cast<int>(command::PacketCount(size)));
-  const TLogBytes log = [&job](const std::string& bytes) { job.Log(bytes); };
-  TResult result = SendUploadRequest(link_, archive ? TStep::ArchiveRequest : TStep::DescriptorRequest,
-                                     InstallRequest(path, static_cast<long long>(size)),
-                                     TWaitRule{StateBit(rsOk), 10, 500, false}, log);
-  if (result.Ok()) {
-    // Descriptor packets are polled twice a second; archive packets every 10 ms.
-    const TWaitRule rule = archive ? TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 3000, 10, false}
-                                   : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
-    TPacketPlan plan;
-    plan.step = archive ? TStep::ArchivePacket : TStep::DescriptorPacket;
-    // Asked for before each packet is sent, while the state is still the
-    // previous exchange's: a packet that was answered left it ok.
-    plan.rule = [this, &job, rule](int, int) {
-      if (link_.Reply().State() != rsOk) job.packetUnanswered = true;
-      return rule;
-    };
-    if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
-    result = SendFilePackets(link_, archive ? job.jar : job.jad, size, plan, log);
-    if (result.Ok() && link_.Reply().State() != rsOk) job.packetUnanswered = true;  // the last packet
-  }
-  job.result = result;
-  if (result.Ok()) return TPhaseEnd::Done;
-  // A shown verdict runs the ending; a stop, a port failure or an unreadable file do not.
-  return result.outcome == TOutcome::Refused || result.outcome == TOutcome::TimedOut ? TPhaseEnd::Ending
-                                                                                      : TPhaseEnd::Stop;
-}
-
-void TMidletPage::InstallEnding() {
-  IFormView& view = link_.View();
-  view.ShowProgressBar(false);
-  view.HideStatusLabel();
-  view.EnableSuiteActions();
-  if (link_.Reply().State() != rsOk) link_.CloseAfterFailedTransfer(1000);
-  cursor_ = nullptr;
-  LocalAppDL_RefreshPage();
-}

@@ -56,6 +56,30 @@ std::string RemoveListingSeam(const std::string& value);
 // A SIZE: text that is not a number throws as StrictToInt does.
 bool ParsePhoneSuiteList(const std::string& text, TInfoList<Mobile_info>& list);
 
+// ---- The operations on the phone's suites, each one unit over the link ----
+// The link check, then the phone's Java folder selected; false (its texts
+// shown) when either failed. An unanswered check or selection leaves the
+// Logo page.
+bool OpenJavaFolder(TLink& link);
+// Reads the suites of the selected Java folder into 'suites' and the phone
+// list view. A listing that cannot be read as numbers throws as
+// StrictToInt does.
+TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites);
+// Removes the phone's suite of that name.
+TResult UninstallSuite(TLink& link, const std::string& name);
+
+// How an installation's transfer ended.
+struct TInstallEnd {
+  TResult result;
+  bool packetUnanswered = false;  // an archive packet's wait ran out
+  bool refresh = false;           // the lists must show the phone anew
+};
+// Sends a PC suite (descriptor, then archive) after checking its files;
+// replaceOld removes the phone's older suite once every check of the PC
+// side has passed. The ending (bars, buttons, a failed transfer's port) is
+// done here; the refresh it asks for is the page's.
+TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replaceOld);
+
 class TMidletPage {
  public:
   TMidletPage(TLink& link, TPageState& pages) : link_(link), pages_(pages) {}
@@ -70,7 +94,6 @@ class TMidletPage {
   // Phone list and refresh.
   void LocalAppDW_ButtonClick();
   void LocalAppDL_RefreshPage();
-  void LocalAppDL_ViewPhoneOperation();
   void LocalAppDL_REMOVE_ButtonClick();
   // Installation.
   void LAD_ONE_ButtonClick();
@@ -78,27 +101,16 @@ class TMidletPage {
   // the page is refreshed after a transfer. Ok only when every step went
   // through and the refreshed phone list shows the suite.
   TResult InstallSuite(MIDlet_Info& suite);
-  TResult LocalAppDL_InstallOperation();
   // Removes a phone suite; the page is refreshed when the phone did.
   TResult UninstallSuite(const Mobile_info& suite);
 
  private:
-  enum class TPhaseEnd { Done, Ending, Stop };
-  struct TInstallJob;
-  // The suite at the cursor; replaceOld removes the phone's older suite
-  // once every check of the PC side has passed.
-  TResult RunInstall(bool replaceOld);
-  TPhaseEnd CheckSuiteFiles(TInstallJob& job);
-  TPhaseEnd RemoveOldSuite(TInstallJob& job);
+  TResult RunInstall(MIDlet_Info& suite, bool replaceOld);
   // The refreshed phone list holds the suite in this version.
   bool SuiteOnPhone(const std::string& name, const std::string& version) const;
-  TPhaseEnd SendSuiteFiles(TInstallJob& job);
-  TPhaseEnd SendSuiteFile(TInstallJob& job, bool archive);
-  void InstallEnding();
   // The suite of the first selected PC row; "No MIDlet on PC be selected" and null without one.
   MIDlet_Info* SelectedPcSuite();
 
   TLink& link_;
   TPageState& pages_;
-  MIDlet_Info* cursor_ = nullptr;  // suite being installed
 };

@@ -85,6 +85,42 @@ void TMidletPage::LocalAppDW_ButtonClick() {
   LocalAppDL_RefreshPage();
 }
 
+bool OpenJavaFolder(TLink& link) {
+  if (!link.Connection().CheckLink()) {
+    // Only an unanswered "AT" leaves the port open with no verdict; a
+    // refusal, a failed open or write, and an abort have their own ends.
+    const int state = link.Reply().State();
+    if (state != rsError && state != rsOk && link.Port().Connected() && !link.Flags().AppClosing)
+      ReturnToLogo(link.View());
+    return false;
+  }
+  TExchangeOptions options;
+  options.purgeFirst = true;
+  const TResult selected = link.Exchange(TStep::SelectJavaFolder, command::SelectFolder(command::kJavaFolder),
+                                         TWaitRule{StateBit(rsOk), 500, 10, false}, options);
+  if (selected.outcome == TOutcome::TimedOut) ReturnToLogo(link.View());
+  return selected.Ok();
+}
+
+TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites) {
+  IFormView& view = link.View();
+  suites.Clear();
+  view.SetStatusLabel("Get Mobile Info...");
+  const TResult listed =
+      link.Exchange(TStep::ListSuites, command::SuiteList(), TWaitRule{StateBit(rsOk), 2000, 5, false});
+  if (listed.Quiet()) return listed;
+  if (!listed.Ok()) {
+    view.HideStatusLabel();
+    return listed;
+  }
+  view.SetStatusLabel("Parse Mobile Info...");
+  ParsePhoneSuiteList(listed.reply, suites);
+  for (Mobile_info* rec = suites.First(); rec; rec = rec->next.get())
+    view.AddListRow(TListId::PhoneSuites, {rec->name, rec->version, std::to_string(rec->size)});
+  view.HideStatusLabel();
+  return listed;
+}
+
 void TMidletPage::LocalAppDL_RefreshPage() {
   IFormView& view = link_.View();
   if (!pages_.FolderAsked) {
@@ -92,57 +128,22 @@ void TMidletPage::LocalAppDL_RefreshPage() {
     pages_.FolderAsked = true;
   }
   if (pages_.PcFolder.empty()) {
-    ReturnToLogo(link_.View());
+    ReturnToLogo(view);
     return;
   }
   view.SetTitleBar(TTitle::Java);
-
-  if (!link_.Connection().CheckLink()) {
-    // Only an unanswered "AT" leaves the port open with no verdict; a
-    // refusal, a failed open or write, and an abort have their own ends.
-    if (link_.Reply().State() != rsError && link_.Reply().State() != rsOk && link_.Port().Connected() &&
-        !link_.Flags().AppClosing)
-      ReturnToLogo(link_.View());
-    return;
-  }
-
-  TExchangeOptions options;
-  options.purgeFirst = true;
-  const TResult selected = link_.Exchange(TStep::SelectJavaFolder, command::SelectFolder(command::kJavaFolder),
-                                          TWaitRule{StateBit(rsOk), 500, 10, false}, options);
-  if (selected.outcome == TOutcome::TimedOut) ReturnToLogo(link_.View());
-  if (!selected.Ok()) return;
+  if (!OpenJavaFolder(link_)) return;
 
   PcSuites.Clear();
-  cursor_ = nullptr;
   view.ClearList(TListId::PcSuites);
   LocalAppDL_ViewPcOperation();
 
   view.ClearList(TListId::PhoneSuites);
-  PhoneSuites.Clear();
   // A listing that cannot be read as numbers throws from here; the window's
   // error box reports it and both list views stay empty.
-  LocalAppDL_ViewPhoneOperation();
+  ListPhoneSuites(link_, PhoneSuites);
 
   LocalAppDL_CompareVersions();
   view.ShowPage(TPage::Midlet);
-  if (link_.ReceiverPaused()) link_.ResumeReceiver();
-}
-
-void TMidletPage::LocalAppDL_ViewPhoneOperation() {
-  IFormView& view = link_.View();
-  PhoneSuites.Clear();
-  view.SetStatusLabel("Get Mobile Info...");
-  const TResult listed =
-      link_.Exchange(TStep::ListSuites, command::SuiteList(), TWaitRule{StateBit(rsOk), 2000, 5, false});
-  if (listed.Quiet()) return;
-  if (!listed.Ok()) {
-    view.HideStatusLabel();
-    return;
-  }
-  view.SetStatusLabel("Parse Mobile Info...");
-  ParsePhoneSuiteList(listed.reply, PhoneSuites);
-  for (Mobile_info* rec = PhoneSuites.First(); rec; rec = rec->next.get())
-    view.AddListRow(TListId::PhoneSuites, {rec->name, rec->version, std::to_string(rec->size)});
-  view.HideStatusLabel();
+  link_.ResumeReceiver();
 }

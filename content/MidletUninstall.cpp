@@ -1,4 +1,4 @@
-// Uninstalling the suite selected in the phone's list.
+// Uninstalling a phone suite, and the page's button for the selected one.
 #include <string>
 #include <vector>
 
@@ -17,17 +17,21 @@ void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
   UninstallSuite(*rec);
 }
 
-TResult TMidletPage::UninstallSuite(const Mobile_info& suite) {
-  IFormView& view = link_.View();
-  if (!IsSafeCommandName(suite.name)) {
+TResult UninstallSuite(TLink& link, const std::string& name) {
+  IFormView& view = link.View();
+  if (!IsSafeCommandName(name)) {
     view.ShowMessage("Invalid file name");
     return TResult::Of(TOutcome::Failed);
   }
   view.SetStatusLabel("Uninstall MIDlet suites...");
-  const TResult removed = link_.Exchange(TStep::UninstallSuite, command::Uninstall(suite.name),
-                                         TWaitRule{StateBit(rsOk), 3000, 10, false});
-  if (removed.Quiet()) return removed;
-  view.HideStatusLabel();
+  const TResult removed =
+      link.Exchange(TStep::UninstallSuite, command::Uninstall(name), TWaitRule{StateBit(rsOk), 3000, 10, false});
+  if (!removed.Quiet()) view.HideStatusLabel();
+  return removed;
+}
+
+TResult TMidletPage::UninstallSuite(const Mobile_info& suite) {
+  const TResult removed = ::UninstallSuite(link_, suite.name);
   // The refresh frees the suite's record.
   if (removed.Ok()) LocalAppDL_RefreshPage();
   return removed;

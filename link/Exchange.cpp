@@ -1,5 +1,7 @@
 #include "link/Exchange.h"
 
+#include <chrono>
+
 #include "link/Link.h"
 
 const TStepTexts& StepTexts(TStep step) {
@@ -55,16 +57,21 @@ const TStepTexts& StepTexts(TStep step) {
   return kList;
 }
 
-void TLink::ShowStepFailure(TStep step, const TResult& result) {
+void ShowStepFailure(TLink& link, TStep step, const TResult& result) {
   const TStepTexts& texts = StepTexts(step);
+  IFormView& view = link.View();
   if (result.outcome == TOutcome::Refused) {
-    // A coded refusal's own box comes first.
-    LetReceiverSpeak();
-    view_.ShowMessage(texts.refused);
-    if (texts.reasonAfterRefusal) view_.ShowMessage(RefusalReason(result.reply));
+    // A coded refusal's own box comes from the receiver, counted in the
+    // same step that set the verdict: serving the inbox until the count is
+    // down shows it before this message. The limit only guards against a
+    // box that can never be served from here.
+    TReplyChannel& reply = link.Reply();
+    link.Inbox().ServeUntil([&reply] { return !reply.ReceiverBoxPending(); }, std::chrono::seconds(2));
+    view.ShowMessage(texts.refused);
+    if (texts.reasonAfterRefusal) view.ShowMessage(RefusalReason(result.reply));
   } else if (result.outcome == TOutcome::TimedOut) {
-    view_.ShowMessage(texts.timedOut);
-    if (texts.rawAfterTimeOut) view_.ShowMessage(ShownReply(result.reply));
+    view.ShowMessage(texts.timedOut);
+    if (texts.rawAfterTimeOut) view.ShowMessage(ShownReply(result.reply));
   }
 }
 
@@ -101,6 +108,6 @@ TResult TLink::Exchange(TStep step, const std::string& line, const TWaitRule& ru
                                : end == TWaitEnd::Error ? TOutcome::Refused
                                                         : TOutcome::TimedOut,
                                reply_.Text());
-  if (!result.Ok() && options.showFailure) ShowStepFailure(step, result);
+  if (!result.Ok() && options.showFailure) ShowStepFailure(*this, step, result);
   return result;
 }

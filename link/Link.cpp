@@ -189,10 +189,3 @@ TWaitEnd TLink::WaitReply(const TWaitRule& rule) {
     counter = 0;
   }
 }
-
-void TLink::LetReceiverSpeak() {
-  // The receiver counts its box in the same step that sets the verdict, so
-  // serving the queue until the count is down shows it first. The limit
-  // only guards against a box that can never be served from here.
-  inbox_.ServeUntil([this] { return !reply_.ReceiverBoxPending(); }, std::chrono::seconds(2));
-}

@@ -101,8 +101,6 @@ class TLink {
   // closes the link with the step's text; a refusal or a time-out shows
   // the step's texts unless the options keep them for the caller.
   TResult Exchange(TStep step, const std::string& line, const TWaitRule& rule, const TExchangeOptions& options = {});
-  // The step's texts for a refusal (the phone's coded box first) or a time-out.
-  void ShowStepFailure(TStep step, const TResult& result);
 
  private:
   void StartReceiver();
@@ -113,9 +111,6 @@ class TLink {
   void FailWrite(const std::string& message);
   // An abort ends the wait: the bars go and the Logo page shows.
   void AbortOperation();
-  // A coded refusal's own box comes from the receiver; let it reach the
-  // window before the handler's message follows it.
-  void LetReceiverSpeak();
 
   IFormView& view_;
   TClock clock_;
@@ -130,6 +125,8 @@ class TLink {
   TReceiverRun receiverRun_ = TReceiverRun::OwnThread;
 };
 
+// The step's texts for a refusal (the phone's coded box first) or a time-out.
+void ShowStepFailure(TLink& link, TStep step, const TResult& result);
 // The page shown while nothing runs, and the product's title.
 void ReturnToLogo(IFormView& view);
 // The pause between two items of a batch, during which the window stays

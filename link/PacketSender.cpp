@@ -56,7 +56,7 @@ TResult SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPack
     }
     if (result.Quiet()) return result;
     if (!result.Ok()) {
-      link.ShowStepFailure(plan.step, result);
+      ShowStepFailure(link, plan.step, result);
       log(result.reply);
       if (result.outcome == TOutcome::Refused || !plan.silentTimeOut) return result;
       if (result.reply.empty()) {
