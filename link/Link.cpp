@@ -5,7 +5,8 @@
 
 #include "link/PortMap.h"
 
-TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend) : view_(view), port_(std::move(backend)) {
+TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend, TReceiverRun receiverRun)
+    : view_(view), port_(std::move(backend)), receiverRun_(receiverRun) {
   // The names the user picks ("COM3") open the devices the port map names.
   port_.SetDeviceResolver(ResolvePortDevice);
 }

@@ -47,7 +47,10 @@ struct TExchangeOptions {
 
 class TLink {
  public:
-  explicit TLink(IFormView& view, std::unique_ptr<IComBackend> backend = MakeDefaultComBackend());
+  // 'receiverRun': where the receiver reads the port (its own thread, or
+  // the link's waits for a phone that answers at once).
+  explicit TLink(IFormView& view, std::unique_ptr<IComBackend> backend = MakeDefaultComBackend(),
+                 TReceiverRun receiverRun = TReceiverRun::OwnThread);
   virtual ~TLink();
   TLink(const TLink&) = delete;
   TLink& operator=(const TLink&) = delete;
@@ -80,8 +83,6 @@ class TLink {
   void CloseAfterFailedTransfer(int settleMs);
 
   // ---- The receiver ----
-  // Where the next receiver reads the port (its own thread by default).
-  void SetReceiverRun(TReceiverRun run) { receiverRun_ = run; }
   void PauseReceiver();
   void ResumeReceiver();
   bool ReceiverPaused() const;
@@ -105,7 +106,7 @@ class TLink {
  private:
   void StartReceiver();
   void StopReceiver();
-  // The receiver's calls, on the link's thread: its end, and a failure.
+  // The receiver's end, on the link's thread.
   void ThreadDone(unsigned long receiverId);
   // Message, hide the bars, disconnect, Logo page: after a failed write.
   void FailWrite(const std::string& message);
@@ -122,7 +123,7 @@ class TLink {
   TTransferLog transferLog_;
   TConnection connection_{*this};
   int openError_ = 0;
-  TReceiverRun receiverRun_ = TReceiverRun::OwnThread;
+  const TReceiverRun receiverRun_;
 };
 
 // The step's texts for a refusal (the phone's coded box first) or a time-out.

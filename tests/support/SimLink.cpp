@@ -13,9 +13,8 @@ SimLink::SimLink(phonesim::Options options, Line line, bool queued) {
   if (line == Line::Memory) {
     auto backend = std::make_unique<phonesim::EngineBackend>(options);
     memory = backend.get();
-    link = std::make_unique<TLink>(shown, std::move(backend));
     // The phone answers at once: the waits read it, with no receiver thread.
-    link->SetReceiverRun(TReceiverRun::InWaits);
+    link = std::make_unique<TLink>(shown, std::move(backend), TReceiverRun::InWaits);
   } else {
     sim = std::make_unique<phonesim::PhoneSim>(options);
     sim->Start();
