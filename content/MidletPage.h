@@ -1,6 +1,6 @@
 #pragma once
-// The Java MIDlet page: descriptors on the PC, suites on the phone,
-// install, update and uninstall.
+// The Java MIDlet page (descriptors on the PC, suites on the phone) and
+// the units it runs: the suite list, install, update and uninstall.
 #include <cstdint>
 #include <cstdio>
 #include <memory>

@@ -1,4 +1,5 @@
-// The phone half of the Java page: the page refresh and the suite listing.
+// The phone half of the Java page: opening the Java folder, the suite
+// listing (its parser and its unit) and the page refresh.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
