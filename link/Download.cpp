@@ -27,21 +27,6 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-bool IsSafeLocalName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
-}
-
-bool IsSafeCommandName(const std::string& name) {
-  // A control byte inside a command line would reach a phone that edits
-  // its line (backspace, escape, delete) or end it early (CR, LF, NUL).
-  for (const char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || u < 0x20 || u == 0x7F) return false;
-  }
-  return true;
-}
-
 bool TMemorySink::Put(uint8_t byte) {
   if (pos < bytes.size())
     bytes[pos] = byte;

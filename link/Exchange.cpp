@@ -75,6 +75,14 @@ void ShowStepFailure(TLink& link, TStep step, const TResult& result) {
   }
 }
 
+std::string RefusalReason(const std::string& reply) {
+  size_t start = reply.find("*FUPL:");
+  start = start == std::string::npos ? 0 : start + 6;
+  size_t end = reply.find("ERROR", start);
+  if (end == std::string::npos) end = reply.size();
+  return reply.substr(start, end - start);
+}
+
 std::string ShownReply(const std::string& reply) {
   constexpr size_t kShown = 256;
   if (reply.size() <= kShown) return reply;

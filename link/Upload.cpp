@@ -13,34 +13,9 @@
 #include "link/Text.h"
 #include "link/Transfers.h"
 
-std::string RefusalReason(const std::string& reply) {
-  size_t start = reply.find("*FUPL:");
-  start = start == std::string::npos ? 0 : start + 6;
-  size_t end = reply.find("ERROR", start);
-  if (end == std::string::npos) end = reply.size();
-  return reply.substr(start, end - start);
-}
-
-std::string JoinLocalPath(const std::string& folder, const std::string& name) {
-#ifdef _WIN32
-  const char sep = '\\';
-#else
-  const char sep = '/';
-#endif
-  return folder + sep + name;
-}
-
 int UploadTickLimit(int n, int count) {
   if (n % 80 == 0 || (n == count && n > 80)) return (n / 80) * 500;
   return 1000;
-}
-
-void FinishTransfer(TLink& link) {
-  link.View().HideStatusLabel();
-  link.TransferLog().Close();
-  // A trace that could not be written is told; the transfer stands.
-  if (link.TransferLog().TakeFailed()) link.View().ShowMessage("Write log Err");
-  if (link.Reply().State() != rsOk) link.CloseAfterFailedTransfer(2000);
 }
 
 namespace {
