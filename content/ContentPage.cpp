@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "content/PcScan.h"
+#include "link/Connection.h"
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
 
@@ -38,8 +39,7 @@ void TContentPage::OpenContentPage() {
   link_.Reply().ClearText();
 
   // CheckLink reports its own failures and returns to the logo on a time-out.
-  if (!link_.Connection().CheckLink()) return;
-  link_.Connection().ShowLinkState(true);
+  if (!CheckLink(link_)) return;
 
   SelectPhoneFolder(link_, pages_, pages_.FolderNumber);
   if (link_.Reply().State() != rsOk) return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/Commands.h"
+#include "link/Connection.h"
 #include "content/MidletPage.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
@@ -87,7 +88,7 @@ void TMidletPage::LocalAppDW_ButtonClick() {
 }
 
 bool OpenJavaFolder(TLink& link) {
-  if (!link.Connection().CheckLink()) {
+  if (!CheckLink(link)) {
     // Only an unanswered "AT" leaves the port open with no verdict; a
     // refusal, a failed open or write, and an abort have their own ends.
     const int state = link.Reply().State();

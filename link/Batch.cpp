@@ -1,5 +1,6 @@
 #include "link/Batch.h"
 
+#include "link/Connection.h"
 #include "link/PhoneFiles.h"
 
 namespace {
@@ -32,7 +33,7 @@ TResult TBatch::RunOne(const TBatchFile& file) {
 }
 
 bool TBatch::Reconnect() {
-  if (!link_.Connection().CheckLink()) return false;
+  if (!CheckLink(link_)) return false;
   if (!SelectPhoneFolder(link_, pages_, folder_).Ok()) return false;
   // Without a list the next send would have to ask; a failed listing still
   // leaves that to the upload's own question.

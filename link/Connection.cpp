@@ -1,4 +1,6 @@
 // Connect and disconnect, and the link check that starts every page.
+#include "link/Connection.h"
+
 #include <stdexcept>
 
 #include "link/Commands.h"
@@ -9,8 +11,6 @@
 
 namespace {
 
-constexpr const char* kOpenFailed = "Unable to open ComPort!!\nPlease change the Port NO.";
-
 // Whole-text decimal conversion that fails the way a toolkit's StrToInt does.
 int StrToInt(const std::string& text) {
   std::optional<int32_t> v = ParseDecimal(text);
@@ -20,27 +20,15 @@ int StrToInt(const std::string& text) {
 
 }  // namespace
 
-bool TLink::Open() {
-  if (!port_.Connected()) {
-    port_.SetEvents(0);  // the receiver waits for the port's events itself
-    openError_ = 0;
-    try {
-      port_.Open();
-    } catch (const EComPort& e) {
-      openError_ = e.WinCode();
-      view_.ShowMessage(kOpenFailed);
-      return false;
-    } catch (const std::exception&) {
-      view_.ShowMessage(kOpenFailed);
-      return false;
-    }
-  }
-  StartReceiver();
-  return true;
+TConnection::TConnection(TLink& link)
+    : link_(link), ports_(link.Port(), indicators_, [this](unsigned parts) { ShowIndicators(parts); }) {
+  link_.SetStateListener([this](bool up) {
+    if (up) ShowLinkState(true);
+    else ShowDropped();
+  });
 }
 
-TConnection::TConnection(TLink& link)
-    : link_(link), ports_(link.Port(), indicators_, [this](unsigned parts) { ShowIndicators(parts); }) {}
+TConnection::~TConnection() { link_.SetStateListener(nullptr); }
 
 void TConnection::ShowIndicators(unsigned parts) { link_.View().ShowLinkIndicators(indicators_, parts); }
 
@@ -93,8 +81,8 @@ void TConnection::ShowLinkState(bool connected) {
   ShowIndicators(ipConnection);
 }
 
-bool TConnection::CheckLink() {
-  IFormView& view = link_.View();
+bool CheckLink(TLink& link) {
+  IFormView& view = link.View();
   // The check's texts last only while it runs, whichever way it ends: the
   // progress panel is empty while nothing runs, and what follows the check
   // shows its own texts.
@@ -103,15 +91,15 @@ bool TConnection::CheckLink() {
     ~HideWhenDone() { view.HideStatusLabel(); }
   } hide{view};
   view.SetStatusLabel("Open Com Port");
-  if (!link_.Port().Connected()) {
-    link_.Clock().Sleep(2000);
-    if (!link_.Open()) return false;
+  if (!link.Port().Connected()) {
+    link.Clock().Sleep(2000);
+    if (!link.Open()) return false;
   }
   view.SetStatusLabel("Com Port OK");
-  link_.Clock().Sleep(1000);
+  link.Clock().Sleep(1000);
 
-  const TResult result = link_.Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
-  if (result.Ok()) ShowLinkState(true);
+  // An answer shows the link up (the link tells its listener).
+  const TResult result = link.Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
   if (result.outcome == TOutcome::TimedOut) ReturnToLogo(view);
   return result.Ok();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Connecting as the user sees it: the menu's Connect and Disconnect, the
-// link check that starts every page, the port choice, and the indicators
-// the window shows of all this. The port and the receiver are the link's.
+// port choice, and the indicators the window shows of the link; and the
+// link check that starts every page. The port and the receiver are the
+// link's; the front end that shows them keeps a TConnection beside it.
 #include "link/FormView.h"
 #include "link/PortSelection.h"
 
@@ -9,7 +10,9 @@ class TLink;
 
 class TConnection {
  public:
+  // Listens to the link's state while it lives.
   explicit TConnection(TLink& link);
+  ~TConnection();
   TConnection(const TConnection&) = delete;
   TConnection& operator=(const TConnection&) = delete;
 
@@ -24,14 +27,10 @@ class TConnection {
   // Closing order of the window: AppClosing, then the disconnect.
   void CloseLink();
   void ShowLinkState(bool connected);
-  // Opens the port when it is closed and asks "AT"; false (its texts
-  // shown) when the phone does not answer.
-  bool CheckLink();
-  // The receiver lost the port: the menu and the status bar go back to
-  // disconnected.
-  void ShowDropped();
 
  private:
+  // The link was lost: the menu and the status bar go back to disconnected.
+  void ShowDropped();
   void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);
   // Hands the indicators' changed parts to the window.
   void ShowIndicators(unsigned parts);
@@ -40,3 +39,7 @@ class TConnection {
   TLinkIndicators indicators_;
   TPortSelection ports_;
 };
+
+// The link check that starts every page: opens the port when it is closed
+// and asks "AT"; false (its texts shown) when the phone does not answer.
+bool CheckLink(TLink& link);

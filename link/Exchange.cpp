@@ -116,6 +116,8 @@ TResult TLink::Exchange(TStep step, const std::string& line, const TWaitRule& ru
                                : end == TWaitEnd::Error ? TOutcome::Refused
                                                         : TOutcome::TimedOut,
                                reply_.Text());
+  // An answered link check is what shows the link up.
+  if (step == TStep::CheckLink && result.Ok()) TellState(true);
   if (!result.Ok() && options.showFailure) ShowStepFailure(*this, step, result);
   return result;
 }

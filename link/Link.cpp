@@ -28,6 +28,31 @@ void TLink::ReleaseReceiver() {
   }
 }
 
+// ---- Open and close ----
+
+namespace {
+constexpr const char* kOpenFailed = "Unable to open ComPort!!\nPlease change the Port NO.";
+}  // namespace
+
+bool TLink::Open() {
+  if (!port_.Connected()) {
+    port_.SetEvents(0);  // the receiver waits for the port's events itself
+    openError_ = 0;
+    try {
+      port_.Open();
+    } catch (const EComPort& e) {
+      openError_ = e.WinCode();
+      view_.ShowMessage(kOpenFailed);
+      return false;
+    } catch (const std::exception&) {
+      view_.ShowMessage(kOpenFailed);
+      return false;
+    }
+  }
+  StartReceiver();
+  return true;
+}
+
 // ---- Task control ----
 
 void TLink::WaitTurn() {
@@ -102,7 +127,7 @@ void TLink::StartReceiver() {
   if (!receiver_) {
     receiver_ = std::make_unique<TReceiver>(
         TReceiverLine{port_, reply_, inbox_, flags_.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
-                      [this] { connection_.ShowDropped(); }, [this](unsigned long id) { ThreadDone(id); }},
+                      [this] { TellState(false); }, [this](unsigned long id) { ThreadDone(id); }},
         receiverRun_);
   } else if (receiver_->Paused()) {
     receiver_->Resume();
@@ -149,7 +174,8 @@ void TLink::FailWrite(const std::string& message) {
   view_.ShowMessage(message);
   view_.ShowProgressBar(false);
   view_.HideStatusLabel();
-  connection_.Disconnect1Click();
+  Close();
+  TellState(false);
   view_.ShowPage(TPage::Logo);
 }
 

@@ -7,12 +7,12 @@
 // except the receiver, which hands its work to the link through the inbox.
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "port/ComPort.h"
 #include "link/Clock.h"
-#include "link/Connection.h"
 #include "link/Exchange.h"
 #include "link/FormView.h"
 #include "link/Receiver.h"
@@ -66,7 +66,10 @@ class TLink {
   TTransferLog& TransferLog() { return transferLog_; }
   // The receiver's work for the link's thread; the session worker serves it.
   TThreadQueue& Inbox() { return inbox_; }
-  TConnection& Connection() { return connection_; }
+  // Told on the link's thread when the phone answered the link check
+  // (true) and when the link was lost (false): a failed write closed it,
+  // or the receiver lost the port. The window's TConnection listens.
+  void SetStateListener(std::function<void(bool up)> listener) { stateListener_ = std::move(listener); }
 
   // ---- Open and close ----
   // The one connect step: opens the port unless it is open (a failure
@@ -112,6 +115,9 @@ class TLink {
   void FailWrite(const std::string& message);
   // An abort ends the wait: the bars go and the Logo page shows.
   void AbortOperation();
+  void TellState(bool up) {
+    if (stateListener_) stateListener_(up);
+  }
 
   IFormView& view_;
   TClock clock_;
@@ -121,7 +127,7 @@ class TLink {
   TThreadQueue inbox_;
   std::unique_ptr<TReceiver> receiver_;
   TTransferLog transferLog_;
-  TConnection connection_{*this};
+  std::function<void(bool up)> stateListener_;
   int openError_ = 0;
   const TReceiverRun receiverRun_;
 };

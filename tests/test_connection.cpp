@@ -32,19 +32,20 @@ TEST_P(LoadPorts, ChoosesAndShows) {
   for (const auto& name : c.map) AddPortMapEntry(name, "/dev/null-" + name);
   FakeView view;
   TLink link(view);
-  link.Connection().Ports().LoadPortSettings();
-  link.Connection().Ports().ShowPortPanel();
+  TConnection connection(link);
+  connection.Ports().LoadPortSettings();
+  connection.Ports().ShowPortPanel();
   EXPECT_EQ(link.Port().Port(), c.port) << c.what;
   EXPECT_EQ(view.portPanel, c.panel) << c.what;
   int visible = 0, checked = 0;
   for (int i = 1; i <= 4; ++i) {
-    if (link.Connection().Indicators().ports[i].visible) ++visible;
-    if (link.Connection().Indicators().ports[i].checked) checked = i;
+    if (connection.Indicators().ports[i].visible) ++visible;
+    if (connection.Indicators().ports[i].checked) checked = i;
   }
   EXPECT_EQ(checked, c.checkedEntry) << c.what;
   EXPECT_EQ(visible, c.visibleEntries) << c.what;
   if (!c.map.empty()) {
-    EXPECT_FALSE(link.Connection().Indicators().ports[0].visible) << c.what;  // no Auto with a map
+    EXPECT_FALSE(connection.Indicators().ports[0].visible) << c.what;  // no Auto with a map
   }
 }
 
@@ -66,8 +67,9 @@ TEST(PortMenu, AutoKeepsThePortAndStoresZero) {
   IsolateSettings(dir);
   FakeView view;
   TLink link(view);
+  TConnection connection(link);
   link.Port().SetPort("COM2");
-  link.Connection().Ports().mAutoClick();
+  connection.Ports().mAutoClick();
   EXPECT_EQ(link.Port().Port(), "COM2");
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
@@ -84,9 +86,10 @@ TEST(PortMenu, EntryCaptionedCom12StoresTwelve) {
   AddPortMapEntry("COM12", "/dev/null-12");
   FakeView view;
   TLink link(view);
-  link.Connection().Ports().LoadPortSettings();
-  ASSERT_EQ(link.Connection().Indicators().ports[2].caption, "COM12");
-  link.Connection().Ports().mCOM2Click();
+  TConnection connection(link);
+  connection.Ports().LoadPortSettings();
+  ASSERT_EQ(connection.Indicators().ports[2].caption, "COM12");
+  connection.Ports().mCOM2Click();
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
   EXPECT_EQ(v, 12);
@@ -101,7 +104,7 @@ TEST(PortMenu, FailedReopenPropagatesAndStoresNothing) {
   s.Connect();
   AddPortMapEntry("COM3", "/dev/does-not-exist");  // the entry's own caption
   WriteConnectValue("PortNo", 1);
-  EXPECT_THROW(s.link->Connection().Ports().mCOM3Click(), EComPort);
+  EXPECT_THROW(s.connection->Ports().mCOM3Click(), EComPort);
   int v = -1;
   ReadConnectValue("PortNo", &v);
   EXPECT_EQ(v, 1);
@@ -123,12 +126,12 @@ void ExpectMenu(FakeView& v, const MenuRow& row, const char* what) {
 TEST(MenuStates, FollowTheTable) {
   SimLink s;
   ExpectMenu(s.view, {true, true, true, "Status: Disconnect"}, "state as built");
-  s.link->Connection().FormCreate();
+  s.connection->FormCreate();
   ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after FormCreate");
-  s.link->Connection().Disconnect1Click();
+  s.connection->Disconnect1Click();
   ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after Disconnect1Click");
   EXPECT_FALSE(s.link->Port().Connected());
-  s.link->Connection().Connect1Click();
+  s.connection->Connect1Click();
   ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after Connect1Click");
   s.sim->HangUp();
   ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
@@ -140,8 +143,9 @@ TEST(MenuStates, FailedFirstOpenKeepsStateAsBuilt) {
   IsolateSettings(dir);
   FakeView view;
   TLink link(view);
+  TConnection connection(link);
   link.Port().SetPort("/dev/does-not-exist");
-  link.Connection().FormCreate();
+  connection.FormCreate();
   EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
   ExpectMenu(view, {true, true, true, "Status: Disconnect"}, "failed first open");
 }
@@ -154,13 +158,13 @@ TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
   phonesim::PhoneSim com1(o);
   ASSERT_TRUE(com1.Start());
   AddPortMapEntry("COM1", com1.DevicePath());
-  s.link->Connection().Connect1Click();
+  s.connection->Connect1Click();
   s.sim->HangUp();
   ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
   ASSERT_EQ(s.link->Port().Port(), "COM1");
   ASSERT_TRUE(s.link->Port().Connected());  // marked open on COM1
   EXPECT_EQ(s.link->Flags().LinkFailed, 1);
-  s.link->Connection().Connect1Click();
+  s.connection->Connect1Click();
   EXPECT_TRUE(s.link->ReceiverRunning());
   EXPECT_EQ(s.view.portPanel, "Connection: COM1");
   int v = -1;
@@ -177,7 +181,7 @@ TEST(CheckLink, OkShowsConnection) {
   SimLink s;
   s.link->SetClock(TClock(0.05));
   s.Connect();
-  EXPECT_TRUE(s.link->Connection().CheckLink());
+  EXPECT_TRUE(CheckLink(*s.link));
   EXPECT_EQ(s.view.linkPanel, "Status: Connection");
   EXPECT_EQ(s.view.statusTexts, (std::vector<std::string>{"Open Com Port", "Com Port OK"}));
   EXPECT_FALSE(s.view.statusVisible);
@@ -190,7 +194,7 @@ TEST(CheckLink, ErrorGivesConnectionFailed) {
   SimLink s(o);
   s.link->SetClock(TClock(0.05));
   s.Connect();
-  EXPECT_FALSE(s.link->Connection().CheckLink());
+  EXPECT_FALSE(CheckLink(*s.link));
   EXPECT_EQ(s.view.messages, std::vector<std::string>{"Connection failed"});
   EXPECT_FALSE(s.view.statusVisible);  // "Com Port OK" does not outlive the check
   EXPECT_TRUE(s.link->Port().Connected());
@@ -205,7 +209,7 @@ TEST(CheckLink, SilenceGivesTimeoutThenRawReply) {
   s.view.page = TPage::Content;
   s.view.title = TTitle::Picture;
   auto t0 = Clock::now();
-  EXPECT_FALSE(s.link->Connection().CheckLink());
+  EXPECT_FALSE(CheckLink(*s.link));
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
   EXPECT_GE(ms, 400);  // 501 ticks at a tenth of the time, plus the pause
   EXPECT_EQ(s.view.messages, (std::vector<std::string>{"Connection Timeout", "AT\r\n"}));
@@ -225,7 +229,7 @@ TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
   s.view.onWaitTurn = [&] {
     if (++pumps == 3) s.sim->HangUp();
   };
-  EXPECT_FALSE(s.link->Connection().CheckLink());
+  EXPECT_FALSE(CheckLink(*s.link));
   // One failure, one box: no second one for the absent fall-back port.
   EXPECT_EQ(s.view.messages, std::vector<std::string>{"COM Port Exception while wait event"});
   EXPECT_EQ(s.view.page, TPage::Logo);
@@ -239,7 +243,7 @@ TEST(CheckLink, OpenFailureShowsTheText) {
   TLink link(view);
   link.SetClock(TClock(0.05));
   link.Port().SetPort("/dev/does-not-exist");
-  EXPECT_FALSE(link.Connection().CheckLink());
+  EXPECT_FALSE(CheckLink(link));
   EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
   EXPECT_FALSE(view.statusVisible);
 }
@@ -248,7 +252,7 @@ TEST(CheckLink, ClosedPortTakesThreeSecondsBeforeAt) {
   SimLink s;
   s.link->SetClock(TClock(0.1));  // three seconds of the link's clock
   auto t0 = Clock::now();
-  EXPECT_TRUE(s.link->Connection().CheckLink());
+  EXPECT_TRUE(CheckLink(*s.link));
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
   EXPECT_GE(ms, 300);
   EXPECT_EQ(s.sim->ReceivedLines(), std::vector<std::string>{"AT"});
@@ -276,12 +280,13 @@ TEST(VirtualPhonePort, ChosenForThisRunOnlyTheStoredPortStays) {
       std::string error;
       ASSERT_TRUE(phone.Start(&error)) << error;
       TLink link(view);
-      link.Connection().Ports().LoadPortSettings();
+      TConnection connection(link);
+      connection.Ports().LoadPortSettings();
       EXPECT_EQ(link.Port().Port(), TVirtualPhone::kPortName);
-      link.Connection().Connect1Click();
+      connection.Connect1Click();
       EXPECT_TRUE(link.Port().Connected());
-      link.Connection().Ports().mCOM1Click();
-      link.Connection().Disconnect1Click();
+      connection.Ports().mCOM1Click();
+      connection.Disconnect1Click();
     }
     int portNo = -1, language = -1;
     EXPECT_EQ(ReadConnectValue("PortNo", &portNo), r.storedPortNo >= 0);

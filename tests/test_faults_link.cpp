@@ -72,9 +72,9 @@ class FaultRig {
   // The user picks the phone's port again and connects.
   void Reconnect() {
     rig.view.messages.clear();
-    rig.link->Connection().Ports().LoadPortSettings();
-    rig.link->Connection().Ports().mCOM1Click();
-    rig.link->Connection().Connect1Click();
+    rig.connection->Ports().LoadPortSettings();
+    rig.connection->Ports().mCOM1Click();
+    rig.connection->Connect1Click();
   }
 
   SimLink rig;
@@ -237,7 +237,7 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   AddPortMapEntry(SimLink::kPortName, f.rig.sim->DevicePath());
   f.Reconnect();
   EXPECT_TRUE(f.rig.link->Port().Connected());
-  EXPECT_TRUE(f.rig.link->Connection().CheckLink());
+  EXPECT_TRUE(CheckLink(*f.rig.link));
   EXPECT_TRUE(f.rig.view.messages.empty()) << f.rig.view.messages.front();
   SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
   EXPECT_EQ(f.rig.link->Reply().State(), rsOk);
@@ -276,7 +276,7 @@ std::vector<SilentCase> SilentCases() {
   };
   auto none = [](FaultRig&) {};
   return {
-      {"AT", "AT", none, [](FaultRig& f) { EXPECT_FALSE(f.rig.link->Connection().CheckLink()); }, {"Connection Timeout", ""}},
+      {"AT", "AT", none, [](FaultRig& f) { EXPECT_FALSE(CheckLink(*f.rig.link)); }, {"Connection Timeout", ""}},
       {"folder select", "AT*FLIST=", none, [](FaultRig& f) { SelectPhoneFolder(*f.rig.link, f.rig.pages, 3); },
        {"Change Folder Timeout", ""}},
       {"listing", "AT*FLIST?", folder3, [](FaultRig& f) { ListPhoneFolder(*f.rig.link, f.rig.pages); },
@@ -678,7 +678,7 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
   const std::string listing = SplitCases()[1].reply;
   for (size_t k : Points(6, 1)) {
     phone.SetScript([k](const std::string&) { return Cut("\r\nOK\r\n", k); });
-    EXPECT_TRUE(link.Connection().CheckLink()) << k;
+    EXPECT_TRUE(CheckLink(link)) << k;
   }
   for (size_t k : Points(listing.size(), 5)) {
     phone.SetScript([listing, k](const std::string&) { return Cut(listing, k); });
@@ -748,7 +748,7 @@ TEST(Garbage, NoiseBeforeEveryReplyChangesNothing) {
   f.rig.dir.Write("pc/up.bin", kUpload);
   f.rig.dir.Write("phone/3/dl.bin", kDownload);
   f.rig.dir.Write("phone/3/other.gif", "GIF89a");
-  EXPECT_TRUE(f.rig.link->Connection().CheckLink());
+  EXPECT_TRUE(CheckLink(*f.rig.link));
   SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
   EXPECT_EQ(f.rig.link->Reply().State(), rsOk);
   ListPhoneFolder(*f.rig.link, f.rig.pages);

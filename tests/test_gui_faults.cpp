@@ -93,7 +93,7 @@ std::vector<GuiCase> GuiCases() {
   };
   // The operations run on the window's worker, as the handlers run them.
   return {
-      {"AT", "AT", none, [](TVelkoMainForm& f) { f.link.Connection().CheckLink(); }},
+      {"AT", "AT", none, [](TVelkoMainForm& f) { CheckLink(f.link); }},
       {"folder select", "AT*FLIST=", none, [](TVelkoMainForm& f) { f.contentPage.OpenContentPage(); }},
       {"listing", "AT*FLIST?", none, [](TVelkoMainForm& f) { f.contentPage.OpenContentPage(); }},
       {"upload request", "AT*FUPL=\"", content, [](TVelkoMainForm& f) { f.contentPage.DC_PIC_UL_ButtonClick(); }},
@@ -319,7 +319,7 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   // A Stop that lands just as an operation ends is no stop of the next one.
   form_->link.Flags().RequestStop();
   bool linked = false;
-  OnSession(*form_, [&] { linked = form_->link.Connection().CheckLink(); });
+  OnSession(*form_, [&] { linked = CheckLink(form_->link); });
   EXPECT_TRUE(linked);
 
   // Without reconnecting by hand, the same operation now goes through.

@@ -332,7 +332,7 @@ TEST_F(MainFormTest, LanguageMenuSwitchesTheOpenWindow) {
 
 TEST_F(MainFormTest, EnglishStatusPanels) {
   Build(9);
-  EXPECT_EQ(form_->StatusPanel(0)->text().toStdString(), "Connection: " + form_->link.Connection().Ports().PortLabel);
+  EXPECT_EQ(form_->StatusPanel(0)->text().toStdString(), "Connection: " + form_->connection.Ports().PortLabel);
   EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
   EXPECT_EQ(form_->StatusPanel(2)->text(), "Nomra");
   struct Case {

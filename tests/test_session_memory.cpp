@@ -44,7 +44,7 @@ const faults::TFolderSnapshot kPhone = {
 const faults::TFolderSnapshot kPc = {{"up.gif", kUpload}, {"Game.jad", Descriptor("Game", kJar.size())}, {"Game.jar", kJar}};
 
 // Folder 3 is selected before each row's fault is set.
-void Check(SimLink& r, TMidletPage&) { r.link->Connection().CheckLink(); }
+void Check(SimLink& r, TMidletPage&) { CheckLink(*r.link); }
 void Select(SimLink& r, TMidletPage&) { SelectPhoneFolder(*r.link, r.pages, 3); }
 void List(SimLink& r, TMidletPage&) { ListPhoneFolder(*r.link, r.pages); }
 void Upload(SimLink& r, TMidletPage&) {

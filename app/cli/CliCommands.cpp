@@ -15,6 +15,7 @@
 #include "app/vphone/VirtualPhone.h"
 #endif
 #include "link/Batch.h"
+#include "link/Connection.h"
 #include "link/Link.h"
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
@@ -83,7 +84,7 @@ class TCliSession {
       return false;
 #endif
     }
-    link_.Connection().Ports().LoadPortSettings();
+    connection_.Ports().LoadPortSettings();
     if (!opt_.port.empty()) link_.Port().SetPort(opt_.port);
     return true;
   }
@@ -96,7 +97,7 @@ class TCliSession {
       if (!advice.empty()) std::cerr << advice << std::endl;
       return false;
     }
-    return link_.Connection().CheckLink();
+    return CheckLink(link_);
   }
 
   bool Select(int folder) {
@@ -107,6 +108,7 @@ class TCliSession {
   TResult List() { return ListPhoneFolder(link_, pages_); }
 
   TLink& Link() { return link_; }
+  TConnection& Connection() { return connection_; }
   TPageState& Pages() { return pages_; }
   ConsoleView& View() { return view_; }
 
@@ -117,6 +119,7 @@ class TCliSession {
   std::unique_ptr<TVirtualPhone> phone_;  // outlives the link below
 #endif
   TLink link_;
+  TConnection connection_{link_};
   TPageState pages_;
 };
 
@@ -309,7 +312,7 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
     rc = RunMidletCommand(session.Link(), opt, args, [&] { return session.Connect(); });
   else std::cerr << "unknown command '" << cmd << "' (see --help)" << std::endl;
   if (rc == 2) std::cerr << "usage error (see --help)" << std::endl;
-  session.Link().Connection().CloseLink();
+  session.Connection().CloseLink();
   CloseStartupLogs();
   ReleaseIniLines();
   return rc;

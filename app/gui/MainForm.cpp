@@ -143,8 +143,8 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   // The logo page.
   ShowPage(TPage::Logo);
   // Port choice and port menu, then the port in the status bar.
-  link.Connection().Ports().LoadPortSettings();
-  link.Connection().Ports().ShowPortPanel();
+  connection.Ports().LoadPortSettings();
+  connection.Ports().ShowPortPanel();
   // The ini file (required: a missing one ends the construction).
   ReadIniSettings([this](const std::string& text) { ShowErrorText(text); });
 }
@@ -291,7 +291,7 @@ void TVelkoMainForm::WireHandlers() {
   on(ui->LAD_PC_Remove_Button, &QPushButton::clicked, [this] { midletPage.LAD_PC_Remove_ButtonClick(); });
   // Menus.
   here(ui->mExit, &QAction::triggered, [this] { close(); });
-  on(ui->Connect1, &QAction::triggered, [this] { link.Connection().Connect1Click(); });
+  on(ui->Connect1, &QAction::triggered, [this] { connection.Connect1Click(); });
   // Disconnect, a port change and the port set-up do not wait behind a
   // running operation: they stop it, as Stop does, and run next. The menu
   // greys them at once while they are pending, until the link's own menu
@@ -305,23 +305,23 @@ void TVelkoMainForm::WireHandlers() {
       }
       RunOnSession([this, handler] {
         handler();
-        shownView_.ShowLinkIndicators(link.Connection().Indicators(), ipCommands);
+        shownView_.ShowLinkIndicators(connection.Indicators(), ipCommands);
       });
     });
   };
-  interrupting(ui->Disconnect1, &QAction::triggered, [this] { link.Connection().Disconnect1Click(); });
-  interrupting(ui->mAuto, &QAction::triggered, [this] { link.Connection().Ports().mAutoClick(); });
-  interrupting(ui->mCOM1, &QAction::triggered, [this] { link.Connection().Ports().mCOM1Click(); });
-  interrupting(ui->mCOM2, &QAction::triggered, [this] { link.Connection().Ports().mCOM2Click(); });
-  interrupting(ui->mCOM3, &QAction::triggered, [this] { link.Connection().Ports().mCOM3Click(); });
-  interrupting(ui->mCOM4, &QAction::triggered, [this] { link.Connection().Ports().mCOM4Click(); });
+  interrupting(ui->Disconnect1, &QAction::triggered, [this] { connection.Disconnect1Click(); });
+  interrupting(ui->mAuto, &QAction::triggered, [this] { connection.Ports().mAutoClick(); });
+  interrupting(ui->mCOM1, &QAction::triggered, [this] { connection.Ports().mCOM1Click(); });
+  interrupting(ui->mCOM2, &QAction::triggered, [this] { connection.Ports().mCOM2Click(); });
+  interrupting(ui->mCOM3, &QAction::triggered, [this] { connection.Ports().mCOM3Click(); });
+  interrupting(ui->mCOM4, &QAction::triggered, [this] { connection.Ports().mCOM4Click(); });
   interrupting(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
   here(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
   for (int i = 0; i < 3; ++i) here(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
 }
 
 void TVelkoMainForm::FormCreate() {
-  RunOnSession([this] { link.Connection().FormCreate(); });
+  RunOnSession([this] { connection.FormCreate(); });
 }
 
 void TVelkoMainForm::mAboutClick() { Need(AboutBox, "About box")->exec(); }
@@ -338,7 +338,7 @@ void TVelkoMainForm::closeEvent(QCloseEvent* event) {
     // The disconnect and the list's release follow the running operation on the worker.
     EndOperations();
     RunOnSession([this] {
-      link.Connection().CloseLink();
+      connection.CloseLink();
       midletPage.PcSuites.Clear();
     });
     ReleaseIniLines();

@@ -15,6 +15,7 @@
 #include "content/Backup.h"
 #include "content/ContentPage.h"
 #include "content/MidletPage.h"
+#include "link/Connection.h"
 #include "link/FormView.h"
 #include "link/Link.h"
 #include "link/QueuedView.h"
@@ -129,6 +130,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
 
  public:
   TLink link;
+  TConnection connection{link};  // what the window shows of the link
   TPageState pages;  // what the two pages share
   TContentPage contentPage;
   TMidletPage midletPage;

@@ -128,7 +128,7 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
   std::string folder;
   {
     TBatchGuard guard(link, 0);
-    if (!link.Connection().CheckLink()) return;
+    if (!CheckLink(link)) return;
     backup::TBackup run(link);
     run.OnTotal = [&guard](int total) { guard.ShowTotal(total); };
     run.OnFile = [this](const backup::TFileStep&) { link.View().StepTotalBar(); };
@@ -167,7 +167,7 @@ void TVelkoMainForm::RunRestore(const std::string& folder) {
   std::vector<backup::TSuiteRow> missing;
   {
     TBatchGuard guard(link, 0);
-    if (!link.Connection().CheckLink()) return;
+    if (!CheckLink(link)) return;
     const bool planned = restore.MakePlan();
     // The listings of every folder leave no page whole.
     ReturnToLogo(link.View());

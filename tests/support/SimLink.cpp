@@ -23,9 +23,11 @@ SimLink::SimLink(phonesim::Options options, Line line, bool queued) {
     link = std::make_unique<TLink>(shown);
   }
   link->Port().SetPort(kPortName);
+  connection = std::make_unique<TConnection>(*link);
 }
 
 SimLink::~SimLink() {
+  connection.reset();
   link.reset();
   sim.reset();
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "link/Connection.h"
 #include "link/Link.h"
 #include "link/PhoneFiles.h"
 #include "link/QueuedView.h"
@@ -43,5 +44,6 @@ struct SimLink {
   std::unique_ptr<phonesim::PhoneSim> sim;    // on a pty
   phonesim::EngineBackend* memory = nullptr;  // in memory; the link's port owns it
   std::unique_ptr<TLink> link;
+  std::unique_ptr<TConnection> connection;  // what a window would show of the link
   TPageState pages;  // what the pages and the phone file operations share
 };
