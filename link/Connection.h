@@ -10,7 +10,7 @@ class TLink;
 
 class TConnection {
  public:
-  // Listens to the link's state while it lives.
+  // Listens to the link's state while it lives; it must go before the link.
   explicit TConnection(TLink& link);
   ~TConnection();
   TConnection(const TConnection&) = delete;

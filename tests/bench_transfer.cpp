@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     std::printf("could not start the phone process\n");
     return 0;
   }
-  rig.link.reset();  // the paced link lets go of its port first
+  rig.EndLink();  // the paced link lets go of its port first
   QuietView memView;
   TLink memLink(memView);
   TPageState memPages;

@@ -174,7 +174,7 @@ TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
   // wait like any other, not cancelled with no word.
   EXPECT_EQ(s.link->Flags().LinkFailed, 0);
   EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited);
-  s.link.reset();
+  s.EndLink();
 }
 
 TEST(CheckLink, OkShowsConnection) {

@@ -840,7 +840,7 @@ TEST(Flood, StopAndPauseDoNotWaitForTheFloodToEnd) {
     std::function<void(FaultRig&)> act;
   };
   const Case cases[] = {{"pause", [](FaultRig& f) { f.rig.link->PauseReceiver(); }},
-                        {"end of the link", [](FaultRig& f) { f.rig.link.reset(); }}};
+                        {"end of the link", [](FaultRig& f) { f.rig.EndLink(); }}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     FaultRig f;

@@ -26,9 +26,13 @@ SimLink::SimLink(phonesim::Options options, Line line, bool queued) {
   connection = std::make_unique<TConnection>(*link);
 }
 
-SimLink::~SimLink() {
-  connection.reset();
+void SimLink::EndLink() {
+  connection.reset();  // it listens to the link: it goes first
   link.reset();
+}
+
+SimLink::~SimLink() {
+  EndLink();
   sim.reset();
 }
 

@@ -24,6 +24,8 @@ struct SimLink {
   explicit SimLink(phonesim::Options options = {}, Line line = Line::Pty, bool queued = false);
   ~SimLink();
 
+  // The link goes, and the connection that listens to it before it.
+  void EndLink();
   // Open the port on the phone and start the receiver (as FormCreate does).
   void Connect();
   // One exchange: start value, line, wait.
