@@ -1,8 +1,8 @@
 #pragma once
 // The phone link, a transport: the port, the receiver, the shared reply
 // state, the waiting loop and one exchange; opening and closing. What the
-// user sees of connecting is its TConnection, and every operation is a unit
-// over it (PhoneFiles.h, the pages). Everything runs on one thread, the
+// user sees of connecting is a TConnection kept beside it (Connection.h),
+// and every operation is a unit over it (PhoneFiles.h, the pages). Everything runs on one thread, the
 // link's (the window's session worker, or the command line's own thread),
 // except the receiver, which hands its work to the link through the inbox.
 #include <atomic>
