@@ -1,5 +1,9 @@
 #include "link/Batch.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "link/Connection.h"
 #include "link/PhoneFiles.h"
 
@@ -123,4 +127,15 @@ void TBatchGuard::HideBars() {
   bars_ = false;
   link_.View().ShowProgressBar(false);
   link_.View().HideTotalBar();
+}
+
+bool PauseUnlessStopped(TLink& link, int ms) {
+  const auto end = std::chrono::steady_clock::now() + link.Clock().Span(ms);
+  for (;;) {
+    link.WaitTurn();
+    if (link.Flags().TakeStop()) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    std::this_thread::sleep_for(std::min(left, std::chrono::microseconds(10000)));
+  }
 }

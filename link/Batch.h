@@ -51,6 +51,9 @@ class TBatch {
 };
 
 inline constexpr int kPauseBetweenFilesMs = 1000;
+// The pause between two items of a batch, during which the window stays
+// live; false (and the stop taken) when Stop was pressed meanwhile.
+bool PauseUnlessStopped(TLink& link, int ms);
 
 // Locks the action buttons for one run of batches (Stop shows meanwhile)
 // and unlocks them on every way out, an error escaping included. Bars

@@ -97,3 +97,9 @@ class IFormView {
   // PC-side removal).
   virtual bool MoveToTrash(const std::string& path) { (void)path; return false; }
 };
+
+// The page shown while nothing runs, and the product's title.
+inline void ReturnToLogo(IFormView& view) {
+  view.ShowPage(TPage::Logo);
+  view.SetTitleBar(TTitle::Product);
+}

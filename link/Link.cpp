@@ -1,7 +1,6 @@
 #include "link/Link.h"
 
 #include <chrono>
-#include <thread>
 
 #include "link/PortMap.h"
 
@@ -67,22 +66,6 @@ void TLink::AbortOperation() {
   view_.ShowPage(TPage::Logo);
   flags_.LinkFailed = 0;
   ++flags_.AbortCount;
-}
-
-bool PauseUnlessStopped(TLink& link, int ms) {
-  const auto end = std::chrono::steady_clock::now() + link.Clock().Span(ms);
-  for (;;) {
-    link.WaitTurn();
-    if (link.Flags().TakeStop()) return false;
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return true;
-    std::this_thread::sleep_for(std::min(left, std::chrono::microseconds(10000)));
-  }
-}
-
-void ReturnToLogo(IFormView& view) {
-  view.ShowPage(TPage::Logo);
-  view.SetTitleBar(TTitle::Product);
 }
 
 void TLink::Close() {

@@ -134,11 +134,6 @@ class TLink {
 
 // The step's texts for a refusal (the phone's coded box first) or a time-out.
 void ShowStepFailure(TLink& link, TStep step, const TResult& result);
-// The page shown while nothing runs, and the product's title.
-void ReturnToLogo(IFormView& view);
-// The pause between two items of a batch, during which the window stays
-// live; false (and the stop taken) when Stop was pressed meanwhile.
-bool PauseUnlessStopped(TLink& link, int ms);
 
 // Text between the first "*FUPL:" and the first "ERROR".
 std::string RefusalReason(const std::string& reply);
