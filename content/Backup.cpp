@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #ifdef _WIN32
@@ -16,6 +17,7 @@
 
 #include "app/core/ScanReasonText.h"
 #include "content/MidletPage.h"
+#include "content/PlainFile.h"
 #include "content/PcScan.h"
 #include "content/Sha256.h"
 #include "link/Batch.h"
@@ -43,15 +45,6 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   f.close();
   return !f.fail();
-}
-
-bool ReadWhole(const std::string& path, std::string* bytes) {
-  std::ifstream f(Utf8Path(path), std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  *bytes = s.str();
-  return !f.bad();
 }
 
 
@@ -313,42 +306,108 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
 
 TBackupContents CheckBackup(const std::string& folder) {
   TBackupContents c;
-  std::string sums;
-  if (!ReadWhole(Join(folder, kSumsFile), &sums)) {
-    c.bad.push_back(kSumsFile);
-    return c;
-  }
-  std::istringstream in(sums);
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty()) continue;
-    std::string hex, rel;
-    if (!ParseSumLine(line, &hex, &rel)) {
+  std::vector<TSumEntry> entries;
+  {
+    std::string sums;
+    if (ReadPlainFile(Join(folder, kSumsFile), kMaxSumsBytes, &sums) != TPlainRead::Ok) {
       c.bad.push_back(kSumsFile);
-      continue;
+      return c;
     }
-    const std::string path = Join(folder, rel);
-    const std::string actual = Sha256File(path);
-    std::error_code ec;
-    if (actual != hex || !fs::is_regular_file(Utf8Path(path), ec)) {
-      c.bad.push_back(rel);
-      continue;
-    }
-    if (rel == kSuitesFile) {
-      std::string text;
-      if (ReadWhole(path, &text)) c.suites = ParseSuitesText(text);
-      continue;
-    }
-    // Only a file of one of the three folders, by a plain name.
+    if (!ParseSums(sums, &entries)) c.bad.push_back(kSumsFile);
+  }
+  const bool sumsWhole = c.bad.empty();
+  // The bytes checked are the bytes sent: each file is read once, and its
+  // copy in a folder of this run's own is what the upload later opens.
+  auto copies = std::make_shared<TTempFolder>("quendrel-restore-");
+  std::error_code ec;
+  if (!copies->Path().empty())
+    fs::permissions(Utf8Path(copies->Path()), fs::perms::owner_all, fs::perm_options::replace, ec);
+  std::set<std::string> named;
+  uint64_t total = 0;
+  for (const TSumEntry& e : entries) {
+    const std::string& rel = e.relPath;
+    named.insert(rel);
+    const bool suites = rel == kSuitesFile;
+    // Only suites.tsv, or a file of one of the three folders by a plain name.
     const size_t slash = rel.find('/');
     const int f = slash == std::string::npos ? 0 : FolderOf(rel.substr(0, slash));
     const std::string name = f ? rel.substr(slash + 1) : "";
-    if (!f || !IsSafeLocalName(name)) {
+    std::string bytes;
+    if ((!suites && (!f || !IsSafeLocalName(name))) ||
+        ReadPlainFile(Join(folder, rel), suites ? kMaxSuitesBytes : kMaxFileBytes, &bytes) != TPlainRead::Ok ||
+        Sha256Hex(bytes) != e.hex || (total += bytes.size()) > kMaxBackupBytes) {
       c.bad.push_back(rel);
       continue;
     }
-    c.files.push_back({f, name, path, static_cast<int64_t>(fs::file_size(Utf8Path(path), ec))});
+    if (suites) {
+      c.suites = ParseSuitesText(bytes);
+      continue;
+    }
+    if (!c.bad.empty()) continue;  // nothing will be sent: no copy is needed
+    const std::string sub = Join(copies->Path(), FolderName(f));
+    fs::create_directory(Utf8Path(sub), ec);
+    const std::string copy = Join(sub, name);
+    if (copies->Path().empty() || !WriteWhole(copy, bytes)) {
+      c.bad.push_back(rel);
+      continue;
+    }
+    c.files.push_back({f, name, copy, static_cast<int64_t>(bytes.size())});
   }
+
+  // What the three folders hold beyond the sums: a regular file is named
+  // and left out; a link, a pipe, a device or a folder refuses the restore.
+  for (int f = 1; f <= 3; ++f) {
+    const std::string sub = FolderName(f);
+    const fs::path path = Utf8Path(Join(folder, sub));
+    const fs::file_type type = fs::symlink_status(path, ec).type();
+    if (type == fs::file_type::not_found) continue;
+    std::vector<std::pair<std::string, fs::file_type>> found;
+    ec.clear();
+    if (type == fs::file_type::directory)
+      for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+        found.emplace_back(PathUtf8(it->path().filename()), it->symlink_status(ec).type());
+    if (type != fs::file_type::directory || ec) {
+      c.bad.push_back(sub);
+      continue;
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& [name, kind] : found) {
+      const std::string rel = sub + "/" + name;
+      if (named.count(rel) || (kind == fs::file_type::regular && IsFolderClutter(name))) continue;
+      // Beside a cut sums file every file is "extra": naming them says nothing.
+      if (kind != fs::file_type::regular) c.bad.push_back(rel);
+      else if (sumsWhole) c.extra.push_back(rel);
+    }
+  }
+  if (c.bad.empty()) c.copies = std::move(copies);
+  else c.files.clear();
   return c;
+}
+
+bool ParseSums(const std::string& text, std::vector<TSumEntry>* entries) {
+  entries->clear();
+  // sha256sum ends every line, the last one too: anything else was cut.
+  if (text.empty() || text.back() != '\n') return false;
+  std::set<std::string> seen;
+  bool suites = false;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find('\n', start);
+    TSumEntry e;
+    if (!ParseSumLine(text.substr(start, end - start), &e.hex, &e.relPath) || !seen.insert(e.relPath).second)
+      return false;
+    start = end + 1;
+    suites = suites || e.relPath == kSuitesFile;
+    entries->push_back(std::move(e));
+  }
+  return suites;
+}
+
+bool IsFolderClutter(const std::string& name) {
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* own : {"thumbs.db", "ehthumbs.db", "ehthumbs_vista.db", "desktop.ini", ".ds_store", ".directory"})
+    if (lower == own) return true;
+  return lower.rfind("._", 0) == 0;  // a Mac's resource forks on a foreign disk
 }
 
 const char* ActionWord(TPlanAction action) {

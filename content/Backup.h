@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "link/PageState.h"
 
 class TLink;
+class TTempFolder;
 
 namespace backup {
 
@@ -37,6 +39,24 @@ std::string MakePartialFolder(const std::string& root, const std::string& base, 
 // holding a backslash or a line end are escaped as sha256sum does.
 std::string SumLine(const std::string& hex, const std::string& relPath);
 bool ParseSumLine(const std::string& line, std::string* hex, std::string* relPath);
+
+// What a restore reads from a backup, at most: a phone folder's files are small.
+inline constexpr uint64_t kMaxSumsBytes = uint64_t{4} << 20;
+inline constexpr uint64_t kMaxSuitesBytes = uint64_t{1} << 20;
+inline constexpr uint64_t kMaxFileBytes = uint64_t{64} << 20;
+inline constexpr uint64_t kMaxBackupBytes = uint64_t{512} << 20;  // all files together
+
+struct TSumEntry {
+  std::string hex, relPath;
+};
+// The lines of a whole sums file, in order. False when it is empty, cut
+// (its last line unended, or no line for suites.tsv, which every backup
+// sums), or holds a line that is no sum or a name summed twice; *entries
+// then holds the good lines before the fault.
+bool ParseSums(const std::string& text, std::vector<TSumEntry>* entries);
+// A file manager's own thumbnail or folder-settings file (Thumbs.db,
+// desktop.ini, .DS_Store, .directory ...), which a restore passes over.
+bool IsFolderClutter(const std::string& name);
 
 struct TSuiteRow {
   std::string name, version, url;
@@ -80,16 +100,24 @@ class TBackup {
 struct TBackupFile {
   int folder = 0;
   std::string name;  // the phone's and the backup's
-  std::string path;  // in the backup
+  std::string path;  // the private copy of the bytes checked, which is what is sent
   int64_t size = 0;
 };
 
 struct TBackupContents {
   std::vector<TBackupFile> files;
   std::vector<TSuiteRow> suites;
-  std::vector<std::string> bad;  // missing or damaged, relative to the backup
+  // Missing, damaged, or not a regular file, relative to the backup: the
+  // restore is refused.
+  std::vector<std::string> bad;
+  // In the three folders but not in the sums: named and not sent.
+  std::vector<std::string> extra;
+  // The private folder holding the files' copies, removed with the last holder.
+  std::shared_ptr<const TTempFolder> copies;
 };
-// Reads a backup and checks every sum it lists.
+// Reads a backup whole and checks every sum it lists. Each file is read
+// once, without following links or waiting on pipes and devices, and the
+// bytes checked are copied to a private folder; files is empty when bad is not.
 TBackupContents CheckBackup(const std::string& folder);
 
 enum class TPlanAction { Send, Same, Clash, Refuse };

@@ -1,14 +1,21 @@
-// The backup's building blocks: its SHA-256, the sums file's lines and the
-// choice of a folder name that never meets an earlier backup.
+// The backup's building blocks: its SHA-256, the sums file's lines, the
+// choice of a folder name that never meets an earlier backup, and the check
+// a restore makes of a backup that anyone may have altered.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "content/Backup.h"
 #include "content/Sha256.h"
+#include "support/SimLink.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -104,6 +111,177 @@ TEST(BackupFolder, DefaultIsInTheDocumentsFolder) {
     EXPECT_EQ(backup::DefaultBackupRoot(),
               c.documentsEnv ? std::string(c.documentsEnv) + "/Quendrel backups" : home.path() + c.expected);
   }
+}
+
+// ---- the check before a restore ----
+
+namespace fs = std::filesystem;
+
+const std::string kMelodyA = std::string("MThd\0\0\0\6", 8) + "melody a";
+const std::string kMelodyB = std::string("MThd\0\0\0\6", 8) + "melody b";
+
+void AddSum(const TempDir& dir, const std::string& rel, const std::string& bytes) {
+  dir.Write("bk/SHA256SUMS", dir.Read("bk/SHA256SUMS") + backup::SumLine(Sha256Hex(bytes), rel));
+}
+
+// A whole backup in dir/bk as a backup writes it, and a secret file beside it.
+void MakeBackup(const TempDir& dir) {
+  dir.Write("bk/melodies/a.mid", kMelodyA);
+  dir.Write("bk/melodies/b.mid", kMelodyB);
+  fs::create_directories(dir.File("bk/animations"));
+  fs::create_directories(dir.File("bk/pictures"));
+  dir.Write("bk/suites.tsv", backup::SuitesText({{"Game", "1.0", "game.jar", 100}}));
+  dir.Write("bk/SHA256SUMS", "");
+  AddSum(dir, "melodies/a.mid", kMelodyA);
+  AddSum(dir, "melodies/b.mid", kMelodyB);
+  AddSum(dir, "suites.tsv", dir.Read("bk/suites.tsv"));
+  dir.Write("secret.txt", kMelodyA);  // a PC file of the very bytes a sum names
+}
+
+// Each altered backup is refused whole (nothing to send), or its extra file
+// is named and left out; none hangs on a pipe or reads without bound.
+TEST(RestoreCheck, AlteredBackupsAreRefusedOrLeftOut) {
+  using Tamper = std::function<bool(const TempDir&)>;  // false: cannot be made here
+  const auto fifo = [](const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; };
+  const struct {
+    const char* what;
+    Tamper tamper;
+    std::vector<std::string> bad, extra;
+  } cases[] = {
+      {"whole", [](const TempDir&) { return true; }, {}, {}},
+      {"empty sums (a full disk)", [](const TempDir& d) { d.Write("bk/SHA256SUMS", ""); return true; },
+       {"SHA256SUMS"}, {}},
+      {"sums cut to the first line",
+       [](const TempDir& d) {
+         const std::string s = d.Read("bk/SHA256SUMS");
+         d.Write("bk/SHA256SUMS", s.substr(0, s.find('\n') + 1));
+         return true;
+       },
+       {"SHA256SUMS"}, {}},
+      {"sums cut inside the last line",
+       [](const TempDir& d) {
+         const std::string s = d.Read("bk/SHA256SUMS");
+         d.Write("bk/SHA256SUMS", s.substr(0, s.size() - 1));
+         return true;
+       },
+       {"SHA256SUMS"}, {}},
+      {"a name summed twice",
+       [](const TempDir& d) { AddSum(d, "melodies/a.mid", kMelodyA); return true; }, {"SHA256SUMS"}, {}},
+      {"huge sums",
+       [](const TempDir& d) {
+         fs::resize_file(d.File("bk/SHA256SUMS"), backup::kMaxSumsBytes + 1);
+         return true;
+       },
+       {"SHA256SUMS"}, {}},
+      {"endless sums",
+       [](const TempDir& d) {
+         fs::remove(d.File("bk/SHA256SUMS"));
+         fs::create_symlink("/dev/zero", d.File("bk/SHA256SUMS"));
+         return true;
+       },
+       {"SHA256SUMS"}, {}},
+      {"sums a pipe",
+       [&](const TempDir& d) { fs::remove(d.File("bk/SHA256SUMS")); return fifo(d.File("bk/SHA256SUMS")); },
+       {"SHA256SUMS"}, {}},
+      {"a name outside the folders",
+       [](const TempDir& d) { AddSum(d, "melodies/../../secret.txt", kMelodyA); return true; },
+       {"melodies/../../secret.txt"}, {}},
+      {"an extra file and a file manager's own",
+       [](const TempDir& d) {
+         for (const char* n : {"melodies/extra.mid", "melodies/Thumbs.db", "pictures/.DS_Store", "pictures/desktop.ini"})
+           d.Write(std::string("bk/") + n, kMelodyB);
+         return true;
+       },
+       {}, {"melodies/extra.mid"}},
+      {"a link out to a file of the summed bytes",
+       [](const TempDir& d) {
+         fs::remove(d.File("bk/melodies/a.mid"));
+         fs::create_symlink(d.File("secret.txt"), d.File("bk/melodies/a.mid"));
+         return true;
+       },
+       {"melodies/a.mid"}, {}},
+      {"a link to a device",
+       [](const TempDir& d) {
+         fs::create_symlink("/dev/zero", d.File("bk/melodies/z.mid"));
+         AddSum(d, "melodies/z.mid", "");
+         return true;
+       },
+       {"melodies/z.mid"}, {}},
+      {"a pipe named in the sums",
+       [&](const TempDir& d) {
+         AddSum(d, "melodies/p.mid", "");
+         return fifo(d.File("bk/melodies/p.mid"));
+       },
+       {"melodies/p.mid"}, {}},
+      {"a pipe not named", [&](const TempDir& d) { return fifo(d.File("bk/pictures/p.gif")); }, {"pictures/p.gif"}, {}},
+      {"a character device",
+       [](const TempDir& d) {
+         AddSum(d, "melodies/null.mid", "");
+         return ::mknod(d.File("bk/melodies/null.mid").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+       },
+       {"melodies/null.mid"}, {}},
+      {"a folder linked elsewhere",
+       [](const TempDir& d) {
+         fs::remove(d.File("bk/pictures"));
+         fs::create_symlink(d.path(), d.File("bk/pictures"));
+         return true;
+       },
+       {"pictures"}, {}},
+      {"a file past the bound",
+       [](const TempDir& d) {
+         d.Write("bk/melodies/big.mid", "");
+         fs::resize_file(d.File("bk/melodies/big.mid"), backup::kMaxFileBytes + 1);
+         AddSum(d, "melodies/big.mid", "");
+         return true;
+       },
+       {"melodies/big.mid"}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    MakeBackup(dir);
+    if (!c.tamper(dir)) {
+      std::printf("not made here: %s\n", c.what);
+      continue;
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    const backup::TBackupContents got = backup::CheckBackup(dir.File("bk"));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+    EXPECT_EQ(got.bad, c.bad);
+    EXPECT_EQ(got.extra, c.extra);
+    if (!c.bad.empty()) {
+      EXPECT_TRUE(got.files.empty());
+      continue;
+    }
+    // What would be sent is a private copy of the bytes checked.
+    ASSERT_EQ(got.files.size(), 2u);
+    EXPECT_EQ(got.suites.size(), 1u);
+    for (const backup::TBackupFile& f : got.files) {
+      EXPECT_EQ(f.path.rfind(dir.path(), 0), std::string::npos) << f.path;
+      std::ifstream in(f.path, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), f.name == "a.mid" ? kMelodyA : kMelodyB);
+    }
+  }
+}
+
+// A file swapped for a link after the check: the phone still gets the
+// bytes that were checked, never the file the link points at.
+TEST(RestoreCheck, WhatIsSentIsWhatWasChecked) {
+  SimLink rig;
+  setenv("HOME", rig.dir.path().c_str(), 1);  // the transfer log's place
+  rig.Connect();
+  MakeBackup(rig.dir);
+  const backup::TBackupContents contents = backup::CheckBackup(rig.dir.File("bk"));
+  ASSERT_TRUE(contents.bad.empty());
+  rig.dir.Write("secret.txt", std::string("MThd\0\0\0\6", 8) + "the PC's own secret");
+  fs::remove(rig.dir.File("bk/melodies/a.mid"));
+  fs::create_symlink(rig.dir.File("secret.txt"), rig.dir.File("bk/melodies/a.mid"));
+  rig.dir.Write("bk/melodies/b.mid", std::string("MThd\0\0\0\6", 8) + "changed");
+  backup::TRestore restore(*rig.link, contents);
+  ASSERT_TRUE(restore.MakePlan());
+  ASSERT_TRUE(restore.Send()) << ::testing::PrintToString(rig.view.messages);
+  EXPECT_EQ(rig.dir.Read("phone/1/a.mid"), kMelodyA);
+  EXPECT_EQ(rig.dir.Read("phone/1/b.mid"), kMelodyB);
 }
 
 }  // namespace

@@ -266,6 +266,11 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
       whole = false;
     }
   }
+  // A file the sums do not name was never checked: it stays behind.
+  for (const std::string& rel : contents.extra) {
+    std::cerr << "Not sent: " << EscapedName(rel) << ": not in " << backup::kSumsFile << std::endl;
+    whole = false;
+  }
   std::cout.flush();
   if (!opt.dryRun) {
     restore.OnFile = [](const backup::TFileStep& step) { ShowStep(step.skipped ? "skipped" : "sent", step); };

@@ -191,8 +191,12 @@ void TVelkoMainForm::RunRestore(const std::string& folder) {
     ReturnToLogo(link.View());
   }
   if (link.Flags().AppClosing) return;
-  QString text = ok ? UiTr(uitext::RestoreDone).arg(sent).arg(kept)
-                    : UiTr(stopPressed_ ? uitext::RestoreStopped : uitext::RestoreNotComplete).arg(sent);
+  // A file the sums do not name was never checked and stayed behind.
+  const bool whole = ok && contents.extra.empty();
+  QString text = whole ? UiTr(uitext::RestoreDone).arg(sent).arg(kept)
+                       : UiTr(stopPressed_ ? uitext::RestoreStopped : uitext::RestoreNotComplete).arg(sent);
+  for (const std::string& rel : contents.extra)
+    text += "\n" + UiTr(uitext::DropNotSent).arg(BytesToQString(rel), "not in " + QString::fromLatin1(backup::kSumsFile));
   if (!missing.empty()) {
     std::vector<std::string> names;
     for (const backup::TSuiteRow& suite : missing) names.push_back(suite.name + " " + suite.version);
