@@ -21,6 +21,7 @@
 #include "content/PcScan.h"
 #include "content/Sha256.h"
 #include "link/Batch.h"
+#include "link/Connection.h"
 #include "link/Link.h"
 #include "link/PhoneFiles.h"
 #include "link/Settings.h"
@@ -46,6 +47,7 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
   f.close();
   return !f.fail();
 }
+
 
 
 // Times the files of one batch for the progress line: a file's own time
@@ -239,21 +241,64 @@ bool PhoneSuiteRows(TLink& link, std::vector<TSuiteRow>* suites) {
   return true;
 }
 
+std::vector<size_t> HoldableEntries(int folder, const std::vector<std::string>& names, bool caseBlind,
+                                    std::vector<TNotBackedUp>* left) {
+  std::vector<size_t> held;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    std::string why;
+    if (!IsSafeLocalName(name)) why = "a name this PC cannot hold as a file";
+    for (size_t k : held) {
+      if (!why.empty()) break;
+      if (names[k] == name) why = "listed a second time; the backup holds one file of this name";
+      else if (caseBlind && SameNoCase(names[k], name))
+        why = "differs from " + names[k] + " only in case, which this PC's file system does not tell apart";
+    }
+    if (why.empty()) held.push_back(i);
+    else left->push_back({folder, name, why});
+  }
+  return held;
+}
+
+bool IgnoresCase(const std::string& folder) {
+  const fs::path lower = Utf8Path(folder) / ".quendrel-case-probe";
+  const fs::path upper = Utf8Path(folder) / ".QUENDREL-CASE-PROBE";
+  std::error_code ec;
+  if (fs::exists(lower, ec) || fs::exists(upper, ec)) return true;
+  if (!std::ofstream(lower)) return true;
+  const bool blind = fs::exists(upper, ec) || ec;
+  fs::remove(lower, ec);
+  return blind;
+}
+
 bool TBackup::Fail(const std::string& text) {
   if (!text.empty()) link_.View().ShowMessage(text);
   return false;
 }
 
+bool TBackup::Ended() const { return link_.Flags().AbortRequested() || link_.Flags().StopPending(); }
+
 bool TBackup::Run(const std::string& root, std::time_t when) {
+  left_.clear();
+  empty_.clear();
+  unlisted_.clear();
   std::error_code ec;
   fs::create_directories(Utf8Path(root), ec);
   std::string finalPath;
   folder_ = MakePartialFolder(root, BackupBaseName(when), &finalPath);
   if (folder_.empty()) return Fail("Cannot make a backup folder in " + root);
+  // Asked once: two phone names the folder would take as one are never both fetched.
+  const bool caseBlind = IgnoresCase(folder_);
+  // A failed file or listing may have closed the port; the phone is asked again first.
+  auto reachable = [this] { return !Ended() && (link_.Port().Connected() || CheckLink(link_)); };
 
   std::vector<TSuiteRow> suites;
-  if (!PhoneSuiteRows(link_, &suites)) return Fail("");
-  if (!WriteWhole(Join(folder_, kSuitesFile), SuitesText(suites))) return Fail("Cannot write " + std::string(kSuitesFile));
+  suitesListed_ = PhoneSuiteRows(link_, &suites);
+  if (Ended()) return false;
+  if (suitesListed_ && !WriteWhole(Join(folder_, kSuitesFile), SuitesText(suites)))
+    return Fail("Cannot write " + std::string(kSuitesFile));
+  // Without the list the files are taken all the same; the backup is not whole.
+  if (!suitesListed_) link_.View().ShowMessage("The phone's suites could not be listed; the backup has no suites.tsv");
 
   // Every folder is listed before the first fetch, so the progress knows the total.
   std::vector<TBatchFile> files[4];
@@ -261,8 +306,21 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   for (int f = 1; f <= 3; ++f) {
     const std::string sub = Join(folder_, FolderName(f));
     if (!fs::create_directory(Utf8Path(sub), ec)) return Fail("Cannot make " + sub);
-    if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_).Ok()) return Fail("");
-    for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get()) files[f].push_back({p->Name, sub, p->Size});
+    if (!reachable()) return Fail("");
+    pages_.FolderNumber = f;
+    if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_, TListShow::Quiet).Ok()) {
+      if (Ended()) return false;
+      unlisted_.push_back(f);
+      continue;
+    }
+    std::vector<std::string> names;
+    std::vector<int32_t> sizes;
+    for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get()) {
+      names.push_back(p->Name);
+      sizes.push_back(p->Size);
+    }
+    if (names.empty()) empty_.push_back(f);
+    for (size_t i : HoldableEntries(f, names, caseBlind, &left_)) files[f].push_back({names[i], sub, sizes[i]});
     total += static_cast<int>(files[f].size());
   }
   if (OnTotal) OnTotal(total);
@@ -271,30 +329,48 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   std::string sums;
   for (int f = 1; f <= 3; ++f) {
     if (files[f].empty()) continue;
+    if (!reachable()) return Fail("");
     pages_.FolderNumber = f;
-    if (!SelectPhoneFolder(link_, pages_, f).Ok()) return Fail("");
-    TBatch batch(link_, pages_, TBatchOp::Fetch, f);
+    if (!SelectPhoneFolder(link_, pages_, f).Ok()) {
+      if (Ended()) return false;
+      // Never a fetch by name from whatever folder the phone has selected.
+      for (const TBatchFile& file : files[f]) left_.push_back({f, file.name, "its folder could not be selected"});
+      continue;
+    }
     TStepTimer timer(link_, &index, total, f, OnFile);
-    size_t done = 0;
-    batch.OnFileEnd = [&] {
-      const TBatchFile& file = files[f][done++];
-      timer.FileEnded(file.name, file.size);
-    };
-    if (!batch.Run(files[f]).AllDone()) return Fail("");
-    // The whole file, as the listing gave it, before its sum is kept.
-    for (const TBatchFile& file : files[f]) {
+    for (size_t i = 0; i < files[f].size(); ++i) {
+      const TBatchFile& file = files[f][i];
+      if (i > 0 && !PauseUnlessStopped(link_, kPauseBetweenFilesMs)) return false;
+      // One file a batch: a file that fails leaves the others of the folder to be taken.
+      const TBatchReport report = TBatch(link_, pages_, TBatchOp::Fetch, f).Run({file});
+      if (report.stopped || report.aborted || Ended()) return false;
+      // The phone could not be reached again: the batch named the file.
+      if (!report.notDone.empty()) return false;
       const std::string path = Join(file.pcFolder, file.name);
-      const auto size = fs::file_size(Utf8Path(path), ec);
-      if (ec || size != static_cast<uint64_t>(file.size)) return Fail("Not fetched whole: " + file.name);
-      const std::string hex = Sha256File(path);
-      if (hex.empty()) return Fail("Cannot read " + path);
+      std::string why;
+      if (report.results.empty() || !report.results[0].Ok()) why = "not fetched";
+      else if (fs::file_size(Utf8Path(path), ec) != static_cast<uint64_t>(file.size) || ec) why = "not fetched whole";
+      const std::string hex = why.empty() ? Sha256File(path) : std::string();
+      if (why.empty() && hex.empty()) why = "cannot be read back";
+      if (!why.empty()) {
+        // Only whole files stay in the backup; this folder is the backup's own.
+        fs::remove(Utf8Path(path), ec);
+        left_.push_back({f, file.name, why});
+        timer.FileEnded(file.name, 0, true);
+        continue;
+      }
       sums += SumLine(hex, std::string(FolderName(f)) + "/" + file.name);
+      timer.FileEnded(file.name, file.size);
     }
   }
-  const std::string suitesHex = Sha256File(Join(folder_, kSuitesFile));
-  if (suitesHex.empty()) return Fail("Cannot read " + std::string(kSuitesFile));
-  sums += SumLine(suitesHex, kSuitesFile);
+  if (suitesListed_) {
+    const std::string suitesHex = Sha256File(Join(folder_, kSuitesFile));
+    if (suitesHex.empty()) return Fail("Cannot read " + std::string(kSuitesFile));
+    sums += SumLine(suitesHex, kSuitesFile);
+  }
+  // What was taken can be checked, whole or not.
   if (!WriteWhole(Join(folder_, kSumsFile), sums)) return Fail("Cannot write " + std::string(kSumsFile));
+  if (!suitesListed_ || !left_.empty() || !unlisted_.empty()) return false;
 
   // The final name only for a whole backup, and never over another one.
   if (fs::exists(Utf8Path(finalPath), ec)) return Fail("A backup named " + finalPath + " appeared meanwhile");

@@ -78,23 +78,53 @@ struct TFileStep {
 };
 using TStepFn = std::function<void(const TFileStep&)>;
 
+// A phone entry the backup does not hold as a file, and why.
+struct TNotBackedUp {
+  int folder = 0;
+  std::string name, why;
+};
+
+// The entries of one folder's listing that can each be a PC file of their
+// own, by index in order; the others go to *left with the reason (a name
+// the PC refuses, a name listed before, or before in another case when
+// caseBlind: the backup folder takes such names as one).
+std::vector<size_t> HoldableEntries(int folder, const std::vector<std::string>& names, bool caseBlind,
+                                    std::vector<TNotBackedUp>* left);
+// Whether the file system of an existing folder takes names that differ
+// only in case as one; true when it cannot be told.
+bool IgnoresCase(const std::string& folder);
+
 class TBackup {
  public:
   explicit TBackup(TLink& link) : link_(link) {}
-  TStepFn OnFile;
+  TStepFn OnFile;  // skipped: the file was not taken
   // The number of files to fetch, once every folder is listed.
   std::function<void(int total)> OnTotal;
   // Backs the connected phone up into a new folder of root. On success the
-  // folder has its final name; otherwise it keeps its ".partial" one.
+  // folder has its final name; otherwise it keeps its ".partial" one. A
+  // file or folder that cannot be taken is left (see Left) and the rest
+  // goes on; Stop, a hang-up or the window's close end it at once.
   bool Run(const std::string& root, std::time_t when);
   // The backup's folder as it stands (empty before one was made).
   const std::string& Folder() const { return folder_; }
+  // The phone entries not in the backup, in the order met.
+  const std::vector<TNotBackedUp>& Left() const { return left_; }
+  // Folders (1..3) the phone listed empty, and those it could not list.
+  const std::vector<int>& EmptyFolders() const { return empty_; }
+  const std::vector<int>& UnlistedFolders() const { return unlisted_; }
+  // False when the suites could not be listed: the backup has no suites.tsv.
+  bool SuitesListed() const { return suitesListed_; }
 
  private:
   bool Fail(const std::string& text);
+  // Stop, a hang-up or the window's close: nothing more is asked of the phone.
+  bool Ended() const;
   TLink& link_;
   TPageState pages_;  // the folder being fetched and its listing
   std::string folder_;
+  std::vector<TNotBackedUp> left_;
+  std::vector<int> empty_, unlisted_;
+  bool suitesListed_ = false;
 };
 
 struct TBackupFile {

@@ -89,6 +89,43 @@ TEST(BackupFolder, NeverMeetsAnEarlierBackup) {
   EXPECT_EQ(backup::BackupBaseName(0).size(), std::string("quendrel-backup-19700101-000000").size());
 }
 
+// One phone entry, one PC file: which entries of a listing the backup takes,
+// on a file system that tells case apart and on one that does not.
+TEST(BackupNames, NoTwoEntriesBecomeOneFile) {
+  const struct {
+    std::vector<std::string> listed;
+    bool caseBlind;
+    std::vector<size_t> held;
+    std::vector<std::string> left;  // "name: why" in order
+  } cases[] = {
+      {{"a.gif", "b.gif"}, true, {0, 1}, {}},
+      {{"a.gif", "a.gif", "b.gif"}, false, {0, 2}, {"a.gif: listed a second time; the backup holds one file of this name"}},
+      {{"Sun.gif", "sun.GIF", "SUN.gif"}, false, {0, 1, 2}, {}},
+      {{"Sun.gif", "sun.GIF", "x", "SUN.gif"}, true, {0, 2},
+       {"sun.GIF: differs from Sun.gif only in case, which this PC's file system does not tell apart",
+        "SUN.gif: differs from Sun.gif only in case, which this PC's file system does not tell apart"}},
+      {{"", ".", "..", "a\\b.gif", "a/b.gif", std::string("a\0b", 3), "ok.gif"}, false, {6},
+       {": a name this PC cannot hold as a file", ".: a name this PC cannot hold as a file",
+        "..: a name this PC cannot hold as a file", "a\\b.gif: a name this PC cannot hold as a file",
+        "a/b.gif: a name this PC cannot hold as a file", std::string("a\0b", 3) + ": a name this PC cannot hold as a file"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<backup::TNotBackedUp> left;
+    EXPECT_EQ(backup::HoldableEntries(2, c.listed, c.caseBlind, &left), c.held) << c.listed.size();
+    std::vector<std::string> named;
+    for (const auto& e : left) {
+      EXPECT_EQ(e.folder, 2);
+      named.push_back(e.name + ": " + e.why);
+    }
+    EXPECT_EQ(named, c.left) << c.listed.size();
+  }
+  // This test system's folders tell case apart; the probe leaves nothing behind.
+  TempDir dir;
+  EXPECT_FALSE(backup::IgnoresCase(dir.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_TRUE(backup::IgnoresCase(dir.File("missing")));
+}
+
 // Where backups go without --to: the documents folder as XDG names it.
 TEST(BackupFolder, DefaultIsInTheDocumentsFolder) {
   TempDir home;

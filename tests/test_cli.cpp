@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "support/CliRun.h"
@@ -439,4 +441,64 @@ TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {
   auto expected = earlierFiles;
   expected.erase("1/notes.txt");
   EXPECT_EQ(PhoneFiles(p.home), expected);
+}
+
+// A phone the PC cannot back up whole: each entry not taken is named, every
+// file said to be fetched is in the backup whole, the other files and
+// folders are taken, and the backup keeps its ".partial" name.
+TEST(CliBackup, WhatCannotBeTakenIsNamedAndTheRestIsTaken) {
+  using O = phonesim::Options;
+  const struct {
+    const char* label;
+    std::function<void(O&)> fault;
+    std::string extra;                // a phone file added, "" for none
+    std::vector<std::string> named;   // lines of stderr
+    std::vector<std::string> notTaken;
+    bool suites;
+  } cases[] = {
+      {"listed twice", [](O& o) { o.listTwice = true; }, "",
+       {"Not backed up: melodies/ERROR.mid: listed a second time; the backup holds one file of this name\n",
+        "Not backed up: pictures/tile.bmp: listed a second time; the backup holds one file of this name\n"}, {}, true},
+      {"a name the PC refuses", [](O&) {}, "3/a\\b.gif",
+       {"Not backed up: pictures/a\\\\b.gif: a name this PC cannot hold as a file\n"}, {"3/a\\b.gif"}, true},
+      {"the Java folder refused", [](O& o) { o.errorPrefix = "AT*FLIST=4"; }, "",
+       {"The phone's suites could not be listed; the backup has no suites.tsv\n"}, {}, false},
+      {"one fetch refused", [](O& o) { o.errorPrefix = "AT*FDWN=\"sun.gif\""; }, "",
+       {"Not backed up: pictures/sun.gif: not fetched\n"}, {"3/sun.gif"}, true},
+  };
+  const std::map<std::string, std::string> folderOf = {{"melodies", "1"}, {"animations", "2"}, {"pictures", "3"}};
+  for (const auto& c : cases) {
+    O o;
+    c.fault(o);
+    CliPhone p(o);
+    FillPhone(p.home);
+    if (!c.extra.empty()) p.home.Write("phone/" + c.extra, "GIF89a extra");
+    auto expected = PhoneFiles(p.home);
+    const auto original = expected;
+    for (const std::string& k : c.notTaken) expected.erase(k);
+    CliResult b = RunCli(p.home, "--port " + p.sim->DevicePath() + " backup --to bk");
+    EXPECT_EQ(b.status, 1) << c.label << b.err;
+    EXPECT_EQ(b.out, "") << c.label;
+    for (const std::string& line : c.named) EXPECT_NE(b.err.find(line), std::string::npos) << c.label << b.err;
+    const auto entries = Entries(p.home.File("bk"));
+    ASSERT_EQ(entries.size(), 1u) << c.label;
+    ASSERT_EQ(fs::path(entries[0]).extension(), ".partial") << c.label;
+    const std::string folder = p.home.File("bk/" + entries[0]);
+    const auto backed = BackupFiles(folder);
+    EXPECT_EQ(backed, expected) << c.label << b.err;
+    // Every "fetched" line names a file that is there, whole.
+    int fetched = 0;
+    std::istringstream err(b.err);
+    for (std::string line; std::getline(err, line);) {
+      if (line.rfind("fetched ", 0) != 0) continue;
+      const size_t start = line.find(' ', 8) + 1, slash = line.find('/', start);
+      const size_t end = line.rfind(' ', line.rfind(" bytes, ") - 1);
+      const std::string key = folderOf.at(line.substr(start, slash - start)) + "/" + line.substr(slash + 1, end - slash - 1);
+      ++fetched;
+      EXPECT_TRUE(backed.count(key) && backed.at(key) == original.at(key)) << c.label << ": " << line;
+    }
+    EXPECT_EQ(fetched, static_cast<int>(expected.size())) << c.label << b.err;
+    EXPECT_EQ(fs::exists(folder + "/suites.tsv"), c.suites) << c.label;
+    EXPECT_TRUE(SumsCheck(folder)) << c.label;
+  }
 }

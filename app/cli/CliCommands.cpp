@@ -232,8 +232,14 @@ int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::s
   const std::string root = to.empty() ? backup::DefaultBackupRoot() : Absolute(to);
   if (!s.Connect()) return 1;
   backup::TBackup run(s.Link());
-  run.OnFile = [](const backup::TFileStep& step) { ShowStep("fetched", step); };
+  run.OnFile = [](const backup::TFileStep& step) { ShowStep(step.skipped ? "not fetched" : "fetched", step); };
   const bool ok = run.Run(root, std::time(nullptr));
+  // Each phone entry the backup does not hold is named, and why.
+  for (const backup::TNotBackedUp& e : run.Left())
+    std::cerr << "Not backed up: " << backup::FolderName(e.folder) << "/" << EscapedName(e.name) << ": "
+              << EscapedName(e.why) << std::endl;
+  for (int f : run.UnlistedFolders()) std::cerr << "Not listed: " << backup::FolderName(f) << std::endl;
+  for (int f : run.EmptyFolders()) std::cerr << "Empty on the phone: " << backup::FolderName(f) << std::endl;
   // What arrived stays in the partial folder; its place is worth telling.
   if (!ok && !run.Folder().empty()) std::cerr << "Backup not complete: " << run.Folder() << std::endl;
   if (ok) std::cout << run.Folder() << std::endl;
