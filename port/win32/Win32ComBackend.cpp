@@ -4,6 +4,8 @@
 #include <cctype>
 #include <chrono>
 #include <climits>
+#include <mutex>
+#include <vector>
 
 // Concurrency: one thread opens, closes and writes while another waits and
 // reads. Overlapped I/O can only be cancelled by the thread that started it
@@ -15,6 +17,14 @@
 // A pending WaitCommEvent is ended by clearing the event mask: on a UART
 // driver CancelIo alone may leave it pending for ever, and collecting it
 // would then hang. Clearing the mask ends it at once on every driver.
+//
+// Lifetime: whatever a pending request may still write (the OVERLAPPED,
+// the event mask, the bytes read) and its event belong to the port, one
+// slot per kind of request, never to a call's stack. A request counts as
+// collected only once its event is set: Wine's waiting thread writes the
+// mask and the status word first and sets the event last, so a status read
+// early says nothing, and an event handle closed and made again could be
+// set by a wait that belongs to an earlier call.
 
 namespace {
 
@@ -25,15 +35,33 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// One overlapped request with its own event.
-struct Overlapped {
+// Large writes go out in pieces of this size through the port's own buffer.
+constexpr size_t kWriteChunk = 64 * 1024;
+
+// One kind of request's records, lent to the system while it is pending.
+struct IoSlot {
+  std::mutex use;  // one request of this kind at a time
   OVERLAPPED ov{};
-  Overlapped() { ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-  ~Overlapped() {
-    if (ov.hEvent) CloseHandle(ov.hEvent);
+  HANDLE event = nullptr;  // manual reset, made once, reused
+  DWORD mask = 0;
+  std::vector<char> bytes;
+  bool pending = false;  // started and not yet collected
+
+  IoSlot() : event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~IoSlot() {
+    if (event) CloseHandle(event);
   }
-  Overlapped(const Overlapped&) = delete;
-  Overlapped& operator=(const Overlapped&) = delete;
+  IoSlot(const IoSlot&) = delete;
+  IoSlot& operator=(const IoSlot&) = delete;
+
+  // A fresh record on the same event for the next request.
+  OVERLAPPED* Start() {
+    ResetEvent(event);
+    ov = OVERLAPPED{};
+    ov.hEvent = event;
+    mask = 0;
+    return &ov;
+  }
 };
 
 enum class Outcome { Done, TimedOut, Closed };
@@ -48,26 +76,51 @@ void GiveUp(HANDLE h, Request kind) {
   CancelIo(h);
 }
 
+// Waits for the pending request's event, then reads its result. Returns
+// false (and the slot stays pending, never to be reused) only if the wait
+// itself fails.
+bool Collect(HANDLE h, IoSlot& s, DWORD* n, DWORD* err) {
+  *n = 0;
+  if (WaitForSingleObject(s.event, INFINITE) != WAIT_OBJECT_0) {
+    *err = GetLastError();
+    if (*err == 0) *err = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  s.pending = false;
+  // The event is set, so this does not wait.
+  *err = GetOverlappedResult(h, &s.ov, n, TRUE) ? 0 : GetLastError();
+  return true;
+}
+
+// Before a slot is used again: a request still pending on it is given up
+// and collected first. Returns 0 or why the slot cannot be used.
+DWORD Ready(HANDLE h, IoSlot& s, Request kind) {
+  if (!s.pending) return 0;
+  GiveUp(h, kind);
+  DWORD n = 0;
+  DWORD err = 0;
+  return Collect(h, s, &n, &err) ? 0 : err;
+}
+
 // Waits for a pending request, the close event or the time-out. A request
-// that is given up is ended and collected, so the OVERLAPPED and the
-// buffer may go out of scope afterwards; *n is what it had moved by then.
-Outcome Await(HANDLE h, Overlapped& o, HANDLE closed, DWORD ms, Request kind, DWORD* n, DWORD* err) {
-  HANDLE both[2] = {o.ov.hEvent, closed};
+// that is given up is ended and collected before this returns; *n is what
+// it had moved by then.
+Outcome Await(HANDLE h, IoSlot& s, HANDLE closed, DWORD ms, Request kind, DWORD* n, DWORD* err) {
+  HANDLE both[2] = {s.event, closed};
   const DWORD w = WaitForMultipleObjects(2, both, FALSE, ms);
   Outcome out = Outcome::Done;
+  DWORD waitErr = 0;
   if (w == WAIT_OBJECT_0 + 1) {
     out = Outcome::Closed;
   } else if (w == WAIT_TIMEOUT) {
     out = Outcome::TimedOut;
   } else if (w != WAIT_OBJECT_0) {
-    *err = GetLastError();
-    GiveUp(h, kind);
-    GetOverlappedResult(h, &o.ov, n, TRUE);
-    return Outcome::Done;
+    waitErr = GetLastError();
   }
-  if (out != Outcome::Done) GiveUp(h, kind);
-  *err = GetOverlappedResult(h, &o.ov, n, TRUE) ? 0 : GetLastError();
-  return out;
+  if (w != WAIT_OBJECT_0) GiveUp(h, kind);
+  if (!Collect(h, s, n, err)) return Outcome::Done;  // *err tells why
+  if (waitErr) *err = waitErr;
+  return waitErr ? Outcome::Done : out;
 }
 
 DWORD MsLeft(Clock::time_point deadline) {
@@ -175,12 +228,43 @@ class Win32ComBackend::Guard {
   Win32ComBackend* b_;
 };
 
-Win32ComBackend::~Win32ComBackend() { Close(); }
+struct Win32ComBackend::Slot : IoSlot {};
+
+Win32ComBackend::Win32ComBackend() = default;
+
+Win32ComBackend::~Win32ComBackend() {
+  Close();
+  RetirePendingSlots();
+}
+
+// Made at the first open and kept across closes and opens.
+bool Win32ComBackend::MakeSlots() {
+  for (std::unique_ptr<Slot>* s : {&waitSlot_, &readSlot_, &writeSlot_}) {
+    if (!*s) *s = std::make_unique<Slot>();
+    if (!(*s)->event) {
+      const DWORD err = GetLastError();
+      s->reset();
+      SetLastError(err);
+      return false;
+    }
+  }
+  return true;
+}
+
+// With no call in flight every request has been collected; one that could
+// not be is left to the system for good rather than freed under it, and a
+// fresh slot takes its place at the next open.
+void Win32ComBackend::RetirePendingSlots() {
+  for (std::unique_ptr<Slot>* s : {&waitSlot_, &readSlot_, &writeSlot_}) {
+    if (*s && (*s)->pending) (void)s->release();
+  }
+}
 
 int Win32ComBackend::Open(const std::string& device) {
   std::unique_lock lk(mu_);
   cv_.wait(lk, [this] { return !closing_; });
   if (h_ != INVALID_HANDLE_VALUE) return ERROR_BUSY;
+  if (!MakeSlots()) return static_cast<int>(GetLastError());
 
   const std::string path = Win32ComDevicePath(device);
   // Windows drivers refuse a second open of a port themselves, but not all
@@ -228,6 +312,7 @@ void Win32ComBackend::Close() {
   // Ends a pending event wait at once, whichever thread started it.
   SetCommMask(h_, 0);
   cv_.wait(lk, [this] { return users_ == 0; });
+  RetirePendingSlots();
 
   CloseHandle(h_);
   CloseHandle(closeEvent_);
@@ -304,25 +389,28 @@ int Win32ComBackend::Write(const char* data, size_t n, int deadlineMs, size_t* w
   Ticket tk;
   if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
   Guard guard(this);
+  Slot& s = *writeSlot_;
+  std::lock_guard use(s.use);
 
   const bool bounded = deadlineMs > 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
   while (*written < n) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - *written, 1u << 30));
-    Overlapped o;
-    if (!o.ov.hEvent) return static_cast<int>(GetLastError());
+    if (DWORD err = Ready(tk.h, s, Request::Transfer)) return static_cast<int>(err);
+    const DWORD chunk = static_cast<DWORD>(std::min(n - *written, kWriteChunk));
+    s.bytes.assign(data + *written, data + *written + chunk);
     DWORD done = 0;
     DWORD err = 0;
     Outcome out = Outcome::Done;
-    if (!WriteFile(tk.h, data + *written, chunk, nullptr, &o.ov)) {
+    if (!WriteFile(tk.h, s.bytes.data(), chunk, nullptr, s.Start())) {
       err = GetLastError();
       if (err != ERROR_IO_PENDING) return static_cast<int>(err);
-      out = Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, Request::Transfer, &done,
+      s.pending = true;
+      out = Await(tk.h, s, tk.closed, bounded ? MsLeft(deadline) : INFINITE, Request::Transfer, &done,
                   &err);
-    } else if (!GetOverlappedResult(tk.h, &o.ov, &done, FALSE)) {
+    } else if (!GetOverlappedResult(tk.h, &s.ov, &done, FALSE)) {
       err = GetLastError();
     }
-    *written += done;
+    *written += std::min(done, chunk);
     if (out == Outcome::Closed) return ERROR_INVALID_HANDLE;
     if (out == Outcome::TimedOut) return *written < n ? ERROR_TIMEOUT : 0;
     if (err) return static_cast<int>(err);
@@ -338,6 +426,9 @@ int Win32ComBackend::Read(char* data, size_t n, size_t* got) {
   Ticket tk;
   if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
   Guard guard(this);
+  Slot& s = *readSlot_;
+  std::lock_guard use(s.use);
+  if (DWORD err = Ready(tk.h, s, Request::Transfer)) return static_cast<int>(err);
 
   // Only what is queued, so the request cannot wait for more bytes whatever
   // read time-outs are set.
@@ -347,21 +438,22 @@ int Win32ComBackend::Read(char* data, size_t n, size_t* got) {
   const DWORD want = static_cast<DWORD>(std::min<size_t>(n, st.cbInQue));
   if (want == 0) return 0;
 
-  Overlapped o;
-  if (!o.ov.hEvent) return static_cast<int>(GetLastError());
+  if (s.bytes.size() < want) s.bytes.resize(want);
   DWORD done = 0;
   DWORD err = 0;
-  if (!ReadFile(tk.h, data, want, nullptr, &o.ov)) {
+  Outcome out = Outcome::Done;
+  if (!ReadFile(tk.h, s.bytes.data(), want, nullptr, s.Start())) {
     err = GetLastError();
     if (err != ERROR_IO_PENDING) return static_cast<int>(err);
-    if (Await(tk.h, o, tk.closed, INFINITE, Request::Transfer, &done, &err) == Outcome::Closed) {
-      *got = done;
-      return ERROR_INVALID_HANDLE;
-    }
-  } else if (!GetOverlappedResult(tk.h, &o.ov, &done, FALSE)) {
+    s.pending = true;
+    out = Await(tk.h, s, tk.closed, INFINITE, Request::Transfer, &done, &err);
+  } else if (!GetOverlappedResult(tk.h, &s.ov, &done, FALSE)) {
     err = GetLastError();
   }
+  done = std::min(done, want);
+  std::copy_n(s.bytes.data(), done, data);
   *got = done;
+  if (out == Outcome::Closed) return ERROR_INVALID_HANDLE;
   return static_cast<int>(err);
 }
 
@@ -394,10 +486,13 @@ int Win32ComBackend::WaitRx(int timeoutMs, TComEvents* events) {
   Ticket tk;
   if (!Enter(&tk)) return ERROR_INVALID_HANDLE;
   Guard guard(this);
+  Slot& s = *waitSlot_;
+  std::lock_guard use(s.use);
 
   const bool bounded = timeoutMs >= 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   for (;;) {
+    if (DWORD err = Ready(tk.h, s, Request::EventWait)) return static_cast<int>(err);
     // Armed for this wait only, before the queue is looked at so that a
     // byte arriving in between still raises the event; every way out of
     // the wait clears the mask again.
@@ -417,28 +512,22 @@ int Win32ComBackend::WaitRx(int timeoutMs, TComEvents* events) {
       return 0;
     }
 
-    Overlapped o;
-    if (!o.ov.hEvent) {
-      const DWORD err = GetLastError();
-      SetCommMask(tk.h, 0);
-      return static_cast<int>(err);
-    }
-    DWORD mask = 0;
     DWORD err = 0;
-    if (!WaitCommEvent(tk.h, &mask, &o.ov) && (err = GetLastError()) == ERROR_IO_PENDING) {
+    if (!WaitCommEvent(tk.h, &s.mask, s.Start()) && (err = GetLastError()) == ERROR_IO_PENDING) {
+      s.pending = true;
       err = 0;
       DWORD unused = 0;
-      switch (Await(tk.h, o, tk.closed, bounded ? MsLeft(deadline) : INFINITE, Request::EventWait,
+      switch (Await(tk.h, s, tk.closed, bounded ? MsLeft(deadline) : INFINITE, Request::EventWait,
                     &unused, &err)) {
         case Outcome::Closed: return ERROR_INVALID_HANDLE;
         case Outcome::TimedOut:
-          if (err == 0 && (mask & EV_RXCHAR)) *events = evRxChar;
+          if (err == 0 && (s.mask & EV_RXCHAR)) *events = evRxChar;
           return 0;
         case Outcome::Done: break;
       }
     }
     SetCommMask(tk.h, 0);
-    if (err == 0 && (mask & EV_RXCHAR)) {
+    if (err == 0 && (s.mask & EV_RXCHAR)) {
       *events = evRxChar;
       return 0;
     }

@@ -5,6 +5,7 @@
 #include "port/win32/WinApi.h"
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -26,7 +27,7 @@ COMMTIMEOUTS EncodeTimeouts(const TComTimeouts& t);
 
 class Win32ComBackend : public IComBackend {
  public:
-  Win32ComBackend() = default;
+  Win32ComBackend();
   ~Win32ComBackend() override;
   Win32ComBackend(const Win32ComBackend&) = delete;
   Win32ComBackend& operator=(const Win32ComBackend&) = delete;
@@ -58,6 +59,18 @@ class Win32ComBackend : public IComBackend {
   bool Enter(Ticket* t);
   void Leave();
   class Guard;
+
+  // What one kind of request lends the system while it may be pending (its
+  // OVERLAPPED and event, the event mask, the bytes). Kept by the port for
+  // its whole life and reused, so a request that is given up can never
+  // write into memory that has gone.
+  struct Slot;
+  bool MakeSlots();
+  void RetirePendingSlots();
+
+  std::unique_ptr<Slot> waitSlot_;
+  std::unique_ptr<Slot> readSlot_;
+  std::unique_ptr<Slot> writeSlot_;
 
   mutable std::mutex mu_;
   std::condition_variable cv_;
