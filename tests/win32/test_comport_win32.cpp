@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -81,6 +82,25 @@ std::string Collect(TCustomComPort& port, size_t want, int limitMs) {
     }
   }
   return got;
+}
+
+// Waits at the bottom of `depth` frames that each hold a guard pattern, and
+// tells whether the patterns survived: a wait that was given up but still
+// writes its mask or status into a stack that has moved on breaks them
+// (or the program).
+[[gnu::noinline]] bool WaitDeep(TCustomComPort& port, int depth, int timeoutMs, TComEvents* ev) {
+  volatile unsigned char guard[512];
+  for (auto& b : guard) b = 0xA5;
+  bool ok = true;
+  if (depth == 0) {
+    TComEvents e = evRxChar;
+    port.WaitForEvent(e, nullptr, timeoutMs);
+    *ev = e;
+  } else {
+    ok = WaitDeep(port, depth - 1, timeoutMs, ev);
+  }
+  for (auto& b : guard) ok = ok && b == 0xA5;
+  return ok;
 }
 
 class Win32Port : public ::testing::Test {
@@ -230,9 +250,22 @@ TEST_F(Win32Port, WaitForEventTimesOutOrSeesData) {
     ASSERT_TRUE(GetCommMask(p.backend->NativeHandle(), &mask));
     EXPECT_EQ(mask, 0u) << "a timed-out wait left the event mask armed";
   }
+  // Thousands of 1-2 ms waits against the silent far end, given up as
+  // Wine's waiting thread finishes, each from another stack depth, so
+  // memory a given-up wait still wrote into would be in use.
+  auto t0 = Clock::now();
+  for (int i = 0; i < 2000; ++i) {
+    TComEvents ev = evRxChar;
+    ASSERT_TRUE(WaitDeep(p.port, i % 7, 1 + i % 2, &ev)) << "stack overwritten after wait " << i;
+    ASSERT_EQ(ev, 0u) << i;
+  }
+  EXPECT_LT(MsSince(t0), 20000);
+  DWORD mask = 1;
+  ASSERT_TRUE(GetCommMask(p.backend->NativeHandle(), &mask));
+  EXPECT_EQ(mask, 0u);
   p.Command("!later 60 O");
   TComEvents ev = evRxChar;
-  auto t0 = Clock::now();
+  t0 = Clock::now();
   p.port.WaitForEvent(ev, nullptr, 3000);
   long ms = MsSince(t0);
   EXPECT_EQ(ev, static_cast<TComEvents>(evRxChar));
@@ -246,15 +279,42 @@ TEST_F(Win32Port, WaitForEventTimesOutOrSeesData) {
   EXPECT_LT(MsSince(t0), 100);
 }
 
+// Through the far end and back while another thread waits and reads, as a
+// transfer does: every byte value, then 200 KB in packet-sized writes and in
+// one write larger than the port's own write buffer.
 TEST_F(Win32Port, BinaryTransparentBothWays) {
-  std::string all;
-  for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
-  PeerPort p;
-  p.port.Open();
-  p.Command("!loop 256");
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(p.port.WriteStr(all), 256);
-  EXPECT_EQ(Collect(p.port, all.size(), 3000), all);
+  struct Case {
+    const char* label;
+    size_t bytes;
+    size_t piece;
+  };
+  const Case cases[] = {{"every byte value", 256, 256}, {"200 KB in packets", 200000, 600},
+                        {"200 KB at once", 200000, 200000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string sent(c.bytes, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 167 + i / 256);
+    PeerPort p;
+    p.port.Open();
+    p.Command("!loop " + std::to_string(sent.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto t0 = Clock::now();
+    auto reader = std::async(std::launch::async, [&] {
+      std::string got, piece;
+      while (got.size() < sent.size() && MsSince(t0) < 60000) {
+        TComEvents ev = evRxChar;
+        p.port.WaitForEvent(ev, nullptr, 10);
+        if (ev && p.port.ReadStr(piece, 4096) > 0) got += piece;
+      }
+      return got;
+    });
+    for (size_t at = 0; at < sent.size(); at += c.piece)
+      EXPECT_EQ(p.port.WriteStr(sent.substr(at, c.piece)), static_cast<int>(std::min(c.piece, sent.size() - at)));
+    const std::string got = reader.get();
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent) << "bytes differ";
+    std::printf("  %s: %zu bytes back in %ld ms\n", c.label, got.size(), MsSince(t0));
+  }
 }
 
 TEST_F(Win32Port, HangUpFailsWaitAndWrite) {
