@@ -1,5 +1,6 @@
 // quendrel-cli end to end against the virtual phone on a pseudo-terminal.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -500,5 +501,78 @@ TEST(CliBackup, WhatCannotBeTakenIsNamedAndTheRestIsTaken) {
     EXPECT_EQ(fetched, static_cast<int>(expected.size())) << c.label << b.err;
     EXPECT_EQ(fs::exists(folder + "/suites.tsv"), c.suites) << c.label;
     EXPECT_TRUE(SumsCheck(folder)) << c.label;
+  }
+}
+
+// ---- a restore from an altered backup ----
+
+// Each altered backup is refused, named, before a line reaches the phone;
+// a file the sums do not name is left out, named, and the rest restored.
+// None waits on a pipe or reads without end.
+TEST(CliBackup, AlteredBackupsSendNothingUnchecked) {
+  CliPhone p;
+  FillPhone(p.home);
+  const std::string port = "--port " + p.sim->DevicePath() + " ";
+  CliResult b = RunCli(p.home, port + "backup --to bk");
+  ASSERT_EQ(b.status, 0) << b.err;
+  const std::string whole = LastLine(b.out);
+  const auto original = PhoneFiles(p.home);
+  p.home.Write("secret.gif", "GIF89a the PC's own");
+  const std::string secret = p.home.File("secret.gif");
+  const auto addSum = [](const std::string& bk, const std::string& rel) {
+    std::ofstream(bk + "/SHA256SUMS", std::ios::app) << std::string(64, '0') << "  " << rel << "\n";
+  };
+  const auto cutSums = [](const std::string& bk, size_t keep) {
+    const std::string s = Slurp(bk + "/SHA256SUMS");
+    std::ofstream(bk + "/SHA256SUMS", std::ios::trunc) << s.substr(0, keep == 0 ? 0 : s.find('\n') + 1);
+  };
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> tamper;
+    std::string named;  // refused with this name; "" for the extra file
+  } cases[] = {
+      {"empty sums", [&](const std::string& bk) { cutSums(bk, 0); }, "SHA256SUMS"},
+      {"sums cut to the first line", [&](const std::string& bk) { cutSums(bk, 1); }, "SHA256SUMS"},
+      {"huge sums", [](const std::string& bk) { fs::resize_file(bk + "/SHA256SUMS", 3000000000ULL); }, "SHA256SUMS"},
+      {"a link out",
+       [&](const std::string& bk) {
+         fs::remove(bk + "/pictures/sun.gif");
+         fs::create_symlink(secret, bk + "/pictures/sun.gif");
+       },
+       "pictures/sun.gif"},
+      {"a pipe",
+       [&](const std::string& bk) {
+         ASSERT_EQ(::mkfifo((bk + "/pictures/pipe.gif").c_str(), 0600), 0);
+         addSum(bk, "pictures/pipe.gif");
+       },
+       "pictures/pipe.gif"},
+      {"a device",
+       [&](const std::string& bk) {
+         fs::create_symlink("/dev/zero", bk + "/melodies/zero.mid");
+         addSum(bk, "melodies/zero.mid");
+       },
+       "melodies/zero.mid"},
+      {"an extra file", [&](const std::string& bk) { fs::copy_file(secret, bk + "/pictures/extra.gif"); }, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string bk = p.home.File("altered");
+    fs::remove_all(bk);
+    fs::copy(whole, bk, fs::copy_options::recursive);
+    c.tamper(bk);
+    for (const char* f : {"1", "2", "3"}) fs::remove_all(p.home.File(std::string("phone/") + f));
+    for (const char* f : {"1", "2", "3"}) fs::create_directory(p.home.File(std::string("phone/") + f));
+    const size_t linesBefore = p.sim->ReceivedLines().size();
+    CliResult r = RunCli(p.home, port + "restore altered");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_LT(r.seconds, 20);
+    if (c.named.empty()) {
+      EXPECT_NE(r.err.find("Not sent: pictures/extra.gif: not in SHA256SUMS\n"), std::string::npos) << r.err;
+      EXPECT_EQ(PhoneFiles(p.home), original);
+      continue;
+    }
+    EXPECT_EQ(r.err, "missing or damaged: " + c.named + "\nRestore refused: the backup is not whole\n");
+    EXPECT_EQ(p.sim->ReceivedLines().size(), linesBefore);
+    EXPECT_TRUE(PhoneFiles(p.home).empty());
   }
 }
