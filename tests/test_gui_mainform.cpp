@@ -375,6 +375,37 @@ TEST_F(MainFormTest, MissingIniEndsConstruction) {
   EXPECT_THROW(TVelkoMainForm form(std::make_unique<DeadBackend>()), std::runtime_error);
 }
 
+// The overwrite question opens on Cancel whichever button closed it last:
+// a click on OK, then a plain Enter at the next question, overwrites nothing.
+TEST_F(MainFormTest, OverwriteQuestionOpensOnCancel) {
+  Build();
+  auto* dlg = Warning_overwrite_dialog;
+  ASSERT_NE(dlg, nullptr);
+  std::vector<TOverwriteAnswer> answers;
+  // Each showing is answered by the user's hand: a click on OK the first time, Enter after.
+  QTimer hand;
+  hand.setInterval(5);
+  QObject::connect(&hand, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget() != dlg || !dlg->isVisible()) return;
+    if (answers.empty()) {
+      const QPoint at = dlg->ui->OKBtn->rect().center();
+      const QPoint global = dlg->ui->OKBtn->mapToGlobal(at);
+      QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+      QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(dlg->ui->OKBtn, &press);
+      QApplication::sendEvent(dlg->ui->OKBtn, &release);
+    } else {
+      QWidget* target = dlg->focusWidget() ? dlg->focusWidget() : dlg;
+      QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+      QApplication::sendEvent(target, &enter);
+    }
+  });
+  hand.start();
+  for (int i = 0; i < 3; ++i) answers.push_back(form_->AskOverwrite("Overwrite a.gif?"));
+  EXPECT_EQ(answers, (std::vector<TOverwriteAnswer>{TOverwriteAnswer::Overwrite, TOverwriteAnswer::Cancel,
+                                                     TOverwriteAnswer::Cancel}));
+}
+
 TEST_F(MainFormTest, MissingLogsFolderShowsOneErrorBox) {
   fs::remove_all(root_ + "/logs");
   std::ofstream(root_ + "/Program/Velko.ini") << "debugFlag=32\n";

@@ -48,6 +48,20 @@ class ScreenCentering : public QObject {
   }
 };
 
+// Each showing starts on the safe answer, whichever button closed the last
+// one: a plain Enter never takes the risky choice unasked.
+class FocusOnShow : public QObject {
+ public:
+  FocusOnShow(QObject* parent, QWidget* safe) : QObject(parent), safe_(safe) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Show) safe_->setFocus(Qt::OtherFocusReason);
+    return false;
+  }
+
+ private:
+  QWidget* safe_;
+};
+
 }  // namespace
 
 // ---- About box ----
@@ -233,6 +247,7 @@ TWarning_overwrite_dialog::TWarning_overwrite_dialog(QWidget* parent)
   f.setFamily("Times New Roman");
   f.setPixelSize(19);
   ui->Label1->setFont(f);
+  installEventFilter(new FocusOnShow(this, ui->CancelBtn));
   connect(ui->OKBtn, &QPushButton::clicked, this, &TWarning_overwrite_dialog::OKBtnClick);
   connect(ui->CancelBtn, &QPushButton::clicked, this, &TWarning_overwrite_dialog::CancelBtnClick);
   connect(ui->Rename_Button, &QPushButton::clicked, this, &TWarning_overwrite_dialog::Rename_ButtonClick);
