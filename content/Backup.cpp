@@ -231,7 +231,7 @@ bool PhoneSuiteRows(TLink& link, std::vector<TSuiteRow>* suites) {
   TInfoList<Mobile_info> phone;
   bool ok = false;
   try {
-    ok = OpenJavaFolder(link) && ListPhoneSuites(link, phone).Ok() && !link.Flags().AbortRequested();
+    ok = OpenJavaFolder(link) && ListPhoneSuites(link, phone, TListShow::Quiet).Ok() && !link.Flags().AbortRequested();
   } catch (const std::exception& e) {
     link.View().ShowMessage(e.what());
   }

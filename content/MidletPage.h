@@ -8,6 +8,7 @@
 
 #include "link/Link.h"
 #include "link/PageState.h"
+#include "link/PhoneFiles.h"
 
 // One MIDlet suite found on the PC.
 struct MIDlet_Info {
@@ -61,10 +62,10 @@ bool ParsePhoneSuiteList(const std::string& text, TInfoList<Mobile_info>& list);
 // shown) when either failed. An unanswered check or selection leaves the
 // Logo page.
 bool OpenJavaFolder(TLink& link);
-// Reads the suites of the selected Java folder into 'suites' and the phone
-// list view. A listing that cannot be read as numbers throws as
-// StrictToInt does.
-TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites);
+// Reads the suites of the selected Java folder into 'suites' and, for the
+// page, the phone list view. A listing that cannot be read as numbers
+// throws as StrictToInt does.
+TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites, TListShow show = TListShow::Page);
 // Removes the phone's suite of that name.
 TResult UninstallSuite(TLink& link, const std::string& name);
 

@@ -104,7 +104,7 @@ bool OpenJavaFolder(TLink& link) {
   return selected.Ok();
 }
 
-TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites) {
+TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites, TListShow show) {
   IFormView& view = link.View();
   suites.Clear();
   view.SetStatusLabel("Get Mobile Info...");
@@ -117,8 +117,9 @@ TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites) {
   }
   view.SetStatusLabel("Parse Mobile Info...");
   ParsePhoneSuiteList(listed.reply, suites);
-  for (Mobile_info* rec = suites.First(); rec; rec = rec->next.get())
-    view.AddListRow(TListId::PhoneSuites, {rec->name, rec->version, std::to_string(rec->size)});
+  if (show == TListShow::Page)
+    for (Mobile_info* rec = suites.First(); rec; rec = rec->next.get())
+      view.AddListRow(TListId::PhoneSuites, {rec->name, rec->version, std::to_string(rec->size)});
   view.HideStatusLabel();
   return listed;
 }

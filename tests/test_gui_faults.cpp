@@ -503,6 +503,57 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   EXPECT_TRUE(faults::Snapshot(home_.File("phone/3")).empty());
 }
 
+// A backup lists and fetches without touching the open page: no box on the
+// way (folder 1 is empty), the page's phone list as it was, and one end box
+// that says the backup is not complete and names each entry left out.
+TEST_F(WindowOnPhone, BackupLeavesThePageAndTellsAtTheEnd) {
+  home_.Write("phone/2/anim.gif", "GIF89a anim");
+  home_.Write("phone/3/a\\b.bmp", kUpload);  // a name the PC cannot hold
+  fs::create_directories(home_.File("backups"));
+  OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
+  // The phone's files and its suites as the pages show them.
+  auto rows = [this] {
+    std::vector<std::string> names;
+    for (TListId list : {TListId::PhoneFiles, TListId::PhoneSuites}) {
+      QTreeWidget* view = form_->ListView(list);
+      for (int i = 0; i < view->topLevelItemCount(); ++i) names.push_back(view->topLevelItem(i)->text(0).toStdString());
+    }
+    return names;
+  };
+  const std::vector<std::string> before = rows();
+  ASSERT_EQ(before, (std::vector<std::string>{"a\\b.bmp", "dl.bmp"}));
+  phonesim::Options o = sim_->GetOptions();
+  o.listTwice = true;
+  sim_->SetOptions(o);
+  boxesBefore_.clear();
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* chooser = qobject_cast<TDIR_Select_Form*>(QApplication::activeModalWidget());
+        chooser && chooser->isVisible()) {
+      chooser->ShowFolder(QString::fromStdString(home_.File("backups")));
+      chooser->Dir_sel_okClick();
+    }
+  });
+  answer.start();
+  form_->BackupEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_EQ(rows(), before);
+  std::vector<fs::path> made;
+  for (const auto& e : fs::directory_iterator(home_.File("backups"))) made.push_back(e.path());
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].extension(), ".partial");
+  EXPECT_EQ(home_.Read("backups/" + made[0].filename().string() + "/animations/anim.gif"), "GIF89a anim");
+  ASSERT_EQ(boxesBefore_.size(), 1u) << boxesBefore_.front();
+  EXPECT_EQ(boxesBefore_[0], "The backup is not complete. What arrived is in\n" + made[0].string() +
+                                 "\n\nNot in the backup:\n"
+                                 "animations/anim.gif: listed a second time; the backup holds one file of this name\n"
+                                 "pictures/a\\b.bmp: a name this PC cannot hold as a file\n"
+                                 "pictures/a\\b.bmp: a name this PC cannot hold as a file\n"
+                                 "pictures/dl.bmp: listed a second time; the backup holds one file of this name\n\n"
+                                 "Empty on the phone: melodies");
+}
+
 // Stop pressed while a backup fetches: what arrived stays in its ".partial"
 // folder, which the end box names; no whole backup is made.
 TEST_F(WindowOnPhone, BackupStoppedKeepsItsPartialFolder) {

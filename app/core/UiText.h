@@ -109,6 +109,8 @@ extern const UiText BackupDone;
 extern const UiText OpenFolder;
 extern const UiText BackupNotComplete;
 extern const UiText BackupStopped;
+extern const UiText BackupLeft;
+extern const UiText BackupEmptyFolders;
 extern const UiText RestoreRefused;
 extern const UiText PlanTitle;
 extern const UiText PlanCounts;

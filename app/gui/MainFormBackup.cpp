@@ -126,6 +126,7 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
   stopPressed_ = false;
   bool ok = false;
   std::string folder;
+  std::vector<std::string> left, empty;
   {
     TBatchGuard guard(link, 0);
     if (!CheckLink(link)) return;
@@ -134,15 +135,26 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
     run.OnFile = [this](const backup::TFileStep&) { link.View().StepTotalBar(); };
     ok = run.Run(root, std::time(nullptr));
     folder = run.Folder();
-    // The run went through every folder and the suites: no page shows one of them whole.
+    for (const backup::TNotBackedUp& e : run.Left())
+      left.push_back(std::string(backup::FolderName(e.folder)) + "/" + e.name + ": " + e.why);
+    for (int f : run.UnlistedFolders()) left.push_back(std::string(backup::FolderName(f)) + ": not listed");
+    for (int f : run.EmptyFolders()) empty.push_back(backup::FolderName(f));
+    // The phone is left on another folder than the page's: the page is
+    // opened afresh before it acts again. Its lists stay as they were.
     ReturnToLogo(link.View());
   }
   // Without a folder made the run has said why; a closing window shows nothing more.
   if (folder.empty() || link.Flags().AppClosing) return;
   const UiText& text = ok ? uitext::BackupDone : stopPressed_ ? uitext::BackupStopped : uitext::BackupNotComplete;
-  windowQueue_.RunAndWait([&] {
-    ShowBackupEnd(UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(folder))), folder);
-  });
+  QString shown = UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(folder)));
+  // One end box names what is not in the backup, instead of a box on the way.
+  if (!left.empty()) shown += "\n\n" + UiTr(uitext::BackupLeft).arg(Lines(left));
+  if (!empty.empty()) {
+    QStringList names;
+    for (const std::string& n : empty) names << QString::fromStdString(n);
+    shown += "\n\n" + UiTr(uitext::BackupEmptyFolders).arg(names.join(", "));
+  }
+  windowQueue_.RunAndWait([&] { ShowBackupEnd(shown, folder); });
 }
 
 void TVelkoMainForm::ShowBackupEnd(const QString& text, const std::string& folder) {
