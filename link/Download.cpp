@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #ifdef _WIN32
@@ -117,6 +118,13 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
     r.written = count;
     return r;
   };
+  // Every byte of this text is taken back and the packet asked for again.
+  auto askAgain = [&]() {
+    r.state = rsChecksumError;
+    sink.Back(count);
+    r.written = 0;
+    return r;
+  };
 
   while (p != end) {
     uint32_t sum = 0, check = 0;
@@ -136,11 +144,21 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
 
     size_t lf = t.find('\n', q);
     if (lf == std::string::npos) return fail(kUnreadable);
-    // The data line's 4-character header (number, "0", mark) is skipped.
     q = lf + 1;
-    for (int i = 0; i < 4; ++i, ++q)
-      if (q >= len || t[q] == '\r') return fail(kUnreadable);
-    const bool markedLast = t[lf + 4] == '0';
+    // Lines before the data line (a "RING" of a call coming in) are noise;
+    // a packet whose data line is not in the text is asked for again, never
+    // taken as empty.
+    for (;;) {
+      const size_t cr = t.find('\r', q);
+      if (cr == std::string::npos) return q < len ? fail(kUnreadable) : askAgain();  // cut short, or no data line
+      if (IsPacketDataLine(std::string_view(t).substr(q, cr - q))) break;
+      if (t.compare(q, 5, "*FDWN") == 0) return askAgain();
+      q = cr + 1;
+      if (q < len && t[q] == '\n') ++q;
+    }
+    const bool markedLast = t[q + 3] == '0';
+    // The data line's 4-character header (number, "0", mark) is skipped.
+    q += 4;
 
     // The packet due is written; the one just taken again is only checked
     // (the phone did not hear the acknowledgement); any other is refused.
@@ -171,12 +189,7 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
       }
       q = next;
     }
-    if (sum != check) {
-      r.state = rsChecksumError;
-      sink.Back(count);
-      r.written = 0;
-      return r;
-    }
+    if (sum != check) return askAgain();
     if (due) {
       seq.next = static_cast<long long>(number) + 1;
       seq.bytes += inPacket;
@@ -292,10 +305,10 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   std::error_code ec;
   while (fs::exists(Utf8Path(localPath), ec)) {
     TOverwriteAnswer a = link.View().AskOverwrite("Overwrite " + link.View().RenameText() + "?");
-    if (a == TOverwriteAnswer::Cancel) {
+    if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
       link.Clock().Sleep(100);
       FinishTransfer(link);
-      return TResult::Of(TOutcome::Declined);
+      return TResult::Of(a == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
     }
     if (a == TOverwriteAnswer::Overwrite) break;
     std::string renamed = link.View().RenameText();

@@ -136,7 +136,11 @@ bool LastPacket(const std::string& text, size_t at, char* mark, std::string* res
   if (at == std::string::npos) return false;
   size_t eol = text.find("\r\n", at + 6);
   if (eol == std::string::npos) return false;
-  *rest = text.substr(eol + 2);
+  // Whole lines that are not a data line come before the packet, not in it.
+  size_t from = eol + 2;
+  for (size_t end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2)
+    if (IsPacketDataLine(std::string_view(text).substr(from, end - from))) break;
+  *rest = text.substr(from);
   *mark = rest->size() > 3 ? (*rest)[3] : '\0';
   return true;
 }
@@ -165,6 +169,11 @@ bool IsWholeBarePacketLine(const std::string& line) {
       check = check * 16 + static_cast<uint32_t>(v);
   }
   return sum == check;
+}
+
+bool IsPacketDataLine(std::string_view line) {
+  if (line.size() < 8 || line.size() % 2 != 0 || line[2] != '0' || (line[3] != '0' && line[3] != '1')) return false;
+  return std::all_of(line.begin(), line.end(), [](char c) { return HexValue(c) >= 0; });
 }
 
 TClassifyResult ClassifyReply(const std::string& text, int state, const std::string& echo) {

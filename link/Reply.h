@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 enum TReplyState : int {
   rsWaiting = 0,
@@ -41,6 +42,13 @@ TClassifyResult ClassifyReply(const std::string& text, int state, const std::str
 // matches. A burst that stops this far into a longer line is not whole.
 inline constexpr size_t kBareLineLength = 184;
 bool IsWholeBarePacketLine(const std::string& line);
+
+// A download packet's data line, without its line end: two digits of the
+// packet number, "0", the more-data mark ("0" or "1"), then whole pairs of
+// data digits and the four digits of the check value, all 0-9 or A-F.
+// Any other line between a packet header and its data (a "RING" of a call
+// coming in) is not the packet.
+bool IsPacketDataLine(std::string_view line);
 
 // Message for an install result code; codes outside 1..7 give the generic text.
 const char* InstallResultMessage(int code);

@@ -436,6 +436,16 @@ std::vector<MisbehaveCase> MisbehaveCases() {
       {"listing, result code apart", resultApart, listing, true, {}, {}},
       {"fetch in bursts of 5", cutEvery(5), get, true, {}, {{"dl.bin", got}}},
       {"fetch, result code apart", resultApart, get, true, {}, {{"dl.bin", got}}},
+      {"fetch, RING inside the first packet", [](phonesim::Options& o) { o.lineInPacket = 1; }, get, true, {},
+       {{"dl.bin", got}}},
+      {"fetch, RING inside packet 3, in bursts of 5",
+       [cutEvery](phonesim::Options& o) {
+         cutEvery(5)(o);
+         o.lineInPacket = 3;
+       },
+       get, true, {}, {{"dl.bin", got}}},
+      {"fetch over a file, RING inside the last packet", [](phonesim::Options& o) { o.lineInPacket = 6; }, get, true,
+       {}, {{"dl.bin", got}}, true},
       {"fetch behind noise", [](phonesim::Options& o) { o.garbage = o.noiseBeforeEcho = true; }, get, true, {},
        {{"dl.bin", got}}},
       {"send in bursts of 3", cutEvery(3), put, true, {{"3/up.bin", sent}}, {}},
@@ -571,6 +581,16 @@ std::vector<SplitCase> SplitCases() {
        rsFirstPacket, later, ReadPackets},
       {"download last packet and OK", "AT*ACK",
        "\r\n*FDWN: 3\r\n" + faults::PacketLine(3, true, kLast) + "\r\n\r\nOK\r\n", rsFirstPacket, later, ReadPackets},
+      // A call coming in puts "RING" between a packet's header and its data.
+      {"download first packet, RING before its data", "AT*FDWN=\"r.bin\"",
+       "\r\n*FDWN: 1\r\nRING\r\n" + faults::PacketLine(1, false, kFull) + "\r\n", rsWaiting, first, ReadPackets},
+      {"download of one packet with OK, RING before its data", "AT*FDWN=\"abc.txt\"",
+       "\r\n*FDWN: 1\r\nRING\r\n01006162630138\r\n\r\nOK\r\n", rsWaiting, first, ReadPackets},
+      {"download next packet, RING before its data", "AT*ACK",
+       "\r\n*FDWN: 2\r\nRING\r\n" + faults::PacketLine(2, false, kFull) + "\r\n", rsFirstPacket, later, ReadPackets},
+      {"download last packet and OK, RING before its data", "AT*ACK",
+       "\r\n*FDWN: 3\r\nRING\r\n" + faults::PacketLine(3, true, kLast) + "\r\n\r\nOK\r\n", rsFirstPacket, later,
+       ReadPackets},
       {"MIDlet list", "AT*FDWN=\"4\"",
        "\r\n*FDWN: 1\r\n0100URL:snake.jar\r\nNAME:Snake Run\r\nSIZE:410\r\nVERSION:1.0\r\n\r\nOK\r\n", rsWaiting,
        StateBit(rsOk), ReadSuites},
@@ -695,26 +715,29 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
     UploadFile(link, pages, pages.PcFolder, "abc.txt", 3);
     EXPECT_EQ(link.Reply().State(), rsOk) << k;
   }
-  // A download of two packets, its first reply cut at k.
+  // A download of two packets, its first reply cut at k; then the same with
+  // a "RING" between each packet's header and its data.
   const std::string bytes = kFull + kLast;
-  const std::string firstReply = "\r\n*FDWN: 1\r\n" + faults::PacketLine(1, false, kFull) + "\r\n";
-  const std::string lastReply = "\r\n*FDWN: 2\r\n" + faults::PacketLine(2, true, kLast) + "\r\n\r\nOK\r\n";
-  for (size_t k : Points(firstReply.size(), 13)) {
-    for (bool cutLast : {false, true}) {
-      // The script owns its copies: the phone's thread may still be in it
-      // when this test's locals are gone.
-      phone.SetScript([firstReply, lastReply, k, cutLast](const std::string& line) {
-        const bool last = line == "AT*ACK";
-        const std::string& r = last ? lastReply : firstReply;
-        return last == cutLast ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
-      });
-      fs::remove(dir.File("pc/two.bin"));
-      DownloadFile(link, pages.PcFolder, "two.bin", 130);
-      EXPECT_EQ(link.Reply().State(), rsOk) << k;
-      EXPECT_EQ(dir.Read("pc/two.bin"), bytes) << k;
-      if (!link.Port().Connected()) {  // a failed download closed it; carry on
-        link.Port().Open();
-        link.ResumeReceiver();
+  for (const std::string ring : {"", "RING\r\n"}) {
+    const std::string firstReply = "\r\n*FDWN: 1\r\n" + ring + faults::PacketLine(1, false, kFull) + "\r\n";
+    const std::string lastReply = "\r\n*FDWN: 2\r\n" + ring + faults::PacketLine(2, true, kLast) + "\r\n\r\nOK\r\n";
+    for (size_t k : Points(firstReply.size(), 13)) {
+      for (bool cutLast : {false, true}) {
+        // The script owns its copies: the phone's thread may still be in it
+        // when this test's locals are gone.
+        phone.SetScript([firstReply, lastReply, k, cutLast](const std::string& line) {
+          const bool last = line == "AT*ACK";
+          const std::string& r = last ? lastReply : firstReply;
+          return last == cutLast ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
+        });
+        fs::remove(dir.File("pc/two.bin"));
+        DownloadFile(link, pages.PcFolder, "two.bin", 130);
+        EXPECT_EQ(link.Reply().State(), rsOk) << k;
+        EXPECT_EQ(dir.Read("pc/two.bin"), bytes) << k;
+        if (!link.Port().Connected()) {  // a failed download closed it; carry on
+          link.Port().Open();
+          link.ResumeReceiver();
+        }
       }
     }
   }

@@ -61,6 +61,7 @@ TEST_P(PacketTable, Parses) {
   EXPECT_EQ(sink.pos, sink.bytes.size()) << c.label;
 }
 
+const std::string kOk = "\r\nOK\r\n";
 const std::string kAbc = "\r\n*FDWN: 1\r\n01006162630138\r\n\r\nOK\r\n";
 
 const PacketCase kCases[] = {
@@ -83,17 +84,32 @@ const PacketCase kCases[] = {
     {"no colon at all", "\r\n*FDWN 1\r\n01006162630138\r\n", rsFirstPacket, rsError,
      "Error while receiving packet number", "XY"},
     {"no line feed after the header", "\r\n*FDWN: 1", rsFirstPacket, rsError, "Download_Error", "XY"},
-    {"odd data length", "\r\n*FDWN: 1\r\n0100616263A0138\r\n", rsFirstPacket, rsError, "Download_Error", "XY"},
-    {"non-hex digit", "\r\n*FDWN: 1\r\n010061G2630138\r\n", rsFirstPacket, rsError, "Download_Error", "XY"},
+    // A line that is not a data line holds no packet: it is asked for again.
+    {"odd data length", "\r\n*FDWN: 1\r\n0100616263A0138\r\n", rsFirstPacket, rsChecksumError, "", "XY"},
+    {"non-hex digit", "\r\n*FDWN: 1\r\n010061G2630138\r\n", rsFirstPacket, rsChecksumError, "", "XY"},
     {"lower-case hex", "\r\n*FDWN: 1\r\n01006162630138\r\n" + std::string("\r\n*FDWN: 2\r\n02006a0097\r\n"),
-     rsNextPacket, rsError, "Download_Error", "XYabc"},
+     rsNextPacket, rsChecksumError, "", "XY"},
+    // Lines between the header and the data line (a call coming in).
+    {"RING before the data line", "\r\n*FDWN: 1\r\nRING\r\n01006162630138\r\n\r\nOK\r\n", rsOk, rsOk, "", "XYabc"},
+    {"RING and an empty line before the data line", "\r\n*FDWN: 1\r\nRING\r\n\r\n01006162630138\r\n", rsNextPacket,
+     rsNextPacket, "", "XYabc"},
+    {"RING inside the second of three packets",
+     Packet(1, '1', "one") + "\r\n*FDWN: 2\r\nRING\r\n" + DataLine(2, '1', "two") + "\r\n" + Packet(3, '0', "3") + kOk,
+     rsOk, rsOk, "", "XYonetwo3"},
+    {"RING and no data line", "\r\n*FDWN: 2\r\nRING\r\n", rsNextPacket, rsChecksumError, "", "XY"},
+    {"RING, then OK without a data line", Packet(1, '1', "ab") + "\r\n*FDWN: 2\r\nRING\r\n\r\nOK\r\n", rsOk,
+     rsChecksumError, "", "XY"},
+    {"RING, then the next header", "\r\n*FDWN: 1\r\nRING\r\n" + Packet(2, '1', "cd"), rsNextPacket, rsChecksumError,
+     "", "XY"},
+    {"RING, then the data line cut", "\r\n*FDWN: 1\r\nRING\r\n0100616263", rsNextPacket, rsError, "Download_Error",
+     "XY"},
     {"data line cut before its CR", "\r\n*FDWN: 1\r\n0100616263", rsFirstPacket, rsError, "Download_Error", "XY"},
     {"a whole 184-character line without its line end",
      "\r\n*FDWN: 1\r\n" + DataLine(1, '1', std::string(88, '\xCC')), rsFirstPacket, rsFirstPacket, "",
      "XY" + std::string(88, '\xCC')},
     {"a 188-character line cut after 184", "\r\n*FDWN: 1\r\n" + DataLine(1, '1', std::string(90, '\xCC')).substr(0, 184),
      rsFirstPacket, rsError, "Download_Error", "XY"},
-    {"header shorter than four", "\r\n*FDWN: 1\r\n01\r\n", rsFirstPacket, rsError, "Download_Error", "XY"},
+    {"header shorter than four", "\r\n*FDWN: 1\r\n01\r\n", rsFirstPacket, rsChecksumError, "", "XY"},
     {"no asterisk", "\r\nOK\r\n", rsOk, rsOk, "Parse Error", "XY"},
     {"empty text", "", rsFirstPacket, rsFirstPacket, "Parse Error", "XY"},
     {"first asterisk is not a packet", "AT*ACK\r\n\r\nOK\r\n", rsOk, rsOk, "", "XY"},
@@ -132,8 +148,6 @@ TEST_P(SequenceTable, Parses) {
   }
 }
 
-const std::string kOk = "\r\nOK\r\n";
-
 const SequenceCase kSequences[] = {
     {"several packets in one text", {Packet(1, '1', "ab") + Packet(2, '1', "cd"), Packet(3, '0', "e") + kOk},
      rsNextPacket, "", "abcde"},
@@ -148,6 +162,9 @@ const SequenceCase kSequences[] = {
     {"3 before 2 in one text", {Packet(1, '1', "ab") + Packet(3, '1', "cd")}, rsError, "Packet out of order", "ab"},
     {"an older packet again", {Packet(1, '1', "ab"), Packet(2, '1', "cd"), Packet(1, '1', "ab")}, rsError,
      "Packet out of order", "abcd"},
+    {"RING in packet 2: asked again, then taken once",
+     {Packet(1, '1', "ab"), "\r\n*FDWN: 2\r\nRING\r\n", Packet(2, '1', "cd"), Packet(3, '0', "e") + kOk},
+     rsNextPacket, "", "abcde"},
     {"data after the last packet", {Packet(1, '0', "ab") + kOk, Packet(2, '1', "cd")}, rsError,
      "Packet past the end of the file", "ab"},
 };
