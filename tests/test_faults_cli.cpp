@@ -75,6 +75,12 @@ phonesim::Options EarlyLast(int packet) {
   return o;
 }
 
+// A phone whose file system ignores letter case.
+phonesim::Options CaseBlind(phonesim::Options o) {
+  o.caseBlind = true;
+  return o;
+}
+
 // The receiver's message alone: the failed fall-back to "COM1" (no such
 // port in an isolated run) adds no second one.
 const std::vector<std::string> kHangUpErr = {"COM Port Exception while wait event"};
@@ -144,6 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                 true, {"Packet out of order"}},
         CliCase{"get that ends before the listed size", EarlyLast(3), "get 3 dl.bin --to pc", false,
                 {"File size differs from the phone listing"}},
+        CliCase{"get in another letter case that ends before the listed size", CaseBlind(EarlyLast(3)),
+                "get 3 DL.BIN --to pc", false, {"File size differs from the phone listing"}},
         // Nobody to ask about the existing file: not a success.
         CliCase{"get over a file with no terminal", {}, "get 3 dl.bin --to pc", true,
                 {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}}));

@@ -202,9 +202,10 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
   if (!s.Connect() || !s.Select(folder) || !s.List().Ok()) return 1;
   std::vector<TBatchFile> files;
   for (size_t i = 2; i < args.size(); ++i) {
+    // The phone finds a name whatever its letter case: so does the size check.
     int32_t size = 0;
     for (pic_info* p = s.Pages().PhoneFileList.First(); p; p = p->next.get())
-      if (p->Name == args[i]) size = p->Size;
+      if (SameNoCase(p->Name, args[i])) size = p->Size;
     files.push_back({args[i], pcFolder, size});
   }
   return RunBatch(s, TBatchOp::Fetch, folder, files) ? 0 : 1;
