@@ -285,11 +285,12 @@ TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
   MIDlet_Info* rec = &suite;
   // Every name the install or update sends, and the suite's own name, which
   // a later update or uninstall would send, pass the one name check first.
-  if (rec->status != 1 && rec->status != 3 &&
-      (!IsSafeCommandName(BaseName(rec->jadPath)) || !IsSafeCommandName(BaseName(rec->jarPath)) ||
-       !IsSafeCommandName(rec->name))) {
-    view.ShowMessage("Invalid file name");
-    return TResult::Of(TOutcome::Failed);
+  if (rec->status != 1 && rec->status != 3) {
+    for (const std::string& sent : {BaseName(rec->jadPath), BaseName(rec->jarPath), rec->name}) {
+      if (IsSafeCommandName(sent)) continue;
+      view.ShowMessage(InvalidNameMessage(sent));
+      return TResult::Of(TOutcome::Failed);
+    }
   }
   switch (rec->status) {
     case 1:

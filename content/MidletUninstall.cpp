@@ -20,7 +20,7 @@ void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
 TResult UninstallSuite(TLink& link, const std::string& name) {
   IFormView& view = link.View();
   if (!IsSafeCommandName(name)) {
-    view.ShowMessage("Invalid file name");
+    view.ShowMessage(InvalidNameMessage(name));
     return TResult::Of(TOutcome::Failed);
   }
   view.SetStatusLabel("Uninstall MIDlet suites...");

@@ -291,7 +291,7 @@ class TDownloadTarget {
 TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size) {
   // A name from the phone must not reach outside the PC folder.
   if (!IsSafeLocalName(name) || !IsSafeCommandName(name)) {
-    link.View().ShowMessage("Invalid file name");
+    link.View().ShowMessage(InvalidNameMessage(name));
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
@@ -313,7 +313,7 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     if (a == TOverwriteAnswer::Overwrite) break;
     std::string renamed = link.View().RenameText();
     if (!IsSafeLocalName(renamed)) {
-      link.View().ShowMessage("Invalid file name");
+      link.View().ShowMessage(InvalidNameMessage(renamed));
       FinishTransfer(link);
       return TResult::Of(TOutcome::Failed);
     }

@@ -8,7 +8,7 @@
 
 TResult RemovePhoneFile(TLink& link, const std::string& name) {
   if (!IsSafeCommandName(name)) {
-    link.View().ShowMessage("Invalid file name");
+    link.View().ShowMessage(InvalidNameMessage(name));
     return TResult::Of(TOutcome::Failed);
   }
   link.View().SetStatusLabel("Remove " + name);

@@ -109,9 +109,13 @@ class TFileSink : public IPacketSink {
 // "." or "..", no path separator, no NUL.
 bool IsSafeLocalName(const std::string& name);
 
-// A name that may go between the quotation marks of a command line: no
-// quotation mark and no control byte (below 0x20, or 0x7F).
+// A name that may go between the quotation marks of a command line: one
+// entry of a phone folder (no slash or backslash, not "." or ".."), no quotation
+// mark and no control byte (below 0x20, or 0x7F).
 bool IsSafeCommandName(const std::string& name);
+
+// What the user is told about a name refused by the checks above, naming it.
+std::string InvalidNameMessage(const std::string& name);
 
 // Folder + separator + name.
 std::string JoinLocalPath(const std::string& folder, const std::string& name);

@@ -79,7 +79,7 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
     }
   }
   if (!IsSafeCommandName(name)) {
-    link.View().ShowMessage("Invalid file name");
+    link.View().ShowMessage(InvalidNameMessage(name));
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }

@@ -259,7 +259,7 @@ TEST_P(UnsafeNames, AreRefusedBeforeAnythingIsWritten) {
   rig_.dir.Write("x", "outside");
   rig_.link->Reply().SetState(rsOk);
   DownloadFile(*rig_.link, rig_.pages.PcFolder, name, 5);
-  std::vector<std::string> msgs = {"Invalid file name"};
+  std::vector<std::string> msgs = {"Invalid file name: " + name};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_TRUE(Lines().empty());
   EXPECT_FALSE(fs::exists(rig_.dir.File("LAD.log")));
@@ -277,7 +277,7 @@ TEST_F(DownloadRig, UnsafeRenameIsRefusedToo) {
   rig_.view.overwriteAnswers = {TOverwriteAnswer::Rename};
   rig_.view.renameAnswers = {"../x"};
   DownloadFile(*rig_.link, rig_.pages.PcFolder, "a.gif", 5);
-  std::vector<std::string> msgs = {"Invalid file name"};
+  std::vector<std::string> msgs = {"Invalid file name: ../x"};
   EXPECT_EQ(rig_.view.messages, msgs);
   EXPECT_TRUE(Lines().empty());
   EXPECT_EQ(rig_.dir.Read("x"), "outside");

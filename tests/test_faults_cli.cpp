@@ -47,6 +47,7 @@ struct CliCase {
   bool existingTarget;  // pc/dl.bin held the user's bytes before a get
   // The lines of stderr.
   std::vector<std::string> err;
+  std::string neverSent;  // no line to the phone holds this
 };
 
 void PrintTo(const CliCase& c, std::ostream* os) { *os << c.label; }
@@ -99,6 +100,10 @@ TEST_P(CliFaults, ExitStatusMessagesAndFiles) {
   home.Write("pc/say \"hi\".bin", "x");
   home.Write("pc/game.jad", kSuiteJad);
   home.Write("pc/game.jar", kSuite);
+  home.Write("pc/a\\b.gif", "GIF89a");
+  home.Write("pc/up/up.jad", "MIDlet-Name: ../Game\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: up.jar\r\n"
+                             "MIDlet-Jar-Size: 250\r\n");
+  home.Write("pc/up/up.jar", kSuite);
   if (c.existingTarget) home.Write("pc/dl.bin", kPrecious);
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(home.File("pc"));
   const faults::TFolderSnapshot phoneBefore = faults::Snapshot(home.File("phone"));
@@ -111,6 +116,8 @@ TEST_P(CliFaults, ExitStatusMessagesAndFiles) {
   EXPECT_LT(r.seconds, 60.0);
   EXPECT_EQ(Lines(r.err), c.err) << r.err;
   EXPECT_EQ(r.out, "");
+  if (!c.neverSent.empty())
+    for (const std::string& line : sim.ReceivedLines()) EXPECT_EQ(line.find(c.neverSent), std::string::npos) << line;
 
   // The user's files: all there with their bytes, and nothing of a failed
   // download.
@@ -141,9 +148,10 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"unanswered last archive packet", Silent("AT*FUPL=0300", true), "install pc game.jad", false,
                 {"Send JAR data timeout", ExpectedPackets(kSuite)[2] + "\\r\\n"}},
         // Refused before anything is sent, and no success for it.
-        CliCase{"put of a name that cannot travel", {}, "put 3 'pc/say \"hi\".bin'", false, {"Invalid file name"}},
+        CliCase{"put of a name that cannot travel", {}, "put 3 'pc/say \"hi\".bin'", false,
+                {"Invalid file name: say \"hi\".bin"}},
         CliCase{"get of a name that cannot travel", {}, "get 3 'say \"hi\".bin' --to pc", false,
-                {"Invalid file name"}},
+                {"Invalid file name: say \"hi\".bin"}},
         // Packets the phone gets wrong: no success, nothing written.
         CliCase{"get with packets out of order", Swap(2), "get 3 dl.bin --to pc", false, {"Packet out of order"}},
         CliCase{"get over a file with packets out of order", Swap(2), "--on-conflict=overwrite get 3 dl.bin --to pc",
@@ -152,6 +160,17 @@ INSTANTIATE_TEST_SUITE_P(
                 {"File size differs from the phone listing"}},
         CliCase{"get in another letter case that ends before the listed size", CaseBlind(EarlyLast(3)),
                 "get 3 DL.BIN --to pc", false, {"File size differs from the phone listing"}},
+        // Names that would leave the phone's folder never go out.
+        CliCase{"put of a PC file whose name holds a backslash", {}, "put 3 'pc/a\\b.gif'", false,
+                {"Invalid file name: a\\b.gif"}, "a\\b"},
+        CliCase{"put renamed into another folder", {}, "--on-conflict=rename:../2/x.gif put 3 pc/dl.bin", true,
+                {"Invalid file name: ../2/x.gif"}, "x.gif"},
+        CliCase{"removal of a path", {}, "rm 3 ../3/dl.bin", false, {"Invalid file name: ../3/dl.bin"}, "AT*FRMV"},
+        CliCase{"removal of the folder above", {}, "rm 3 ..", false, {"Invalid file name: .."}, "AT*FRMV"},
+        CliCase{"get of a path", {}, "get 3 'sub\\dl.bin' --to pc", false, {"Invalid file name: sub\\dl.bin"},
+                "AT*FDWN=\"sub"},
+        CliCase{"install of a suite named as a path", {}, "install pc/up up.jad", false,
+                {"Invalid file name: ../Game"}, "AT*FUPL"},
         // Nobody to ask about the existing file: not a success.
         CliCase{"get over a file with no terminal", {}, "get 3 dl.bin --to pc", true,
                 {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}}));

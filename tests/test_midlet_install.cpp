@@ -547,7 +547,7 @@ TEST_F(Install, SuiteNamesThatCannotTravelAreRefusedBeforeAnythingIsSent) {
     if (update) PhoneSuite("old", "Say \"Hi\"", "1.0");
     Open("Say \"Hi\"");
     EXPECT_EQ(page.InstallSuite(*page.PcSuites.First()).outcome, TOutcome::Failed);
-    EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name"});
+    EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name: Say \"Hi\""});
     EXPECT_TRUE(Lines().empty());
   }
   EXPECT_EQ(page.UninstallSuite(*page.PhoneSuites.First()).outcome, TOutcome::Failed);

@@ -119,12 +119,16 @@ TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
     RemovePhoneFile(*rig.link, name);
     DownloadFile(*rig.link, rig.pages.PcFolder, name, 3);
   }
-  EXPECT_EQ(rig.view.messages, std::vector<std::string>(15, "Invalid file name"));
+  std::vector<std::string> refused = {"Invalid file name: " + quoted, "Invalid file name: a\r\nAT*FRMV=\"b.gif\"",
+                                      "Invalid file name: " + std::string("nul\0.gif", 8)};
+  for (const char* name : {"back\bspace.gif", "esc\x1b[2J.gif", "del\x7f.gif", "tab\t.gif"})
+    refused.insert(refused.end(), 3, std::string("Invalid file name: ") + name);
+  EXPECT_EQ(rig.view.messages, refused);
   Mobile_info escaped;
   escaped.name = "Game\x1b[1m";
   rig.view.messages.clear();
   EXPECT_EQ((TMidletPage{*rig.link, rig.pages}.UninstallSuite(escaped).outcome), TOutcome::Failed);
-  EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name"});
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name: " + escaped.name});
   rig.view.messages.clear();
 
   TMidletPage page{*rig.link, rig.pages};
@@ -138,7 +142,7 @@ TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
   EXPECT_FALSE(Sent("AT*FUPL")) << "an upload or install went out";
   EXPECT_FALSE(Sent("AT*FRMV"));
   EXPECT_FALSE(Sent("AT*FDWN"));
-  EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name"});
+  EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name: q\"uote.jad"});
 }
 
 }  // namespace
