@@ -282,6 +282,7 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   left_.clear();
   empty_.clear();
   unlisted_.clear();
+  suitesListed_ = true;  // until a listing fails
   std::error_code ec;
   fs::create_directories(Utf8Path(root), ec);
   std::string finalPath;
@@ -293,12 +294,13 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   auto reachable = [this] { return !Ended() && (link_.Port().Connected() || CheckLink(link_)); };
 
   std::vector<TSuiteRow> suites;
-  suitesListed_ = PhoneSuiteRows(link_, &suites);
+  const bool listed = PhoneSuiteRows(link_, &suites);
   if (Ended()) return false;
+  suitesListed_ = listed;
   if (suitesListed_ && !WriteWhole(Join(folder_, kSuitesFile), SuitesText(suites)))
     return Fail("Cannot write " + std::string(kSuitesFile));
-  // Without the list the files are taken all the same; the backup is not whole.
-  if (!suitesListed_) link_.View().ShowMessage("The phone's suites could not be listed; the backup has no suites.tsv");
+  // Without the list the files are taken all the same; the backup is not
+  // whole, which its end tells.
 
   // Every folder is listed before the first fetch, so the progress knows the total.
   std::vector<TBatchFile> files[4];

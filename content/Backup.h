@@ -112,7 +112,8 @@ class TBackup {
   // Folders (1..3) the phone listed empty, and those it could not list.
   const std::vector<int>& EmptyFolders() const { return empty_; }
   const std::vector<int>& UnlistedFolders() const { return unlisted_; }
-  // False when the suites could not be listed: the backup has no suites.tsv.
+  // False when the run went past the suites and could not list them: the
+  // backup has no suites.tsv.
   bool SuitesListed() const { return suitesListed_; }
 
  private:
@@ -124,7 +125,7 @@ class TBackup {
   std::string folder_;
   std::vector<TNotBackedUp> left_;
   std::vector<int> empty_, unlisted_;
-  bool suitesListed_ = false;
+  bool suitesListed_ = true;
 };
 
 struct TBackupFile {

@@ -239,6 +239,8 @@ int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::s
   for (const backup::TNotBackedUp& e : run.Left())
     std::cerr << "Not backed up: " << backup::FolderName(e.folder) << "/" << EscapedName(e.name) << ": "
               << EscapedName(e.why) << std::endl;
+  if (!run.SuitesListed())
+    std::cerr << "The phone's suites could not be listed; the backup has no suites.tsv" << std::endl;
   for (int f : run.UnlistedFolders()) std::cerr << "Not listed: " << backup::FolderName(f) << std::endl;
   for (int f : run.EmptyFolders()) std::cerr << "Empty on the phone: " << backup::FolderName(f) << std::endl;
   // What arrived stays in the partial folder; its place is worth telling.

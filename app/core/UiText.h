@@ -111,6 +111,7 @@ extern const UiText BackupNotComplete;
 extern const UiText BackupStopped;
 extern const UiText BackupLeft;
 extern const UiText BackupEmptyFolders;
+extern const UiText BackupNoSuites;
 extern const UiText RestoreRefused;
 extern const UiText PlanTitle;
 extern const UiText PlanCounts;

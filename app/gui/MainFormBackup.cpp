@@ -127,6 +127,7 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
   bool ok = false;
   std::string folder;
   std::vector<std::string> left, empty;
+  bool suites = true;
   {
     TBatchGuard guard(link, 0);
     if (!CheckLink(link)) return;
@@ -139,6 +140,7 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
       left.push_back(std::string(backup::FolderName(e.folder)) + "/" + e.name + ": " + e.why);
     for (int f : run.UnlistedFolders()) left.push_back(std::string(backup::FolderName(f)) + ": not listed");
     for (int f : run.EmptyFolders()) empty.push_back(backup::FolderName(f));
+    suites = run.SuitesListed();
     // The phone is left on another folder than the page's: the page is
     // opened afresh before it acts again. Its lists stay as they were.
     ReturnToLogo(link.View());
@@ -148,6 +150,7 @@ void TVelkoMainForm::RunBackup(const std::string& root) {
   const UiText& text = ok ? uitext::BackupDone : stopPressed_ ? uitext::BackupStopped : uitext::BackupNotComplete;
   QString shown = UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(folder)));
   // One end box names what is not in the backup, instead of a box on the way.
+  if (!suites) shown += "\n\n" + UiTr(uitext::BackupNoSuites);
   if (!left.empty()) shown += "\n\n" + UiTr(uitext::BackupLeft).arg(Lines(left));
   if (!empty.empty()) {
     QStringList names;
