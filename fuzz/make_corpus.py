@@ -6,6 +6,7 @@ input plus a few broken ones, so the fuzzer starts next to the interesting
 paths. Run it again after changing a format; the files are kept in the
 repository.
 """
+import hashlib
 import io
 import os
 import shutil
@@ -188,6 +189,45 @@ SEEDS["fuzz_manifest"] = {
     "jar_stored": b"\x01" + jar(b"A: 1\n"),
     "jar_no_manifest": b"\xff" + jar(None, [("readme.txt", b"hello")]),
     "jar_cut": b"\xff" + jar(MANIFEST)[:60],
+}
+
+
+# The fixed files of the backup fuzz_sums checks, as the target writes them.
+BACKUP_FILES = {
+    "melodies/a.mid": b"MThd\x00\x00\x00\x06melody",
+    "pictures/b.gif": b"GIF89a picture",
+    "suites.tsv": b"name\tversion\tsize\turl\nGame\t1.0\t100\tgame.jar\n",
+}
+
+
+def sum_line(name, data=None, escaped=False):
+    digest = hashlib.sha256(BACKUP_FILES.get(name, b"") if data is None else data).hexdigest().encode()
+    return (b"\\" if escaped else b"") + digest + b"  " + name.encode() + b"\n"
+
+
+WHOLE_SUMS = b"".join(sum_line(n) for n in BACKUP_FILES)
+SEEDS["fuzz_sums"] = {
+    "whole": WHOLE_SUMS,
+    "binary_mark": WHOLE_SUMS.replace(b"  pictures", b" *pictures"),
+    "no_picture": sum_line("melodies/a.mid") + sum_line("suites.tsv"),
+    "empty": b"",
+    "first_line": sum_line("melodies/a.mid"),
+    "no_last_end": WHOLE_SUMS[:-1],
+    "twice": WHOLE_SUMS + sum_line("melodies/a.mid"),
+    "wrong_sum": sum_line("melodies/a.mid", b"other") + sum_line("suites.tsv"),
+    "outside": WHOLE_SUMS + sum_line("melodies/../../etc/passwd") + sum_line("other/x.gif"),
+    "escaped": WHOLE_SUMS + b"\\" + b"0" * 64 + b"  melodies/a\\nb.mid\n",
+    "crlf": WHOLE_SUMS.replace(b"\n", b"\r\n"),
+}
+
+SEEDS["fuzz_suites"] = {
+    "one": BACKUP_FILES["suites.tsv"],
+    "none": b"name\tversion\tsize\turl\n",
+    "crlf": b"name\tversion\tsize\turl\r\nGame\t1.0\t100\tgame.jar\r\nSnake Run\t2\t-5\t\r\n",
+    "short_rows": b"h\n\t\t\t\nA\tB\nC\t1\t2\t3\t4\t5\n",
+    "big_size": b"h\nA\t1\t99999999999999999999\tu\nB\t1\t0x10\tu\nC\t1\t 7z\tu\n",
+    "no_header_end": b"name\tversion",
+    "inner_cr": b"h\nA\rB\t1\r\t3\tu\r\n",
 }
 
 
