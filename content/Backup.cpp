@@ -343,12 +343,19 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
     for (size_t i = 0; i < files[f].size(); ++i) {
       const TBatchFile& file = files[f][i];
       if (i > 0 && !PauseUnlessStopped(link_, kPauseBetweenFilesMs)) return false;
+      const std::string path = Join(file.pcFolder, file.name);
+      // A name this PC folds into one taken already (case beyond ASCII, a
+      // normal form): never fetched over the other entry's file.
+      if (fs::exists(fs::symlink_status(Utf8Path(path), ec))) {
+        left_.push_back({f, file.name, "this PC's file system takes it as a file already in the backup"});
+        timer.FileEnded(file.name, 0, true);
+        continue;
+      }
       // One file a batch: a file that fails leaves the others of the folder to be taken.
       const TBatchReport report = TBatch(link_, pages_, TBatchOp::Fetch, f).Run({file});
       if (report.stopped || report.aborted || Ended()) return false;
       // The phone could not be reached again: the batch named the file.
       if (!report.notDone.empty()) return false;
-      const std::string path = Join(file.pcFolder, file.name);
       std::string why;
       if (report.results.empty() || !report.results[0].Ok()) why = "not fetched";
       else if (fs::file_size(Utf8Path(path), ec) != static_cast<uint64_t>(file.size) || ec) why = "not fetched whole";
