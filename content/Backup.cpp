@@ -336,7 +336,10 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
     if (!SelectPhoneFolder(link_, pages_, f).Ok()) {
       if (Ended()) return false;
       // Never a fetch by name from whatever folder the phone has selected.
-      for (const TBatchFile& file : files[f]) left_.push_back({f, file.name, "its folder could not be selected"});
+      for (const TBatchFile& file : files[f]) {
+        left_.push_back({f, file.name, "its folder could not be selected"});
+        if (OnFile) OnFile(TFileStep{++index, total, f, file.name, 0, 1e-6, true});
+      }
       continue;
     }
     TStepTimer timer(link_, &index, total, f, OnFile);

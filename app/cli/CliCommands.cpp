@@ -125,30 +125,6 @@ class TCliSession {
 
 int CmdAt(TCliSession& s) { return s.Connect() ? 0 : 1; }
 
-// A phone's name as one field of one line, whatever it holds: backslash,
-// control characters (also C1 ones in UTF-8) and DEL are written C-style,
-// so a name can neither forge rows nor drive the terminal.
-std::string EscapedName(const std::string& name) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    const unsigned char next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
-    auto hex = [&](unsigned char b) { out += std::string("\\x") + kHex[b >> 4] + kHex[b & 15]; };
-    if (c == '\\') out += "\\\\";
-    else if (c == '\t') out += "\\t";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c < 0x20 || c == 0x7F) hex(c);
-    else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      hex(c);
-      hex(next);
-      ++i;
-    } else out += static_cast<char>(c);
-  }
-  return out;
-}
-
 int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() != 2 || !ParseFolder(args[1], &folder)) return 2;
@@ -196,7 +172,7 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
   const std::string pcFolder = Absolute(to.empty() ? "." : to);
   std::error_code ec;
   if (!fs::is_directory(Utf8Path(pcFolder), ec)) {
-    std::cerr << "not a folder: " << pcFolder << std::endl;
+    std::cerr << "not a folder: " << EscapedName(pcFolder) << std::endl;
     return 2;
   }
   if (!s.Connect() || !s.Select(folder) || !s.List().Ok()) return 1;
@@ -289,7 +265,7 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
   if (!contents.suites.empty()) {
     if (!restore.MissingSuites(&missing)) return 1;
     for (const backup::TSuiteRow& suite : missing)
-      std::cout << "suite\t" << suite.name << "\t" << suite.version << "\n";
+      std::cout << "suite\t" << EscapedName(suite.name) << "\t" << EscapedName(suite.version) << "\n";
     std::cout.flush();
     std::vector<std::string> notThere;
     if (opt.suites.empty() || opt.dryRun) {
@@ -297,7 +273,7 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
     } else if (!missing.empty() && !restore.InstallSuites(Absolute(opt.suites), missing, &notThere)) {
       return 1;
     }
-    for (const std::string& name : notThere) std::cerr << "Install from the PC: " << name << std::endl;
+    for (const std::string& name : notThere) std::cerr << "Install from the PC: " << EscapedName(name) << std::endl;
   }
   return whole ? 0 : 1;
 }

@@ -22,9 +22,9 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
   page.ShowAllFiles = all;
   page.ScanPcFolder();
   for (pic_info* p = page.PcFileList.First(); p; p = p->next.get())
-    std::cout << p->Name << "\t" << p->Size << "\n";
+    std::cout << EscapedName(p->Name) << "\t" << p->Size << "\n";
   for (const pcscan::TRejectedEntry& e : page.Unsuitable)
-    std::cout << e.name << "\t" << e.why.size << "\t"
+    std::cout << EscapedName(e.name) << "\t" << e.why.size << "\t"
               << ReasonText(e.why, pages.FolderNumber, 0) << "\n";
   return 0;
 }
@@ -81,10 +81,10 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
 
   if (cmd == "midlets") {
     for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
-      std::cout << p->name << "\t" << p->version << "\t" << p->size << "\n";
+      std::cout << EscapedName(p->name) << "\t" << EscapedName(p->version) << "\t" << p->size << "\n";
     if (!opt.pc.empty())
       for (MIDlet_Info* p = page.PcSuites.First(); p; p = p->next.get())
-        std::cout << "PC\t" << p->name << "\t" << p->version << "\t" << p->jarSize << "\t"
+        std::cout << "PC\t" << EscapedName(p->name) << "\t" << EscapedName(p->version) << "\t" << p->jarSize << "\t"
                   << StatusMark(p->status) << "\n";
     // The page has said "Unable to open directory": the PC half asked for
     // was not listed, so the command did not do what it was asked.
@@ -94,7 +94,7 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
   if (cmd == "install") {
     int row = FindSuiteRow(page, args[2]);
     if (row < 0) {
-      std::cerr << "no usable descriptor " << args[2] << " in " << args[1] << std::endl;
+      std::cerr << "no usable descriptor " << EscapedName(args[2]) << " in " << EscapedName(args[1]) << std::endl;
       return 1;
     }
     link.Flags().TakeStop();  // a Stop before the install is no stop of it
@@ -104,7 +104,7 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
   }
   int row = FindPhoneRow(page, args[1]);
   if (row < 0) {
-    std::cerr << "no suite named " << args[1] << " on the phone" << std::endl;
+    std::cerr << "no suite named " << EscapedName(args[1]) << " on the phone" << std::endl;
     return 1;
   }
   return page.UninstallSuite(*page.PhoneSuites.At(row)).Ok() ? 0 : 1;

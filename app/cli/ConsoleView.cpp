@@ -18,16 +18,9 @@ bool StdinIsTerminal() {
 #endif
 }
 
-// One message, one line: a line break inside a text is written as "\n".
-std::string OneLine(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
-  }
-  return out;
-}
+// One message, one line: a line break inside a text is written as "\n",
+// and nothing in it reaches the terminal raw.
+std::string OneLine(const std::string& text) { return EscapedName(text); }
 
 std::string AskLine(const std::string& prompt) {
   std::cerr << prompt << std::flush;
@@ -37,6 +30,27 @@ std::string AskLine(const std::string& prompt) {
 }
 
 }  // namespace
+
+std::string EscapedName(const std::string& name) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    const unsigned char next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    auto hex = [&](unsigned char b) { out += std::string("\\x") + kHex[b >> 4] + kHex[b & 15]; };
+    if (c == '\\') out += "\\\\";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c < 0x20 || c == 0x7F) hex(c);
+    else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      hex(c);
+      hex(next);
+      ++i;
+    } else out += static_cast<char>(c);
+  }
+  return out;
+}
 
 void ConsoleView::ShowMessage(const std::string& text) {
   ++messageCount;
@@ -49,7 +63,7 @@ void ConsoleView::ShowErrorText(const std::string& text) {
 }
 
 void ConsoleView::SetStatusLabel(const std::string& text) {
-  if (verbose) std::cerr << "[" << text << "]" << std::endl;
+  if (verbose) std::cerr << "[" << OneLine(text) << "]" << std::endl;
 }
 
 TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
@@ -67,11 +81,11 @@ TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
     return TOverwriteAnswer::Cancel;
   }
   for (;;) {
-    std::string a = AskLine(question + " [o]verwrite, [s]kip, [r]ename: ");
+    std::string a = AskLine(OneLine(question) + " [o]verwrite, [s]kip, [r]ename: ");
     if (a == "o" || a == "overwrite") return TOverwriteAnswer::Overwrite;
     if (a.empty() || a == "s" || a == "skip") return TOverwriteAnswer::Cancel;
     if (a == "r" || a == "rename") {
-      std::string name = AskLine("New name [" + renameText_ + "]: ");
+      std::string name = AskLine("New name [" + OneLine(renameText_) + "]: ");
       if (name.empty()) continue;  // like a cancelled rename prompt: ask again
       renameText_ = name;
       return TOverwriteAnswer::Rename;
@@ -85,6 +99,6 @@ bool ConsoleView::ConfirmUpdate(const std::string& question) {
     std::cerr << OneLine(question) << " (no terminal: not confirmed; use --yes)" << std::endl;
     return false;
   }
-  std::string a = AskLine(question + " [y/N]: ");
+  std::string a = AskLine(OneLine(question) + " [y/N]: ");
   return a == "y" || a == "Y" || a == "yes";
 }

@@ -6,6 +6,13 @@
 
 #include "link/FormView.h"
 
+// Text from outside (a phone's or a PC file's name, a suite's name or
+// version, a message holding one) as one field of one line, whatever it
+// holds: backslash, control characters (also C1 ones in UTF-8) and DEL are
+// written C-style, so it can neither forge rows nor drive the terminal.
+// Every line the command line prints goes through it.
+std::string EscapedName(const std::string& name);
+
 class ConsoleView : public IFormView {
  public:
   // Conflict policy: "" asks on the terminal; "skip", "overwrite" or "rename:NAME".
