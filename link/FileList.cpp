@@ -76,7 +76,7 @@ TResult SelectPhoneFolder(TLink& link, TPageState& pages, int folder) {
   return result;
 }
 
-TResult ListPhoneFolder(TLink& link, TPageState& pages) {
+TResult ListPhoneFolder(TLink& link, TPageState& pages, TListShow show) {
   pages.PhoneFileList.Clear();
   pages.PhoneListKnown = false;
   link.View().SetStatusLabel("Get Mobile Info...");
@@ -95,14 +95,16 @@ TResult ListPhoneFolder(TLink& link, TPageState& pages) {
     info->SizeText = e.sizeText;
   }
   if (listing.outcome != TListingOutcome::Ok) {
-    link.View().ShowMessage(listing.outcome == TListingOutcome::ParseError ? "ParseError" : "No Files on Mobile");
+    if (listing.outcome == TListingOutcome::ParseError) link.View().ShowMessage("ParseError");
+    else if (show == TListShow::Page) link.View().ShowMessage("No Files on Mobile");
     link.View().HideStatusLabel();
     // No files is a listing all the same; a half-read one is not.
     pages.PhoneListKnown = listing.outcome == TListingOutcome::NoFiles;
     return pages.PhoneListKnown ? result : TResult::Of(TOutcome::Failed, result.reply);
   }
-  for (pic_info* e = pages.PhoneFileList.First(); e; e = e->next.get())
-    link.View().AddListRow(TListId::PhoneFiles, {e->Name, e->SizeText});
+  if (show == TListShow::Page)
+    for (pic_info* e = pages.PhoneFileList.First(); e; e = e->next.get())
+      link.View().AddListRow(TListId::PhoneFiles, {e->Name, e->SizeText});
   link.View().HideStatusLabel();
   pages.PhoneListKnown = true;
   return result;

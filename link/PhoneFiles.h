@@ -14,9 +14,13 @@ struct TPacketSequence;
 
 // Selecting a folder leaves the pages' phone list unknown.
 TResult SelectPhoneFolder(TLink& link, TPageState& pages, int folder);
-// Fills the pages' phone list and the phone list view; an empty or
-// unreadable listing is told and Failed.
-TResult ListPhoneFolder(TLink& link, TPageState& pages);
+// Whether a listing shows itself: the page's list view and the box for an
+// empty folder, or nothing but the pages' phone list (a backup, a restore,
+// a check after a batch: those tell their own end).
+enum class TListShow { Page, Quiet };
+// Fills the pages' phone list (and, for the page, the phone list view); an
+// unreadable listing is told and Failed, an empty one told on the page.
+TResult ListPhoneFolder(TLink& link, TPageState& pages, TListShow show = TListShow::Page);
 TResult RemovePhoneFile(TLink& link, const std::string& name);
 
 // Sends a file of pcFolder to a phone folder, asking first when the pages'

@@ -275,9 +275,9 @@ Reply PhoneEngine::Handle(const std::string& line, const Options& options) {
   }
 
   if (upper == "AT") return Text(kOk);
-  if (upper == "AT*FLIST?") return List();
+  if (upper == "AT*FLIST?") return List(options);
   if (StartsWith(upper, "AT*FLIST=")) return Select(upper.substr(9));
-  if (StartsWith(upper, "AT*FRMV=")) return Remove(line.substr(8));
+  if (StartsWith(upper, "AT*FRMV=")) return Remove(line.substr(8), options);
   if (StartsWith(upper, "AT*FUPL=")) {
     if (isPacket) return UploadPacket(line.substr(8), options);
     return UploadRequest(line.substr(8), options);
@@ -294,7 +294,21 @@ Reply PhoneEngine::Select(const std::string& arg) {
   return Text(kOk);
 }
 
-Reply PhoneEngine::List() const {
+std::string PhoneEngine::StoredName(int folder, const std::string& name, const Options& options) const {
+  if (!options.caseBlind) return name;
+  auto lower = [](std::string t) {
+    std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return std::tolower(c); });
+    return t;
+  };
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(FolderPath(folder), ec)) {
+    const std::string n = e.path().filename().string();
+    if (lower(n) == lower(name)) return n;
+  }
+  return name;
+}
+
+Reply PhoneEngine::List(const Options& options) const {
   struct Entry {
     std::string name;
     bool dir;
@@ -321,17 +335,18 @@ Reply PhoneEngine::List() const {
       out += "<D> " + e.name + "\r\n";
     } else {
       out += "<F> " + e.name + " (" + std::to_string(e.size) + ")\r\n";
+      if (options.listTwice) out += "<F> " + e.name + " (" + std::to_string(e.size) + ")\r\n";
     }
   }
   out += kOk;
   return Text(out);
 }
 
-Reply PhoneEngine::Remove(const std::string& args) {
+Reply PhoneEngine::Remove(const std::string& args, const Options& options) {
   std::string name;
   std::vector<std::string> rest;
   if (!SplitQuoted(args, &name, &rest) || !rest.empty() || !SafeName(name)) return Text(kError);
-  fs::path path = fs::path(FolderPath(folder_)) / name;
+  fs::path path = fs::path(FolderPath(folder_)) / StoredName(folder_, name, options);
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return Text(kError);
   if (!fs::remove(path, ec) || ec) return Text(kError);
@@ -429,7 +444,8 @@ Reply PhoneEngine::FinishUpload(const Options& options) {
   }
   switch (up.kind) {
     case UploadKind::File:
-      return Text(StoreFile(FolderPath(up.folder), up.name, up.data) ? kOk : kError);
+      if (options.keepNothing) return Text(kOk);
+      return Text(StoreFile(FolderPath(up.folder), StoredName(up.folder, up.name, options), up.data) ? kOk : kError);
     case UploadKind::Descriptor:
       descriptor_ = Descriptor{up.name, up.data};
       return Text(kOk);
@@ -517,7 +533,7 @@ Reply PhoneEngine::DownloadRequest(const std::string& args, const Options& optio
   std::string name;
   std::vector<std::string> rest;
   if (!SplitQuoted(args, &name, &rest) || !rest.empty() || !SafeName(name)) return Text(kError);
-  fs::path path = fs::path(FolderPath(folder_)) / name;
+  fs::path path = fs::path(FolderPath(folder_)) / StoredName(folder_, name, options);
   std::error_code ec;
   bool isFile = fs::is_regular_file(path, ec);
   if (name == "4" && (folder_ == 4 || !isFile)) return SuiteList(options);
@@ -559,6 +575,11 @@ Reply PhoneEngine::PacketReply(int n, const Options& options) {
     }
   }
   d.sent = n;
+  // An unsolicited line (a call coming in) between the header and the data.
+  if (n == options.lineInPacket && !d.rang) {
+    d.rang = true;
+    header += "RING\r\n";
+  }
   // Cutting inside the data line keeps the PC from judging half a packet.
   return Reply{header + line + tail, header.size() + line.size() / 2};
 }

@@ -58,15 +58,16 @@ class PhoneEngine {
     bool repeated = false;
     bool swapped = false;
     int swapBack = 0;    // the packet skipped by the swap, sent next
+    bool rang = false;   // the stray line inside a packet went out
   };
   struct Descriptor {
     std::string name;
     std::string text;
   };
 
-  Reply List() const;
+  Reply List(const Options& options) const;
   Reply Select(const std::string& arg);
-  Reply Remove(const std::string& args);
+  Reply Remove(const std::string& args, const Options& options);
   Reply UploadRequest(const std::string& args, const Options& options);
   Reply UploadPacket(const std::string& body, const Options& options);
   Reply FinishUpload(const Options& options);
@@ -81,6 +82,9 @@ class PhoneEngine {
   Reply Uninstall(const std::string& name);
 
   std::string FolderPath(int folder) const;
+  // The stored name a PC name stands for: itself, or on a phone that ignores
+  // case, the name already there that differs only in case.
+  std::string StoredName(int folder, const std::string& name, const Options& options) const;
 
   std::string root_;
   int folder_ = 1;

@@ -46,6 +46,11 @@ struct Options {
                                      // (0: where the reply allows, else its middle)
   int splitEvery = 0;                // with splitPauseMs: bursts of this many characters each
   bool noiseBeforeEcho = false;      // noise with a NUL before the echo of every line
+  bool keepNothing = false;          // every upload of a file is answered OK and then thrown away
+  bool listTwice = false;            // the folder listing names every file twice
+  bool caseBlind = false;            // names are found whatever their case (fetch, remove, store)
+  int lineInPacket = -1;             // download packet N carries a "RING" line between its header
+                                     // and its data line (the first time it is sent)
 };
 
 class PhoneSim {

@@ -24,7 +24,8 @@ const char kUsage[] =
     "                [--repeat-packet N] [--swap-packet N] [--past-end] [--early-last N]\n"
     "                [--refuse-upload] [--install-error N] [--flood N]\n"
     "                [--seam-every N] [--bare-suite-list] [--split-at N] [--split-every N]\n"
-    "                [--noise-before-echo] [--until-stdin-eof]\n"
+    "                [--noise-before-echo] [--keep-nothing] [--list-twice] [--case-blind]\n"
+    "                [--line-in-packet N] [--until-stdin-eof]\n"
     "Prints the device path to open as its first line, then serves.\n";
 
 bool ToInt(const char* s, int* out) {
@@ -78,6 +79,10 @@ int main(int argc, char** argv) {
     else if (a == "--split-at") ok = number(&options.splitAt);
     else if (a == "--split-every") ok = number(&options.splitEvery);
     else if (a == "--noise-before-echo") options.noiseBeforeEcho = true;
+    else if (a == "--keep-nothing") options.keepNothing = true;
+    else if (a == "--list-twice") options.listTwice = true;
+    else if (a == "--case-blind") options.caseBlind = true;
+    else if (a == "--line-in-packet") ok = number(&options.lineInPacket);
     else if (a == "--until-stdin-eof") untilStdinEof = true;
     else if (a == "--help" || a == "-h") {
       std::cout << kUsage;
