@@ -246,7 +246,10 @@ TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replac
     // Every check of the PC side comes before the old suite is removed, so
     // a refused update leaves the phone's suite in place.
     end = CheckSuiteFiles(job);
-    if (end == TPhaseEnd::Done && replaceOld) end = RemoveOldSuite(job);
+    if (end == TPhaseEnd::Done && replaceOld) {
+      end = RemoveOldSuite(job);
+      out.oldRemoved = end == TPhaseEnd::Done;
+    }
     if (end == TPhaseEnd::Done) end = SendSuiteFiles(job);
     out.result = job.result;
     out.packetUnanswered = job.packetUnanswered;
@@ -309,9 +312,16 @@ TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
   }
 }
 
+std::string OldSuiteRemovedMessage(const std::string& name, const std::string& version) {
+  return "The update failed after the old version was removed from the phone: " + name + " " + version;
+}
+
 TResult TMidletPage::RunInstall(MIDlet_Info& suite, bool replaceOld) {
   // Copies: the refresh frees the record.
   const std::string name = suite.name, version = suite.version;
+  std::string oldVersion;
+  for (const Mobile_info* phone = PhoneSuites.First(); phone && oldVersion.empty(); phone = phone->next.get())
+    if (phone->name == name) oldVersion = phone->version;
   const TInstallEnd end = InstallSuiteFiles(link_, suite, replaceOld);
   if (end.refresh) LocalAppDL_RefreshPage();
   TResult result = end.result;
@@ -319,6 +329,9 @@ TResult TMidletPage::RunInstall(MIDlet_Info& suite, bool replaceOld) {
   // archive packet that was never answered.
   if (result.Ok() && !SuiteOnPhone(name, version))
     result = TResult::Of(end.packetUnanswered ? TOutcome::TimedOut : TOutcome::Failed);
+  // The phone's own message tells only that the new version is not there.
+  if (end.oldRemoved && !result.Ok())
+    link_.View().ShowMessage(OldSuiteRemovedMessage(name, oldVersion));
   return result;
 }
 

@@ -74,12 +74,15 @@ struct TInstallEnd {
   TResult result;
   bool packetUnanswered = false;  // an archive packet's wait ran out
   bool refresh = false;           // the lists must show the phone anew
+  bool oldRemoved = false;        // an update removed the phone's older suite
 };
 // Sends a PC suite (descriptor, then archive) after checking its files;
 // replaceOld removes the phone's older suite once every check of the PC
 // side has passed. The ending (bars, buttons, a failed transfer's port) is
 // done here; the refresh it asks for is the page's.
 TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replaceOld);
+// What a failed update adds to the phone's own message: the old version is gone.
+std::string OldSuiteRemovedMessage(const std::string& name, const std::string& version);
 
 class TMidletPage {
  public:

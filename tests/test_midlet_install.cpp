@@ -394,6 +394,7 @@ struct RefusalCase {
   std::function<void(phonesim::Options&)> fault;
   std::vector<std::string> messages;
   bool archiveRequested;
+  bool update = false;  // the phone holds Game 0.9, removed first
 };
 
 TEST_F(Install, RefusalsCloseThePortAndTheRefreshReopensIt) {
@@ -408,6 +409,14 @@ TEST_F(Install, RefusalsCloseThePortAndTheRefreshReopensIt) {
        {"Send_JAR_REQ_ERR", "AT*FUPL=\"game.jar\",120,4,1\r\n\r\n"}, true},  // the echo: no "*FUPL:" in it
       {"descriptor request unanswered", [](phonesim::Options& o) { o.noEchoSilentPrefix = "AT*FUPL=\"game.jad\""; },
        {"Send_JAD_REQ_timeout", ""}, false},
+      // An update fails after the removal: the user learns the old version is gone.
+      {"update, coded refusal, memory", [](phonesim::Options& o) { o.installErrorCode = 3; },
+       {"Insufficient Memory!!\nIt couldn't be installed!!", "Send JAR data ERR",
+        "The update failed after the old version was removed from the phone: Game 0.9"},
+       true, true},
+      {"update, descriptor request refused", [](phonesim::Options& o) { o.refuseUpload = true; },
+       {"Send_JAD_REQ_ERR", " 3 ", "The update failed after the old version was removed from the phone: Game 0.9"},
+       false, true},
   };
   PcSuite("game", "Game", "1.0", Bytes(120, 7));
   for (const RefusalCase& c : cases) {
@@ -417,6 +426,10 @@ TEST_F(Install, RefusalsCloseThePortAndTheRefreshReopensIt) {
       fresh.contentDir = o.contentDir;
       o = fresh;
     });
+    if (c.update) {
+      PhoneSuite("old", "Game", "0.9");
+      rig.view.updateAnswers = {true};
+    }
     Open("Game");
     SetOptions(c.fault);
     bool closed;
