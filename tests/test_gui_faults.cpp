@@ -492,6 +492,16 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   EXPECT_EQ(boxesBefore_.back(), "The restore is done: 2 sent, 0 left as they were.");
   EXPECT_TRUE(form_->BackupEntry()->isEnabled());
 
+  // A file the sums do not name stays behind, named, and the restore is not complete.
+  home_.Write(fs::relative(made[0] / "pictures/extra.bmp", home_.path()).string(), kUpload);
+  home_.Write(fs::relative(made[0] / "pictures/Thumbs.db", home_.path()).string(), "cache");
+  for (const auto& f : phoneBefore) fs::remove(home_.File("phone/3/" + f.first));
+  form_->RestoreEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_EQ(faults::Snapshot(home_.File("phone/3")), phoneBefore);
+  EXPECT_EQ(boxesBefore_.back(), "The restore is not complete: 2 sent.\npictures/extra.bmp is not sent: not in SHA256SUMS");
+  fs::remove(made[0] / "pictures/extra.bmp");
+
   // A damaged file refuses the whole restore, named, before any plan or send.
   std::ofstream((made[0] / "pictures/up.bmp").string(), std::ios::app) << "x";
   for (const auto& f : phoneBefore) fs::remove(home_.File("phone/3/" + f.first));
