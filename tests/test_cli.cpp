@@ -194,40 +194,6 @@ void WriteSuite(const TempDir& dir, const std::string& base, const std::string& 
                                        ".jar\r\nMIDlet-Jar-Size: " + std::to_string(jar.size()) + "\r\n");
 }
 
-// Names and versions from the phone, from PC files and from the command
-// line never reach the terminal raw, on stdout or stderr, in any command.
-TEST(Cli, EveryCommandEscapesWhatComesFromOutside) {
-  CliPhone p;
-  const std::string esc = "\x1b[2J", shown = "\\x1b[2J";
-  p.home.Write("phone/4/Evil/evil.jad", "MIDlet-Name: Evil" + esc + "\r\nMIDlet-Version: 1.0" + esc +
-                                           "\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: evil.jar\r\nMIDlet-Jar-Size: 3\r\n");
-  p.home.Write("phone/4/Evil/evil.jar", "JJJ");
-  WriteSuite(p.home, "pcgame", "Pc" + esc, "2.0" + esc, "JJJ");
-  p.home.Write("pics/e" + esc + ".wbmp", "x");
-  p.home.Write("pics/f" + esc + ".txt", "hello");
-  const std::string port = "--port " + p.sim->DevicePath() + " ";
-  const struct {
-    std::string args;
-    std::string out, err;  // each held by the output, escaped
-  } rows[] = {
-      {port + "midlets --pc pc", "Evil" + shown + "\t1.0" + shown + "\t", ""},
-      {port + "midlets --pc pc", "PC\tPc" + shown + "\t2.0" + shown + "\t", ""},
-      {"scan --all 3 pics", "e" + shown + ".wbmp\t1\n", ""},
-      {"scan --all 3 pics", "f" + shown + ".txt\t5\t", ""},
-      {port + "uninstall 'x" + esc + "'", "", "no suite named x" + shown + " on the phone\n"},
-      {port + "install pc 'n" + esc + ".jad'", "", "no usable descriptor n" + shown + ".jad in pc\n"},
-      {port + "get 3 a.gif --to 'no" + esc + "'", "", "no" + shown + "\n"},
-      {port + "rm 3 'e" + esc + "/x'", "", "Invalid file name: e" + shown + "/x\n"},
-  };
-  for (const auto& r : rows) {
-    CliResult run = RunCli(p.home, r.args);
-    EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << r.args;
-    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << r.args;
-    EXPECT_NE(run.out.find(r.out), std::string::npos) << r.args << "\n" << run.out;
-    EXPECT_NE(run.err.find(r.err), std::string::npos) << r.args << "\n" << run.err;
-  }
-}
-
 TEST(Cli, MidletInstallUpdateUninstall) {
   CliPhone p;
   std::string port = "--port " + p.sim->DevicePath() + " ";
@@ -302,6 +268,7 @@ TEST(Cli, ReadsTheIniWhenThereIsOne) {
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
   EXPECT_EQ(p.home.Read("err.txt"), "open apProtocol.log fail\nopen syncLogic.log fail\n");
 }
+
 
 }  // namespace
 
@@ -609,4 +576,47 @@ TEST(CliBackup, AlteredBackupsSendNothingUnchecked) {
     EXPECT_EQ(p.sim->ReceivedLines().size(), linesBefore);
     EXPECT_TRUE(PhoneFiles(p.home).empty());
   }
+}
+
+// Names and versions from the phone, from PC files and from the command
+// line never reach the terminal raw, on stdout or stderr, in any command.
+TEST(Cli, EveryCommandEscapesWhatComesFromOutside) {
+  CliPhone p;
+  const std::string esc = "\x1b[2J", shown = "\\x1b[2J";
+  p.home.Write("phone/4/Evil/evil.jad", "MIDlet-Name: Evil" + esc + "\r\nMIDlet-Version: 1.0" + esc +
+                                           "\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: evil.jar\r\nMIDlet-Jar-Size: 3\r\n");
+  p.home.Write("phone/4/Evil/evil.jar", "JJJ");
+  WriteSuite(p.home, "pcgame", "Pc" + esc, "2.0" + esc, "JJJ");
+  p.home.Write("pics/e" + esc + ".wbmp", "x");
+  p.home.Write("pics/f" + esc + ".txt", "hello");
+  const std::string port = "--port " + p.sim->DevicePath() + " ";
+  const struct {
+    std::string args;
+    std::string out, err;  // each held by the output, escaped
+  } rows[] = {
+      {port + "midlets --pc pc", "Evil" + shown + "\t1.0" + shown + "\t", ""},
+      {port + "midlets --pc pc", "PC\tPc" + shown + "\t2.0" + shown + "\t", ""},
+      {"scan --all 3 pics", "e" + shown + ".wbmp\t1\n", ""},
+      {"scan --all 3 pics", "f" + shown + ".txt\t5\t", ""},
+      {port + "uninstall 'x" + esc + "'", "", "no suite named x" + shown + " on the phone\n"},
+      {port + "install pc 'n" + esc + ".jad'", "", "no usable descriptor n" + shown + ".jad in pc\n"},
+      {port + "get 3 a.gif --to 'no" + esc + "'", "", "no" + shown + "\n"},
+      {port + "rm 3 'e" + esc + "/x'", "", "Invalid file name: e" + shown + "/x\n"},
+  };
+  for (const auto& r : rows) {
+    CliResult run = RunCli(p.home, r.args);
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << r.args;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << r.args;
+    EXPECT_NE(run.out.find(r.out), std::string::npos) << r.args << "\n" << run.out;
+    EXPECT_NE(run.err.find(r.err), std::string::npos) << r.args << "\n" << run.err;
+  }
+  // A restore names the suites the phone lacks, escaped as well.
+  CliResult b = RunCli(p.home, port + "backup --to bk");
+  ASSERT_EQ(b.status, 0) << b.err;
+  fs::remove_all(p.home.File("phone/4/Evil"));
+  CliResult dry = RunCli(p.home, port + "restore '" + LastLine(b.out) + "' --dry-run");
+  EXPECT_EQ(dry.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(dry.err.find('\x1b'), std::string::npos);
+  EXPECT_NE(dry.out.find("suite\tEvil" + shown + "\t1.0" + shown + "\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.err.find("Install from the PC: Evil" + shown + "\n"), std::string::npos) << dry.err;
 }
