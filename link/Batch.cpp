@@ -6,6 +6,7 @@
 
 #include "link/Connection.h"
 #include "link/PhoneFiles.h"
+#include "link/Text.h"
 
 namespace {
 
@@ -20,11 +21,45 @@ const char* NotDoneText(TBatchOp op) {
 
 }  // namespace
 
-bool TBatchReport::AllDone() const {
-  if (stopped || aborted || !notDone.empty()) return false;
-  for (const TResult& r : results)
-    if (!r.Ok() && r.outcome != TOutcome::Declined) return false;
+bool TBatchReport::Done(size_t i) const {
+  const TResult& r = results[i];
+  if (r.outcome == TOutcome::Declined) return true;
+  if (!r.Ok()) return false;
+  for (const std::string& name : notStored)
+    if (name == r.sentName) return false;
   return true;
+}
+
+bool TBatchReport::AllDone() const {
+  if (stopped || aborted || !notDone.empty() || !notStored.empty()) return false;
+  for (size_t i = 0; i < results.size(); ++i)
+    if (!Done(i)) return false;
+  return true;
+}
+
+void TBatch::CheckStored(TBatchReport& report) {
+  std::vector<const TResult*> sent;
+  for (const TResult& r : report.results)
+    if (r.Ok() && !r.sentName.empty()) sent.push_back(&r);
+  if (sent.empty()) return;
+  // An OK to the last packet is the phone's word only; its listing shows
+  // what it kept. A list that cannot be read confirms nothing, nor does a
+  // port that failed under a write (nothing more goes out on it).
+  const bool portGone = report.results.back().outcome == TOutcome::PortFailed;
+  const bool listed = !portGone && (link_.Port().Connected() || Reconnect()) &&
+                      ListPhoneFolder(link_, pages_, TListShow::Quiet).Ok();
+  std::string names;
+  for (const TResult* r : sent) {
+    bool kept = false;
+    for (pic_info* e = listed ? pages_.PhoneFileList.First() : nullptr; e && !kept; e = e->next.get())
+      kept = SameNoCase(e->Name, r->sentName) && e->SizeText == std::to_string(r->sentSize);
+    if (kept) continue;
+    report.notStored.push_back(r->sentName);
+    names += (names.empty() ? "" : ", ") + r->sentName;
+  }
+  if (names.empty()) return;
+  link_.View().ShowMessage((listed ? "Not stored by the phone: " : "Not confirmed: the phone's list could not be read: ") +
+                           names);
 }
 
 TResult TBatch::RunOne(const TBatchFile& file) {
@@ -41,7 +76,7 @@ bool TBatch::Reconnect() {
   if (!SelectPhoneFolder(link_, pages_, folder_).Ok()) return false;
   // Without a list the next send would have to ask; a failed listing still
   // leaves that to the upload's own question.
-  if (op_ == TBatchOp::Send) ListPhoneFolder(link_, pages_);
+  if (op_ == TBatchOp::Send) ListPhoneFolder(link_, pages_, TListShow::Quiet);
   return !link_.Flags().AbortRequested();
 }
 
@@ -94,13 +129,14 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
     // The phone's refusal ends the batch (it would refuse the rest too); a
     // fetch or a removal that failed ends it as well. A send that failed
     // otherwise (a time-out, a file of the PC's) goes on with the next.
-    if (!r.Ok() && r.outcome != TOutcome::Declined &&
+    if (!r.Ok() && r.outcome != TOutcome::Declined && r.outcome != TOutcome::Unanswered &&
         (op_ != TBatchOp::Send || r.outcome == TOutcome::Refused)) {
       endEarly(i + 1, false);
       break;
     }
     if (OnFileEnd) OnFileEnd();
   }
+  if (op_ == TBatchOp::Send && !report.stopped && !report.aborted) CheckStored(report);
   return report;
 }
 

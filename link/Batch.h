@@ -25,8 +25,14 @@ struct TBatchReport {
   bool stopped = false;          // Stop ended it; the rest were not started
   bool aborted = false;          // a hang-up or the window's close: no refresh
   std::vector<std::string> notDone;  // files not started after the batch ended early
-  // Every file went through, or was declined by the user.
+  // Sends the phone answered OK to but does not list with their size after
+  // the batch (or that could not be looked for: the listing failed).
+  std::vector<std::string> notStored;
+  // Every file went through (a send: and the phone keeps it), or was
+  // declined by the user.
   bool AllDone() const;
+  // Whether the file started as results[i] is done, as the end texts count it.
+  bool Done(size_t i) const;
 };
 
 class TBatch {
@@ -40,6 +46,9 @@ class TBatch {
 
  private:
   TResult RunOne(const TBatchFile& file);
+  // Reads the folder again and keeps in report.notStored each file sent
+  // that the phone does not hold with its size.
+  void CheckStored(TBatchReport& report);
   // The port closed under a failed file: open it again, check the phone
   // and select the folder (and list it before a send). False when the
   // phone cannot be reached again.

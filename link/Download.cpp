@@ -305,10 +305,10 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   std::error_code ec;
   while (fs::exists(Utf8Path(localPath), ec)) {
     TOverwriteAnswer a = link.View().AskOverwrite("Overwrite " + link.View().RenameText() + "?");
-    if (a == TOverwriteAnswer::Cancel) {
+    if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
       link.Clock().Sleep(100);
       FinishTransfer(link);
-      return TResult::Of(TOutcome::Declined);
+      return TResult::Of(a == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
     }
     if (a == TOverwriteAnswer::Overwrite) break;
     std::string renamed = link.View().RenameText();

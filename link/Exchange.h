@@ -2,6 +2,7 @@
 // One command and its answer: the result every phone operation returns,
 // and the table of what each step says when the phone refuses, stays
 // silent or the port fails. All those texts are in Exchange.cpp.
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,7 @@ enum class TOutcome {
   PortFailed,  // the port failed; the link was closed and the failure shown
   Aborted,     // hang-up, window closing or Stop: ends quietly
   Declined,    // the user said no (an overwrite, an update)
+  Unanswered,  // a question nobody could answer: the file was not done
   Failed,      // on the PC side: a file that cannot be read or written, a bad name
 };
 
@@ -29,11 +31,20 @@ enum class TOutcome {
 struct TResult {
   TOutcome outcome = TOutcome::Ok;
   std::string reply;
+  // A file sent: the name it went to the phone as (a rename's) and its size,
+  // for the check that the phone keeps it.
+  std::string sentName;
+  uint64_t sentSize = 0;
   bool Ok() const { return outcome == TOutcome::Ok; }
   // Ended with nothing more to show or log: aborted, or the port failed
   // (and said so).
   bool Quiet() const { return outcome == TOutcome::Aborted || outcome == TOutcome::PortFailed; }
-  static TResult Of(TOutcome outcome, std::string reply = {}) { return TResult{outcome, std::move(reply)}; }
+  static TResult Of(TOutcome outcome, std::string reply = {}) {
+    TResult r;
+    r.outcome = outcome;
+    r.reply = std::move(reply);
+    return r;
+  }
 };
 
 struct TStepTexts {

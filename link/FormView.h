@@ -9,7 +9,9 @@
 enum class TPage { Logo, Content, Midlet };
 enum class TTitle { Product, Melody, Animation, Picture, Java };
 enum class TListId { PcFiles, PhoneFiles, PcSuites, PhoneSuites };
-enum class TOverwriteAnswer { Cancel, Overwrite, Rename };
+// Unanswered: nobody could answer (no terminal to ask, the window closing);
+// the file is not done, unlike one the user chose to leave.
+enum class TOverwriteAnswer { Cancel, Overwrite, Rename, Unanswered };
 
 struct TPortOption {
   std::string caption;

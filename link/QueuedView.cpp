@@ -25,7 +25,7 @@ std::string TQueuedView::RenameText() {
 }
 
 TOverwriteAnswer TQueuedView::AskOverwrite(const std::string& question) {
-  TOverwriteAnswer answer = TOverwriteAnswer::Cancel;
+  TOverwriteAnswer answer = TOverwriteAnswer::Unanswered;
   if (!dropBoxes_) OnWindow([&] { answer = target_.AskOverwrite(question); });
   return answer;
 }

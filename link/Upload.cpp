@@ -57,9 +57,9 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
     // No listing to check against: asked once, as for a clash; a new name
     // cannot be checked either.
     TOverwriteAnswer a = ask();
-    if (a == TOverwriteAnswer::Cancel) {
+    if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
       FinishTransfer(link);
-      return TResult::Of(TOutcome::Declined);
+      return TResult::Of(a == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
     }
     if (a == TOverwriteAnswer::Rename) name = link.View().RenameText();
   } else {
@@ -69,9 +69,9 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
         continue;
       }
       TOverwriteAnswer a = ask();
-      if (a == TOverwriteAnswer::Cancel) {
+      if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
         FinishTransfer(link);
-        return TResult::Of(TOutcome::Declined);
+        return TResult::Of(a == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
       }
       if (a == TOverwriteAnswer::Overwrite) break;
       name = link.View().RenameText();
@@ -115,6 +115,8 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
   if (result.Ok()) {
     link.Clock().Sleep(500);
     NotePhoneFile(pages, name, size);
+    result.sentName = name;
+    result.sentSize = size;
   }
   FinishTransfer(link);
   return result;

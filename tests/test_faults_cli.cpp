@@ -47,7 +47,7 @@ struct CliCase {
   bool existingTarget;  // pc/dl.bin held the user's bytes before a get
   // The lines of stderr.
   std::vector<std::string> err;
-  std::string neverSent;  // no line to the phone holds this
+  std::string neverSent = {};  // no line to the phone holds this
 };
 
 void PrintTo(const CliCase& c, std::ostream* os) { *os << c.label; }
@@ -67,6 +67,12 @@ phonesim::Options Silent(const std::string& prefix, bool echo = false) {
 phonesim::Options Swap(int packet) {
   phonesim::Options o;
   o.swapDownloadPacket = packet;
+  return o;
+}
+
+phonesim::Options KeepNothing() {
+  phonesim::Options o;
+  o.keepNothing = true;
   return o;
 }
 
@@ -116,8 +122,9 @@ TEST_P(CliFaults, ExitStatusMessagesAndFiles) {
   EXPECT_LT(r.seconds, 60.0);
   EXPECT_EQ(Lines(r.err), c.err) << r.err;
   EXPECT_EQ(r.out, "");
-  if (!c.neverSent.empty())
+  if (!c.neverSent.empty()) {
     for (const std::string& line : sim.ReceivedLines()) EXPECT_EQ(line.find(c.neverSent), std::string::npos) << line;
+  }
 
   // The user's files: all there with their bytes, and nothing of a failed
   // download.
@@ -173,7 +180,12 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Invalid file name: ../Game"}, "AT*FUPL"},
         // Nobody to ask about the existing file: not a success.
         CliCase{"get over a file with no terminal", {}, "get 3 dl.bin --to pc", true,
-                {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}}));
+                {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}},
+        CliCase{"put over a phone file with no terminal", {}, "put 3 pc/dl.bin", true,
+                {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}},
+        // An OK to every packet is not a file kept: the listing says so.
+        CliCase{"put to a phone that keeps nothing", KeepNothing(), "put 3 pc/up.bin", false,
+                {"Not stored by the phone: up.bin"}}));
 
 }  // namespace
 

@@ -135,10 +135,10 @@ int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
 }
 
 // Runs a batch of one kind on the selected folder; true when every file
-// went through or was passed over by the user's own choice.
+// went through (a send: and the phone keeps it) or was passed over by the
+// user's own choice.
 bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchFile>& files) {
-  // A question nobody could answer (no terminal) passed a file over: no success.
-  return TBatch(s.Link(), s.Pages(), op, folder).Run(files).AllDone() && s.View().unanswered == 0;
+  return TBatch(s.Link(), s.Pages(), op, folder).Run(files).AllDone();
 }
 
 int CmdPut(TCliSession& s, const std::vector<std::string>& args) {

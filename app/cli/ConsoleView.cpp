@@ -78,7 +78,7 @@ TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
   if (!StdinIsTerminal()) {
     std::cerr << OneLine(question) << " (no terminal to ask: use --on-conflict)" << std::endl;
     ++unanswered;
-    return TOverwriteAnswer::Cancel;
+    return TOverwriteAnswer::Unanswered;
   }
   for (;;) {
     std::string a = AskLine(OneLine(question) + " [o]verwrite, [s]kip, [r]ename: ");
