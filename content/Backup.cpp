@@ -57,7 +57,7 @@ class TStepTimer {
   TStepTimer(const TLink& link, int* index, int total, int folder, const TStepFn& onFile)
       : pause_(link.Clock().Span(kPauseBetweenFilesMs)), index_(index), total_(total), folder_(folder),
         onFile_(onFile), last_(TSteady::now()) {}
-  void FileEnded(const std::string& name, int64_t bytes, bool skipped = false) {
+  void FileEnded(const std::string& name, int64_t bytes, bool skipped = false, bool failed = false) {
     const auto now = TSteady::now();
     auto spent = now - last_;
     if (first_) first_ = false;
@@ -65,7 +65,7 @@ class TStepTimer {
     last_ = now;
     ++*index_;
     const double seconds = std::max(std::chrono::duration<double>(spent).count(), 1e-6);
-    if (onFile_) onFile_(TFileStep{*index_, total_, folder_, name, bytes, seconds, skipped});
+    if (onFile_) onFile_(TFileStep{*index_, total_, folder_, name, bytes, seconds, skipped, failed});
   }
 
  private:
@@ -515,7 +515,8 @@ bool TRestore::MakePlan() {
     for (const TBackupFile& file : contents_.files) {
       if (file.folder != f) continue;
       if (!listed) {
-        if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_).Ok()) return false;
+        if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_, TListShow::Quiet).Ok())
+          return false;
         listed = true;
       }
       TPlanItem item{TPlanAction::Send, file, {}};
@@ -541,6 +542,8 @@ bool TRestore::Send() {
   for (const TPlanItem& item : plan_)
     total += item.action == TPlanAction::Send || item.action == TPlanAction::Clash;
   int index = 0;
+  counts_ = TCounts{};
+  bool whole = true;
   for (int f = 1; f <= 3; ++f) {
     std::vector<TBatchFile> files;
     std::vector<int64_t> sizes;
@@ -553,22 +556,29 @@ bool TRestore::Send() {
     if (files.empty()) continue;
     pages_.FolderNumber = f;
     // The upload checks each name against the phone's list.
-    if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_).Ok()) return false;
+    if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_, TListShow::Quiet).Ok()) {
+      counts_.notSent += static_cast<int>(files.size());
+      return false;
+    }
     TBatch batch(link_, pages_, TBatchOp::Send, f);
     TStepTimer timer(link_, &index, total, f, OnFile);
     size_t done = 0;
-    batch.OnFileEnd = [&] {
-      // A file sent is in the phone's list with its size; a declined clash
-      // keeps the size it had.
-      bool sent = false;
-      for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get())
-        if (SameNoCase(p->Name, files[done].name)) sent = p->Size == sizes[done];
-      timer.FileEnded(files[done].name, sizes[done], !sent);
+    batch.OnFileEnd = [&](const TResult& r) {
+      const bool declined = r.outcome == TOutcome::Declined;
+      timer.FileEnded(files[done].name, sizes[done], declined, !r.Ok() && !declined);
       ++done;
     };
-    if (!batch.Run(files).AllDone()) return false;
+    const TBatchReport report = batch.Run(files);
+    for (size_t i = 0; i < report.results.size(); ++i) {
+      if (report.results[i].outcome == TOutcome::Declined) ++counts_.declined;
+      else ++(report.Done(i) ? counts_.sent : counts_.notSent);
+    }
+    counts_.notSent += static_cast<int>(files.size() - report.results.size());
+    if (report.AllDone()) continue;
+    whole = false;
+    if (report.stopped || report.aborted || !link_.Port().Connected()) return false;
   }
-  return true;
+  return whole;
 }
 
 bool TRestore::MissingSuites(std::vector<TSuiteRow>* missing) {

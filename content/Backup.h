@@ -74,7 +74,8 @@ struct TFileStep {
   std::string name;
   int64_t bytes = 0;
   double seconds = 0;  // its own transfer, without the pause between files
-  bool skipped = false;  // declined (a clash left as it was)
+  bool skipped = false;  // declined (a clash left as it was), or not taken
+  bool failed = false;   // not sent: it failed, or nobody answered its question
 };
 using TStepFn = std::function<void(const TFileStep&)>;
 
@@ -168,8 +169,17 @@ class TRestore {
   bool MakePlan();
   const std::vector<TPlanItem>& Plan() const { return plan_; }
   // Sends the planned files through the upload batch, clashes asking the
-  // view; true when each went through or was declined.
+  // view; true when each went through and the phone keeps it, or was
+  // declined. A folder not wholly done leaves the next folders to go on,
+  // unless Stop or a hang-up ended it.
   bool Send();
+  // What Send did, from the batches' own outcomes: a file sent under a new
+  // name is sent, one the phone does not keep or whose question nobody
+  // answered is not.
+  struct TCounts {
+    int sent = 0, declined = 0, notSent = 0;
+  };
+  const TCounts& Counts() const { return counts_; }
   // The backup's suites the phone does not hold; false when its suites
   // could not be listed.
   bool MissingSuites(std::vector<TSuiteRow>* missing);
@@ -184,6 +194,7 @@ class TRestore {
   TPageState pages_;  // the folder being planned or sent and its listing
   const TBackupContents& contents_;
   std::vector<TPlanItem> plan_;
+  TCounts counts_;
 };
 
 }  // namespace backup

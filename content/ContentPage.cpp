@@ -89,7 +89,7 @@ void TContentPage::ScanPcFolder() {
 void TContentPage::RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar) {
   TBatchGuard guard(link_, totalBar);
   TBatch batch(link_, pages_, op, pages_.FolderNumber);
-  if (totalBar > 0) batch.OnFileEnd = [this] { link_.View().StepTotalBar(); };
+  if (totalBar > 0) batch.OnFileEnd = [this](const TResult&) { link_.View().StepTotalBar(); };
   // A hang-up or the window's close leaves the logo: no refresh.
   if (batch.Run(files).aborted) return;
   guard.HideBars();

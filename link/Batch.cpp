@@ -134,7 +134,7 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
       endEarly(i + 1, false);
       break;
     }
-    if (OnFileEnd) OnFileEnd();
+    if (OnFileEnd) OnFileEnd(r);
   }
   if (op_ == TBatchOp::Send && !report.stopped && !report.aborted) CheckStored(report);
   return report;

@@ -40,8 +40,9 @@ class TBatch {
   // 'pages' holds the phone list the sends are checked against.
   TBatch(TLink& link, TPageState& pages, TBatchOp op, int folder)
       : link_(link), pages_(pages), op_(op), folder_(folder) {}
-  // After each file the batch goes on from, e.g. to step a total bar.
-  std::function<void()> OnFileEnd;
+  // After each file the batch goes on from, with how it ended, e.g. to
+  // step a total bar.
+  std::function<void(const TResult&)> OnFileEnd;
   TBatchReport Run(const std::vector<TBatchFile>& files);
 
  private:

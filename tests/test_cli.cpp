@@ -374,6 +374,10 @@ TEST(CliBackup, BackupIsThePhonesContentAndRestoresOntoAnEmptiedPhone) {
   EXPECT_EQ(plan.out.find("send\t"), std::string::npos) << plan.out;
   EXPECT_NE(plan.out.find("same\tpictures\tOK (2).gif\nsame\tpictures\tphoto.jpg\nclash\tpictures\tsun.gif\n"),
             std::string::npos) << plan.out;
+  // Nobody to answer the clash: the file is not sent, and no success.
+  CliResult unanswered = RunCli(p.home, port + "restore '" + folder + "'");
+  EXPECT_EQ(unanswered.status, 1) << unanswered.err;
+  EXPECT_NE(unanswered.err.find("not sent 1/1 pictures/sun.gif"), std::string::npos) << unanswered.err;
   CliResult skip = RunCli(p.home, port + "--on-conflict=skip restore '" + folder + "'");
   EXPECT_EQ(skip.status, 0) << skip.err;
   EXPECT_NE(skip.err.find("skipped 1/1 pictures/sun.gif"), std::string::npos) << skip.err;
@@ -382,6 +386,16 @@ TEST(CliBackup, BackupIsThePhonesContentAndRestoresOntoAnEmptiedPhone) {
   EXPECT_EQ(over.status, 0) << over.err;
   EXPECT_NE(over.err.find("sent 1/1 pictures/sun.gif"), std::string::npos) << over.err;
   EXPECT_EQ(p.home.Read("phone/3/sun.gif"), original.at("3/sun.gif"));
+  // A phone that answers OK to every packet and keeps nothing: named, no success.
+  fs::remove(p.home.File("phone/3/sun.gif"));
+  fs::remove(p.home.File("phone/3/SUN.GIF"));
+  phonesim::Options keepNothing = p.sim->GetOptions();
+  keepNothing.keepNothing = true;
+  p.sim->SetOptions(keepNothing);
+  CliResult lost = RunCli(p.home, port + "restore '" + folder + "'");
+  EXPECT_EQ(lost.status, 1) << lost.err;
+  EXPECT_NE(lost.err.find("Not stored by the phone: sun.gif\n"), std::string::npos) << lost.err;
+  EXPECT_FALSE(fs::exists(p.home.File("phone/3/sun.gif")));
 }
 
 TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {

@@ -258,7 +258,9 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
   }
   std::cout.flush();
   if (!opt.dryRun) {
-    restore.OnFile = [](const backup::TFileStep& step) { ShowStep(step.skipped ? "skipped" : "sent", step); };
+    restore.OnFile = [](const backup::TFileStep& step) {
+      ShowStep(step.skipped ? "skipped" : step.failed ? "not sent" : "sent", step);
+    };
     if (!restore.Send()) return 1;
   }
   std::vector<backup::TSuiteRow> missing;

@@ -196,11 +196,12 @@ void TVelkoMainForm::RunRestore(const std::string& folder) {
       kept += item.action == backup::TPlanAction::Same;
     }
     guard.ShowTotal(total);
-    restore.OnFile = [&](const backup::TFileStep& step) {
-      link.View().StepTotalBar();
-      ++(step.skipped ? kept : sent);
-    };
+    restore.OnFile = [&](const backup::TFileStep&) { link.View().StepTotalBar(); };
     ok = restore.Send();
+    // Counted from what the phone keeps: a file sent under a new name is
+    // sent, a declined clash is kept as the phone had it.
+    sent = restore.Counts().sent;
+    kept += restore.Counts().declined;
     // Suites cannot come from a backup: the ones the phone lacks are named.
     if (ok && !contents.suites.empty()) restore.MissingSuites(&missing);
     ReturnToLogo(link.View());
