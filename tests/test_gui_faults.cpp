@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMessageBox>
 #include <QPushButton>
@@ -460,6 +461,12 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
     } else if (w && w->objectName() == "RestorePlanDialog" && w->isVisible()) {
       counts = w->findChild<QLabel*>("PlanCounts")->text();
       w->findChild<QPushButton*>("PlanOK_Button")->click();
+    } else if (auto* clash = qobject_cast<TWarning_overwrite_dialog*>(w); clash && clash->isVisible()) {
+      // Queued: the prompt runs modally, and this timer does not fire inside itself.
+      QMetaObject::invokeMethod(clash->findChild<QPushButton*>("Rename_Button"), "click", Qt::QueuedConnection);
+    } else if (auto* rename = qobject_cast<TRename_Dlg1*>(w); rename && rename->isVisible()) {
+      rename->findChild<QLineEdit*>("Filename_Edit1")->setText("up2.bmp");
+      rename->findChild<QPushButton*>("OKBtn")->click();
     }
   });
   answer.start();
@@ -501,6 +508,16 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   EXPECT_EQ(faults::Snapshot(home_.File("phone/3")), phoneBefore);
   EXPECT_EQ(boxesBefore_.back(), "The restore is not complete: 2 sent.\npictures/extra.bmp is not sent: not in SHA256SUMS");
   fs::remove(made[0] / "pictures/extra.bmp");
+
+  // A clash answered by a new name: that file is sent, not left as it was.
+  home_.Write("phone/3/up.bmp", "the phone's own");
+  form_->RestoreEntry()->trigger();
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_EQ(counts, "Send: 0   Same: 1   Clash: 1   Refused: 0");
+  EXPECT_EQ(home_.Read("phone/3/up2.bmp"), kUpload);
+  EXPECT_EQ(home_.Read("phone/3/up.bmp"), "the phone's own");
+  EXPECT_EQ(boxesBefore_.back(), "The restore is done: 1 sent, 1 left as they were.");
+  fs::remove(home_.File("phone/3/up2.bmp"));
 
   // A damaged file refuses the whole restore, named, before any plan or send.
   std::ofstream((made[0] / "pictures/up.bmp").string(), std::ios::app) << "x";
