@@ -37,7 +37,7 @@ std::string Absolute(const std::string& path) {
 
 bool ParseFolder(const std::string& text, int* folder) {
   if (text != "1" && text != "2" && text != "3") {
-    std::cerr << "FOLDER must be 1 (melodies), 2 (animations) or 3 (pictures), not '" << text << "'"
+    std::cerr << "FOLDER must be 1 (melodies), 2 (animations) or 3 (pictures), not '" << EscapedName(text) << "'"
               << std::endl;
     return false;
   }
@@ -148,7 +148,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   for (size_t i = 2; i < args.size(); ++i) {
     std::error_code ec;
     if (!fs::is_regular_file(Utf8Path(args[i]), ec)) {
-      std::cerr << "not a file: " << args[i] << std::endl;
+      std::cerr << "not a file: " << EscapedName(args[i]) << std::endl;
       return 2;
     }
     const fs::path path = Utf8Path(Absolute(args[i]));
@@ -220,7 +220,7 @@ int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::s
   for (int f : run.UnlistedFolders()) std::cerr << "Not listed: " << backup::FolderName(f) << std::endl;
   for (int f : run.EmptyFolders()) std::cerr << "Empty on the phone: " << backup::FolderName(f) << std::endl;
   // What arrived stays in the partial folder; its place is worth telling.
-  if (!ok && !run.Folder().empty()) std::cerr << "Backup not complete: " << run.Folder() << std::endl;
+  if (!ok && !run.Folder().empty()) std::cerr << "Backup not complete: " << EscapedName(run.Folder()) << std::endl;
   if (ok) std::cout << run.Folder() << std::endl;
   return ok ? 0 : 1;
 }
@@ -229,7 +229,7 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
   if (args.size() != 2) return 2;
   std::error_code ec;
   if (!fs::is_directory(Utf8Path(args[1]), ec)) {
-    std::cerr << "not a folder: " << args[1] << std::endl;
+    std::cerr << "not a folder: " << EscapedName(args[1]) << std::endl;
     return 2;
   }
   // Every sum holds before anything goes to the phone.
@@ -302,7 +302,7 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
   else if (cmd == "restore") rc = CmdRestore(session, args, opt);
   else if (cmd == "midlets" || cmd == "install" || cmd == "uninstall")
     rc = RunMidletCommand(session.Link(), opt, args, [&] { return session.Connect(); });
-  else std::cerr << "unknown command '" << cmd << "' (see --help)" << std::endl;
+  else std::cerr << "unknown command '" << EscapedName(cmd) << "' (see --help)" << std::endl;
   if (rc == 2) std::cerr << "usage error (see --help)" << std::endl;
   session.Connection().CloseLink();
   CloseStartupLogs();
