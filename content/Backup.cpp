@@ -15,7 +15,7 @@
 #include <shlobj.h>
 #endif
 
-#include "app/core/ScanReasonText.h"
+#include "content/ScanReason.h"
 #include "content/MidletPage.h"
 #include "content/PlainFile.h"
 #include "content/PcScan.h"

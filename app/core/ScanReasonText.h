@@ -1,13 +1,10 @@
 #pragma once
 // The window's and the command line's words for why the phone would not
-// take a PC file, in the language of the text table (its column's bytes).
+// take a PC file: ReasonText, declared below for the pages, made here.
+#include <initializer_list>
 #include <string>
 
-#include "content/PcScan.h"
-
-// folder: 1 melodies, 2 animations, 3 pictures (names the page in a type refusal).
-std::string ReasonText(const pcscan::TJudgement& why, int folder, int languageIndex);
-std::string ReasonText(const pcscan::TJudgement& why, int folder);  // start-up language
+#include "content/ScanReason.h"
 
 // "%1", "%2" ... of a table entry replaced by the arguments, in order.
 std::string FillArgs(const std::string& pattern, const std::initializer_list<std::string>& args);
