@@ -6,7 +6,7 @@ if(NOT WIN32)
 endif()
 
 add_library(quendrel_winplatform STATIC app/win32/WinPlatform.cpp app/win32/WinSettings.cpp)
-target_link_libraries(quendrel_winplatform PUBLIC quendrel_core advapi32 shell32)
+target_link_libraries(quendrel_winplatform PUBLIC quendrel_core advapi32 shell32 ole32)
 # Whatever links the core links the platform layer with it.
 target_link_libraries(quendrel_core INTERFACE quendrel_winplatform)
 

@@ -10,11 +10,6 @@
 #include <set>
 #include <sstream>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <shlobj.h>
-#endif
-
 #include "content/ScanReason.h"
 #include "content/MidletPage.h"
 #include "content/PlainFile.h"
@@ -100,35 +95,7 @@ int FolderOf(const std::string& name) {
   return 0;
 }
 
-std::string DefaultBackupRoot() {
-#ifdef _WIN32
-  std::string docs;
-  PWSTR wide = nullptr;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide)) && wide) docs = Utf8(wide);
-  CoTaskMemFree(wide);
-  if (docs.empty()) docs = Join(HomeFolder(), "Documents");
-  return Join(docs, kRootName);
-#else
-  const std::string home = HomeFolder();
-  std::string docs;
-  if (const char* env = std::getenv("XDG_DOCUMENTS_DIR"); env && *env) docs = env;
-  if (docs.empty()) {
-    // xdg-user-dirs keeps the user's choice as XDG_DOCUMENTS_DIR="$HOME/...".
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const std::string dirs = Join(config && *config ? config : Join(home, ".config"), "user-dirs.dirs");
-    std::ifstream f(Utf8Path(dirs));
-    for (std::string line; std::getline(f, line);) {
-      const std::string key = "XDG_DOCUMENTS_DIR=\"";
-      if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
-      std::string value = line.substr(key.size(), line.size() - key.size() - 1);
-      if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
-      if (!value.empty() && value[0] == '/') docs = value;
-    }
-  }
-  if (docs.empty()) docs = Join(home, "Documents");
-  return Join(docs, kRootName);
-#endif
-}
+std::string DefaultBackupRoot() { return Join(DocumentsFolder(), kRootName); }
 
 std::string BackupBaseName(std::time_t when) {
   std::tm local{};

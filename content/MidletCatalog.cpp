@@ -10,12 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
+#include "link/Settings.h"
 #include "link/Text.h"
 #include "content/MidletPage.h"
 #include "content/SuiteArchive.h"
@@ -113,27 +108,7 @@ bool GetJadAttribute(const std::string& text, const std::string& key, std::strin
 
 int32_t LenientToInt(const std::string& text) { return LeadingDecimal(text); }
 
-std::FILE* OpenSuiteFile(const std::string& path) {
-#ifdef _WIN32
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(Utf8Path(path), ec)) return nullptr;
-  return OpenFileUtf8(path, "rb");
-#else
-  // Opened without waiting, so a pipe cannot hold the open; then only a
-  // regular file is kept, read in the ordinary blocking way.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat st {};
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    ::close(fd);
-    return nullptr;
-  }
-  std::FILE* f = ::fdopen(fd, "rb");
-  if (!f) ::close(fd);
-  return f;
-#endif
-}
+std::FILE* OpenSuiteFile(const std::string& path) { return OpenRegularFile(path); }
 
 namespace {
 

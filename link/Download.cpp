@@ -8,15 +8,10 @@
 #include <string_view>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "link/Commands.h"
 #include "link/Link.h"
 #include "link/PhoneFiles.h"
+#include "link/Settings.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
 
@@ -58,11 +53,7 @@ void TFileSink::Back(long count) {
   // file as it was before the packet.
   long pos = std::ftell(f_);
   if (std::fflush(f_) != 0) failed_ = true;
-#ifdef _WIN32
-  if (pos < 0 || _chsize_s(_fileno(f_), pos) != 0) failed_ = true;
-#else
-  if (pos < 0 || ftruncate(fileno(f_), pos) != 0) failed_ = true;
-#endif
+  if (!CutOpenFile(f_, pos)) failed_ = true;
 }
 
 const char* const kPacketOutOfOrder = "Packet out of order";

@@ -1,9 +1,11 @@
 #pragma once
 // What the core needs from the platform it runs on: the program's own
-// persistent values, the serial devices the system has, and the user's
-// home folder. The core only declares them; the platform layer in app/
-// defines them (Qt's settings store and port list on Linux, the registry on
-// Windows), and the build links the one that fits.
+// persistent values, the serial devices the system has, the user's home
+// and documents folders, and the few file calls standard C++ has no word
+// for. The core only declares them; the platform layer in app/ defines
+// them (Qt's settings store and port list with POSIX calls on Linux, the
+// registry and the shell on Windows), and the build links the one that fits.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,16 @@ std::vector<std::string> SystemSerialDevices();
 
 // The user's home folder.
 std::string HomeFolder();
+
+// The user's documents folder (the desktop's own choice where it has one).
+std::string DocumentsFolder();
+
+// A regular file opened for reading ("rb"), or null: a pipe or a device is
+// neither waited on at the open nor kept.
+std::FILE* OpenRegularFile(const std::string& path);
+
+// Cuts an open file (flushed) to its first size bytes; false when it could not.
+bool CutOpenFile(std::FILE* f, long size);
 
 // Where the transfer log goes.
 std::string TransferLogFile();

@@ -9,6 +9,14 @@
 #include "link/Settings.h"
 #ifdef _WIN32
 #include "app/win32/WinPlatform.h"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "link/Text.h"
 #endif
 
 std::unique_ptr<QSettings> OpenSettingsStore() {
@@ -124,3 +132,47 @@ std::string HomeFolder() {
   return (home && *home) ? std::string(home) : QDir::homePath().toStdString();
 #endif
 }
+
+#ifndef _WIN32
+// On Windows the shell names the documents folder (WinPlatform.cpp).
+std::string DocumentsFolder() {
+  const auto join = [](const std::string& folder, const std::string& name) {
+    return PathUtf8(Utf8Path(folder) / Utf8Path(name));
+  };
+  const std::string home = HomeFolder();
+  std::string docs;
+  if (const char* env = std::getenv("XDG_DOCUMENTS_DIR"); env && *env) docs = env;
+  if (docs.empty()) {
+    // xdg-user-dirs keeps the user's choice as XDG_DOCUMENTS_DIR="$HOME/...".
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string dirs = join(config && *config ? config : join(home, ".config"), "user-dirs.dirs");
+    std::ifstream f(Utf8Path(dirs));
+    for (std::string line; std::getline(f, line);) {
+      const std::string key = "XDG_DOCUMENTS_DIR=\"";
+      if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
+      std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+      if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+      if (!value.empty() && value[0] == '/') docs = value;
+    }
+  }
+  return docs.empty() ? join(home, "Documents") : docs;
+}
+
+std::FILE* OpenRegularFile(const std::string& path) {
+  // Opened without waiting, so a pipe cannot hold the open; then only a
+  // regular file is kept, read in the ordinary blocking way.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) ::close(fd);
+  return f;
+}
+
+bool CutOpenFile(std::FILE* f, long size) { return size >= 0 && ::ftruncate(::fileno(f), size) == 0; }
+#endif

@@ -1,13 +1,18 @@
 #include "app/win32/WinPlatform.h"
 
+#include "link/Settings.h"
 #include "link/Text.h"
 
 #include "port/win32/WinApi.h"
 
+#include <io.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -143,6 +148,24 @@ std::string WinTransferLogPath() {
   if (profile.back() != L'\\') profile += L'\\';
   return Utf8(profile + L"LAD.log");
 }
+
+// The platform's part of link/Settings.h that is the same with Qt or without.
+
+std::string DocumentsFolder() {
+  std::string docs;
+  PWSTR wide = nullptr;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide)) && wide) docs = Utf8(wide);
+  CoTaskMemFree(wide);
+  return docs.empty() ? PathUtf8(Utf8Path(HomeFolder()) / "Documents") : docs;
+}
+
+std::FILE* OpenRegularFile(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(Utf8Path(path), ec)) return nullptr;
+  return OpenFileUtf8(path, "rb");
+}
+
+bool CutOpenFile(std::FILE* f, long size) { return size >= 0 && _chsize_s(_fileno(f), size) == 0; }
 
 std::vector<std::string> WinUtf8Arguments() {
   std::vector<std::string> args;
