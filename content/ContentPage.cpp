@@ -156,17 +156,14 @@ void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
   }
   const std::vector<TBatchFile> files = Selected(TListId::PcFiles);
   TBatchGuard batch(link_, 0);
-  for (size_t i = 0; i < files.size(); ++i) {
+  // The phone batches' pause, Stop and close, though no phone wait runs here.
+  const TWalkEnd end = WalkItems(link_, files.size(), [&](size_t i) {
     // To the trash, never deleted for good: a file that cannot go there stays.
-    if (!view.MoveToTrash(JoinLocalPath(pages_.PcFolder, files[i].name))) {
-      view.ShowMessage("Remove File ERR");
-      break;
-    }
-    // No phone wait runs here; a closing window or Stop ends the batch.
-    if (link_.Flags().AppClosing) return;
-    if (link_.Flags().TakeStop()) break;
-    if (i + 1 < files.size() && !PauseUnlessStopped(link_, kPauseBetweenFilesMs)) break;
-  }
+    if (view.MoveToTrash(JoinLocalPath(pages_.PcFolder, files[i].name))) return true;
+    view.ShowMessage("Remove File ERR");
+    return false;
+  });
+  if (end == TWalkEnd::Closing) return;
   OpenContentPage();
 }
 

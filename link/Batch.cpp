@@ -92,39 +92,29 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
     }
     if (tell && !names.empty()) link_.View().ShowMessage(NotDoneText(op_) + names);
   };
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (i > 0 && !PauseUnlessStopped(link_, kPauseBetweenFilesMs)) {
-      report.stopped = true;
-      break;
-    }
+  const TWalkEnd end = WalkItems(link_, files.size(), [&](size_t i) {
     // A failed file closed the port: the rest go on only once the phone
     // answers again, never into a cascade of port errors.
     const unsigned beforeReconnect = link_.Flags().AbortCount;
     if (!link_.Port().Connected() && !Reconnect()) {
-      if (link_.Flags().TakeStop()) {
-        report.stopped = true;
-        break;
-      }
+      if (link_.Flags().StopPending()) return false;
       report.aborted = link_.Flags().AbortedSince(beforeReconnect);
       endEarly(i, !report.aborted);
-      break;
+      return false;
     }
     const unsigned mark = link_.Flags().AbortCount;
     const TResult r = RunOne(files[i]);
     report.results.push_back(r);
     // Stopped: the files done stay done, the rest are not started.
-    if (link_.Flags().TakeStop()) {
-      report.stopped = true;
-      break;
-    }
+    if (link_.Flags().StopPending()) return false;
     if (link_.Flags().AbortedSince(mark)) {
       report.aborted = true;
-      break;
+      return false;
     }
     // A port that failed under a write is gone: nothing more goes out.
     if (r.outcome == TOutcome::PortFailed) {
       endEarly(i + 1, true);
-      break;
+      return false;
     }
     // The phone's refusal ends the batch (it would refuse the rest too); a
     // fetch or a removal that failed ends it as well. A send that failed
@@ -132,10 +122,13 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
     if (!r.Ok() && r.outcome != TOutcome::Declined && r.outcome != TOutcome::Unanswered &&
         (op_ != TBatchOp::Send || r.outcome == TOutcome::Refused)) {
       endEarly(i + 1, false);
-      break;
+      return false;
     }
     if (OnFileEnd) OnFileEnd(r);
-  }
+    return true;
+  });
+  report.stopped = end == TWalkEnd::Stopped;
+  if (end == TWalkEnd::Closing) report.aborted = true;
   if (op_ == TBatchOp::Send && !report.stopped && !report.aborted) CheckStored(report);
   return report;
 }
@@ -174,4 +167,16 @@ bool PauseUnlessStopped(TLink& link, int ms) {
     if (left.count() <= 0) return true;
     std::this_thread::sleep_for(std::min(left, std::chrono::microseconds(10000)));
   }
+}
+
+TWalkEnd WalkItems(TLink& link, size_t count, const std::function<bool(size_t)>& item) {
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0 && !PauseUnlessStopped(link, kPauseBetweenFilesMs)) return TWalkEnd::Stopped;
+    if (i > 0 && link.Flags().AppClosing) return TWalkEnd::Closing;
+    const bool next = item(i);
+    if (link.Flags().TakeStop()) return TWalkEnd::Stopped;
+    if (link.Flags().AppClosing) return TWalkEnd::Closing;
+    if (!next) return TWalkEnd::Ended;
+  }
+  return TWalkEnd::Done;
 }

@@ -65,6 +65,15 @@ inline constexpr int kPauseBetweenFilesMs = 1000;
 // live; false (and the stop taken) when Stop was pressed meanwhile.
 bool PauseUnlessStopped(TLink& link, int ms);
 
+// How a walk over a batch's items ended.
+enum class TWalkEnd { Done, Stopped, Closing, Ended };
+// The walk every batch of files shares: item i runs after the pause that
+// follows item i-1; Stop pressed during an item or a pause, or the
+// window's close, leaves the rest unstarted. 'item' returns false to end
+// the walk for a reason of its own (Ended); a Stop still pending then
+// counts first, so an item that sees StopPending leaves it to the walk.
+TWalkEnd WalkItems(TLink& link, size_t count, const std::function<bool(size_t)>& item);
+
 // Locks the action buttons for one run of batches (Stop shows meanwhile)
 // and unlocks them on every way out, an error escaping included. Bars
 // still up at that point (an early exit) are hidden too.

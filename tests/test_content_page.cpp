@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -434,6 +435,45 @@ TEST_F(ContentPageTest, FailedPcRemovalEndsTheBatch) {
     EXPECT_TRUE(fs::exists(pc + "/" + rows.at(1)));
     EXPECT_TRUE(s.view.trashed.empty());
     EXPECT_EQ(Rows(TListId::PcFiles), vanished ? std::vector<std::string>{rows.at(1)} : rows);
+    EXPECT_TRUE(s.view.actionButtonsEnabled);
+  }
+}
+
+TEST_F(ContentPageTest, PcRemovalPausesBetweenFilesAndStopsOnStop) {
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) PcFile(name, Bmp(1, 1, 60));
+  PhoneFile("x.gif", StillGif(1, 1));
+  OpenPictures();
+  const double pauseMs = kPauseBetweenFilesMs * s.link->Clock().Scale();
+  for (bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "Stop in the first pause" : "no Stop");
+    if (stop) {
+      for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) PcFile(name, Bmp(1, 1, 60));
+      page.OpenContentPage();
+    }
+    s.view.messages.clear();
+    s.view.trashed.clear();
+    Select(TListId::PcFiles, {"a.bmp", "b.bmp", "c.bmp"});
+    // The window's turns while one file is gone: the pause after it.
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> afterFirst;
+    s.view.onWaitTurn = [&] {
+      if (s.view.trashed.size() != 1) return;
+      afterFirst.push_back(Clock::now());
+      if (stop && afterFirst.size() == 1) s.link->Flags().RequestStop();
+    };
+    page.DC_PIC_Remove_PC_ButtonClick();
+    s.view.onWaitTurn = nullptr;
+    ASSERT_FALSE(afterFirst.empty());
+    if (stop) {
+      EXPECT_EQ(s.view.trashed.size(), 1u);
+      EXPECT_EQ(Rows(TListId::PcFiles).size(), 2u);
+    } else {
+      EXPECT_EQ(s.view.trashed.size(), 3u);
+      const std::chrono::duration<double, std::milli> paused = afterFirst.back() - afterFirst.front();
+      EXPECT_GE(paused.count(), pauseMs * 0.8);
+      EXPECT_TRUE(Rows(TListId::PcFiles).empty());
+    }
+    EXPECT_EQ(s.view.messages, std::vector<std::string>(!stop, "No suitable file in this folder"));
     EXPECT_TRUE(s.view.actionButtonsEnabled);
   }
 }
