@@ -82,6 +82,12 @@ phonesim::Options EarlyLast(int packet) {
   return o;
 }
 
+phonesim::Options Refuse(const std::string& prefix) {
+  phonesim::Options o;
+  o.errorPrefix = prefix;
+  return o;
+}
+
 // A phone whose file system ignores letter case.
 phonesim::Options CaseBlind(phonesim::Options o) {
   o.caseBlind = true;
@@ -183,6 +189,9 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}},
         CliCase{"put over a phone file with no terminal", {}, "put 3 pc/dl.bin", true,
                 {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}},
+        // A fetch that failed ends the batch: the next file is not asked for.
+        CliCase{"get of two, the first refused", Refuse("AT*FDWN=\"dl"), "get 3 dl.bin other.gif --to pc", false,
+                {"Download_Error"}, "AT*FDWN=\"other"},
         // An OK to every packet is not a file kept: the listing says so.
         CliCase{"put to a phone that keeps nothing", KeepNothing(), "put 3 pc/up.bin", false,
                 {"Not stored by the phone: up.bin"}}));
