@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "content/ContentPage.h"
@@ -267,7 +270,30 @@ TEST_F(ContentPageTest, DroppedFilesFromAnotherFolderAreSentAsOneBatch) {
   WriteFile(elsewhere + "/two.gif", two);
   OpenPictures();
   s.view.messages.clear();  // the phone folder starts empty
+  // Each line the phone receives, with when a polling thread first saw it;
+  // on a clock where the pause stands out from a send's own settling.
+  s.link->SetClock(TClock(0.05));
+  using Clock = std::chrono::steady_clock;
+  std::vector<std::pair<std::string, Clock::time_point>> seen;
+  std::atomic<bool> sending{true};
+  s.sim->ClearReceived();
+  std::thread watch([&] {
+    while (sending) {
+      const std::vector<std::string> lines = s.sim->ReceivedLines();
+      for (size_t i = seen.size(); i < lines.size(); ++i) seen.emplace_back(lines[i], Clock::now());
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+  });
   page.SendPcFiles({elsewhere + "/one.bmp", elsewhere + "/two.gif"});
+  sending = false;
+  watch.join();
+  // The pause between the files: from the first file's last line to the
+  // second file's request.
+  auto second = std::find_if(seen.begin(), seen.end(),
+                             [](const auto& l) { return l.first.rfind("AT*FUPL=\"two.gif\"", 0) == 0; });
+  ASSERT_TRUE(second != seen.end() && second != seen.begin());
+  const std::chrono::duration<double, std::milli> gap = second->second - (second - 1)->second;
+  EXPECT_GE(gap.count(), kPauseBetweenFilesMs * s.link->Clock().Scale()) << (second - 1)->first;
   EXPECT_TRUE(s.view.messages.empty()) << s.view.messages.front();
   EXPECT_EQ(ReadFile(phone + "/one.bmp"), one);
   EXPECT_EQ(ReadFile(phone + "/two.gif"), two);
