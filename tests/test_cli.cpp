@@ -251,6 +251,42 @@ TEST(Cli, MidletInstallUpdateUninstall) {
 
 namespace {
 
+// A suite is found by its whole name, never by one that begins another's.
+TEST(Cli, UninstallTakesOnlyTheSuiteOfThatWholeName) {
+  CliPhone p;
+  const std::string port = "--port " + p.sim->DevicePath() + " ";
+  for (const auto& [base, name] : {std::pair{"snake", "Snake"}, std::pair{"run", "Snake Run"}}) {
+    WriteSuite(p.home, base, name, "1.0", std::string(100, 'J'));
+    std::filesystem::create_directories(p.home.File("phone/4/" + std::string(base)));
+    for (const char* ext : {".jad", ".jar"})
+      std::filesystem::rename(p.home.File("pc/" + std::string(base) + ext),
+                              p.home.File("phone/4/" + std::string(base) + "/" + base + ext));
+  }
+  struct Row {
+    const char* name;
+    int status;
+    std::string err, left;  // what 'midlets' lists afterwards
+  };
+  for (const Row& row : {Row{"Snak", 1, "no suite named Snak on the phone\n", "Snake\t1.0\t100\nSnake Run\t1.0\t100\n"},
+                         Row{"Snake", 0, "", "Snake Run\t1.0\t100\n"},
+                         Row{"Snake", 1, "no suite named Snake on the phone\n", "Snake Run\t1.0\t100\n"}}) {
+    SCOPED_TRACE(row.name);
+    CliResult un = RunCli(p.home, port + "uninstall '" + row.name + "'");
+    EXPECT_EQ(un.status, row.status) << un.err;
+    EXPECT_EQ(un.err, row.err);
+    CliResult list = RunCli(p.home, port + "midlets");
+    EXPECT_EQ(list.status, 0) << list.err;
+    // The phone lists in an order of its own.
+    std::vector<std::string> names;
+    std::istringstream lines(list.out);
+    for (std::string l; std::getline(lines, l);) names.push_back(l + "\n");
+    std::sort(names.begin(), names.end());
+    std::string sorted;
+    for (const std::string& n : names) sorted += n;
+    EXPECT_EQ(sorted, row.left);
+  }
+}
+
 TEST(Cli, ReadsTheIniWhenThereIsOne) {
   CliPhone p;
   std::string port = "--port " + p.sim->DevicePath() + " ";
