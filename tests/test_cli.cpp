@@ -49,7 +49,7 @@ TEST(Cli, SilentPhoneGivesConnectionTimeout) {
   phonesim::Options o;
   o.silentPrefix = "AT";
   CliPhone p(o);
-  CliResult r = RunCli(p.home, "--port " + p.sim->DevicePath() + " at");
+  CliResult r = RunCli(p.home, "--port " + p.sim->DevicePath() + " at", nullptr, 0.02);  // only the time-out to wait
   EXPECT_NE(r.status, 0);
   // The time-out text, then the raw reply as one line (line ends written as \r\n).
   EXPECT_EQ(r.err, "Connection Timeout\nAT\\r\\n\n");

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "support/FaultHelpers.h"
 
@@ -14,10 +15,12 @@ std::string CliPath() {
   return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/quendrel-cli-test";
 }
 
-CliResult RunCli(const TempDir& home, const std::string& args, const std::function<void(pid_t)>& whileRunning) {
+CliResult RunCli(const TempDir& home, const std::string& args, const std::function<void(pid_t)>& whileRunning,
+                 double timeScale) {
   const std::string out = home.File("out.txt"), err = home.File("err.txt");
   const std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
-                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=0.05 exec " +
+                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=" + std::to_string(timeScale) +
+                          " exec " +
                           (whileRunning ? "" : "timeout 120 ") + "'" + CliPath() + "' " + args + " >'" + out +
                           "' 2>'" + err + "' </dev/null";
   CliResult r;
