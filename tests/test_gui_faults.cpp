@@ -71,6 +71,14 @@ bool SelectRow(TVelkoMainForm& form, TListId list, const std::string& name) {
   return false;
 }
 
+// The parts of the progress panel still shown; none once an operation is over.
+std::string PanelLeft(TVelkoMainForm& form) {
+  std::string left;
+  for (const char* n : {"Status_Label1", "LAD_ProgressBar", "TotalBar_Label", "Total_ProgressBar"})
+    if (form.findChild<QWidget*>(n)->isVisible()) left += std::string(n) + " ";
+  return left;
+}
+
 struct GuiCase {
   const char* label;
   std::string prefix;  // the command the phone leaves unanswered
@@ -314,6 +322,7 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
     EXPECT_FALSE(faults::Exists(home_.File("phone/" + c.phoneFile)));
   }
   EXPECT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
+  EXPECT_EQ(PanelLeft(*form_), "");
   EXPECT_FALSE(form_->findChild<QPushButton*>("Stop_Button")->isVisible());
   EXPECT_TRUE(form_->findChild<QPushButton*>("DC_PIC_UL_Button")->isEnabled());
 
@@ -368,8 +377,7 @@ TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     while (std::chrono::steady_clock::now() < end) QApplication::processEvents();
     EXPECT_EQ(boxesBefore_, c.boxes);
-    for (const char* n : {"Status_Label1", "LAD_ProgressBar", "TotalBar_Label", "Total_ProgressBar"})
-      EXPECT_FALSE(form_->findChild<QWidget*>(n)->isVisible()) << n;
+    EXPECT_EQ(PanelLeft(*form_), "");
   }
 }
 
@@ -614,6 +622,7 @@ TEST_F(WindowOnPhone, BackupStoppedKeepsItsPartialFolder) {
   EXPECT_EQ(made[0].extension(), ".partial");
   ASSERT_FALSE(boxesBefore_.empty());
   EXPECT_EQ(boxesBefore_.back(), "The backup was stopped. What arrived is in\n" + made[0].string());
+  EXPECT_EQ(PanelLeft(*form_), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -756,6 +765,7 @@ class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
     }
     EXPECT_TRUE(Settle(*form_, std::chrono::seconds(60)));
     if (row.fileLimit) faults::SetFileSizeLimit(row.fileLimit, false);
+    EXPECT_EQ(PanelLeft(*form_), "");
     std::string said;
     for (const std::string& b : boxesBefore_) said += b + "\n";
     return {faults::Snapshot(home_.File("pc")), faults::Snapshot(home_.File("phone/3")), boxesBefore_.empty(), said};

@@ -61,9 +61,12 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
       link(shownView_, std::move(backend)),
       contentPage(link, pages),
       midletPage(link, pages),
-      // A batch may have changed what the fit button offers.
+      // A batch may have changed what the fit button offers. Nothing of the
+      // operation stays in the progress panel, whichever way it ended; what
+      // the next one shows is posted after this.
       session_(link, [this] {
         windowQueue_.Post([this] {
+          ClearProgressPanel();
           UpdateFitButton();
           UpdateBackupEntries();
         });
@@ -389,6 +392,13 @@ void TVelkoMainForm::StepTotalBar() { ui->Total_ProgressBar->setValue(ui->Total_
 void TVelkoMainForm::HideTotalBar() {
   ui->Total_ProgressBar->hide();
   ui->TotalBar_Label->hide();
+}
+
+void TVelkoMainForm::ClearProgressPanel() {
+  ui->Status_Label1->clear();
+  HideStatusLabel();
+  ShowProgressBar(false);
+  HideTotalBar();
 }
 
 void TVelkoMainForm::ShowPage(TPage page) {

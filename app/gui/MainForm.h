@@ -146,6 +146,8 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // 638 x 436 below the menu bar, whose height follows its fonts.
   void KeepClientSize();
   void ShowStopButton(bool visible);
+  // The progress panel as it is between operations: empty.
+  void ClearProgressPanel();
   void WireHandlers();
   // Content page additions (MainFormContent.cpp): "Show all files" and the
   // unsuitable rows.
