@@ -20,6 +20,9 @@ inline constexpr const char* kSerialCommGroup = "SerialComm";
 bool ConnectKeyExists();
 bool ReadConnectValue(const char* name, int* value);  // false when missing or not a number
 void WriteConnectValue(const char* name, int value);   // creates the key if missing
+// Text values of the same key, in UTF-8.
+bool ReadConnectText(const char* name, std::string* value);  // false when missing or not text
+void WriteConnectText(const char* name, const std::string& value);  // creates the key if missing
 
 struct TStoredPort {
   std::string name;    // "COM40"

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
+#include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
 #include "link/Settings.h"
 
@@ -294,6 +295,36 @@ TEST_F(ConfigTest, KeyWithoutLanguageIsEnglish) {
   EXPECT_EQ(AppConfig().LanguageIndex, 0);
   int v = 0;
   EXPECT_FALSE(ReadConnectValue("Language", &v));  // not created for an existing key
+}
+
+TEST_F(ConfigTest, TextValuesRoundTripBesideTheNumbers) {
+  std::string got = "untouched";
+  EXPECT_FALSE(ReadConnectText("BackupFolder", &got));
+  EXPECT_EQ(got, "untouched");
+  EXPECT_FALSE(ConnectKeyExists()) << "a read creates nothing";
+  // Texts a plain ini line would split, unquote or take for a type mark.
+  const std::string texts[] = {"/home/u/Velko Backup", "/tmp/a, b; c=d", "@Variant(x)", "\"quoted\" \\ back",
+                               "/home/u/\xe5\x82\x99\xe4\xbb\xbd \xc3\xa9t\xc3\xa9", " padded ", ""};
+  for (const std::string& text : texts) {
+    WriteConnectText("BackupFolder", text);
+    ASSERT_TRUE(ReadConnectText("BackupFolder", &got)) << text;
+    EXPECT_EQ(got, text);
+  }
+  EXPECT_TRUE(ConnectKeyExists());
+  WriteConnectValue("Language", 9);
+  int code = 0;
+  ASSERT_TRUE(ReadConnectValue("Language", &code));
+  EXPECT_EQ(code, 9);
+  EXPECT_FALSE(ReadConnectValue("BackupFolder", &code)) << "a folder is no number";
+  // A folder the window kept before, under the same name, still reads.
+  {
+    auto store = OpenSettingsStore();
+    store->beginGroup(kConnectSettingKey);
+    store->setValue("BackupFolder", QString::fromUtf8("/srv/\xe5\x82\x99\xe4\xbb\xbd"));
+    store->sync();
+  }
+  ASSERT_TRUE(ReadConnectText("BackupFolder", &got));
+  EXPECT_EQ(got, "/srv/\xe5\x82\x99\xe4\xbb\xbd");
 }
 
 // ---- text table ----

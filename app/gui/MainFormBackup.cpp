@@ -19,7 +19,6 @@
 #include "MainForm.h"
 #include "app/core/Config.h"
 #include "app/gui/Dialogs.h"
-#include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
 #include "link/Batch.h"
 #include "link/Settings.h"
@@ -31,17 +30,9 @@ namespace {
 constexpr const char* kBackupFolderValue = "BackupFolder";
 
 QString RememberedBackupRoot() {
-  auto store = OpenSettingsStore();
-  store->beginGroup(kConnectSettingKey);
-  const QString chosen = store->value(kBackupFolderValue).toString();
-  return chosen.isEmpty() ? QString::fromStdString(backup::DefaultBackupRoot()) : chosen;
-}
-
-void RememberBackupRoot(const QString& folder) {
-  auto store = OpenSettingsStore();
-  store->beginGroup(kConnectSettingKey);
-  store->setValue(kBackupFolderValue, folder);
-  store->sync();
+  std::string chosen;
+  if (!ReadConnectText(kBackupFolderValue, &chosen) || chosen.empty()) chosen = backup::DefaultBackupRoot();
+  return QString::fromStdString(chosen);
 }
 
 // The folder itself or, before the first backup made it, the nearest one above that exists.
@@ -111,7 +102,7 @@ void TVelkoMainForm::BackupClick() {
   if (RefuseWhileBusy()) return;
   const std::string root = AskBackupFolder(uitext::BackupFolderCaption);
   if (root.empty()) return;
-  RememberBackupRoot(QString::fromStdString(root));
+  WriteConnectText(kBackupFolderValue, root);
   RunOnSession([this, root] { RunBackup(root); });
 }
 

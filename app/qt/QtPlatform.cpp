@@ -80,6 +80,23 @@ void WriteConnectValue(const char* name, int value) {
   s->sync();
 }
 
+bool ReadConnectText(const char* name, std::string* value) {
+  auto s = OpenSettingsStore();
+  s->beginGroup(kConnectSettingKey);
+  const QVariant v = s->value(name);
+  // The file store keeps every value as text; only a list is not one.
+  if (!v.isValid() || v.typeId() == QMetaType::QStringList || !v.canConvert<QString>()) return false;
+  *value = v.toString().toStdString();
+  return true;
+}
+
+void WriteConnectText(const char* name, const std::string& value) {
+  auto s = OpenSettingsStore();
+  s->beginGroup(kConnectSettingKey);
+  s->setValue(name, QString::fromStdString(value));
+  s->sync();
+}
+
 std::vector<TStoredPort> ReadStoredPorts() {
   auto store = OpenSettingsStore();
   store->beginGroup(kSerialCommGroup);

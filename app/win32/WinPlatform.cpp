@@ -126,6 +126,36 @@ bool WinWriteConnectValue(const std::string& name, int value) {
                         sizeof v) == ERROR_SUCCESS;
 }
 
+bool WinReadConnectText(const std::string& name, std::string* value) {
+  Key key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kWinConnectSettingKey, 0, KEY_QUERY_VALUE, &key.h) !=
+      ERROR_SUCCESS)
+    return false;
+  const std::wstring wname = Wide(name);
+  DWORD type = 0, bytes = 0;
+  if (RegQueryValueExW(key.h, wname.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+      type != REG_SZ)
+    return false;
+  std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1);
+  bytes = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key.h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                       &bytes) != ERROR_SUCCESS ||
+      type != REG_SZ)
+    return false;
+  *value = Utf8(RegText(buf, bytes));
+  return true;
+}
+
+bool WinWriteConnectText(const std::string& name, const std::string& value) {
+  Key key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kWinConnectSettingKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &key.h, nullptr) != ERROR_SUCCESS)
+    return false;
+  const std::wstring data = Wide(value);
+  return RegSetValueExW(key.h, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
 std::vector<std::string> WinDriveRoots() {
   std::vector<std::string> roots;
   const DWORD mask = GetLogicalDrives();

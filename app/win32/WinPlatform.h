@@ -21,6 +21,10 @@ bool WinConnectKeyExists();
 bool WinReadConnectValue(const std::string& name, int* value);
 // Stores a DWORD value, creating the key when it is missing.
 bool WinWriteConnectValue(const std::string& name, int value);
+// A REG_SZ value as UTF-8; false when the value is missing or not text.
+bool WinReadConnectText(const std::string& name, std::string* value);
+// Stores a REG_SZ value, creating the key when it is missing.
+bool WinWriteConnectText(const std::string& name, const std::string& value);
 
 // The roots of the drives present, "C:\", "D:\", ... in letter order.
 std::vector<std::string> WinDriveRoots();

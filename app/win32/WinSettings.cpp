@@ -19,6 +19,8 @@ const wchar_t kStoredPortsKey[] = L"SOFTWARE\\Velko\\Velko Sync Tool\\SerialComm
 bool ConnectKeyExists() { return WinConnectKeyExists(); }
 bool ReadConnectValue(const char* name, int* value) { return WinReadConnectValue(name, value); }
 void WriteConnectValue(const char* name, int value) { WinWriteConnectValue(name, value); }
+bool ReadConnectText(const char* name, std::string* value) { return WinReadConnectText(name, value); }
+void WriteConnectText(const char* name, const std::string& value) { WinWriteConnectText(name, value); }
 
 std::vector<TStoredPort> ReadStoredPorts() {
   std::vector<TStoredPort> ports;

@@ -118,6 +118,42 @@ TEST(WinConnectSetting, WriteThenReadBack) {
   EXPECT_FALSE(WinReadConnectValue("Missing", &v));
 }
 
+TEST(WinConnectSetting, TextsAreWideRegSzHeldAsUtf8) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Velko\\Velko Sync Tool\\1.0\\ConnectSetting");
+  std::string got = "untouched";
+  EXPECT_FALSE(WinReadConnectText("BackupFolder", &got)) << "read from a missing key";
+  EXPECT_EQ(got, "untouched");
+
+  ConnectKey cleanup;
+  // A name outside the ANSI code page, and an empty text.
+  for (const std::string& text : {std::string("C:\\Users\\u\\\xe5\x82\x99\xe4\xbb\xbd \xc3\xa9t\xc3\xa9"), std::string()}) {
+    ASSERT_TRUE(WinWriteConnectText("BackupFolder", text));
+    ASSERT_TRUE(WinReadConnectText("BackupFolder", &got));
+    EXPECT_EQ(got, text);
+  }
+  // On disk: REG_SZ of wide characters with the terminating zero.
+  WinWriteConnectText("BackupFolder", "D:\\\xe5\x82\x99");
+  wchar_t raw[16] = {};
+  DWORD type = 0, bytes = sizeof raw;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kWinConnectSettingKey, L"BackupFolder", RRF_RT_ANY, &type, raw, &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(std::wstring(raw), L"D:\\\u5099");
+  EXPECT_EQ(bytes, 5 * sizeof(wchar_t));
+
+  // Values of other types are no text; a text is no number.
+  const DWORD word = 3;
+  cleanup.Set(L"PortNo", REG_DWORD, &word, sizeof word);
+  cleanup.Set(L"Bin", REG_BINARY, L"ab", 3 * sizeof(wchar_t));
+  for (const char* name : {"PortNo", "Bin", "Missing"}) {
+    got = "untouched";
+    EXPECT_FALSE(WinReadConnectText(name, &got)) << name;
+    EXPECT_EQ(got, "untouched") << name;
+  }
+  int v = 0;
+  EXPECT_FALSE(WinReadConnectValue("BackupFolder", &v));
+}
+
 TEST(WinTransferLog, RootOfCOrTheProfile) {
   const DWORD before = GetFileAttributesW(L"C:\\LAD.log");
   if (before != INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "C:\\LAD.log exists already";
