@@ -687,6 +687,20 @@ TEST_F(MainFormTest, ShowAllFilesGreysTheOthersWithTheirReason) {
   EXPECT_EQ(notes->toolTip(1), notes->text(2));
   EXPECT_NE(notes->foreground(0).color(), ok->foreground(0).color());
 
+  // A language switch redraws the reason at once, as a new scan would show it.
+  const QString english = notes->text(2);
+  for (int language : {1, 2, 0}) {
+    form_->mLanguageClick(language);
+    const QString switched = notes->text(2), tip = notes->toolTip(1);
+    box->setChecked(false);
+    box->setChecked(true);
+    ASSERT_TRUE(Settle(*form_));
+    notes = pc->topLevelItem(1);
+    EXPECT_EQ(switched, notes->text(2)) << language;
+    EXPECT_EQ(tip, notes->toolTip(1)) << language;
+    EXPECT_EQ(switched == english, language == 0) << language;
+  }
+
   // Sending only the unsuitable row sends nothing and says so.
   notes->setSelected(true);
   QString shown;

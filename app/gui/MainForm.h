@@ -26,6 +26,7 @@ namespace Ui {
 class TVelkoMainForm;
 }
 class QTreeWidget;
+class QTreeWidgetItem;
 class QActionGroup;
 class QMenu;
 class QPushButton;
@@ -154,6 +155,10 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void SetUpContentExtras();
   void ApplyContentExtrasTexts();
   void AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries);
+  // The reason cell and tool tips of the greyed row for unsuitableShown_[index].
+  void ShowReason(QTreeWidgetItem* item, int index);
+  std::vector<pcscan::TRejectedEntry> unsuitableShown_;
+  int unsuitableFolder_ = 0;
   // "Fit to phone": the path of the one selected row a copy can be made of, or "".
   QString SelectedFittablePath();
   void UpdateFitButton();

@@ -151,25 +151,38 @@ void TVelkoMainForm::SetUpContentExtras() {
 void TVelkoMainForm::ApplyContentExtrasTexts() {
   ui->ShowAllFiles_CheckBox->setText(UiTr(uitext::ShowAllFiles));
   ui->FitToPhone_Button->setText(UiTr(uitext::FitToPhone));
-  if (ui->DC_PIC_PC_ListView->columnCount() > kReasonColumn)
-    ui->DC_PIC_PC_ListView->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  if (list->columnCount() > kReasonColumn) list->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
+  // The greyed rows shown now say their reason in the new language.
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = list->topLevelItem(i);
+    bool isRow = false;
+    const int index = item->data(0, kUnsuitableRole).toInt(&isRow);
+    if (isRow && index >= 0 && static_cast<size_t>(index) < unsuitableShown_.size()) ShowReason(item, index);
+  }
+}
+
+void TVelkoMainForm::ShowReason(QTreeWidgetItem* item, int index) {
+  const QString reason =
+      DecodeUiBytes(ReasonText(unsuitableShown_[index].why, unsuitableFolder_), AppConfig().LanguageIndex);
+  item->setText(kReasonColumn, reason);
+  for (int c = 0; c < 3; ++c) item->setToolTip(c, reason);
+  item->setToolTip(0, item->text(0) + "\n" + reason);  // the whole name, cut in the column
 }
 
 void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries) {
   QTreeWidget* list = ui->DC_PIC_PC_ListView;
   const QColor grey = list->palette().color(QPalette::Disabled, QPalette::Text);
+  // The window's own copy: the page's list belongs to the worker.
+  unsuitableShown_ = entries;
+  unsuitableFolder_ = pages.FolderNumber;
   QList<QTreeWidgetItem*> items;
   for (size_t i = 0; i < entries.size(); ++i) {
     const pcscan::TRejectedEntry& e = entries[i];
-    const QString reason = DecodeUiBytes(ReasonText(e.why, pages.FolderNumber), AppConfig().LanguageIndex);
-    auto* item = new QTreeWidgetItem(
-        QStringList{BytesToQString(e.name), QString::number(e.why.size), reason});
+    auto* item = new QTreeWidgetItem(QStringList{BytesToQString(e.name), QString::number(e.why.size), QString()});
     item->setData(0, kUnsuitableRole, static_cast<int>(i));
-    for (int c = 0; c < 3; ++c) {
-      item->setForeground(c, grey);
-      item->setToolTip(c, reason);
-    }
-    item->setToolTip(0, item->text(0) + "\n" + reason);  // the whole name, cut in the column
+    for (int c = 0; c < 3; ++c) item->setForeground(c, grey);
+    ShowReason(item, static_cast<int>(i));
     items.push_back(item);
   }
   const int first = list->topLevelItemCount();
