@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -104,6 +105,41 @@ TEST(Cli, PutListGetRemove) {
   CliResult empty = RunCli(p.home, port + "ls 3");
   EXPECT_EQ(empty.out, "");
   EXPECT_EQ(empty.err, "No Files on Mobile\n");
+}
+
+// A transfer longer than a second on the link's clock gets a line with its
+// number of the total and its rate; a file that fails is named after the
+// reason, which names none.
+TEST(Cli, LongTransfersShowProgressAndFailuresNameTheFile) {
+  CliPhone p;
+  const std::string port = "--port " + p.sim->DevicePath() + " ";
+  p.home.Write("pc/big.bin", std::string(3000, 'b'));
+  p.home.Write("pc/a.gif", std::string("GIF89a") + std::string(1500, 'a'));
+  std::filesystem::create_directories(p.home.File("got"));
+  auto progress = [](const std::string& err) {
+    std::vector<std::string> lines;
+    std::istringstream in(std::regex_replace(err, std::regex(", [0-9]+ bytes/s"), ", N bytes/s"));
+    for (std::string line; std::getline(in, line);)
+      if (line.find(" bytes/s") != std::string::npos) lines.push_back(line);
+    return lines;
+  };
+  CliResult put = RunCli(p.home, port + "put 3 pc/big.bin pc/a.gif");
+  ASSERT_EQ(put.status, 0) << put.err;
+  EXPECT_EQ(progress(put.err),
+            (std::vector<std::string>{"sent 1/2 big.bin 3000 bytes, N bytes/s", "sent 2/2 a.gif 1506 bytes, N bytes/s"}));
+  CliResult get = RunCli(p.home, port + "get 3 big.bin --to got");
+  ASSERT_EQ(get.status, 0) << get.err;
+  EXPECT_EQ(progress(get.err), std::vector<std::string>{"fetched 1/1 big.bin 3000 bytes, N bytes/s"});
+
+  const struct { const char* command; const char* err; } failed[] = {
+      {"rm 3 gone.gif", "File_Remove_ERR\nNot removed: gone.gif\n"},
+      {"get 3 gone.gif --to got", "Download_Error\nNot fetched: gone.gif\n"},
+  };
+  for (const auto& f : failed) {
+    CliResult r = RunCli(p.home, port + f.command);
+    EXPECT_EQ(r.status, 1) << f.command;
+    EXPECT_EQ(r.err, f.err) << f.command;
+  }
 }
 
 // Names are one escaped field each, sizes keep their digits past 32 bits.

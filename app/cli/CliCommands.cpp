@@ -1,5 +1,6 @@
 #include "app/cli/CliCommands.h"
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <iomanip>
@@ -134,11 +135,41 @@ int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
   return 0;
 }
 
+// One progress line on stderr: the file's number of the total and its rate.
+void ShowProgress(const std::string& verb, size_t index, size_t total, const std::string& shownName, uint64_t bytes,
+                  double seconds) {
+  std::cerr << verb << " " << index << "/" << total << " " << shownName << " " << bytes << " bytes, "
+            << static_cast<int64_t>(static_cast<double>(bytes) / seconds) << " bytes/s" << std::endl;
+}
+
 // Runs a batch of one kind on the selected folder; true when every file
 // went through (a send: and the phone keeps it) or was passed over by the
-// user's own choice.
+// user's own choice. A transfer longer than a second gets a progress line;
+// a file that failed is named after its reason, which names no file.
 bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchFile>& files) {
-  return TBatch(s.Link(), s.Pages(), op, folder).Run(files).AllDone();
+  TBatch batch(s.Link(), s.Pages(), op, folder);
+  size_t index = 0;
+  batch.OnFileEnd = [&](const TResult& r) {
+    const TBatchFile& file = files[index++];
+    if (!r.Ok() || op == TBatchOp::Remove) return;
+    // On the link's clock, which is real time outside the tests.
+    const double seconds = s.View().TransferSeconds() / s.Link().Clock().Scale();
+    if (seconds <= 1.0) return;
+    const bool send = op == TBatchOp::Send;
+    ShowProgress(send ? "sent" : "fetched", index, files.size(), EscapedName(send ? r.sentName : file.name),
+                 send ? r.sentSize : static_cast<uint64_t>(std::max<int32_t>(file.size, 0)), seconds);
+  };
+  const size_t saidBefore = s.View().said.size();
+  const TBatchReport report = batch.Run(files);
+  const std::string said = s.View().said.substr(saidBefore);
+  const char* notDone = op == TBatchOp::Send ? "Not sent: " : op == TBatchOp::Fetch ? "Not fetched: " : "Not removed: ";
+  for (size_t i = 0; i < report.results.size(); ++i) {
+    // A message of the batch's that named the file (a bad name, an
+    // unanswered question, a file the phone did not keep) said it already.
+    if (report.Done(i) || said.find(EscapedName(files[i].name)) != std::string::npos) continue;
+    std::cerr << notDone << EscapedName(files[i].name) << std::endl;
+  }
+  return report.AllDone();
 }
 
 int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
@@ -197,11 +228,11 @@ int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
 }
 
 
-// One progress line per file on stderr: its number of the total, its rate.
+// A backup's or a restore's line per file, its folder before its name.
 void ShowStep(const char* verb, const backup::TFileStep& step) {
-  std::cerr << verb << " " << step.index << "/" << step.total << " " << backup::FolderName(step.folder) << "/"
-            << EscapedName(step.name) << " " << step.bytes << " bytes, "
-            << static_cast<int64_t>(static_cast<double>(step.bytes) / step.seconds) << " bytes/s" << std::endl;
+  ShowProgress(verb, static_cast<size_t>(step.index), static_cast<size_t>(step.total),
+               std::string(backup::FolderName(step.folder)) + "/" + EscapedName(step.name),
+               static_cast<uint64_t>(std::max<int64_t>(step.bytes, 0)), step.seconds);
 }
 
 int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {

@@ -54,11 +54,13 @@ std::string EscapedName(const std::string& name) {
 
 void ConsoleView::ShowMessage(const std::string& text) {
   ++messageCount;
+  said += OneLine(text) + "\n";
   std::cerr << OneLine(text) << std::endl;
 }
 
 void ConsoleView::ShowErrorText(const std::string& text) {
   ++messageCount;
+  said += OneLine(text) + "\n";
   std::cerr << OneLine(text) << std::endl;
 }
 
@@ -76,6 +78,7 @@ TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
     return TOverwriteAnswer::Rename;
   }
   if (!StdinIsTerminal()) {
+    said += OneLine(question) + "\n";
     std::cerr << OneLine(question) << " (no terminal to ask: use --on-conflict)" << std::endl;
     ++unanswered;
     return TOverwriteAnswer::Unanswered;

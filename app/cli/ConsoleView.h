@@ -1,6 +1,7 @@
 #pragma once
 // The window as a terminal sees it: every message box becomes one line on
 // stderr, dialogs are answered by options or asked on the terminal.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ class ConsoleView : public IFormView {
   bool assumeYes = false;
   bool verbose = false;
   int messageCount = 0;
+  // Every message shown, one per line, as shown.
+  std::string said;
   // Conflicts that could not be asked (no terminal, no policy): nothing was
   // chosen, so the command did not do what it was asked.
   int unanswered = 0;
@@ -32,6 +35,11 @@ class ConsoleView : public IFormView {
   std::string RenameText() override { return renameText_; }
   TOverwriteAnswer AskOverwrite(const std::string& question) override;
   bool ConfirmUpdate(const std::string& question) override;
+  // A transfer's bar is set up as its packets begin: the time since then.
+  void SetProgressRange(int) override { transferStart_ = std::chrono::steady_clock::now(); }
+  double TransferSeconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - transferStart_).count();
+  }
   // Commands name what they act on: no list row is ever selected.
   std::vector<int> SelectedRows(TListId) override { return {}; }
 
@@ -40,4 +48,5 @@ class ConsoleView : public IFormView {
  private:
   std::string renameText_;
   int renamesUsed_ = 0;
+  std::chrono::steady_clock::time_point transferStart_ = std::chrono::steady_clock::now();
 };
