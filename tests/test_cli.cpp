@@ -1,7 +1,9 @@
 // quendrel-cli end to end against the virtual phone on a pseudo-terminal.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -139,6 +141,63 @@ TEST(Cli, LongTransfersShowProgressAndFailuresNameTheFile) {
     CliResult r = RunCli(p.home, port + f.command);
     EXPECT_EQ(r.status, 1) << f.command;
     EXPECT_EQ(r.err, f.err) << f.command;
+  }
+}
+
+// The command line on a terminal whose input has ended (Ctrl+D typed ahead):
+// what the terminal showed and the exit status.
+CliResult RunCliAtEndOfInput(const TempDir& home, const std::vector<std::string>& args) {
+  CliResult r;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return r;
+  const std::string slave = ptsname(master);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    const int fd = open(slave.c_str(), O_RDWR);
+    for (int k = 0; k < 3; ++k) dup2(fd, k);
+    for (int k = 3; k < 4096; ++k) close(k);
+    if (chdir(home.path().c_str()) != 0) _exit(127);
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
+    setenv("QUENDREL_NO_SYSTEM_PORTS", "1", 1);
+    setenv("QUENDREL_TEST_TIME_SCALE", std::to_string(kCliTimeScale).c_str(), 1);
+    const std::string path = CliPath();
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+  }
+  const char eof = 4;  // the terminal's end-of-input character
+  if (write(master, &eof, 1) != 1) return r;
+  char buf[4096];
+  for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) r.err.append(buf, static_cast<size_t>(n));
+  int st = 0;
+  waitpid(pid, &st, 0);
+  close(master);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+// A clash asked on a terminal whose input has ended is skipped and the
+// command fails: nobody chose to leave the file.
+TEST(Cli, AClashAnsweredByTheEndOfInputIsSkippedAndNotDone) {
+  CliPhone p;
+  p.home.Write("phone/3/sun.gif", "theirs");
+  p.home.Write("pc/sun.gif", "mine");
+  const struct { std::vector<std::string> command; const char* kept; } rows[] = {
+      {{"put", "3", "pc/sun.gif"}, "phone/3/sun.gif"},
+      {{"get", "3", "sun.gif", "--to", "pc"}, "pc/sun.gif"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args{"--port", p.sim->DevicePath()};
+    args.insert(args.end(), row.command.begin(), row.command.end());
+    const std::string before = p.home.Read(row.kept);
+    CliResult r = RunCliAtEndOfInput(p.home, args);
+    EXPECT_EQ(r.status, 1) << row.command[0] << r.err;
+    EXPECT_NE(r.err.find("Overwrite sun.gif? (end of input: skipped)"), std::string::npos) << r.err;
+    EXPECT_EQ(p.home.Read(row.kept), before) << row.command[0];
   }
 }
 

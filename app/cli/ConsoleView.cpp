@@ -22,11 +22,12 @@ bool StdinIsTerminal() {
 // and nothing in it reaches the terminal raw.
 std::string OneLine(const std::string& text) { return EscapedName(text); }
 
-std::string AskLine(const std::string& prompt) {
+// False at the end of input: nobody is left to answer.
+bool AskLine(const std::string& prompt, std::string* line) {
   std::cerr << prompt << std::flush;
-  std::string line;
-  if (!std::getline(std::cin, line)) return "";
-  return line;
+  if (std::getline(std::cin, *line)) return true;
+  std::cerr << std::endl;
+  return false;
 }
 
 }  // namespace
@@ -83,12 +84,21 @@ TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
     ++unanswered;
     return TOverwriteAnswer::Unanswered;
   }
+  // The end of input answers nothing: the file is skipped, and not done.
+  auto endOfInput = [&] {
+    said += OneLine(question) + "\n";
+    std::cerr << OneLine(question) << " (end of input: skipped)" << std::endl;
+    ++unanswered;
+    return TOverwriteAnswer::Unanswered;
+  };
   for (;;) {
-    std::string a = AskLine(OneLine(question) + " [o]verwrite, [s]kip, [r]ename: ");
+    std::string a;
+    if (!AskLine(OneLine(question) + " [o]verwrite, [s]kip, [r]ename: ", &a)) return endOfInput();
     if (a == "o" || a == "overwrite") return TOverwriteAnswer::Overwrite;
     if (a.empty() || a == "s" || a == "skip") return TOverwriteAnswer::Cancel;
     if (a == "r" || a == "rename") {
-      std::string name = AskLine("New name [" + OneLine(renameText_) + "]: ");
+      std::string name;
+      if (!AskLine("New name [" + OneLine(renameText_) + "]: ", &name)) return endOfInput();
       if (name.empty()) continue;  // like a cancelled rename prompt: ask again
       renameText_ = name;
       return TOverwriteAnswer::Rename;
@@ -102,6 +112,7 @@ bool ConsoleView::ConfirmUpdate(const std::string& question) {
     std::cerr << OneLine(question) << " (no terminal: not confirmed; use --yes)" << std::endl;
     return false;
   }
-  std::string a = AskLine(OneLine(question) + " [y/N]: ");
+  std::string a;
+  if (!AskLine(OneLine(question) + " [y/N]: ", &a)) return false;
   return a == "y" || a == "Y" || a == "yes";
 }
