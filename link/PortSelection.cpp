@@ -13,6 +13,14 @@ int PortNumber(const std::string& name) {
   return ParseDecimal(std::string_view(name).substr(3), false).value_or(-1);
 }
 
+// A typed name without the white space around it.
+std::string TrimBlanks(const std::string& text) {
+  static constexpr const char* kBlanks = " \t\r\n\v\f";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
 }  // namespace
 
 void TPortSelection::ShowPortPanel() {
@@ -78,4 +86,70 @@ void TPortSelection::mAutoClick() {
   WriteConnectValue("PortNo", 0);
   PortLabel = "COM0";
   ShowPortPanel();
+}
+
+TFlowChoice FlowChoiceOf(const TComFlowControl& flow) {
+  if (flow.XonXoffIn || flow.XonXoffOut) return TFlowChoice::Software;
+  if (flow.OutCTSFlow || flow.ControlRTS == rtsHandshake) return TFlowChoice::Hardware;
+  if (flow.ControlDTR == dtrHandshake) return TFlowChoice::DtrHandshake;
+  return TFlowChoice::None;
+}
+
+TComFlowControl ApplyFlowChoice(TComFlowControl flow, TFlowChoice choice) {
+  // Start from "no flow control" with both lines raised, then add the choice.
+  flow.OutCTSFlow = false;
+  flow.OutDSRFlow = false;
+  flow.XonXoffIn = false;
+  flow.XonXoffOut = false;
+  flow.ControlDTR = dtrEnable;
+  flow.ControlRTS = rtsEnable;
+  switch (choice) {
+    case TFlowChoice::None: break;
+    case TFlowChoice::Hardware:
+      flow.OutCTSFlow = true;
+      flow.ControlRTS = rtsHandshake;
+      break;
+    case TFlowChoice::Software:
+      flow.XonXoffIn = true;
+      flow.XonXoffOut = true;
+      break;
+    case TFlowChoice::DtrHandshake: flow.ControlDTR = dtrHandshake; break;
+  }
+  return flow;
+}
+
+std::vector<std::string> PortSetupNames() {
+  std::vector<std::string> names;
+  for (const TPortEntry& e : SerialPortMap()) names.push_back(e.name);
+  return names;
+}
+
+TPortChoice ReadPortChoice(const TCustomComPort& port) {
+  TPortChoice c;
+  c.port = port.Port();
+  c.baud = port.BaudRate();
+  c.dataBits = port.DataBits();
+  c.stopBits = port.StopBits();
+  c.parity = port.Parity().Bits;
+  c.flow = FlowChoiceOf(port.FlowControl());
+  return c;
+}
+
+void ApplyPortChoice(TCustomComPort& port, const TPortChoice& choice) {
+  port.BeginUpdate();
+  try {
+    const std::string name = TrimBlanks(choice.port);
+    if (!name.empty()) port.SetPort(name);
+    port.SetBaudRate(choice.baud);
+    port.SetDataBits(choice.dataBits);
+    port.SetStopBits(choice.stopBits);
+    TComParity parity = port.Parity();
+    parity.Bits = choice.parity;
+    port.SetParity(parity);
+    port.SetFlowControl(ApplyFlowChoice(port.FlowControl(), choice.flow));
+  } catch (...) {
+    port.EndUpdate();
+    throw;
+  }
+  port.EndUpdate();
 }

@@ -111,6 +111,66 @@ TEST(PortMenu, FailedReopenPropagatesAndStoresNothing) {
   EXPECT_FALSE(s.link->Port().Connected());
 }
 
+// The set-up dialog's choice (offered while disconnected) names the port
+// the next Connect opens: a typed name, blanks around it dropped; a blank
+// one keeps the port. The dialog stores no port number; the connect does,
+// once the port opened.
+TEST(PortSetup, ChoiceNamesThePortTheNextConnectOpens) {
+  struct Row {
+    const char* what;
+    std::string typed;
+    std::string port;  // afterwards
+    int storedAfterConnect;
+    int secondPhoneLines;
+  };
+  const Row rows[] = {
+      {"other phone, typed with blanks", " COM51\t", "COM51", 51, 1},
+      {"blank keeps the port", "  ", SimLink::kPortName, 50, 0},
+      {"port that will not open", "COM52", "COM52", 1, 0},
+  };
+  for (const Row& r : rows) {
+    SimLink s;
+    phonesim::Options o;
+    o.contentDir = s.dir.path() + "/phone";
+    phonesim::PhoneSim second(o);
+    ASSERT_TRUE(second.Start());
+    AddPortMapEntry("COM51", second.DevicePath());
+    AddPortMapEntry("COM52", "/dev/does-not-exist");
+    WriteConnectValue("PortNo", 1);
+    const std::vector<std::string> offered = PortSetupNames();
+    ASSERT_GE(offered.size(), 3u) << r.what;
+    EXPECT_EQ(std::vector<std::string>(offered.begin(), offered.begin() + 3),
+              (std::vector<std::string>{SimLink::kPortName, "COM51", "COM52"}))
+        << r.what;
+
+    TPortChoice c = ReadPortChoice(s.link->Port());
+    c.port = r.typed;
+    c.baud = br57600;
+    c.flow = TFlowChoice::None;
+    ApplyPortChoice(s.link->Port(), c);
+    EXPECT_EQ(s.link->Port().Port(), r.port) << r.what;
+    EXPECT_EQ(s.link->Port().BaudRate(), br57600) << r.what;
+    EXPECT_FALSE(s.link->Port().Connected()) << r.what;
+    int v = -1;
+    ASSERT_TRUE(ReadConnectValue("PortNo", &v));
+    EXPECT_EQ(v, 1) << r.what;
+
+    s.connection->Connect1Click();
+    const bool opens = r.storedAfterConnect != 1;
+    ASSERT_EQ(s.link->Port().Connected(), opens) << r.what;
+    if (opens) {
+      EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited) << r.what;
+      EXPECT_EQ(s.view.portPanel, "Connection: " + r.port) << r.what;
+    } else {
+      EXPECT_EQ(s.view.messages, std::vector<std::string>{"Unable to open ComPort!!\nPlease change the Port NO."});
+    }
+    EXPECT_EQ(second.ReceivedLines().size(), static_cast<size_t>(r.secondPhoneLines)) << r.what;
+    ASSERT_TRUE(ReadConnectValue("PortNo", &v));
+    EXPECT_EQ(v, r.storedAfterConnect) << r.what;
+    s.EndLink();
+  }
+}
+
 struct MenuRow {
   bool connect, disconnect, setting;
   const char* panel;

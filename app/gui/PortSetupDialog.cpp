@@ -1,67 +1,7 @@
 #include "PortSetupDialog.h"
 
 #include "app/qt/UiTextQt.h"
-#include "link/PortMap.h"
 #include "ui_portsetup.h"
-
-TFlowChoice FlowChoiceOf(const TComFlowControl& flow) {
-  if (flow.XonXoffIn || flow.XonXoffOut) return TFlowChoice::Software;
-  if (flow.OutCTSFlow || flow.ControlRTS == rtsHandshake) return TFlowChoice::Hardware;
-  if (flow.ControlDTR == dtrHandshake) return TFlowChoice::DtrHandshake;
-  return TFlowChoice::None;
-}
-
-TComFlowControl ApplyFlowChoice(TComFlowControl flow, TFlowChoice choice) {
-  // Start from "no flow control" with both lines raised, then add the choice.
-  flow.OutCTSFlow = false;
-  flow.OutDSRFlow = false;
-  flow.XonXoffIn = false;
-  flow.XonXoffOut = false;
-  flow.ControlDTR = dtrEnable;
-  flow.ControlRTS = rtsEnable;
-  switch (choice) {
-    case TFlowChoice::None: break;
-    case TFlowChoice::Hardware:
-      flow.OutCTSFlow = true;
-      flow.ControlRTS = rtsHandshake;
-      break;
-    case TFlowChoice::Software:
-      flow.XonXoffIn = true;
-      flow.XonXoffOut = true;
-      break;
-    case TFlowChoice::DtrHandshake: flow.ControlDTR = dtrHandshake; break;
-  }
-  return flow;
-}
-
-TPortChoice ReadPortChoice(const TCustomComPort& port) {
-  TPortChoice c;
-  c.port = port.Port();
-  c.baud = port.BaudRate();
-  c.dataBits = port.DataBits();
-  c.stopBits = port.StopBits();
-  c.parity = port.Parity().Bits;
-  c.flow = FlowChoiceOf(port.FlowControl());
-  return c;
-}
-
-void ApplyPortChoice(TCustomComPort& port, const TPortChoice& choice) {
-  port.BeginUpdate();
-  try {
-    if (!choice.port.empty()) port.SetPort(choice.port);
-    port.SetBaudRate(choice.baud);
-    port.SetDataBits(choice.dataBits);
-    port.SetStopBits(choice.stopBits);
-    TComParity parity = port.Parity();
-    parity.Bits = choice.parity;
-    port.SetParity(parity);
-    port.SetFlowControl(ApplyFlowChoice(port.FlowControl(), choice.flow));
-  } catch (...) {
-    port.EndUpdate();
-    throw;
-  }
-  port.EndUpdate();
-}
 
 namespace {
 
@@ -132,7 +72,7 @@ void TPortSetupDialog::Load(const TPortChoice& c) {
 
 TPortChoice TPortSetupDialog::Choice() const {
   TPortChoice c;
-  c.port = ui->PortCombo->currentText().trimmed().toStdString();
+  c.port = ui->PortCombo->currentText().toStdString();
   c.baud = static_cast<TBaudRate>(ui->BaudCombo->currentData().toInt());
   c.dataBits = static_cast<TDataBits>(ui->DataBitsCombo->currentData().toInt());
   c.stopBits = static_cast<TStopBits>(ui->StopBitsCombo->currentData().toInt());
@@ -142,9 +82,7 @@ TPortChoice TPortSetupDialog::Choice() const {
 }
 
 bool ShowPortSetupDialog(TCustomComPort& port, QWidget* parent) {
-  std::vector<std::string> names;
-  for (const TPortEntry& e : SerialPortMap()) names.push_back(e.name);
-  TPortSetupDialog dlg(names, parent);
+  TPortSetupDialog dlg(PortSetupNames(), parent);
   dlg.Load(ReadPortChoice(port));
   if (dlg.exec() != QDialog::Accepted) return false;
   ApplyPortChoice(port, dlg.Choice());

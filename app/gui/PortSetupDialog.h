@@ -1,37 +1,16 @@
 #pragma once
-// Port set-up: port name and line settings of the one serial port. OK
-// applies every edit in one update batch; Cancel changes nothing.
+// Port set-up: port name and line settings of the one serial port, drawn
+// here and decided in link/PortSelection. OK applies every edit in one
+// update batch; Cancel changes nothing.
 #include <QDialog>
 #include <string>
 #include <vector>
 
-#include "port/ComPort.h"
+#include "link/PortSelection.h"
 
 namespace Ui {
 class TPortSetupDialog;
 }
-
-enum class TFlowChoice { None, Hardware, Software, DtrHandshake };
-
-// The choice a flow-control record stands for, and the record for a choice
-// (fields the choice does not govern keep their values).
-TFlowChoice FlowChoiceOf(const TComFlowControl& flow);
-TComFlowControl ApplyFlowChoice(TComFlowControl flow, TFlowChoice choice);
-
-// What the dialog edits.
-struct TPortChoice {
-  std::string port;
-  TBaudRate baud = br115200;
-  TDataBits dataBits = dbEight;
-  TStopBits stopBits = sbOneStopBit;
-  TParityBits parity = prNone;
-  TFlowChoice flow = TFlowChoice::DtrHandshake;
-};
-
-TPortChoice ReadPortChoice(const TCustomComPort& port);
-// Applies all of it inside one BeginUpdate/EndUpdate batch. The batch is
-// closed even when the port change fails (the error propagates).
-void ApplyPortChoice(TCustomComPort& port, const TPortChoice& choice);
 
 class TPortSetupDialog : public QDialog {
   Q_OBJECT
