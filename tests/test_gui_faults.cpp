@@ -382,24 +382,36 @@ TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
 }
 
 // The PC side's REMOVE puts the file in the desktop's trash (under the
-// test's own home), asking nothing; a trash that cannot take it leaves the
-// file where it is and says so.
+// test's own home), asking nothing, and makes the trash when the account
+// has none yet, its data folder included; a trash that cannot be made
+// leaves the file where it is and says why.
 TEST_F(WindowOnPhone, PcRemoveMovesTheFileToTheTrash) {
   const std::string data = root_ + "/.local/share";
   setenv("XDG_DATA_HOME", data.c_str(), 1);
-  home_.Write(".local/share/Trash", "not a folder");
   home_.Write("pc/keep.bmp", kUpload);  // the refresh still finds a picture
   OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
-  for (bool trashUsable : {false, true}) {
-    SCOPED_TRACE(trashUsable ? "trash usable" : "no trash");
-    if (trashUsable) fs::remove(data + "/Trash");
+  struct Case {
+    const char* label;
+    std::function<void()> arrange;
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"a file in the trash's place", [&] { home_.Write(".local/share/Trash", "not a folder"); },
+       {"No trash folder can be made at " + data + "/Trash: a file of that name is in the way", "Remove File ERR"}},
+      {"no data folder yet", [&] { fs::remove_all(root_ + "/.local"); }, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    c.arrange();
     boxesBefore_.clear();
     ASSERT_TRUE(SelectRow(*form_, TListId::PcFiles, "up.bmp"));
     OnSession(*form_, [this] { form_->contentPage.DC_PIC_Remove_PC_ButtonClick(); });
-    EXPECT_EQ(boxesBefore_, trashUsable ? std::vector<std::string>{} : std::vector<std::string>{"Remove File ERR"});
-    EXPECT_EQ(faults::Exists(home_.File("pc/up.bmp")), !trashUsable);
+    EXPECT_EQ(boxesBefore_, c.boxes);
+    EXPECT_EQ(faults::Exists(home_.File("pc/up.bmp")), !c.boxes.empty());
   }
   EXPECT_EQ(faults::ReadAll(data + "/Trash/files/up.bmp"), kUpload);
+  EXPECT_TRUE(fs::exists(data + "/Trash/info/up.bmp.trashinfo"));
+  EXPECT_EQ(fs::status(data + "/Trash").permissions() & fs::perms::all, fs::perms::owner_all);
   EXPECT_FALSE(fs::exists(root_ + "/Program/files"));  // nothing strays into the working directory
 }
 

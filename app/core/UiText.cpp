@@ -154,6 +154,13 @@ const UiText DropNotSent = {{"%1 is not sent: %2",
 const UiText DropFitQuestion = {{"%1: %2.\nMake a copy that fits the phone and send it?",
     "%1\xa1G%2\xa1" "C\n\xadn\xbbs\xa7@\xbe" "A\xa6X\xa4\xe2\xbe\xf7\xaa\xba\xb0\xc6\xa5\xbb\xa8\xc3\xb6\xc7\xb0" "e\xb6\xdc\xa1H",
     "%1\xa3\xba%2\xa1\xa3\n\xd2\xaa\xd6\xc6\xd7\xf7\xca\xca\xba\xcf\xca\xd6\xbb\xfa\xb5\xc4\xb8\xb1\xb1\xbe\xb2\xa2\xb7\xa2\xcb\xcd\xc2\xf0\xa3\xbf"}};
+// The PC side's REMOVE when the account has no trash that can be made.
+const UiText TrashNotMade = {{"No trash folder can be made at %1: %2",
+    "\xb5L\xaak\xa6" "b %1 \xab\xd8\xa5\xdf\xb8\xea\xb7\xbd\xa6^\xa6\xac\xb5\xa9\xa1G%2",
+    "\xce\xde\xb7\xa8\xd4\xda %1 \xb4\xb4\xbd\xa8\xbb\xd8\xca\xd5\xd5\xbe\xa3\xba%2"}};
+const UiText TrashInTheWay = {{"a file of that name is in the way",
+    "\xa6\xb3\xa6P\xa6W\xaa\xba\xc0\xc9\xae\xd7\xa6\xfb\xa5\xce",
+    "\xd3\xd0\xcd\xac\xc3\xfb\xce\xc4\xbc\xfe\xd5\xbc\xd3\xc3"}};
 // The port set-up entry of the menu and its dialog.
 const UiText mPortSetup = {{"Port Setup...",
     "\xb3s\xb1\xb5\xb0\xf0\xb3]\xa9w...",
@@ -344,6 +351,8 @@ const TNamedEntry kAllEntries[] = {
     {"FitWriteFailed", &FitWriteFailed},
     {"DropNotSent", &DropNotSent},
     {"DropFitQuestion", &DropFitQuestion},
+    {"TrashNotMade", &TrashNotMade},
+    {"TrashInTheWay", &TrashInTheWay},
     {"mPortSetup", &mPortSetup},
     {"PortSetupCaption", &PortSetupCaption},
     {"PortSetupPort", &PortSetupPort},

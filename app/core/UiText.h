@@ -79,6 +79,9 @@ extern const UiText FitWriteFailed;
 // Files dropped on the phone list
 extern const UiText DropNotSent;
 extern const UiText DropFitQuestion;
+// The PC side's REMOVE: no trash folder could be made
+extern const UiText TrashNotMade;
+extern const UiText TrashInTheWay;
 // The port set-up entry of the menu and its dialog; None serves the
 // parity and the flow control lists alike.
 extern const UiText mPortSetup;

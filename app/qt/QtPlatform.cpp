@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <cstdlib>
+#include <filesystem>
 
+#include "app/qt/UiTextQt.h"
 #include "link/Settings.h"
 #ifdef _WIN32
 #include "app/win32/WinPlatform.h"
@@ -24,8 +26,48 @@ std::unique_ptr<QSettings> OpenSettingsStore() {
                                      kSettingsApplication);
 }
 
-bool MoveFileToTrash(const std::string& path) {
+namespace {
+
+// The account's trash as the desktop's trash convention places it, with
+// its "files" and "info" folders made when missing: Qt moves nothing to a
+// trash that does not exist yet. Empty when it is there or was made.
+QString MakeHomeTrash() {
+#if defined(_WIN32) || defined(__APPLE__)
+  return {};
+#else
+  namespace fs = std::filesystem;
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  fs::path data;
+  if (dataHome && dataHome[0] == '/') data = dataHome;
+  else if (home && home[0]) data = fs::path(home) / ".local" / "share";
+  else return {};
+  const fs::path trash = data / "Trash";
+  const QString shown = QString::fromStdString(trash.string());
+  std::error_code ec;
+  const bool existed = fs::exists(trash, ec);
+  for (const char* sub : {"files", "info"}) {
+    const fs::path folder = trash / sub;
+    if (fs::is_directory(folder, ec)) continue;
+    if (fs::exists(folder, ec) || (fs::exists(trash, ec) && !fs::is_directory(trash, ec)))
+      return UiTr(uitext::TrashNotMade).arg(shown, UiTr(uitext::TrashInTheWay));
+    if (!fs::create_directories(folder, ec) && ec)
+      return UiTr(uitext::TrashNotMade).arg(shown, QString::fromStdString(ec.message()));
+  }
+  // Only its owner may look into a trash made here.
+  if (!existed) fs::permissions(trash, fs::perms::owner_all, ec);
+  return {};
+#endif
+}
+
+}  // namespace
+
+bool MoveFileToTrash(const std::string& path, QString* why) {
   const QString source = QString::fromStdString(path);
+  if (const QString problem = MakeHomeTrash(); !problem.isEmpty()) {
+    if (why) *why = problem;
+    return false;
+  }
   QString inTrash;
   if (!QFile::moveToTrash(source, &inTrash)) return false;
   if (QFileInfo(inTrash).isAbsolute()) return true;
