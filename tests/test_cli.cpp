@@ -54,8 +54,11 @@ TEST(Cli, SilentPhoneGivesConnectionTimeout) {
   CliPhone p(o);
   CliResult r = RunCli(p.home, "--port " + p.sim->DevicePath() + " at", nullptr, 0.02);  // only the time-out to wait
   EXPECT_NE(r.status, 0);
-  // The time-out text, then the raw reply as one line (line ends written as \r\n).
-  EXPECT_EQ(r.err, "Connection Timeout\nAT\\r\\n\n");
+  // The time-out text, then the raw reply as one line (line ends written as
+  // \r\n), then the port that stayed silent.
+  EXPECT_EQ(r.err, "Connection Timeout\nAT\\r\\n\nNo answer on " + p.sim->DevicePath() +
+                       ": check that the phone is on, that its cable is in, and that " + p.sim->DevicePath() +
+                       " is the phone's port (--port NAME)\n");
 }
 
 TEST(Cli, MissingPortGivesTheOpenMessage) {

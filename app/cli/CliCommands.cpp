@@ -46,6 +46,14 @@ bool ParseFolder(const std::string& text, int* folder) {
   return true;
 }
 
+// What usually keeps a phone silent on a port that opened.
+std::string SilentPortAdvice(const std::string& port) {
+  const std::string device = ResolvePortDevice(port);
+  const std::string where = device.empty() || device == port ? port : port + " (" + device + ")";
+  return "No answer on " + EscapedName(where) + ": check that the phone is on, that its cable is in, and that " +
+         EscapedName(port) + " is the phone's port (--port NAME)";
+}
+
 class TCliSession {
  public:
   TCliSession(const TCliOptions& opt) : opt_(opt), link_(view_) {
@@ -98,7 +106,12 @@ class TCliSession {
       if (!advice.empty()) std::cerr << advice << std::endl;
       return false;
     }
-    return CheckLink(link_);
+    const size_t saidBefore = view_.said.size();
+    if (CheckLink(link_)) return true;
+    // The port opened but nothing answered: the port's name is the clue.
+    if (view_.said.find(std::string(StepTexts(TStep::CheckLink).timedOut) + "\n", saidBefore) != std::string::npos)
+      std::cerr << SilentPortAdvice(link_.Port().Port()) << std::endl;
+    return false;
   }
 
   bool Select(int folder) {
