@@ -73,7 +73,12 @@ TEST(Cli, UsageErrors) {
   const char* cases[] = {"", "ls", "ls 7", "put 1", "get 9 x", "rm", "frobnicate", "--on-conflict=maybe ls 1",
                          "backup extra", "restore", "restore no-such-folder", "restore --suites"};
   for (const char* c : cases) EXPECT_EQ(RunCli(home, c).status, 2) << c;
-  EXPECT_EQ(RunCli(home, "--help").status, 0);
+  // The help names this system's files: the settings and the transfer log.
+  CliResult help = RunCli(home, "--help");
+  EXPECT_EQ(help.status, 0);
+  for (const std::string& line : {"Settings: " + home.path() + "/config/Velko/Velko Sync Tool.conf",
+                                  "Transfer log: " + home.path() + "/LAD.log", std::string("  --virtual-phone ")})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line << "\n" << help.out;
 }
 
 TEST(Cli, PutListGetRemove) {

@@ -25,6 +25,8 @@ class TLink;
 // then the others with their reasons.
 int RunScanCommand(const std::vector<std::string>& args, bool all = false);
 // 'fit FILE [--to DIR]': a copy the picture page takes; prints its path.
+// kCliCanFit: whether this build has the picture codecs it needs.
+extern const bool kCliCanFit;
 int RunFitCommand(const std::vector<std::string>& args, const std::string& to);
 // 'midlets', 'install', 'uninstall' on an open session.
 int RunMidletCommand(TLink& link, const TCliOptions& options,

@@ -7,6 +7,8 @@
 #include "app/cli/CliCommands.h"
 #include "app/qt/FitPicture.h"
 
+const bool kCliCanFit = true;
+
 int RunFitCommand(const std::vector<std::string>& args, const std::string& to) {
   if (args.size() != 2) return 2;
   const QString file = QFile::decodeName(args[1].c_str());

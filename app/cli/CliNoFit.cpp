@@ -4,6 +4,8 @@
 
 #include "app/cli/CliCommands.h"
 
+const bool kCliCanFit = false;
+
 int RunFitCommand(const std::vector<std::string>& args, const std::string&) {
   if (args.size() != 2) return 2;
   std::cerr << args[1] << ": this build has no picture codecs to make a fitted copy with" << std::endl;

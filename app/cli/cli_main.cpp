@@ -12,6 +12,7 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
 #include "link/Link.h"
+#include "link/Settings.h"
 
 #ifdef _WIN32
 #include "app/win32/WinPlatform.h"
@@ -58,41 +59,69 @@ BOOL WINAPI OnConsoleCtrl(DWORD type) {
 }
 #endif
 
-const char* kUsage =
-    "Usage: quendrel-cli [options] COMMAND [ARGS...]\n"
-    "\n"
-    "Options:\n"
-    "  --port NAME            port name from the port map (COM3) or a device path (/dev/ttyUSB0)\n"
-    "  --virtual-phone        talk to a virtual phone started in the background\n"
-    "  --on-conflict=POLICY   skip | overwrite | rename:NEWNAME (default: ask on the terminal)\n"
-    "  --to DIR               target folder of 'get' (default: the current folder), 'fit' and 'backup'\n"
-    "  --all                  'scan' lists the files the phone would not take too\n"
-    "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
-    "  --dry-run              'restore' prints its plan and sends nothing\n"
-    "  --suites DIR           'restore' installs the backup's missing suites from this MIDlet folder\n"
-    "  --yes                  confirm an update without asking\n"
-    "  -v, --verbose          show the status line texts\n"
-    "  -h, --help             this text\n"
-    "  --version              program version\n"
-    "\n"
-    "Commands (FOLDER: 1 melodies, 2 animations, 3 pictures):\n"
-    "  at                          check the link:            quendrel-cli --port COM3 at\n"
-    "  ls FOLDER                   list a phone folder:       quendrel-cli ls 3\n"
-    "  put FOLDER FILE...          send files to the phone:   quendrel-cli put 3 sun.gif moon.jpg\n"
-    "  get FOLDER NAME... [--to DIR]  fetch phone files:      quendrel-cli get 1 ring.mid --to ~/Music\n"
-    "  rm FOLDER NAME...           remove phone files:        quendrel-cli rm 2 old.gif\n"
-    "  scan FOLDER DIR             PC files the phone takes:  quendrel-cli scan 3 ~/Pictures\n"
-    "  scan --all FOLDER DIR       and why not the others:    quendrel-cli scan --all 3 ~/Pictures\n"
-    "  fit FILE [--to DIR]         a copy the phone takes:    quendrel-cli fit holiday.png\n"
-    "  midlets [--pc DIR]          list MIDlet suites:        quendrel-cli midlets --pc ~/midlets\n"
-    "  install DIR NAME.jad        install or update a suite: quendrel-cli install ~/midlets game.jad\n"
-    "  install DIR NAME.jar        a suite without a .jad:    quendrel-cli install ~/midlets game.jar\n"
-    "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
-    "  backup [--to DIR]           back the phone up:         quendrel-cli backup --to ~/phone\n"
-    "  restore BACKUP [--dry-run]  put a backup back:         quendrel-cli restore ~/phone/quendrel-backup-20260101-120000\n"
-    "\n"
-    "Messages are printed on stderr, one line each; results on stdout.\n"
-    "Exit status: 0 success, 1 the operation failed, 2 usage error, 130 stopped (Ctrl+C).\n";
+// The help text, for this build on this system: what the build cannot do
+// is left out, and the ports and files are the ones this system uses.
+std::string Usage() {
+  std::string u =
+      "Usage: quendrel-cli [options] COMMAND [ARGS...]\n"
+      "\n"
+      "Options:\n"
+#ifdef _WIN32
+      "  --port NAME            port name (COM3); without it: the port the window chose\n"
+#else
+      "  --port NAME            port name from the port map (COM3) or a device path (/dev/ttyUSB0);\n"
+      "                         without it: the port the window chose\n"
+#endif
+#ifdef QUENDREL_VIRTUAL_PHONE
+      "  --virtual-phone        talk to a virtual phone started in the background\n"
+#endif
+      "  --on-conflict=POLICY   skip | overwrite | rename:NEWNAME (default: ask on the terminal)\n";
+  u += kCliCanFit ? "  --to DIR               target folder of 'get' (default: the current folder), 'fit' and 'backup'\n"
+                  : "  --to DIR               target folder of 'get' (default: the current folder) and 'backup'\n";
+  u += "  --all                  'scan' lists the files the phone would not take too\n"
+       "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
+       "  --dry-run              'restore' prints its plan and sends nothing\n"
+       "  --suites DIR           'restore' installs the backup's missing suites from this MIDlet folder\n"
+       "  --yes                  confirm an update without asking\n"
+       "  -v, --verbose          show the status line texts\n"
+       "  -h, --help             this text\n"
+       "  --version              program version\n"
+       "\n"
+       "Commands (FOLDER: 1 melodies, 2 animations, 3 pictures):\n"
+       "  at                          check the link:            quendrel-cli --port COM3 at\n"
+       "  ls FOLDER                   list a phone folder:       quendrel-cli ls 3\n"
+       "  put FOLDER FILE...          send files to the phone:   quendrel-cli put 3 sun.gif moon.jpg\n"
+       "  get FOLDER NAME... [--to DIR]  fetch phone files:      quendrel-cli get 1 ring.mid --to ~/Music\n"
+       "  rm FOLDER NAME...           remove phone files:        quendrel-cli rm 2 old.gif\n"
+       "  scan FOLDER DIR             PC files the phone takes:  quendrel-cli scan 3 ~/Pictures\n"
+       "  scan --all FOLDER DIR       and why not the others:    quendrel-cli scan --all 3 ~/Pictures\n";
+  if (kCliCanFit) u += "  fit FILE [--to DIR]         a copy the phone takes:    quendrel-cli fit holiday.png\n";
+  u += "  midlets [--pc DIR]          list MIDlet suites:        quendrel-cli midlets --pc ~/midlets\n"
+       "  install DIR NAME.jad        install or update a suite: quendrel-cli install ~/midlets game.jad\n"
+       "  install DIR NAME.jar        a suite without a .jad:    quendrel-cli install ~/midlets game.jar\n"
+       "  uninstall NAME              remove a suite:            quendrel-cli uninstall \"Game\"\n"
+       "  backup [--to DIR]           back the phone up:         quendrel-cli backup --to ~/phone\n"
+       "  restore BACKUP [--dry-run]  put a backup back:         quendrel-cli restore "
+       "~/phone/quendrel-backup-20260101-120000\n"
+       "\n";
+#ifdef _WIN32
+  u += std::string("Ports: the COM ports Windows lists under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM.\n") +
+       "Settings: HKEY_CURRENT_USER\\SOFTWARE\\" + kSettingsOrganisation + "\\" + kSettingsApplication +
+       "\\1.0\\ConnectSetting (PortNo: the port the window chose).\n"
+       "Transfer log: C:\\LAD.log, or LAD.log in your profile folder when C:\\ cannot be written.\n";
+#else
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string config = xdg && *xdg ? xdg : HomeFolder() + "/.config";
+  u += std::string("Ports: COM<n+1> is /dev/ttyS<n>, COM<33+n> /dev/ttyUSB<n>, COM<65+n> /dev/ttyACM<n>;\n") +
+       "  other devices are named in the settings' [" + kSerialCommGroup + "] group, or given as a path.\n" +
+       "Settings: " + config + "/" + kSettingsOrganisation + "/" + kSettingsApplication +
+       ".conf (PortNo: the port the window chose).\n" + "Transfer log: " + TransferLogFile() + "\n";
+#endif
+  u += "\n"
+       "Messages are printed on stderr, one line each; results on stdout.\n"
+       "Exit status: 0 success, 1 the operation failed, 2 usage error, 130 stopped (Ctrl+C).\n";
+  return u;
+}
 
 int Run(const std::vector<std::string>& argv);
 
@@ -134,7 +163,7 @@ int Run(const std::vector<std::string>& argv) {
       return argv[++i];
     };
     if (a == "-h" || a == "--help") {
-      std::cout << kUsage;
+      std::cout << Usage();
       return 0;
     } else if (a == "--version") {
       std::cout << "quendrel-cli " << QUENDREL_VERSION << std::endl;
@@ -167,14 +196,14 @@ int Run(const std::vector<std::string>& argv) {
     } else if (a == "-v" || a == "--verbose") {
       opt.verbose = true;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-      std::cerr << "unknown option " << a << "\n" << kUsage;
+      std::cerr << "unknown option " << a << "\n" << Usage();
       return 2;
     } else {
       args.push_back(a);
     }
   }
   if (args.empty()) {
-    std::cerr << kUsage;
+    std::cerr << Usage();
     return 2;
   }
 #ifdef QUENDREL_TEST_CLOCK
