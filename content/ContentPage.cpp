@@ -90,9 +90,19 @@ void TContentPage::RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& fil
   TBatchGuard guard(link_, totalBar);
   TBatch batch(link_, pages_, op, pages_.FolderNumber);
   if (totalBar > 0) batch.OnFileEnd = [this](const TResult&) { link_.View().StepTotalBar(); };
+  const TBatchReport report = batch.Run(files);
   // A hang-up or the window's close leaves the logo: no refresh.
-  if (batch.Run(files).aborted) return;
+  if (report.aborted) return;
   guard.HideBars();
+  if (report.stopped && OnBatchStopped) {
+    size_t done = 0;
+    std::vector<std::string> notDone;
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (i < report.results.size() && report.Done(i)) ++done;
+      else notDone.push_back(files[i].name);
+    }
+    OnBatchStopped(op, done, files.size(), notDone);
+  }
   OpenContentPage();
 }
 

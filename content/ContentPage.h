@@ -25,6 +25,9 @@ class TContentPage {
   // Called at the end of every scan with show-all on, after the listed
   // rows: the window adds its own rows.
   std::function<void(const std::vector<pcscan::TRejectedEntry>&)> OnUnsuitable;
+  // After a batch that Stop or a Disconnect ended: how many of all were
+  // done, and the names of those that were not (the window's one box).
+  std::function<void(TBatchOp, size_t done, size_t total, const std::vector<std::string>& notDone)> OnBatchStopped;
 
   // Tool-bar openers.
   void Ring_ButtonClick();

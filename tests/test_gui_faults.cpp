@@ -273,6 +273,7 @@ struct StopCase {
   std::string stopAt;  // Stop is pressed once the phone has this line
   std::function<void(TVelkoMainForm&)> run;
   std::string phoneFile;  // what the operation stores on the phone when it goes through
+  std::vector<std::string> stopBoxes = {};  // what the end of the stop says
 };
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.label; }
@@ -321,7 +322,7 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   if (!c.phoneFile.empty()) {
     EXPECT_FALSE(faults::Exists(home_.File("phone/" + c.phoneFile)));
   }
-  EXPECT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
+  EXPECT_EQ(boxesBefore_, c.stopBoxes);
   EXPECT_EQ(PanelLeft(*form_), "");
   EXPECT_FALSE(form_->findChild<QPushButton*>("Stop_Button")->isVisible());
   EXPECT_TRUE(form_->findChild<QPushButton*>("DC_PIC_UL_Button")->isEnabled());
@@ -333,6 +334,7 @@ TEST_P(StopDuringATransfer, EndsWithinASecondKeepsFilesAndTheNextRunWorks) {
   EXPECT_TRUE(linked);
 
   // Without reconnecting by hand, the same operation now goes through.
+  boxesBefore_.clear();
   c.run(*form_);
   EXPECT_TRUE(boxesBefore_.empty()) << boxesBefore_.front();
   const std::string done = c.phoneFile.empty() ? faults::ReadAll(home_.File("pc/dl.bmp"))
@@ -450,6 +452,7 @@ TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
   chooser.stop();
   ASSERT_TRUE(chosen) << "Disconnect must come during the fetch";
   EXPECT_TRUE(greyedAtOnce);
+  EXPECT_EQ(boxesBefore_, std::vector<std::string>{"Stopped: 0 of 1 fetched; not fetched: dl.bmp"});
   // The fetch and the page's refresh after it end quickly on this clock,
   // then the disconnect has run.
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count(), 5.0);
@@ -646,14 +649,16 @@ INSTANTIATE_TEST_SUITE_P(
                    SelectRow(f, TListId::PcFiles, "up.bmp");
                    OnSession(f, [&f] { f.contentPage.DC_PIC_UL_ButtonClick(); });
                  },
-                 "3/up.bmp"},
+                 "3/up.bmp",
+                 {"Stopped: 0 of 1 sent; not sent: up.bmp"}},
         StopCase{"download over a PC file", "AT*ACK",
                  [](TVelkoMainForm& f) {
                    OnSession(f, [&f] { f.contentPage.OpenContentPage(); });
                    SelectRow(f, TListId::PhoneFiles, "dl.bmp");
                    OnSession(f, [&f] { f.contentPage.DC_PIC_DL_ButtonClick(); });
                  },
-                 ""},
+                 "",
+                 {"Stopped: 0 of 1 fetched; not fetched: dl.bmp"}},
         StopCase{"suite install", "AT*FUPL=0201",
                  [](TVelkoMainForm& f) {
                    OnSession(f, [&f] { f.midletPage.LocalAppDL_RefreshPage(); });

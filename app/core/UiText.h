@@ -82,6 +82,10 @@ extern const UiText DropFitQuestion;
 // The PC side's REMOVE: no trash folder could be made
 extern const UiText TrashNotMade;
 extern const UiText TrashInTheWay;
+// A batch ended by Stop or a Disconnect: done, of all, not done
+extern const UiText StoppedSend;
+extern const UiText StoppedFetch;
+extern const UiText StoppedRemove;
 // The port set-up entry of the menu and its dialog; None serves the
 // parity and the flow control lists alike.
 extern const UiText mPortSetup;

@@ -123,6 +123,20 @@ void TVelkoMainForm::SetUpContentExtras() {
   contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
     windowQueue_.RunAndWait([&] { AddUnsuitableRows(entries); });
   };
+  // Called on the worker; the text is made in the window's language, then
+  // shown as the page's other boxes are.
+  contentPage.OnBatchStopped = [this](TBatchOp op, size_t done, size_t total, const std::vector<std::string>& notDone) {
+    std::string text;
+    windowQueue_.RunAndWait([&] {
+      QStringList names;
+      for (const std::string& n : notDone) names << BytesToQString(n);
+      const UiText& entry = op == TBatchOp::Send    ? uitext::StoppedSend
+                            : op == TBatchOp::Fetch ? uitext::StoppedFetch
+                                                    : uitext::StoppedRemove;
+      text = UiTr(entry).arg(QString::number(done), QString::number(total), names.join(", ")).toStdString();
+    });
+    shownView_.ShowMessage(text);
+  };
   thumbnails_ = new TThumbnailLoader(this);
   ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
   ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, new TThumbnailRoom(ui->DC_PIC_PC_ListView, [this] {
