@@ -76,8 +76,8 @@ std::string Usage() {
       "  --virtual-phone        talk to a virtual phone started in the background\n"
 #endif
       "  --on-conflict=POLICY   skip | overwrite | rename:NEWNAME (default: ask on the terminal)\n";
-  u += std::string("  --to DIR               target folder of 'get' (default: the current folder), ") +
-       (kCliCanFit ? "'fit' and 'backup'\n" : "and 'backup'\n");
+  u += std::string("  --to DIR               target folder of 'get' (default: the current folder)") +
+       (kCliCanFit ? ", 'fit' and 'backup'\n" : " and 'backup'\n");
   u += "  --all                  'scan' lists the files the phone would not take too\n"
        "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
        "  --dry-run              'restore' prints its plan and sends nothing\n"
