@@ -81,6 +81,25 @@ std::vector<TPortEntry> WinSerialPortMap() {
   return map;
 }
 
+namespace {
+
+// A REG_SZ value of an open key as UTF-8; false for any other type.
+bool ReadTextValue(HKEY key, const std::wstring& name, std::string* text) {
+  DWORD type = 0, bytes = 0;
+  if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS || type != REG_SZ)
+    return false;
+  std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1);
+  bytes = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &bytes) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
+    return false;
+  *text = Utf8(RegText(buf, bytes));
+  return true;
+}
+
+}  // namespace
+
 bool WinConnectKeyExists() {
   Key key;
   return RegOpenKeyExW(HKEY_CURRENT_USER, kWinConnectSettingKey, 0, KEY_QUERY_VALUE, &key.h) ==
@@ -105,13 +124,9 @@ bool WinReadConnectValue(const std::string& name, int* value) {
     *value = static_cast<int>(v);
     return true;
   }
-  if (type != REG_SZ) return false;
-  std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1);
-  bytes = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key.h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                       &bytes) != ERROR_SUCCESS)
-    return false;
-  const std::optional<int32_t> v = ParseDecimal(Utf8(RegText(buf, bytes)));
+  std::string text;
+  if (!ReadTextValue(key.h, wname, &text)) return false;
+  const std::optional<int32_t> v = ParseDecimal(text);
   if (v) *value = *v;
   return v.has_value();
 }
@@ -131,19 +146,7 @@ bool WinReadConnectText(const std::string& name, std::string* value) {
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kWinConnectSettingKey, 0, KEY_QUERY_VALUE, &key.h) !=
       ERROR_SUCCESS)
     return false;
-  const std::wstring wname = Wide(name);
-  DWORD type = 0, bytes = 0;
-  if (RegQueryValueExW(key.h, wname.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-      type != REG_SZ)
-    return false;
-  std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1);
-  bytes = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key.h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                       &bytes) != ERROR_SUCCESS ||
-      type != REG_SZ)
-    return false;
-  *value = Utf8(RegText(buf, bytes));
-  return true;
+  return ReadTextValue(key.h, Wide(name), value);
 }
 
 bool WinWriteConnectText(const std::string& name, const std::string& value) {
