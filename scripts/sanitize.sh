@@ -20,6 +20,11 @@ tsan_tests=(test_receiver test_connection test_upload test_download test_content
   test_midlet_install test_midlet_phone test_listing_parse test_names test_comport test_faults_link
   test_gui_faults test_session_memory)
 
+# On CI a sanitizer build is not kept: the next stages need the disk more.
+drop_build() {
+  if [[ ${CI:-} == true ]]; then rm -rf "$1"; fi
+}
+
 run_asan() {
   local build=$build_root/build-asan start=$(date +%s)
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON \
@@ -37,6 +42,7 @@ run_asan() {
   QUENDREL_BIN_DIR=$build \
     ctest --test-dir "$build" --output-on-failure -j 2 --timeout 300 || status=$?
   echo "asan tests: $(($(date +%s) - built)) s"
+  drop_build "$build"
   return $status
 }
 
@@ -56,6 +62,7 @@ run_tsan() {
       "$build/tests/$t" --gtest_brief=1 || { echo "FAILED: $t under ThreadSanitizer" >&2; status=1; }
   done
   echo "tsan tests: $(($(date +%s) - built)) s"
+  drop_build "$build"
   return $status
 }
 

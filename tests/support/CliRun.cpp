@@ -1,7 +1,11 @@
 #include "support/CliRun.h"
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <cstdlib>
@@ -27,6 +31,10 @@ CliResult RunCli(const TempDir& home, const std::string& args, const std::functi
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
+    // A run that loops must not outlive its test nor fill the disk with its output.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const rlimit fileLimit{256L << 20, 256L << 20};
+    setrlimit(RLIMIT_FSIZE, &fileLimit);
     for (int fd = 3; fd < 4096; ++fd) close(fd);
     execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
     _exit(127);
