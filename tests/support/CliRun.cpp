@@ -33,7 +33,11 @@ CliResult RunCli(const TempDir& home, const std::string& args, const std::functi
   if (pid == 0) {
     // A run that loops must not outlive its test nor fill the disk with its output.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    const rlimit fileLimit{256L << 20, 256L << 20};
+    // Only ever lowered: a test may have set a smaller one for a full disk.
+    rlimit fileLimit{};
+    getrlimit(RLIMIT_FSIZE, &fileLimit);
+    const rlim_t most = rlim_t{256} << 20;
+    if (fileLimit.rlim_cur == RLIM_INFINITY || fileLimit.rlim_cur > most) fileLimit.rlim_cur = most;
     setrlimit(RLIMIT_FSIZE, &fileLimit);
     for (int fd = 3; fd < 4096; ++fd) close(fd);
     execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
