@@ -381,21 +381,51 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
   }
 }
 
-TEST_F(ContentPageTest, RefusedFileEndsTheSendButStillRefreshes) {
-  PcFile("a.bmp", Bmp(1, 1, 60));
-  PcFile("b.bmp", Bmp(1, 1, 60));
-  OpenPictures();
-  phonesim::Options o = s.sim->GetOptions();
-  o.refuseUpload = true;
-  s.sim->SetOptions(o);
-  Select(TListId::PcFiles, {"a.bmp", "b.bmp"});
-  page.DC_PIC_UL_ButtonClick();
-  EXPECT_EQ(LinesStartingWith("AT*FUPL=\""), 1);
-  EXPECT_EQ(s.view.totalPos, 0);
-  EXPECT_FALSE(s.view.totalVisible);
-  EXPECT_TRUE(s.view.actionButtonsEnabled);
-  EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 2);
-  EXPECT_EQ(s.view.page, TPage::Content);
+// A file the phone refused ends the batch, as does a fetch or a removal
+// that failed any other way: nothing of the second file goes out, and the
+// page still refreshes.
+TEST_F(ContentPageTest, AFailedFileEndsTheBatchButStillRefreshes) {
+  struct Case {
+    const char* label;
+    TBatchOp op;
+    std::string errorPrefix, silentPrefix;  // faults that hit a.bmp only
+    std::string second;                     // the request for b.bmp
+  };
+  const Case cases[] = {
+      {"send, the first refused", TBatchOp::Send, "AT*FUPL=\"a.bmp\"", "", "AT*FUPL=\"b.bmp\""},
+      {"fetch, the first refused", TBatchOp::Fetch, "AT*FDWN=\"a.bmp\"", "", "AT*FDWN=\"b.bmp\""},
+      {"fetch, the first unanswered", TBatchOp::Fetch, "", "AT*FDWN=\"a.bmp\"", "AT*FDWN=\"b.bmp\""},
+      {"remove, the first refused", TBatchOp::Remove, "AT*FRMV=\"a.bmp\"", "", "AT*FRMV=\"b.bmp\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (const char* name : {"a.bmp", "b.bmp"}) {
+      fs::remove(pc + "/" + name);
+      fs::remove(phone + "/" + name);
+      (c.op == TBatchOp::Send ? PcFile(name, Bmp(1, 1, 60)) : PhoneFile(name, Bmp(1, 1, 60)));
+    }
+    phonesim::Options o = s.sim->GetOptions();
+    o.errorPrefix.clear();
+    o.silentPrefix.clear();
+    s.sim->SetOptions(o);
+    OpenPictures();
+    o.errorPrefix = c.errorPrefix;
+    o.silentPrefix = c.silentPrefix;
+    s.sim->SetOptions(o);
+    s.sim->ClearReceived();
+    const TListId list = c.op == TBatchOp::Send ? TListId::PcFiles : TListId::PhoneFiles;
+    Select(list, {"a.bmp", "b.bmp"});
+    switch (c.op) {
+      case TBatchOp::Send: page.DC_PIC_UL_ButtonClick(); break;
+      case TBatchOp::Fetch: page.DC_PIC_DL_ButtonClick(); break;
+      case TBatchOp::Remove: page.DC_PIC_Remove_PHONE_ButtonClick(); break;
+    }
+    EXPECT_EQ(LinesStartingWith(c.second), 0);
+    EXPECT_FALSE(s.view.totalVisible);
+    EXPECT_TRUE(s.view.actionButtonsEnabled);
+    EXPECT_EQ(LinesStartingWith("AT*FLIST=3"), 1);
+    EXPECT_EQ(s.view.page, TPage::Content);
+  }
 }
 
 // A file whose failure closed the port does not take the rest with it:
