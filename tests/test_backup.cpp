@@ -179,6 +179,14 @@ void MakeBackup(const TempDir& dir) {
 // is named and left out; none hangs on a pipe or reads without bound.
 TEST(RestoreCheck, AlteredBackupsAreRefusedOrLeftOut) {
   using Tamper = std::function<bool(const TempDir&)>;  // false: cannot be made here
+  // A file summed as it was and then changed, in whichever part of the backup.
+  const auto altered = [](const std::string& rel) -> Tamper {
+    return [rel](const TempDir& d) {
+      if (!fs::exists(d.File("bk/" + rel))) AddSum(d, rel, kMelodyA);
+      d.Write("bk/" + rel, d.Read("bk/" + rel) + "altered");
+      return true;
+    };
+  };
   const auto fifo = [](const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; };
   const struct {
     const char* what;
@@ -220,6 +228,10 @@ TEST(RestoreCheck, AlteredBackupsAreRefusedOrLeftOut) {
       {"sums a pipe",
        [&](const TempDir& d) { fs::remove(d.File("bk/SHA256SUMS")); return fifo(d.File("bk/SHA256SUMS")); },
        {"SHA256SUMS"}, {}},
+      {"suites.tsv altered", altered("suites.tsv"), {"suites.tsv"}, {}},
+      {"a melody altered", altered("melodies/b.mid"), {"melodies/b.mid"}, {}},
+      {"an animation altered", altered("animations/x.gif"), {"animations/x.gif"}, {}},
+      {"a picture altered", altered("pictures/x.gif"), {"pictures/x.gif"}, {}},
       {"a name outside the folders",
        [](const TempDir& d) { AddSum(d, "melodies/../../secret.txt", kMelodyA); return true; },
        {"melodies/../../secret.txt"}, {}},
