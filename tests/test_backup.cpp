@@ -15,6 +15,8 @@
 
 #include "content/Backup.h"
 #include "content/Sha256.h"
+#include "link/Batch.h"
+#include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 #include "support/TempDir.h"
 
@@ -148,6 +150,21 @@ TEST(BackupFolder, DefaultIsInTheDocumentsFolder) {
     EXPECT_EQ(backup::DefaultBackupRoot(),
               c.documentsEnv ? std::string(c.documentsEnv) + "/Quendrel backups" : home.path() + c.expected);
   }
+}
+
+// The backup fetches its files with the batches' pause between them, as
+// the phone's line times show.
+TEST(BackupRun, PausesBetweenFiles) {
+  SimLink rig;
+  setenv("HOME", rig.dir.path().c_str(), 1);  // the transfer log's place
+  for (const char* name : {"a.mid", "b.mid"}) rig.dir.Write(std::string("phone/1/") + name, std::string(300, 'm'));
+  rig.link->SetClock(TClock(0.05));
+  rig.Connect();
+  faults::TimedLines lines([&rig] { return rig.sim->ReceivedLines(); });
+  backup::TBackup run(*rig.link);
+  EXPECT_TRUE(run.Run(rig.dir.File("backups"), 0));
+  const faults::TimedLines::Gap gap = lines.GapBefore("AT*FDWN=\"b.mid\"");
+  EXPECT_GE(gap.ms, kPauseBetweenFilesMs * rig.link->Clock().Scale()) << gap.before;
 }
 
 // ---- the check before a restore ----

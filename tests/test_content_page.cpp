@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "content/ContentPage.h"
+#include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 
 namespace fs = std::filesystem;
@@ -270,30 +268,7 @@ TEST_F(ContentPageTest, DroppedFilesFromAnotherFolderAreSentAsOneBatch) {
   WriteFile(elsewhere + "/two.gif", two);
   OpenPictures();
   s.view.messages.clear();  // the phone folder starts empty
-  // Each line the phone receives, with when a polling thread first saw it;
-  // on a clock where the pause stands out from a send's own settling.
-  s.link->SetClock(TClock(0.05));
-  using Clock = std::chrono::steady_clock;
-  std::vector<std::pair<std::string, Clock::time_point>> seen;
-  std::atomic<bool> sending{true};
-  s.sim->ClearReceived();
-  std::thread watch([&] {
-    while (sending) {
-      const std::vector<std::string> lines = s.sim->ReceivedLines();
-      for (size_t i = seen.size(); i < lines.size(); ++i) seen.emplace_back(lines[i], Clock::now());
-      std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-  });
   page.SendPcFiles({elsewhere + "/one.bmp", elsewhere + "/two.gif"});
-  sending = false;
-  watch.join();
-  // The pause between the files: from the first file's last line to the
-  // second file's request.
-  auto second = std::find_if(seen.begin(), seen.end(),
-                             [](const auto& l) { return l.first.rfind("AT*FUPL=\"two.gif\"", 0) == 0; });
-  ASSERT_TRUE(second != seen.end() && second != seen.begin());
-  const std::chrono::duration<double, std::milli> gap = second->second - (second - 1)->second;
-  EXPECT_GE(gap.count(), kPauseBetweenFilesMs * s.link->Clock().Scale()) << (second - 1)->first;
   EXPECT_TRUE(s.view.messages.empty()) << s.view.messages.front();
   EXPECT_EQ(ReadFile(phone + "/one.bmp"), one);
   EXPECT_EQ(ReadFile(phone + "/two.gif"), two);
@@ -378,6 +353,37 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
       EXPECT_TRUE(sim.view.HasMessage("COM Port Exception while wait event") ||
                   sim.view.HasMessage("COM port exception while receive"));
     }
+  }
+}
+
+// Each batch leaves the pause between its files on the wire: from the
+// first file's last line to the second file's request.
+TEST_F(ContentPageTest, EveryPhoneBatchPausesBetweenFiles) {
+  const struct {
+    TBatchOp op;
+    std::string second;  // the request for b.bmp
+  } cases[] = {{TBatchOp::Send, "AT*FUPL=\"b.bmp\""},
+               {TBatchOp::Fetch, "AT*FDWN=\"b.bmp\""},
+               {TBatchOp::Remove, "AT*FRMV=\"b.bmp\""}};
+  // On a clock where the pause stands out from a transfer's own settling.
+  s.link->SetClock(TClock(0.05));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.second);
+    for (const char* name : {"a.bmp", "b.bmp"}) {
+      fs::remove(pc + "/" + name);
+      fs::remove(phone + "/" + name);
+      (c.op == TBatchOp::Send ? PcFile(name, Bmp(1, 1, 60)) : PhoneFile(name, Bmp(1, 1, 60)));
+    }
+    OpenPictures();
+    Select(c.op == TBatchOp::Send ? TListId::PcFiles : TListId::PhoneFiles, {"a.bmp", "b.bmp"});
+    faults::TimedLines lines([this] { return s.sim->ReceivedLines(); });
+    switch (c.op) {
+      case TBatchOp::Send: page.DC_PIC_UL_ButtonClick(); break;
+      case TBatchOp::Fetch: page.DC_PIC_DL_ButtonClick(); break;
+      case TBatchOp::Remove: page.DC_PIC_Remove_PHONE_ButtonClick(); break;
+    }
+    const faults::TimedLines::Gap gap = lines.GapBefore(c.second);
+    EXPECT_GE(gap.ms, kPauseBetweenFilesMs * s.link->Clock().Scale()) << gap.before;
   }
 }
 

@@ -147,4 +147,30 @@ void SetFileSizeLimit(unsigned long long limit, bool on) {
   }
 }
 
+TimedLines::TimedLines(std::function<std::vector<std::string>()> received) : received_(std::move(received)) {
+  thread_ = std::thread([this] {
+    while (!stop_) {
+      const std::vector<std::string> lines = received_();
+      for (size_t i = seen_.size(); i < lines.size(); ++i) seen_.emplace_back(lines[i], std::chrono::steady_clock::now());
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+  });
+}
+
+TimedLines::~TimedLines() { Finish(); }
+
+void TimedLines::Finish() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+TimedLines::Gap TimedLines::GapBefore(const std::string& prefix) {
+  Finish();
+  for (size_t i = 1; i < seen_.size(); ++i)
+    if (seen_[i].first.rfind(prefix, 0) == 0)
+      return {std::chrono::duration<double, std::milli>(seen_[i].second - seen_[i - 1].second).count(),
+              seen_[i - 1].first};
+  return {};
+}
+
 }  // namespace faults

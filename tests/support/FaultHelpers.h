@@ -4,6 +4,7 @@
 // from a script in timed bursts, snapshots of the user's folders, and the
 // process's resident memory.
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -60,6 +61,30 @@ class ScriptPhone {
   std::atomic<bool> stop_{false};
   mutable std::mutex mu_;
   std::vector<std::string> lines_;
+  std::thread thread_;
+};
+
+// The lines a phone receives, each with when a polling thread first saw
+// it, from construction until GapBefore is called.
+class TimedLines {
+ public:
+  explicit TimedLines(std::function<std::vector<std::string>()> received);
+  ~TimedLines();
+  TimedLines(const TimedLines&) = delete;
+  TimedLines& operator=(const TimedLines&) = delete;
+  struct Gap {
+    double ms = -1;      // -1: no such line, or nothing came before it
+    std::string before;  // the line before it
+  };
+  // Stops watching; the time from the line before the first line that
+  // begins with prefix to that line.
+  Gap GapBefore(const std::string& prefix);
+
+ private:
+  void Finish();
+  std::function<std::vector<std::string>()> received_;
+  std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> seen_;
+  std::atomic<bool> stop_{false};
   std::thread thread_;
 };
 
