@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -40,9 +41,15 @@ struct CliPhone {
   std::unique_ptr<phonesim::PhoneSim> sim;
 };
 
+// The clock of runs whose phone answers and never asks for a packet again:
+// only settle times, pauses between files and generous waits run on it,
+// as for the in-process rigs. A run that shows a transfer's length keeps
+// the default.
+constexpr double kAnswered = 0.02;
+
 TEST(Cli, AtAgainstThePhoneSucceeds) {
   CliPhone p;
-  CliResult r = RunCli(p.home, "--port " + p.sim->DevicePath() + " at");
+  CliResult r = RunCli(p.home, "--port " + p.sim->DevicePath() + " at", nullptr, kAnswered);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(p.sim->ReceivedLines(), std::vector<std::string>{"AT"});
@@ -63,7 +70,7 @@ TEST(Cli, SilentPhoneGivesConnectionTimeout) {
 
 TEST(Cli, MissingPortGivesTheOpenMessage) {
   TempDir home;
-  CliResult r = RunCli(home, "--port /dev/does-not-exist at");
+  CliResult r = RunCli(home, "--port /dev/does-not-exist at", nullptr, kAnswered);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "Unable to open ComPort!!\\nPlease change the Port NO.");
 }
@@ -72,9 +79,9 @@ TEST(Cli, UsageErrors) {
   TempDir home;
   const char* cases[] = {"", "ls", "ls 7", "put 1", "get 9 x", "rm", "frobnicate", "--on-conflict=maybe ls 1",
                          "backup extra", "restore", "restore no-such-folder", "restore --suites"};
-  for (const char* c : cases) EXPECT_EQ(RunCli(home, c).status, 2) << c;
+  for (const char* c : cases) EXPECT_EQ(RunCli(home, c, nullptr, kAnswered).status, 2) << c;
   // The help names this system's files: the settings and the transfer log.
-  CliResult help = RunCli(home, "--help");
+  CliResult help = RunCli(home, "--help", nullptr, kAnswered);
   EXPECT_EQ(help.status, 0);
   for (const std::string& line : {"Settings: " + home.path() + "/config/Velko/Velko Sync Tool.conf",
                                   "Transfer log: " + home.path() + "/LAD.log", std::string("  --virtual-phone ")})
@@ -85,34 +92,34 @@ TEST(Cli, PutListGetRemove) {
   CliPhone p;
   std::string port = "--port " + p.sim->DevicePath() + " ";
   p.home.Write("pc/sun.gif", std::string("GIF89a") + std::string(200, '\x11'));
-  CliResult put = RunCli(p.home, port + "put 3 pc/sun.gif");
+  CliResult put = RunCli(p.home, port + "put 3 pc/sun.gif", nullptr, kAnswered);
   ASSERT_EQ(put.status, 0) << put.err;
   EXPECT_EQ(Slurp(p.home.File("phone/3/sun.gif")), p.home.Read("pc/sun.gif"));
 
-  CliResult ls = RunCli(p.home, port + "ls 3");
+  CliResult ls = RunCli(p.home, port + "ls 3", nullptr, kAnswered);
   ASSERT_EQ(ls.status, 0) << ls.err;
   EXPECT_EQ(ls.out, "sun.gif\t206\n");
 
   std::filesystem::create_directories(p.home.File("got"));
-  CliResult get = RunCli(p.home, port + "get 3 sun.gif --to got");
+  CliResult get = RunCli(p.home, port + "get 3 sun.gif --to got", nullptr, kAnswered);
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(p.home.Read("got/sun.gif"), p.home.Read("pc/sun.gif"));
 
   // A second fetch collides: skip keeps the file, rename stores a copy;
   // without a policy or a terminal to ask, nothing was chosen: a failure.
   p.home.Write("got/sun.gif", "mine");
-  EXPECT_EQ(RunCli(p.home, port + "get 3 sun.gif --to got").status, 1);
+  EXPECT_EQ(RunCli(p.home, port + "get 3 sun.gif --to got", nullptr, kAnswered).status, 1);
   EXPECT_EQ(p.home.Read("got/sun.gif"), "mine");
-  EXPECT_EQ(RunCli(p.home, port + "--on-conflict=skip get 3 sun.gif --to got").status, 0);
+  EXPECT_EQ(RunCli(p.home, port + "--on-conflict=skip get 3 sun.gif --to got", nullptr, kAnswered).status, 0);
   EXPECT_EQ(p.home.Read("got/sun.gif"), "mine");
-  EXPECT_EQ(RunCli(p.home, port + "--on-conflict=rename:sun2.gif get 3 sun.gif --to got").status, 0);
+  EXPECT_EQ(RunCli(p.home, port + "--on-conflict=rename:sun2.gif get 3 sun.gif --to got", nullptr, kAnswered).status, 0);
   EXPECT_EQ(p.home.Read("got/sun2.gif"), p.home.Read("pc/sun.gif"));
   EXPECT_EQ(p.home.Read("got/sun.gif"), "mine");
 
-  CliResult rm = RunCli(p.home, port + "rm 3 sun.gif");
+  CliResult rm = RunCli(p.home, port + "rm 3 sun.gif", nullptr, kAnswered);
   EXPECT_EQ(rm.status, 0) << rm.err;
   EXPECT_FALSE(std::filesystem::exists(p.home.File("phone/3/sun.gif")));
-  CliResult empty = RunCli(p.home, port + "ls 3");
+  CliResult empty = RunCli(p.home, port + "ls 3", nullptr, kAnswered);
   EXPECT_EQ(empty.out, "");
   EXPECT_EQ(empty.err, "No Files on Mobile\n");
 }
@@ -218,7 +225,7 @@ TEST(Cli, LsEscapesNamesAndKeepsBigSizes) {
   p.home.Write("phone/3/g\\h.gif", "x");
   p.home.Write("phone/3/big.bin", "");
   std::filesystem::resize_file(p.home.File("phone/3/big.bin"), 5000000000ULL);  // sparse
-  CliResult ls = RunCli(p.home, "--port " + p.sim->DevicePath() + " ls 3");
+  CliResult ls = RunCli(p.home, "--port " + p.sim->DevicePath() + " ls 3", nullptr, kAnswered);
   ASSERT_EQ(ls.status, 0) << ls.err;
   EXPECT_EQ(ls.out, "a\\tb.gif\t1\nbig.bin\t5000000000\nc\\nd.gif\t1\ne\\x1b[2Jf.gif\t1\ng\\\\h.gif\t1\n");
 }
@@ -235,7 +242,7 @@ TEST(Cli, PutAfterAFailedListingOverwritesOnlyWhenTold) {
       {"", 1, "old"}, {"--on-conflict=skip ", 1, "old"}, {"--on-conflict=overwrite ", 1, "new"}};
   for (const auto& r : rows) {
     p.home.Write("phone/3/sun.gif", "old");
-    CliResult put = RunCli(p.home, "--port " + p.sim->DevicePath() + " " + r.options + "put 3 pc/sun.gif");
+    CliResult put = RunCli(p.home, "--port " + p.sim->DevicePath() + " " + r.options + "put 3 pc/sun.gif", nullptr, kAnswered);
     EXPECT_EQ(put.status, r.status) << r.options << put.err;
     EXPECT_EQ(p.home.Read("phone/3/sun.gif"), r.onPhone) << r.options;
   }
@@ -247,24 +254,24 @@ TEST(Cli, ScanListsWhatThePhoneTakes) {
   home.Write("pics/b.txt", "hello");
   home.Write("pics/c.bmp", std::string("BM") + std::string(16, '\0') + std::string("\x10\0\0\0\x10\0\0\0", 8) +
                                std::string(40, '\0'));
-  CliResult r = RunCli(home, "scan 3 pics");
+  CliResult r = RunCli(home, "scan 3 pics", nullptr, kAnswered);
   EXPECT_EQ(r.status, 0) << r.err;
   // Directory order is the file system's: compare as a set of lines.
   EXPECT_NE(r.out.find("a.wbmp\t1\n"), std::string::npos);
   EXPECT_NE(r.out.find("c.bmp\t66\n"), std::string::npos);
   EXPECT_EQ(r.out.find("b.txt"), std::string::npos);
-  CliResult none = RunCli(home, "scan 1 pics");
+  CliResult none = RunCli(home, "scan 1 pics", nullptr, kAnswered);
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(none.err, "No suitable file in this folder\n");
   // --all adds the others after the listed ones, each with its reason.
-  CliResult all = RunCli(home, "scan --all 3 pics");
+  CliResult all = RunCli(home, "scan --all 3 pics", nullptr, kAnswered);
   EXPECT_EQ(all.status, 0) << all.err;
   EXPECT_NE(all.out.find("a.wbmp\t1\n"), std::string::npos);
   EXPECT_NE(all.out.find("b.txt\t5\tnot a picture this phone takes (unknown type)\n"), std::string::npos);
   EXPECT_GT(all.out.find("b.txt"), all.out.find("c.bmp"));
   // A damaged GIF is one more unsuitable file; the others are still judged.
   home.Write("pics/d.gif", "GIF89a" + std::string("\x0a\0\x0a\0\x80\0\0", 7));
-  CliResult damaged = RunCli(home, "scan --all 3 pics");
+  CliResult damaged = RunCli(home, "scan --all 3 pics", nullptr, kAnswered);
   EXPECT_EQ(damaged.status, 0) << damaged.err;
   EXPECT_NE(damaged.out.find("c.bmp\t66\n"), std::string::npos);
   EXPECT_NE(damaged.out.find("d.gif\t13\tdamaged GIF\n"), std::string::npos) << damaged.out;
@@ -275,16 +282,16 @@ TEST(Cli, FitMakesACopyOrSaysWhyNot) {
   REQUIRE_IMAGEMAGICK();
   ASSERT_EQ(std::system(("convert -size 900x300 xc:orange '" + home.File("pic.png") + "'").c_str()), 0);
   std::filesystem::create_directories(home.File("out"));
-  CliResult r = RunCli(home, "fit pic.png --to out");
+  CliResult r = RunCli(home, "fit pic.png --to out", nullptr, kAnswered);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, home.File("out/pic-fit.jpg") + "\n");
-  CliResult scan = RunCli(home, "scan 3 out");
+  CliResult scan = RunCli(home, "scan 3 out", nullptr, kAnswered);
   EXPECT_EQ(scan.out.substr(0, scan.out.find('\t')), "pic-fit.jpg");
   home.Write("notes.txt", "hello");
-  CliResult refused = RunCli(home, "fit notes.txt");
+  CliResult refused = RunCli(home, "fit notes.txt", nullptr, kAnswered);
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err, "notes.txt: cannot be fitted: not a picture that can be read\n");
-  EXPECT_EQ(RunCli(home, "fit").status, 2);
+  EXPECT_EQ(RunCli(home, "fit", nullptr, kAnswered).status, 2);
 }
 
 }  // namespace
@@ -304,36 +311,36 @@ TEST(Cli, MidletInstallUpdateUninstall) {
   std::string port = "--port " + p.sim->DevicePath() + " ";
   WriteSuite(p.home, "game", "Game", "1.0", std::string(300, 'J'));
 
-  CliResult list = RunCli(p.home, port + "midlets --pc pc");
+  CliResult list = RunCli(p.home, port + "midlets --pc pc", nullptr, kAnswered);
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(list.out, "PC\tGame\t1.0\t300\t[_]\n");
 
-  CliResult inst = RunCli(p.home, port + "install pc game.jad");
+  CliResult inst = RunCli(p.home, port + "install pc game.jad", nullptr, kAnswered);
   ASSERT_EQ(inst.status, 0) << inst.err;
-  list = RunCli(p.home, port + "midlets --pc pc");
+  list = RunCli(p.home, port + "midlets --pc pc", nullptr, kAnswered);
   EXPECT_EQ(list.out, "Game\t1.0\t300\nPC\tGame\t1.0\t300\t[V]\n");
   // Installing the same version again is refused with the page's message.
-  inst = RunCli(p.home, port + "install pc game.jad");
+  inst = RunCli(p.home, port + "install pc game.jad", nullptr, kAnswered);
   EXPECT_EQ(inst.status, 1);
   EXPECT_NE(inst.err.find("MIDlet already exists on Phone"), std::string::npos);
 
   // A newer version on the PC is an update: not confirmed without a terminal or --yes.
   WriteSuite(p.home, "game", "Game", "1.1", std::string(320, 'K'));
-  CliResult upd = RunCli(p.home, port + "install pc game.jad");
+  CliResult upd = RunCli(p.home, port + "install pc game.jad", nullptr, kAnswered);
   EXPECT_EQ(upd.status, 1);
-  upd = RunCli(p.home, port + "--yes install pc game.jad");
+  upd = RunCli(p.home, port + "--yes install pc game.jad", nullptr, kAnswered);
   ASSERT_EQ(upd.status, 0) << upd.err;
-  list = RunCli(p.home, port + "midlets");
+  list = RunCli(p.home, port + "midlets", nullptr, kAnswered);
   EXPECT_EQ(list.out, "Game\t1.1\t320\n");
 
-  CliResult un = RunCli(p.home, port + "uninstall Game");
+  CliResult un = RunCli(p.home, port + "uninstall Game", nullptr, kAnswered);
   EXPECT_EQ(un.status, 0) << un.err;
-  list = RunCli(p.home, port + "midlets");
+  list = RunCli(p.home, port + "midlets", nullptr, kAnswered);
   EXPECT_EQ(list.status, 0);
   EXPECT_EQ(list.out, "");
-  EXPECT_EQ(RunCli(p.home, port + "uninstall Game").status, 1);
+  EXPECT_EQ(RunCli(p.home, port + "uninstall Game", nullptr, kAnswered).status, 1);
   // A PC folder that cannot be read is a failure, not an empty list.
-  list = RunCli(p.home, port + "midlets --pc no-such-folder");
+  list = RunCli(p.home, port + "midlets --pc no-such-folder", nullptr, kAnswered);
   EXPECT_EQ(list.status, 1);
   EXPECT_EQ(list.err, "Unable to open directory\n");
 
@@ -342,11 +349,11 @@ TEST(Cli, MidletInstallUpdateUninstall) {
   ASSERT_TRUE(WriteZip(p.home.File("jars/solo.jar"),
                        {{"META-INF/MANIFEST.MF", "MIDlet-Name: Solo\r\nMIDlet-Version: 3.0\nMIDlet-Vendor: Us\n"}}));
   const std::string soloSize = std::to_string(std::filesystem::file_size(p.home.File("jars/solo.jar")));
-  list = RunCli(p.home, port + "midlets --pc jars");
+  list = RunCli(p.home, port + "midlets --pc jars", nullptr, kAnswered);
   EXPECT_EQ(list.out, "PC\tSolo\t3.0\t" + soloSize + "\t[_]\n");
-  inst = RunCli(p.home, port + "install jars solo.jar");
+  inst = RunCli(p.home, port + "install jars solo.jar", nullptr, kAnswered);
   ASSERT_EQ(inst.status, 0) << inst.err;
-  list = RunCli(p.home, port + "midlets --pc jars");
+  list = RunCli(p.home, port + "midlets --pc jars", nullptr, kAnswered);
   EXPECT_EQ(list.out, "Solo\t3.0\t" + soloSize + "\nPC\tSolo\t3.0\t" + soloSize + "\t[V]\n");
 }
 
@@ -374,10 +381,10 @@ TEST(Cli, UninstallTakesOnlyTheSuiteOfThatWholeName) {
                          Row{"Snake", 0, "", "Snake Run\t1.0\t100\n"},
                          Row{"Snake", 1, "no suite named Snake on the phone\n", "Snake Run\t1.0\t100\n"}}) {
     SCOPED_TRACE(row.name);
-    CliResult un = RunCli(p.home, port + "uninstall '" + row.name + "'");
+    CliResult un = RunCli(p.home, port + "uninstall '" + row.name + "'", nullptr, kAnswered);
     EXPECT_EQ(un.status, row.status) << un.err;
     EXPECT_EQ(un.err, row.err);
-    CliResult list = RunCli(p.home, port + "midlets");
+    CliResult list = RunCli(p.home, port + "midlets", nullptr, kAnswered);
     EXPECT_EQ(list.status, 0) << list.err;
     // The phone lists in an order of its own.
     std::vector<std::string> names;
@@ -476,7 +483,7 @@ TEST(CliBackup, BackupIsThePhonesContentAndRestoresOntoAnEmptiedPhone) {
   FillPhone(p.home);
   const auto original = PhoneFiles(p.home);
   const std::string port = "--port " + p.sim->DevicePath() + " ";
-  CliResult b = RunCli(p.home, port + "backup --to 'my backups'");
+  CliResult b = RunCli(p.home, port + "backup --to 'my backups'", nullptr, kAnswered);
   ASSERT_EQ(b.status, 0) << b.err;
   const std::string folder = LastLine(b.out);
   EXPECT_EQ(fs::path(folder).parent_path(), fs::path(p.home.File("my backups")));
@@ -490,38 +497,38 @@ TEST(CliBackup, BackupIsThePhonesContentAndRestoresOntoAnEmptiedPhone) {
   for (const char* f : {"1", "2", "3"}) fs::create_directory(p.home.File(std::string("phone/") + f));
   fs::remove_all(p.home.File("phone/4/Snake Run"));
   // The dry run plans every file and sends none.
-  CliResult dry = RunCli(p.home, port + "restore '" + folder + "' --dry-run");
+  CliResult dry = RunCli(p.home, port + "restore '" + folder + "' --dry-run", nullptr, kAnswered);
   ASSERT_EQ(dry.status, 0) << dry.err;
   EXPECT_EQ(dry.out.substr(0, dry.out.find('\n')), "send\tmelodies\tERROR.mid");
   EXPECT_NE(dry.out.find("send\tpictures\tOK (2).gif\n"), std::string::npos) << dry.out;
   EXPECT_NE(dry.out.find("suite\tSnake Run\t1.0\n"), std::string::npos) << dry.out;
   EXPECT_TRUE(PhoneFiles(p.home).empty());
 
-  CliResult r = RunCli(p.home, port + "restore '" + folder + "'");
+  CliResult r = RunCli(p.home, port + "restore '" + folder + "'", nullptr, kAnswered);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(PhoneFiles(p.home), original);
   EXPECT_NE(r.err.find("Install from the PC: Snake Run\n"), std::string::npos) << r.err;
   // The missing suite comes from a MIDlet folder that holds it.
-  CliResult suites = RunCli(p.home, port + "restore '" + folder + "' --suites '" + (Samples() / "pc").string() + "'");
+  CliResult suites = RunCli(p.home, port + "restore '" + folder + "' --suites '" + (Samples() / "pc").string() + "'", nullptr, kAnswered);
   EXPECT_EQ(suites.status, 0) << suites.err;
   EXPECT_TRUE(fs::exists(p.home.File("phone/4/Snake Run/snake.jar"))) << suites.err;
   // Once back, every file is the same; a file of another size clashes,
   // also under a name that differs only in case, and the policy settles it.
   fs::rename(p.home.File("phone/3/sun.gif"), p.home.File("phone/3/SUN.GIF"));
   p.home.Write("phone/3/SUN.GIF", "GIF89a changed");
-  CliResult plan = RunCli(p.home, port + "restore '" + folder + "' --dry-run");
+  CliResult plan = RunCli(p.home, port + "restore '" + folder + "' --dry-run", nullptr, kAnswered);
   EXPECT_EQ(plan.out.find("send\t"), std::string::npos) << plan.out;
   EXPECT_NE(plan.out.find("same\tpictures\tOK (2).gif\nsame\tpictures\tphoto.jpg\nclash\tpictures\tsun.gif\n"),
             std::string::npos) << plan.out;
   // Nobody to answer the clash: the file is not sent, and no success.
-  CliResult unanswered = RunCli(p.home, port + "restore '" + folder + "'");
+  CliResult unanswered = RunCli(p.home, port + "restore '" + folder + "'", nullptr, kAnswered);
   EXPECT_EQ(unanswered.status, 1) << unanswered.err;
   EXPECT_NE(unanswered.err.find("not sent 1/1 pictures/sun.gif"), std::string::npos) << unanswered.err;
-  CliResult skip = RunCli(p.home, port + "--on-conflict=skip restore '" + folder + "'");
+  CliResult skip = RunCli(p.home, port + "--on-conflict=skip restore '" + folder + "'", nullptr, kAnswered);
   EXPECT_EQ(skip.status, 0) << skip.err;
   EXPECT_NE(skip.err.find("skipped 1/1 pictures/sun.gif"), std::string::npos) << skip.err;
   EXPECT_EQ(p.home.Read("phone/3/SUN.GIF"), "GIF89a changed");
-  CliResult over = RunCli(p.home, port + "--on-conflict=overwrite restore '" + folder + "'");
+  CliResult over = RunCli(p.home, port + "--on-conflict=overwrite restore '" + folder + "'", nullptr, kAnswered);
   EXPECT_EQ(over.status, 0) << over.err;
   EXPECT_NE(over.err.find("sent 1/1 pictures/sun.gif"), std::string::npos) << over.err;
   EXPECT_EQ(p.home.Read("phone/3/sun.gif"), original.at("3/sun.gif"));
@@ -531,7 +538,7 @@ TEST(CliBackup, BackupIsThePhonesContentAndRestoresOntoAnEmptiedPhone) {
   phonesim::Options keepNothing = p.sim->GetOptions();
   keepNothing.keepNothing = true;
   p.sim->SetOptions(keepNothing);
-  CliResult lost = RunCli(p.home, port + "restore '" + folder + "'");
+  CliResult lost = RunCli(p.home, port + "restore '" + folder + "'", nullptr, kAnswered);
   EXPECT_EQ(lost.status, 1) << lost.err;
   EXPECT_NE(lost.err.find("Not stored by the phone: sun.gif\n"), std::string::npos) << lost.err;
   EXPECT_FALSE(fs::exists(p.home.File("phone/3/sun.gif")));
@@ -542,7 +549,7 @@ TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {
   FillPhone(p.home);
   p.home.Write("phone/1/notes.txt", "not a melody");  // the phone holds it; the page would not send it
   const std::string port = "--port " + p.sim->DevicePath() + " ";
-  CliResult first = RunCli(p.home, port + "backup --to bk");
+  CliResult first = RunCli(p.home, port + "backup --to bk", nullptr, kAnswered);
   ASSERT_EQ(first.status, 0) << first.err;
   const std::string earlier = LastLine(first.out);
   const auto earlierFiles = BackupFiles(earlier);
@@ -558,7 +565,7 @@ TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {
     fs::remove_all(p.home.File("cut"));
     fs::create_directory(p.home.File("cut"));
     fs::copy(earlier, p.home.File("cut/") + fs::path(earlier).filename().string(), fs::copy_options::recursive);
-    CliResult b = RunCli(p.home, "--port " + cutSim.DevicePath() + " backup --to cut");
+    CliResult b = RunCli(p.home, "--port " + cutSim.DevicePath() + " backup --to cut", nullptr, kAnswered);
     EXPECT_EQ(b.status, 1) << cut << b.err;
     EXPECT_EQ(b.out, "") << cut;
     const auto entries = Entries(p.home.File("cut"));
@@ -584,14 +591,14 @@ TEST(CliBackup, CutOrDamagedBackupsDoNoHarm) {
     return o;
   }());
   fresh.Start();
-  CliResult r = RunCli(p.home, "--port " + fresh.DevicePath() + " restore damaged");
+  CliResult r = RunCli(p.home, "--port " + fresh.DevicePath() + " restore damaged", nullptr, kAnswered);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "missing or damaged: pictures/OK (2).gif\nRestore refused: the backup is not whole\n");
   EXPECT_TRUE(fresh.ReceivedLines().empty());
   EXPECT_TRUE(PhoneFiles(p.home).empty());
 
   // A file the content page refuses is reported and not sent; the rest are.
-  CliResult whole = RunCli(p.home, "--port " + fresh.DevicePath() + " restore '" + earlier + "'");
+  CliResult whole = RunCli(p.home, "--port " + fresh.DevicePath() + " restore '" + earlier + "'", nullptr, kAnswered);
   EXPECT_EQ(whole.status, 1);
   EXPECT_NE(whole.out.find("refuse\tmelodies\tnotes.txt\n"), std::string::npos) << whole.out;
   EXPECT_NE(whole.err.find("Not sent: notes.txt: "), std::string::npos) << whole.err;
@@ -624,7 +631,9 @@ TEST(CliBackup, WhatCannotBeTakenIsNamedAndTheRestIsTaken) {
        {"Not backed up: pictures/sun.gif: not fetched\n"}, {"3/sun.gif"}, true},
   };
   const std::map<std::string, std::string> folderOf = {{"melodies", "1"}, {"animations", "2"}, {"pictures", "3"}};
-  for (const auto& c : cases) {
+  // Each case has its own phone and folder: they run side by side, as the
+  // runs mostly wait on the line.
+  const auto check = [&folderOf](const auto& c) {
     O o;
     c.fault(o);
     CliPhone p(o);
@@ -633,7 +642,7 @@ TEST(CliBackup, WhatCannotBeTakenIsNamedAndTheRestIsTaken) {
     auto expected = PhoneFiles(p.home);
     const auto original = expected;
     for (const std::string& k : c.notTaken) expected.erase(k);
-    CliResult b = RunCli(p.home, "--port " + p.sim->DevicePath() + " backup --to bk");
+    CliResult b = RunCli(p.home, "--port " + p.sim->DevicePath() + " backup --to bk", nullptr, kAnswered);
     EXPECT_EQ(b.status, 1) << c.label << b.err;
     EXPECT_EQ(b.out, "") << c.label;
     for (const std::string& line : c.named) EXPECT_NE(b.err.find(line), std::string::npos) << c.label << b.err;
@@ -657,7 +666,10 @@ TEST(CliBackup, WhatCannotBeTakenIsNamedAndTheRestIsTaken) {
     EXPECT_EQ(fetched, static_cast<int>(expected.size())) << c.label << b.err;
     EXPECT_EQ(fs::exists(folder + "/suites.tsv"), c.suites) << c.label;
     EXPECT_TRUE(SumsCheck(folder)) << c.label;
-  }
+  };
+  std::vector<std::future<void>> runs;
+  for (const auto& c : cases) runs.push_back(std::async(std::launch::async, [&check, &c] { check(c); }));
+  for (auto& r : runs) r.get();
 }
 
 // ---- a restore from an altered backup ----
@@ -669,7 +681,7 @@ TEST(CliBackup, AlteredBackupsSendNothingUnchecked) {
   CliPhone p;
   FillPhone(p.home);
   const std::string port = "--port " + p.sim->DevicePath() + " ";
-  CliResult b = RunCli(p.home, port + "backup --to bk");
+  CliResult b = RunCli(p.home, port + "backup --to bk", nullptr, kAnswered);
   ASSERT_EQ(b.status, 0) << b.err;
   const std::string whole = LastLine(b.out);
   const auto original = PhoneFiles(p.home);
@@ -719,7 +731,7 @@ TEST(CliBackup, AlteredBackupsSendNothingUnchecked) {
     for (const char* f : {"1", "2", "3"}) fs::remove_all(p.home.File(std::string("phone/") + f));
     for (const char* f : {"1", "2", "3"}) fs::create_directory(p.home.File(std::string("phone/") + f));
     const size_t linesBefore = p.sim->ReceivedLines().size();
-    CliResult r = RunCli(p.home, port + "restore altered");
+    CliResult r = RunCli(p.home, port + "restore altered", nullptr, kAnswered);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_LT(r.seconds, 20);
     if (c.named.empty()) {
@@ -759,17 +771,17 @@ TEST(Cli, EveryCommandEscapesWhatComesFromOutside) {
       {port + "rm 3 'e" + esc + "/x'", "", "Invalid file name: e" + shown + "/x\n"},
   };
   for (const auto& r : rows) {
-    CliResult run = RunCli(p.home, r.args);
+    CliResult run = RunCli(p.home, r.args, nullptr, kAnswered);
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << r.args;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << r.args;
     EXPECT_NE(run.out.find(r.out), std::string::npos) << r.args << "\n" << run.out;
     EXPECT_NE(run.err.find(r.err), std::string::npos) << r.args << "\n" << run.err;
   }
   // A restore names the suites the phone lacks, escaped as well.
-  CliResult b = RunCli(p.home, port + "backup --to bk");
+  CliResult b = RunCli(p.home, port + "backup --to bk", nullptr, kAnswered);
   ASSERT_EQ(b.status, 0) << b.err;
   fs::remove_all(p.home.File("phone/4/Evil"));
-  CliResult dry = RunCli(p.home, port + "restore '" + LastLine(b.out) + "' --dry-run");
+  CliResult dry = RunCli(p.home, port + "restore '" + LastLine(b.out) + "' --dry-run", nullptr, kAnswered);
   EXPECT_EQ(dry.out.find('\x1b'), std::string::npos);
   EXPECT_EQ(dry.err.find('\x1b'), std::string::npos);
   EXPECT_NE(dry.out.find("suite\tEvil" + shown + "\t1.0" + shown + "\n"), std::string::npos) << dry.out;
