@@ -138,7 +138,7 @@ class MemorySession : public ::testing::TestWithParam<Case> {
     if (onWorker) worker = std::make_unique<TSessionWorker>(*rig.link);
   }
   void SetUp() override {
-    rig.link->SetClock(TClock(0.05));
+    rig.link->SetClock(TClock(0.02));
     setenv("HOME", rig.dir.path().c_str(), 1);
     for (const auto& [name, bytes] : kPhone) rig.dir.Write("phone/" + name, bytes);
     for (const auto& [name, bytes] : kPc) rig.dir.Write("pc/" + name, bytes);
@@ -166,7 +166,7 @@ class MemorySession : public ::testing::TestWithParam<Case> {
   void RunAndCheck() {
     const Case& c = GetParam();
     // A silenced phone leaves nothing to wait for but the time-outs.
-    if (!c.faults.silentPrefix.empty() || !c.faults.noEchoSilentPrefix.empty()) rig.link->SetClock(TClock(0.02));
+    if (!c.faults.silentPrefix.empty() || !c.faults.noEchoSilentPrefix.empty()) rig.link->SetClock(TClock(0.002));
     // The first suite on each side was selected when the operation was chosen.
     rig.view.selection[TListId::PcSuites] = rig.view.selection[TListId::PhoneSuites] = {0};
     Run([&] { c.run(rig, page); });
