@@ -52,6 +52,12 @@ class TStepTimer {
   TStepTimer(const TLink& link, int* index, int total, int folder, const TStepFn& onFile)
       : pause_(link.Clock().Span(kPauseBetweenFilesMs)), index_(index), total_(total), folder_(folder),
         onFile_(onFile), last_(TSteady::now()) {}
+  // The next file starts now: its time has no pause to leave out.
+  void Begin(int folder) {
+    folder_ = folder;
+    last_ = TSteady::now();
+    first_ = true;
+  }
   void FileEnded(const std::string& name, int64_t bytes, bool skipped = false, bool failed = false) {
     const auto now = TSteady::now();
     auto spent = now - last_;
@@ -243,10 +249,14 @@ bool TBackup::Fail(const std::string& text) {
   return false;
 }
 
-bool TBackup::Ended() const { return link_.Flags().AbortRequested() || link_.Flags().StopPending(); }
+bool TBackup::Ended() {
+  if (link_.Flags().StopPending()) stopped_ = true;
+  return link_.Flags().AbortRequested() || stopped_;
+}
 
 bool TBackup::Run(const std::string& root, std::time_t when) {
   left_.clear();
+  stopped_ = false;
   empty_.clear();
   unlisted_.clear();
   suitesListed_ = true;  // until a listing fails
@@ -294,54 +304,81 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
   }
   if (OnTotal) OnTotal(total);
 
-  int index = 0;
+  // One walk over every folder's files: the pause between files and Stop
+  // as every batch has them, a file that fails leaving the rest to be taken.
+  struct TItem {
+    int folder;
+    TBatchFile file;
+  };
+  std::vector<TItem> items;
+  for (int f = 1; f <= 3; ++f)
+    for (const TBatchFile& file : files[f]) items.push_back({f, file});
+  int index = 0, selected = 0;
+  bool unselectable[4] = {false, false, false, false};
+  bool askedPhone = false;  // whether the last item asked anything of the phone
   std::string sums;
-  for (int f = 1; f <= 3; ++f) {
-    if (files[f].empty()) continue;
-    if (!reachable()) return Fail("");
-    pages_.FolderNumber = f;
-    if (!SelectPhoneFolder(link_, pages_, f).Ok()) {
-      if (Ended()) return false;
-      // Never a fetch by name from whatever folder the phone has selected.
-      for (const TBatchFile& file : files[f]) {
-        left_.push_back({f, file.name, "its folder could not be selected"});
-        if (OnFile) OnFile(TFileStep{++index, total, f, file.name, 0, 1e-6, true});
-      }
-      continue;
-    }
-    TStepTimer timer(link_, &index, total, f, OnFile);
-    for (size_t i = 0; i < files[f].size(); ++i) {
-      const TBatchFile& file = files[f][i];
-      if (i > 0 && !PauseUnlessStopped(link_, kPauseBetweenFilesMs)) return false;
-      const std::string path = Join(file.pcFolder, file.name);
-      // A name this PC folds into one taken already (case beyond ASCII, a
-      // normal form): never fetched over the other entry's file.
-      if (fs::exists(fs::symlink_status(Utf8Path(path), ec))) {
-        left_.push_back({f, file.name, "this PC's file system takes it as a file already in the backup"});
-        timer.FileEnded(file.name, 0, true);
-        continue;
-      }
-      // One file a batch: a file that fails leaves the others of the folder to be taken.
-      const TBatchReport report = TBatch(link_, pages_, TBatchOp::Fetch, f).Run({file});
-      if (report.stopped || report.aborted || Ended()) return false;
-      // The phone could not be reached again: the batch named the file.
-      if (!report.notDone.empty()) return false;
-      std::string why;
-      if (report.results.empty() || !report.results[0].Ok()) why = "not fetched";
-      else if (fs::file_size(Utf8Path(path), ec) != static_cast<uint64_t>(file.size) || ec) why = "not fetched whole";
-      const std::string hex = why.empty() ? Sha256File(path) : std::string();
-      if (why.empty() && hex.empty()) why = "cannot be read back";
-      if (!why.empty()) {
-        // Only whole files stay in the backup; this folder is the backup's own.
-        fs::remove(Utf8Path(path), ec);
-        left_.push_back({f, file.name, why});
-        timer.FileEnded(file.name, 0, true);
-        continue;
-      }
-      sums += SumLine(hex, std::string(FolderName(f)) + "/" + file.name);
-      timer.FileEnded(file.name, file.size);
-    }
-  }
+  TStepTimer timer(link_, &index, total, 0, OnFile);
+  auto leave = [&](const TItem& item, const std::string& why) {
+    left_.push_back({item.folder, item.file.name, why});
+    timer.FileEnded(item.file.name, 0, true);
+  };
+  const TWalkEnd end = WalkItems(
+      link_, items.size(),
+      [&](size_t k) {
+        const TItem& item = items[k];
+        const int f = item.folder;
+        timer.Begin(f);
+        askedPhone = false;
+        // Never a fetch by name from whatever folder the phone has selected.
+        if (unselectable[f]) {
+          leave(item, "its folder could not be selected");
+          return true;
+        }
+        const std::string path = Join(item.file.pcFolder, item.file.name);
+        // A name this PC folds into one taken already (case beyond ASCII, a
+        // normal form): never fetched over the other entry's file.
+        if (fs::exists(fs::symlink_status(Utf8Path(path), ec))) {
+          leave(item, "this PC's file system takes it as a file already in the backup");
+          return true;
+        }
+        askedPhone = true;
+        // A phone reached again has its folder to be selected again.
+        if (!link_.Port().Connected()) selected = 0;
+        if (!reachable()) return false;
+        if (f != selected) {
+          pages_.FolderNumber = f;
+          if (!SelectPhoneFolder(link_, pages_, f).Ok()) {
+            if (Ended()) return false;
+            unselectable[f] = true;
+            leave(item, "its folder could not be selected");
+            return true;
+          }
+          selected = f;
+        }
+        const TBatchReport report = TBatch(link_, pages_, TBatchOp::Fetch, f).Run({item.file});
+        if (report.stopped) stopped_ = true;
+        if (report.stopped || report.aborted || Ended()) return false;
+        // The phone could not be reached again: the batch named the file.
+        if (!report.notDone.empty()) return false;
+        std::string why;
+        if (report.results.empty() || !report.results[0].Ok()) why = "not fetched";
+        else if (fs::file_size(Utf8Path(path), ec) != static_cast<uint64_t>(item.file.size) || ec)
+          why = "not fetched whole";
+        const std::string hex = why.empty() ? Sha256File(path) : std::string();
+        if (why.empty() && hex.empty()) why = "cannot be read back";
+        if (!why.empty()) {
+          // Only whole files stay in the backup; this folder is the backup's own.
+          fs::remove(Utf8Path(path), ec);
+          leave(item, why);
+          return true;
+        }
+        sums += SumLine(hex, std::string(FolderName(f)) + "/" + item.file.name);
+        timer.FileEnded(item.file.name, item.file.size);
+        return true;
+      },
+      [&](size_t) { return askedPhone; });
+  if (end == TWalkEnd::Stopped) stopped_ = true;
+  if (end != TWalkEnd::Done) return false;
   if (suitesListed_) {
     const std::string suitesHex = Sha256File(Join(folder_, kSuitesFile));
     if (suitesHex.empty()) return Fail("Cannot read " + std::string(kSuitesFile));
@@ -510,6 +547,7 @@ bool TRestore::Send() {
     total += item.action == TPlanAction::Send || item.action == TPlanAction::Clash;
   int index = 0;
   counts_ = TCounts{};
+  stopped_ = false;
   bool whole = true;
   for (int f = 1; f <= 3; ++f) {
     std::vector<TBatchFile> files;
@@ -541,6 +579,7 @@ bool TRestore::Send() {
       else ++(report.Done(i) ? counts_.sent : counts_.notSent);
     }
     counts_.notSent += static_cast<int>(files.size() - report.results.size());
+    if (report.stopped) stopped_ = true;
     if (report.AllDone()) continue;
     whole = false;
     if (report.stopped || report.aborted || !link_.Port().Connected()) return false;

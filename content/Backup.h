@@ -116,17 +116,20 @@ class TBackup {
   // False when the run went past the suites and could not list them: the
   // backup has no suites.tsv.
   bool SuitesListed() const { return suitesListed_; }
+  // Stop ended the run.
+  bool Stopped() const { return stopped_; }
 
  private:
   bool Fail(const std::string& text);
   // Stop, a hang-up or the window's close: nothing more is asked of the phone.
-  bool Ended() const;
+  bool Ended();
   TLink& link_;
   TPageState pages_;  // the folder being fetched and its listing
   std::string folder_;
   std::vector<TNotBackedUp> left_;
   std::vector<int> empty_, unlisted_;
   bool suitesListed_ = true;
+  bool stopped_ = false;
 };
 
 struct TBackupFile {
@@ -180,6 +183,8 @@ class TRestore {
     int sent = 0, declined = 0, notSent = 0;
   };
   const TCounts& Counts() const { return counts_; }
+  // Stop ended the sending.
+  bool Stopped() const { return stopped_; }
   // The backup's suites the phone does not hold; false when its suites
   // could not be listed.
   bool MissingSuites(std::vector<TSuiteRow>* missing);
@@ -195,6 +200,7 @@ class TRestore {
   const TBackupContents& contents_;
   std::vector<TPlanItem> plan_;
   TCounts counts_;
+  bool stopped_ = false;
 };
 
 }  // namespace backup

@@ -279,7 +279,6 @@ void TMidletPage::LAD_ONE_ButtonClick() {
     ~TEnableOnExit() { link.View().SetActionsEnabled(true); }
   } enableOnExit{link_};
 
-  link_.Flags().TakeStop();  // a Stop pressed before the install is no stop of it
   if (MIDlet_Info* rec = SelectedPcSuite()) InstallSuite(*rec);
 }
 

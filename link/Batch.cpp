@@ -134,7 +134,8 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
 }
 
 TBatchGuard::TBatchGuard(TLink& link, int totalMax) : link_(link), bars_(false) {
-  link_.Flags().TakeStop();  // a Stop pressed before the batch is no stop of it
+  // A Stop pressed before the operation was taken by the session; one
+  // pressed since (during a listing before the batch) counts.
   ShowTotal(totalMax);
   link_.View().SetActionsEnabled(false);
 }
@@ -170,8 +171,14 @@ bool PauseUnlessStopped(TLink& link, int ms) {
 }
 
 TWalkEnd WalkItems(TLink& link, size_t count, const std::function<bool(size_t)>& item) {
+  return WalkItems(link, count, item, {});
+}
+
+TWalkEnd WalkItems(TLink& link, size_t count, const std::function<bool(size_t)>& item,
+                   const std::function<bool(size_t)>& pauseBefore) {
   for (size_t i = 0; i < count; ++i) {
-    if (i > 0 && !PauseUnlessStopped(link, kPauseBetweenFilesMs)) return TWalkEnd::Stopped;
+    const bool pause = i > 0 && (!pauseBefore || pauseBefore(i));
+    if (pause && !PauseUnlessStopped(link, kPauseBetweenFilesMs)) return TWalkEnd::Stopped;
     if (i > 0 && link.Flags().AppClosing) return TWalkEnd::Closing;
     const bool next = item(i);
     if (link.Flags().TakeStop()) return TWalkEnd::Stopped;

@@ -73,6 +73,10 @@ enum class TWalkEnd { Done, Stopped, Closing, Ended };
 // the walk for a reason of its own (Ended); a Stop still pending then
 // counts first, so an item that sees StopPending leaves it to the walk.
 TWalkEnd WalkItems(TLink& link, size_t count, const std::function<bool(size_t)>& item);
+// As above, with no pause before item i when pauseBefore(i) says so (the
+// item before asked nothing of the phone).
+TWalkEnd WalkItems(TLink& link, size_t count, const std::function<bool(size_t)>& item,
+                   const std::function<bool(size_t)>& pauseBefore);
 
 // Locks the action buttons for one run of batches (Stop shows meanwhile)
 // and unlocks them on every way out, an error escaping included. Bars

@@ -498,11 +498,14 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   ASSERT_TRUE(form_->BackupEntry()->isEnabled());
   form_->BackupEntry()->trigger();
   EXPECT_FALSE(form_->RestoreEntry()->isEnabled());  // greyed while the backup runs
-  form_->BackupClick();                              // and refused when chosen anyway
+  form_->BackupClick();                              // and refused when chosen anyway,
+  bool otherRan = false;                             // as any other action is
+  form_->RunOnSession([&otherRan] { otherRan = true; });
   ASSERT_TRUE(Settle(*form_));
-  EXPECT_NE(std::find(boxesBefore_.begin(), boxesBefore_.end(),
-                      "Another operation is running; try again when it has ended."),
-            boxesBefore_.end());
+  EXPECT_FALSE(otherRan);
+  EXPECT_EQ(std::count(boxesBefore_.begin(), boxesBefore_.end(),
+                       "Another operation is running; try again when it has ended."),
+            2);
   std::vector<fs::path> made;
   for (const auto& e : fs::directory_iterator(choose)) made.push_back(e.path());
   ASSERT_EQ(made.size(), 1u);
@@ -513,12 +516,17 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   EXPECT_NE(boxesBefore_.back().find(made[0].string()), std::string::npos) << boxesBefore_.back();
 
   for (const auto& f : phoneBefore) fs::remove(home_.File("phone/3/" + f.first));
+  // A suite the phone lost comes back from the folder the Java page was given.
+  fs::remove_all(home_.File("phone/4/Old"));
+  home_.Write("pc/old.jad", Descriptor("Old", 3));
+  home_.Write("pc/old.jar", "JJJ");
   choose = made[0].string();
   ASSERT_TRUE(form_->RestoreEntry()->isEnabled());
   form_->RestoreEntry()->trigger();
   ASSERT_TRUE(Settle(*form_));
   EXPECT_EQ(counts, "Send: 2   Same: 0   Clash: 0   Refused: 0");
   EXPECT_EQ(faults::Snapshot(home_.File("phone/3")), phoneBefore);
+  EXPECT_EQ(home_.Read("phone/4/Old/old.jar"), "JJJ");
   EXPECT_EQ(boxesBefore_.back(), "The restore is done: 2 sent, 0 left as they were.");
   EXPECT_TRUE(form_->BackupEntry()->isEnabled());
 

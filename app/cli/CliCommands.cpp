@@ -11,13 +11,14 @@
 #include "app/cli/ConsoleView.h"
 #include "app/core/Config.h"
 #include "app/core/PortAdvice.h"
-#include "content/Backup.h"
+#include "content/BackupRun.h"
 #ifdef QUENDREL_VIRTUAL_PHONE
 #include "app/vphone/VirtualPhone.h"
 #endif
 #include "link/Batch.h"
 #include "link/Connection.h"
 #include "link/Link.h"
+#include "link/OperationSession.h"
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
 #include "link/PortMap.h"
@@ -250,23 +251,23 @@ void ShowStep(const char* verb, const backup::TFileStep& step) {
 
 int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {
   if (args.size() != 1) return 2;
+  backup::TBackupOptions o;
+  o.reach = [&s] { return s.Connect(); };
+  o.onFile = [](const backup::TFileStep& step) { ShowStep(step.skipped ? "not fetched" : "fetched", step); };
   const std::string root = to.empty() ? backup::DefaultBackupRoot() : Absolute(to);
-  if (!s.Connect()) return 1;
-  backup::TBackup run(s.Link());
-  run.OnFile = [](const backup::TFileStep& step) { ShowStep(step.skipped ? "not fetched" : "fetched", step); };
-  const bool ok = run.Run(root, std::time(nullptr));
+  const backup::TBackupReport r = backup::BackUpPhone(s.Link(), root, std::time(nullptr), o);
   // Each phone entry the backup does not hold is named, and why.
-  for (const backup::TNotBackedUp& e : run.Left())
+  for (const backup::TNotBackedUp& e : r.left)
     std::cerr << "Not backed up: " << backup::FolderName(e.folder) << "/" << EscapedName(e.name) << ": "
               << EscapedName(e.why) << std::endl;
-  if (!run.SuitesListed())
+  if (!r.suitesListed)
     std::cerr << "The phone's suites could not be listed; the backup has no suites.tsv" << std::endl;
-  for (int f : run.UnlistedFolders()) std::cerr << "Not listed: " << backup::FolderName(f) << std::endl;
-  for (int f : run.EmptyFolders()) std::cerr << "Empty on the phone: " << backup::FolderName(f) << std::endl;
+  for (int f : r.unlistedFolders) std::cerr << "Not listed: " << backup::FolderName(f) << std::endl;
+  for (int f : r.emptyFolders) std::cerr << "Empty on the phone: " << backup::FolderName(f) << std::endl;
   // What arrived stays in the partial folder; its place is worth telling.
-  if (!ok && !run.Folder().empty()) std::cerr << "Backup not complete: " << EscapedName(run.Folder()) << std::endl;
-  if (ok) std::cout << run.Folder() << std::endl;
-  return ok ? 0 : 1;
+  if (!r.whole && !r.folder.empty()) std::cerr << "Backup not complete: " << EscapedName(r.folder) << std::endl;
+  if (r.whole) std::cout << r.folder << std::endl;
+  return r.whole ? 0 : 1;
 }
 
 int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliOptions& opt) {
@@ -276,52 +277,38 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
     std::cerr << "not a folder: " << EscapedName(args[1]) << std::endl;
     return 2;
   }
-  // Every sum holds before anything goes to the phone.
-  const backup::TBackupContents contents = backup::CheckBackup(Absolute(args[1]));
-  if (!contents.bad.empty()) {
-    for (const std::string& rel : contents.bad) std::cerr << "missing or damaged: " << EscapedName(rel) << std::endl;
+  backup::TRestoreOptions o;
+  o.reach = [&s] { return s.Connect(); };
+  o.planOnly = opt.dryRun;
+  if (!opt.suites.empty()) o.suitesFolder = Absolute(opt.suites);
+  // The plan is printed, not asked about: the command itself is the answer.
+  o.confirmPlan = [](const backup::TRestoreReport& r) {
+    for (const backup::TPlanItem& item : r.plan) {
+      std::cout << backup::ActionWord(item.action) << "\t" << backup::FolderName(item.file.folder) << "\t"
+                << EscapedName(item.file.name) << "\n";
+      if (item.action == backup::TPlanAction::Refuse)
+        std::cerr << "Not sent: " << EscapedName(item.file.name) << ": " << item.why << std::endl;
+    }
+    // A file the sums do not name was never checked: it stays behind.
+    for (const std::string& rel : r.extra)
+      std::cerr << "Not sent: " << EscapedName(rel) << ": not in " << backup::kSumsFile << std::endl;
+    std::cout.flush();
+    return true;
+  };
+  o.onFile = [](const backup::TFileStep& step) {
+    ShowStep(step.skipped ? "skipped" : step.failed ? "not sent" : "sent", step);
+  };
+  const backup::TRestoreReport r = backup::RestoreFromBackup(s.Link(), Absolute(args[1]), o);
+  if (!r.bad.empty()) {
+    for (const std::string& rel : r.bad) std::cerr << "missing or damaged: " << EscapedName(rel) << std::endl;
     std::cerr << "Restore refused: the backup is not whole" << std::endl;
     return 1;
   }
-  if (!s.Connect()) return 1;
-  backup::TRestore restore(s.Link(), contents);
-  if (!restore.MakePlan()) return 1;
-  bool whole = true;
-  for (const backup::TPlanItem& item : restore.Plan()) {
-    std::cout << backup::ActionWord(item.action) << "\t" << backup::FolderName(item.file.folder) << "\t"
-              << EscapedName(item.file.name) << "\n";
-    if (item.action == backup::TPlanAction::Refuse) {
-      std::cerr << "Not sent: " << EscapedName(item.file.name) << ": " << item.why << std::endl;
-      whole = false;
-    }
-  }
-  // A file the sums do not name was never checked: it stays behind.
-  for (const std::string& rel : contents.extra) {
-    std::cerr << "Not sent: " << EscapedName(rel) << ": not in " << backup::kSumsFile << std::endl;
-    whole = false;
-  }
+  for (const backup::TSuiteRow& suite : r.missing)
+    std::cout << "suite\t" << EscapedName(suite.name) << "\t" << EscapedName(suite.version) << "\n";
   std::cout.flush();
-  if (!opt.dryRun) {
-    restore.OnFile = [](const backup::TFileStep& step) {
-      ShowStep(step.skipped ? "skipped" : step.failed ? "not sent" : "sent", step);
-    };
-    if (!restore.Send()) return 1;
-  }
-  std::vector<backup::TSuiteRow> missing;
-  if (!contents.suites.empty()) {
-    if (!restore.MissingSuites(&missing)) return 1;
-    for (const backup::TSuiteRow& suite : missing)
-      std::cout << "suite\t" << EscapedName(suite.name) << "\t" << EscapedName(suite.version) << "\n";
-    std::cout.flush();
-    std::vector<std::string> notThere;
-    if (opt.suites.empty() || opt.dryRun) {
-      for (const backup::TSuiteRow& suite : missing) notThere.push_back(suite.name);
-    } else if (!missing.empty() && !restore.InstallSuites(Absolute(opt.suites), missing, &notThere)) {
-      return 1;
-    }
-    for (const std::string& name : notThere) std::cerr << "Install from the PC: " << EscapedName(name) << std::endl;
-  }
-  return whole ? 0 : 1;
+  for (const std::string& name : r.notInstalled) std::cerr << "Install from the PC: " << EscapedName(name) << std::endl;
+  return r.Whole() ? 0 : 1;
 }
 
 }  // namespace
@@ -336,17 +323,22 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
   if (cmd == "fit") return RunFitCommand(args, opt.to);
   TCliSession session(opt);
   if (!session.Prepare()) return 1;
-  int rc = 2;
-  if (cmd == "at") rc = args.size() == 1 ? CmdAt(session) : 2;
-  else if (cmd == "ls") rc = CmdLs(session, args);
-  else if (cmd == "put") rc = CmdPut(session, args);
-  else if (cmd == "get") rc = CmdGet(session, args, opt.to);
-  else if (cmd == "rm") rc = CmdRm(session, args);
-  else if (cmd == "backup") rc = CmdBackup(session, args, opt.to);
-  else if (cmd == "restore") rc = CmdRestore(session, args, opt);
-  else if (cmd == "midlets" || cmd == "install" || cmd == "uninstall")
-    rc = RunMidletCommand(session.Link(), opt, args, [&] { return session.Connect(); });
-  else std::cerr << "unknown command '" << EscapedName(cmd) << "' (see --help)" << std::endl;
+  // The command is one operation of the session, as a window's action is.
+  int rc = 1;
+  TOperationSession operations(session.Link());
+  operations.Submit([&] {
+    rc = 2;
+    if (cmd == "at") rc = args.size() == 1 ? CmdAt(session) : 2;
+    else if (cmd == "ls") rc = CmdLs(session, args);
+    else if (cmd == "put") rc = CmdPut(session, args);
+    else if (cmd == "get") rc = CmdGet(session, args, opt.to);
+    else if (cmd == "rm") rc = CmdRm(session, args);
+    else if (cmd == "backup") rc = CmdBackup(session, args, opt.to);
+    else if (cmd == "restore") rc = CmdRestore(session, args, opt);
+    else if (cmd == "midlets" || cmd == "install" || cmd == "uninstall")
+      rc = RunMidletCommand(session.Link(), opt, args, [&] { return session.Connect(); });
+    else std::cerr << "unknown command '" << EscapedName(cmd) << "' (see --help)" << std::endl;
+  });
   if (rc == 2) std::cerr << "usage error (see --help)" << std::endl;
   session.Connection().CloseLink();
   CloseStartupLogs();

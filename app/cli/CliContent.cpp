@@ -97,7 +97,6 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
       std::cerr << "no usable descriptor " << EscapedName(args[2]) << " in " << EscapedName(args[1]) << std::endl;
       return 1;
     }
-    link.Flags().TakeStop();  // a Stop before the install is no stop of it
     const TResult installed = page.InstallSuite(*page.PcSuites.At(row));
     link.View().SetActionsEnabled(true);
     return installed.Ok() ? 0 : 1;

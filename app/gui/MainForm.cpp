@@ -64,7 +64,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
       // A batch may have changed what the fit button offers. Nothing of the
       // operation stays in the progress panel, whichever way it ended; what
       // the next one shows is posted after this.
-      session_(link, [this] {
+      session_(link, shownView_, [this] {
         windowQueue_.Post([this] {
           ClearProgressPanel();
           UpdateFitButton();
@@ -102,10 +102,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
   stopButton_->setGeometry(482, 22, 66, 34);
   stopButton_->hide();
   // Only raises the flag: the running wait sees it at its next turn.
-  connect(stopButton_, &QPushButton::clicked, this, [this] {
-    stopPressed_ = true;
-    link.Flags().RequestStop();
-  });
+  connect(stopButton_, &QPushButton::clicked, this, [this] { session_.Stop(); });
   ui->Ring_Button->setIcon(ToolIcon(TToolPicture::Melody));
   ui->Animation_Button->setIcon(ToolIcon(TToolPicture::Animation));
   ui->DC_PIC_ToolButton->setIcon(ToolIcon(TToolPicture::Picture));
@@ -240,30 +237,19 @@ void UnderErrorReport(F&& handler, IFormView& view) {
 void TVelkoMainForm::RunHere(const std::function<void()>& handler) { UnderErrorReport(handler, *this); }
 
 void TVelkoMainForm::RunOnSession(std::function<void()> operation) {
-  // The operation works on the rows selected when it was chosen.
-  operation = shownView_.WithSelection(std::move(operation));
-  session_.Submit([this, operation = std::move(operation)] {
-    // Stop is for the operation it was pressed during; one pressed as the
-    // last one ended must not cut this one short.
-    link.Flags().TakeStop();
-    UnderErrorReport(operation, shownView_);
-  });
+  if (!session_.Submit(std::move(operation)) && !session_.Closed())
+    ShowMessage(UiTr(uitext::OperationRunning).toStdString());
+  UpdateBackupEntries();
+}
+
+void TVelkoMainForm::QueueOnSession(std::function<void()> operation) {
+  session_.Queue(std::move(operation));
   UpdateBackupEntries();
 }
 
 void TVelkoMainForm::DrainWindowQueue() { windowQueue_.Drain(); }
 
-void TVelkoMainForm::EndOperations() {
-  link.Flags().AppClosing = 1;
-  shownView_.DropBoxes();
-}
-
-void TVelkoMainForm::FinishSession(std::chrono::milliseconds limit) {
-  EndOperations();
-  session_.ServeUntilIdle(windowQueue_, limit);
-  windowQueue_.Cancel();
-  session_.Stop();
-}
+void TVelkoMainForm::FinishSession(std::chrono::milliseconds limit) { session_.Finish(windowQueue_, limit); }
 
 void TVelkoMainForm::WireHandlers() {
   // Handlers that use the link run as operations on the session worker.
@@ -302,14 +288,14 @@ void TVelkoMainForm::WireHandlers() {
   auto interrupting = [this](auto* sender, auto signal, auto handler) {
     connect(sender, signal, this, [this, handler] {
       if (!session_.Idle()) {
-        link.Flags().RequestStop();
         SetMenuEnabled(TMenuItem::Disconnect, false);
         SetMenuEnabled(TMenuItem::ConnSetting, false);
       }
-      RunOnSession([this, handler] {
+      session_.Interrupt([this, handler] {
         handler();
         shownView_.ShowLinkIndicators(connection.Indicators(), ipCommands);
       });
+      UpdateBackupEntries();
     });
   };
   interrupting(ui->Disconnect1, &QAction::triggered, [this] { connection.Disconnect1Click(); });
@@ -324,7 +310,7 @@ void TVelkoMainForm::WireHandlers() {
 }
 
 void TVelkoMainForm::FormCreate() {
-  RunOnSession([this] { connection.FormCreate(); });
+  QueueOnSession([this] { connection.FormCreate(); });
 }
 
 void TVelkoMainForm::mAboutClick() { Need(AboutBox, "About box")->exec(); }
@@ -335,12 +321,10 @@ void TVelkoMainForm::mConnSettingClick() {
 }
 
 void TVelkoMainForm::closeEvent(QCloseEvent* event) {
-  if (!closed_) {
-    closed_ = true;
+  if (!session_.Closed()) {
     CloseStartupLogs();
     // The disconnect and the list's release follow the running operation on the worker.
-    EndOperations();
-    RunOnSession([this] {
+    session_.Close([this] {
       connection.CloseLink();
       midletPage.PcSuites.Clear();
     });

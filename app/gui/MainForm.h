@@ -12,14 +12,14 @@
 #include <string>
 
 #include "app/core/UiText.h"
-#include "content/Backup.h"
+#include "content/BackupRun.h"
 #include "content/ContentPage.h"
 #include "content/MidletPage.h"
 #include "link/Connection.h"
 #include "link/FormView.h"
 #include "link/Link.h"
 #include "link/QueuedView.h"
-#include "link/SessionWorker.h"
+#include "link/OperationSession.h"
 #include "link/ThreadQueue.h"
 
 namespace Ui {
@@ -51,8 +51,10 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
 
   // The create handler: first connect of the run.
   void FormCreate();
-  // Runs an operation on the session worker under the error report.
+  // A user action on the session; refused with a box while another runs.
   void RunOnSession(std::function<void()> operation);
+  // A step that follows what runs (the start-up, a rescan after a fit).
+  void QueueOnSession(std::function<void()> operation);
   // No operation runs or waits to run.
   bool SessionIdle() const { return session_.Idle(); }
   // Runs what the worker handed to the window thread. Invoked by name from
@@ -101,6 +103,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   std::vector<int> SelectedRows(TListId list) override;
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
+  bool ConfirmFitCopy(const std::string& question) override;
 
   // Menu and button handlers (each runs under the error report).
   void mAboutClick();
@@ -181,17 +184,12 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // A box and true while an operation runs or waits to run.
   bool RefuseWhileBusy();
   std::string AskBackupFolder(const UiText& caption);
-  void RunBackup(const std::string& root);    // on the worker
-  void RunRestore(const std::string& folder);  // on the worker
+  QString BackupEndText(const backup::TBackupReport& report) const;
+  QString RestoreEndText(const backup::TRestoreReport& report) const;
   bool ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan);
   void ShowBackupEnd(const QString& text, const std::string& folder);
   QAction* backupEntry_ = nullptr;
   QAction* restoreEntry_ = nullptr;
-  // Stop was pressed during the running operation (the batch takes the link's flag).
-  std::atomic<bool> stopPressed_{false};
-
-  // A running operation ends at its next wait; boxes and questions go unshown.
-  void EndOperations();
   // Runs a window-only handler here; an escaping error is shown with its own text.
   void RunHere(const std::function<void()>& handler);
   // On the worker: the content page's PC list anew, then the row named
@@ -210,8 +208,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   std::string port_;
   bool portAuto_ = false;
   bool connected_ = false;
-  bool closed_ = false;
   std::string renameBytes_;  // Filename_Edit1 as the caller gave it
   QString renameShown_;
-  TSessionWorker session_;  // last: it stops before the pages and the link go
+  TOperationSession session_;  // last: it stops before the pages and the link go
 };

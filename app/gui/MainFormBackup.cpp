@@ -20,7 +20,7 @@
 #include "app/core/Config.h"
 #include "app/gui/Dialogs.h"
 #include "app/qt/UiTextQt.h"
-#include "link/Batch.h"
+#include "content/BackupRun.h"
 #include "link/Settings.h"
 #include "ui_mainform.h"
 
@@ -80,13 +80,13 @@ void TVelkoMainForm::ApplyBackupTexts() {
 
 void TVelkoMainForm::UpdateBackupEntries() {
   if (!backupEntry_) return;
-  const bool idle = SessionIdle() && !closed_;
+  const bool idle = SessionIdle() && !session_.Closed();
   backupEntry_->setEnabled(idle);
   restoreEntry_->setEnabled(idle);
 }
 
 bool TVelkoMainForm::RefuseWhileBusy() {
-  if (SessionIdle() && !closed_) return false;
+  if (SessionIdle() && !session_.Closed()) return false;
   ShowMessage(UiTr(uitext::OperationRunning).toStdString());
   return true;
 }
@@ -103,52 +103,41 @@ void TVelkoMainForm::BackupClick() {
   const std::string root = AskBackupFolder(uitext::BackupFolderCaption);
   if (root.empty()) return;
   WriteConnectText(kBackupFolderValue, root);
-  RunOnSession([this, root] { RunBackup(root); });
+  RunOnSession([this, root] {
+    const backup::TBackupReport r = backup::BackUpPhone(link, root, std::time(nullptr), {});
+    if (r.folder.empty() || r.closing) return;
+    QString shown;
+    windowQueue_.RunAndWait([&] { shown = BackupEndText(r); });
+    windowQueue_.RunAndWait([&] { ShowBackupEnd(shown, r.folder); });
+  });
 }
 
 void TVelkoMainForm::RestoreClick() {
   if (RefuseWhileBusy()) return;
   const std::string folder = AskBackupFolder(uitext::RestoreFolderCaption);
   if (folder.empty()) return;
-  RunOnSession([this, folder] { RunRestore(folder); });
-}
-
-void TVelkoMainForm::RunBackup(const std::string& root) {
-  stopPressed_ = false;
-  bool ok = false;
-  std::string folder;
-  std::vector<std::string> left, empty;
-  bool suites = true;
-  {
-    TBatchGuard guard(link, 0);
-    if (!CheckLink(link)) return;
-    backup::TBackup run(link);
-    run.OnTotal = [&guard](int total) { guard.ShowTotal(total); };
-    run.OnFile = [this](const backup::TFileStep&) { link.View().StepTotalBar(); };
-    ok = run.Run(root, std::time(nullptr));
-    folder = run.Folder();
-    for (const backup::TNotBackedUp& e : run.Left())
-      left.push_back(std::string(backup::FolderName(e.folder)) + "/" + e.name + ": " + e.why);
-    for (int f : run.UnlistedFolders()) left.push_back(std::string(backup::FolderName(f)) + ": not listed");
-    for (int f : run.EmptyFolders()) empty.push_back(backup::FolderName(f));
-    suites = run.SuitesListed();
-    // The phone is left on another folder than the page's: the page is
-    // opened afresh before it acts again. Its lists stay as they were.
-    ReturnToLogo(link.View());
-  }
-  // Without a folder made the run has said why; a closing window shows nothing more.
-  if (folder.empty() || link.Flags().AppClosing) return;
-  const UiText& text = ok ? uitext::BackupDone : stopPressed_ ? uitext::BackupStopped : uitext::BackupNotComplete;
-  QString shown = UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(folder)));
-  // One end box names what is not in the backup, instead of a box on the way.
-  if (!suites) shown += "\n\n" + UiTr(uitext::BackupNoSuites);
-  if (!left.empty()) shown += "\n\n" + UiTr(uitext::BackupLeft).arg(Lines(left));
-  if (!empty.empty()) {
-    QStringList names;
-    for (const std::string& n : empty) names << QString::fromStdString(n);
-    shown += "\n\n" + UiTr(uitext::BackupEmptyFolders).arg(names.join(", "));
-  }
-  windowQueue_.RunAndWait([&] { ShowBackupEnd(shown, folder); });
+  backup::TRestoreOptions o;
+  // The suites the phone lacks come from the folder the Java page shows.
+  if (pages.FolderAsked) o.suitesFolder = pages.PcFolder;
+  o.confirmPlan = [this](const backup::TRestoreReport& r) {
+    bool go = false;
+    windowQueue_.RunAndWait([&] { go = ConfirmRestorePlan(r.plan); });
+    return go;
+  };
+  RunOnSession([this, folder, o] {
+    const backup::TRestoreReport r = backup::RestoreFromBackup(link, folder, o);
+    if (!r.bad.empty()) {
+      std::string text;
+      windowQueue_.RunAndWait([&] { text = UiTr(uitext::RestoreRefused).arg(Lines(r.bad)).toStdString(); });
+      link.View().ShowMessage(text);
+      return;
+    }
+    // Without a plan the listing has said why; a declined plan or a closing window shows nothing more.
+    if (!r.planned || r.declined || r.closing) return;
+    std::string text;
+    windowQueue_.RunAndWait([&] { text = RestoreEndText(r).toStdString(); });
+    link.View().ShowMessage(text);
+  });
 }
 
 void TVelkoMainForm::ShowBackupEnd(const QString& text, const std::string& folder) {
@@ -159,57 +148,40 @@ void TVelkoMainForm::ShowBackupEnd(const QString& text, const std::string& folde
   if (box.clickedButton() == open) OpenWithDefaultApp(folder);
 }
 
-void TVelkoMainForm::RunRestore(const std::string& folder) {
-  stopPressed_ = false;
-  // Every sum holds before anything goes to the phone.
-  const backup::TBackupContents contents = backup::CheckBackup(folder);
-  if (!contents.bad.empty()) {
-    link.View().ShowMessage(UiTr(uitext::RestoreRefused).arg(Lines(contents.bad)).toStdString());
-    return;
+QString TVelkoMainForm::BackupEndText(const backup::TBackupReport& r) const {
+  const UiText& text = r.whole ? uitext::BackupDone : r.stopped ? uitext::BackupStopped : uitext::BackupNotComplete;
+  QString shown = UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(r.folder)));
+  // One end box names what is not in the backup, instead of a box on the way.
+  if (!r.suitesListed) shown += "\n\n" + UiTr(uitext::BackupNoSuites);
+  std::vector<std::string> left;
+  for (const backup::TNotBackedUp& e : r.left)
+    left.push_back(std::string(backup::FolderName(e.folder)) + "/" + e.name + ": " + e.why);
+  for (int f : r.unlistedFolders) left.push_back(std::string(backup::FolderName(f)) + ": not listed");
+  if (!left.empty()) shown += "\n\n" + UiTr(uitext::BackupLeft).arg(Lines(left));
+  if (!r.emptyFolders.empty()) {
+    QStringList names;
+    for (int f : r.emptyFolders) names << QString::fromLatin1(backup::FolderName(f));
+    shown += "\n\n" + UiTr(uitext::BackupEmptyFolders).arg(names.join(", "));
   }
-  backup::TRestore restore(link, contents);
-  bool ok = false;
-  int sent = 0, kept = 0;
-  std::vector<backup::TSuiteRow> missing;
-  {
-    TBatchGuard guard(link, 0);
-    if (!CheckLink(link)) return;
-    const bool planned = restore.MakePlan();
-    // The listings of every folder leave no page whole.
-    ReturnToLogo(link.View());
-    if (!planned || link.Flags().AppClosing) return;
-    bool go = false;
-    windowQueue_.RunAndWait([&] { go = ConfirmRestorePlan(restore.Plan()); });
-    if (!go) return;
-    int total = 0;
-    for (const backup::TPlanItem& item : restore.Plan()) {
-      total += item.action == backup::TPlanAction::Send || item.action == backup::TPlanAction::Clash;
-      kept += item.action == backup::TPlanAction::Same;
-    }
-    guard.ShowTotal(total);
-    restore.OnFile = [&](const backup::TFileStep&) { link.View().StepTotalBar(); };
-    ok = restore.Send();
-    // Counted from what the phone keeps: a file sent under a new name is
-    // sent, a declined clash is kept as the phone had it.
-    sent = restore.Counts().sent;
-    kept += restore.Counts().declined;
-    // Suites cannot come from a backup: the ones the phone lacks are named.
-    if (ok && !contents.suites.empty()) restore.MissingSuites(&missing);
-    ReturnToLogo(link.View());
-  }
-  if (link.Flags().AppClosing) return;
+  return shown;
+}
+
+QString TVelkoMainForm::RestoreEndText(const backup::TRestoreReport& r) const {
+  // Counted from what the phone keeps: a file sent under a new name is
+  // sent, a declined clash is kept as the phone had it.
+  const int sent = r.counts.sent, kept = r.same + r.counts.declined;
+  QString text = r.Whole() ? UiTr(uitext::RestoreDone).arg(sent).arg(kept)
+                           : UiTr(r.stopped ? uitext::RestoreStopped : uitext::RestoreNotComplete).arg(sent);
+  for (const backup::TPlanItem& item : r.plan)
+    if (item.action == backup::TPlanAction::Refuse)
+      text += "\n" + UiTr(uitext::DropNotSent)
+                         .arg(BytesToQString(std::string(backup::FolderName(item.file.folder)) + "/" + item.file.name),
+                              DecodeUiBytes(item.why, AppConfig().LanguageIndex));
   // A file the sums do not name was never checked and stayed behind.
-  const bool whole = ok && contents.extra.empty();
-  QString text = whole ? UiTr(uitext::RestoreDone).arg(sent).arg(kept)
-                       : UiTr(stopPressed_ ? uitext::RestoreStopped : uitext::RestoreNotComplete).arg(sent);
-  for (const std::string& rel : contents.extra)
+  for (const std::string& rel : r.extra)
     text += "\n" + UiTr(uitext::DropNotSent).arg(BytesToQString(rel), "not in " + QString::fromLatin1(backup::kSumsFile));
-  if (!missing.empty()) {
-    std::vector<std::string> names;
-    for (const backup::TSuiteRow& suite : missing) names.push_back(suite.name + " " + suite.version);
-    text += "\n\n" + UiTr(uitext::SuitesToInstall).arg(Lines(names));
-  }
-  link.View().ShowMessage(text.toStdString());
+  if (!r.notInstalled.empty()) text += "\n\n" + UiTr(uitext::SuitesToInstall).arg(Lines(r.notInstalled));
+  return text;
 }
 
 bool TVelkoMainForm::ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan) {

@@ -114,7 +114,8 @@ void TVelkoMainForm::SetUpContentExtras() {
       pcList->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
     }
     const bool pageOpen = ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
-    RunOnSession([this, on, pageOpen] {
+    // A view setting, not an action: it follows whatever runs.
+    QueueOnSession([this, on, pageOpen] {
       contentPage.ShowAllFiles = on;
       if (pageOpen) RescanPcFolder();
     });
@@ -262,7 +263,7 @@ void TVelkoMainForm::FitSelectedPicture() {
     return;
   }
   if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet) return;
-  RunOnSession([this, name = QFileInfo(r.path).fileName()] { RescanPcFolder(name); });
+  QueueOnSession([this, name = QFileInfo(r.path).fileName()] { RescanPcFolder(name); });
 }
 
 void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
