@@ -1,6 +1,9 @@
-// The name checks and the path join every transfer and the pages share.
+// The name checks, the phone's name rule and the path join every transfer
+// and the pages share.
 #include <string>
 
+#include "link/PhoneFiles.h"
+#include "link/Text.h"
 #include "link/Transfers.h"
 
 bool IsSafeLocalName(const std::string& name) {
@@ -19,6 +22,14 @@ bool IsSafeCommandName(const std::string& name) {
     if (c == '"' || c == '/' || c == '\\' || u < 0x20 || u == 0x7F) return false;
   }
   return true;
+}
+
+bool SamePhoneName(std::string_view a, std::string_view b) { return SameNoCase(a, b); }
+
+pic_info* FindPhoneFile(const TPicList& list, std::string_view name) {
+  pic_info* e = list.First();
+  while (e && !SamePhoneName(e->Name, name)) e = e->next.get();
+  return e;
 }
 
 std::string InvalidNameMessage(const std::string& name) { return "Invalid file name: " + name; }

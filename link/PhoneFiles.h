@@ -4,6 +4,7 @@
 // as arguments and return how it ended.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "link/Exchange.h"
 #include "link/PageState.h"
@@ -11,6 +12,14 @@
 class TLink;
 class IPacketSink;
 struct TPacketSequence;
+
+// Two names are one phone file when they differ only in ASCII letter case:
+// the phone finds, stores and overwrites them so. Every clash, size and
+// "kept" check by a phone name follows this one rule.
+bool SamePhoneName(std::string_view a, std::string_view b);
+// The first entry of a phone list that a file of this name meets; null
+// when none.
+pic_info* FindPhoneFile(const TPicList& list, std::string_view name);
 
 // Selecting a folder leaves the pages' phone list unknown.
 TResult SelectPhoneFolder(TLink& link, TPageState& pages, int folder);

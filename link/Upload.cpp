@@ -63,11 +63,8 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
     }
     if (a == TOverwriteAnswer::Rename) name = link.View().RenameText();
   } else {
-    for (pic_info* e = pages.PhoneFileList.First(); e;) {
-      if (!SameNoCase(e->Name, name)) {
-        e = e->next.get();
-        continue;
-      }
+    // A new name is checked against the whole list again.
+    while (FindPhoneFile(pages.PhoneFileList, name)) {
       TOverwriteAnswer a = ask();
       if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
         FinishTransfer(link);
@@ -75,7 +72,6 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
       }
       if (a == TOverwriteAnswer::Overwrite) break;
       name = link.View().RenameText();
-      e = pages.PhoneFileList.First();
     }
   }
   if (!IsSafeCommandName(name)) {
@@ -124,8 +120,7 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
 
 void NotePhoneFile(TPageState& pages, const std::string& name, uint64_t size) {
   if (!pages.PhoneListKnown) return;
-  pic_info* entry = pages.PhoneFileList.First();
-  while (entry && !SameNoCase(entry->Name, name)) entry = entry->next.get();
+  pic_info* entry = FindPhoneFile(pages.PhoneFileList, name);
   if (!entry) {
     entry = pages.PhoneFileList.Append();
     entry->Name = name;

@@ -216,6 +216,23 @@ TEST(Cli, AClashAnsweredByTheEndOfInputIsSkippedAndNotDone) {
   }
 }
 
+// A phone that ignores letter case holds sun.gif: SUN.GIF sent there is
+// the same file, for the clash and for the check that the phone kept it.
+TEST(Cli, APutInAnotherLetterCaseMeetsThePhonesFile) {
+  phonesim::Options o;
+  o.caseBlind = true;
+  CliPhone p(o);
+  p.home.Write("pc/SUN.GIF", "new");
+  const struct { const char* policy; const char* onPhone; } rows[] = {{"skip", "old"}, {"overwrite", "new"}};
+  for (const auto& row : rows) {
+    p.home.Write("phone/3/sun.gif", "old");
+    CliResult put = RunCli(p.home, "--port " + p.sim->DevicePath() + " --on-conflict=" + row.policy + " put 3 pc/SUN.GIF",
+                           nullptr, kAnswered);
+    EXPECT_EQ(put.status, 0) << row.policy << put.err;
+    EXPECT_EQ(p.home.Read("phone/3/sun.gif"), row.onPhone) << row.policy;
+  }
+}
+
 // Names are one escaped field each, sizes keep their digits past 32 bits.
 TEST(Cli, LsEscapesNamesAndKeepsBigSizes) {
   CliPhone p;
