@@ -12,7 +12,7 @@
 
 #include "content/ScanReason.h"
 #include "content/MidletPage.h"
-#include "content/PlainFile.h"
+#include "port/PlainFile.h"
 #include "content/PcScan.h"
 #include "content/Sha256.h"
 #include "link/Batch.h"

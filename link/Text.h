@@ -23,10 +23,7 @@ bool SameNoCase(std::string_view a, std::string_view b);
 std::string UpperCase(std::string text);
 
 #ifdef _WIN32
-// UTF-8 text to and from the wide text of the Windows calls: the one
-// conversion every Windows piece uses.
-std::wstring Wide(const std::string& s);
-std::string Utf8(const std::wstring& w);
+#include "port/win32/WideText.h"  // Wide and Utf8, the one conversion every Windows piece uses
 #endif
 
 // std::fopen for a UTF-8 path: on Windows through the wide name, since the
