@@ -81,7 +81,9 @@ void TConnection::ShowLinkState(bool connected) {
   ShowIndicators(ipConnection);
 }
 
-bool CheckLink(TLink& link) {
+bool CheckLink(TLink& link) { return CheckLinkResult(link).Ok(); }
+
+TResult CheckLinkResult(TLink& link) {
   IFormView& view = link.View();
   // The check's texts last only while it runs, whichever way it ends: the
   // progress panel is empty while nothing runs, and what follows the check
@@ -93,7 +95,7 @@ bool CheckLink(TLink& link) {
   view.SetStatusLabel("Open Com Port");
   if (!link.Port().Connected()) {
     link.Clock().Sleep(2000);
-    if (!link.Open()) return false;
+    if (!link.Open()) return TResult::Of(TOutcome::PortFailed);
   }
   view.SetStatusLabel("Com Port OK");
   link.Clock().Sleep(1000);
@@ -101,5 +103,5 @@ bool CheckLink(TLink& link) {
   // An answer shows the link up (the link tells its listener).
   const TResult result = link.Exchange(TStep::CheckLink, command::At(), TWaitRule{StateBit(rsOk), 500, 10, false});
   if (result.outcome == TOutcome::TimedOut) ReturnToLogo(view);
-  return result.Ok();
+  return result;
 }

@@ -3,6 +3,7 @@
 // port choice, and the indicators the window shows of the link; and the
 // link check that starts every page. The port and the receiver are the
 // link's; the front end that shows them keeps a TConnection beside it.
+#include "link/Exchange.h"
 #include "link/FormView.h"
 #include "link/PortSelection.h"
 
@@ -43,3 +44,6 @@ class TConnection {
 // The link check that starts every page: opens the port when it is closed
 // and asks "AT"; false (its texts shown) when the phone does not answer.
 bool CheckLink(TLink& link);
+// The same, with how it ended: TimedOut when the port opened and nothing
+// answered, PortFailed when the port did not open.
+TResult CheckLinkResult(TLink& link);

@@ -107,12 +107,10 @@ class TCliSession {
       if (!advice.empty()) std::cerr << advice << std::endl;
       return false;
     }
-    const size_t saidBefore = view_.said.size();
-    if (CheckLink(link_)) return true;
+    const TResult checked = CheckLinkResult(link_);
     // The port opened but nothing answered: the port's name is the clue.
-    if (view_.said.find(std::string(StepTexts(TStep::CheckLink).timedOut) + "\n", saidBefore) != std::string::npos)
-      std::cerr << SilentPortAdvice(link_.Port().Port()) << std::endl;
-    return false;
+    if (checked.outcome == TOutcome::TimedOut) std::cerr << SilentPortAdvice(link_.Port().Port()) << std::endl;
+    return checked.Ok();
   }
 
   bool Select(int folder) {
