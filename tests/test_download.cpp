@@ -55,7 +55,7 @@ std::string Pattern(size_t size) {
 class DownloadRig : public ::testing::Test {
  protected:
   void SetUp() override {
-    rig_.link->SetClock(TClock(0.05));
+    rig_.link->SetClock(TClock(0.02));
     setenv("HOME", rig_.dir.path().c_str(), 1);
     fs::create_directories(rig_.dir.File("pc"));
     rig_.pages.PcFolder = rig_.dir.File("pc");

@@ -177,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
 class FolderCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    rig_.link->SetClock(TClock(0.05));
+    rig_.link->SetClock(TClock(0.02));
     rig_.Connect();
   }
   void SetOptions(const std::function<void(phonesim::Options&)>& change) {
@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FolderCommands, ListUnansweredTimesOut) {
   SetOptions([](phonesim::Options& o) { o.silentPrefix = "AT*FLIST?"; });
-  rig_.link->SetClock(TClock(0.02));  // nothing to wait for but the time-out
+  rig_.link->SetClock(TClock(0.002));  // nothing to wait for but the time-out
   ListPhoneFolder(*rig_.link, rig_.pages);
   std::vector<std::string> msgs = {"Get_List_Timeout", "AT*FLIST?\r\n"};
   EXPECT_EQ(rig_.view.messages, msgs);

@@ -209,7 +209,7 @@ std::string Descriptor(const std::string& name, const std::string& version, size
 class PhonePage : public ::testing::Test {
  protected:
   void SetUp() override {
-    rig.link->SetClock(TClock(0.05));
+    rig.link->SetClock(TClock(0.02));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(rig.dir.File("pc"));
     rig.pages.PcFolder = rig.dir.File("pc");

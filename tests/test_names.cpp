@@ -19,7 +19,7 @@ namespace {
 class Names : public ::testing::Test {
  protected:
   void SetUp() override {
-    rig.link->SetClock(TClock(0.05));
+    rig.link->SetClock(TClock(0.02));
     setenv("HOME", rig.dir.path().c_str(), 1);
     fs::create_directories(Pc(""));
     fs::create_directories(rig.dir.File("back"));
