@@ -204,7 +204,7 @@ bool PhoneSuiteRows(TLink& link, std::vector<TSuiteRow>* suites) {
   TInfoList<Mobile_info> phone;
   bool ok = false;
   try {
-    ok = OpenJavaFolder(link) && ListPhoneSuites(link, phone, TListShow::Quiet).Ok() && !link.Flags().AbortRequested();
+    ok = OpenJavaFolder(link).Ok() && ListPhoneSuites(link, phone, TListShow::Quiet).Ok() && !link.Flags().AbortRequested();
   } catch (const std::exception& e) {
     link.View().ShowMessage(e.what());
   }
@@ -607,14 +607,15 @@ bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSui
   for (const TSuiteRow& suite : missing) {
     // A fresh page for each: an install refreshes the lists it walks.
     TMidletPage page(link_, pages);
+    TResult refreshed;
     try {
-      page.LocalAppDL_RefreshPage();
+      refreshed = page.LocalAppDL_RefreshPage();
     } catch (const std::exception& e) {
       link_.View().ShowMessage(e.what());
       ok = false;
       break;
     }
-    if (link_.Flags().AbortRequested() || link_.Reply().State() != rsOk) {
+    if (link_.Flags().AbortRequested() || !refreshed.Ok()) {
       ok = false;
       break;
     }

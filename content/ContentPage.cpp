@@ -36,13 +36,10 @@ void TContentPage::OpenContentPage() {
     ReturnToLogo(link_.View());
     return;
   }
-  link_.Reply().ClearText();
-
   // CheckLink reports its own failures and returns to the logo on a time-out.
   if (!CheckLink(link_)) return;
 
-  SelectPhoneFolder(link_, pages_, pages_.FolderNumber);
-  if (link_.Reply().State() != rsOk) return;
+  if (!SelectPhoneFolder(link_, pages_, pages_.FolderNumber).Ok()) return;
 
   PcFileList.Clear();
   view.ClearList(TListId::PcFiles);

@@ -61,7 +61,7 @@ bool ParsePhoneSuiteList(const std::string& text, TInfoList<Mobile_info>& list);
 // The link check, then the phone's Java folder selected; false (its texts
 // shown) when either failed. An unanswered check or selection leaves the
 // Logo page.
-bool OpenJavaFolder(TLink& link);
+TResult OpenJavaFolder(TLink& link);
 // Reads the suites of the selected Java folder into 'suites' and, for the
 // page, the phone list view. A listing that cannot be read as numbers
 // throws as StrictToInt does.
@@ -97,7 +97,8 @@ class TMidletPage {
   void LAD_PC_Remove_ButtonClick();
   // Phone list and refresh.
   void LocalAppDW_ButtonClick();
-  void LocalAppDL_RefreshPage();
+  // The page's lists anew: Ok when the phone's suites were listed.
+  TResult LocalAppDL_RefreshPage();
   void LocalAppDL_REMOVE_ButtonClick();
   // Installation.
   void LAD_ONE_ButtonClick();

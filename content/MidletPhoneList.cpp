@@ -87,21 +87,21 @@ void TMidletPage::LocalAppDW_ButtonClick() {
   LocalAppDL_RefreshPage();
 }
 
-bool OpenJavaFolder(TLink& link) {
-  if (!CheckLink(link)) {
+TResult OpenJavaFolder(TLink& link) {
+  const TResult checked = CheckLinkResult(link);
+  if (!checked.Ok()) {
     // Only an unanswered "AT" leaves the port open with no verdict; a
     // refusal, a failed open or write, and an abort have their own ends.
-    const int state = link.Reply().State();
-    if (state != rsError && state != rsOk && link.Port().Connected() && !link.Flags().AppClosing)
+    if (checked.outcome != TOutcome::Refused && link.Port().Connected() && !link.Flags().AppClosing)
       ReturnToLogo(link.View());
-    return false;
+    return checked;
   }
   TExchangeOptions options;
   options.purgeFirst = true;
   const TResult selected = link.Exchange(TStep::SelectJavaFolder, command::SelectFolder(command::kJavaFolder),
                                          TWaitRule{StateBit(rsOk), 500, 10, false}, options);
   if (selected.outcome == TOutcome::TimedOut) ReturnToLogo(link.View());
-  return selected.Ok();
+  return selected;
 }
 
 TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites, TListShow show) {
@@ -124,7 +124,7 @@ TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites, TListShow s
   return listed;
 }
 
-void TMidletPage::LocalAppDL_RefreshPage() {
+TResult TMidletPage::LocalAppDL_RefreshPage() {
   IFormView& view = link_.View();
   if (!pages_.FolderAsked) {
     pages_.PcFolder = view.ChooseFolder("MIDlet Folder");
@@ -132,10 +132,10 @@ void TMidletPage::LocalAppDL_RefreshPage() {
   }
   if (pages_.PcFolder.empty()) {
     ReturnToLogo(view);
-    return;
+    return TResult::Of(TOutcome::Declined);
   }
   view.SetTitleBar(TTitle::Java);
-  if (!OpenJavaFolder(link_)) return;
+  if (const TResult opened = OpenJavaFolder(link_); !opened.Ok()) return opened;
 
   PcSuites.Clear();
   view.ClearList(TListId::PcSuites);
@@ -144,9 +144,10 @@ void TMidletPage::LocalAppDL_RefreshPage() {
   view.ClearList(TListId::PhoneSuites);
   // A listing that cannot be read as numbers throws from here; the window's
   // error box reports it and both list views stay empty.
-  ListPhoneSuites(link_, PhoneSuites);
+  const TResult listed = ListPhoneSuites(link_, PhoneSuites);
 
   LocalAppDL_CompareVersions();
   view.ShowPage(TPage::Midlet);
   link_.ResumeReceiver();
+  return listed;
 }

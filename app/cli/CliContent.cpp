@@ -76,8 +76,8 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
   if (!connect()) return 1;
 
   TMidletPage page(link, pages);
-  page.LocalAppDL_RefreshPage();
-  if (link.Flags().AbortRequested() || link.Reply().State() != rsOk) return 1;
+  const TResult refreshed = page.LocalAppDL_RefreshPage();
+  if (link.Flags().AbortRequested() || !refreshed.Ok()) return 1;
 
   if (cmd == "midlets") {
     for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
