@@ -196,16 +196,19 @@ CliResult RunCliAtEndOfInput(const TempDir& home, const std::vector<std::string>
 }
 
 // A clash asked on a terminal whose input has ended is skipped and the
-// command fails: nobody chose to leave the file.
+// command fails: nobody chose to leave the file. The next file still goes.
 TEST(Cli, AClashAnsweredByTheEndOfInputIsSkippedAndNotDone) {
   CliPhone p;
   p.home.Write("phone/3/sun.gif", "theirs");
   p.home.Write("pc/sun.gif", "mine");
-  const struct { std::vector<std::string> command; const char* kept; } rows[] = {
-      {{"put", "3", "pc/sun.gif"}, "phone/3/sun.gif"},
-      {{"get", "3", "sun.gif", "--to", "pc"}, "pc/sun.gif"},
+  // moon.gif, on one side only, follows sun.gif.
+  const struct { std::vector<std::string> command; const char *kept, *from, *next; } rows[] = {
+      {{"put", "3", "pc/sun.gif", "pc/moon.gif"}, "phone/3/sun.gif", "pc/moon.gif", "phone/3/moon.gif"},
+      {{"get", "3", "sun.gif", "moon.gif", "--to", "pc"}, "pc/sun.gif", "phone/3/moon.gif", "pc/moon.gif"},
   };
   for (const auto& row : rows) {
+    p.home.Write(row.from, "moon");
+    std::filesystem::remove(p.home.File(row.next));
     std::vector<std::string> args{"--port", p.sim->DevicePath()};
     args.insert(args.end(), row.command.begin(), row.command.end());
     const std::string before = p.home.Read(row.kept);
@@ -213,6 +216,7 @@ TEST(Cli, AClashAnsweredByTheEndOfInputIsSkippedAndNotDone) {
     EXPECT_EQ(r.status, 1) << row.command[0] << r.err;
     EXPECT_NE(r.err.find("Overwrite sun.gif? (end of input: skipped)"), std::string::npos) << r.err;
     EXPECT_EQ(p.home.Read(row.kept), before) << row.command[0];
+    EXPECT_EQ(p.home.Read(row.next), "moon") << row.command[0];
   }
 }
 
