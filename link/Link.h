@@ -86,10 +86,7 @@ class TLink {
   void CloseAfterFailedTransfer(int settleMs);
 
   // ---- The receiver ----
-  void PauseReceiver();
   void ResumeReceiver();
-  bool ReceiverPaused() const;
-  bool ReceiverRunning() const { return receiver_ != nullptr; }
   // Nothing may wait for the window any more: a receiver blocked on a box
   // is let go and ended at once.
   void ReleaseReceiver();
@@ -98,15 +95,20 @@ class TLink {
   // A turn of a wait: the view's hook, a receiver that reads in waits, then
   // the inbox when on the link's thread.
   void WaitTurn();
-  // Writes a line; false after a port exception (the caller reports it).
-  bool SendLine(const std::string& line);
-  TWaitEnd WaitReply(const TWaitRule& rule);
   // One command of a step: start value, the line, the wait. A failed write
   // closes the link with the step's text; a refusal or a time-out shows
   // the step's texts unless the options keep them for the caller.
   TResult Exchange(TStep step, const std::string& line, const TWaitRule& rule, const TExchangeOptions& options = {});
 
  private:
+  // The tests look at the transport's insides through their probe.
+  friend class TLinkProbe;
+  void PauseReceiver();
+  bool ReceiverPaused() const;
+  bool ReceiverRunning() const { return receiver_ != nullptr; }
+  // Writes a line; false after a port exception (the caller reports it).
+  bool SendLine(const std::string& line);
+  TWaitEnd WaitReply(const TWaitRule& rule);
   void StartReceiver();
   void StopReceiver();
   // The receiver's end, on the link's thread.

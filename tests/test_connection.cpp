@@ -6,6 +6,7 @@
 #include "app/vphone/VirtualPhone.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
+#include "support/LinkProbe.h"
 #include "support/SimLink.h"
 
 namespace {
@@ -194,7 +195,7 @@ TEST(MenuStates, FollowTheTable) {
   s.connection->Connect1Click();
   ExpectMenu(s.view, {false, true, false, "Status: Connection"}, "after Connect1Click");
   s.sim->HangUp();
-  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
+  ASSERT_TRUE(s.PumpUntil([&] { return !TLinkProbe(*s.link).ReceiverRunning(); }));
   ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after a receiver failure");
 }
 
@@ -220,12 +221,12 @@ TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
   AddPortMapEntry("COM1", com1.DevicePath());
   s.connection->Connect1Click();
   s.sim->HangUp();
-  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
+  ASSERT_TRUE(s.PumpUntil([&] { return !TLinkProbe(*s.link).ReceiverRunning(); }));
   ASSERT_EQ(s.link->Port().Port(), "COM1");
   ASSERT_TRUE(s.link->Port().Connected());  // marked open on COM1
   EXPECT_EQ(s.link->Flags().LinkFailed, 1);
   s.connection->Connect1Click();
-  EXPECT_TRUE(s.link->ReceiverRunning());
+  EXPECT_TRUE(TLinkProbe(*s.link).ReceiverRunning());
   EXPECT_EQ(s.view.portPanel, "Connection: COM1");
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));

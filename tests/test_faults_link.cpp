@@ -17,6 +17,7 @@
 #include "content/MidletPage.h"
 #include "link/PortMap.h"
 #include "link/Transfers.h"
+#include "support/LinkProbe.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
 
@@ -202,7 +203,7 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   c.run(f);
   // The window goes on serving events: the receiver finishes its failure
   // path (its boxes and the menu) and ends.
-  EXPECT_TRUE(f.rig.PumpUntil([&] { return !f.rig.link->ReceiverRunning(); }, 3000));
+  EXPECT_TRUE(f.rig.PumpUntil([&] { return !TLinkProbe(*f.rig.link).ReceiverRunning(); }, 3000));
 
   EXPECT_LT(Seconds(start), 15);
   // The abort rule: logo page, bars hidden, the flag cleared once.
@@ -823,10 +824,10 @@ TEST(Flood, StaysResponsiveAndBoundedAndFailsPastTheCap) {
     ++pumps;
   };
   f.rig.link->Reply().Reset(rsWaiting);
-  ASSERT_TRUE(f.rig.link->SendLine("AT\r\n"));
+  ASSERT_TRUE(TLinkProbe(*f.rig.link).SendLine("AT\r\n"));
   const auto start = Clock::now();
   // A generous limit: the whole flood has to pass through the pty first.
-  TWaitEnd end = f.rig.link->WaitReply(TWaitRule{StateBit(rsOk), 60000, 10, false});
+  TWaitEnd end = TLinkProbe(*f.rig.link).WaitReply(TWaitRule{StateBit(rsOk), 60000, 10, false});
   f.rig.view.onWaitTurn = nullptr;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const long rssAfter = faults::VmRssKb();
@@ -851,9 +852,9 @@ TEST(Flood, SilentFloodEndsInTheRequestersOwnTimeOut) {
   FaultRig f;
   f.SetOptions([](phonesim::Options& o) { o.floodBytes = 3 * 1024 * 1024; });
   f.rig.link->Reply().Reset(rsWaiting);
-  ASSERT_TRUE(f.rig.link->SendLine("AT*FLIST=3\r\n"));
+  ASSERT_TRUE(TLinkProbe(*f.rig.link).SendLine("AT*FLIST=3\r\n"));
   const auto start = Clock::now();
-  TWaitEnd end = f.rig.link->WaitReply(TWaitRule{StateBit(rsOk), 200, 10, false});
+  TWaitEnd end = TLinkProbe(*f.rig.link).WaitReply(TWaitRule{StateBit(rsOk), 200, 10, false});
   EXPECT_LT(Seconds(start), 10);
   // 200 ticks are far too short for 3 MiB: the wait ends on its own
   // limit, or on the cap when the pty is quicker than that.
@@ -869,14 +870,14 @@ TEST(Flood, StopAndPauseDoNotWaitForTheFloodToEnd) {
     const char* label;
     std::function<void(FaultRig&)> act;
   };
-  const Case cases[] = {{"pause", [](FaultRig& f) { f.rig.link->PauseReceiver(); }},
+  const Case cases[] = {{"pause", [](FaultRig& f) { TLinkProbe(*f.rig.link).PauseReceiver(); }},
                         {"end of the link", [](FaultRig& f) { f.rig.EndLink(); }}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     FaultRig f;
     f.SetOptions([](phonesim::Options& o) { o.floodBytes = 64 * 1024 * 1024; });
     f.rig.link->Reply().Reset(rsWaiting);
-    ASSERT_TRUE(f.rig.link->SendLine("AT\r\n"));
+    ASSERT_TRUE(TLinkProbe(*f.rig.link).SendLine("AT\r\n"));
     ASSERT_TRUE(f.rig.PumpUntil([&] { return f.rig.link->Reply().TextLength() > 64 * 1024; }));
     const auto start = Clock::now();
     c.act(f);

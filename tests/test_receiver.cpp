@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "support/LinkProbe.h"
 #include "support/SimLink.h"
 
 namespace {
@@ -73,7 +74,7 @@ TEST(Receiver, HangUpTakesFailurePathB) {
   s.sim->HangUp();
   ASSERT_TRUE(s.PumpUntil([&] { return s.view.HasMessage("COM Port Exception while wait event"); }));
   // The thread ends and its end is handled on the window thread.
-  ASSERT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
+  ASSERT_TRUE(s.PumpUntil([&] { return !TLinkProbe(*s.link).ReceiverRunning(); }));
   EXPECT_EQ(s.view.linkPanel, "Status: Disconnect");
   EXPECT_EQ(s.link->Flags().LinkFailed, 1);
   EXPECT_EQ(s.link->Port().Port(), "COM1");
@@ -83,7 +84,7 @@ TEST(Receiver, HangUpTakesFailurePathB) {
   EXPECT_EQ(s.link->Port().Events(), 0u);
   // LinkFailed stays until a waiting loop gives up on it.
   s.link->Reply().Reset(rsWaiting);
-  EXPECT_EQ(s.link->WaitReply(TWaitRule{}), TWaitEnd::Aborted);
+  EXPECT_EQ(TLinkProbe(*s.link).WaitReply(TWaitRule{}), TWaitEnd::Aborted);
   EXPECT_EQ(s.link->Flags().LinkFailed, 0);
   EXPECT_EQ(s.view.page, TPage::Logo);
 }
@@ -100,7 +101,7 @@ TEST(Receiver, CodedErrorShowsInstallMessageAndClearsText) {
   link.Open();
   link.Reply().Reset(rsWaiting);
   pty.Send("\r\n*FUPL: ERROR(3)\r\n");
-  EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Error);
+  EXPECT_EQ(TLinkProbe(link).WaitReply(TWaitRule{}), TWaitEnd::Error);
   auto until = Clock::now() + std::chrono::seconds(5);
   while (!view.HasMessage("Insufficient Memory!!\nIt couldn't be installed!!") && Clock::now() < until)
     link.WaitTurn();
@@ -111,7 +112,7 @@ TEST(Receiver, CodedErrorShowsInstallMessageAndClearsText) {
   view.messages.clear();
   link.Reply().Reset(rsWaiting);
   pty.Send("\r\n*FUPL: ERROR(Z)\r\n");
-  EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Error);
+  EXPECT_EQ(TLinkProbe(link).WaitReply(TWaitRule{}), TWaitEnd::Error);
   until = Clock::now() + std::chrono::seconds(5);
   while (view.messages.size() < 2 && Clock::now() < until) link.WaitTurn();
   ASSERT_EQ(view.messages.size(), 2u);
@@ -129,25 +130,25 @@ TEST(Receiver, PausedReceiverLeavesTheTextAlone) {
   link.Port().SetEvents(0);
   link.Port().Open();
   link.Open();
-  link.PauseReceiver();
-  EXPECT_TRUE(link.ReceiverPaused());
+  TLinkProbe(link).PauseReceiver();
+  EXPECT_TRUE(TLinkProbe(link).ReceiverPaused());
   link.Reply().Reset(rsWaiting);
   pty.Send("\r\nOK\r\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(link.Reply().Text(), "");
   EXPECT_EQ(link.Reply().State(), rsWaiting);
   link.Open();  // resumes the paused one
-  EXPECT_FALSE(link.ReceiverPaused());
-  EXPECT_EQ(link.WaitReply(TWaitRule{}), TWaitEnd::Awaited);
+  EXPECT_FALSE(TLinkProbe(link).ReceiverPaused());
+  EXPECT_EQ(TLinkProbe(link).WaitReply(TWaitRule{}), TWaitEnd::Awaited);
   EXPECT_EQ(link.Reply().Text(), "\r\nOK\r\n");
 }
 
 TEST(Receiver, CloseEndsTheThread) {
   SimLink s;
   s.Connect();
-  ASSERT_TRUE(s.link->ReceiverRunning());
+  ASSERT_TRUE(TLinkProbe(*s.link).ReceiverRunning());
   s.link->Close();
-  EXPECT_TRUE(s.PumpUntil([&] { return !s.link->ReceiverRunning(); }));
+  EXPECT_TRUE(s.PumpUntil([&] { return !TLinkProbe(*s.link).ReceiverRunning(); }));
   EXPECT_TRUE(s.view.messages.empty());
 }
 

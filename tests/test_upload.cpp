@@ -10,6 +10,7 @@
 
 #include "link/Commands.h"
 #include "link/Transfers.h"
+#include "support/LinkProbe.h"
 #include "support/SimLink.h"
 #include "support/WireText.h"
 
@@ -216,7 +217,7 @@ TEST_F(UploadRig, RefusedRequestShowsTheReason) {
   const std::string req = "AT*FUPL=\"a.gif\",3,3\r\n";
   EXPECT_EQ(Log(), req + req + "\r\n*FUPL: 3 ERROR\r\n");
   EXPECT_FALSE(rig_.link->Port().Connected());
-  EXPECT_TRUE(rig_.link->ReceiverPaused());
+  EXPECT_TRUE(TLinkProbe(*rig_.link).ReceiverPaused());
 }
 
 TEST_F(UploadRig, RejectedPacketIsSentOnceMore) {

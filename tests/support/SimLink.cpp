@@ -1,3 +1,4 @@
+#include "support/LinkProbe.h"
 #include "support/SimLink.h"
 
 #include <filesystem>
@@ -40,8 +41,8 @@ void SimLink::Connect() { link->Open(); }
 
 TWaitEnd SimLink::Exchange(const std::string& line, const TWaitRule& rule) {
   link->Reply().Reset(rsWaiting);
-  link->SendLine(line);
-  return link->WaitReply(rule);
+  TLinkProbe(*link).SendLine(line);
+  return TLinkProbe(*link).WaitReply(rule);
 }
 
 bool SimLink::PumpUntil(const std::function<bool()>& pred, int ms) {
