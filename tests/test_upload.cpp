@@ -99,7 +99,7 @@ class UploadRig : public ::testing::Test {
  protected:
   explicit UploadRig(phonesim::Options o = {}) : rig_(o, SimLink::Line::Memory) {}
   void SetUp() override {
-    rig_.link->SetClock(TClock(0.05));
+    rig_.link->SetClock(TClock(0.02));
     setenv("HOME", rig_.dir.path().c_str(), 1);
     fs::create_directories(rig_.dir.File("pc"));
     rig_.pages.PcFolder = rig_.dir.File("pc");
@@ -221,6 +221,7 @@ TEST_F(UploadRig, RefusedRequestShowsTheReason) {
 }
 
 TEST_F(UploadRig, RejectedPacketIsSentOnceMore) {
+  rig_.link->SetClock(TClock(0.05));  // a packet sent again has a short wait of its own
   SetOptions([](phonesim::Options& o) {
     o.rejectUploadPacket = 2;
     o.rejectUploadTimes = 1;
@@ -243,6 +244,7 @@ TEST_F(UploadRig, RejectedPacketIsSentOnceMore) {
 }
 
 TEST_F(UploadRig, SecondRejectionEndsTheUpload) {
+  rig_.link->SetClock(TClock(0.05));  // a packet sent again has a short wait of its own
   SetOptions([](phonesim::Options& o) {
     o.rejectUploadPacket = 2;
     o.rejectUploadTimes = 2;
