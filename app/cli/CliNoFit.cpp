@@ -1,13 +1,9 @@
-// 'fit' where the build has no image codecs (Windows without Qt): the
-// command is known, and says why it cannot run here.
-#include <iostream>
+// Where the build has no image codecs (Windows without Qt): no fitter;
+// 'fit' is still known, and says why it cannot run here.
+#include "app/cli/CliFit.h"
 
 #include "app/cli/CliCommands.h"
 
 const bool kCliCanFit = false;
 
-int RunFitCommand(const std::vector<std::string>& args, const std::string&) {
-  if (args.size() != 2) return 2;
-  std::cerr << args[1] << ": this build has no picture codecs to make a fitted copy with" << std::endl;
-  return 1;
-}
+const fit::TPictureFitter* CliPictureFitter() { return nullptr; }

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/core/ScanReasonText.h"
 #include "app/qt/UiTextQt.h"
 
 namespace fit {
@@ -200,22 +199,31 @@ TFitResult FitPicture(const QString& path, const QString& toDir) {
 }
 
 QString RefusalText(const TFitResult& result, int lang) {
-  auto t = [lang](const UiText& e) { return UiTextToQString(e, lang); };
-  switch (result.refusal) {
-    case TRefusal::None:
-      return {};
-    case TRefusal::AlreadySuitable:
-      return t(uitext::FitNotNeeded);
-    case TRefusal::NotFittable:
-      return t(uitext::FitNotPossible).arg(DecodeUiBytes(ReasonText(result.why, 3, lang), lang));
-    case TRefusal::NotReadable:
-      return t(uitext::FitNotPossible).arg(t(uitext::FitNotReadable));
-    case TRefusal::WriteFailed:
-      return t(uitext::FitWriteFailed).arg(result.detail);
-    case TRefusal::NoFit:
-      return t(uitext::FitNotPossible).arg(t(uitext::FitNoRoom));
+  return QString::fromStdString(RefusalText(ToOutcome(result), lang, QtUiTextDecoder()));
+}
+
+TFitOutcome ToOutcome(const TFitResult& result) {
+  TFitOutcome out;
+  out.refusal = result.refusal;
+  out.why = result.why;
+  out.path = result.path.isEmpty() ? std::string() : LocalPath(result.path);
+  out.detail = result.detail.toStdString();
+  if (result.size.isValid()) {
+    out.width = result.size.width();
+    out.height = result.size.height();
   }
-  return {};
+  out.quality = result.quality;
+  out.bytes = result.bytes;
+  return out;
+}
+
+bool TQtPictureFitter::CanFit(const std::string& path, pcscan::TJudgement* why) const {
+  return fit::CanFit(QFile::decodeName(path.c_str()), why);
+}
+
+TFitOutcome TQtPictureFitter::Fit(const std::string& path, const std::string& toDir) const {
+  return ToOutcome(
+      FitPicture(QFile::decodeName(path.c_str()), toDir.empty() ? QString() : QFile::decodeName(toDir.c_str())));
 }
 
 }  // namespace fit

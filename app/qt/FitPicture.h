@@ -8,19 +8,11 @@
 #include <QString>
 
 #include "content/PcScan.h"
+#include "content/PictureFit.h"
 
 namespace fit {
 
 inline constexpr int kLowestQuality = 30;  // below this, a smaller picture looks better
-
-enum class TRefusal {
-  None,
-  AlreadySuitable,  // the picture page takes the file as it is
-  NotFittable,      // refused for another reason (an animation, a damaged or empty file...)
-  NotReadable,      // no image reader takes it
-  WriteFailed,
-  NoFit,            // not even a tiny copy fits
-};
 
 struct TFitResult {
   TRefusal refusal = TRefusal::None;
@@ -46,5 +38,16 @@ TFitResult FitPicture(const QString& path, const QString& toDir = {});
 
 // Why no copy was made, in the given language (0 English).
 QString RefusalText(const TFitResult& result, int languageIndex);
+
+// The result with UTF-8 paths and texts.
+TFitOutcome ToOutcome(const TFitResult& result);
+
+// The fitter of every Qt front end; paths are in the file system's
+// encoding as QFile names them.
+class TQtPictureFitter : public TPictureFitter {
+ public:
+  bool CanFit(const std::string& path, pcscan::TJudgement* why = nullptr) const override;
+  TFitOutcome Fit(const std::string& path, const std::string& toDir = {}) const override;
+};
 
 }  // namespace fit

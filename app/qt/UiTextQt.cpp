@@ -13,6 +13,11 @@ QString DecodeUiBytes(const std::string& bytes, int languageIndex) {
   return decoder.decode(raw);
 }
 
+const TUiTextDecoder& QtUiTextDecoder() {
+  static const TQtUiTextDecoder decoder;
+  return decoder;
+}
+
 QString UiTextToQString(const UiText& entry, int languageIndex) {
   return DecodeUiBytes(UiBytes(entry, languageIndex), languageIndex);
 }

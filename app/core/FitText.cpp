@@ -1,0 +1,64 @@
+// The words of "Fit to phone" and of files dropped on the phone list, made
+// from the text table in UTF-8 for every front end.
+#include "app/core/Config.h"
+#include "app/core/ScanReasonText.h"
+#include "app/core/UiTextDecoder.h"
+#include "content/PictureFit.h"
+
+std::string Latin1ToUtf8(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (unsigned char ch : bytes) {
+    if (ch < 0x80) {
+      out += static_cast<char>(ch);
+    } else {
+      out += static_cast<char>(0xc0 | (ch >> 6));
+      out += static_cast<char>(0x80 | (ch & 0x3f));
+    }
+  }
+  return out;
+}
+
+std::string UiUtf8(const UiText& entry, int languageIndex, const TUiTextDecoder& decoder) {
+  return decoder.Utf8(UiBytes(entry, languageIndex), languageIndex);
+}
+
+namespace fit {
+
+std::string RefusalText(const TFitOutcome& outcome, int lang, const TUiTextDecoder& decoder) {
+  auto t = [&](const UiText& e) { return UiUtf8(e, lang, decoder); };
+  switch (outcome.refusal) {
+    case TRefusal::None:
+      return {};
+    case TRefusal::AlreadySuitable:
+      return t(uitext::FitNotNeeded);
+    case TRefusal::NotFittable:
+      return FillArgs(t(uitext::FitNotPossible), {decoder.Utf8(ReasonText(outcome.why, 3, lang), lang)});
+    case TRefusal::NotReadable:
+      return FillArgs(t(uitext::FitNotPossible), {t(uitext::FitNotReadable)});
+    case TRefusal::WriteFailed:
+      return FillArgs(t(uitext::FitWriteFailed), {outcome.detail});
+    case TRefusal::NoFit:
+      return FillArgs(t(uitext::FitNotPossible), {t(uitext::FitNoRoom)});
+  }
+  return {};
+}
+
+}  // namespace fit
+
+std::string ReasonUtf8(const pcscan::TJudgement& why, int folder, const TUiTextDecoder& decoder) {
+  const int lang = AppConfig().LanguageIndex;
+  return decoder.Utf8(ReasonText(why, folder, lang), lang);
+}
+
+std::string RefusalUtf8(const fit::TFitOutcome& outcome, const TUiTextDecoder& decoder) {
+  return fit::RefusalText(outcome, AppConfig().LanguageIndex, decoder);
+}
+
+std::string DropNotSentText(const std::string& name, const std::string& reason, const TUiTextDecoder& decoder) {
+  return FillArgs(UiUtf8(uitext::DropNotSent, AppConfig().LanguageIndex, decoder), {name, reason});
+}
+
+std::string DropFitQuestionText(const std::string& name, const std::string& reason, const TUiTextDecoder& decoder) {
+  return FillArgs(UiUtf8(uitext::DropFitQuestion, AppConfig().LanguageIndex, decoder), {name, reason});
+}
