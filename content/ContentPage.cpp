@@ -136,6 +136,40 @@ void TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
   RunPhoneBatch(TBatchOp::Send, files, static_cast<int>(files.size()));
 }
 
+TDropReport TContentPage::SendDroppedFiles(const std::vector<std::string>& paths, const fit::TPictureFitter* fitter,
+                                           const TUiTextDecoder& decoder) {
+  IFormView& view = link_.View();
+  const int folder = pages_.FolderNumber;
+  TDropReport report;
+  for (const std::string& path : paths) {
+    const pcscan::TJudgement why = pcscan::JudgeFile(folder, path);
+    if (why.reason == pcscan::TReason::None) {
+      report.sent.push_back(path);
+      continue;
+    }
+    const std::string name = PathUtf8(Utf8Path(path).filename());
+    TDropReport::TNotSent refused{path, ReasonUtf8(why, folder, decoder)};
+    if (folder == 3 && fitter && fitter->CanFit(path)) {
+      if (!view.ConfirmFitCopy(DropFitQuestionText(name, refused.reason, decoder))) {
+        refused.declined = true;
+        report.notSent.push_back(refused);
+        continue;
+      }
+      const fit::TFitOutcome copy = fitter->Fit(path);
+      if (copy.refusal == fit::TRefusal::None) {
+        report.fitted.push_back(copy.path);
+        report.sent.push_back(copy.path);
+        continue;
+      }
+      refused.reason = RefusalUtf8(copy, decoder);
+    }
+    view.ShowMessage(DropNotSentText(name, refused.reason, decoder));
+    report.notSent.push_back(refused);
+  }
+  SendPcFiles(report.sent);
+  return report;
+}
+
 void TContentPage::DC_PIC_DL_ButtonClick() {
   IFormView& view = link_.View();
   const int rows = static_cast<int>(view.SelectedRows(TListId::PhoneFiles).size());

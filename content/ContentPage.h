@@ -6,9 +6,22 @@
 #include <vector>
 
 #include "content/PcScan.h"
+#include "content/PictureFit.h"
 #include "link/Batch.h"
 #include "link/Link.h"
 #include "link/PageState.h"
+
+// What became of files dropped on the phone list.
+struct TDropReport {
+  std::vector<std::string> sent;    // handed to the batch, a fitted copy in its original's place
+  std::vector<std::string> fitted;  // the copies made
+  struct TNotSent {
+    std::string path;
+    std::string reason;     // UTF-8, as the box says it
+    bool declined = false;  // a copy was offered and not wanted: no box
+  };
+  std::vector<TNotSent> notSent;  // in the order dropped
+};
 
 class TContentPage {
  public:
@@ -47,6 +60,14 @@ class TContentPage {
   // current phone folder as one batch, then refreshes the page. The
   // caller has already judged them.
   void SendPcFiles(const std::vector<std::string>& paths);
+  // Files dropped on the phone list, judged for the current phone folder
+  // as they come: one the phone takes is sent; a picture it refuses only
+  // for its size, dimensions or format is offered as a copy that fits
+  // (the view's ConfirmFitCopy; never with no fitter), which is made and
+  // sent instead; any other is named with its reason in a box at once.
+  // What is to be sent goes as SendPcFiles sends.
+  TDropReport SendDroppedFiles(const std::vector<std::string>& paths, const fit::TPictureFitter* fitter,
+                               const TUiTextDecoder& decoder);
 
  private:
   void OpenKind(int folder, const char* chooserCaption, TTitle title);

@@ -98,6 +98,10 @@ class IFormView {
   // is. A front end without a trash moves nothing (the command line has no
   // PC-side removal).
   virtual bool MoveToTrash(const std::string& path) { (void)path; return false; }
+  // A question with Yes and No offering a copy that fits the phone of a
+  // dropped picture; true only for Yes. A front end that cannot ask makes
+  // no copy.
+  virtual bool ConfirmFitCopy(const std::string& question) { (void)question; return false; }
 };
 
 // The page shown while nothing runs, and the product's title.

@@ -36,6 +36,12 @@ bool TQueuedView::ConfirmUpdate(const std::string& question) {
   return confirmed;
 }
 
+bool TQueuedView::ConfirmFitCopy(const std::string& question) {
+  bool confirmed = false;
+  if (!dropBoxes_) OnWindow([&] { confirmed = target_.ConfirmFitCopy(question); });
+  return confirmed;
+}
+
 std::function<void()> TQueuedView::WithSelection(std::function<void()> operation) {
   TSelection selection;
   for (TListId list : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites})

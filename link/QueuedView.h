@@ -55,6 +55,7 @@ class TQueuedView : public IFormView {
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
+  bool ConfirmFitCopy(const std::string& question) override;
 
  private:
   template <typename F>

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/Config.h"
+#include "app/qt/UiTextQt.h"
 #include "content/ContentPage.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
@@ -279,6 +281,104 @@ TEST_F(ContentPageTest, DroppedFilesFromAnotherFolderAreSentAsOneBatch) {
   EXPECT_EQ(Rows(TListId::PcFiles), std::vector<std::string>{"here.bmp"});
   EXPECT_EQ(SortedRows(TListId::PhoneFiles), (std::vector<std::string>{"one.bmp", "two.gif"}));
   EXPECT_TRUE(s.view.actionButtonsEnabled);
+}
+
+// Fits any picture named big*.bmp into NAME-fit.bmp beside it, except
+// big-broken.bmp, of which no copy fits.
+class FakeFitter : public fit::TPictureFitter {
+ public:
+  bool CanFit(const std::string& path, pcscan::TJudgement*) const override {
+    return fs::path(path).filename().string().rfind("big", 0) == 0;
+  }
+  fit::TFitOutcome Fit(const std::string& path, const std::string&) const override {
+    fit::TFitOutcome r;
+    const fs::path p(path);
+    if (p.stem() == "big-broken") {
+      r.refusal = fit::TRefusal::NoFit;
+      return r;
+    }
+    r.path = (p.parent_path() / (p.stem().string() + "-fit.bmp")).string();
+    std::FILE* f = std::fopen(r.path.c_str(), "wb");
+    const std::string bytes = Bmp(8, 8, 100);
+    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) r.refusal = fit::TRefusal::WriteFailed;
+    if (f) std::fclose(f);
+    return r;
+  }
+};
+
+TEST_F(ContentPageTest, DroppedFilesAreJudgedOfferedACopyAndExplained) {
+  const std::string fine = Bmp(10, 10, 120);
+  const std::string drop = s.dir.path() + "/desktop/";
+  fs::create_directories(drop);
+  WriteFile(drop + "fine.bmp", fine);
+  WriteFile(drop + "notes.txt", "hello");
+  for (const char* big : {"big-yes.bmp", "big-no.bmp", "big-broken.bmp"}) WriteFile(drop + big, Bmp(10, 10, 70000));
+  const std::vector<std::string> dropped = {drop + "fine.bmp", drop + "notes.txt", drop + "big-yes.bmp",
+                                            drop + "big-no.bmp", drop + "big-broken.bmp"};
+  const std::string tooLarge[3] = {"too large: 70000 bytes, the limit is 63000",
+                                   "\u6a94\u6848\u904e\u5927\uff1a70000 \u4f4d\u5143\u7d44\uff0c\u4e0a\u9650\u70ba 63000",
+                                   "\u6587\u4ef6\u8fc7\u5927\uff1a70000 \u5b57\u8282\uff0c\u4e0a\u9650\u4e3a 63000"};
+  struct Row {
+    const char* name;
+    bool withFitter;
+    int lang;
+    std::vector<std::string> boxes;     // in the order judged
+    std::vector<std::string> onPhone;   // sorted
+    size_t questions;
+  };
+  const Row rows[] = {
+      {"fitter, English", true, 0,
+       {"notes.txt is not sent: not a picture this phone takes (unknown type)",
+        "big-broken.bmp is not sent: cannot be fitted: not even a small copy fits in 63000 bytes"},
+       {"big-yes-fit.bmp", "fine.bmp"}, 3},
+      {"no fitter, English", false, 0,
+       {"notes.txt is not sent: not a picture this phone takes (unknown type)",
+        "big-yes.bmp is not sent: " + tooLarge[0], "big-no.bmp is not sent: " + tooLarge[0],
+        "big-broken.bmp is not sent: " + tooLarge[0]},
+       {"fine.bmp"}, 0},
+      {"fitter, Traditional Chinese", true, 1,
+       {"notes.txt \u672a\u50b3\u9001\uff1a\u4e0d\u662f\u672c\u624b\u6a5f\u53ef\u7528\u7684\u5716\u7247\uff08"
+        "\u672a\u77e5\u683c\u5f0f\uff09",
+        "big-broken.bmp \u672a\u50b3\u9001\uff1a\u7121\u6cd5\u8abf\u6574\uff1a\u5373\u4f7f\u7e2e\u5c0f\u4e5f\u7121"
+        "\u6cd5\u5c0f\u65bc 63000 \u4f4d\u5143\u7d44"},
+       {"big-yes-fit.bmp", "fine.bmp"}, 3},
+  };
+  PcFile("here.bmp", Bmp(4, 4, 80));
+  OpenPictures();
+  const FakeFitter fitter;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const fs::directory_entry& e : fs::directory_iterator(phone)) fs::remove(e.path());
+    fs::remove(drop + "big-yes-fit.bmp");
+    page.OpenContentPage();  // the phone's list as emptied
+    AppConfig().LanguageIndex = row.lang;
+    s.view.messages.clear();
+    s.view.fitQuestions.clear();
+    s.view.fitAnswers = {true, false, true};
+    const TDropReport report = page.SendDroppedFiles(dropped, row.withFitter ? &fitter : nullptr, QtUiTextDecoder());
+    EXPECT_EQ(s.view.messages, row.boxes);
+    ASSERT_EQ(s.view.fitQuestions.size(), row.questions);
+    if (row.questions > 0) {
+      if (row.lang == 0) {
+        EXPECT_EQ(s.view.fitQuestions[0], "big-yes.bmp: " + tooLarge[0] + ".\nMake a copy that fits the phone and send it?");
+      }
+      EXPECT_NE(s.view.fitQuestions[1].find(tooLarge[row.lang]), std::string::npos) << s.view.fitQuestions[1];
+    }
+    std::vector<std::string> stored;
+    for (const fs::directory_entry& e : fs::directory_iterator(phone)) stored.push_back(e.path().filename().string());
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, row.onPhone);
+    EXPECT_EQ(ReadFile(phone + "/fine.bmp"), fine);
+    // The report names the same outcome: what went, what was made, what stayed.
+    EXPECT_EQ(report.sent.size(), row.onPhone.size());
+    EXPECT_EQ(report.fitted.size(), row.withFitter ? 1u : 0u);
+    ASSERT_EQ(report.notSent.size(), dropped.size() - row.onPhone.size());
+    for (const TDropReport::TNotSent& n : report.notSent)
+      EXPECT_EQ(n.declined, row.withFitter && n.path == drop + "big-no.bmp") << n.path;
+    // Every original is still there as it was.
+    EXPECT_EQ(ReadFile(drop + "big-yes.bmp").size(), 70000u);
+  }
+  ResetAppConfig();
 }
 
 TEST_F(ContentPageTest, DoubleClickOpensTheFileAndRefreshes) {

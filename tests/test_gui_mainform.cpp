@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QIcon>
 #include <QImage>
@@ -805,10 +806,37 @@ TEST_F(MainFormTest, DropOnThePhoneListExplainsAnUnsuitableFile) {
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &drop);
   EXPECT_TRUE(drop.isAccepted());
-  for (int i = 0; i < 200 && shown.isEmpty(); ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
+  // The page judges on the worker.
+  QElapsedTimer waited;
+  waited.start();
+  while (shown.isEmpty() && waited.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_EQ(shown, "notes.txt is not sent: not a picture this phone takes (unknown type)");
+  // A picture of a type the phone lacks is offered as a copy that fits, in a Yes/No box; No sends nothing.
+  QImage wide(900, 300, QImage::Format_RGB32);
+  wide.fill(Qt::darkCyan);
+  ASSERT_TRUE(wide.save(pics.filePath("wide.png")));
+  ASSERT_TRUE(Settle(*form_));
+  shown.clear();
+  QMessageBox::StandardButtons buttons;
+  OnModal([&](QWidget* w) {
+    auto* m = qobject_cast<QMessageBox*>(w);
+    if (!m) return static_cast<QDialog*>(w)->reject();
+    shown = m->text();
+    buttons = m->standardButtons();
+    m->button(QMessageBox::No)->click();
+  });
+  QMimeData picture;
+  picture.setUrls({QUrl::fromLocalFile(pics.filePath("wide.png"))});
+  QDragEnterEvent enterPicture(QPoint(10, 10), Qt::CopyAction, &picture, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enterPicture);
+  QDropEvent dropPicture(QPointF(10, 10), Qt::CopyAction, &picture, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &dropPicture);
+  waited.restart();
+  while (shown.isEmpty() && waited.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(shown, "wide.png: not a picture this phone takes (PNG).\nMake a copy that fits the phone and send it?");
+  EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No);
+  ASSERT_TRUE(Settle(*form_));
+  EXPECT_FALSE(QFileInfo::exists(pics.filePath("wide-fit.jpg")));
   // Another page: the drop is not taken.
   form_->ShowPage(TPage::Midlet);
   QDragEnterEvent elsewhere(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);

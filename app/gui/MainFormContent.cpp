@@ -101,6 +101,11 @@ class TFileDropFilter : public QObject {
   std::function<void(const QStringList&)> drop_;
 };
 
+const fit::TPictureFitter& PictureFitter() {
+  static const fit::TQtPictureFitter fitter;
+  return fitter;
+}
+
 }  // namespace
 
 void TVelkoMainForm::SetUpContentExtras() {
@@ -241,7 +246,7 @@ QString TVelkoMainForm::SelectedFittablePath() {
   const int index = selected.front()->data(0, kUnsuitableRole).toInt(&isRow);
   if (!isRow || index < 0 || static_cast<size_t>(index) >= contentPage.Unsuitable.size()) return {};
   const QString path = QFile::decodeName((pages.PcFolder + "/" + contentPage.Unsuitable[index].name).c_str());
-  return fit::CanFit(path) ? path : QString();
+  return PictureFitter().CanFit(QFile::encodeName(path).toStdString()) ? path : QString();
 }
 
 void TVelkoMainForm::UpdateFitButton() {
@@ -256,42 +261,25 @@ void TVelkoMainForm::FitSelectedPicture() {
   const QString path = SelectedFittablePath();
   if (path.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const fit::TFitResult r = fit::FitPicture(path);
+  const fit::TFitOutcome r = PictureFitter().Fit(QFile::encodeName(path).toStdString());
   QApplication::restoreOverrideCursor();
   if (r.refusal != fit::TRefusal::None) {
-    ShowMessage(fit::RefusalText(r, AppConfig().LanguageIndex).toStdString());
+    ShowMessage(RefusalUtf8(r, QtUiTextDecoder()));
     return;
   }
   if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet) return;
-  QueueOnSession([this, name = QFileInfo(r.path).fileName()] { RescanPcFolder(name); });
+  QueueOnSession([this, name = QFileInfo(QFile::decodeName(r.path.c_str())).fileName()] { RescanPcFolder(name); });
 }
 
 void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
-  const int lang = AppConfig().LanguageIndex;
-  std::vector<std::string> send;
-  for (const QString& path : paths) {
-    const std::string local = QFile::encodeName(path).toStdString();
-    const pcscan::TJudgement why = pcscan::JudgeFile(pages.FolderNumber, local);
-    if (why.reason == pcscan::TReason::None) {
-      send.push_back(local);
-      continue;
-    }
-    const QString name = QFileInfo(path).fileName();
-    const QString reason = DecodeUiBytes(ReasonText(why, pages.FolderNumber, lang), lang);
-    if (pages.FolderNumber == 3 && fit::CanFit(path)) {
-      QMessageBox box(QMessageBox::Question, ApplicationTitle(),
-                      UiTextToQString(uitext::DropFitQuestion, lang).arg(name, reason),
-                      QMessageBox::Yes | QMessageBox::No, this);
-      if (box.exec() != QMessageBox::Yes) continue;
-      const fit::TFitResult fitted = fit::FitPicture(path);
-      if (fitted.refusal == fit::TRefusal::None) {
-        send.push_back(QFile::encodeName(fitted.path).toStdString());
-      } else {
-        ShowMessage(UiTextToQString(uitext::DropNotSent, lang).arg(name, fit::RefusalText(fitted, lang)).toStdString());
-      }
-      continue;
-    }
-    ShowMessage(UiTextToQString(uitext::DropNotSent, lang).arg(name, reason).toStdString());
-  }
-  if (!send.empty()) RunOnSession([this, send] { contentPage.SendPcFiles(send); });
+  std::vector<std::string> local;
+  for (const QString& path : paths) local.push_back(QFile::encodeName(path).toStdString());
+  // The page judges them and asks through the window as it goes.
+  RunOnSession([this, local] { contentPage.SendDroppedFiles(local, &PictureFitter(), QtUiTextDecoder()); });
+}
+
+bool TVelkoMainForm::ConfirmFitCopy(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, ApplicationTitle(), BytesToQString(question),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  return box.exec() == QMessageBox::Yes;
 }

@@ -78,3 +78,11 @@ bool FakeView::MoveToTrash(const std::string& path) {
   trashed.push_back(path);
   return true;
 }
+
+bool FakeView::ConfirmFitCopy(const std::string& question) {
+  fitQuestions.push_back(question);
+  if (fitAnswers.empty()) return false;
+  bool a = fitAnswers.front();
+  fitAnswers.pop_front();
+  return a;
+}

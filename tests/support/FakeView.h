@@ -34,6 +34,7 @@ class FakeView : public IFormView {
   std::vector<std::string> opened;
   std::vector<std::string> overwriteQuestions;
   std::vector<std::string> updateQuestions;
+  std::vector<std::string> fitQuestions;
   std::vector<std::string> folderCaptions;
   int waitTurns = 0;
 
@@ -41,6 +42,7 @@ class FakeView : public IFormView {
   std::deque<TOverwriteAnswer> overwriteAnswers;
   std::deque<std::string> renameAnswers;  // text put in the rename edit on Rename
   std::deque<bool> updateAnswers;
+  std::deque<bool> fitAnswers;  // offers of a fitted copy of a dropped picture
   std::deque<std::string> folderAnswers;
   // Called on each turn of a wait (lets a test act in the middle of a wait).
   std::function<void()> onWaitTurn;
@@ -80,6 +82,7 @@ class FakeView : public IFormView {
   bool trashWorks = true;
   std::vector<std::string> trashed;
   bool MoveToTrash(const std::string& path) override;
+  bool ConfirmFitCopy(const std::string& question) override;
 
   bool HasMessage(const std::string& text) const;
 };
