@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <string>
 #include <thread>
@@ -702,7 +703,55 @@ class SplitOnTheLine : public ::testing::Test {
   TPageState pages;
 };
 
+// A phone and a link of their own, opened on this clock, on the thread that
+// makes them (the link's owner).
+struct OwnLine {
+  OwnLine() {
+    link.SetClock(TClock(0.02));
+    link.Port().SetPort(phone.Path());
+    link.Port().SetEvents(0);
+    link.Port().Open();
+    link.Open();
+  }
+  faults::ScriptPhone phone{nullptr, 25};
+  FakeView view;
+  TLink link{view};
+};
+
 TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
+  // A download of two packets, its first reply cut at k; then the same with
+  // a "RING" between each packet's header and its data. Each on a line of
+  // its own, beside the rest: the runs mostly wait out the cuts' silences.
+  const std::string bytes = kFull + kLast;
+  const auto downloads = [this, &bytes](const std::string& ring, const std::string& folder) {
+    OwnLine own;
+    fs::create_directories(dir.File(folder));
+    const std::string firstReply = "\r\n*FDWN: 1\r\n" + ring + faults::PacketLine(1, false, kFull) + "\r\n";
+    const std::string lastReply = "\r\n*FDWN: 2\r\n" + ring + faults::PacketLine(2, true, kLast) + "\r\n\r\nOK\r\n";
+    for (size_t k : Points(firstReply.size(), 13)) {
+      for (bool cutLast : {false, true}) {
+        // The script owns its copies: the phone's thread may still be in it
+        // when this test's locals are gone.
+        own.phone.SetScript([firstReply, lastReply, k, cutLast](const std::string& line) {
+          const bool last = line == "AT*ACK";
+          const std::string& r = last ? lastReply : firstReply;
+          return last == cutLast ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
+        });
+        fs::remove(dir.File(folder + "/two.bin"));
+        DownloadFile(own.link, dir.File(folder), "two.bin", 130);
+        EXPECT_EQ(own.link.Reply().State(), rsOk) << ring << k;
+        EXPECT_EQ(dir.Read(folder + "/two.bin"), bytes) << ring << k;
+        if (!own.link.Port().Connected()) {  // a failed download closed it; carry on
+          own.link.Port().Open();
+          own.link.ResumeReceiver();
+        }
+      }
+    }
+    EXPECT_TRUE(own.view.messages.empty()) << own.view.messages.front();
+  };
+  std::future<void> plain = std::async(std::launch::async, downloads, "", "pc/plain");
+  std::future<void> ringing = std::async(std::launch::async, downloads, "RING\r\n", "pc/ring");
+
   const std::string listing = SplitCases()[1].reply;
   for (size_t k : Points(6, 1)) {
     phone.SetScript([k](const std::string&) { return Cut("\r\nOK\r\n", k); });
@@ -723,33 +772,9 @@ TEST_F(SplitOnTheLine, AtListingUploadAndDownload) {
     UploadFile(link, pages, pages.PcFolder, "abc.txt", 3);
     EXPECT_EQ(link.Reply().State(), rsOk) << k;
   }
-  // A download of two packets, its first reply cut at k; then the same with
-  // a "RING" between each packet's header and its data.
-  const std::string bytes = kFull + kLast;
-  for (const std::string ring : {"", "RING\r\n"}) {
-    const std::string firstReply = "\r\n*FDWN: 1\r\n" + ring + faults::PacketLine(1, false, kFull) + "\r\n";
-    const std::string lastReply = "\r\n*FDWN: 2\r\n" + ring + faults::PacketLine(2, true, kLast) + "\r\n\r\nOK\r\n";
-    for (size_t k : Points(firstReply.size(), 13)) {
-      for (bool cutLast : {false, true}) {
-        // The script owns its copies: the phone's thread may still be in it
-        // when this test's locals are gone.
-        phone.SetScript([firstReply, lastReply, k, cutLast](const std::string& line) {
-          const bool last = line == "AT*ACK";
-          const std::string& r = last ? lastReply : firstReply;
-          return last == cutLast ? Cut(r, std::min(k, r.size() - 1)) : std::vector<std::string>{r};
-        });
-        fs::remove(dir.File("pc/two.bin"));
-        DownloadFile(link, pages.PcFolder, "two.bin", 130);
-        EXPECT_EQ(link.Reply().State(), rsOk) << k;
-        EXPECT_EQ(dir.Read("pc/two.bin"), bytes) << k;
-        if (!link.Port().Connected()) {  // a failed download closed it; carry on
-          link.Port().Open();
-          link.ResumeReceiver();
-        }
-      }
-    }
-  }
   EXPECT_TRUE(view.messages.empty()) << view.messages.front();
+  plain.get();
+  ringing.get();
 }
 
 // A phone that drips a byte now and then keeps the reply growing, which
