@@ -5,7 +5,8 @@ if(NOT WIN32)
   message(FATAL_ERROR "QUENDREL_WINDOWS_CORE_ONLY builds for Windows; use cmake/mingw-w64.cmake")
 endif()
 
-add_library(quendrel_winplatform STATIC app/win32/WinPlatform.cpp app/win32/WinSettings.cpp)
+add_library(quendrel_winplatform STATIC app/win32/WinPlatform.cpp app/win32/WinSettings.cpp
+  app/win32/WinTextDecoder.cpp)
 target_link_libraries(quendrel_winplatform PUBLIC quendrel_core advapi32 shell32 ole32)
 # Whatever links the core links the platform layer with it.
 target_link_libraries(quendrel_core INTERFACE quendrel_winplatform)

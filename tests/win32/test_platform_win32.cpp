@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/core/UiText.h"
 #include "app/win32/WinPlatform.h"
+#include "app/win32/WinTextDecoder.h"
 #include "link/Text.h"
 
 namespace {
@@ -228,4 +230,33 @@ TEST(WinFileNames, OpenFileUtf8UsesTheWideName) {
   EXPECT_STREQ(got, "ok");
   EXPECT_TRUE(DeleteFileW(wname.c_str()));
   EXPECT_EQ(OpenFileUtf8(Utf8(std::wstring(tmp) + L"quendrel-missing-\u0416"), "rb"), nullptr);
+}
+
+// The text table's Chinese columns read through the system's code pages
+// 950 and 936 give the same characters the window shows.
+TEST(WinTextDecoder, BothChineseColumnsDecodeToTheirCharacters) {
+  struct Case {
+    const char* name;
+    const UiText* entry;
+    std::wstring text[3];
+  };
+  const Case cases[] = {
+      {"mLanguage", &uitext::mLanguage, {L"Language", L"\u8a9e\u8a00", L"\u8bed\u8a00"}},
+      {"StopButton", &uitext::StopButton, {L"Stop", L"\u505c\u6b62", L"\u505c\u6b62"}},
+      {"DropNotSent", &uitext::DropNotSent,
+       {L"%1 is not sent: %2", L"%1 \u672a\u50b3\u9001\uff1a%2", L"%1 \u672a\u53d1\u9001\uff1a%2"}},
+      {"FitNoRoom", &uitext::FitNoRoom,
+       {L"not even a small copy fits in 63000 bytes",
+        L"\u5373\u4f7f\u7e2e\u5c0f\u4e5f\u7121\u6cd5\u5c0f\u65bc 63000 \u4f4d\u5143\u7d44",
+        L"\u5373\u4f7f\u7f29\u5c0f\u4e5f\u65e0\u6cd5\u5c0f\u4e8e 63000 \u5b57\u8282"}},
+  };
+  const TWinUiTextDecoder& decoder = WinUiTextDecoder();
+  for (const Case& c : cases) {
+    for (int lang = 0; lang < 3; ++lang) {
+      EXPECT_TRUE(decoder.Wide(UiBytes(*c.entry, lang), lang) == c.text[lang]) << c.name << " language " << lang;
+      EXPECT_EQ(UiUtf8(*c.entry, lang, decoder), Utf8(c.text[lang])) << c.name << " language " << lang;
+    }
+  }
+  // Bytes outside ASCII in the English column stay one character each.
+  EXPECT_TRUE(decoder.Wide("caf\xe9", 0) == L"caf\u00e9");
 }
