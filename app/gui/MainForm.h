@@ -104,7 +104,6 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;
-  bool ConfirmFitCopy(const std::string& question) override;
 
   // Menu and button handlers (each runs under the error report).
   void mAboutClick();
