@@ -30,9 +30,7 @@ class NullView : public IFormView {
   void ShowMessage(const std::string& text) override { lastMessage = text; ++messages; }
   void ShowErrorText(const std::string& text) override { lastMessage = text; ++messages; }
   std::string ChooseFolder(const std::string&) override { return std::string(); }
-  void SetRenameText(const std::string&) override {}
-  std::string RenameText() override { return std::string(); }
-  TOverwriteAnswer AskOverwrite(const std::string&) override { return TOverwriteAnswer::Cancel; }
+  TOverwriteChoice AskOverwrite(const std::string&, const std::string&) override { return {}; }
   bool ConfirmUpdate(const std::string&) override { return false; }
   std::vector<int> SelectedRows(TListId) override { return {}; }
 

@@ -292,23 +292,23 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     return TResult::Of(TOutcome::Failed);
   }
   std::string localPath = JoinLocalPath(pcFolder, name);
-  link.View().SetRenameText(name);
+  std::string shown = name;  // the name the PC file would have
   std::error_code ec;
   while (fs::exists(Utf8Path(localPath), ec)) {
-    TOverwriteAnswer a = link.View().AskOverwrite("Overwrite " + link.View().RenameText() + "?");
-    if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
+    const TOverwriteChoice c = link.View().AskOverwrite("Overwrite " + shown + "?", shown);
+    if (c.answer == TOverwriteAnswer::Cancel || c.answer == TOverwriteAnswer::Unanswered) {
       link.Clock().Sleep(100);
       FinishTransfer(link);
-      return TResult::Of(a == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
+      return TResult::Of(c.answer == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
     }
-    if (a == TOverwriteAnswer::Overwrite) break;
-    std::string renamed = link.View().RenameText();
-    if (!IsSafeLocalName(renamed)) {
-      link.View().ShowMessage(InvalidNameMessage(renamed));
+    if (c.answer == TOverwriteAnswer::Overwrite) break;
+    if (!IsSafeLocalName(c.name)) {
+      link.View().ShowMessage(InvalidNameMessage(c.name));
       FinishTransfer(link);
       return TResult::Of(TOutcome::Failed);
     }
-    localPath = JoinLocalPath(pcFolder, renamed);
+    shown = c.name;
+    localPath = JoinLocalPath(pcFolder, shown);
   }
 
   TDownloadTarget target(localPath);

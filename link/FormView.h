@@ -12,6 +12,10 @@ enum class TListId { PcFiles, PhoneFiles, PcSuites, PhoneSuites };
 // Unanswered: nobody could answer (no terminal to ask, the window closing);
 // the file is not done, unlike one the user chose to leave.
 enum class TOverwriteAnswer { Cancel, Overwrite, Rename, Unanswered };
+struct TOverwriteChoice {
+  TOverwriteAnswer answer = TOverwriteAnswer::Cancel;
+  std::string name;  // Rename: the name chosen
+};
 
 struct TPortOption {
   std::string caption;
@@ -51,10 +55,9 @@ class IFormView {
   // Dialogs. A dialog closed by its title-bar button answers as Cancel.
   // Folder chooser with the given caption; returns PcFolder ("" = cancelled).
   virtual std::string ChooseFolder(const std::string& caption) = 0;
-  virtual void SetRenameText(const std::string& name) = 0;  // Filename_Edit1
-  virtual std::string RenameText() = 0;
-  // Overwrite warning with Label1 = question; Rename runs the rename prompt.
-  virtual TOverwriteAnswer AskOverwrite(const std::string& question) = 0;
+  // Overwrite warning with Label1 = question; Rename runs the rename
+  // prompt, which starts from name (Filename_Edit1) and gives the new one.
+  virtual TOverwriteChoice AskOverwrite(const std::string& question, const std::string& name) = 0;
   // Update confirmation (TOKBottomDlg); true only for OK.
   virtual bool ConfirmUpdate(const std::string& question) = 0;
   // Ascending row indexes of a page list's selection.

@@ -14,19 +14,9 @@ std::string TQueuedView::ChooseFolder(const std::string& caption) {
   return folder;
 }
 
-void TQueuedView::SetRenameText(const std::string& name) {
-  OnWindow([&] { target_.SetRenameText(name); });
-}
-
-std::string TQueuedView::RenameText() {
-  std::string name;
-  OnWindow([&] { name = target_.RenameText(); });
-  return name;
-}
-
-TOverwriteAnswer TQueuedView::AskOverwrite(const std::string& question) {
-  TOverwriteAnswer answer = TOverwriteAnswer::Unanswered;
-  if (!dropBoxes_) OnWindow([&] { answer = target_.AskOverwrite(question); });
+TOverwriteChoice TQueuedView::AskOverwrite(const std::string& question, const std::string& name) {
+  TOverwriteChoice answer{TOverwriteAnswer::Unanswered, name};
+  if (!dropBoxes_) OnWindow([&] { answer = target_.AskOverwrite(question, name); });
   return answer;
 }
 

@@ -31,9 +31,7 @@ class TQueuedView : public IFormView {
   void ShowMessage(const std::string& text) override;
   void ShowErrorText(const std::string& text) override;
   std::string ChooseFolder(const std::string& caption) override;
-  void SetRenameText(const std::string& name) override;
-  std::string RenameText() override;
-  TOverwriteAnswer AskOverwrite(const std::string& question) override;
+  TOverwriteChoice AskOverwrite(const std::string& question, const std::string& name) override;
   bool ConfirmUpdate(const std::string& question) override;
   std::vector<int> SelectedRows(TListId list) override;
 

@@ -50,28 +50,26 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
     link.Reply().Reset(rsWaiting);  // nothing stored: no verdict
     return TResult::Of(TOutcome::Failed);
   }
-  link.View().SetRenameText(name);
-
-  auto ask = [&link]() { return link.View().AskOverwrite("Overwrite " + link.View().RenameText() + "?"); };
+  auto ask = [&link, &name]() { return link.View().AskOverwrite("Overwrite " + name + "?", name); };
   if (!pages.PhoneListKnown) {
     // No listing to check against: asked once, as for a clash; a new name
     // cannot be checked either.
-    TOverwriteAnswer a = ask();
-    if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
+    const TOverwriteChoice c = ask();
+    if (c.answer == TOverwriteAnswer::Cancel || c.answer == TOverwriteAnswer::Unanswered) {
       FinishTransfer(link);
-      return TResult::Of(a == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
+      return TResult::Of(c.answer == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
     }
-    if (a == TOverwriteAnswer::Rename) name = link.View().RenameText();
+    if (c.answer == TOverwriteAnswer::Rename) name = c.name;
   } else {
     // A new name is checked against the whole list again.
     while (FindPhoneFile(pages.PhoneFileList, name)) {
-      TOverwriteAnswer a = ask();
-      if (a == TOverwriteAnswer::Cancel || a == TOverwriteAnswer::Unanswered) {
+      const TOverwriteChoice c = ask();
+      if (c.answer == TOverwriteAnswer::Cancel || c.answer == TOverwriteAnswer::Unanswered) {
         FinishTransfer(link);
-        return TResult::Of(a == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
+        return TResult::Of(c.answer == TOverwriteAnswer::Cancel ? TOutcome::Declined : TOutcome::Unanswered);
       }
-      if (a == TOverwriteAnswer::Overwrite) break;
-      name = link.View().RenameText();
+      if (c.answer == TOverwriteAnswer::Overwrite) break;
+      name = c.name;
     }
   }
   if (!IsSafeCommandName(name)) {

@@ -402,7 +402,7 @@ TEST_F(MainFormTest, OverwriteQuestionOpensOnCancel) {
     }
   });
   hand.start();
-  for (int i = 0; i < 3; ++i) answers.push_back(form_->AskOverwrite("Overwrite a.gif?"));
+  for (int i = 0; i < 3; ++i) answers.push_back(form_->AskOverwrite("Overwrite a.gif?", "a.gif").answer);
   EXPECT_EQ(answers, (std::vector<TOverwriteAnswer>{TOverwriteAnswer::Overwrite, TOverwriteAnswer::Cancel,
                                                      TOverwriteAnswer::Cancel}));
 }
@@ -458,12 +458,12 @@ TEST_F(MainFormTest, OverwriteWarningAnswers) {
     // Stale answers of an earlier showing must not leak through.
     Warning_overwrite_dialog->Answer = TOverwriteAnswer::Rename;
     Rename_Dlg1->NameChosen = true;
-    form_->SetRenameText("old.mid");
     OnModal(c.script);
-    EXPECT_EQ(form_->AskOverwrite("File exists. Overwrite?"), c.answer);
+    const TOverwriteChoice choice = form_->AskOverwrite("File exists. Overwrite?", "old.mid");
+    EXPECT_EQ(choice.answer, c.answer);
     EXPECT_EQ(Warning_overwrite_dialog->ui->Label1->text(), "File exists. Overwrite?");
     EXPECT_EQ(stayedOpen, c.stayedOpenAfterRename);
-    EXPECT_EQ(form_->RenameText(), c.answer == TOverwriteAnswer::Rename ? "new.mid" : "old.mid");
+    EXPECT_EQ(choice.name, c.answer == TOverwriteAnswer::Rename ? "new.mid" : "old.mid");
   }
   EXPECT_EQ(Warning_overwrite_dialog->ui->Label1->font().pixelSize(), 19);
 }
@@ -880,7 +880,7 @@ TEST_F(MainFormTest, HandlerMessagesAndErrors) {
     icon = static_cast<QMessageBox*>(w)->icon();
     static_cast<QDialog*>(w)->accept();
   });
-  ASSERT_TRUE(OnSession(*form_, [this] { form_->link.View().AskOverwrite("Overwrite a.gif?"); }));
+  ASSERT_TRUE(OnSession(*form_, [this] { form_->link.View().AskOverwrite("Overwrite a.gif?", "a.gif"); }));
   EXPECT_EQ(text, "Overwrite warning is not created");
   EXPECT_EQ(icon, QMessageBox::Critical);
   form_->SetLinkPanel(true);

@@ -69,7 +69,13 @@ void ConsoleView::SetStatusLabel(const std::string& text) {
   if (verbose) std::cerr << "[" << OneLine(text) << "]" << std::endl;
 }
 
-TOverwriteAnswer ConsoleView::AskOverwrite(const std::string& question) {
+TOverwriteChoice ConsoleView::AskOverwrite(const std::string& question, const std::string& name) {
+  renameText_ = name;
+  const TOverwriteAnswer answer = Answer(question);
+  return {answer, renameText_};
+}
+
+TOverwriteAnswer ConsoleView::Answer(const std::string& question) {
   if (onConflict == "skip") return TOverwriteAnswer::Cancel;
   if (onConflict == "overwrite") return TOverwriteAnswer::Overwrite;
   if (onConflict.rfind("rename:", 0) == 0) {

@@ -31,9 +31,7 @@ class ConsoleView : public IFormView {
   void ShowErrorText(const std::string& text) override;
   void SetStatusLabel(const std::string& text) override;
   std::string ChooseFolder(const std::string&) override { return folder; }
-  void SetRenameText(const std::string& name) override { renameText_ = name; }
-  std::string RenameText() override { return renameText_; }
-  TOverwriteAnswer AskOverwrite(const std::string& question) override;
+  TOverwriteChoice AskOverwrite(const std::string& question, const std::string& name) override;
   bool ConfirmUpdate(const std::string& question) override;
   // A transfer's bar is set up as its packets begin: the time since then.
   void SetProgressRange(int) override { transferStart_ = std::chrono::steady_clock::now(); }
@@ -46,6 +44,8 @@ class ConsoleView : public IFormView {
   std::string folder;  // what the folder chooser answers
 
  private:
+  // The answer; a rename leaves its name in renameText_.
+  TOverwriteAnswer Answer(const std::string& question);
   std::string renameText_;
   int renamesUsed_ = 0;
   std::chrono::steady_clock::time_point transferStart_ = std::chrono::steady_clock::now();

@@ -486,26 +486,27 @@ std::string TVelkoMainForm::ChooseFolder(const std::string& caption) {
   return dlg->Execute();
 }
 
-void TVelkoMainForm::SetRenameText(const std::string& name) {
+void TVelkoMainForm::SetRenameField(const std::string& name) {
   renameBytes_ = name;
   renameShown_ = BytesToQString(name);
   Need(Rename_Dlg1, "Rename prompt")->ui->Filename_Edit1->setText(renameShown_);
 }
 
-std::string TVelkoMainForm::RenameText() {
+std::string TVelkoMainForm::RenameField() {
   QString shown = Need(Rename_Dlg1, "Rename prompt")->ui->Filename_Edit1->text();
   // An untouched name goes back byte for byte, whatever its encoding.
   if (shown == renameShown_) return renameBytes_;
   return shown.toStdString();
 }
 
-TOverwriteAnswer TVelkoMainForm::AskOverwrite(const std::string& question) {
+TOverwriteChoice TVelkoMainForm::AskOverwrite(const std::string& question, const std::string& name) {
   TWarning_overwrite_dialog* dlg = Need(Warning_overwrite_dialog, "Overwrite warning");
+  SetRenameField(name);
   dlg->ui->Label1->setText(BytesToQString(question));
   // Closed by its close box it answers as Cancel: never an overwrite.
   dlg->Answer = TOverwriteAnswer::Cancel;
   dlg->exec();
-  return dlg->Answer;
+  return {dlg->Answer, dlg->Answer == TOverwriteAnswer::Rename ? RenameField() : name};
 }
 
 bool TVelkoMainForm::ConfirmUpdate(const std::string& question) {

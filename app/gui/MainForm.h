@@ -94,9 +94,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void SetActionButtonsEnabled(bool enabled);
   void EnableInstallButtons();  // LAD_ONE, LocalAppDL_REMOVE, LAD_PC_Remove
   std::string ChooseFolder(const std::string& caption) override;
-  void SetRenameText(const std::string& name) override;
-  std::string RenameText() override;
-  TOverwriteAnswer AskOverwrite(const std::string& question) override;
+  TOverwriteChoice AskOverwrite(const std::string& question, const std::string& name) override;
   bool ConfirmUpdate(const std::string& question) override;
   void ClearList(TListId list) override;
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
@@ -208,6 +206,9 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   std::string port_;
   bool portAuto_ = false;
   bool connected_ = false;
+  // The rename prompt's field; an untouched name goes back byte for byte.
+  void SetRenameField(const std::string& name);
+  std::string RenameField();
   std::string renameBytes_;  // Filename_Edit1 as the caller gave it
   QString renameShown_;
   TOperationSession session_;  // last: it stops before the pages and the link go

@@ -48,16 +48,17 @@ std::string FakeView::ChooseFolder(const std::string& caption) {
   return f;
 }
 
-TOverwriteAnswer FakeView::AskOverwrite(const std::string& question) {
+TOverwriteChoice FakeView::AskOverwrite(const std::string& question, const std::string& name) {
   overwriteQuestions.push_back(question);
-  if (overwriteAnswers.empty()) return TOverwriteAnswer::Cancel;
+  renameText = name;
+  if (overwriteAnswers.empty()) return {TOverwriteAnswer::Cancel, name};
   TOverwriteAnswer a = overwriteAnswers.front();
   overwriteAnswers.pop_front();
   if (a == TOverwriteAnswer::Rename && !renameAnswers.empty()) {
     renameText = renameAnswers.front();
     renameAnswers.pop_front();
   }
-  return a;
+  return {a, renameText};
 }
 
 bool FakeView::ConfirmUpdate(const std::string& question) {

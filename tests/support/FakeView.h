@@ -69,9 +69,7 @@ class FakeView : public IFormView {
   void SetActionsEnabled(bool enabled) override;
   void EnableSuiteActions() override { ++installButtonsEnabledCount; }
   std::string ChooseFolder(const std::string& caption) override;
-  void SetRenameText(const std::string& name) override { renameText = name; }
-  std::string RenameText() override { return renameText; }
-  TOverwriteAnswer AskOverwrite(const std::string& question) override;
+  TOverwriteChoice AskOverwrite(const std::string& question, const std::string& name) override;
   bool ConfirmUpdate(const std::string& question) override;
   void ClearList(TListId list) override { lists[list].clear(); }
   void AddListRow(TListId list, const std::vector<std::string>& cells) override { lists[list].push_back(cells); }
