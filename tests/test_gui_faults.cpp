@@ -124,6 +124,20 @@ std::vector<GuiCase> GuiCases() {
 
 // The real window, offscreen, on a virtual phone of its own.
 constexpr double kWindowClock = 0.02;
+// The folder chooser answered with 'choose', the restore plan with OK
+// (its counts kept when asked for); false for any other window.
+bool AnswerFolderOrPlan(QWidget* w, const std::string& choose, QString* counts) {
+  if (auto* chooser = qobject_cast<TDIR_Select_Form*>(w); chooser && chooser->isVisible()) {
+    chooser->ShowFolder(QString::fromStdString(choose));
+    chooser->Dir_sel_okClick();
+    return true;
+  }
+  if (!w || w->objectName() != "RestorePlanDialog" || !w->isVisible()) return false;
+  if (counts) *counts = w->findChild<QLabel*>("PlanCounts")->text();
+  w->findChild<QPushButton*>("PlanOK_Button")->click();
+  return true;
+}
+
 class WindowOnPhone : public ::testing::Test {
  protected:
   void PaceThePhone() {
@@ -481,12 +495,7 @@ TEST_F(WindowOnPhone, BackupAndRestoreThroughTheMenu) {
   answer.setInterval(5);
   QObject::connect(&answer, &QTimer::timeout, [&] {
     QWidget* w = QApplication::activeModalWidget();
-    if (auto* chooser = qobject_cast<TDIR_Select_Form*>(w); chooser && chooser->isVisible()) {
-      chooser->ShowFolder(QString::fromStdString(choose));
-      chooser->Dir_sel_okClick();
-    } else if (w && w->objectName() == "RestorePlanDialog" && w->isVisible()) {
-      counts = w->findChild<QLabel*>("PlanCounts")->text();
-      w->findChild<QPushButton*>("PlanOK_Button")->click();
+    if (AnswerFolderOrPlan(w, choose, &counts)) {
     } else if (auto* clash = qobject_cast<TWarning_overwrite_dialog*>(w); clash && clash->isVisible()) {
       // Queued: the prompt runs modally, and this timer does not fire inside itself.
       QMetaObject::invokeMethod(clash->findChild<QPushButton*>("Rename_Button"), "click", Qt::QueuedConnection);
@@ -952,11 +961,7 @@ class WholeThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
     answer.setInterval(5);
     QObject::connect(&answer, &QTimer::timeout, [&] {
       QWidget* w = QApplication::activeModalWidget();
-      if (auto* chooser = qobject_cast<TDIR_Select_Form*>(w); chooser && chooser->isVisible()) {
-        chooser->ShowFolder(QString::fromStdString(choose));
-        chooser->Dir_sel_okClick();
-      } else if (w && w->objectName() == "RestorePlanDialog" && w->isVisible()) {
-        w->findChild<QPushButton*>("PlanOK_Button")->click();
+      if (AnswerFolderOrPlan(w, choose, nullptr)) {
       } else if (auto* clash = qobject_cast<TWarning_overwrite_dialog*>(w); clash && clash->isVisible()) {
         QMetaObject::invokeMethod(clash, "CancelBtnClick", Qt::QueuedConnection);
       }
