@@ -83,24 +83,35 @@ void TContentPage::ScanPcFolder() {
 
 // ---- Page buttons ----
 
-void TContentPage::RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar) {
+size_t TPageReport::DoneCount() const {
+  size_t done = 0;
+  for (size_t i = 0; i < batch.results.size(); ++i)
+    if (batch.Done(i)) ++done;
+  return done;
+}
+
+std::vector<std::string> TPageReport::NotDone() const {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < files.size(); ++i)
+    if (i >= batch.results.size() || !batch.Done(i)) names.push_back(files[i]);
+  return names;
+}
+
+TPageReport TContentPage::RunPhoneBatch(TPageAction action, const std::vector<TBatchFile>& files, int totalBar) {
+  TPageReport report{action, {}, {}};
+  for (const TBatchFile& f : files) report.files.push_back(f.name);
+  const TBatchOp op = action == TPageAction::Send    ? TBatchOp::Send
+                      : action == TPageAction::Fetch ? TBatchOp::Fetch
+                                                     : TBatchOp::Remove;
   TBatchGuard guard(link_, totalBar);
   TBatch batch(link_, pages_, op, pages_.FolderNumber);
   if (totalBar > 0) batch.OnFileEnd = [this](const TResult&) { link_.View().StepTotalBar(); };
-  const TBatchReport report = batch.Run(files);
+  report.batch = batch.Run(files);
   // A hang-up or the window's close leaves the logo: no refresh.
-  if (report.aborted) return;
+  if (report.batch.aborted) return report;
   guard.HideBars();
-  if (report.stopped && OnBatchStopped) {
-    size_t done = 0;
-    std::vector<std::string> notDone;
-    for (size_t i = 0; i < files.size(); ++i) {
-      if (i < report.results.size() && report.Done(i)) ++done;
-      else notDone.push_back(files[i].name);
-    }
-    OnBatchStopped(op, done, files.size(), notDone);
-  }
   OpenContentPage();
+  return report;
 }
 
 std::vector<TBatchFile> TContentPage::Selected(TListId list) const {
@@ -114,26 +125,26 @@ std::vector<TBatchFile> TContentPage::Selected(TListId list) const {
   return files;
 }
 
-void TContentPage::DC_PIC_UL_ButtonClick() {
+TPageReport TContentPage::DC_PIC_UL_ButtonClick() {
   IFormView& view = link_.View();
   const int rows = static_cast<int>(view.SelectedRows(TListId::PcFiles).size());
   std::vector<TBatchFile> files = Selected(TListId::PcFiles);
   // No rows, or only rows of files the phone would not take: nothing to send.
   if (rows == 0 || (files.empty() && ShowAllFiles)) {
     view.ShowMessage("No File on PC be selected");
-    return;
+    return {TPageAction::Send, {}, {}};
   }
-  RunPhoneBatch(TBatchOp::Send, files, rows);
+  return RunPhoneBatch(TPageAction::Send, files, rows);
 }
 
-void TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
-  if (paths.empty()) return;
+TPageReport TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return {TPageAction::Send, {}, {}};
   std::vector<TBatchFile> files;
   for (const std::string& path : paths) {
     const std::filesystem::path p = Utf8Path(path);
     files.push_back({PathUtf8(p.filename()), p.has_parent_path() ? PathUtf8(p.parent_path()) : ".", 0});
   }
-  RunPhoneBatch(TBatchOp::Send, files, static_cast<int>(files.size()));
+  return RunPhoneBatch(TPageAction::Send, files, static_cast<int>(files.size()));
 }
 
 TDropReport TContentPage::SendDroppedFiles(const std::vector<std::string>& paths, const fit::TPictureFitter* fitter,
@@ -166,46 +177,56 @@ TDropReport TContentPage::SendDroppedFiles(const std::vector<std::string>& paths
     view.ShowMessage(DropNotSentText(name, refused.reason, decoder));
     report.notSent.push_back(refused);
   }
-  SendPcFiles(report.sent);
+  report.sending = SendPcFiles(report.sent);
   return report;
 }
 
-void TContentPage::DC_PIC_DL_ButtonClick() {
+TPageReport TContentPage::DC_PIC_DL_ButtonClick() {
   IFormView& view = link_.View();
   const int rows = static_cast<int>(view.SelectedRows(TListId::PhoneFiles).size());
   if (rows == 0) {
     view.ShowMessage("No File on MOBILE be selected");
-    return;
+    return {TPageAction::Fetch, {}, {}};
   }
-  RunPhoneBatch(TBatchOp::Fetch, Selected(TListId::PhoneFiles), rows);
+  return RunPhoneBatch(TPageAction::Fetch, Selected(TListId::PhoneFiles), rows);
 }
 
-void TContentPage::DC_PIC_Remove_PHONE_ButtonClick() {
+TPageReport TContentPage::DC_PIC_Remove_PHONE_ButtonClick() {
   IFormView& view = link_.View();
   if (view.SelectedRows(TListId::PhoneFiles).empty()) {
     view.ShowMessage("No File on MOBILE be selected");
-    return;
+    return {TPageAction::RemovePhone, {}, {}};
   }
-  RunPhoneBatch(TBatchOp::Remove, Selected(TListId::PhoneFiles), 0);
+  return RunPhoneBatch(TPageAction::RemovePhone, Selected(TListId::PhoneFiles), 0);
 }
 
-void TContentPage::DC_PIC_Remove_PC_ButtonClick() {
+TPageReport TContentPage::DC_PIC_Remove_PC_ButtonClick() {
   IFormView& view = link_.View();
+  TPageReport report{TPageAction::RemovePc, {}, {}};
   if (view.SelectedRows(TListId::PcFiles).empty()) {
     view.ShowMessage("No File on PC be selected");
-    return;
+    return report;
   }
   const std::vector<TBatchFile> files = Selected(TListId::PcFiles);
+  for (const TBatchFile& f : files) report.files.push_back(f.name);
   TBatchGuard batch(link_, 0);
   // The phone batches' pause, Stop and close, though no phone wait runs here.
   const TWalkEnd end = WalkItems(link_, files.size(), [&](size_t i) {
     // To the trash, never deleted for good: a file that cannot go there stays.
-    if (view.MoveToTrash(JoinLocalPath(pages_.PcFolder, files[i].name))) return true;
+    if (view.MoveToTrash(JoinLocalPath(pages_.PcFolder, files[i].name))) {
+      report.batch.results.push_back(TResult::Of(TOutcome::Ok));
+      return true;
+    }
+    report.batch.results.push_back(TResult::Of(TOutcome::Failed));
     view.ShowMessage("Remove File ERR");
     return false;
   });
-  if (end == TWalkEnd::Closing) return;
+  report.batch.stopped = end == TWalkEnd::Stopped;
+  report.batch.aborted = end == TWalkEnd::Closing;
+  for (size_t i = report.batch.results.size(); i < files.size(); ++i) report.batch.notDone.push_back(files[i].name);
+  if (end == TWalkEnd::Closing) return report;
   OpenContentPage();
+  return report;
 }
 
 void TContentPage::DC_PIC_PC_ListViewDblClick() {

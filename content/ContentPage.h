@@ -11,6 +11,24 @@
 #include "link/Link.h"
 #include "link/PageState.h"
 
+// The page's actions on files.
+enum class TPageAction { Send, Fetch, RemovePhone, RemovePc };
+
+// What one of the page's actions did: the files it took up, in order, and
+// how each ended. No files: nothing was selected, and the box said so.
+struct TPageReport {
+  TPageAction action = TPageAction::Send;
+  std::vector<std::string> files;
+  TBatchReport batch;
+  size_t DoneCount() const;
+  std::vector<std::string> NotDone() const;
+};
+
+// After an action Stop ended: the box naming how many of all were done and
+// the files that were not, in the language chosen now (UTF-8); "" when Stop
+// did not end it.
+std::string StoppedActionText(const TPageReport& report, const TUiTextDecoder& decoder);
+
 // What became of files dropped on the phone list.
 struct TDropReport {
   std::vector<std::string> sent;    // handed to the batch, a fitted copy in its original's place
@@ -21,6 +39,7 @@ struct TDropReport {
     bool declined = false;  // a copy was offered and not wanted: no box
   };
   std::vector<TNotSent> notSent;  // in the order dropped
+  TPageReport sending;            // the send of 'sent'
 };
 
 class TContentPage {
@@ -38,9 +57,6 @@ class TContentPage {
   // Called at the end of every scan with show-all on, after the listed
   // rows: the window adds its own rows.
   std::function<void(const std::vector<pcscan::TRejectedEntry>&)> OnUnsuitable;
-  // After a batch that Stop or a Disconnect ended: how many of all were
-  // done, and the names of those that were not (the window's one box).
-  std::function<void(TBatchOp, size_t done, size_t total, const std::vector<std::string>& notDone)> OnBatchStopped;
 
   // Tool-bar openers.
   void Ring_ButtonClick();
@@ -51,15 +67,17 @@ class TContentPage {
   void ScanPcFolder();
 
   // Page buttons.
-  void DC_PIC_UL_ButtonClick();
-  void DC_PIC_DL_ButtonClick();
-  void DC_PIC_Remove_PHONE_ButtonClick();
-  void DC_PIC_Remove_PC_ButtonClick();
+  TPageReport DC_PIC_UL_ButtonClick();
+  TPageReport DC_PIC_DL_ButtonClick();
+  TPageReport DC_PIC_Remove_PHONE_ButtonClick();
+  // To the desktop's trash through the view, one file after another with
+  // the phone batches' pause and Stop.
+  TPageReport DC_PIC_Remove_PC_ButtonClick();
   void DC_PIC_PC_ListViewDblClick();
   // Sends files from anywhere on the PC (a drop on the phone list) to the
   // current phone folder as one batch, then refreshes the page. The
   // caller has already judged them.
-  void SendPcFiles(const std::vector<std::string>& paths);
+  TPageReport SendPcFiles(const std::vector<std::string>& paths);
   // Files dropped on the phone list, judged for the current phone folder
   // as they come: one the phone takes is sent; a picture it refuses only
   // for its size, dimensions or format is offered as a copy that fits
@@ -74,7 +92,7 @@ class TContentPage {
   // The page's own lists' selected files, copied (the refresh rebuilds the lists).
   std::vector<TBatchFile> Selected(TListId list) const;
   // Runs a batch with the buttons locked, then refreshes the page.
-  void RunPhoneBatch(TBatchOp op, const std::vector<TBatchFile>& files, int totalBar);
+  TPageReport RunPhoneBatch(TPageAction action, const std::vector<TBatchFile>& files, int totalBar);
   TLink& link_;
   TPageState& pages_;
 };

@@ -1,5 +1,6 @@
 // The content page against the virtual phone over a pseudo-terminal:
 // opening, the four batches, their refresh, aborts and failures.
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -233,14 +234,18 @@ TEST_F(ContentPageTest, NothingSelectedOnlyTellsTheUser) {
   PhoneFile("b.gif", StillGif(1, 1));
   OpenPictures();
   struct Case {
-    void (TContentPage::*handler)();
+    std::function<void(TContentPage&)> handler;
     const char* message;
   };
+  // An action with nothing selected took up no file.
+  auto none = [](TPageReport (TContentPage::*action)()) {
+    return [action](TContentPage& p) { EXPECT_TRUE((p.*action)().files.empty()); };
+  };
   const Case cases[] = {
-      {&TContentPage::DC_PIC_UL_ButtonClick, "No File on PC be selected"},
-      {&TContentPage::DC_PIC_DL_ButtonClick, "No File on MOBILE be selected"},
-      {&TContentPage::DC_PIC_Remove_PHONE_ButtonClick, "No File on MOBILE be selected"},
-      {&TContentPage::DC_PIC_Remove_PC_ButtonClick, "No File on PC be selected"},
+      {none(&TContentPage::DC_PIC_UL_ButtonClick), "No File on PC be selected"},
+      {none(&TContentPage::DC_PIC_DL_ButtonClick), "No File on MOBILE be selected"},
+      {none(&TContentPage::DC_PIC_Remove_PHONE_ButtonClick), "No File on MOBILE be selected"},
+      {none(&TContentPage::DC_PIC_Remove_PC_ButtonClick), "No File on PC be selected"},
       {&TContentPage::DC_PIC_PC_ListViewDblClick, nullptr},  // does nothing at all
   };
   for (const auto& c : cases) {
@@ -248,7 +253,7 @@ TEST_F(ContentPageTest, NothingSelectedOnlyTellsTheUser) {
     s.view.messages.clear();
     s.sim->ClearReceived();
     int disabled = s.view.actionDisableCount;
-    (page.*c.handler)();
+    c.handler(page);
     if (c.message) {
       EXPECT_EQ(s.view.messages, std::vector<std::string>{c.message});
     } else {
@@ -521,11 +526,14 @@ TEST_F(ContentPageTest, AFailedFileEndsTheBatchButStillRefreshes) {
     s.sim->ClearReceived();
     const TListId list = c.op == TBatchOp::Send ? TListId::PcFiles : TListId::PhoneFiles;
     Select(list, {"a.bmp", "b.bmp"});
-    switch (c.op) {
-      case TBatchOp::Send: page.DC_PIC_UL_ButtonClick(); break;
-      case TBatchOp::Fetch: page.DC_PIC_DL_ButtonClick(); break;
-      case TBatchOp::Remove: page.DC_PIC_Remove_PHONE_ButtonClick(); break;
-    }
+    const TPageReport report = c.op == TBatchOp::Send    ? page.DC_PIC_UL_ButtonClick()
+                               : c.op == TBatchOp::Fetch ? page.DC_PIC_DL_ButtonClick()
+                                                         : page.DC_PIC_Remove_PHONE_ButtonClick();
+    // The report says what the wire says: the first failed, the second never started.
+    EXPECT_EQ(report.batch.results.size(), 1u);
+    EXPECT_EQ(report.DoneCount(), 0u);
+    EXPECT_EQ(report.NotDone(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
+    EXPECT_FALSE(report.batch.AllDone());
     EXPECT_EQ(LinesStartingWith(c.second), 0);
     EXPECT_FALSE(s.view.totalVisible);
     EXPECT_TRUE(s.view.actionButtonsEnabled);

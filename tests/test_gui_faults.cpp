@@ -464,7 +464,7 @@ TEST_F(WindowOnPhone, DisconnectDuringATransferStopsItAndRuns) {
     }
   });
   chooser.start();
-  form_->RunOnSession([this] { form_->contentPage.DC_PIC_DL_ButtonClick(); });
+  form_->findChild<QPushButton*>("DC_PIC_DL_Button")->click();
   ASSERT_TRUE(Settle(*form_));
   chooser.stop();
   ASSERT_TRUE(chosen) << "Disconnect must come during the fetch";
@@ -667,7 +667,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](TVelkoMainForm& f) {
                    OnSession(f, [&f] { f.contentPage.OpenContentPage(); });
                    SelectRow(f, TListId::PcFiles, "up.bmp");
-                   OnSession(f, [&f] { f.contentPage.DC_PIC_UL_ButtonClick(); });
+                   ClickAndSettle(f, "DC_PIC_UL_Button");
                  },
                  "3/up.bmp",
                  {"Stopped: 0 of 1 sent; not sent: up.bmp"}},
@@ -675,7 +675,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](TVelkoMainForm& f) {
                    OnSession(f, [&f] { f.contentPage.OpenContentPage(); });
                    SelectRow(f, TListId::PhoneFiles, "dl.bmp");
-                   OnSession(f, [&f] { f.contentPage.DC_PIC_DL_ButtonClick(); });
+                   ClickAndSettle(f, "DC_PIC_DL_Button");
                  },
                  "",
                  {"Stopped: 0 of 1 fetched; not fetched: dl.bmp"}},

@@ -3,6 +3,7 @@
 #include "app/core/Config.h"
 #include "app/core/ScanReasonText.h"
 #include "app/core/UiTextDecoder.h"
+#include "content/ContentPage.h"
 #include "content/PictureFit.h"
 
 std::string Latin1ToUtf8(const std::string& bytes) {
@@ -61,4 +62,15 @@ std::string DropNotSentText(const std::string& name, const std::string& reason, 
 
 std::string DropFitQuestionText(const std::string& name, const std::string& reason, const TUiTextDecoder& decoder) {
   return FillArgs(UiUtf8(uitext::DropFitQuestion, AppConfig().LanguageIndex, decoder), {name, reason});
+}
+
+std::string StoppedActionText(const TPageReport& report, const TUiTextDecoder& decoder) {
+  if (!report.batch.stopped) return {};
+  const UiText& entry = report.action == TPageAction::Send    ? uitext::StoppedSend
+                        : report.action == TPageAction::Fetch ? uitext::StoppedFetch
+                                                              : uitext::StoppedRemove;
+  std::string names;
+  for (const std::string& name : report.NotDone()) names += (names.empty() ? "" : ", ") + name;
+  return FillArgs(UiUtf8(entry, AppConfig().LanguageIndex, decoder),
+                  {std::to_string(report.DoneCount()), std::to_string(report.files.size()), names});
 }

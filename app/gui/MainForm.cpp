@@ -265,12 +265,12 @@ void TVelkoMainForm::WireHandlers() {
   on(ui->DC_PIC_ToolButton, &QToolButton::clicked, [this] { contentPage.DC_PIC_ToolButtonClick(); });
   on(ui->LocalAppDW_Button, &QToolButton::clicked, [this] { midletPage.LocalAppDW_ButtonClick(); });
   // Content page.
-  on(ui->DC_PIC_UL_Button, &QPushButton::clicked, [this] { contentPage.DC_PIC_UL_ButtonClick(); });
-  on(ui->DC_PIC_DL_Button, &QPushButton::clicked, [this] { contentPage.DC_PIC_DL_ButtonClick(); });
+  on(ui->DC_PIC_UL_Button, &QPushButton::clicked, [this] { TellStopped(contentPage.DC_PIC_UL_ButtonClick()); });
+  on(ui->DC_PIC_DL_Button, &QPushButton::clicked, [this] { TellStopped(contentPage.DC_PIC_DL_ButtonClick()); });
   on(ui->DC_PIC_Remove_PC_Button, &QPushButton::clicked,
-     [this] { contentPage.DC_PIC_Remove_PC_ButtonClick(); });
+     [this] { TellStopped(contentPage.DC_PIC_Remove_PC_ButtonClick()); });
   on(ui->DC_PIC_Remove_PHONE_Button, &QPushButton::clicked,
-     [this] { contentPage.DC_PIC_Remove_PHONE_ButtonClick(); });
+     [this] { TellStopped(contentPage.DC_PIC_Remove_PHONE_ButtonClick()); });
   on(ui->DC_PIC_PC_ListView, &QTreeWidget::itemDoubleClicked,
      [this] { contentPage.DC_PIC_PC_ListViewDblClick(); });
   // MIDlet page.

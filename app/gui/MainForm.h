@@ -168,6 +168,8 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void QueueThumbnail(int row, const std::string& nameBytes);
   // Files dropped on the phone list: judged, fitted when asked, then sent.
   void SendDroppedFiles(const QStringList& paths);
+  // After a page action: the box naming what Stop left undone, if it ended it.
+  void TellStopped(const TPageReport& report);
   TThumbnailLoader* thumbnails_ = nullptr;
 
  public:

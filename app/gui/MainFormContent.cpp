@@ -129,20 +129,6 @@ void TVelkoMainForm::SetUpContentExtras() {
   contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
     windowQueue_.RunAndWait([&] { AddUnsuitableRows(entries); });
   };
-  // Called on the worker; the text is made in the window's language, then
-  // shown as the page's other boxes are.
-  contentPage.OnBatchStopped = [this](TBatchOp op, size_t done, size_t total, const std::vector<std::string>& notDone) {
-    std::string text;
-    windowQueue_.RunAndWait([&] {
-      QStringList names;
-      for (const std::string& n : notDone) names << BytesToQString(n);
-      const UiText& entry = op == TBatchOp::Send    ? uitext::StoppedSend
-                            : op == TBatchOp::Fetch ? uitext::StoppedFetch
-                                                    : uitext::StoppedRemove;
-      text = UiTr(entry).arg(QString::number(done), QString::number(total), names.join(", ")).toStdString();
-    });
-    shownView_.ShowMessage(text);
-  };
   thumbnails_ = new TThumbnailLoader(this);
   ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
   ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, new TThumbnailRoom(ui->DC_PIC_PC_ListView, [this] {
@@ -275,11 +261,18 @@ void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
   std::vector<std::string> local;
   for (const QString& path : paths) local.push_back(QFile::encodeName(path).toStdString());
   // The page judges them and asks through the window as it goes.
-  RunOnSession([this, local] { contentPage.SendDroppedFiles(local, &PictureFitter(), QtUiTextDecoder()); });
+  RunOnSession([this, local] {
+    TellStopped(contentPage.SendDroppedFiles(local, &PictureFitter(), QtUiTextDecoder()).sending);
+  });
 }
 
 bool TVelkoMainForm::ConfirmFitCopy(const std::string& question) {
   QMessageBox box(QMessageBox::Question, ApplicationTitle(), BytesToQString(question),
                   QMessageBox::Yes | QMessageBox::No, this);
   return box.exec() == QMessageBox::Yes;
+}
+
+void TVelkoMainForm::TellStopped(const TPageReport& report) {
+  const std::string text = StoppedActionText(report, QtUiTextDecoder());
+  if (!text.empty()) shownView_.ShowMessage(text);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The real window's session in tests: serve the window thread, as its
 // event loop would, until the worker has nothing left to run.
+#include <QAbstractButton>
 #include <QApplication>
 #include <chrono>
 #include <functional>
@@ -24,5 +25,12 @@ inline bool Settle(TVelkoMainForm& form, std::chrono::seconds limit = std::chron
 // the window until it has ended.
 inline bool OnSession(TVelkoMainForm& form, std::function<void()> operation) {
   form.RunOnSession(std::move(operation));
+  return Settle(form);
+}
+
+// Clicks a button of the window, as the user does, and serves the window
+// until what it started has ended.
+inline bool ClickAndSettle(TVelkoMainForm& form, const char* button) {
+  form.findChild<QAbstractButton*>(button)->click();
   return Settle(form);
 }
