@@ -266,30 +266,80 @@ def cli_end_to_end(wine, env, prefix, exe, content):
 
 
 def installer_check(wine, env, prefix, installer):
-    """Installs the package silently, runs what it installed, uninstalls it."""
+    """Installs the package silently with its PATH and desktop options, checks
+    what it installed and that it runs, uninstalls it and checks nothing is left."""
     problems = []
-    target = os.path.join(prefix, "drive_c", "Quendrel-installed")
+    drive = os.path.join(prefix, "drive_c")
+    target = os.path.join(drive, "Quendrel-installed")
+    win_bin = "C:\\Quendrel-installed\\bin"
+    # Shortcuts stay inside the prefix: no menu entries for the host's desktop.
+    env = dict(env, WINEDLLOVERRIDES=env.get("WINEDLLOVERRIDES", "") + ";winemenubuilder.exe=d")
     shutil.rmtree(target, ignore_errors=True)
-    r = subprocess.run([wine, installer, "/S", "/D=C:\\Quendrel-installed"], env=env, capture_output=True,
-                       timeout=300)
-    exe = os.path.join(target, "quendrel-cli.exe")
+
+    def shortcuts():
+        found = set()
+        for top in ("ProgramData", "users"):
+            for root, _, files in os.walk(os.path.join(drive, top)):
+                found.update(os.path.join(root, f) for f in files if f.lower().endswith(".lnk"))
+        return found
+
+    def user_path():
+        r = subprocess.run([wine, "reg", "query", "HKCU\\Environment", "/v", "PATH"], env=env,
+                           capture_output=True, timeout=120)
+        return r.stdout.decode("utf-8", "replace")
+
+    def check(label, ok):
+        if not ok:
+            problems.append(label)
+
+    before = shortcuts()
+    # A silent install shows no options page; these two options stand for it.
+    r = subprocess.run([wine, installer, "/S", "/ADD_TO_PATH=USER", "/DESKTOP_ICON", "/D=C:\\Quendrel-installed"],
+                       env=env, capture_output=True, timeout=300)
+    exe = os.path.join(target, "bin", "quendrel-cli.exe")
     if r.returncode != 0 or not os.path.exists(exe):
         return ["silent install (exit %d)" % r.returncode]
-    r = subprocess.run([wine, "C:\\Quendrel-installed\\quendrel-cli.exe", "--version"], env=env,
+    window = os.path.exists(os.path.join(os.path.dirname(os.path.abspath(installer)), "quendrel.exe"))
+    shown = "quendrel.exe" if window else "quendrel-cli.exe"
+    for name in ["bin/" + shown, "README.txt", "LICENSE.txt"]:
+        check("installed " + name, os.path.exists(os.path.join(target, *name.split("/"))))
+    with open(os.path.join(target, "LICENSE.txt"), "rb") as f:
+        check("the licence is the project's", b"All rights reserved" in f.read())
+    added = shortcuts() - before
+    menu = [p for p in added if "start menu" in p.lower() and os.path.basename(p) != "Uninstall.lnk"]
+    desktop = [p for p in added if os.sep + "desktop" + os.sep in p.lower()]
+    check("one Start-menu shortcut (%s)" % sorted(added), len(menu) == 1)
+    check("one desktop shortcut (%s)" % sorted(added), len(desktop) == 1)
+    for link in menu + desktop:
+        with open(link, "rb") as f:
+            check("shortcut %s leads to %s" % (link, shown), shown.encode() in f.read().lower())
+    check("bin on the user's PATH", win_bin.lower() in user_path().lower())
+    # A new console finds the command line by name alone.
+    r = subprocess.run([wine, "cmd", "/c", "quendrel-cli", "--version"], env=env, capture_output=True, timeout=120)
+    check("quendrel-cli found on PATH (exit %d)" % r.returncode, r.returncode == 0 and r.stdout.strip())
+    r = subprocess.run([wine, win_bin + "\\quendrel-cli.exe", "--version"], env=env,
                        capture_output=True, timeout=120)
-    if r.returncode != 0 or not r.stdout.strip():
-        problems.append("the installed program runs (exit %d)" % r.returncode)
+    check("the installed program runs (exit %d)" % r.returncode, r.returncode == 0 and r.stdout.strip())
     # Stripped: what a user installs is a few megabytes, not sixteen.
-    if os.path.getsize(exe) > 8 * 1024 * 1024:
-        problems.append("installed program of %d bytes" % os.path.getsize(exe))
+    check("installed program of %d bytes" % os.path.getsize(exe), os.path.getsize(exe) <= 8 * 1024 * 1024)
     with open(exe, "rb") as f:
         image = f.read()
-    if "Quendrel command line".encode("utf-16-le") not in image or b"requestedExecutionLevel" not in image:
-        problems.append("version information and manifest in the program")
-    r = subprocess.run([wine, "C:\\Quendrel-installed\\Uninstall.exe", "/S", "_?=C:\\Quendrel-installed"],
-                       env=env, capture_output=True, timeout=300)
-    if os.path.exists(exe):
-        problems.append("silent uninstall leaves the program (exit %d)" % r.returncode)
+    check("version information and manifest in the program",
+          "Quendrel command line".encode("utf-16-le") in image and b"requestedExecutionLevel" in image)
+
+    # As a user runs it: the uninstaller copies itself away and removes the
+    # folder with itself, after the first process has ended.
+    r = subprocess.run([wine, "C:\\Quendrel-installed\\Uninstall.exe", "/S"], env=env, capture_output=True,
+                       timeout=300)
+    deadline = time.monotonic() + 120
+    while os.path.exists(target) and time.monotonic() < deadline:
+        time.sleep(0.5)
+    check("silent uninstall leaves %s (exit %d)" % (sorted(os.listdir(target)) if os.path.exists(target) else "",
+                                                  r.returncode), not os.path.exists(target))
+    check("uninstall leaves shortcuts %s" % sorted(shortcuts() - before), not shortcuts() - before)
+    menu_dirs = [os.path.dirname(p) for p in menu if os.path.basename(os.path.dirname(p)).startswith("Quendrel")]
+    check("uninstall leaves the Start-menu folder", not any(os.path.exists(d) for d in menu_dirs))
+    check("uninstall leaves bin on PATH", win_bin.lower() not in user_path().lower())
     shutil.rmtree(target, ignore_errors=True)
     return problems
 
