@@ -204,7 +204,7 @@ bool PhoneSuiteRows(TLink& link, std::vector<TSuiteRow>* suites) {
   TInfoList<Mobile_info> phone;
   bool ok = false;
   try {
-    ok = OpenJavaFolder(link).Ok() && ListPhoneSuites(link, phone, TListShow::Quiet).Ok() && !link.Flags().AbortRequested();
+    ok = OpenJavaFolder(link).Ok() && ListPhoneSuites(link, phone, TListShow::Quiet).Ok() && !link.StopToken().Ended();
   } catch (const std::exception& e) {
     link.View().ShowMessage(e.what());
   }
@@ -250,8 +250,8 @@ bool TBackup::Fail(const std::string& text) {
 }
 
 bool TBackup::Ended() {
-  if (link_.Flags().StopPending()) stopped_ = true;
-  return link_.Flags().AbortRequested() || stopped_;
+  if (link_.StopToken().Pending()) stopped_ = true;
+  return link_.StopToken().Ended() || stopped_;
 }
 
 bool TBackup::Run(const std::string& root, std::time_t when) {
@@ -615,7 +615,7 @@ bool TRestore::InstallSuites(const std::string& pcFolder, const std::vector<TSui
       ok = false;
       break;
     }
-    if (link_.Flags().AbortRequested() || !refreshed.Ok()) {
+    if (link_.StopToken().Ended() || !refreshed.Ok()) {
       ok = false;
       break;
     }

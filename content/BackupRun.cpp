@@ -19,7 +19,7 @@ TBackupReport BackUpPhone(TLink& link, const std::string& root, std::time_t when
   };
   report.whole = run.Run(root, when);
   report.stopped = run.Stopped();
-  report.closing = link.Flags().AppClosing != 0;
+  report.closing = link.StopToken().Closing();
   report.folder = run.Folder();
   report.left = run.Left();
   report.emptyFolders = run.EmptyFolders();
@@ -58,7 +58,7 @@ TRestoreReport RestoreFromBackup(TLink& link, const std::string& folder, const T
   report.plan = restore.Plan();
   // The listings of every folder leave no page whole.
   ReturnToLogo(link.View());
-  report.closing = link.Flags().AppClosing != 0;
+  report.closing = link.StopToken().Closing();
   if (!report.planned || report.closing) return report;
   for (const TPlanItem& item : report.plan) report.same += item.action == TPlanAction::Same;
   if (options.confirmPlan && !options.confirmPlan(report)) {
@@ -78,7 +78,7 @@ TRestoreReport RestoreFromBackup(TLink& link, const std::string& folder, const T
     report.counts = restore.Counts();
     report.stopped = restore.Stopped();
     ReturnToLogo(link.View());
-    report.closing = link.Flags().AppClosing != 0;
+    report.closing = link.StopToken().Closing();
     if (!report.sent || report.closing) return report;
   }
   // Suites cannot come from a backup: the ones the phone lacks are named,
@@ -95,7 +95,7 @@ TRestoreReport RestoreFromBackup(TLink& link, const std::string& folder, const T
   }
   report.installFailed = !restore.InstallSuites(options.suitesFolder, report.missing, &report.notInstalled);
   ReturnToLogo(link.View());
-  report.closing = link.Flags().AppClosing != 0;
+  report.closing = link.StopToken().Closing();
   return report;
 }
 

@@ -45,12 +45,12 @@ void TContentPage::OpenContentPage() {
   view.ClearList(TListId::PcFiles);
   ScanPcFolder();
 
-  unsigned mark = link_.Flags().AbortCount;
+  const unsigned mark = link_.StopToken().Mark();
   pages_.PhoneFileList.Clear();
   view.ClearList(TListId::PhoneFiles);
   ListPhoneFolder(link_, pages_);
   // The listing's own failures still show the page; an abort leaves the logo.
-  if (link_.Flags().AbortedSince(mark)) return;
+  if (link_.StopToken().EndedSince(mark)) return;
 
   view.ShowPage(TPage::Content);
   link_.ResumeReceiver();

@@ -180,7 +180,7 @@ TPhaseEnd RemoveOldSuite(TInstallJob& job) {
   job.result = removed;
   if (removed.Ok()) return TPhaseEnd::Done;
   if (removed.outcome == TOutcome::Aborted) {
-    job.refreshAfterStop = link.Flags().TakeStop();
+    job.refreshAfterStop = link.StopToken().Take();
   } else if (!removed.Quiet()) {
     link.View().HideStatusLabel();
   }
@@ -204,15 +204,10 @@ TPhaseEnd SendSuiteFile(TInstallJob& job, bool archive) {
                                    : TWaitRule{StateBit(rsOk) | StateBit(rsPacketRejected), 10, 500, false};
     TPacketPlan plan;
     plan.step = archive ? TStep::ArchivePacket : TStep::DescriptorPacket;
-    // Asked for before each packet is sent, while the state is still the
-    // previous exchange's: a packet that was answered left it ok.
-    plan.rule = [&link, &job, rule](int, int) {
-      if (link.Reply().State() != rsOk) job.packetUnanswered = true;
-      return rule;
-    };
+    plan.rule = [rule](int, int) { return rule; };
+    plan.onUnanswered = [&job] { job.packetUnanswered = true; };
     if (archive) plan.silentTimeOut = "Send JAR data ERR/Check connection";
     result = SendFilePackets(link, archive ? job.jar : job.jad, size, plan, log);
-    if (result.Ok() && link.Reply().State() != rsOk) job.packetUnanswered = true;  // the last packet
   }
   job.result = result;
   if (result.Ok()) return TPhaseEnd::Done;
@@ -261,13 +256,13 @@ TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replac
   }
   // Stopped by the user: the ending runs all the same, so the page refreshes
   // and the buttons come back (taken first, or the refresh would stop too).
-  const bool stopped = link.Flags().TakeStop();
+  const bool stopped = link.StopToken().Take();
   if (end == TPhaseEnd::Stop && !stopped) return out;
   IFormView& view = link.View();
   view.ShowProgressBar(false);
   view.HideStatusLabel();
   view.EnableSuiteActions();
-  if (link.Reply().State() != rsOk) link.CloseAfterFailedTransfer(1000);
+  link.CloseUnlessLastExchangeOk(1000);
   out.refresh = true;
   return out;
 }

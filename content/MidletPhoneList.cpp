@@ -92,7 +92,7 @@ TResult OpenJavaFolder(TLink& link) {
   if (!checked.Ok()) {
     // Only an unanswered "AT" leaves the port open with no verdict; a
     // refusal, a failed open or write, and an abort have their own ends.
-    if (checked.outcome != TOutcome::Refused && link.Port().Connected() && !link.Flags().AppClosing)
+    if (checked.outcome != TOutcome::Refused && link.Port().Connected() && !link.StopToken().Closing())
       ReturnToLogo(link.View());
     return checked;
   }

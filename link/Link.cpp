@@ -94,6 +94,10 @@ void TLink::CloseAfterFailedTransfer(int settleMs) {
   clock_.Sleep(settleMs);
 }
 
+void TLink::CloseUnlessLastExchangeOk(int settleMs) {
+  if (reply_.State() != rsOk) CloseAfterFailedTransfer(settleMs);
+}
+
 // ---- Receiver control ----
 
 void TLink::StartReceiver() {

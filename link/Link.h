@@ -17,6 +17,7 @@
 #include "link/FormView.h"
 #include "link/Receiver.h"
 #include "link/Reply.h"
+#include "link/StopToken.h"
 #include "link/ThreadQueue.h"
 #include "link/TransferLog.h"
 
@@ -63,6 +64,8 @@ class TLink {
   TComPort& Port() { return port_; }
   TReplyChannel& Reply() { return reply_; }  // ReplyText and ReplyState
   TAbortFlags& Flags() { return flags_; }    // LinkFailed, AppClosing and Stop
+  // What operations outside the link read of Stop and the aborts.
+  TStopToken& StopToken() { return stopToken_; }
   TTransferLog& TransferLog() { return transferLog_; }
   // The receiver's work for the link's thread; the session worker serves it.
   TThreadQueue& Inbox() { return inbox_; }
@@ -84,6 +87,8 @@ class TLink {
   // receiver holds off, the port closes and the phone gets settleMs to
   // give up before the next page opens the port again.
   void CloseAfterFailedTransfer(int settleMs);
+  // The same when the last exchange did not end in the phone's OK.
+  void CloseUnlessLastExchangeOk(int settleMs);
 
   // ---- The receiver ----
   void ResumeReceiver();
@@ -126,6 +131,7 @@ class TLink {
   TComPort port_;
   TReplyChannel reply_;
   TAbortFlags flags_;
+  TStopToken stopToken_{flags_};
   TThreadQueue inbox_;
   std::unique_ptr<TReceiver> receiver_;
   TTransferLog transferLog_;

@@ -65,6 +65,7 @@ TResult SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPack
         return result;
       }
       // Something came back: the packet counts as delivered.
+      if (plan.onUnanswered) plan.onUnanswered();
     } else {
       log(result.reply);
     }

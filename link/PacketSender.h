@@ -21,6 +21,9 @@ struct TPacketPlan {
   // An archive packet whose wait ran out after some reply came back counts
   // as delivered; with nothing back, this text ends the install.
   const char* silentTimeOut = nullptr;
+  // Told of each packet whose wait ran out with something back, which
+  // counts as delivered, though the phone never said OK to it.
+  std::function<void()> onUnanswered;
 };
 
 // Sends size bytes of file as packets; every packet and every reply goes to

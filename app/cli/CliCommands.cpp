@@ -28,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The running session's stop flag, for the interrupt handler.
-std::atomic<std::atomic<uint8_t>*> g_stopFlag{nullptr};
+std::atomic<TStopToken*> g_stopToken{nullptr};
 
 // A UTF-8 path made absolute, still UTF-8.
 std::string Absolute(const std::string& path) {
@@ -59,13 +59,13 @@ class TCliSession {
  public:
   TCliSession(const TCliOptions& opt) : opt_(opt), link_(view_) {
     link_.SetClock(TClock(opt.timeScale));
-    g_stopFlag = &link_.Flags().StopRequested;
+    g_stopToken = &link_.StopToken();
     view_.onConflict = opt.onConflict;
     view_.assumeYes = opt.yes;
     view_.verbose = opt.verbose;
   }
 
-  ~TCliSession() { g_stopFlag = nullptr; }
+  ~TCliSession() { g_stopToken = nullptr; }
   TCliSession(const TCliSession&) = delete;
   TCliSession& operator=(const TCliSession&) = delete;
 
@@ -203,7 +203,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   // Stop sends nothing (the port may be the fall-back one by now); one that
   // failed leaves each upload to ask, or to follow --on-conflict.
   const TResult listed = s.List();
-  if (listed.Quiet() || link.Flags().AbortRequested()) return 1;
+  if (listed.Quiet() || link.StopToken().Ended()) return 1;
   const bool sent = RunBatch(s, TBatchOp::Send, folder, files);
   // Only an explicit overwrite policy makes an unchecked put a success.
   return sent && (listed.Ok() || s.View().onConflict == "overwrite") ? 0 : 1;
@@ -312,7 +312,7 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
 }  // namespace
 
 void RequestCliStop() {
-  if (std::atomic<uint8_t>* flag = g_stopFlag.load()) flag->store(1);
+  if (TStopToken* stop = g_stopToken.load()) stop->Request();
 }
 
 int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) {

@@ -77,7 +77,7 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
 
   TMidletPage page(link, pages);
   const TResult refreshed = page.LocalAppDL_RefreshPage();
-  if (link.Flags().AbortRequested() || !refreshed.Ok()) return 1;
+  if (link.StopToken().Ended() || !refreshed.Ok()) return 1;
 
   if (cmd == "midlets") {
     for (Mobile_info* p = page.PhoneSuites.First(); p; p = p->next.get())
