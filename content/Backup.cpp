@@ -524,10 +524,8 @@ bool TRestore::MakePlan() {
         listed = true;
       }
       TPlanItem item{TPlanAction::Send, file, {}};
-      const pic_info* onPhone = nullptr;
-      // The phone takes names without regard to case, as the upload's check does.
-      for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get())
-        if (SameNoCase(p->Name, file.name)) onPhone = p;
+      // The file the phone would meet, as the upload's clash check finds it.
+      const pic_info* onPhone = FindPhoneFile(pages_.PhoneFileList, file.name);
       // The content page's own judgement decides what the phone may take.
       const pcscan::TJudgement j = pcscan::JudgeFile(f, file.path);
       if (onPhone && onPhone->Size == file.size) item.action = TPlanAction::Same;

@@ -52,7 +52,7 @@ void TBatch::CheckStored(TBatchReport& report) {
   for (const TResult* r : sent) {
     bool kept = false;
     for (pic_info* e = listed ? pages_.PhoneFileList.First() : nullptr; e && !kept; e = e->next.get())
-      kept = SameNoCase(e->Name, r->sentName) && e->SizeText == std::to_string(r->sentSize);
+      kept = SamePhoneName(e->Name, r->sentName) && e->SizeText == std::to_string(r->sentSize);
     if (kept) continue;
     report.notStored.push_back(r->sentName);
     names += (names.empty() ? "" : ", ") + r->sentName;

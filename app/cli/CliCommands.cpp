@@ -222,10 +222,8 @@ int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::stri
   std::vector<TBatchFile> files;
   for (size_t i = 2; i < args.size(); ++i) {
     // The phone finds a name whatever its letter case: so does the size check.
-    int32_t size = 0;
-    for (pic_info* p = s.Pages().PhoneFileList.First(); p; p = p->next.get())
-      if (SameNoCase(p->Name, args[i])) size = p->Size;
-    files.push_back({args[i], pcFolder, size});
+    const pic_info* listed = FindPhoneFile(s.Pages().PhoneFileList, args[i]);
+    files.push_back({args[i], pcFolder, listed ? listed->Size : 0});
   }
   return RunBatch(s, TBatchOp::Fetch, folder, files) ? 0 : 1;
 }
