@@ -78,7 +78,8 @@ void TContentPage::ScanPcFolder() {
       },
       keep);
   // The unsuitable rows follow the listed ones.
-  if (ShowAllFiles && OnUnsuitable) OnUnsuitable(Unsuitable);
+  for (const pcscan::TRejectedEntry& e : Unsuitable)
+    view.AddUnsuitableRow({e.name, std::to_string(e.why.size)}, ReasonWords(e.why, pages_.FolderNumber, Decoder));
 }
 
 // ---- Page buttons ----

@@ -54,9 +54,8 @@ class TContentPage {
   // button acts on them.
   bool ShowAllFiles = false;
   std::vector<pcscan::TRejectedEntry> Unsuitable;
-  // Called at the end of every scan with show-all on, after the listed
-  // rows: the window adds its own rows.
-  std::function<void(const std::vector<pcscan::TRejectedEntry>&)> OnUnsuitable;
+  // The front end's decoder of the text table, for the reasons shown.
+  const TUiTextDecoder* Decoder = nullptr;
 
   // Tool-bar openers.
   void Ring_ButtonClick();

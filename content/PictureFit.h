@@ -8,6 +8,7 @@
 #include <string>
 
 #include "content/PcScan.h"
+#include "link/FormView.h"
 
 class TUiTextDecoder;
 
@@ -51,6 +52,9 @@ std::string RefusalText(const TFitOutcome& outcome, int languageIndex, const TUi
 // The text table's owner in app/core makes them.
 // Why the page of folder does not take a file.
 std::string ReasonUtf8(const pcscan::TJudgement& why, int folder, const TUiTextDecoder& decoder);
+// The same in every language; without a decoder, the Chinese columns'
+// bytes as they are (Latin-1).
+TWordsByLanguage ReasonWords(const pcscan::TJudgement& why, int folder, const TUiTextDecoder* decoder);
 // Why no copy was made.
 std::string RefusalUtf8(const fit::TFitOutcome& outcome, const TUiTextDecoder& decoder);
 // A file dropped on the phone list that is not sent, and the offer of a

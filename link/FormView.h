@@ -3,6 +3,7 @@
 // the command-line front end and the tests each implement it, so every
 // routine runs the same code everywhere. Calls come on the thread that
 // runs the link; the Qt window gets them through a queued view.
+#include <array>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ struct TOverwriteChoice {
   TOverwriteAnswer answer = TOverwriteAnswer::Cancel;
   std::string name;  // Rename: the name chosen
 };
+
+// Words in each language of the text table (English, Traditional and
+// Simplified Chinese), as UTF-8.
+using TWordsByLanguage = std::array<std::string, 3>;
 
 struct TPortOption {
   std::string caption;
@@ -94,6 +99,12 @@ class IFormView {
   // List views of the pages.
   virtual void ClearList(TListId list) { (void)list; }
   virtual void AddListRow(TListId list, const std::vector<std::string>& cells) { (void)list, (void)cells; }
+  // "Show all files": a PC file the phone would not take, after the PC
+  // list's rows, greyed and with why; in every language, so a language
+  // switch redraws it at once.
+  virtual void AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) {
+    (void)cells, (void)why;
+  }
   // The desktop's default action on a file.
   virtual void OpenWithDefaultApp(const std::string& path) { (void)path; }
   // Moves a PC file to the desktop's trash, so a removal on the PC side can

@@ -109,6 +109,10 @@ void TQueuedView::AddListRow(TListId list, const std::vector<std::string>& cells
   Post([=, this] { target_.AddListRow(list, cells); });
 }
 
+void TQueuedView::AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) {
+  Post([=, this] { target_.AddUnsuitableRow(cells, why); });
+}
+
 void TQueuedView::OpenWithDefaultApp(const std::string& path) {
   Post([=, this] { target_.OpenWithDefaultApp(path); });
 }

@@ -51,6 +51,7 @@ class TQueuedView : public IFormView {
   void EnableSuiteActions() override;
   void ClearList(TListId list) override;
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
+  void AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) override;
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;

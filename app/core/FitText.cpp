@@ -52,6 +52,14 @@ std::string ReasonUtf8(const pcscan::TJudgement& why, int folder, const TUiTextD
   return decoder.Utf8(ReasonText(why, folder, lang), lang);
 }
 
+TWordsByLanguage ReasonWords(const pcscan::TJudgement& why, int folder, const TUiTextDecoder* decoder) {
+  const TEnglishDecoder plain;
+  TWordsByLanguage words;
+  for (int lang = 0; lang < 3; ++lang)
+    words[lang] = (decoder ? *decoder : static_cast<const TUiTextDecoder&>(plain)).Utf8(ReasonText(why, folder, lang), lang);
+  return words;
+}
+
 std::string RefusalUtf8(const fit::TFitOutcome& outcome, const TUiTextDecoder& decoder) {
   return fit::RefusalText(outcome, AppConfig().LanguageIndex, decoder);
 }

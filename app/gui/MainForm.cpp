@@ -529,6 +529,7 @@ QTreeWidget* TVelkoMainForm::ListView(TListId list) const {
 
 void TVelkoMainForm::ClearList(TListId list) {
   if (list == TListId::PcFiles && thumbnails_) thumbnails_->Cancel();
+  if (list == TListId::PcFiles) unsuitableNames_.clear();
   ListView(list)->clear();
 }
 

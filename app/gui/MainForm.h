@@ -98,6 +98,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   bool ConfirmUpdate(const std::string& question) override;
   void ClearList(TListId list) override;
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
+  void AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) override;
   std::vector<int> SelectedRows(TListId list) override;
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
@@ -155,11 +156,10 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // unsuitable rows.
   void SetUpContentExtras();
   void ApplyContentExtrasTexts();
-  void AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries);
-  // The reason cell and tool tips of the greyed row for unsuitableShown_[index].
-  void ShowReason(QTreeWidgetItem* item, int index);
-  std::vector<pcscan::TRejectedEntry> unsuitableShown_;
-  int unsuitableFolder_ = 0;
+  // The reason cell and tool tips of a greyed row, in the language chosen now.
+  void ShowReason(QTreeWidgetItem* item);
+  // The names of the greyed rows shown, as bytes, in their order.
+  std::vector<std::string> unsuitableNames_;
   // "Fit to phone": the path of the one selected row a copy can be made of, or "".
   QString SelectedFittablePath();
   void UpdateFitButton();

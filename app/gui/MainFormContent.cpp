@@ -31,6 +31,8 @@ namespace {
 constexpr int kReasonColumn = 2;
 // Item data: the row's index in TContentPage::Unsuitable, -1 for a listed file.
 constexpr int kUnsuitableRole = Qt::UserRole + 1;
+// The reason of a greyed row in each language.
+constexpr int kReasonsRole = Qt::UserRole + 2;
 
 // Keeps room for a thumbnail in every name cell while thumbnails are on,
 // so names stay aligned before their pictures come (and for files with
@@ -125,10 +127,7 @@ void TVelkoMainForm::SetUpContentExtras() {
       if (pageOpen) RescanPcFolder();
     });
   });
-  // Called by the scan on the worker; the rows are the window's.
-  contentPage.OnUnsuitable = [this](const std::vector<pcscan::TRejectedEntry>& entries) {
-    windowQueue_.RunAndWait([&] { AddUnsuitableRows(entries); });
-  };
+  contentPage.Decoder = &QtUiTextDecoder();
   thumbnails_ = new TThumbnailLoader(this);
   ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
   ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, new TThumbnailRoom(ui->DC_PIC_PC_ListView, [this] {
@@ -162,38 +161,32 @@ void TVelkoMainForm::ApplyContentExtrasTexts() {
   // The greyed rows shown now say their reason in the new language.
   for (int i = 0; i < list->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = list->topLevelItem(i);
-    bool isRow = false;
-    const int index = item->data(0, kUnsuitableRole).toInt(&isRow);
-    if (isRow && index >= 0 && static_cast<size_t>(index) < unsuitableShown_.size()) ShowReason(item, index);
+    if (item->data(0, kReasonsRole).isValid()) ShowReason(item);
   }
 }
 
-void TVelkoMainForm::ShowReason(QTreeWidgetItem* item, int index) {
-  const QString reason =
-      DecodeUiBytes(ReasonText(unsuitableShown_[index].why, unsuitableFolder_), AppConfig().LanguageIndex);
+void TVelkoMainForm::ShowReason(QTreeWidgetItem* item) {
+  const QStringList words = item->data(0, kReasonsRole).toStringList();
+  const QString reason = words.value(AppConfig().LanguageIndex);
   item->setText(kReasonColumn, reason);
   for (int c = 0; c < 3; ++c) item->setToolTip(c, reason);
   item->setToolTip(0, item->text(0) + "\n" + reason);  // the whole name, cut in the column
 }
 
-void TVelkoMainForm::AddUnsuitableRows(const std::vector<pcscan::TRejectedEntry>& entries) {
+void TVelkoMainForm::AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) {
   QTreeWidget* list = ui->DC_PIC_PC_ListView;
   const QColor grey = list->palette().color(QPalette::Disabled, QPalette::Text);
-  // The window's own copy: the page's list belongs to the worker.
-  unsuitableShown_ = entries;
-  unsuitableFolder_ = pages.FolderNumber;
-  QList<QTreeWidgetItem*> items;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const pcscan::TRejectedEntry& e = entries[i];
-    auto* item = new QTreeWidgetItem(QStringList{BytesToQString(e.name), QString::number(e.why.size), QString()});
-    item->setData(0, kUnsuitableRole, static_cast<int>(i));
-    for (int c = 0; c < 3; ++c) item->setForeground(c, grey);
-    ShowReason(item, static_cast<int>(i));
-    items.push_back(item);
-  }
-  const int first = list->topLevelItemCount();
-  list->addTopLevelItems(items);
-  for (size_t i = 0; i < entries.size(); ++i) QueueThumbnail(first + static_cast<int>(i), entries[i].name);
+  const std::string name = cells.empty() ? std::string() : cells[0];
+  auto* item = new QTreeWidgetItem(
+      QStringList{BytesToQString(name), cells.size() > 1 ? BytesToQString(cells[1]) : QString(), QString()});
+  item->setData(0, kUnsuitableRole, static_cast<int>(unsuitableNames_.size()));
+  item->setData(0, kReasonsRole, QStringList{QString::fromStdString(why[0]), QString::fromStdString(why[1]),
+                                             QString::fromStdString(why[2])});
+  unsuitableNames_.push_back(name);
+  for (int c = 0; c < 3; ++c) item->setForeground(c, grey);
+  ShowReason(item);
+  list->addTopLevelItem(item);
+  QueueThumbnail(list->topLevelItemCount() - 1, name);
 }
 
 void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
@@ -230,8 +223,8 @@ QString TVelkoMainForm::SelectedFittablePath() {
   if (selected.size() != 1) return {};
   bool isRow = false;
   const int index = selected.front()->data(0, kUnsuitableRole).toInt(&isRow);
-  if (!isRow || index < 0 || static_cast<size_t>(index) >= contentPage.Unsuitable.size()) return {};
-  const QString path = QFile::decodeName((pages.PcFolder + "/" + contentPage.Unsuitable[index].name).c_str());
+  if (!isRow || index < 0 || static_cast<size_t>(index) >= unsuitableNames_.size()) return {};
+  const QString path = QFile::decodeName((pages.PcFolder + "/" + unsuitableNames_[index]).c_str());
   return PictureFitter().CanFit(QFile::encodeName(path).toStdString()) ? path : QString();
 }
 
