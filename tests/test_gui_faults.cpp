@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <csignal>
 #include <future>
 #include <map>
 #include <thread>
@@ -902,10 +903,18 @@ struct WholeRow {
   TFiles phone = {};     // the phone's picture folder at the start
   TFiles backup = {};    // restore: the backup's pictures (its suites.tsv names "Old")
   std::function<void(phonesim::Options&)> fault = [](phonesim::Options&) {};
+  std::string stopAt = {};  // Stop (Ctrl+C) once the phone has a line starting with this
   bool ok = true;
 };
 
 void PrintTo(const WholeRow& r, std::ostream* os) { *os << r.label; }
+
+// Whether the phone has had a line starting with prefix.
+bool PhoneHad(phonesim::PhoneSim& sim, const std::string& prefix) {
+  for (const std::string& l : sim.ReceivedLines())
+    if (l.rfind(prefix, 0) == 0) return true;
+  return false;
+}
 
 struct WholeOutcome {
   faults::TFolderSnapshot phone, pictures;  // the phone's pictures; the backup's (a backup)
@@ -957,11 +966,16 @@ class WholeThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
     sim_->SetOptions(o);
     boxesBefore_.clear();
     const std::string choose = home_.File(row.restore ? "backups/b" : "backups");
+    sim_->ClearReceived();
+    bool stopped = false;
     QTimer answer;
     answer.setInterval(5);
     QObject::connect(&answer, &QTimer::timeout, [&] {
       QWidget* w = QApplication::activeModalWidget();
-      if (AnswerFolderOrPlan(w, choose, nullptr)) {
+      if (!row.stopAt.empty() && !stopped && PhoneHad(*sim_, row.stopAt)) {
+        stopped = true;
+        form_->findChild<QPushButton*>("Stop_Button")->click();
+      } else if (AnswerFolderOrPlan(w, choose, nullptr)) {
       } else if (auto* clash = qobject_cast<TWarning_overwrite_dialog*>(w); clash && clash->isVisible()) {
         QMetaObject::invokeMethod(clash, "CancelBtnClick", Qt::QueuedConnection);
       }
@@ -986,7 +1000,16 @@ class WholeThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
     EXPECT_TRUE(sim.Start());
     const std::string args = "--port " + sim.DevicePath() +
                              (row.restore ? " --on-conflict=skip --suites pc restore backups/b" : " backup --to backups");
-    const CliResult r = RunCli(home, args, nullptr, kWindowClock);
+    std::function<void(pid_t)> stopper;
+    if (!row.stopAt.empty()) {
+      stopper = [&sim, &row](pid_t pid) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!PhoneHad(sim, row.stopAt) && std::chrono::steady_clock::now() < end)
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        kill(pid, SIGINT);
+      };
+    }
+    const CliResult r = RunCli(home, args, stopper, kWindowClock);
     return Outcome(home, r.status == 0, r.err);
   }
 };
@@ -1012,6 +1035,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A file that fails leaves the others to be taken; the backup stays partial.
         WholeRow{.label = "backup, one picture refused", .phone = kThree,
                  .fault = [](phonesim::Options& o) { o.errorPrefix = "AT*FDWN=\"b.bmp"; }, .ok = false},
+        // Stopped while the phone keeps the second picture's answer back:
+        // the first is kept, the rest not taken, and the folder stays partial.
+        WholeRow{.label = "backup stopped halfway", .phone = kThree,
+                 .fault = [](phonesim::Options& o) { o.silentPrefix = "AT*FDWN=\"b.bmp"; },
+                 .stopAt = "AT*FDWN=\"b.bmp", .ok = false},
         // A clash declined is left as it was; the missing suite comes from the PC folder.
         WholeRow{.label = "restore, a clash skipped and a suite missing", .restore = true, .phone = kOld,
                  .backup = kTwo}));
