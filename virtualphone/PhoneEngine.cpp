@@ -17,6 +17,28 @@
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+namespace {
+// No mkdtemp here: the X's at the end become a number until a new folder is made.
+char* mkdtemp(char* tmpl) {
+  const std::string base(tmpl);
+  const size_t x = base.find_last_not_of('X') + 1, width = base.size() - x;
+  for (unsigned n = 0; n < 1000000; ++n) {
+    std::string number = std::to_string(n);
+    if (number.size() > width) return nullptr;
+    const std::string candidate = base.substr(0, x) + std::string(width - number.size(), '0') + number;
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) {
+      candidate.copy(tmpl, base.size());
+      return tmpl;
+    }
+    if (ec) return nullptr;
+  }
+  return nullptr;
+}
+}  // namespace
+#endif
+
 namespace phonesim {
 
 namespace {

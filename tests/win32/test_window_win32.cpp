@@ -1,0 +1,273 @@
+// The native main window in this process on the in-memory virtual phone,
+// driven through its own messages (button clicks, list selections, menu
+// commands) and read back from its controls and from the folders on both
+// sides. Run under Wine with an X server: scripts/wine-port-test.py.
+#include <gtest/gtest.h>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/core/Config.h"
+#include "app/core/UiText.h"
+#include "app/win32/WinTextDecoder.h"
+#include "app/win32gui/MainWindow.h"
+#include "app/win32gui/WinVirtualPhone.h"
+#include "link/Text.h"
+#include "virtualphone/EnginePort.h"
+
+namespace fs = std::filesystem;
+using namespace win32gui;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::set<std::wstring> FilesIn(const fs::path& folder) {
+  std::set<std::wstring> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    if (e.is_regular_file()) names.insert(e.path().filename().wstring());
+  return names;
+}
+
+std::wstring Text(HWND h) {
+  wchar_t buf[512] = L"";
+  GetWindowTextW(h, buf, 512);
+  return buf;
+}
+
+std::wstring Tr(const UiText& entry, int lang) { return WinUiTextDecoder().Wide(UiBytes(entry, lang), lang); }
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The window reads its ini from the working directory.
+    home_ = fs::temp_directory_path() / (L"quendrel-window-test-" + std::to_wstring(GetCurrentProcessId()));
+    fs::create_directories(home_ / L"logs");
+    std::ofstream(home_ / L"Velko.ini") << "debugFlag=0\n";
+    fs::current_path(home_);
+    phone_ = std::make_unique<TWinVirtualPhone>();
+    std::string error;
+    ASSERT_TRUE(phone_->Start(&error)) << error;
+    engine_ = phone_->Engine();
+    window_ = std::make_unique<TMainWindow>(phone_->TakeBackend());
+    window_->folderAnswer = [this](const std::string&) { return phone_->PcSamples(); };
+    window_->boxSeen = [this](const std::wstring& text) { boxes_.push_back(text); };
+    ShowWindow(window_->Handle(), SW_SHOWNOACTIVATE);
+    window_->FormCreate();
+    ASSERT_TRUE(PumpUntilIdle());
+  }
+
+  void TearDown() override {
+    if (window_) {
+      SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+      window_->FinishSession(std::chrono::seconds(3));
+    }
+    window_.reset();
+    phone_.reset();
+    fs::current_path(fs::temp_directory_path());
+    std::error_code ec;
+    fs::remove_all(home_, ec);
+  }
+
+  // Serves the window's messages until 'done' holds; false at the limit.
+  template <typename F>
+  bool PumpUntil(F done, int limitMs = 20000) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      if (done()) return true;
+      if (GetTickCount() - start > static_cast<DWORD>(limitMs)) return false;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+  bool PumpUntilIdle() {
+    // Idle once, then a turn more for what the worker posted last.
+    if (!PumpUntil([this] { return window_->SessionIdle(); })) return false;
+    return PumpUntil([] { return true; });
+  }
+
+  HWND C(int id) const { return window_->Control(id); }
+  void Click(int id) { SendMessageW(C(id), BM_CLICK, 0, 0); }
+  void Command(int id) { SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+  std::vector<std::wstring> Rows(int id) const {
+    std::vector<std::wstring> rows;
+    const int n = static_cast<int>(SendMessageW(C(id), LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      wchar_t buf[260] = L"";
+      LVITEMW item{};
+      item.iSubItem = 0;
+      item.pszText = buf;
+      item.cchTextMax = 260;
+      SendMessageW(C(id), LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+      rows.push_back(buf);
+    }
+    return rows;
+  }
+  void Select(int id, const std::vector<std::wstring>& names) {
+    const std::vector<std::wstring> rows = Rows(id);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const bool on = std::find(names.begin(), names.end(), rows[i]) != names.end();
+      LVITEMW item{};
+      item.stateMask = LVIS_SELECTED;
+      item.state = on ? LVIS_SELECTED : 0;
+      SendMessageW(C(id), LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+    }
+  }
+  // Opens a content page, as its tool button does.
+  void OpenPage(int button) {
+    Click(button);
+    ASSERT_TRUE(PumpUntilIdle());
+  }
+  fs::path PhoneFolder(int n) const { return fs::path(Wide(phone_->PhoneFolder())) / std::to_wstring(n); }
+  fs::path PcFolder() const { return fs::path(Wide(phone_->PcSamples())); }
+
+  fs::path home_;
+  std::unique_ptr<TWinVirtualPhone> phone_;
+  phonesim::EngineBackend* engine_ = nullptr;
+  std::unique_ptr<TMainWindow> window_;
+  std::vector<std::wstring> boxes_;
+};
+
+TEST_F(WindowTest, EachLanguageSwitchesEveryTextAndIsStored) {
+  for (int lang : {0, 1, 2}) {
+    SCOPED_TRACE(lang);
+    Command(idEnglish + lang);
+    EXPECT_EQ(Text(window_->Handle()), Tr(uitext::ProductName, lang));
+    EXPECT_EQ(Text(C(idTitleBar)), Tr(uitext::LogoTitle, lang));
+    EXPECT_EQ(Text(C(idStop)), Tr(uitext::StopButton, lang));
+    EXPECT_EQ(window_->PanelText(1), Tr(uitext::StatusLinkCaption, lang) + L": " + Tr(uitext::StatusConnected, lang));
+    EXPECT_EQ(window_->PanelText(2), Tr(uitext::StatusMaker, lang));
+    // The menu's Connection entry, with its mnemonic.
+    wchar_t entry[128] = L"";
+    GetMenuStringW(window_->Menu(), 0, entry, 128, MF_BYPOSITION);
+    std::wstring shown(entry);
+    shown.erase(std::remove(shown.begin(), shown.end(), L'&'), shown.end());
+    std::wstring expected = Tr(uitext::mConnection1, lang);
+    expected.erase(std::remove(expected.begin(), expected.end(), L'&'), expected.end());
+    EXPECT_EQ(shown, expected);
+    // Stored: the next start reads it back.
+    AppConfig().LanguageIndex = -1;
+    LoadLanguage();
+    EXPECT_EQ(AppConfig().LanguageIndex, lang);
+  }
+}
+
+TEST_F(WindowTest, EachPageShowsBothSides) {
+  struct Case {
+    int button, folder;
+    std::vector<std::wstring> pcFiles;
+  } cases[] = {
+      {idRing, 1, {L"lullaby.mid", L"march.mid"}},
+      {idAnimation, 2, {L"spinner.gif"}},
+      {idPicture, 3, {L"beach.jpg", L"field.bmp", L"star.gif"}},
+  };
+  Command(idEnglish);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    OpenPage(c.button);
+    EXPECT_TRUE(IsWindowVisible(C(idContentPage)));
+    EXPECT_FALSE(IsWindowVisible(C(idLogo)));
+    const std::vector<std::wstring> phone = Rows(idPhoneList);
+    EXPECT_EQ(std::set<std::wstring>(phone.begin(), phone.end()), FilesIn(PhoneFolder(c.folder)));
+    std::vector<std::wstring> pc = Rows(idPcList);
+    std::sort(pc.begin(), pc.end());
+    EXPECT_EQ(pc, c.pcFiles);
+  }
+  OpenPage(idJava);
+  EXPECT_TRUE(IsWindowVisible(C(idMidletPage)));
+  EXPECT_EQ(Text(C(idTitleBar)), Tr(uitext::LocalAppDW_Button, 0));
+  EXPECT_EQ(Rows(idSuitePhoneList), std::vector<std::wstring>{L"Snake Run"});
+  EXPECT_EQ(Rows(idSuitePcList).size(), 2u);
+  EXPECT_TRUE(boxes_.empty()) << boxes_.front();
+}
+
+TEST_F(WindowTest, SendFetchAndRemoveMoveTheFilesAndShowProgress) {
+  OpenPage(idRing);
+  // Two files up: both arrive whole, the total bar counted both.
+  Select(idPcList, {L"march.mid", L"lullaby.mid"});
+  Click(idSend);
+  ASSERT_TRUE(PumpUntilIdle());
+  for (const wchar_t* name : {L"march.mid", L"lullaby.mid"}) {
+    EXPECT_EQ(ReadAll(PhoneFolder(1) / name), ReadAll(PcFolder() / name)) << name;
+    const std::vector<std::wstring> rows = Rows(idPhoneList);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), name), rows.end()) << name;
+  }
+  EXPECT_EQ(SendMessageW(C(idTotalBar), PBM_GETPOS, 0, 0), 2);
+  EXPECT_EQ(SendMessageW(C(idTotalBar), PBM_GETRANGE, FALSE, 0), 2);
+  // The panel is empty again and the buttons are back.
+  EXPECT_FALSE(IsWindowVisible(C(idTotalBar)));
+  EXPECT_FALSE(IsWindowVisible(C(idStop)));
+  EXPECT_TRUE(IsWindowEnabled(C(idSend)));
+
+  // One down, byte for byte.
+  OpenPage(idPicture);
+  Select(idPhoneList, {L"photo.jpg"});
+  Click(idFetch);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_EQ(ReadAll(PcFolder() / L"photo.jpg"), ReadAll(PhoneFolder(3) / L"photo.jpg"));
+  const std::vector<std::wstring> pc = Rows(idPcList);
+  EXPECT_NE(std::find(pc.begin(), pc.end(), L"photo.jpg"), pc.end());
+
+  // One removed from the phone: gone from its folder and its list.
+  Select(idPhoneList, {L"tile.bmp"});
+  Click(idRemovePhone);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_FALSE(fs::exists(PhoneFolder(3) / L"tile.bmp"));
+  const std::vector<std::wstring> phone = Rows(idPhoneList);
+  EXPECT_EQ(std::find(phone.begin(), phone.end(), L"tile.bmp"), phone.end());
+  EXPECT_TRUE(fs::exists(PhoneFolder(3) / L"sun.gif"));
+}
+
+TEST_F(WindowTest, StopDuringASendEndsItAndSaysWhatWasNotSent) {
+  OpenPage(idPicture);
+  // Every reply comes in two bursts: the batch takes long enough to stop.
+  phonesim::Options slow = engine_->GetOptions();
+  slow.splitPauseMs = 40;
+  engine_->SetOptions(slow);
+  Select(idPcList, {L"beach.jpg", L"field.bmp", L"star.gif"});
+  Click(idSend);
+  ASSERT_TRUE(PumpUntil([this] { return IsWindowVisible(C(idStop)) != FALSE; }));
+  EXPECT_FALSE(IsWindowEnabled(C(idSend)));
+  EXPECT_TRUE(IsWindowVisible(C(idTotalBar)));
+  Click(idStop);
+  ASSERT_TRUE(PumpUntilIdle());
+  // Not all were sent; what was sent is whole, and the PC files are untouched.
+  int sent = 0;
+  for (const wchar_t* name : {L"beach.jpg", L"field.bmp", L"star.gif"}) {
+    ASSERT_TRUE(fs::exists(PcFolder() / name));
+    if (!fs::exists(PhoneFolder(3) / name)) continue;
+    ++sent;
+    EXPECT_EQ(ReadAll(PhoneFolder(3) / name), ReadAll(PcFolder() / name)) << name;
+  }
+  EXPECT_LT(sent, 3);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_FALSE(IsWindowVisible(C(idStop)));
+  EXPECT_TRUE(IsWindowEnabled(C(idSend)));
+}
+
+}  // namespace
