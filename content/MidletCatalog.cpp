@@ -12,6 +12,7 @@
 
 #include "link/Settings.h"
 #include "link/Text.h"
+#include "port/PlainFile.h"
 #include "content/MidletPage.h"
 #include "content/SuiteArchive.h"
 #include "content/SuiteManifest.h"
@@ -67,15 +68,14 @@ bool ReadManifestSuite(IFormView& view, const std::string& jarPath, const std::s
       return false;
     }
   }
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(Utf8Path(jarPath), ec);
-  if (ec) {
+  uint64_t size = 0;
+  if (!PlainFileSize(jarPath, &size)) {
     view.ShowMessage("File Open Error");
     return false;
   }
   rec->name = values[0];
   rec->version = values[1];
-  rec->jarSize = static_cast<int32_t>(std::min<uintmax_t>(size, std::numeric_limits<int32_t>::max()));
+  rec->jarSize = static_cast<int32_t>(std::min<uint64_t>(size, std::numeric_limits<int32_t>::max()));
   rec->jarPath = jarPath;
   rec->jadPath = jarPath.substr(0, jarPath.size() - 1) + "d";
   rec->madeDescriptor = suite::DescriptorFromManifest(attributes, jarName, static_cast<int64_t>(size));
@@ -176,23 +176,16 @@ void TMidletPage::LocalAppDL_ViewPcOperation() {
   PcSuites.Clear();
   // Take the names first so a message box cannot hold the directory open.
   std::vector<std::string> names;
-  std::error_code ec;
-  std::filesystem::directory_iterator it(Utf8Path(pages_.PcFolder), ec);
-  if (ec) {
+  std::vector<TFolderEntry> found;
+  if (!ReadFolder(pages_.PcFolder, &found)) {
     view.ShowMessage("Unable to open directory");
     return;
   }
-  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    // Only regular files (links followed): opening a pipe would wait for a
-    // writer for ever, and a folder is no descriptor.
-    std::error_code typeEc;
-    if (!it->is_regular_file(typeEc)) {
-      // A dangling link is still tried, so the user hears it cannot be read.
-      if (!it->is_symlink(typeEc) || std::filesystem::exists(it->path(), typeEc)) continue;
-    }
-    names.push_back(PathUtf8(it->path().filename()));
-  }
+  // Only regular files (links followed): opening a pipe would wait for a
+  // writer for ever, and a folder is no descriptor. A dangling link is still
+  // tried, so the user hears it cannot be read.
+  for (const TFolderEntry& e : found)
+    if (e.regular || e.dangling) names.push_back(e.name);
 
   static const char* const kRequired[] = {"MIDlet-Jar-Size", "MIDlet-Name", "MIDlet-Version",
                                           "MIDlet-Vendor", "MIDlet-Jar-URL"};

@@ -13,6 +13,7 @@
 #include "content/MidletPage.h"
 #include "link/Transfers.h"
 #include "link/Text.h"
+#include "port/PlainFile.h"
 #include "content/TempFolder.h"
 
 namespace {
@@ -28,9 +29,8 @@ std::string BaseName(const std::string& path) {
 }
 
 bool FileSize(const std::string& path, long long* size) {
-  std::error_code ec;
-  auto s = std::filesystem::file_size(Utf8Path(path), ec);
-  if (ec) return false;
+  uint64_t s = 0;
+  if (!PlainFileSize(path, &s)) return false;
   *size = static_cast<long long>(s);
   return true;
 }

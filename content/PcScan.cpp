@@ -1,6 +1,7 @@
 #include "content/PcScan.h"
 
 #include "link/Text.h"
+#include "port/PlainFile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -141,11 +142,9 @@ using TFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 TFile OpenForReading(const std::string& path) { return TFile(OpenFileUtf8(path, "rb"), &std::fclose); }
 
 // Size of a regular file (links followed); false for anything else.
-bool RegularFileSize(const std::filesystem::path& path, int64_t* size) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  const uintmax_t n = std::filesystem::file_size(path, ec);
-  if (ec) return false;
+bool RegularFileSize(const std::string& path, int64_t* size) {
+  uint64_t n = 0;
+  if (!PlainFileSize(path, &n)) return false;
   *size = static_cast<int64_t>(n);
   return true;
 }
@@ -272,7 +271,7 @@ TJudgement JudgeOpened(int folder, const std::string& name, const std::string& p
 TJudgement JudgeFile(int folder, const std::string& path) {
   TJudgement j;
   int64_t size = 0;
-  if (!RegularFileSize(Utf8Path(path), &size)) {
+  if (!RegularFileSize(path, &size)) {
     j.reason = TReason::Unreadable;
     return j;
   }
@@ -291,10 +290,8 @@ TJudgement JudgeFile(int folder, const std::string& path) {
 std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMessageFn& onMessage,
                                    const TEntryFn& onEntry, const TRejectFn& onRejected) {
   std::vector<TScanEntry> entries;
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::directory_iterator it(Utf8Path(dir), ec);
-  if (ec) {
+  std::vector<TFolderEntry> found;
+  if (!ReadFolder(dir, &found)) {
     onMessage(kNoDirectory);
     return entries;
   }
@@ -302,14 +299,13 @@ std::vector<TScanEntry> ScanFolder(int folder, const std::string& dir, const TMe
     if (onRejected) onRejected(TRejectedEntry{name, j});
   };
 
-  for (; it != fs::directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    const std::string name = PathUtf8(it->path().filename());
-    const std::string path = PathUtf8(it->path());
+  for (const TFolderEntry& item : found) {
+    const std::string& name = item.name;
+    const std::string path = PathUtf8(Utf8Path(dir) / Utf8Path(name));
     // Sub-directories, devices and pipes are no content (and a pipe would
     // block the open); a dangling link has no size to judge.
-    int64_t size = 0;
-    if (!RegularFileSize(it->path(), &size)) continue;
+    if (!item.regular) continue;
+    const int64_t size = static_cast<int64_t>(item.size);
     TJudgement j;
     j.size = size;
     j.reason = SizeReason(size);

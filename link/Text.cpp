@@ -59,7 +59,7 @@ std::string UpperCase(std::string text) {
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 #ifdef _WIN32
   if (path.empty()) return nullptr;
-  return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+  return _wfopen(WidePath(path).c_str(), Wide(mode).c_str());
 #else
   return std::fopen(path.c_str(), mode);
 #endif
@@ -67,7 +67,7 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 
 std::filesystem::path Utf8Path(const std::string& utf8) {
 #ifdef _WIN32
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+  return std::filesystem::path(WidePath(utf8));
 #else
   return std::filesystem::path(utf8);
 #endif
@@ -75,8 +75,7 @@ std::filesystem::path Utf8Path(const std::string& utf8) {
 
 std::string PathUtf8(const std::filesystem::path& path) {
 #ifdef _WIN32
-  const std::u8string s = path.u8string();
-  return std::string(s.begin(), s.end());
+  return Utf8(WithoutLongPrefix(path.wstring()));
 #else
   return path.string();
 #endif

@@ -12,6 +12,7 @@
 #include "link/PacketSender.h"
 #include "link/Text.h"
 #include "link/Transfers.h"
+#include "port/PlainFile.h"
 
 int UploadTickLimit(int n, int count) {
   if (n % 80 == 0 || (n == count && n > 80)) return (n / 80) * 500;
@@ -28,11 +29,7 @@ TFile OpenLocalFile(const std::string& path, uint64_t* size) {
   TFile file(OpenFileUtf8(path, "rb"), &std::fclose);
   if (!file) return file;
   // Sized while open: a file removed meanwhile has no size and is refused.
-  std::error_code ec;
-  const bool regular = std::filesystem::is_regular_file(Utf8Path(path), ec);
-  const uintmax_t n = regular ? std::filesystem::file_size(Utf8Path(path), ec) : 0;
-  if (!regular || ec) return TFile(nullptr, &std::fclose);
-  *size = static_cast<uint64_t>(n);
+  if (!PlainFileSize(path, size)) return TFile(nullptr, &std::fclose);
   return file;
 }
 

@@ -4,6 +4,7 @@
 // a given number of bytes.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class TPlainRead {
   Ok,
@@ -34,3 +35,20 @@ TPlainRead ReadAllWithin(uint64_t size, uint64_t limit, std::string* bytes, Read
     if (bytes->size() > limit) return TPlainRead::TooBig;
   }
 }
+
+// One entry of a folder: a regular file (links followed) with its size, a
+// link whose target is gone, or anything else (a folder, a device).
+struct TFolderEntry {
+  std::string name;  // UTF-8
+  bool regular = false;
+  bool dangling = false;
+  uint64_t size = 0;
+};
+
+// The entries of the folder at path (UTF-8), without "." and "..", however
+// long the path. False when the folder cannot be read.
+bool ReadFolder(const std::string& path, std::vector<TFolderEntry>* entries);
+
+// The size of the regular file at path (links followed); false for
+// anything else or nothing there.
+bool PlainFileSize(const std::string& path, uint64_t* size);

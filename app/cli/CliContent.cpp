@@ -10,6 +10,7 @@
 #include "link/Link.h"
 #include "link/Text.h"
 #include "content/TempFolder.h"
+#include "port/PlainFile.h"
 
 int RunScanCommand(const std::vector<std::string>& args, bool all) {
   if (args.size() != 3 || (args[1] != "1" && args[1] != "2" && args[1] != "3")) return 2;
@@ -47,9 +48,8 @@ int FindSuiteRow(TMidletPage& page, const std::string& jadName) {
 
 // The test the page's PC scan makes before it reads a folder.
 bool DirectoryOpens(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::directory_iterator it(Utf8Path(path), ec);
-  return !ec;
+  std::vector<TFolderEntry> entries;
+  return ReadFolder(path, &entries);
 }
 
 int FindPhoneRow(TMidletPage& page, const std::string& name) {

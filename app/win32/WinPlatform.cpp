@@ -3,6 +3,7 @@
 #include "link/Settings.h"
 #include "link/Text.h"
 
+#include "port/PlainFile.h"
 #include "port/win32/WinApi.h"
 
 #include <io.h>
@@ -193,8 +194,8 @@ std::string DocumentsFolder() {
 }
 
 std::FILE* OpenRegularFile(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(Utf8Path(path), ec)) return nullptr;
+  uint64_t size = 0;
+  if (!PlainFileSize(path, &size)) return nullptr;
   return OpenFileUtf8(path, "rb");
 }
 

@@ -14,7 +14,11 @@
 #include "app/core/UiText.h"
 #include "app/win32/WinPlatform.h"
 #include "app/win32/WinTextDecoder.h"
+#include "content/MidletPage.h"
+#include "content/PcScan.h"
+#include "link/Link.h"
 #include "link/Text.h"
+#include "support/FakeView.h"
 
 namespace {
 
@@ -230,6 +234,67 @@ TEST(WinFileNames, OpenFileUtf8UsesTheWideName) {
   EXPECT_STREQ(got, "ok");
   EXPECT_TRUE(DeleteFileW(wname.c_str()));
   EXPECT_EQ(OpenFileUtf8(Utf8(std::wstring(tmp) + L"quendrel-missing-\u0416"), "rb"), nullptr);
+}
+
+// Folders whose path reaches past MAX_PATH: the scan and the suite list
+// read them, given with "\" or "/", and a missing one is still reported.
+TEST(WinLongPaths, ScanAndSuiteListReadDeepFolders) {
+  struct Case {
+    size_t length;  // of the folder's path, at least
+    bool slashes;
+    bool missing;
+  };
+  const Case cases[] = {{60, false, false},  {250, false, false}, {262, false, false},
+                        {330, true, false},  {700, false, false}, {330, false, true}};
+  wchar_t tmp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, tmp), 0u);
+  const std::string melody = std::string("MThd\0\0\0\x06\0\x01", 10);
+  const std::string jad = "MIDlet-Jar-Size: 2\r\nMIDlet-Name: Deep Game\r\nMIDlet-Version: 1.0\r\n"
+                          "MIDlet-Vendor: Quendrel Test\r\nMIDlet-Jar-URL: deep.jar\r\n";
+  for (const Case& c : cases) {
+    // Made with the system's own long form, not the code under test.
+    std::vector<std::wstring> made{std::wstring(tmp) + L"quendrel-long-" + std::to_wstring(GetCurrentProcessId())};
+    while (made.back().size() < c.length) made.push_back(made.back() + L"\\" + std::wstring(37, L'd'));
+    for (const std::wstring& d : made)  // one left by a run that failed may be there
+      ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + d).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::vector<std::pair<std::wstring, std::string>> files = {
+        {L"tune.mid", melody}, {L"deep.jad", jad}, {L"deep.jar", "PK"}};
+    for (const auto& [name, bytes] : files) {
+      HANDLE h = CreateFileW((L"\\\\?\\" + made.back() + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                             CREATE_ALWAYS, 0, nullptr);
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      DWORD n = 0;
+      WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+      CloseHandle(h);
+    }
+    std::string dir = Utf8(made.back()) + (c.missing ? "\\gone" : "");
+    if (c.slashes) std::replace(dir.begin(), dir.end(), '\\', '/');
+    const std::string label = std::to_string(dir.size()) + (c.slashes ? " with /" : "") + (c.missing ? " missing" : "");
+
+    std::vector<std::string> messages, names;
+    for (const auto& e : pcscan::ScanFolder(1, dir, [&](const std::string& m) { messages.push_back(m); }, {}))
+      names.push_back(e.name);
+    EXPECT_EQ(names, c.missing ? std::vector<std::string>{} : std::vector<std::string>{"tune.mid"}) << label;
+    EXPECT_EQ(messages.size(), c.missing ? 1u : 0u) << label;
+
+    FakeView view;
+    TLink link{view};
+    TPageState pages;
+    pages.PcFolder = dir;
+    TMidletPage page{link, pages};
+    page.LocalAppDL_ViewPcOperation();
+    const MIDlet_Info* suite = page.PcSuites.First();
+    if (c.missing) {
+      EXPECT_EQ(suite, nullptr) << label;
+      EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to open directory"}) << label;
+    } else {
+      EXPECT_EQ(suite ? suite->name : "", "Deep Game") << label;
+      EXPECT_TRUE(view.messages.empty()) << label << ": " << (view.messages.empty() ? "" : view.messages[0]);
+    }
+
+    for (const auto& f : files) DeleteFileW((L"\\\\?\\" + made.back() + L"\\" + f.first).c_str());
+    for (auto d = made.rbegin(); d != made.rend(); ++d) EXPECT_TRUE(RemoveDirectoryW((L"\\\\?\\" + *d).c_str()));
+  }
 }
 
 // The text table's Chinese columns read through the system's code pages
