@@ -344,6 +344,30 @@ def installer_check(wine, env, prefix, installer):
     return problems
 
 
+# Test programs that open windows: they run with an X server of their own.
+WINDOW_TESTS = ("test_window_win32.exe", "test_dialogs_win32.exe")
+
+
+def start_x_server(log):
+    """Starts Xvfb on a free display; returns the process and the DISPLAY value."""
+    xvfb = find_tool("Xvfb")
+    read_fd, write_fd = os.pipe()
+    proc = subprocess.Popen([xvfb, "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            pass_fds=(write_fd,), stdout=log, stderr=log)
+    os.close(write_fd)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read_fd, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read_fd)
+    if not number.strip():
+        proc.kill()
+        sys.exit("the X server did not start")
+    return proc, ":" + number.decode().strip()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True, help="the Windows build folder (holds the Wine prefix)")
@@ -364,6 +388,10 @@ def main():
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
     env.pop("DISPLAY", None)
     serverlog = open(os.path.join(args.build, "wineserver.log"), "ab")
+    # Wine's desktop takes its display when the server's first program starts.
+    xserver = None
+    if any(os.path.basename(t) in WINDOW_TESTS for t in args.tests):
+        xserver, env["DISPLAY"] = start_x_server(serverlog)
     if not os.path.isdir(os.path.join(prefix, "drive_c")):
         print("Creating the Wine prefix", prefix, flush=True)
         subprocess.run([wine, "wineboot", "-i"], env=env, stdout=serverlog, stderr=serverlog, check=True)
@@ -414,6 +442,9 @@ def main():
         phone.wait()
         shutil.rmtree(content, ignore_errors=True)
         subprocess.run([wineserver, "-k"], env=env, stdout=serverlog, stderr=serverlog)
+        if xserver:
+            xserver.terminate()
+            xserver.wait()
         try:
             server.wait(timeout=10)
         except subprocess.TimeoutExpired:
