@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/UiTextDecoder.h"
 #include "content/MidletPage.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"
@@ -143,6 +144,23 @@ TEST_F(Names, UnsafeNamesAreRefusedWithNothingSent) {
   EXPECT_FALSE(Sent("AT*FRMV"));
   EXPECT_FALSE(Sent("AT*FDWN"));
   EXPECT_EQ(rig.view.messages, std::vector<std::string>{"Invalid file name: q\"uote.jad"});
+}
+
+// A name put into a text stays as it is when it is UTF-8; any other bytes
+// come out one character each, never as a broken sequence.
+TEST(NameText, Utf8StaysOtherBytesAreLatin1) {
+  const struct {
+    std::string bytes, shown;
+  } cases[] = {
+      {"plain.gif", "plain.gif"},
+      {"\xe9\x88\xb4\xe8\x81\xb2.mid", "\xe9\x88\xb4\xe8\x81\xb2.mid"},  // UTF-8 kept
+      {"\xa4\xe9.mid", "\xc2\xa4\xc3\xa9.mid"},                              // Big5 bytes
+      {"cut\xe9\x88", "cut\xc3\xa9\xc2\x88"},                                // sequence cut at the end
+      {"\xc0\xafx", "\xc3\x80\xc2\xafx"},                                    // overlong '/'
+      {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},                        // a surrogate
+      {"\xf4\x90\x80\x80", "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"},          // past U+10FFFF
+  };
+  for (const auto& c : cases) EXPECT_EQ(NameUtf8(c.bytes), c.shown) << c.bytes;
 }
 
 }  // namespace

@@ -20,6 +20,46 @@ std::string Latin1ToUtf8(const std::string& bytes) {
   return out;
 }
 
+namespace {
+
+// Well-formed UTF-8: no stray or missing continuation bytes, no overlong
+// forms, no surrogates, nothing past U+10FFFF.
+bool IsUtf8(const std::string& bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    size_t more = 0;
+    unsigned long code = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xc2 && c <= 0xdf) {
+      more = 1, code = c & 0x1f;
+    } else if (c >= 0xe0 && c <= 0xef) {
+      more = 2, code = c & 0x0f;
+    } else if (c >= 0xf0 && c <= 0xf4) {
+      more = 3, code = c & 0x07;
+    } else {
+      return false;
+    }
+    if (bytes.size() - i <= more) return false;
+    for (size_t k = 1; k <= more; ++k) {
+      const unsigned char n = static_cast<unsigned char>(bytes[i + k]);
+      if ((n >> 6) != 2) return false;
+      code = (code << 6) | (n & 0x3f);
+    }
+    if ((more == 2 && code < 0x800) || (more == 3 && code < 0x10000) || code > 0x10ffff ||
+        (code >= 0xd800 && code <= 0xdfff))
+      return false;
+    i += more + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string NameUtf8(const std::string& bytes) { return IsUtf8(bytes) ? bytes : Latin1ToUtf8(bytes); }
+
 std::string UiUtf8(const UiText& entry, int languageIndex, const TUiTextDecoder& decoder) {
   return decoder.Utf8(UiBytes(entry, languageIndex), languageIndex);
 }
@@ -78,7 +118,7 @@ std::string StoppedActionText(const TPageReport& report, const TUiTextDecoder& d
                         : report.action == TPageAction::Fetch ? uitext::StoppedFetch
                                                               : uitext::StoppedRemove;
   std::string names;
-  for (const std::string& name : report.NotDone()) names += (names.empty() ? "" : ", ") + name;
+  for (const std::string& name : report.NotDone()) names += (names.empty() ? "" : ", ") + NameUtf8(name);
   return FillArgs(UiUtf8(entry, AppConfig().LanguageIndex, decoder),
                   {std::to_string(report.DoneCount()), std::to_string(report.files.size()), names});
 }

@@ -17,6 +17,9 @@ class TUiTextDecoder {
 
 // Each byte as the character of the same number (Latin-1) in UTF-8.
 std::string Latin1ToUtf8(const std::string& bytes);
+// A name from outside (the phone, the PC, a backup) for a text: as it is
+// when it is UTF-8, else each byte as Latin-1, as the windows show it.
+std::string NameUtf8(const std::string& bytes);
 
 // Decodes the English column only, which is ASCII, and shows anything
 // else as Latin-1: enough for a front end that speaks English alone.

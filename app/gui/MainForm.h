@@ -184,8 +184,6 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // A box and true while an operation runs or waits to run.
   bool RefuseWhileBusy();
   std::string AskBackupFolder(const UiText& caption);
-  QString BackupEndText(const backup::TBackupReport& report) const;
-  QString RestoreEndText(const backup::TRestoreReport& report) const;
   bool ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan);
   void ShowBackupEnd(const QString& text, const std::string& folder);
   QAction* backupEntry_ = nullptr;

@@ -20,30 +20,12 @@
 #include "app/core/Config.h"
 #include "app/gui/Dialogs.h"
 #include "app/qt/UiTextQt.h"
+#include "app/core/BackupText.h"
 #include "content/BackupRun.h"
 #include "link/Settings.h"
 #include "ui_mainform.h"
 
 namespace {
-
-// The backup folder the user last chose, beside the language in the store.
-constexpr const char* kBackupFolderValue = "BackupFolder";
-
-QString RememberedBackupRoot() {
-  std::string chosen;
-  if (!ReadConnectText(kBackupFolderValue, &chosen) || chosen.empty()) chosen = backup::DefaultBackupRoot();
-  return QString::fromStdString(chosen);
-}
-
-// The folder itself or, before the first backup made it, the nearest one above that exists.
-QString NearestExisting(QString path) {
-  while (!path.isEmpty() && !QFileInfo(path).isDir()) {
-    const QString up = QFileInfo(path).path();
-    if (up == path) break;
-    path = up;
-  }
-  return path;
-}
 
 const UiText& ActionText(backup::TPlanAction action) {
   switch (action) {
@@ -53,12 +35,6 @@ const UiText& ActionText(backup::TPlanAction action) {
     case backup::TPlanAction::Refuse: return uitext::PlanRefuse;
   }
   return uitext::PlanSend;
-}
-
-QString Lines(const std::vector<std::string>& names) {
-  QStringList lines;
-  for (const std::string& n : names) lines << BytesToQString(n);
-  return lines.join('\n');
 }
 
 }  // namespace
@@ -94,7 +70,7 @@ bool TVelkoMainForm::RefuseWhileBusy() {
 std::string TVelkoMainForm::AskBackupFolder(const UiText& caption) {
   TDIR_Select_Form* chooser = DIR_Select_Form;
   if (!chooser) throw std::logic_error("Folder chooser is not created");
-  chooser->ShowFolder(NearestExisting(RememberedBackupRoot()));
+  chooser->ShowFolder(QString::fromStdString(backup::NearestExistingFolder(backup::RememberedBackupRoot())));
   return ChooseFolder(UiTr(caption).toStdString());
 }
 
@@ -102,12 +78,11 @@ void TVelkoMainForm::BackupClick() {
   if (RefuseWhileBusy()) return;
   const std::string root = AskBackupFolder(uitext::BackupFolderCaption);
   if (root.empty()) return;
-  WriteConnectText(kBackupFolderValue, root);
+  backup::RememberBackupRoot(root);
   RunOnSession([this, root] {
     const backup::TBackupReport r = backup::BackUpPhone(link, root, std::time(nullptr), {});
     if (r.folder.empty() || r.closing) return;
-    QString shown;
-    windowQueue_.RunAndWait([&] { shown = BackupEndText(r); });
+    const QString shown = QString::fromStdString(backup::BackupEndText(r, QtUiTextDecoder()));
     windowQueue_.RunAndWait([&] { ShowBackupEnd(shown, r.folder); });
   });
 }
@@ -127,16 +102,12 @@ void TVelkoMainForm::RestoreClick() {
   RunOnSession([this, folder, o] {
     const backup::TRestoreReport r = backup::RestoreFromBackup(link, folder, o);
     if (!r.bad.empty()) {
-      std::string text;
-      windowQueue_.RunAndWait([&] { text = UiTr(uitext::RestoreRefused).arg(Lines(r.bad)).toStdString(); });
-      link.View().ShowMessage(text);
+      link.View().ShowMessage(backup::RestoreRefusedText(r, QtUiTextDecoder()));
       return;
     }
     // Without a plan the listing has said why; a declined plan or a closing window shows nothing more.
     if (!r.planned || r.declined || r.closing) return;
-    std::string text;
-    windowQueue_.RunAndWait([&] { text = RestoreEndText(r).toStdString(); });
-    link.View().ShowMessage(text);
+    link.View().ShowMessage(backup::RestoreEndText(r, QtUiTextDecoder()));
   });
 }
 
@@ -146,42 +117,6 @@ void TVelkoMainForm::ShowBackupEnd(const QString& text, const std::string& folde
   open->setObjectName("OpenFolder_Button");
   box.exec();
   if (box.clickedButton() == open) OpenWithDefaultApp(folder);
-}
-
-QString TVelkoMainForm::BackupEndText(const backup::TBackupReport& r) const {
-  const UiText& text = r.whole ? uitext::BackupDone : r.stopped ? uitext::BackupStopped : uitext::BackupNotComplete;
-  QString shown = UiTr(text).arg(QDir::toNativeSeparators(QString::fromStdString(r.folder)));
-  // One end box names what is not in the backup, instead of a box on the way.
-  if (!r.suitesListed) shown += "\n\n" + UiTr(uitext::BackupNoSuites);
-  std::vector<std::string> left;
-  for (const backup::TNotBackedUp& e : r.left)
-    left.push_back(std::string(backup::FolderName(e.folder)) + "/" + e.name + ": " + e.why);
-  for (int f : r.unlistedFolders) left.push_back(std::string(backup::FolderName(f)) + ": not listed");
-  if (!left.empty()) shown += "\n\n" + UiTr(uitext::BackupLeft).arg(Lines(left));
-  if (!r.emptyFolders.empty()) {
-    QStringList names;
-    for (int f : r.emptyFolders) names << QString::fromLatin1(backup::FolderName(f));
-    shown += "\n\n" + UiTr(uitext::BackupEmptyFolders).arg(names.join(", "));
-  }
-  return shown;
-}
-
-QString TVelkoMainForm::RestoreEndText(const backup::TRestoreReport& r) const {
-  // Counted from what the phone keeps: a file sent under a new name is
-  // sent, a declined clash is kept as the phone had it.
-  const int sent = r.counts.sent, kept = r.same + r.counts.declined;
-  QString text = r.Whole() ? UiTr(uitext::RestoreDone).arg(sent).arg(kept)
-                           : UiTr(r.stopped ? uitext::RestoreStopped : uitext::RestoreNotComplete).arg(sent);
-  for (const backup::TPlanItem& item : r.plan)
-    if (item.action == backup::TPlanAction::Refuse)
-      text += "\n" + UiTr(uitext::DropNotSent)
-                         .arg(BytesToQString(std::string(backup::FolderName(item.file.folder)) + "/" + item.file.name),
-                              DecodeUiBytes(item.why, AppConfig().LanguageIndex));
-  // A file the sums do not name was never checked and stayed behind.
-  for (const std::string& rel : r.extra)
-    text += "\n" + UiTr(uitext::DropNotSent).arg(BytesToQString(rel), "not in " + QString::fromLatin1(backup::kSumsFile));
-  if (!r.notInstalled.empty()) text += "\n\n" + UiTr(uitext::SuitesToInstall).arg(Lines(r.notInstalled));
-  return text;
 }
 
 bool TVelkoMainForm::ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan) {

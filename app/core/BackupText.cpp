@@ -1,0 +1,96 @@
+#include "app/core/BackupText.h"
+
+#include <filesystem>
+
+#include "app/core/Config.h"
+#include "app/core/ScanReasonText.h"
+#include "app/core/UiText.h"
+#include "app/core/UiTextDecoder.h"
+#include "link/Settings.h"
+#include "link/Text.h"
+
+namespace backup {
+
+namespace {
+
+// The value beside the language in the store.
+constexpr const char* kBackupFolderValue = "BackupFolder";
+
+std::string Tr(const UiText& entry, const TUiTextDecoder& decoder) {
+  return UiUtf8(entry, AppConfig().LanguageIndex, decoder);
+}
+
+std::string Lines(const std::vector<std::string>& names) {
+  std::string lines;
+  for (const std::string& n : names) lines += (lines.empty() ? "" : "\n") + NameUtf8(n);
+  return lines;
+}
+
+std::string Shown(std::string path) {
+#ifdef _WIN32
+  for (char& c : path)
+    if (c == '/') c = '\\';
+#endif
+  return NameUtf8(path);
+}
+
+}  // namespace
+
+std::string BackupEndText(const TBackupReport& r, const TUiTextDecoder& decoder) {
+  const UiText& text = r.whole ? uitext::BackupDone : r.stopped ? uitext::BackupStopped : uitext::BackupNotComplete;
+  std::string shown = FillArgs(Tr(text, decoder), {Shown(r.folder)});
+  // One end box names what is not in the backup, instead of a box on the way.
+  if (!r.suitesListed) shown += "\n\n" + Tr(uitext::BackupNoSuites, decoder);
+  std::vector<std::string> left;
+  for (const TNotBackedUp& e : r.left) left.push_back(std::string(FolderName(e.folder)) + "/" + e.name + ": " + e.why);
+  for (int f : r.unlistedFolders) left.push_back(std::string(FolderName(f)) + ": not listed");
+  if (!left.empty()) shown += "\n\n" + FillArgs(Tr(uitext::BackupLeft, decoder), {Lines(left)});
+  if (!r.emptyFolders.empty()) {
+    std::string names;
+    for (int f : r.emptyFolders) names += (names.empty() ? "" : ", ") + std::string(FolderName(f));
+    shown += "\n\n" + FillArgs(Tr(uitext::BackupEmptyFolders, decoder), {names});
+  }
+  return shown;
+}
+
+std::string RestoreEndText(const TRestoreReport& r, const TUiTextDecoder& decoder) {
+  // Counted from what the phone keeps: a file sent under a new name is
+  // sent, a declined clash is kept as the phone had it.
+  const int sent = r.counts.sent, kept = r.same + r.counts.declined;
+  std::string text = r.Whole() ? FillArgs(Tr(uitext::RestoreDone, decoder), {std::to_string(sent), std::to_string(kept)})
+                               : FillArgs(Tr(r.stopped ? uitext::RestoreStopped : uitext::RestoreNotComplete, decoder),
+                                          {std::to_string(sent)});
+  const int lang = AppConfig().LanguageIndex;
+  for (const TPlanItem& item : r.plan)
+    if (item.action == TPlanAction::Refuse)
+      text += "\n" + FillArgs(Tr(uitext::DropNotSent, decoder),
+                              {NameUtf8(std::string(FolderName(item.file.folder)) + "/" + item.file.name),
+                               decoder.Utf8(item.why, lang)});
+  // A file the sums do not name was never checked and stayed behind.
+  for (const std::string& rel : r.extra)
+    text += "\n" + FillArgs(Tr(uitext::DropNotSent, decoder), {NameUtf8(rel), std::string("not in ") + kSumsFile});
+  if (!r.notInstalled.empty()) text += "\n\n" + FillArgs(Tr(uitext::SuitesToInstall, decoder), {Lines(r.notInstalled)});
+  return text;
+}
+
+std::string RestoreRefusedText(const TRestoreReport& r, const TUiTextDecoder& decoder) {
+  return FillArgs(Tr(uitext::RestoreRefused, decoder), {Lines(r.bad)});
+}
+
+std::string RememberedBackupRoot() {
+  std::string chosen;
+  if (!ReadConnectText(kBackupFolderValue, &chosen) || chosen.empty()) chosen = DefaultBackupRoot();
+  return chosen;
+}
+
+void RememberBackupRoot(const std::string& root) { WriteConnectText(kBackupFolderValue, root); }
+
+std::string NearestExistingFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::path p = Utf8Path(folder);
+  while (!p.empty() && !std::filesystem::is_directory(p, ec) && p.has_parent_path() && p.parent_path() != p)
+    p = p.parent_path();
+  return PathUtf8(p);
+}
+
+}  // namespace backup
