@@ -70,7 +70,8 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(phone_->Start(&error)) << error;
     engine_ = phone_->Engine();
     window_ = std::make_unique<TMainWindow>(phone_->TakeBackend());
-    window_->folderAnswer = [this](const std::string&) { return phone_->PcSamples(); };
+    answer_ = phone_->PcSamples();
+    window_->folderAnswer = [this](const std::string&) { return answer_; };
     window_->boxSeen = [this](const std::wstring& text) { boxes_.push_back(text); };
     ShowWindow(window_->Handle(), SW_SHOWNOACTIVATE);
     window_->FormCreate();
@@ -151,6 +152,7 @@ class WindowTest : public ::testing::Test {
   phonesim::EngineBackend* engine_ = nullptr;
   std::unique_ptr<TMainWindow> window_;
   std::vector<std::wstring> boxes_;
+  std::string answer_;  // what the folder chooser answers
 };
 
 TEST_F(WindowTest, EachLanguageSwitchesEveryTextAndIsStored) {
@@ -268,6 +270,61 @@ TEST_F(WindowTest, StopDuringASendEndsItAndSaysWhatWasNotSent) {
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_FALSE(IsWindowVisible(C(idStop)));
   EXPECT_TRUE(IsWindowEnabled(C(idSend)));
+}
+
+TEST_F(WindowTest, JavaPageInstallsAndUninstallsASuite) {
+  OpenPage(idJava);
+  const fs::path suites = fs::path(Wide(phone_->PhoneFolder())) / L"4";
+  const std::set<std::wstring> before = [&] {
+    std::set<std::wstring> names;
+    for (const auto& e : fs::directory_iterator(suites)) names.insert(e.path().filename().wstring());
+    return names;
+  }();
+  // The PC suite the phone lacks goes up and shows in the phone's list.
+  const std::vector<std::wstring> pc = Rows(idSuitePcList);
+  const std::vector<std::wstring> onPhone = Rows(idSuitePhoneList);
+  std::wstring missing;
+  for (const std::wstring& name : pc)
+    if (std::find(onPhone.begin(), onPhone.end(), name) == onPhone.end()) missing = name;
+  ASSERT_FALSE(missing.empty());
+  Select(idSuitePcList, {missing});
+  Click(idInstall);
+  ASSERT_TRUE(PumpUntilIdle());
+  std::vector<std::wstring> after = Rows(idSuitePhoneList);
+  EXPECT_NE(std::find(after.begin(), after.end(), missing), after.end());
+  EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(suites), fs::directory_iterator())),
+            before.size() + 1);
+  // And comes off again.
+  Select(idSuitePhoneList, {missing});
+  Click(idUninstall);
+  ASSERT_TRUE(PumpUntilIdle());
+  after = Rows(idSuitePhoneList);
+  EXPECT_EQ(std::find(after.begin(), after.end(), missing), after.end());
+  EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(suites), fs::directory_iterator())),
+            before.size());
+  EXPECT_TRUE(IsWindowEnabled(C(idInstall)));
+}
+
+TEST_F(WindowTest, BackupAndRestoreFromTheMenuBringBackARemovedFile) {
+  const fs::path root = home_ / L"backups";
+  fs::create_directories(root);
+  answer_ = Utf8(root.wstring());
+  Command(idBackup);
+  ASSERT_TRUE(PumpUntilIdle());
+  ASSERT_EQ(boxes_.size(), 1u);
+  fs::path made;
+  for (const auto& e : fs::directory_iterator(root)) made = e.path();
+  ASSERT_FALSE(made.empty());
+  EXPECT_EQ(ReadAll(made / L"pictures" / L"sun.gif"), ReadAll(PhoneFolder(3) / L"sun.gif"));
+  EXPECT_EQ(ReadAll(made / L"melodies" / L"scale.mid"), ReadAll(PhoneFolder(1) / L"scale.mid"));
+
+  const std::string kept = ReadAll(PhoneFolder(3) / L"sun.gif");
+  fs::remove(PhoneFolder(3) / L"sun.gif");
+  answer_ = Utf8(made.wstring());
+  Command(idRestore);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_EQ(ReadAll(PhoneFolder(3) / L"sun.gif"), kept);
+  EXPECT_EQ(boxes_.size(), 2u);
 }
 
 }  // namespace
