@@ -3,7 +3,8 @@
 #include "link/Text.h"
 
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 namespace gif {
@@ -89,16 +90,15 @@ int CountFrames(std::string_view data) {
 }
 
 int CountFramesInFile(const std::string& path) {
-  std::ifstream f(Utf8Path(path), std::ios::binary | std::ios::ate);
+  // Through the one UTF-8 file opening, which also takes paths past MAX_PATH.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenFileUtf8(path, "rb"), &std::fclose);
   if (!f) Fail("cannot open " + path);
-  std::streamoff size = f.tellg();
-  if (size < 0) Fail("cannot read " + path);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  f.seekg(0);
-  f.read(bytes.data(), size);
   // A file that shrank meanwhile is judged on what could be read.
-  bytes.resize(static_cast<size_t>(f.gcount()));
-  if (f.bad()) Fail("cannot read " + path);
+  std::string bytes;
+  char buf[65536];
+  size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, got);
+  if (std::ferror(f.get())) Fail("cannot read " + path);
   return CountFrames(bytes);
 }
 

@@ -67,7 +67,7 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 
 std::filesystem::path Utf8Path(const std::string& utf8) {
 #ifdef _WIN32
-  return std::filesystem::path(WidePath(utf8));
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 #else
   return std::filesystem::path(utf8);
 #endif
@@ -75,7 +75,8 @@ std::filesystem::path Utf8Path(const std::string& utf8) {
 
 std::string PathUtf8(const std::filesystem::path& path) {
 #ifdef _WIN32
-  return Utf8(WithoutLongPrefix(path.wstring()));
+  const std::u8string s = path.u8string();
+  return std::string(s.begin(), s.end());
 #else
   return path.string();
 #endif
