@@ -83,6 +83,7 @@ TMainWindow::TMainWindow(std::unique_ptr<IComBackend> backend)
   if (!hwnd_) throw std::runtime_error("cannot create the main window");
   windowQueue_.SetWaker([this] { PostMessageW(hwnd_, kDrainMessage, 0, 0); });
   CreateControls();
+  contentPage.Decoder = &WinUiTextDecoder();
   ApplyLanguageTexts();
   // Client area 638 x 436 below the menu bar; centred on the work area.
   RECT r{0, 0, Scale(638), Scale(436)};
@@ -163,6 +164,8 @@ LRESULT TMainWindow::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       const auto* n = reinterpret_cast<const NMHDR*>(lp);
       if (n->idFrom == static_cast<UINT_PTR>(idPcList) && n->code == NM_DBLCLK)
         RunOnSession([this] { contentPage.DC_PIC_PC_ListViewDblClick(); });
+      if (n->idFrom == static_cast<UINT_PTR>(idPcList) && n->code == NM_CUSTOMDRAW)
+        return DrawPcRow(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
       return 0;
     }
     case WM_PAINT: {

@@ -6,6 +6,8 @@
 // whose queue the window procedure drains when its waker posts.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -102,6 +104,7 @@ class TMainWindow : public IFormView {
   void SetActionsEnabled(bool enabled) override;
   void EnableSuiteActions() override;
   void ClearList(TListId list) override;
+  void AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) override;
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
@@ -125,6 +128,7 @@ class TMainWindow : public IFormView {
   void BackupClick();
   void RestoreClick();
   bool RefuseWhileBusy();
+  std::string AskBackupFolder(const UiText& caption);
   void UpdateBackupEntries();
   void ShowStopButton(bool visible);
   void ClearProgressPanel();
@@ -172,7 +176,10 @@ class TMainWindow : public IFormView {
   bool stopShown_ = false;
   TPage page_ = TPage::Logo;
   std::string chooserStart_;
-  int unsuitableRows_ = 0;  // "Show all files": the greyed rows after the listed ones
+  // "Show all files": the greyed rows after the listed ones, with why in each language.
+  std::vector<TWordsByLanguage> unsuitableWhy_;
+  void ShowReasons();
+  LRESULT DrawPcRow(NMLVCUSTOMDRAW* draw) const;
   TOperationSession session_;  // last: it stops before the pages and the link go
 };
 

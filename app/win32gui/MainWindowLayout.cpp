@@ -234,6 +234,7 @@ void TMainWindow::ApplyLanguageTexts() {
     col.pszText = reason.data();
     SendMessageW(pcList, LVM_SETCOLUMNW, kReasonColumn, reinterpret_cast<LPARAM>(&col));
   }
+  ShowReasons();
   BuildMenu();
 }
 
@@ -390,7 +391,7 @@ HWND TMainWindow::ListOf(TListId list) const {
 }
 
 void TMainWindow::ClearList(TListId list) {
-  if (list == TListId::PcFiles) unsuitableRows_ = 0;
+  if (list == TListId::PcFiles) unsuitableWhy_.clear();
   SendMessageW(ListOf(list), LVM_DELETEALLITEMS, 0, 0);
 }
 
@@ -416,11 +417,44 @@ std::vector<int> TMainWindow::SelectedRows(TListId list) {
   std::vector<int> rows;
   // The greyed rows of "Show all files" are no files to act on.
   const int listed = static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0)) -
-                     (list == TListId::PcFiles ? unsuitableRows_ : 0);
+                     (list == TListId::PcFiles ? static_cast<int>(unsuitableWhy_.size()) : 0);
   int i = -1;
   while ((i = static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0)
     if (i < listed) rows.push_back(i);
   return rows;
+}
+
+void TMainWindow::AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) {
+  AddListRow(TListId::PcFiles, cells);
+  unsuitableWhy_.push_back(why);
+  ShowReasons();
+}
+
+void TMainWindow::ShowReasons() {
+  // The greyed rows say their reason in the language of the moment.
+  HWND pcList = Control(idPcList);
+  const int first = static_cast<int>(SendMessageW(pcList, LVM_GETITEMCOUNT, 0, 0)) -
+                    static_cast<int>(unsuitableWhy_.size());
+  for (size_t i = 0; first >= 0 && i < unsuitableWhy_.size(); ++i) {
+    std::wstring reason = WideFromBytes(unsuitableWhy_[i][static_cast<size_t>(LanguageIndex()) % 3]);
+    LVITEMW item{};
+    item.iSubItem = kReasonColumn;
+    item.pszText = reason.data();
+    SendMessageW(pcList, LVM_SETITEMTEXTW, first + static_cast<int>(i), reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+LRESULT TMainWindow::DrawPcRow(NMLVCUSTOMDRAW* draw) const {
+  switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT: {
+      const int rows = static_cast<int>(SendMessageW(Control(idPcList), LVM_GETITEMCOUNT, 0, 0));
+      if (static_cast<int>(draw->nmcd.dwItemSpec) >= rows - static_cast<int>(unsuitableWhy_.size()))
+        draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+      return CDRF_DODEFAULT;
+    }
+    default: return CDRF_DODEFAULT;
+  }
 }
 
 void TMainWindow::SetShowAll(bool on) {

@@ -208,6 +208,36 @@ TEST_F(WindowTest, EachPageShowsBothSides) {
   EXPECT_TRUE(boxes_.empty()) << boxes_.front();
 }
 
+TEST_F(WindowTest, ShowAllFilesAddsTheRefusedFilesWithWhyInTheWindowsLanguage) {
+  Command(idEnglish);
+  OpenPage(idPicture);
+  const size_t listed = Rows(idPcList).size();
+  Click(idShowAll);
+  ASSERT_TRUE(PumpUntilIdle());
+  const std::vector<std::wstring> rows = Rows(idPcList);
+  ASSERT_GT(rows.size(), listed);
+  EXPECT_NE(std::find(rows.begin() + listed, rows.end(), L"spinner.gif"), rows.end());
+  auto reason = [this](int row) {
+    wchar_t buf[260] = L"";
+    LVITEMW item{};
+    item.iSubItem = 2;
+    item.pszText = buf;
+    item.cchTextMax = 260;
+    SendMessageW(C(idPcList), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return std::wstring(buf);
+  };
+  const std::wstring english = reason(static_cast<int>(listed));
+  EXPECT_FALSE(english.empty());
+  Command(idSimplified);
+  EXPECT_NE(reason(static_cast<int>(listed)), english);
+  EXPECT_FALSE(reason(static_cast<int>(listed)).empty());
+  // A refused row is nothing to send: with it alone selected nothing goes.
+  Select(idPcList, {rows[listed]});
+  Click(idSend);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_FALSE(fs::exists(PhoneFolder(3) / rows[listed]));
+}
+
 TEST_F(WindowTest, SendFetchAndRemoveMoveTheFilesAndShowProgress) {
   OpenPage(idRing);
   // Two files up: both arrive whole, the total bar counted both.
