@@ -245,23 +245,24 @@ MIDlet_Info* TMidletPage::SelectedPcSuite() {
   return rec;
 }
 
-void TMidletPage::LAD_PC_Remove_ButtonClick() {
+TResult TMidletPage::LAD_PC_Remove_ButtonClick() {
   MIDlet_Info* rec = SelectedPcSuite();
-  if (!rec) return;
+  if (!rec) return TResult::Of(TOutcome::Declined);
   IFormView& view = link_.View();
   const std::string jarPath = rec->jarPath;
   // Both files go to the trash, never deleted for good; one that cannot go
   // there stays. A made descriptor has no file to remove.
   if (rec->madeDescriptor.empty() && !view.MoveToTrash(rec->jadPath)) {
     view.ShowMessage("Remove JAD ERR");
-    return;
+    return TResult::Of(TOutcome::Failed);
   }
   // An archive already gone is as good as removed.
   std::error_code ec;
   const bool jarGone = !std::filesystem::exists(Utf8Path(jarPath), ec) && !ec;
   if (!jarGone && !view.MoveToTrash(jarPath)) {
     view.ShowMessage("Remove JAR ERR");
-    return;
+    return TResult::Of(TOutcome::Failed);
   }
   LocalAppDL_RefreshPage();
+  return TResult::Of(TOutcome::Ok);
 }

@@ -267,14 +267,15 @@ TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replac
   return out;
 }
 
-void TMidletPage::LAD_ONE_ButtonClick() {
+TResult TMidletPage::LAD_ONE_ButtonClick() {
   // The buttons come back however the handler ends, a throwing refresh included.
   struct TEnableOnExit {
     TLink& link;
     ~TEnableOnExit() { link.View().SetActionsEnabled(true); }
   } enableOnExit{link_};
 
-  if (MIDlet_Info* rec = SelectedPcSuite()) InstallSuite(*rec);
+  MIDlet_Info* rec = SelectedPcSuite();
+  return rec ? InstallSuite(*rec) : TResult::Of(TOutcome::Declined);
 }
 
 TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {

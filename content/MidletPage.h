@@ -94,14 +94,17 @@ class TMidletPage {
   // Descriptor catalogue.
   void LocalAppDL_ViewPcOperation();
   void LocalAppDL_CompareVersions();
-  void LAD_PC_Remove_ButtonClick();
+  // Both files of the selected PC suite to the trash, through the view;
+  // Ok when both went (Declined: nothing selected).
+  TResult LAD_PC_Remove_ButtonClick();
   // Phone list and refresh.
   void LocalAppDW_ButtonClick();
   // The page's lists anew: Ok when the phone's suites were listed.
   TResult LocalAppDL_RefreshPage();
-  void LocalAppDL_REMOVE_ButtonClick();
-  // Installation.
-  void LAD_ONE_ButtonClick();
+  // Uninstalls the selected phone suite (Declined: nothing selected).
+  TResult LocalAppDL_REMOVE_ButtonClick();
+  // Installs or updates the selected PC suite (Declined: nothing selected).
+  TResult LAD_ONE_ButtonClick();
   // Installs a PC suite, or updates the phone's older one after asking;
   // the page is refreshed after a transfer. Ok only when every step went
   // through and the refreshed phone list shows the suite.

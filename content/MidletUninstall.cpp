@@ -6,15 +6,15 @@
 #include "link/Commands.h"
 #include "link/Transfers.h"
 
-void TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
+TResult TMidletPage::LocalAppDL_REMOVE_ButtonClick() {
   IFormView& view = link_.View();
   std::vector<int> rows = view.SelectedRows(TListId::PhoneSuites);
   Mobile_info* rec = rows.empty() || rows[0] < 0 ? nullptr : PhoneSuites.At(static_cast<size_t>(rows[0]));
   if (!rec) {
     view.ShowMessage("No selected MIDlet");
-    return;
+    return TResult::Of(TOutcome::Declined);
   }
-  UninstallSuite(*rec);
+  return UninstallSuite(*rec);
 }
 
 TResult UninstallSuite(TLink& link, const std::string& name) {
