@@ -51,8 +51,8 @@ QApplication& App() {
   return *app;
 }
 
-std::string Descriptor(const std::string& name, size_t jarSize) {
-  return "MIDlet-Name: " + name + "\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: Quendrel Test\r\n"
+std::string Descriptor(const std::string& name, size_t jarSize, const std::string& version = "1.0") {
+  return "MIDlet-Name: " + name + "\r\nMIDlet-Version: " + version + "\r\nMIDlet-Vendor: Quendrel Test\r\n"
          "MIDlet-Jar-URL: http://example.invalid/g.jar\r\nMIDlet-Jar-Size: " + std::to_string(jarSize) + "\r\n";
 }
 
@@ -1043,5 +1043,91 @@ INSTANTIATE_TEST_SUITE_P(
         // A clash declined is left as it was; the missing suite comes from the PC folder.
         WholeRow{.label = "restore, a clash skipped and a suite missing", .restore = true, .phone = kOld,
                  .backup = kTwo}));
+
+// A suite installed or updated by each front on the same phone: the same
+// suites end up on the phone and the same verdict is given.
+struct SuiteRow {
+  const char* label;
+  std::string suite;  // the PC suite chosen: "Game" (new) or "Old" in version 2.0 (an update)
+  std::function<void(phonesim::Options&)> fault = [](phonesim::Options&) {};
+  bool ok = true;
+};
+
+void PrintTo(const SuiteRow& r, std::ostream* os) { *os << r.label; }
+
+struct SuiteOutcome {
+  faults::TFolderSnapshot suites;  // the phone's Java folder
+  bool ok = false;
+  std::string said;
+};
+
+void FillSuites(const TempDir& home) {
+  fs::remove_all(home.File("pc"));
+  fs::remove_all(home.File("phone/4"));
+  home.Write("pc/game.jad", Descriptor("Game", kJar.size()));
+  home.Write("pc/game.jar", kJar);
+  home.Write("pc/old.jad", Descriptor("Old", kJar.size(), "2.0"));
+  home.Write("pc/old.jar", kJar);
+  home.Write("phone/4/Old/old.jad", Descriptor("Old", 3));
+  home.Write("phone/4/Old/old.jar", "JJJ");
+}
+
+class SuiteThroughBothFronts : public WindowOnPhone, public ::testing::WithParamInterface<SuiteRow> {
+ protected:
+  SuiteOutcome InWindow(const SuiteRow& row) {
+    FillSuites(home_);
+    OnSession(*form_, [this] { form_->midletPage.LocalAppDL_RefreshPage(); });
+    EXPECT_TRUE(SelectRow(*form_, TListId::PcSuites, row.suite));
+    phonesim::Options o = sim_->GetOptions();
+    row.fault(o);
+    sim_->SetOptions(o);
+    boxesBefore_.clear();
+    // The update's question is answered OK.
+    QTimer answer;
+    answer.setInterval(5);
+    QObject::connect(&answer, &QTimer::timeout, [] {
+      if (auto* dlg = qobject_cast<TOKBottomDlg*>(QApplication::activeModalWidget())) dlg->OKBtnClick();
+    });
+    answer.start();
+    EXPECT_TRUE(ClickAndSettle(*form_, "LAD_ONE_Button"));
+    std::string said;
+    for (const std::string& b : boxesBefore_) said += b + "\n";
+    return {faults::Snapshot(home_.File("phone/4")), boxesBefore_.empty(), said};
+  }
+
+  static SuiteOutcome OnCommandLine(const SuiteRow& row) {
+    TempDir home;
+    FillSuites(home);
+    phonesim::Options o;
+    o.contentDir = home.File("phone");
+    row.fault(o);
+    phonesim::PhoneSim sim(o);
+    EXPECT_TRUE(sim.Start());
+    const std::string jad = row.suite == "Game" ? "game.jad" : "old.jad";
+    const CliResult r = RunCli(home, "--port " + sim.DevicePath() + " --yes install pc " + jad, nullptr, kWindowClock);
+    return {faults::Snapshot(home.File("phone/4")), r.status == 0, r.err};
+  }
+};
+
+TEST_P(SuiteThroughBothFronts, GiveTheSameOutcome) {
+  const SuiteRow& row = GetParam();
+  std::future<SuiteOutcome> cliRun = std::async(std::launch::async, [&row] { return OnCommandLine(row); });
+  const SuiteOutcome window = InWindow(row);
+  const SuiteOutcome cli = cliRun.get();
+  EXPECT_TRUE(window.suites == cli.suites) << "window: " << Names(window.suites)
+                                           << "\ncommand line: " << Names(cli.suites);
+  EXPECT_EQ(window.ok, cli.ok) << "window:\n" << window.said << "command line:\n" << cli.said;
+  EXPECT_EQ(cli.ok, row.ok) << cli.said;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Suites, SuiteThroughBothFronts,
+    ::testing::Values(SuiteRow{.label = "install", .suite = "Game"},
+                      SuiteRow{.label = "update", .suite = "Old"},
+                      SuiteRow{.label = "install, a packet refused", .suite = "Game",
+                               .fault = [](phonesim::Options& o) { o.errorPrefix = "AT*FUPL=0201"; }, .ok = false},
+                      // The old version is gone and the new one not there, told by both.
+                      SuiteRow{.label = "update, a packet refused", .suite = "Old",
+                               .fault = [](phonesim::Options& o) { o.errorPrefix = "AT*FUPL=0201"; }, .ok = false}));
 
 }  // namespace
