@@ -24,6 +24,7 @@ add_executable(quendrel-cli ${CLI_SOURCES} app/cli/CliNoFit.cpp ${CMAKE_BINARY_D
 target_link_libraries(quendrel-cli PRIVATE quendrel_core)
 # What a user installs carries no debugging symbols.
 target_link_options(quendrel-cli PRIVATE -s)
+include(cmake/WindowsDialogs.cmake)
 include(cmake/WindowsWindow.cmake)
 
 include(cmake/WindowsPackage.cmake)
