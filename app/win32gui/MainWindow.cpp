@@ -81,6 +81,10 @@ TMainWindow::TMainWindow(std::unique_ptr<IComBackend> backend)
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, L"", style, CW_USEDEFAULT, CW_USEDEFAULT,
                           Scale(638), Scale(436), nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (!hwnd_) throw std::runtime_error("cannot create the main window");
+  // The monitor's own DPI where the system knows it per window.
+  using TDpiForWindow = UINT(WINAPI*)(HWND);
+  if (FARPROC proc = GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
+    if (const UINT dpi = reinterpret_cast<TDpiForWindow>(reinterpret_cast<void*>(proc))(hwnd_)) dpi_ = static_cast<int>(dpi);
   windowQueue_.SetWaker([this] { PostMessageW(hwnd_, kDrainMessage, 0, 0); });
   CreateControls();
   contentPage.Decoder = &WinUiTextDecoder();
@@ -177,6 +181,9 @@ LRESULT TMainWindow::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case WM_DPICHANGED:
+      ApplyDpi(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_CLOSE:
       OnClose();
       return 0;
@@ -193,8 +200,8 @@ LRESULT TMainWindow::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HWND TMainWindow::Control(int id) const {
-  for (const auto& [cid, h] : controls_)
-    if (cid == id) return h;
+  for (const TPlaced& c : controls_)
+    if (c.id == id) return c.hwnd;
   return nullptr;
 }
 
@@ -321,6 +328,38 @@ void TMainWindow::EditPortSetup() {
   windowQueue_.RunAndWait([this] {
     TPortChoice choice = ReadPortChoice(link.Port());
     if (windlg::EditPortChoice(hwnd_, PortSetupNames(), choice, LanguageIndex())) ApplyPortChoice(link.Port(), choice);
+  });
+}
+
+LRESULT CALLBACK TMainWindow::PhoneListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+  if (msg == WM_DROPFILES) {
+    reinterpret_cast<TMainWindow*>(self)->SendDroppedFiles(reinterpret_cast<HDROP>(wp));
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+void TMainWindow::SendDroppedFiles(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < n; ++i) {
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    const DWORD a = GetFileAttributesW(path.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)) paths.push_back(Utf8(path));
+  }
+  DragFinish(drop);
+  // After the drop has returned to the file manager: sending takes a while.
+  if (!paths.empty()) windowQueue_.Post([this, paths] { DropOnPhoneList(paths); });
+}
+
+void TMainWindow::DropOnPhoneList(const std::vector<std::string>& paths) {
+  // Taken only where a send could start: the content page, its buttons on.
+  if (page_ != TPage::Content || !IsWindowEnabled(Control(idSend))) return;
+  // The page judges them and asks through the window as it goes; no fitter
+  // here, so a picture too large is named with its reason.
+  RunOnSession([this, paths] {
+    TellStopped(contentPage.SendDroppedFiles(paths, nullptr, WinUiTextDecoder()).sending);
   });
 }
 

@@ -71,6 +71,8 @@ class TMainWindow : public IFormView {
   bool SessionIdle() const { return session_.Idle(); }
   // Where the folder chooser opens (the virtual phone's PC samples).
   void SetChooserStart(const std::string& folder) { chooserStart_ = folder; }
+  // Files dropped on the phone list (UTF-8 paths), as a drop hands them over.
+  void DropOnPhoneList(const std::vector<std::string>& paths);
   // For tests: answers the folder chooser instead of the dialog when set.
   std::function<std::string(const std::string& caption)> folderAnswer;
   // For tests: answers boxes (the text) instead of showing them when set.
@@ -133,6 +135,9 @@ class TMainWindow : public IFormView {
   void ShowStopButton(bool visible);
   void ClearProgressPanel();
   void SetShowAll(bool on);
+  // Files dropped on the phone list: judged by the page, then sent.
+  static LRESULT CALLBACK PhoneListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  void SendDroppedFiles(HDROP drop);
   void RebuildPortMenu();
   void SetPortPanel();
   void SetLinkPanel();
@@ -154,8 +159,17 @@ class TMainWindow : public IFormView {
   HWND tooltip_ = nullptr;
   HBITMAP toolPictures_[4] = {};
   std::wstring hints_[4];  // the tool bar's hints, kept while the tips show them
-  std::vector<std::pair<int, HWND>> controls_;
+  struct TPlaced {
+    int id;
+    HWND hwnd;
+    RECT base;  // at 96 dots per inch
+  };
+  std::vector<TPlaced> controls_;
+  // Another monitor's DPI: every control, font and picture at the new scale.
+  void ApplyDpi(int dpi, const RECT* suggested);
+  void MakeFonts();
   int dpi_ = 96;
+  int lastDpi_ = 96;  // the list columns' scale
   int Scale(int v) const { return MulDiv(v, dpi_, 96); }
 
   TThreadQueue windowQueue_;

@@ -33,7 +33,7 @@ HWND TMainWindow::Add(int id, HWND parent, const wchar_t* cls, DWORD style, int 
                            Scale(w), Scale(h), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), nullptr);
   SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  controls_.emplace_back(id, c);
+  controls_.push_back({id, c, RECT{x, y, x + w, y + h}});
   return c;
 }
 
@@ -49,19 +49,71 @@ void TMainWindow::AddColumns(HWND list, const std::vector<std::pair<const wchar_
   }
 }
 
-void TMainWindow::CreateControls() {
-  // The system's message font, for the window's own DPI.
+void TMainWindow::MakeFonts() {
+  // The system's message font, given for the system's DPI, at the window's.
   NONCLIENTMETRICSW ncm{};
   ncm.cbSize = sizeof ncm;
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
-  font_ = CreateFontIndirectW(&ncm.lfMessageFont);
-  LOGFONTW bold = ncm.lfMessageFont;
+  HDC screen = GetDC(nullptr);
+  const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  LOGFONTW message = ncm.lfMessageFont;
+  if (systemDpi > 0) message.lfHeight = MulDiv(message.lfHeight, dpi_, systemDpi);
+  for (HFONT f : {font_, boldFont_, logoFont_})
+    if (f) DeleteObject(f);
+  font_ = CreateFontIndirectW(&message);
+  LOGFONTW bold = message;
   bold.lfWeight = FW_BOLD;
   boldFont_ = CreateFontIndirectW(&bold);
   LOGFONTW logo = bold;
   logo.lfHeight = -Scale(40);
   logo.lfItalic = TRUE;
   logoFont_ = CreateFontIndirectW(&logo);
+}
+
+void TMainWindow::ApplyDpi(int dpi, const RECT* suggested) {
+  dpi_ = dpi;
+  MakeFonts();
+  for (const TPlaced& c : controls_) {
+    if (c.id == idStatusBar) continue;
+    const RECT& r = c.base;
+    int width = r.right - r.left;
+    // The bars give way to Stop while it shows.
+    if (stopShown_ && (c.id == idProgressBar || c.id == idTotalBar)) width -= kStopRoom;
+    SetWindowPos(c.hwnd, nullptr, Scale(r.left), Scale(r.top), Scale(width), Scale(r.bottom - r.top),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.id == idTitleBar ? boldFont_ : font_), TRUE);
+  }
+  for (int i = 0; i < 4; ++i) {
+    HBITMAP old = toolPictures_[i];
+    toolPictures_[i] = MakeToolPicture(static_cast<TToolPicture>(i), Scale(48));
+    SendMessageW(Control(idRing + i), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(toolPictures_[i]));
+    if (old) DeleteObject(old);
+  }
+  for (int id : {idPcList, idPhoneList, idSuitePcList, idSuitePhoneList}) {
+    HWND list = Control(id);
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int c = 0; c < columns; ++c) {
+      const int w = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+      SendMessageW(list, LVM_SETCOLUMNWIDTH, c, MulDiv(w, dpi, lastDpi_));
+    }
+  }
+  lastDpi_ = dpi;
+  HWND status = Control(idStatusBar);
+  int edges[4] = {Scale(160), Scale(320), Scale(370), -1};
+  SendMessageW(status, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+  SendMessageW(status, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  SetWindowPos(status, nullptr, 0, Scale(416), Scale(638), Scale(20), SWP_NOZORDER);
+  if (suggested)
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void TMainWindow::CreateControls() {
+  MakeFonts();
+  lastDpi_ = dpi_;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
   const DWORD tab = WS_TABSTOP;
@@ -120,7 +172,8 @@ void TMainWindow::CreateControls() {
   for (HWND list : {pcList, phoneList, suitesPc, suitesPhone})
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP,
                  LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-  DragAcceptFiles(phoneList, FALSE);
+  DragAcceptFiles(phoneList, TRUE);
+  SetWindowSubclass(phoneList, &TMainWindow::PhoneListProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
   // The progress panel.
   HWND progress = Add(idProgressPanel, hwnd_, L"QuendrelPanel", panel, 80, 352, 556, 62, WS_EX_CONTROLPARENT);
@@ -144,12 +197,10 @@ void TMainWindow::CreateControls() {
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(idStatusBar)),
                                 GetModuleHandleW(nullptr), nullptr);
   SendMessageW(status, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  controls_.emplace_back(idStatusBar, status);
+  controls_.push_back({idStatusBar, status, RECT{0, 416, 638, 436}});
   int edges[4] = {Scale(160), Scale(320), Scale(370), -1};
   SendMessageW(status, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
-  // Its own height; the pages' bottom edge meets it.
-  RECT sr;
-  GetWindowRect(status, &sr);
+  // The pages' bottom edge meets it.
   SetWindowPos(status, nullptr, 0, Scale(416), Scale(638), Scale(20), SWP_NOZORDER);
 
   // Keys: the hidden exit entry keeps Ctrl+X, About has Ctrl+A.

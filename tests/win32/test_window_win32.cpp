@@ -238,6 +238,17 @@ TEST_F(WindowTest, ShowAllFilesAddsTheRefusedFilesWithWhyInTheWindowsLanguage) {
   EXPECT_FALSE(fs::exists(PhoneFolder(3) / rows[listed]));
 }
 
+TEST_F(WindowTest, FilesDroppedOnThePhoneListAreJudgedThenSent) {
+  OpenPage(idPicture);
+  window_->DropOnPhoneList({Utf8((PcFolder() / L"beach.jpg").wstring()), Utf8((PcFolder() / L"march.mid").wstring())});
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_EQ(ReadAll(PhoneFolder(3) / L"beach.jpg"), ReadAll(PcFolder() / L"beach.jpg"));
+  EXPECT_FALSE(fs::exists(PhoneFolder(3) / L"march.mid"));
+  // The melody is named with why it was not sent.
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].find(L"march.mid"), std::wstring::npos);
+}
+
 TEST_F(WindowTest, SendFetchAndRemoveMoveTheFilesAndShowProgress) {
   OpenPage(idRing);
   // Two files up: both arrive whole, the total bar counted both.
