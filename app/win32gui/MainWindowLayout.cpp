@@ -16,13 +16,33 @@ namespace {
 constexpr int kReasonColumn = 2;
 constexpr int kStopRoom = 74;  // the bars give way to Stop at the panel's right
 
-// A mnemonic on the first letter of an English entry that has none.
-std::wstring WithMnemonic(std::wstring text) {
-  if (text.find(L'&') == std::wstring::npos) {
-    size_t i = text.find_first_not_of(L' ');
-    if (i != std::wstring::npos && text[i] < 128 && iswalpha(text[i])) text.insert(i, 1, L'&');
+// Mnemonics for the entries of one menu, none twice: an entry's own "&x"
+// stays; the others take the first letter of their English words not yet
+// taken, marked in the entry when it holds it, else added as "(&X)".
+std::vector<std::wstring> WithMnemonics(const std::vector<std::wstring>& texts,
+                                        const std::vector<std::wstring>& english) {
+  std::wstring taken;
+  auto marked = [](const std::wstring& t) {
+    const size_t at = t.find(L'&');
+    return at != std::wstring::npos && at + 1 < t.size() ? static_cast<wchar_t>(towupper(t[at + 1])) : L'\0';
+  };
+  for (const std::wstring& t : texts)
+    if (wchar_t c = marked(t)) taken.push_back(c);
+  std::vector<std::wstring> out = texts;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (marked(out[i])) continue;
+    for (wchar_t c : english[i]) {
+      const wchar_t up = static_cast<wchar_t>(towupper(c));
+      if (c >= 128 || !iswalpha(c) || taken.find(up) != std::wstring::npos) continue;
+      taken.push_back(up);
+      size_t at = 0;
+      while (at < out[i].size() && towupper(out[i][at]) != up) ++at;
+      if (at < out[i].size()) out[i].insert(at, 1, L'&');
+      else out[i] += std::wstring(L"(&") + up + L")";
+      break;
+    }
   }
-  return text;
+  return out;
 }
 
 }  // namespace
@@ -212,12 +232,22 @@ void TMainWindow::CreateControls() {
 void TMainWindow::BuildMenu() {
   HMENU old = menu_;
   menu_ = CreateMenu();
+  auto texts = [this](std::initializer_list<const UiText*> entries) {
+    std::vector<std::wstring> shown, english;
+    for (const UiText* e : entries) {
+      shown.push_back(Tr(*e));
+      english.push_back(WinUiTextDecoder().Wide(UiBytes(*e, 0), 0));
+    }
+    return WithMnemonics(shown, english);
+  };
+  const std::vector<std::wstring> connection =
+      texts({&uitext::Connect1, &uitext::Disconnect1, &uitext::BackupEntry, &uitext::RestoreEntry});
   connectionMenu_ = CreatePopupMenu();
-  AppendMenuW(connectionMenu_, MF_STRING, idConnect, WithMnemonic(Tr(uitext::Connect1)).c_str());
-  AppendMenuW(connectionMenu_, MF_STRING, idDisconnect, WithMnemonic(Tr(uitext::Disconnect1)).c_str());
+  AppendMenuW(connectionMenu_, MF_STRING, idConnect, connection[0].c_str());
+  AppendMenuW(connectionMenu_, MF_STRING, idDisconnect, connection[1].c_str());
   AppendMenuW(connectionMenu_, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(connectionMenu_, MF_STRING, idBackup, WithMnemonic(Tr(uitext::BackupEntry)).c_str());
-  AppendMenuW(connectionMenu_, MF_STRING, idRestore, WithMnemonic(Tr(uitext::RestoreEntry)).c_str());
+  AppendMenuW(connectionMenu_, MF_STRING, idBackup, connection[2].c_str());
+  AppendMenuW(connectionMenu_, MF_STRING, idRestore, connection[3].c_str());
   portMenu_ = CreatePopupMenu();
   languageMenu_ = CreatePopupMenu();
   // Each entry in its own language and script, whatever the window's language.
@@ -226,13 +256,13 @@ void TMainWindow::BuildMenu() {
   AppendMenuW(languageMenu_, MF_STRING, idSimplified, L"\x7b80\x4f53\x4e2d\x6587 (&S)");
   CheckMenuRadioItem(languageMenu_, idEnglish, idSimplified, idEnglish + LanguageIndex(), MF_BYCOMMAND);
   helpMenu_ = CreatePopupMenu();
-  AppendMenuW(helpMenu_, MF_STRING, idAbout, (WithMnemonic(Tr(uitext::mAbout)) + L"\tCtrl+A").c_str());
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(connectionMenu_),
-              WithMnemonic(Tr(uitext::mConnection1)).c_str());
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(portMenu_), WithMnemonic(Tr(uitext::mConnSetting)).c_str());
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(languageMenu_),
-              WithMnemonic(Tr(uitext::mLanguage)).c_str());
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(helpMenu_), WithMnemonic(Tr(uitext::mHelp)).c_str());
+  AppendMenuW(helpMenu_, MF_STRING, idAbout, (texts({&uitext::mAbout})[0] + L"\tCtrl+A").c_str());
+  const std::vector<std::wstring> top =
+      texts({&uitext::mConnection1, &uitext::mConnSetting, &uitext::mLanguage, &uitext::mHelp});
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(connectionMenu_), top[0].c_str());
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(portMenu_), top[1].c_str());
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(languageMenu_), top[2].c_str());
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(helpMenu_), top[3].c_str());
   SetMenu(hwnd_, menu_);
   if (old) DestroyMenu(old);
   RebuildPortMenu();
@@ -247,12 +277,16 @@ void TMainWindow::RebuildPortMenu() {
     const TPortOption& p = indicators_.ports[i];
     if (!p.visible) continue;
     // The automatic entry keeps its caption in the chosen language.
-    const std::wstring caption = i == 0 ? WithMnemonic(Tr(uitext::mAuto)) : WideFromBytes(p.caption);
+    const std::wstring caption =
+        i == 0 ? WithMnemonics({Tr(uitext::mAuto)}, {WinUiTextDecoder().Wide(UiBytes(uitext::mAuto, 0), 0)})[0]
+               : WideFromBytes(p.caption);
     AppendMenuW(portMenu_, MF_STRING | (p.checked ? MF_CHECKED : 0), idAuto + i, caption.c_str());
     if (i == 0) AppendMenuW(portMenu_, MF_SEPARATOR, 0, nullptr);
   }
   AppendMenuW(portMenu_, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(portMenu_, MF_STRING, idPortSetup, WithMnemonic(Tr(uitext::mPortSetup)).c_str());
+  AppendMenuW(portMenu_, MF_STRING, idPortSetup,
+              WithMnemonics({Tr(uitext::mPortSetup)}, {WinUiTextDecoder().Wide(UiBytes(uitext::mPortSetup, 0), 0)})[0]
+                  .c_str());
 }
 
 void TMainWindow::ApplyLanguageTexts() {
