@@ -213,7 +213,7 @@ void TMainWindow::CreateControls() {
   SetText(idTotalLabel, L"Total");
 
   // The status bar's three panels.
-  HWND status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
+  HWND status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN | CCS_NORESIZE, 0, 0, 0, 0, hwnd_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(idStatusBar)),
                                 GetModuleHandleW(nullptr), nullptr);
   SendMessageW(status, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
