@@ -10,11 +10,8 @@ add_library(quendrel_window STATIC app/win32gui/MainWindow.cpp app/win32gui/Main
 target_link_libraries(quendrel_window PUBLIC quendrel_core quendrel_winphone comctl32 gdi32 user32 shell32 ole32)
 target_compile_definitions(quendrel_window PRIVATE
   QUENDREL_SOURCE_SAMPLES="${CMAKE_SOURCE_DIR}/virtualphone/samples")
-if(TARGET quendrel_windlg)
-  target_link_libraries(quendrel_window PUBLIC quendrel_windlg)
-else()
-  target_sources(quendrel_window PRIVATE app/win32gui/WinDialogsStandIn.cpp)
-endif()
+# Its boxes and dialogs.
+target_link_libraries(quendrel_window PUBLIC quendrel_windlg)
 
 set(QUENDREL_WINDOW_MANIFEST "${CMAKE_BINARY_DIR}/quendrel.manifest")
 configure_file(packaging/windows/quendrel.manifest ${QUENDREL_WINDOW_MANIFEST} @ONLY)
