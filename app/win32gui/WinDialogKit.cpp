@@ -7,6 +7,10 @@
 #include "app/win32gui/WinDialogs.h"
 #include "port/win32/WideText.h"
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace windlg {
 
 namespace {
@@ -178,11 +182,6 @@ void TDialog::Init(HWND hwnd) {
   hwnd_ = hwnd;
   before_ = g_current.exchange(hwnd);
   dpi_ = WindowDpi(hwnd);
-  LOGFONTW lf = MessageFont(dpi_);
-  font_ = CreateFontIndirectW(&lf);
-  lf.lfWeight = FW_BOLD;
-  bold_ = CreateFontIndirectW(&lf);
-
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
   RECT r{0, 0, Px(width_), Px(height_)};
@@ -191,20 +190,31 @@ void TDialog::Init(HWND hwnd) {
   minimum_ = {w, h};
   const POINT at = Centred(centerOnOwner_ ? GetWindow(hwnd, GW_OWNER) : nullptr, hwnd, w, h);
   SetWindowPos(hwnd, nullptr, at.x, at.y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyDpi();
+  OnInit();
+}
 
+void TDialog::ApplyDpi() {
+  LOGFONTW lf = MessageFont(dpi_);
+  HFONT font = CreateFontIndirectW(&lf);
+  lf.lfWeight = FW_BOLD;
+  HFONT bold = CreateFontIndirectW(&lf);
   for (const TControl& c : controls_) {
-    HWND item = Item(c.id);
-    SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(c.bold ? bold_ : font_), FALSE);
+    SendMessageW(Item(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(c.bold ? bold : font), TRUE);
     // A combo box's height is that of its open list.
     const int listRoom = c.kind == TKind::ComboBox ? Px(160) : 0;
     Place(c.id, Px(c.at.left), Px(c.at.top), Px(c.at.right), Px(c.at.bottom) + listRoom);
   }
+  // The old fonts go once no control uses them.
+  if (font_) DeleteObject(font_);
+  if (bold_) DeleteObject(bold_);
+  font_ = font;
+  bold_ = bold;
   if (sizeable_) {
     RECT client;
-    GetClientRect(hwnd, &client);
+    GetClientRect(hwnd_, &client);
     OnLayout(client.right, client.bottom);
   }
-  OnInit();
 }
 
 INT_PTR CALLBACK TDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -245,6 +255,18 @@ INT_PTR CALLBACK TDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
       }
       return FALSE;
+    case WM_DPICHANGED:
+      // Moved to a screen of another scale: the system's rectangle, controls and fonts anew.
+      if (self) {
+        const RECT* r = reinterpret_cast<const RECT*>(lp);
+        const int grown = MulDiv(100, LOWORD(wp), self->dpi_);
+        self->dpi_ = LOWORD(wp);
+        self->minimum_ = {MulDiv(self->minimum_.cx, grown, 100), MulDiv(self->minimum_.cy, grown, 100)};
+        SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        self->ApplyDpi();
+      }
+      return TRUE;
     case WM_DESTROY:
       if (self) self->Leave();
       return FALSE;

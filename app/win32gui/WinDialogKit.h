@@ -64,6 +64,7 @@ class TDialog {
  private:
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Init(HWND hwnd);
+  void ApplyDpi();  // fonts and places for dpi_
   void Leave();
   std::vector<BYTE> Template() const;
 

@@ -266,6 +266,20 @@ const TCase kCases[] = {
     {"update Cancel", Update, [](TDriver& d) { UpdateUp(d), d.Click(d.Button(L"Cancel")); }, "false"},
     {"update Escape", Update, [](TDriver& d) { UpdateUp(d), d.Key(VK_ESCAPE); }, "false"},
     {"update close box", Update, [](TDriver& d) { UpdateUp(d), d.CloseBox(); }, "false"},
+    {"update moved to a screen of twice the scale", Update,
+     [](TDriver& d) {
+       UpdateUp(d);
+       RECT before, after, suggested;
+       GetWindowRect(d.Button(L"OK"), &before);
+       GetWindowRect(d.dialog, &suggested);
+       suggested.right += suggested.right - suggested.left;
+       suggested.bottom += suggested.bottom - suggested.top;
+       SendMessageW(d.dialog, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+       GetWindowRect(d.Button(L"OK"), &after);
+       d.Check(after.right - after.left == 2 * (before.right - before.left), "button not scaled with the screen");
+       d.Click(d.Button(L"OK"));
+     },
+     "true"},
     {"about in English", [] { return windlg::ShowAbout(nullptr, 0), std::string("shown"); },
      [](TDriver& d) {
        d.Wait();
@@ -299,7 +313,6 @@ const TCase kCases[] = {
      [](TDriver& d) { d.Wait(), d.Command(IDOK); }, "ok COM1 13 3 0 0 3"},
     {"plan OK", PlanAnswer, [](TDriver& d) { PlanUp(d), d.Click(d.Button(L"Restore")); }, "true"},
     {"plan Cancel", PlanAnswer, [](TDriver& d) { PlanUp(d), d.Click(d.Button(L"Cancel")); }, "false"},
-    {"plan close box", PlanAnswer, [](TDriver& d) { PlanUp(d), d.CloseBox(); }, "false"},
     {"folder: a child with a name in two scripts", Folder,
      [](TDriver& d) { PickChild(d, L"M\u00e9lodie \u97f3\u4e50"), d.Click(d.Button(L"OK")); },
      Utf8(Scratch().child)},
