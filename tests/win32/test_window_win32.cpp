@@ -25,6 +25,7 @@
 #include "app/core/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/MainWindow.h"
+#include "app/win32gui/WinDialogs.h"
 #include "app/win32gui/WinVirtualPhone.h"
 #include "link/Text.h"
 #include "virtualphone/EnginePort.h"
@@ -209,6 +210,29 @@ TEST_F(WindowTest, EachPageShowsBothSides) {
   EXPECT_EQ(Rows(idSuitePhoneList), std::vector<std::wstring>{L"Snake Run"});
   EXPECT_EQ(Rows(idSuitePcList).size(), 2u);
   EXPECT_TRUE(boxes_.empty()) << boxes_.front();
+}
+
+TEST_F(WindowTest, MenuEntriesOpenTheirDialogsAndTheLinkStaysAsItWas) {
+  struct Case {
+    int command, button;
+  } cases[] = {{idAbout, IDOK}, {idPortSetup, IDCANCEL}, {idPortSetup, IDOK}};
+  // The dialogs run their own loops: a timer in them presses the button.
+  static int button;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    button = c.button;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      if (HWND dialog = windlg::CurrentDialog()) PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+    });
+    Command(c.command);
+    ASSERT_TRUE(PumpUntilIdle());
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(windlg::CurrentDialog(), nullptr);
+    EXPECT_EQ(window_->PanelText(0), Tr(uitext::StatusPortCaption, window_->LanguageIndex()) + L": COM99");
+  }
+  // Still on the phone: a page opens on it.
+  OpenPage(idRing);
+  EXPECT_EQ(Rows(idPhoneList).size(), FilesIn(PhoneFolder(1)).size());
 }
 
 TEST_F(WindowTest, TabWalksThePageControlsInOrder) {
