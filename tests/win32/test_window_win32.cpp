@@ -406,4 +406,26 @@ TEST_F(WindowTest, BackupAndRestoreFromTheMenuBringBackARemovedFile) {
   EXPECT_EQ(boxes_.size(), 2u);
 }
 
+TEST_F(WindowTest, ClosingDuringASendLeavesOnlyWholeFilesAndNoBox) {
+  OpenPage(idPicture);
+  phonesim::Options slow = engine_->GetOptions();
+  slow.splitPauseMs = 40;
+  engine_->SetOptions(slow);
+  Select(idPcList, {L"beach.jpg", L"field.bmp", L"star.gif"});
+  Click(idSend);
+  ASSERT_TRUE(PumpUntil([this] { return IsWindowVisible(C(idStop)) != FALSE; }));
+  SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(window_->Handle(), nullptr);
+  window_->FinishSession(std::chrono::seconds(5));
+  EXPECT_TRUE(window_->SessionIdle());
+  for (const wchar_t* name : {L"beach.jpg", L"field.bmp", L"star.gif"}) {
+    ASSERT_TRUE(fs::exists(PcFolder() / name));
+    if (fs::exists(PhoneFolder(3) / name)) {
+      EXPECT_EQ(ReadAll(PhoneFolder(3) / name), ReadAll(PcFolder() / name)) << name;
+    }
+  }
+  // Nobody is there to read a box any more.
+  EXPECT_TRUE(boxes_.empty());
+}
+
 }  // namespace
