@@ -101,8 +101,16 @@ TMainWindow::TMainWindow(std::unique_ptr<IComBackend> backend)
   ClearProgressPanel();
   connection.Ports().LoadPortSettings();
   connection.Ports().ShowPortPanel();
-  // The ini file (required: a missing one ends the construction).
-  ReadIniSettings([this](const std::string& text) { ShowErrorText(text); });
+  // The ini file (required: a missing one ends the construction, and the
+  // window goes with it before the members it reaches).
+  try {
+    ReadIniSettings([this](const std::string& text) { ShowErrorText(text); });
+  } catch (...) {
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+    throw;
+  }
 }
 
 TMainWindow::~TMainWindow() {
