@@ -10,6 +10,9 @@ add_library(quendrel_winplatform STATIC app/win32/WinPlatform.cpp app/win32/WinS
 target_link_libraries(quendrel_winplatform PUBLIC quendrel_core advapi32 shell32 ole32)
 # Whatever links the core links the platform layer with it.
 target_link_libraries(quendrel_core INTERFACE quendrel_winplatform)
+# "Fit to phone" and the list's thumbnails on the system's imaging codecs.
+add_library(quendrel_winfit STATIC app/win32/WinFitPicture.cpp)
+target_link_libraries(quendrel_winfit PUBLIC quendrel_core windowscodecs ole32 oleaut32 uuid)
 
 # Version information, the icon and a manifest in the executable.
 enable_language(RC)
@@ -20,8 +23,8 @@ set(QUENDREL_MANIFEST "${CMAKE_BINARY_DIR}/quendrel-cli.manifest")
 configure_file(packaging/windows/quendrel-cli.manifest ${QUENDREL_MANIFEST} @ONLY)
 configure_file(packaging/windows/quendrel-cli.rc.in ${CMAKE_BINARY_DIR}/quendrel-cli.rc @ONLY)
 
-add_executable(quendrel-cli ${CLI_SOURCES} app/cli/CliNoFit.cpp ${CMAKE_BINARY_DIR}/quendrel-cli.rc)
-target_link_libraries(quendrel-cli PRIVATE quendrel_core)
+add_executable(quendrel-cli ${CLI_SOURCES} app/cli/CliWinFit.cpp ${CMAKE_BINARY_DIR}/quendrel-cli.rc)
+target_link_libraries(quendrel-cli PRIVATE quendrel_core quendrel_winfit)
 # What a user installs carries no debugging symbols.
 target_link_options(quendrel-cli PRIVATE -s)
 include(cmake/WindowsDialogs.cmake)

@@ -7,11 +7,18 @@
 #endif
 #include <windows.h>
 
+#include <objbase.h>
+#include <wincodec.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/core/UiText.h"
+#include "app/win32/WinFitPicture.h"
 #include "app/win32/WinPlatform.h"
 #include "app/win32/WinTextDecoder.h"
 #include "content/MidletPage.h"
@@ -324,4 +331,166 @@ TEST(WinTextDecoder, BothChineseColumnsDecodeToTheirCharacters) {
   }
   // Bytes outside ASCII in the English column stay one character each.
   EXPECT_TRUE(decoder.Wide("caf\xe9", 0) == L"caf\u00e9");
+}
+
+namespace {
+
+std::string ReadBytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A noisy picture (hard to compress) of frames images in a container,
+// made with the system's encoder; empty when it has none for the format.
+std::string MakePicture(const GUID& container, UINT w, UINT h, bool alpha, int frames) {
+  IWICImagingFactory* factory = nullptr;
+  IStream* stream = nullptr;
+  IWICBitmapEncoder* encoder = nullptr;
+  IWICPalette* palette = nullptr;
+  std::string bytes;
+  const bool indexed = IsEqualGUID(container, GUID_ContainerFormatGif);
+  HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(&factory));
+  if (SUCCEEDED(hr)) hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(container, nullptr, &encoder);
+  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
+  if (SUCCEEDED(hr) && indexed) hr = factory->CreatePalette(&palette);
+  if (SUCCEEDED(hr) && indexed) hr = palette->InitializePredefined(WICBitmapPaletteTypeFixedWebPalette, FALSE);
+  const UINT depth = indexed ? 1 : alpha ? 4 : 3;
+  WICPixelFormatGUID format = indexed ? GUID_WICPixelFormat8bppIndexed
+                              : alpha ? GUID_WICPixelFormat32bppBGRA
+                                      : GUID_WICPixelFormat24bppBGR;
+  unsigned seed = 12345;
+  for (int f = 0; SUCCEEDED(hr) && f < frames; ++f) {
+    std::vector<BYTE> pixels(static_cast<size_t>(w) * h * depth);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      seed = seed * 1103515245u + 12345u;
+      pixels[i] = indexed ? static_cast<BYTE>((seed >> 16) % 216) : static_cast<BYTE>(seed >> 16);
+      if (alpha && i % 4 == 3) pixels[i] = static_cast<BYTE>(i / 4 % w * 255 / w);  // see-through at the left
+    }
+    IWICBitmapFrameEncode* frame = nullptr;
+    hr = encoder->CreateNewFrame(&frame, nullptr);
+    if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
+    if (SUCCEEDED(hr)) hr = frame->SetSize(w, h);
+    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
+    if (SUCCEEDED(hr) && indexed) hr = frame->SetPalette(palette);
+    if (SUCCEEDED(hr)) hr = frame->WritePixels(h, w * depth, static_cast<UINT>(pixels.size()), pixels.data());
+    if (SUCCEEDED(hr)) hr = frame->Commit();
+    if (frame) frame->Release();
+  }
+  if (SUCCEEDED(hr)) hr = encoder->Commit();
+  STATSTG stat{};
+  if (SUCCEEDED(hr)) hr = stream->Stat(&stat, STATFLAG_NONAME);
+  if (SUCCEEDED(hr)) {
+    bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+    LARGE_INTEGER start{};
+    ULONG got = 0;
+    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
+        FAILED(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got)) || got != bytes.size())
+      bytes.clear();
+  }
+  for (IUnknown* u : std::initializer_list<IUnknown*>{palette, encoder, stream, factory})
+    if (u) u->Release();
+  return bytes;
+}
+
+// The size of a picture as the system's decoder reads it back; 0 x 0 when it cannot.
+std::pair<UINT, UINT> DecodedSize(const std::wstring& path) {
+  IWICImagingFactory* factory = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  UINT w = 0, h = 0;
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                 reinterpret_cast<void**>(&factory))) &&
+      SUCCEEDED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                   &decoder)) &&
+      SUCCEEDED(decoder->GetFrame(0, &frame)) && FAILED(frame->GetSize(&w, &h)))
+    w = h = 0;
+  for (IUnknown* u : std::initializer_list<IUnknown*>{frame, decoder, factory})
+    if (u) u->Release();
+  return {w, h};
+}
+
+}  // namespace
+
+// "Fit to phone" on the system's codecs: a picture the page refuses for its
+// size or format becomes a JPEG the page takes, with its aspect, readable
+// back, beside the untouched original and never over another file; what
+// cannot be fitted leaves no file and says why.
+TEST(WinPictureFit, CopiesThePageTakesAndRefusalsWithoutFiles) {
+  struct Case {
+    const wchar_t* name;
+    GUID container;
+    UINT w, h;
+    bool alpha;
+    int frames;
+    size_t cutTo;  // the file cut to this many bytes (within the JPEG frame header: 1), 0 whole
+    fit::TRefusal refusal;
+  };
+  const Case cases[] = {
+      {L"wide.bmp", GUID_ContainerFormatBmp, 900, 300, false, 1, 0, fit::TRefusal::None},
+      {L"see-through.png", GUID_ContainerFormatPng, 500, 700, true, 1, 0, fit::TRefusal::None},
+      {L"photo \u0416.jpg", GUID_ContainerFormatJpeg, 1600, 1200, false, 1, 0, fit::TRefusal::None},
+      {L"still.gif", GUID_ContainerFormatGif, 700, 500, false, 1, 0, fit::TRefusal::None},
+      {L"cut.png", GUID_ContainerFormatPng, 800, 600, false, 1, 400, fit::TRefusal::NotReadable},
+      {L"cut.jpg", GUID_ContainerFormatJpeg, 800, 600, false, 1, 1, fit::TRefusal::NotFittable},
+      {L"moving.gif", GUID_ContainerFormatGif, 700, 500, false, 2, 0, fit::TRefusal::NotFittable},
+      {L"small.jpg", GUID_ContainerFormatJpeg, 64, 48, false, 1, 0, fit::TRefusal::AlreadySuitable},
+  };
+  namespace fs = std::filesystem;
+  fit::TComScope com;
+  const fit::TWinPictureFitter fitter;
+  const fs::path dir = fs::temp_directory_path() / (L"quendrel-fit-" + std::to_wstring(GetCurrentProcessId()));
+  for (const Case& c : cases) {
+    const std::string label = Utf8(c.name);
+    std::string bytes = MakePicture(c.container, c.w, c.h, c.alpha, c.frames);
+    if (bytes.empty()) {
+      ADD_FAILURE() << label << ": the system has no encoder to make the original with";
+      continue;
+    }
+    if (c.cutTo == 1) bytes.resize(std::min(bytes.size(), bytes.find(std::string("\x00\x11\x08", 3)) + 5));
+    else if (c.cutTo) bytes.resize(std::min(bytes.size(), c.cutTo));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path original = dir / c.name;
+    std::ofstream(original, std::ios::binary) << bytes;
+    const std::string path = PathUtf8(original);
+
+    const bool fittable = c.refusal == fit::TRefusal::None;
+    // A cut file may pass the reader's first look: only the copy says it cannot be read.
+    if (c.refusal != fit::TRefusal::NotReadable) {
+      EXPECT_EQ(fitter.CanFit(path), fittable) << label;
+    }
+    const fit::TFitOutcome r = fitter.Fit(path);
+    EXPECT_EQ(r.refusal, c.refusal) << label << ": " << r.detail;
+    EXPECT_EQ(ReadBytes(original), bytes) << label << ": the original changed";
+    if (!fittable) {
+      EXPECT_TRUE(r.path.empty()) << label;
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << label << ": a file was left";
+      EXPECT_FALSE(fit::RefusalText(r, 0, WinUiTextDecoder()).empty()) << label;
+      continue;
+    }
+    EXPECT_EQ(Utf8Path(r.path).filename().wstring(), original.stem().wstring() + L"-fit.jpg") << label;
+    const pcscan::TJudgement taken = pcscan::JudgeFile(3, r.path);
+    EXPECT_EQ(taken.reason, pcscan::TReason::None) << label << ": the page refuses the copy";
+    EXPECT_LE(std::max(r.width, r.height), pcscan::kMaxPictureSide) << label;
+    // Its aspect, to the rounding of one pixel.
+    EXPECT_LE(std::abs(static_cast<long long>(r.width) * c.h - static_cast<long long>(r.height) * c.w),
+              static_cast<long long>(std::max(c.w, c.h)))
+        << label << ": " << r.width << " x " << r.height;
+    EXPECT_EQ(DecodedSize(Wide(r.path)), std::make_pair(static_cast<UINT>(r.width), static_cast<UINT>(r.height)))
+        << label;
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(Utf8Path(r.path))), r.bytes) << label;
+    // A second copy takes the next name and leaves the first as it was.
+    const std::string first = ReadBytes(Utf8Path(r.path));
+    const fit::TFitOutcome again = fitter.Fit(path);
+    EXPECT_EQ(again.refusal, fit::TRefusal::None) << label;
+    EXPECT_NE(again.path, r.path) << label;
+    EXPECT_EQ(Utf8Path(again.path).filename().wstring(), original.stem().wstring() + L"-fit-2.jpg") << label;
+    EXPECT_EQ(ReadBytes(Utf8Path(r.path)), first) << label;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3) << label;
+  }
+  fs::remove_all(dir);
 }
