@@ -2,159 +2,18 @@
 // driven through its own messages (button clicks, list selections, menu
 // commands) and read back from its controls and from the folders on both
 // sides. Run under Wine with an X server: scripts/wine-port-test.py.
-#include <gtest/gtest.h>
-
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <set>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "tests/win32/WindowRig.h"
 
-#include "app/core/Config.h"
-#include "app/core/UiText.h"
-#include "app/win32/WinTextDecoder.h"
-#include "app/win32gui/MainWindow.h"
-#include "app/win32gui/WinDialogs.h"
-#include "app/win32gui/WinVirtualPhone.h"
-#include "link/Text.h"
-#include "virtualphone/EnginePort.h"
-
-namespace fs = std::filesystem;
 using namespace win32gui;
+using namespace windowrig;
 
 namespace {
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::set<std::wstring> FilesIn(const fs::path& folder) {
-  std::set<std::wstring> names;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(folder, ec))
-    if (e.is_regular_file()) names.insert(e.path().filename().wstring());
-  return names;
-}
-
-std::wstring Text(HWND h) {
-  wchar_t buf[512] = L"";
-  GetWindowTextW(h, buf, 512);
-  return buf;
-}
-
-std::wstring Tr(const UiText& entry, int lang) { return WinUiTextDecoder().Wide(UiBytes(entry, lang), lang); }
-
-class WindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // The window reads its ini from the working directory.
-    home_ = fs::temp_directory_path() / (L"quendrel-window-test-" + std::to_wstring(GetCurrentProcessId()));
-    fs::create_directories(home_ / L"logs");
-    std::ofstream(home_ / L"Velko.ini") << "debugFlag=0\n";
-    fs::current_path(home_);
-    phone_ = std::make_unique<TWinVirtualPhone>();
-    std::string error;
-    ASSERT_TRUE(phone_->Start(&error)) << error;
-    engine_ = phone_->Engine();
-    window_ = std::make_unique<TMainWindow>(phone_->TakeBackend());
-    answer_ = phone_->PcSamples();
-    window_->folderAnswer = [this](const std::string&) { return answer_; };
-    window_->boxSeen = [this](const std::wstring& text) { boxes_.push_back(text); };
-    ShowWindow(window_->Handle(), SW_SHOWNOACTIVATE);
-    window_->FormCreate();
-    ASSERT_TRUE(PumpUntilIdle());
-  }
-
-  void TearDown() override {
-    if (window_) {
-      SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
-      window_->FinishSession(std::chrono::seconds(3));
-    }
-    window_.reset();
-    phone_.reset();
-    fs::current_path(fs::temp_directory_path());
-    std::error_code ec;
-    fs::remove_all(home_, ec);
-  }
-
-  // Serves the window's messages until 'done' holds; false at the limit.
-  template <typename F>
-  bool PumpUntil(F done, int limitMs = 20000) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-      if (done()) return true;
-      if (GetTickCount() - start > static_cast<DWORD>(limitMs)) return false;
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-  }
-  bool PumpUntilIdle() {
-    // Idle once, then a turn more for what the worker posted last.
-    if (!PumpUntil([this] { return window_->SessionIdle(); })) return false;
-    return PumpUntil([] { return true; });
-  }
-
-  HWND C(int id) const { return window_->Control(id); }
-  void Click(int id) { SendMessageW(C(id), BM_CLICK, 0, 0); }
-  void Command(int id) { SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-
-  std::vector<std::wstring> Rows(int id) const {
-    std::vector<std::wstring> rows;
-    const int n = static_cast<int>(SendMessageW(C(id), LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      wchar_t buf[260] = L"";
-      LVITEMW item{};
-      item.iSubItem = 0;
-      item.pszText = buf;
-      item.cchTextMax = 260;
-      SendMessageW(C(id), LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-      rows.push_back(buf);
-    }
-    return rows;
-  }
-  void Select(int id, const std::vector<std::wstring>& names) {
-    const std::vector<std::wstring> rows = Rows(id);
-    for (size_t i = 0; i < rows.size(); ++i) {
-      const bool on = std::find(names.begin(), names.end(), rows[i]) != names.end();
-      LVITEMW item{};
-      item.stateMask = LVIS_SELECTED;
-      item.state = on ? LVIS_SELECTED : 0;
-      SendMessageW(C(id), LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
-    }
-  }
-  // Opens a content page, as its tool button does.
-  void OpenPage(int button) {
-    Click(button);
-    ASSERT_TRUE(PumpUntilIdle());
-  }
-  fs::path PhoneFolder(int n) const { return fs::path(Wide(phone_->PhoneFolder())) / std::to_wstring(n); }
-  fs::path PcFolder() const { return fs::path(Wide(phone_->PcSamples())); }
-
-  fs::path home_;
-  std::unique_ptr<TWinVirtualPhone> phone_;
-  phonesim::EngineBackend* engine_ = nullptr;
-  std::unique_ptr<TMainWindow> window_;
-  std::vector<std::wstring> boxes_;
-  std::string answer_;  // what the folder chooser answers
-};
+using WindowTest = WindowRig;
 
 TEST_F(WindowTest, EachLanguageSwitchesEveryTextAndIsStored) {
   for (int lang : {0, 1, 2}) {
@@ -216,17 +75,15 @@ TEST_F(WindowTest, MenuEntriesOpenTheirDialogsAndTheLinkStaysAsItWas) {
   struct Case {
     int command, button;
   } cases[] = {{idAbout, IDOK}, {idPortSetup, IDCANCEL}, {idPortSetup, IDOK}};
-  // The dialogs run their own loops: a timer in them presses the button.
-  static int button;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
-    button = c.button;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-      if (HWND dialog = windlg::CurrentDialog()) PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+    AnswerDialogs([&c](HWND dialog) {
+      Press(dialog, c.button);
+      return true;
     });
     Command(c.command);
     ASSERT_TRUE(PumpUntilIdle());
-    KillTimer(nullptr, timer);
+    AnswerDialogs(nullptr);
     EXPECT_EQ(windlg::CurrentDialog(), nullptr);
     EXPECT_EQ(window_->PanelText(0), Tr(uitext::StatusPortCaption, window_->LanguageIndex()) + L": COM99");
   }
