@@ -107,6 +107,13 @@ class IFormView {
   }
   // The desktop's default action on a file.
   virtual void OpenWithDefaultApp(const std::string& path) { (void)path; }
+  // The end box of a backup, with a button that opens the folder it made;
+  // true only when that button was chosen. A front end without one shows
+  // the text alone.
+  virtual bool ShowBackupEnd(const std::string& text) {
+    ShowMessage(text);
+    return false;
+  }
   // Moves a PC file to the desktop's trash, so a removal on the PC side can
   // be undone; false when it could not, and the file then stays where it
   // is. A front end without a trash moves nothing (the command line has no

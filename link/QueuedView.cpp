@@ -32,6 +32,12 @@ bool TQueuedView::ConfirmFitCopy(const std::string& question) {
   return confirmed;
 }
 
+bool TQueuedView::ShowBackupEnd(const std::string& text) {
+  bool open = false;
+  if (!dropBoxes_) OnWindow([&] { open = target_.ShowBackupEnd(text); });
+  return open;
+}
+
 std::function<void()> TQueuedView::WithSelection(std::function<void()> operation) {
   TSelection selection;
   for (TListId list : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites})

@@ -55,6 +55,7 @@ class TQueuedView : public IFormView {
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;
+  bool ShowBackupEnd(const std::string& text) override;
 
  private:
   template <typename F>

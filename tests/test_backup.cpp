@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/BackupText.h"
+#include "app/core/UiTextDecoder.h"
 #include "content/Backup.h"
 #include "content/Sha256.h"
 #include "link/Batch.h"
@@ -165,6 +167,32 @@ TEST(BackupRun, PausesBetweenFiles) {
   EXPECT_TRUE(run.Run(rig.dir.File("backups"), 0));
   const faults::TimedLines::Gap gap = lines.GapBefore("AT*FDWN=\"b.mid\"");
   EXPECT_GE(gap.ms, kPauseBetweenFilesMs * rig.link->Clock().Scale()) << gap.before;
+}
+
+// The end box offers the backup's folder: opened only when the user asks,
+// and a restore of a backup that is not whole is refused in a box of its own.
+TEST(BackupRun, EndBoxesOfAWindowsRun) {
+  for (const bool open : {false, true}) {
+    SimLink rig;
+    setenv("HOME", rig.dir.path().c_str(), 1);
+    rig.dir.Write("phone/1/a.mid", std::string(300, 'm'));
+    rig.link->SetClock(TClock(0.05));
+    rig.Connect();
+    rig.view.openBackupAnswers = {open};
+    const backup::TBackupReport r = backup::BackUpAndTell(*rig.link, rig.dir.File("backups"), TEnglishDecoder());
+    ASSERT_FALSE(r.folder.empty());
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_NE(rig.view.messages[0].find(r.folder), std::string::npos) << rig.view.messages[0];
+    EXPECT_EQ(rig.view.opened, open ? std::vector<std::string>{r.folder} : std::vector<std::string>{});
+
+    rig.view.messages.clear();
+    rig.dir.Write(r.folder.substr(rig.dir.path().size() + 1) + "/melodies/a.mid", std::string(300, 'x'));
+    const backup::TRestoreReport back = backup::RestoreAndTell(*rig.link, r.folder, {}, TEnglishDecoder());
+    EXPECT_FALSE(back.bad.empty());
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_NE(rig.view.messages[0].find("melodies/a.mid"), std::string::npos) << rig.view.messages[0];
+    EXPECT_EQ(rig.dir.Read("phone/1/a.mid"), std::string(300, 'm'));
+  }
 }
 
 // ---- the check before a restore ----

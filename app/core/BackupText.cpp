@@ -1,11 +1,13 @@
 #include "app/core/BackupText.h"
 
+#include <ctime>
 #include <filesystem>
 
 #include "app/core/Config.h"
 #include "app/core/ScanReasonText.h"
 #include "app/core/UiText.h"
 #include "app/core/UiTextDecoder.h"
+#include "link/Link.h"
 #include "link/Settings.h"
 #include "link/Text.h"
 
@@ -75,6 +77,31 @@ std::string RestoreEndText(const TRestoreReport& r, const TUiTextDecoder& decode
 
 std::string RestoreRefusedText(const TRestoreReport& r, const TUiTextDecoder& decoder) {
   return FillArgs(Tr(uitext::RestoreRefused, decoder), {Lines(r.bad)});
+}
+
+const UiText& PlanActionText(TPlanAction action) {
+  switch (action) {
+    case TPlanAction::Send: return uitext::PlanSend;
+    case TPlanAction::Same: return uitext::PlanSame;
+    case TPlanAction::Clash: return uitext::PlanClash;
+    case TPlanAction::Refuse: return uitext::PlanRefuse;
+  }
+  return uitext::PlanSend;
+}
+
+TBackupReport BackUpAndTell(TLink& link, const std::string& root, const TUiTextDecoder& decoder) {
+  TBackupReport r = BackUpPhone(link, root, std::time(nullptr), {});
+  if (r.folder.empty() || r.closing) return r;
+  if (link.View().ShowBackupEnd(BackupEndText(r, decoder))) link.View().OpenWithDefaultApp(r.folder);
+  return r;
+}
+
+TRestoreReport RestoreAndTell(TLink& link, const std::string& folder, const TRestoreOptions& options,
+                              const TUiTextDecoder& decoder) {
+  TRestoreReport r = RestoreFromBackup(link, folder, options);
+  if (!r.bad.empty()) link.View().ShowMessage(RestoreRefusedText(r, decoder));
+  else if (r.planned && !r.declined && !r.closing) link.View().ShowMessage(RestoreEndText(r, decoder));
+  return r;
 }
 
 std::string RememberedBackupRoot() {

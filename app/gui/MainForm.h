@@ -103,6 +103,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;
+  bool ShowBackupEnd(const std::string& text) override;
 
   // Menu and button handlers (each runs under the error report).
   void mAboutClick();
@@ -185,7 +186,6 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   bool RefuseWhileBusy();
   std::string AskBackupFolder(const UiText& caption);
   bool ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan);
-  void ShowBackupEnd(const QString& text, const std::string& folder);
   QAction* backupEntry_ = nullptr;
   QAction* restoreEntry_ = nullptr;
   // Runs a window-only handler here; an escaping error is shown with its own text.

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <ctime>
 
 #include "MainForm.h"
 #include "app/core/Config.h"
@@ -24,20 +23,6 @@
 #include "content/BackupRun.h"
 #include "link/Settings.h"
 #include "ui_mainform.h"
-
-namespace {
-
-const UiText& ActionText(backup::TPlanAction action) {
-  switch (action) {
-    case backup::TPlanAction::Send: return uitext::PlanSend;
-    case backup::TPlanAction::Same: return uitext::PlanSame;
-    case backup::TPlanAction::Clash: return uitext::PlanClash;
-    case backup::TPlanAction::Refuse: return uitext::PlanRefuse;
-  }
-  return uitext::PlanSend;
-}
-
-}  // namespace
 
 void TVelkoMainForm::SetUpBackupEntries() {
   ui->mConnection1->addSeparator();
@@ -79,12 +64,7 @@ void TVelkoMainForm::BackupClick() {
   const std::string root = AskBackupFolder(uitext::BackupFolderCaption);
   if (root.empty()) return;
   backup::RememberBackupRoot(root);
-  RunOnSession([this, root] {
-    const backup::TBackupReport r = backup::BackUpPhone(link, root, std::time(nullptr), {});
-    if (r.folder.empty() || r.closing) return;
-    const QString shown = QString::fromStdString(backup::BackupEndText(r, QtUiTextDecoder()));
-    windowQueue_.RunAndWait([&] { ShowBackupEnd(shown, r.folder); });
-  });
+  RunOnSession([this, root] { backup::BackUpAndTell(link, root, QtUiTextDecoder()); });
 }
 
 void TVelkoMainForm::RestoreClick() {
@@ -92,31 +72,21 @@ void TVelkoMainForm::RestoreClick() {
   const std::string folder = AskBackupFolder(uitext::RestoreFolderCaption);
   if (folder.empty()) return;
   backup::TRestoreOptions o;
-  // The suites the phone lacks come from the folder the Java page shows.
-  if (pages.FolderAsked) o.suitesFolder = pages.PcFolder;
+  o.suitesFolder = backup::SuitesFolderShown(pages);
   o.confirmPlan = [this](const backup::TRestoreReport& r) {
     bool go = false;
     windowQueue_.RunAndWait([&] { go = ConfirmRestorePlan(r.plan); });
     return go;
   };
-  RunOnSession([this, folder, o] {
-    const backup::TRestoreReport r = backup::RestoreFromBackup(link, folder, o);
-    if (!r.bad.empty()) {
-      link.View().ShowMessage(backup::RestoreRefusedText(r, QtUiTextDecoder()));
-      return;
-    }
-    // Without a plan the listing has said why; a declined plan or a closing window shows nothing more.
-    if (!r.planned || r.declined || r.closing) return;
-    link.View().ShowMessage(backup::RestoreEndText(r, QtUiTextDecoder()));
-  });
+  RunOnSession([this, folder, o] { backup::RestoreAndTell(link, folder, o, QtUiTextDecoder()); });
 }
 
-void TVelkoMainForm::ShowBackupEnd(const QString& text, const std::string& folder) {
-  QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, this);
+bool TVelkoMainForm::ShowBackupEnd(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), BytesToQString(text), QMessageBox::Ok, this);
   QPushButton* open = box.addButton(UiTr(uitext::OpenFolder), QMessageBox::ActionRole);
   open->setObjectName("OpenFolder_Button");
   box.exec();
-  if (box.clickedButton() == open) OpenWithDefaultApp(folder);
+  return box.clickedButton() == open;
 }
 
 bool TVelkoMainForm::ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan) {
@@ -134,7 +104,7 @@ bool TVelkoMainForm::ConfirmRestorePlan(const std::vector<backup::TPlanItem>& pl
   const int lang = AppConfig().LanguageIndex;
   for (const backup::TPlanItem& item : plan) {
     ++counts[static_cast<int>(item.action)];
-    auto* row = new QTreeWidgetItem(QStringList{UiTr(ActionText(item.action)),
+    auto* row = new QTreeWidgetItem(QStringList{UiTr(backup::PlanActionText(item.action)),
                                                 QString::fromLatin1(backup::FolderName(item.file.folder)),
                                                 BytesToQString(item.file.name)});
     // A file the phone would refuse carries the content page's reason.

@@ -111,6 +111,7 @@ class TMainWindow : public IFormView {
   void OpenWithDefaultApp(const std::string& path) override;
   bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;
+  bool ShowBackupEnd(const std::string& text) override;
 
  private:
   LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -2,13 +2,12 @@
 // the folders are asked for here, the fetching, planning and sending run
 // on the session worker, and the restore plan is shown here between the
 // plan and the sending.
-#include <ctime>
-
 #include "app/core/BackupText.h"
 #include "app/core/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/MainWindow.h"
 #include "app/win32gui/WinDialogs.h"
+#include "app/win32gui/MainWindowParts.h"
 #include "content/BackupRun.h"
 #include "link/Text.h"
 
@@ -41,11 +40,7 @@ void TMainWindow::BackupClick() {
   const std::string root = AskBackupFolder(uitext::BackupFolderCaption);
   if (root.empty()) return;
   backup::RememberBackupRoot(root);
-  RunOnSession([this, root] {
-    const backup::TBackupReport r = backup::BackUpPhone(link, root, std::time(nullptr), {});
-    if (r.folder.empty() || r.closing) return;
-    link.View().ShowMessage(backup::BackupEndText(r, WinUiTextDecoder()));
-  });
+  RunOnSession([this, root] { backup::BackUpAndTell(link, root, WinUiTextDecoder()); });
 }
 
 void TMainWindow::RestoreClick() {
@@ -53,23 +48,21 @@ void TMainWindow::RestoreClick() {
   const std::string folder = AskBackupFolder(uitext::RestoreFolderCaption);
   if (folder.empty()) return;
   backup::TRestoreOptions o;
-  // The suites the phone lacks come from the folder the Java page shows.
-  if (pages.FolderAsked) o.suitesFolder = pages.PcFolder;
+  o.suitesFolder = backup::SuitesFolderShown(pages);
   o.confirmPlan = [this](const backup::TRestoreReport& r) {
     bool go = false;
     windowQueue_.RunAndWait([&] { go = boxSeen ? true : windlg::ConfirmRestorePlan(hwnd_, r.plan, LanguageIndex()); });
     return go;
   };
-  RunOnSession([this, folder, o] {
-    const backup::TRestoreReport r = backup::RestoreFromBackup(link, folder, o);
-    if (!r.bad.empty()) {
-      link.View().ShowMessage(backup::RestoreRefusedText(r, WinUiTextDecoder()));
-      return;
-    }
-    // Without a plan the listing has said why; a declined plan or a closing window shows nothing more.
-    if (!r.planned || r.declined || r.closing) return;
-    link.View().ShowMessage(backup::RestoreEndText(r, WinUiTextDecoder()));
-  });
+  RunOnSession([this, folder, o] { backup::RestoreAndTell(link, folder, o, WinUiTextDecoder()); });
+}
+
+bool TMainWindow::ShowBackupEnd(const std::string& text) {
+  if (boxSeen) {
+    boxSeen(WideFromBytes(text));
+    return false;
+  }
+  return windlg::ShowBackupEnd(hwnd_, Tr(uitext::ProductName), WideFromBytes(text), LanguageIndex());
 }
 
 }  // namespace win32gui

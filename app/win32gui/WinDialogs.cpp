@@ -2,8 +2,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
 
+#include "app/core/BackupText.h"
 #include "app/core/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/WinDialogKit.h"
@@ -222,19 +224,40 @@ class TPortDialog : public TDialog {
   int lang_;
 };
 
+// ---- the end of a backup ----
+
+constexpr int kOpenFolderButton = 130;
+
+class TBackupEndDialog : public TDialog {
+ public:
+  TBackupEndDialog(const std::wstring& caption, const std::wstring& text, int lang)
+      : TDialog(caption, 400, TextHeight(text) + 58) {
+    const int h = TextHeight(text);
+    Add(TKind::Static, 100, text, kLabel, 12, 12, 376, h);
+    Add(TKind::Button, IDOK, L"OK", kDefault, 196, h + 22, 75, 25);
+    Add(TKind::Button, kOpenFolderButton, Tr(uitext::OpenFolder, lang), kButton, 279, h + 22, 109, 25);
+    centerOnOwner_ = true;
+  }
+
+ protected:
+  bool OnCommand(int id, int code) override {
+    if (id != kOpenFolderButton || code != BN_CLICKED) return false;
+    End(kOpenFolderButton);
+    return true;
+  }
+
+ private:
+  // Room for the text's lines, a long list of left-out files kept on screen.
+  static int TextHeight(const std::wstring& text) {
+    int lines = 1;
+    for (wchar_t c : text) lines += c == L'\n';
+    return std::min(std::max(lines, 2) * 16 + 8, 420);
+  }
+};
+
 // ---- the restore plan ----
 
 enum : int { kPlanCounts = 120, kPlanList = 121 };
-
-const UiText& ActionText(backup::TPlanAction action) {
-  switch (action) {
-    case backup::TPlanAction::Send: return uitext::PlanSend;
-    case backup::TPlanAction::Same: return uitext::PlanSame;
-    case backup::TPlanAction::Clash: return uitext::PlanClash;
-    case backup::TPlanAction::Refuse: return uitext::PlanRefuse;
-  }
-  return uitext::PlanSend;
-}
 
 class TPlanDialog : public TDialog {
  public:
@@ -270,7 +293,7 @@ class TPlanDialog : public TDialog {
     }
     for (size_t i = 0; i < plan_.size(); ++i) {
       const backup::TPlanItem& item = plan_[i];
-      std::wstring cells[] = {Tr(ActionText(item.action), lang_), NameText(backup::FolderName(item.file.folder)),
+      std::wstring cells[] = {Tr(backup::PlanActionText(item.action), lang_), NameText(backup::FolderName(item.file.folder)),
                               NameText(item.file.name)};
       LVITEMW row{};
       row.mask = LVIF_TEXT;
@@ -319,6 +342,11 @@ void ShowMessage(HWND owner, const std::wstring& caption, const std::wstring& te
 
 void ShowError(HWND owner, const std::wstring& caption, const std::wstring& text) {
   MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+}
+
+bool ShowBackupEnd(HWND owner, const std::wstring& caption, const std::wstring& text, int languageIndex) {
+  TBackupEndDialog dialog(caption, text, languageIndex);
+  return dialog.Run(owner) == kOpenFolderButton;
 }
 
 bool AskYesNo(HWND owner, const std::wstring& caption, const std::wstring& text) {

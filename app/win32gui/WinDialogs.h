@@ -22,6 +22,9 @@ namespace windlg {
 // Message box with OK (an error box with the error icon).
 void ShowMessage(HWND owner, const std::wstring& caption, const std::wstring& text);
 void ShowError(HWND owner, const std::wstring& caption, const std::wstring& text);
+// The end box of a backup: OK and a button that opens the backup's
+// folder; true only for that button.
+bool ShowBackupEnd(HWND owner, const std::wstring& caption, const std::wstring& text, int languageIndex);
 // Yes/No question; true only for Yes.
 bool AskYesNo(HWND owner, const std::wstring& caption, const std::wstring& text);
 

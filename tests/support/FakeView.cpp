@@ -87,3 +87,11 @@ bool FakeView::ConfirmFitCopy(const std::string& question) {
   fitAnswers.pop_front();
   return a;
 }
+
+bool FakeView::ShowBackupEnd(const std::string& text) {
+  ShowMessage(text);
+  if (openBackupAnswers.empty()) return false;
+  bool a = openBackupAnswers.front();
+  openBackupAnswers.pop_front();
+  return a;
+}

@@ -43,6 +43,7 @@ class FakeView : public IFormView {
   std::deque<std::string> renameAnswers;  // text put in the rename edit on Rename
   std::deque<bool> updateAnswers;
   std::deque<bool> fitAnswers;  // offers of a fitted copy of a dropped picture
+  std::deque<bool> openBackupAnswers;  // the backup end box's button that opens its folder
   std::deque<std::string> folderAnswers;
   // Called on each turn of a wait (lets a test act in the middle of a wait).
   std::function<void()> onWaitTurn;
@@ -81,6 +82,7 @@ class FakeView : public IFormView {
   std::vector<std::string> trashed;
   bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;
+  bool ShowBackupEnd(const std::string& text) override;
 
   bool HasMessage(const std::string& text) const;
 };

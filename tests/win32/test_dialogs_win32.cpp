@@ -164,6 +164,15 @@ std::vector<backup::TPlanItem> Plan() {
 
 std::string PlanAnswer() { return windlg::ConfirmRestorePlan(nullptr, Plan(), 0) ? "true" : "false"; }
 
+std::string BackupEnd() {
+  return windlg::ShowBackupEnd(nullptr, L"Quendrel", L"Backup done\nC:\\backups\\x", 0) ? "open" : "no";
+}
+
+void BackupEndUp(TDriver& d) {
+  d.Wait();
+  d.Same(WindowText(d.Child(L"Static")), L"Backup done\nC:\\backups\\x", "text");
+}
+
 std::wstring Cell(HWND list, int row, int column) {
   wchar_t text[128] = L"";
   LVITEMW it{};
@@ -313,6 +322,10 @@ const TCase kCases[] = {
      [](TDriver& d) { d.Wait(), d.Command(IDOK); }, "ok COM1 13 3 0 0 3"},
     {"plan OK", PlanAnswer, [](TDriver& d) { PlanUp(d), d.Click(d.Button(L"Restore")); }, "true"},
     {"plan Cancel", PlanAnswer, [](TDriver& d) { PlanUp(d), d.Click(d.Button(L"Cancel")); }, "false"},
+    {"backup end: Open folder", BackupEnd, [](TDriver& d) { BackupEndUp(d), d.Click(d.Button(L"Open folder")); },
+     "open"},
+    {"backup end: OK", BackupEnd, [](TDriver& d) { BackupEndUp(d), d.Key(VK_RETURN); }, "no"},
+    {"backup end: close box", BackupEnd, [](TDriver& d) { BackupEndUp(d), d.CloseBox(); }, "no"},
     {"folder: a child with a name in two scripts", Folder,
      [](TDriver& d) { PickChild(d, L"M\u00e9lodie \u97f3\u4e50"), d.Click(d.Button(L"OK")); },
      Utf8(Scratch().child)},
