@@ -58,7 +58,8 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$SCRATCH/display" >"$SC
 XVFB_PID=$!
 for _ in $(seq 100); do [ -s "$SCRATCH/display" ] && break; sleep 0.1; done
 [ -s "$SCRATCH/display" ] || { echo "Xvfb did not start" >&2; cat "$SCRATCH/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$SCRATCH/display")"
+DISPLAY=":$(head -n 1 "$SCRATCH/display")"
+export DISPLAY
 
 # --- The Wine prefix ---------------------------------------------------------------
 log "preparing the Wine prefix $WINEPREFIX"
