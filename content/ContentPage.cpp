@@ -148,10 +148,8 @@ TPageReport TContentPage::SendPcFiles(const std::vector<std::string>& paths) {
   return RunPhoneBatch(TPageAction::Send, files, static_cast<int>(files.size()));
 }
 
-TDropReport TContentPage::SendDroppedFiles(const std::vector<std::string>& paths, const fit::TPictureFitter* fitter,
-                                           const TUiTextDecoder& decoder) {
-  IFormView& view = link_.View();
-  const int folder = pages_.FolderNumber;
+TDropReport JudgeDroppedFiles(IFormView& view, int folder, const std::vector<std::string>& paths,
+                              const fit::TPictureFitter* fitter, const TUiTextDecoder& decoder) {
   TDropReport report;
   for (const std::string& path : paths) {
     const pcscan::TJudgement why = pcscan::JudgeFile(folder, path);
@@ -178,6 +176,12 @@ TDropReport TContentPage::SendDroppedFiles(const std::vector<std::string>& paths
     view.ShowMessage(DropNotSentText(name, refused.reason, decoder));
     report.notSent.push_back(refused);
   }
+  return report;
+}
+
+TDropReport TContentPage::SendDroppedFiles(const std::vector<std::string>& paths, const fit::TPictureFitter* fitter,
+                                           const TUiTextDecoder& decoder) {
+  TDropReport report = JudgeDroppedFiles(link_.View(), pages_.FolderNumber, paths, fitter, decoder);
   report.sending = SendPcFiles(report.sent);
   return report;
 }

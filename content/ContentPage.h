@@ -42,6 +42,12 @@ struct TDropReport {
   TPageReport sending;            // the send of 'sent'
 };
 
+// Files dropped on the phone list, judged for phone folder 'folder' as
+// they come, without sending any: what SendDroppedFiles does before it
+// sends 'sent' (the boxes and fit questions through 'view').
+TDropReport JudgeDroppedFiles(IFormView& view, int folder, const std::vector<std::string>& paths,
+                              const fit::TPictureFitter* fitter, const TUiTextDecoder& decoder);
+
 class TContentPage {
  public:
   TContentPage(TLink& link, TPageState& pages) : link_(link), pages_(pages) {}

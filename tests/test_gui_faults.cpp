@@ -817,7 +817,9 @@ class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
     row.fault(o);
     phonesim::PhoneSim sim(o);
     EXPECT_TRUE(sim.Start());
-    std::string args = "--port " + sim.DevicePath() + " --on-conflict=" + (row.overwrite ? "overwrite" : "skip") +
+    // A drop's twin judges the files as the window's phone list does.
+    std::string args = "--port " + sim.DevicePath() + (row.drop ? " --only-suitable" : "") +
+                       " --on-conflict=" + (row.overwrite ? "overwrite" : "skip") +
                        (row.op == TBatchOp::Send ? " put 3" : row.op == TBatchOp::Fetch ? " get 3" : " rm 3");
     for (const std::string& n : row.names) args += (row.op == TBatchOp::Send ? " pc/" : " ") + n;
     if (row.op == TBatchOp::Fetch) args += " --to pc";
@@ -869,6 +871,9 @@ INSTANTIATE_TEST_SUITE_P(
         BatchRow{.label = "send two", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"}, .pc = kTwo},
         BatchRow{.label = "send two dropped", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"}, .pc = kTwo,
                  .drop = true},
+        BatchRow{.label = "send two dropped, one the phone would not take", .op = TBatchOp::Send,
+                 .names = {"a.bmp", "notes.txt"}, .pc = {{"a.bmp", Picture(31)}, {"notes.txt", "a note"}},
+                 .drop = true, .ok = false},
         BatchRow{.label = "send onto a clash, overwrite", .op = TBatchOp::Send, .names = {"a.bmp"}, .pc = kTwo,
                  .phone = kOld},
         BatchRow{.label = "send onto a clash, skip", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"}, .pc = kTwo,

@@ -11,6 +11,8 @@
 #include "app/cli/ConsoleView.h"
 #include "app/core/Config.h"
 #include "app/core/PortAdvice.h"
+#include "app/core/UiTextDecoder.h"
+#include "content/ContentPage.h"
 #include "content/BackupRun.h"
 #ifdef QUENDREL_VIRTUAL_PHONE
 #include "app/vphone/VirtualPhone.h"
@@ -124,6 +126,7 @@ class TCliSession {
   TConnection& Connection() { return connection_; }
   TPageState& Pages() { return pages_; }
   ConsoleView& View() { return view_; }
+  const TCliOptions& Options() const { return opt_; }
 
  private:
   const TCliOptions& opt_;
@@ -199,6 +202,21 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   }
   if (!s.Connect() || !s.Select(folder)) return 1;
   TLink& link = s.Link();
+  // Judged as a drop on the window's phone list; with no one to ask, no
+  // copy that fits is made and such a picture is named with its reason.
+  bool allSuitable = true;
+  if (s.Options().onlySuitable) {
+    std::vector<std::string> paths;
+    for (const TBatchFile& f : files) paths.push_back(f.pcFolder + "/" + f.name);
+    const TDropReport judged = JudgeDroppedFiles(s.View(), folder, paths, nullptr, TEnglishDecoder());
+    allSuitable = judged.notSent.empty();
+    files.clear();
+    for (const std::string& path : judged.sent) {
+      const fs::path p = Utf8Path(path);
+      files.push_back({PathUtf8(p.filename()), PathUtf8(p.parent_path()), 0});
+    }
+    if (files.empty()) return 1;
+  }
   // The list the overwrite check walks. A listing ended by a hang-up or a
   // Stop sends nothing (the port may be the fall-back one by now); one that
   // failed leaves each upload to ask, or to follow --on-conflict.
@@ -206,7 +224,7 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   if (listed.Quiet() || link.StopToken().Ended()) return 1;
   const bool sent = RunBatch(s, TBatchOp::Send, folder, files);
   // Only an explicit overwrite policy makes an unchecked put a success.
-  return sent && (listed.Ok() || s.View().onConflict == "overwrite") ? 0 : 1;
+  return sent && allSuitable && (listed.Ok() || s.View().onConflict == "overwrite") ? 0 : 1;
 }
 
 int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {

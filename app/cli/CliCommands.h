@@ -12,6 +12,7 @@ struct TCliOptions {
   bool yes = false;
   bool verbose = false;
   bool all = false;  // scan: the files the phone would not take too
+  bool onlySuitable = false;  // put: judged as a drop on the window's phone list
   bool dryRun = false;  // restore: the plan only
   std::string suites;  // restore: PC folder of the backup's MIDlet suites
   double timeScale = 1.0;  // the link's clock; only the tests' build changes it

@@ -79,6 +79,7 @@ std::string Usage() {
   u += std::string("  --to DIR               target folder of 'get' (default: the current folder)") +
        (kCliCanFit ? ", 'fit' and 'backup'\n" : " and 'backup'\n");
   u += "  --all                  'scan' lists the files the phone would not take too\n"
+       "  --only-suitable        'put' sends only the files the phone takes and says why not the others\n"
        "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
        "  --dry-run              'restore' prints its plan and sends nothing\n"
        "  --suites DIR           'restore' installs the backup's missing suites from this MIDlet folder\n"
@@ -191,6 +192,8 @@ int Run(const std::vector<std::string>& argv) {
       opt.suites = value("--suites");
     } else if (a == "--all") {
       opt.all = true;
+    } else if (a == "--only-suitable") {
+      opt.onlySuitable = true;
     } else if (a == "--yes" || a == "-y") {
       opt.yes = true;
     } else if (a == "-v" || a == "--verbose") {
