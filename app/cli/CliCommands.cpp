@@ -223,8 +223,8 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   const TResult listed = s.List();
   if (listed.Quiet() || link.StopToken().Ended()) return 1;
   const bool sent = RunBatch(s, TBatchOp::Send, folder, files);
-  // Only an explicit overwrite policy makes an unchecked put a success.
-  return sent && allSuitable && (listed.Ok() || s.View().onConflict == "overwrite") ? 0 : 1;
+  // A listing that failed is a failure, as the window's box says it is.
+  return sent && allSuitable && listed.Ok() ? 0 : 1;
 }
 
 int CmdGet(TCliSession& s, const std::vector<std::string>& args, const std::string& to) {
