@@ -6,8 +6,10 @@ target_include_directories(quendrel_winphone PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quendrel_winphone PUBLIC quendrel_port quendrel_suite)
 
 add_library(quendrel_window STATIC app/win32gui/MainWindow.cpp app/win32gui/MainWindowLayout.cpp
-  app/win32gui/MainWindowBackup.cpp app/win32gui/MainWindowParts.cpp app/win32gui/WinVirtualPhone.cpp)
-target_link_libraries(quendrel_window PUBLIC quendrel_core quendrel_winphone comctl32 gdi32 user32 shell32 ole32)
+  app/win32gui/MainWindowBackup.cpp app/win32gui/MainWindowParts.cpp app/win32gui/MainWindowPictures.cpp
+  app/win32gui/WinThumbnails.cpp app/win32gui/WinVirtualPhone.cpp)
+target_link_libraries(quendrel_window PUBLIC quendrel_core quendrel_winfit quendrel_winphone comctl32 gdi32 user32
+  shell32 ole32)
 target_compile_definitions(quendrel_window PRIVATE
   QUENDREL_SOURCE_SAMPLES="${CMAKE_SOURCE_DIR}/virtualphone/samples")
 # Its boxes and dialogs.

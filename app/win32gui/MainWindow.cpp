@@ -6,10 +6,11 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/MainWindowParts.h"
 #include "app/win32gui/WinDialogs.h"
+#include "app/win32gui/WinThumbnails.h"
 #include "content/ScanReason.h"
 #include "link/PortSelection.h"
 #include "link/Text.h"
@@ -169,6 +170,9 @@ LRESULT TMainWindow::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kDrainMessage:
       windowQueue_.Drain();
       return 0;
+    case kThumbnailsMessage:
+      thumbnails_->Apply();
+      return 0;
     case WM_COMMAND:
       if (HIWORD(wp) == BN_CLICKED || HIWORD(wp) <= 1) OnCommand(LOWORD(wp));
       return 0;
@@ -178,6 +182,9 @@ LRESULT TMainWindow::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         RunOnSession([this] { contentPage.DC_PIC_PC_ListViewDblClick(); });
       if (n->idFrom == static_cast<UINT_PTR>(idPcList) && n->code == NM_CUSTOMDRAW)
         return DrawPcRow(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
+      if (n->idFrom == static_cast<UINT_PTR>(idPcList) && n->code == LVN_ITEMCHANGED &&
+          (reinterpret_cast<const NMLISTVIEW*>(lp)->uChanged & LVIF_STATE))
+        UpdateFitButton();
       return 0;
     }
     case WM_PAINT: {
@@ -251,7 +258,7 @@ void TMainWindow::OnClose() {
   DestroyWindow(hwnd_);
 }
 
-int TMainWindow::LanguageIndex() const { return AppConfig().LanguageIndex; }
+int TMainWindow::LanguageIndex() const { return UiLanguage(); }
 
 std::wstring TMainWindow::Tr(const UiText& entry) const {
   const int lang = LanguageIndex();
@@ -297,6 +304,7 @@ void TMainWindow::OnCommand(int id) {
     case idRemovePhone:
       RunOnSession([this] { TellStopped(contentPage.DC_PIC_Remove_PHONE_ButtonClick()); });
       break;
+    case idFitToPhone: RunHere([this] { FitSelectedPicture(); }); break;
     case idShowAll: SetShowAll(SendMessageW(Control(idShowAll), BM_GETCHECK, 0, 0) == BST_CHECKED); break;
     case idInstall: RunOnSession([this] { midletPage.LAD_ONE_ButtonClick(); }); break;
     case idUninstall: RunOnSession([this] { midletPage.LocalAppDL_REMOVE_ButtonClick(); }); break;
@@ -364,10 +372,10 @@ void TMainWindow::SendDroppedFiles(HDROP drop) {
 void TMainWindow::DropOnPhoneList(const std::vector<std::string>& paths) {
   // Taken only where a send could start: the content page, its buttons on.
   if (page_ != TPage::Content || !IsWindowEnabled(Control(idSend))) return;
-  // The page judges them and asks through the window as it goes; no fitter
-  // here, so a picture too large is named with its reason.
+  // The page judges them and asks through the window as it goes; a picture
+  // the phone would not take is offered as a fitted copy.
   RunOnSession([this, paths] {
-    TellStopped(contentPage.SendDroppedFiles(paths, nullptr, WinUiTextDecoder()).sending);
+    TellStopped(contentPage.SendDroppedFiles(paths, &PictureFitter(), WinUiTextDecoder()).sending);
   });
 }
 

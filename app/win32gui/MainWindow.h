@@ -37,7 +37,7 @@ enum TControlId : int {
   idRing = 100, idAnimation, idPicture, idJava,  // the page tool bar
   idTitleBar = 110, idLogo, idStatusBar,
   idContentPage = 120, idPcGroup, idPcList, idShowAll, idRemovePc, idSend, idFetch, idPhoneGroup, idPhoneList,
-  idRemovePhone,
+  idRemovePhone, idFitToPhone,
   idMidletPage = 140, idSuitePcGroup, idSuitePcList, idRemoveSuitePc, idInstall, idSuitePhoneGroup,
   idSuitePhoneList, idUninstall,
   idProgressPanel = 160, idStatusLabel, idProgressBar, idTotalLabel, idTotalBar, idStop,
@@ -48,6 +48,10 @@ enum TControlId : int {
 
 // Posted by the queue's waker: the window thread drains what the worker handed it.
 constexpr UINT kDrainMessage = WM_APP + 1;
+// Posted by the thumbnail thread: pictures wait to be set on the PC list.
+constexpr UINT kThumbnailsMessage = WM_APP + 2;
+
+class TThumbnails;
 
 class TMainWindow : public IFormView {
  public:
@@ -80,6 +84,8 @@ class TMainWindow : public IFormView {
   int LanguageIndex() const;
   // Current texts of the status bar's panels.
   std::wstring PanelText(int index) const;
+  // PC files whose thumbnail is still being made.
+  int ThumbnailsPending() const;
 
   static LRESULT CALLBACK WindowProcEntry(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK PanelProcEntry(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -195,6 +201,16 @@ class TMainWindow : public IFormView {
   std::vector<TWordsByLanguage> unsuitableWhy_;
   void ShowReasons();
   LRESULT DrawPcRow(NMLVCUSTOMDRAW* draw) const;
+  // "Fit to phone": the greyed rows' names (as the page gave them), the
+  // one selected row a copy can be made of ("" none), and the copy made.
+  std::vector<std::string> unsuitableNames_;
+  std::string SelectedFittablePath();
+  void UpdateFitButton();
+  void FitSelectedPicture();
+  void SelectPcRow(const std::wstring& name);
+  // Thumbnails of the animation and picture pages' PC rows.
+  std::unique_ptr<TThumbnails> thumbnails_;
+  void QueueThumbnail(int row, const std::string& name);
   TOperationSession session_;  // last: it stops before the pages and the link go
 };
 

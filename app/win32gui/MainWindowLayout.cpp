@@ -4,10 +4,11 @@
 #include <commctrl.h>
 
 #include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/MainWindow.h"
 #include "app/win32gui/MainWindowParts.h"
+#include "app/win32gui/WinThumbnails.h"
 
 namespace win32gui {
 
@@ -166,7 +167,8 @@ void TMainWindow::CreateControls() {
   const DWORD listStyle = tab | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
   const DWORD button = tab | BS_PUSHBUTTON;
   HWND pcList = Add(idPcList, content, WC_LISTVIEWW, listStyle, 12, 20, 216, 234);
-  Add(idShowAll, content, WC_BUTTONW, tab | BS_AUTOCHECKBOX, 12, 257, 212, 24);
+  Add(idShowAll, content, WC_BUTTONW, tab | BS_AUTOCHECKBOX, 12, 257, 112, 24);
+  Add(idFitToPhone, content, WC_BUTTONW, button, 128, 257, 100, 24);
   Add(idRemovePc, content, WC_BUTTONW, button, 12, 284, 216, 26);
   Add(idSend, content, WC_BUTTONW, button, 250, 110, 56, 32);
   Add(idFetch, content, WC_BUTTONW, button, 250, 170, 56, 32);
@@ -193,6 +195,8 @@ void TMainWindow::CreateControls() {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP,
                  LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
   DragAcceptFiles(phoneList, TRUE);
+  Show(idFitToPhone, false);
+  thumbnails_ = std::make_unique<TThumbnails>(pcList, hwnd_, kThumbnailsMessage, Scale(20));
   SetWindowSubclass(phoneList, &TMainWindow::PhoneListProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
   // The progress panel.
@@ -310,6 +314,7 @@ void TMainWindow::ApplyLanguageTexts() {
   SendMessageW(Control(idStatusBar), SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(Tr(uitext::StatusMaker).c_str()));
   SetText(idStop, Tr(uitext::StopButton));
   SetText(idShowAll, Tr(uitext::ShowAllFiles));
+  SetText(idFitToPhone, Tr(uitext::FitToPhone));
   HWND pcList = Control(idPcList);
   if (HWND header = reinterpret_cast<HWND>(SendMessageW(pcList, LVM_GETHEADER, 0, 0));
       header && SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) > kReasonColumn) {
@@ -399,6 +404,7 @@ void TMainWindow::ShowPage(TPage page) {
   Show(idLogo, page == TPage::Logo);
   Show(idContentPage, page == TPage::Content);
   Show(idMidletPage, page == TPage::Midlet);
+  UpdateFitButton();
 }
 
 void TMainWindow::SetTitleBar(TTitle title) {
@@ -446,6 +452,7 @@ void TMainWindow::SetActionsEnabled(bool enabled) {
   for (int id : {idInstall, idUninstall, idRemoveSuitePc, idFetch, idSend, idRemovePhone, idRemovePc, idRing,
                  idAnimation, idPicture, idJava, idShowAll})
     SetEnabled(id, enabled);
+  UpdateFitButton();
 }
 
 void TMainWindow::EnableSuiteActions() {
@@ -476,7 +483,13 @@ HWND TMainWindow::ListOf(TListId list) const {
 }
 
 void TMainWindow::ClearList(TListId list) {
-  if (list == TListId::PcFiles) unsuitableWhy_.clear();
+  if (list == TListId::PcFiles) {
+    unsuitableWhy_.clear();
+    unsuitableNames_.clear();
+    // The animation and picture pages show a small picture per row.
+    thumbnails_->Clear();
+    thumbnails_->SetShown(pages.FolderNumber == 2 || pages.FolderNumber == 3);
+  }
   SendMessageW(ListOf(list), LVM_DELETEALLITEMS, 0, 0);
 }
 
@@ -487,6 +500,11 @@ void TMainWindow::AddListRow(TListId list, const std::vector<std::string>& cells
   item.mask = LVIF_TEXT;
   item.iItem = static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
   item.pszText = first.data();
+  if (list == TListId::PcFiles) {
+    // Room for its picture, none drawn until it comes.
+    item.mask |= LVIF_IMAGE;
+    item.iImage = I_IMAGENONE;
+  }
   const int row = static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   for (size_t c = 1; c < cells.size(); ++c) {
     std::wstring text = WideFromBytes(cells[c]);
@@ -495,6 +513,7 @@ void TMainWindow::AddListRow(TListId list, const std::vector<std::string>& cells
     sub.pszText = text.data();
     SendMessageW(view, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
   }
+  if (list == TListId::PcFiles && row >= 0 && !cells.empty()) QueueThumbnail(row, cells[0]);
 }
 
 std::vector<int> TMainWindow::SelectedRows(TListId list) {
@@ -512,6 +531,7 @@ std::vector<int> TMainWindow::SelectedRows(TListId list) {
 void TMainWindow::AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) {
   AddListRow(TListId::PcFiles, cells);
   unsuitableWhy_.push_back(why);
+  unsuitableNames_.push_back(cells.empty() ? std::string() : cells[0]);
   ShowReasons();
 }
 

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace fit {
+class TPictureFitter;
+}
+
 namespace win32gui {
 
 enum class TToolPicture { Melody, Animation, Picture, Java };
@@ -15,5 +19,7 @@ HBITMAP MakeToolPicture(TToolPicture kind, int side);
 void PaintLogo(HDC dc, const RECT& area, HFONT font);
 // Text from the core: UTF-8 when valid, otherwise one character per byte.
 std::wstring WideFromBytes(const std::string& bytes);
+// The window's "Fit to phone", on the system's imaging codecs.
+const fit::TPictureFitter& PictureFitter();
 
 }  // namespace win32gui
