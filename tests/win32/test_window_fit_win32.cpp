@@ -1,0 +1,125 @@
+// The native window's pictures: a picture the phone would not take,
+// dropped on the phone list, goes over as a fitted copy once the user says
+// Yes, and the PC list shows small pictures of what can be decoded.
+#include "tests/win32/WindowRig.h"
+
+#include "content/PcScan.h"
+
+namespace {
+
+using namespace windowrig;
+using win32gui::idPcList;
+using win32gui::idPicture;
+
+// A 24-bit bottom-up BMP of w x h, far over the page's size and dimensions;
+// bands of plain colour, so its copy is small and quick to send.
+std::string MakeBmp(int w, int h) {
+  const int row = (w * 3 + 3) & ~3;
+  const uint32_t data = static_cast<uint32_t>(row * h), total = 54 + data;
+  std::string b(total, '\0');
+  auto put = [&b](size_t at, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  b[0] = 'B';
+  b[1] = 'M';
+  put(2, total, 4);
+  put(10, 54, 4);
+  put(14, 40, 4);
+  put(18, static_cast<uint32_t>(w), 4);
+  put(22, static_cast<uint32_t>(h), 4);
+  put(26, 1, 2);
+  put(28, 24, 2);
+  put(34, data, 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c)
+        b[54 + static_cast<size_t>(y) * row + x * 3 + c] = static_cast<char>(y / 100 * 40 + c * 60);
+  return b;
+}
+
+int RowImage(HWND list, const std::wstring& name) {
+  const std::vector<std::wstring> rows = Column(list);
+  const auto at = std::find(rows.begin(), rows.end(), name);
+  if (at == rows.end()) return -100;
+  LVITEMW item{};
+  item.mask = LVIF_IMAGE;
+  item.iItem = static_cast<int>(at - rows.begin());
+  SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  return item.iImage;
+}
+
+class WindowFitTest : public WindowRig {
+ protected:
+  // The system's own boxes (no test hook takes them here): each one's
+  // text is kept, and it is answered Yes, or OK when it has no Yes.
+  void AnswerBoxesYes() {
+    window_->boxSeen = nullptr;
+    Seen() = &asked_;
+    boxTimer_ = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      HWND box = nullptr;
+      EnumThreadWindows(
+          GetCurrentThreadId(),
+          [](HWND h, LPARAM lp) -> BOOL {
+            wchar_t c[16] = L"";
+            GetClassNameW(h, c, 16);
+            if (!IsWindowVisible(h) || lstrcmpW(c, L"#32770") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(lp) = h;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&box));
+      if (!box || !Seen() || GetPropW(box, L"quendrel-answered")) return;
+      SetPropW(box, L"quendrel-answered", reinterpret_cast<HANDLE>(1));
+      std::wstring text;
+      for (HWND h = GetWindow(box, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+        wchar_t c[16] = L"";
+        GetClassNameW(h, c, 16);
+        if (lstrcmpiW(c, L"Static") == 0) text += Text(h);
+      }
+      Seen()->push_back(text);
+      HWND yes = GetDlgItem(box, IDYES);
+      PostMessageW(yes ? yes : GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    });
+  }
+  void TearDown() override {
+    if (boxTimer_) KillTimer(nullptr, boxTimer_);
+    Seen() = nullptr;
+    WindowRig::TearDown();
+  }
+  static std::vector<std::wstring>*& Seen() {
+    static std::vector<std::wstring>* seen = nullptr;
+    return seen;
+  }
+  std::vector<std::wstring> asked_;
+  UINT_PTR boxTimer_ = 0;
+};
+
+TEST_F(WindowFitTest, DroppedPictureTooLargeGoesAsAFittedCopyAfterYes) {
+  const std::string original = MakeBmp(900, 700);
+  std::ofstream(PcFolder() / L"huge.bmp", std::ios::binary) << original;
+  // Listed by the page's header rules, but no decoder can make a picture of it.
+  std::ofstream(PcFolder() / L"broken.jpg", std::ios::binary)
+      << std::string("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x10\x00\x10\x03\x01\x22\x00", 15) << std::string(40, '\x55');
+  OpenPage(idPicture);
+  ASSERT_TRUE(PumpUntil([this] { return window_->ThumbnailsPending() == 0; }));
+  EXPECT_LT(RowImage(C(idPcList), L"broken.jpg"), 0) << "a picture for a file that cannot be decoded";
+  EXPECT_TRUE(boxes_.empty()) << "a box for a file without a thumbnail";
+
+  AnswerBoxesYes();
+  window_->DropOnPhoneList({Utf8((PcFolder() / L"huge.bmp").wstring())});
+  ASSERT_TRUE(PumpUntilIdle());
+  // One question, naming the file; nothing else to tell.
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_NE(asked_[0].find(L"huge.bmp"), std::wstring::npos) << asked_[0];
+  const fs::path copy = PcFolder() / L"huge-fit.jpg";
+  ASSERT_TRUE(fs::exists(copy));
+  EXPECT_EQ(pcscan::JudgeFile(3, Utf8(copy.wstring())).reason, pcscan::TReason::None);
+  EXPECT_EQ(ReadAll(PhoneFolder(3) / L"huge-fit.jpg"), ReadAll(copy));
+  EXPECT_FALSE(fs::exists(PhoneFolder(3) / L"huge.bmp"));
+  EXPECT_EQ(ReadAll(PcFolder() / L"huge.bmp"), original) << "the original changed";
+  // The page read its folder again: the copy is listed with its picture.
+  ASSERT_TRUE(PumpUntil([this] { return window_->ThumbnailsPending() == 0; }));
+  EXPECT_GE(RowImage(C(idPcList), L"huge-fit.jpg"), 0);
+  EXPECT_LT(RowImage(C(idPcList), L"broken.jpg"), 0);
+}
+
+}  // namespace
