@@ -199,7 +199,7 @@ for shot in "9 yes" "2052 no -zh-cn"; do
 
   click_client "$MAIN" "$PICTURE_X" "$PICTURE_Y"
   accept_chooser "$MAIN" || { echo "the picture folder chooser did not open" >&2; exit 1; }
-  sleep 2  # both folders listed
+  sleep 3  # both folders listed, the small pictures drawn
   rest_pointer "$MAIN"
   grab "$MAIN" "$OUT/windows-picture-page$suffix.png"
 
