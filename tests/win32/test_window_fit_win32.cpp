@@ -8,8 +8,11 @@
 namespace {
 
 using namespace windowrig;
+using win32gui::idAnimation;
+using win32gui::idFitToPhone;
 using win32gui::idPcList;
 using win32gui::idPicture;
+using win32gui::idShowAll;
 
 // A 24-bit bottom-up BMP of w x h, far over the page's size and dimensions;
 // bands of plain colour, so its copy is small and quick to send.
@@ -120,6 +123,34 @@ TEST_F(WindowFitTest, DroppedPictureTooLargeGoesAsAFittedCopyAfterYes) {
   ASSERT_TRUE(PumpUntil([this] { return window_->ThumbnailsPending() == 0; }));
   EXPECT_GE(RowImage(C(idPcList), L"huge-fit.jpg"), 0);
   EXPECT_LT(RowImage(C(idPcList), L"broken.jpg"), 0);
+}
+
+// "Fit to phone" offers itself for one greyed picture it can fit, on the
+// picture page only, and makes the copy beside it, selected in the list.
+TEST_F(WindowFitTest, FitToPhoneMakesTheCopyOfTheSelectedGreyedPicture) {
+  const std::string original = MakeBmp(700, 900);
+  std::ofstream(PcFolder() / L"tall.bmp", std::ios::binary) << original;
+  OpenPage(idAnimation);
+  EXPECT_FALSE(IsWindowVisible(C(idFitToPhone)));
+  OpenPage(idPicture);
+  Click(idShowAll);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_TRUE(IsWindowVisible(C(idFitToPhone)));
+  Select(idPcList, {L"spinner.gif"});  // an animation: nothing to fit
+  EXPECT_FALSE(IsWindowEnabled(C(idFitToPhone)));
+  Select(idPcList, {L"tall.bmp"});
+  ASSERT_TRUE(IsWindowEnabled(C(idFitToPhone)));
+  Click(idFitToPhone);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_TRUE(boxes_.empty()) << boxes_.front();
+  const fs::path copy = PcFolder() / L"tall-fit.jpg";
+  ASSERT_TRUE(fs::exists(copy));
+  EXPECT_EQ(pcscan::JudgeFile(3, Utf8(copy.wstring())).reason, pcscan::TReason::None);
+  EXPECT_EQ(ReadAll(PcFolder() / L"tall.bmp"), original);
+  const std::vector<std::wstring> rows = Rows(idPcList);
+  const auto at = std::find(rows.begin(), rows.end(), L"tall-fit.jpg");
+  ASSERT_NE(at, rows.end());
+  EXPECT_EQ(SendMessageW(C(idPcList), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), at - rows.begin());
 }
 
 }  // namespace
