@@ -1,8 +1,7 @@
 // The words of "Fit to phone" and of files dropped on the phone list, made
 // from the text table in UTF-8 for every front end.
-#include "app/core/Config.h"
-#include "app/core/ScanReasonText.h"
-#include "app/core/UiTextDecoder.h"
+#include "content/ScanReasonText.h"
+#include "content/UiTextDecoder.h"
 #include "content/ContentPage.h"
 #include "content/PictureFit.h"
 
@@ -88,7 +87,7 @@ std::string RefusalText(const TFitOutcome& outcome, int lang, const TUiTextDecod
 }  // namespace fit
 
 std::string ReasonUtf8(const pcscan::TJudgement& why, int folder, const TUiTextDecoder& decoder) {
-  const int lang = AppConfig().LanguageIndex;
+  const int lang = UiLanguage();
   return decoder.Utf8(ReasonText(why, folder, lang), lang);
 }
 
@@ -101,15 +100,15 @@ TWordsByLanguage ReasonWords(const pcscan::TJudgement& why, int folder, const TU
 }
 
 std::string RefusalUtf8(const fit::TFitOutcome& outcome, const TUiTextDecoder& decoder) {
-  return fit::RefusalText(outcome, AppConfig().LanguageIndex, decoder);
+  return fit::RefusalText(outcome, UiLanguage(), decoder);
 }
 
 std::string DropNotSentText(const std::string& name, const std::string& reason, const TUiTextDecoder& decoder) {
-  return FillArgs(UiUtf8(uitext::DropNotSent, AppConfig().LanguageIndex, decoder), {name, reason});
+  return FillArgs(UiUtf8(uitext::DropNotSent, UiLanguage(), decoder), {name, reason});
 }
 
 std::string DropFitQuestionText(const std::string& name, const std::string& reason, const TUiTextDecoder& decoder) {
-  return FillArgs(UiUtf8(uitext::DropFitQuestion, AppConfig().LanguageIndex, decoder), {name, reason});
+  return FillArgs(UiUtf8(uitext::DropFitQuestion, UiLanguage(), decoder), {name, reason});
 }
 
 std::string StoppedActionText(const TPageReport& report, const TUiTextDecoder& decoder) {
@@ -119,6 +118,6 @@ std::string StoppedActionText(const TPageReport& report, const TUiTextDecoder& d
                                                               : uitext::StoppedRemove;
   std::string names;
   for (const std::string& name : report.NotDone()) names += (names.empty() ? "" : ", ") + NameUtf8(name);
-  return FillArgs(UiUtf8(entry, AppConfig().LanguageIndex, decoder),
+  return FillArgs(UiUtf8(entry, UiLanguage(), decoder),
                   {std::to_string(report.DoneCount()), std::to_string(report.files.size()), names});
 }

@@ -1,7 +1,6 @@
-#include "app/core/ScanReasonText.h"
+#include "content/ScanReasonText.h"
 
-#include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 
 std::string FillArgs(const std::string& pattern, const std::initializer_list<std::string>& args) {
   std::string out;
@@ -55,5 +54,5 @@ std::string ReasonText(const pcscan::TJudgement& why, int folder, int lang) {
 }
 
 std::string ReasonText(const pcscan::TJudgement& why, int folder) {
-  return ReasonText(why, folder, AppConfig().LanguageIndex);
+  return ReasonText(why, folder, UiLanguage());
 }

@@ -1,6 +1,6 @@
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 
-#include "app/core/Config.h"
+#include "link/Settings.h"
 
 namespace uitext {
 // Columns: English, Traditional Chinese (Big5), Simplified Chinese (GB2312).
@@ -421,7 +421,44 @@ const char* UiBytes(const UiText& entry, int languageIndex) {
   return entry.text[languageIndex];
 }
 
-const char* UiBytes(const UiText& entry) { return UiBytes(entry, AppConfig().LanguageIndex); }
+const char* UiBytes(const UiText& entry) { return UiBytes(entry, UiLanguage()); }
+
+int& UiLanguage() {
+  static int language = 0;
+  return language;
+}
+
+void LoadLanguage() {
+  UiLanguage() = 0;
+  if (!ConnectKeyExists()) {
+    UiLanguage() = 1;
+    WriteConnectValue("Language", 1028);
+    return;
+  }
+  int code = 0;
+  if (!ReadConnectValue("Language", &code)) return;  // key without the value: English
+  switch (code) {
+    case 9: UiLanguage() = 0; break;
+    case 1028: UiLanguage() = 1; break;
+    case 2052: UiLanguage() = 2; break;
+    default: break;
+  }
+}
+
+int LanguageCode(int languageIndex) {
+  switch (languageIndex) {
+    case 1: return 1028;
+    case 2: return 2052;
+    default: return 9;
+  }
+}
+
+void ChooseLanguage(int languageIndex) {
+  if (languageIndex < 0 || languageIndex > 2) languageIndex = 0;
+  WriteConnectValue("Language", LanguageCode(languageIndex));
+  UiLanguage() = languageIndex;
+}
+
 
 const char* UiEncodingName(int languageIndex) {
   switch (languageIndex) {

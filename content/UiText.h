@@ -6,13 +6,24 @@
 #include <string>
 
 struct UiText {
-  const char* text[3];  // [LanguageIndex]
+  const char* text[3];  // [language]
 };
 
 // Bytes of an entry in the given language (0..2); out of range -> English.
 const char* UiBytes(const UiText& entry, int languageIndex);
-// Bytes of an entry in the language chosen at start-up.
+// Bytes of an entry in the language chosen now.
 const char* UiBytes(const UiText& entry);
+
+// The language the texts are shown in now: 0 English, 1 Traditional
+// Chinese, 2 Simplified Chinese.
+int& UiLanguage();
+// Language code of the settings store -> UiLanguage(). A missing key means
+// Traditional Chinese for this run and the key is created with 1028.
+void LoadLanguage();
+// Settings code of a language (9, 1028, 2052); out of range -> English.
+int LanguageCode(int languageIndex);
+// The user's choice: stored in the settings store and used from now on.
+void ChooseLanguage(int languageIndex);
 // The byte encoding used by a language column: "US-ASCII", "Big5", "GB2312".
 const char* UiEncodingName(int languageIndex);
 

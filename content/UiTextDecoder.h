@@ -5,7 +5,7 @@
 // every front end alike take it as an argument.
 #include <string>
 
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 
 class TUiTextDecoder {
  public:

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/core/BackupText.h"
-#include "app/core/UiTextDecoder.h"
+#include "content/UiTextDecoder.h"
 #include "content/Backup.h"
 #include "content/Sha256.h"
 #include "link/Batch.h"

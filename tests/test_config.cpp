@@ -248,9 +248,9 @@ TEST_F(ConfigTest, LanguageCodes) {
   const Case cases[] = {{9, 0}, {1028, 1}, {2052, 2}, {1033, 0}, {0, 0}, {-1, 0}};
   for (const Case& c : cases) {
     WriteConnectValue("Language", c.code);
-    AppConfig().LanguageIndex = 2;  // the read decides, not what was there before
+    UiLanguage() = 2;  // the read decides, not what was there before
     LoadLanguage();
-    EXPECT_EQ(AppConfig().LanguageIndex, c.index) << c.code;
+    EXPECT_EQ(UiLanguage(), c.index) << c.code;
     int stored = 0;
     ASSERT_TRUE(ReadConnectValue("Language", &stored));
     EXPECT_EQ(stored, c.code);  // reading never rewrites the value
@@ -268,17 +268,17 @@ TEST_F(ConfigTest, ChosenLanguageIsReadAtTheNextStart) {
     int stored = 0;
     ASSERT_TRUE(ReadConnectValue("Language", &stored));
     EXPECT_EQ(stored, c.code) << c.index;
-    const int chosen = AppConfig().LanguageIndex;
-    AppConfig().LanguageIndex = -1;
+    const int chosen = UiLanguage();
+    UiLanguage() = -1;
     LoadLanguage();
-    EXPECT_EQ(AppConfig().LanguageIndex, chosen) << c.index;
+    EXPECT_EQ(UiLanguage(), chosen) << c.index;
   }
 }
 
 TEST_F(ConfigTest, MissingKeyCreatesTraditionalChinese) {
   ASSERT_FALSE(ConnectKeyExists());
   LoadLanguage();
-  EXPECT_EQ(AppConfig().LanguageIndex, 1);
+  EXPECT_EQ(UiLanguage(), 1);
   int stored = 0;
   ASSERT_TRUE(ConnectKeyExists());
   ASSERT_TRUE(ReadConnectValue("Language", &stored));
@@ -286,13 +286,13 @@ TEST_F(ConfigTest, MissingKeyCreatesTraditionalChinese) {
   // The next start reads the created value.
   ResetAppConfig();
   LoadLanguage();
-  EXPECT_EQ(AppConfig().LanguageIndex, 1);
+  EXPECT_EQ(UiLanguage(), 1);
 }
 
 TEST_F(ConfigTest, KeyWithoutLanguageIsEnglish) {
   WriteConnectValue("PortNo", 3);
   LoadLanguage();
-  EXPECT_EQ(AppConfig().LanguageIndex, 0);
+  EXPECT_EQ(UiLanguage(), 0);
   int v = 0;
   EXPECT_FALSE(ReadConnectValue("Language", &v));  // not created for an existing key
 }
@@ -433,7 +433,7 @@ TEST(UiTextTest, ChineseColumnsAreRealEncodedBytes) {
 TEST(UiTextTest, LookupFollowsLanguageIndex) {
   ResetAppConfig();
   for (int lang : {0, 1, 2}) {
-    AppConfig().LanguageIndex = lang;
+    UiLanguage() = lang;
     EXPECT_STREQ(UiBytes(uitext::mExit), uitext::mExit.text[lang]);
     EXPECT_EQ(UiTr(uitext::mAbout), UiTextToQString(uitext::mAbout, lang));
   }

@@ -356,7 +356,7 @@ TEST_F(ContentPageTest, DroppedFilesAreJudgedOfferedACopyAndExplained) {
     for (const fs::directory_entry& e : fs::directory_iterator(phone)) fs::remove(e.path());
     fs::remove(drop + "big-yes-fit.bmp");
     page.OpenContentPage();  // the phone's list as emptied
-    AppConfig().LanguageIndex = row.lang;
+    UiLanguage() = row.lang;
     s.view.messages.clear();
     s.view.fitQuestions.clear();
     s.view.fitAnswers = {true, false, true};

@@ -355,7 +355,7 @@ TEST_F(MainFormTest, EnglishStatusPanels) {
 
 TEST_F(MainFormTest, MissingKeyGivesTraditionalChinese) {
   Build(-1);
-  EXPECT_EQ(AppConfig().LanguageIndex, 1);
+  EXPECT_EQ(UiLanguage(), 1);
   EXPECT_EQ(Child<QAction>("Disconnect1")->text(), QString::fromStdU16String(u"中斷連線"));
   int stored = 0;
   ASSERT_TRUE(ReadConnectValue("Language", &stored));

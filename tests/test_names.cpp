@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/UiTextDecoder.h"
+#include "content/UiTextDecoder.h"
 #include "content/MidletPage.h"
 #include "support/FaultHelpers.h"
 #include "support/SimLink.h"

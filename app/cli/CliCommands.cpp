@@ -11,7 +11,7 @@
 #include "app/cli/ConsoleView.h"
 #include "app/core/Config.h"
 #include "app/core/PortAdvice.h"
-#include "app/core/UiTextDecoder.h"
+#include "content/UiTextDecoder.h"
 #include "content/ContentPage.h"
 #include "content/BackupRun.h"
 #ifdef QUENDREL_VIRTUAL_PHONE

@@ -4,7 +4,7 @@
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
-#include "app/core/ScanReasonText.h"
+#include "content/ScanReasonText.h"
 #include "content/ContentPage.h"
 #include "content/MidletPage.h"
 #include "link/Link.h"

@@ -4,7 +4,7 @@
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliFit.h"
-#include "app/core/UiTextDecoder.h"
+#include "content/UiTextDecoder.h"
 #include "link/Text.h"
 
 int RunFitCommand(const std::vector<std::string>& args, const std::string& to) {

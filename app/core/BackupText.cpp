@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "app/core/Config.h"
-#include "app/core/ScanReasonText.h"
-#include "app/core/UiText.h"
-#include "app/core/UiTextDecoder.h"
+#include "content/ScanReasonText.h"
+#include "content/UiText.h"
+#include "content/UiTextDecoder.h"
 #include "link/Link.h"
 #include "link/Settings.h"
 #include "link/Text.h"
@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kBackupFolderValue = "BackupFolder";
 
 std::string Tr(const UiText& entry, const TUiTextDecoder& decoder) {
-  return UiUtf8(entry, AppConfig().LanguageIndex, decoder);
+  return UiUtf8(entry, UiLanguage(), decoder);
 }
 
 std::string Lines(const std::vector<std::string>& names) {
@@ -62,7 +62,7 @@ std::string RestoreEndText(const TRestoreReport& r, const TUiTextDecoder& decode
   std::string text = r.Whole() ? FillArgs(Tr(uitext::RestoreDone, decoder), {std::to_string(sent), std::to_string(kept)})
                                : FillArgs(Tr(r.stopped ? uitext::RestoreStopped : uitext::RestoreNotComplete, decoder),
                                           {std::to_string(sent)});
-  const int lang = AppConfig().LanguageIndex;
+  const int lang = UiLanguage();
   for (const TPlanItem& item : r.plan)
     if (item.action == TPlanAction::Refuse)
       text += "\n" + FillArgs(Tr(uitext::DropNotSent, decoder),

@@ -108,38 +108,6 @@ bool StrictToInt(const std::string& text, int* value) {
   return v.has_value();
 }
 
-void LoadLanguage() {
-  TAppConfig& c = AppConfig();
-  c.LanguageIndex = 0;
-  if (!ConnectKeyExists()) {
-    c.LanguageIndex = 1;
-    WriteConnectValue("Language", 1028);
-    return;
-  }
-  int code = 0;
-  if (!ReadConnectValue("Language", &code)) return;  // key without the value: English
-  switch (code) {
-    case 9: c.LanguageIndex = 0; break;
-    case 1028: c.LanguageIndex = 1; break;
-    case 2052: c.LanguageIndex = 2; break;
-    default: break;
-  }
-}
-
-int LanguageCode(int languageIndex) {
-  switch (languageIndex) {
-    case 1: return 1028;
-    case 2: return 2052;
-    default: return 9;
-  }
-}
-
-void ChooseLanguage(int languageIndex) {
-  if (languageIndex < 0 || languageIndex > 2) languageIndex = 0;
-  WriteConnectValue("Language", LanguageCode(languageIndex));
-  AppConfig().LanguageIndex = languageIndex;
-}
-
 void ReadIniSettings(const std::function<void(const std::string&)>& showError) {
   TAppConfig& c = AppConfig();
   if (c.IniLines.empty()) c.IniLines = ReadLines(kIniFileName);

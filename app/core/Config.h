@@ -1,5 +1,5 @@
 #pragma once
-// Process-wide start-up state: directory anchors, language, ini file and
+// Process-wide start-up state: directory anchors, ini file and
 // the two start-up logs. Shared by the window and the command-line front end.
 #include <cstdio>
 #include <functional>
@@ -19,7 +19,6 @@ inline constexpr int kLogicLogBit = 0x40;
 struct TAppConfig {
   std::string BaseDir;
   std::string ProgramDir;
-  int LanguageIndex = 0;  // 0 English, 1 Traditional Chinese, 2 Simplified Chinese
   int debugFlag = 0;
   std::vector<std::string> IniLines;
   std::FILE* ProtocolLog = nullptr;  // logs/apProtocol.log
@@ -40,14 +39,6 @@ void ComputeDirectories();
 bool IniLookup(const std::vector<std::string>& lines, const std::string& name, std::string* value);
 // Whole-text decimal conversion: optional sign and digits, nothing else.
 bool StrictToInt(const std::string& text, int* value);
-
-// Language code of the settings store -> LanguageIndex. A missing key means
-// Traditional Chinese for this run and the key is created with 1028.
-void LoadLanguage();
-// Settings code of a language (9, 1028, 2052); out of range -> English.
-int LanguageCode(int languageIndex);
-// The user's choice: stored in the settings store and used from now on.
-void ChooseLanguage(int languageIndex);
 
 // Loads Velko.ini from the working directory (throws std::runtime_error when
 // it cannot be read), evaluates debugFlag and opens the start-up logs.

@@ -194,7 +194,7 @@ void TVelkoMainForm::ApplyLanguageTexts() {
   ui->mHelp->setTitle(UiTr(uitext::mHelp));
   ui->mAbout->setText(UiTr(uitext::mAbout));
   languageMenu_->setTitle(UiTr(uitext::mLanguage));
-  const int current = AppConfig().LanguageIndex;
+  const int current = UiLanguage();
   for (int i = 0; i < 3; ++i) languageEntries_[i]->setChecked(i == current);
   SetTitleBar(title_);
   ui->DC_PIC_ToolButton->setToolTip(UiTr(uitext::DC_PIC_ToolButton));

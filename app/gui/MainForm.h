@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 #include "content/BackupRun.h"
 #include "content/ContentPage.h"
 #include "content/MidletPage.h"

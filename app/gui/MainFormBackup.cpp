@@ -101,7 +101,7 @@ bool TVelkoMainForm::ConfirmRestorePlan(const std::vector<backup::TPlanItem>& pl
   list->setSelectionMode(QAbstractItemView::NoSelection);
   list->setHeaderLabels({UiTr(uitext::PlanActionColumn), UiTr(uitext::PlanFolderColumn), UiTr(uitext::PlanNameColumn)});
   list->header()->setSectionsMovable(false);
-  const int lang = AppConfig().LanguageIndex;
+  const int lang = UiLanguage();
   for (const backup::TPlanItem& item : plan) {
     ++counts[static_cast<int>(item.action)];
     auto* row = new QTreeWidgetItem(QStringList{UiTr(backup::PlanActionText(item.action)),

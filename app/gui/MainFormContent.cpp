@@ -19,7 +19,7 @@
 #include <functional>
 
 #include "MainForm.h"
-#include "app/core/ScanReasonText.h"
+#include "content/ScanReasonText.h"
 #include "app/core/Config.h"
 #include "app/qt/UiTextQt.h"
 #include "app/gui/Thumbnails.h"
@@ -167,7 +167,7 @@ void TVelkoMainForm::ApplyContentExtrasTexts() {
 
 void TVelkoMainForm::ShowReason(QTreeWidgetItem* item) {
   const QStringList words = item->data(0, kReasonsRole).toStringList();
-  const QString reason = words.value(AppConfig().LanguageIndex);
+  const QString reason = words.value(UiLanguage());
   item->setText(kReasonColumn, reason);
   for (int c = 0; c < 3; ++c) item->setToolTip(c, reason);
   item->setToolTip(0, item->text(0) + "\n" + reason);  // the whole name, cut in the column

@@ -22,7 +22,7 @@ QString UiTextToQString(const UiText& entry, int languageIndex) {
   return DecodeUiBytes(UiBytes(entry, languageIndex), languageIndex);
 }
 
-QString UiTr(const UiText& entry) { return UiTextToQString(entry, AppConfig().LanguageIndex); }
+QString UiTr(const UiText& entry) { return UiTextToQString(entry, UiLanguage()); }
 
 std::string EncodeForLanguage(const QString& text, int languageIndex, bool* ok) {
   if (languageIndex != 1 && languageIndex != 2) {

@@ -3,8 +3,8 @@
 #include <QString>
 #include <string>
 
-#include "app/core/UiText.h"
-#include "app/core/UiTextDecoder.h"
+#include "content/UiText.h"
+#include "content/UiTextDecoder.h"
 
 // Decodes bytes of a language column (Big5 / GB2312 / ASCII).
 QString DecodeUiBytes(const std::string& bytes, int languageIndex);

@@ -3,7 +3,7 @@
 // Windows front end without Qt: Big5 as code page 950, GB2312 as 936.
 #include <string>
 
-#include "app/core/UiTextDecoder.h"
+#include "content/UiTextDecoder.h"
 
 class TWinUiTextDecoder : public TUiTextDecoder {
  public:

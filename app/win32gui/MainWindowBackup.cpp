@@ -3,7 +3,7 @@
 // on the session worker, and the restore plan is shown here between the
 // plan and the sending.
 #include "app/core/BackupText.h"
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/MainWindow.h"
 #include "app/win32gui/WinDialogs.h"

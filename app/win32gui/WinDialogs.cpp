@@ -6,7 +6,7 @@
 #include <array>
 
 #include "app/core/BackupText.h"
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/WinDialogKit.h"
 #include "content/Backup.h"

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/core/Config.h"
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/MainWindow.h"
 #include "app/win32gui/WinDialogs.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/UiText.h"
+#include "content/UiText.h"
 #include "app/win32/WinFitPicture.h"
 #include "app/win32/WinPlatform.h"
 #include "app/win32/WinTextDecoder.h"

@@ -36,9 +36,9 @@ TEST_F(WindowTest, EachLanguageSwitchesEveryTextAndIsStored) {
     }
     EXPECT_EQ(letters.size(), static_cast<size_t>(titles));
     // Stored: the next start reads it back.
-    AppConfig().LanguageIndex = -1;
+    UiLanguage() = -1;
     LoadLanguage();
-    EXPECT_EQ(AppConfig().LanguageIndex, lang);
+    EXPECT_EQ(UiLanguage(), lang);
   }
 }
 
