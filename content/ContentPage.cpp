@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "content/PcScan.h"
+#include "content/PictureFit.h"
+#include "content/ScanReasonText.h"
+#include "content/UiTextDecoder.h"
 #include "link/Connection.h"
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
@@ -240,4 +243,15 @@ void TContentPage::DC_PIC_PC_ListViewDblClick() {
   if (files.empty()) return;
   view.OpenWithDefaultApp(JoinLocalPath(pages_.PcFolder, files.front().name));
   OpenContentPage();
+}
+
+std::string StoppedActionText(const TPageReport& report, const TUiTextDecoder& decoder) {
+  if (!report.batch.stopped) return {};
+  const UiText& entry = report.action == TPageAction::Send    ? uitext::StoppedSend
+                        : report.action == TPageAction::Fetch ? uitext::StoppedFetch
+                                                              : uitext::StoppedRemove;
+  std::string names;
+  for (const std::string& name : report.NotDone()) names += (names.empty() ? "" : ", ") + NameUtf8(name);
+  return FillArgs(UiUtf8(entry, UiLanguage(), decoder),
+                  {std::to_string(report.DoneCount()), std::to_string(report.files.size()), names});
 }

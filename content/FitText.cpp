@@ -2,7 +2,6 @@
 // from the text table in UTF-8 for every front end.
 #include "content/ScanReasonText.h"
 #include "content/UiTextDecoder.h"
-#include "content/ContentPage.h"
 #include "content/PictureFit.h"
 
 std::string Latin1ToUtf8(const std::string& bytes) {
@@ -109,15 +108,4 @@ std::string DropNotSentText(const std::string& name, const std::string& reason, 
 
 std::string DropFitQuestionText(const std::string& name, const std::string& reason, const TUiTextDecoder& decoder) {
   return FillArgs(UiUtf8(uitext::DropFitQuestion, UiLanguage(), decoder), {name, reason});
-}
-
-std::string StoppedActionText(const TPageReport& report, const TUiTextDecoder& decoder) {
-  if (!report.batch.stopped) return {};
-  const UiText& entry = report.action == TPageAction::Send    ? uitext::StoppedSend
-                        : report.action == TPageAction::Fetch ? uitext::StoppedFetch
-                                                              : uitext::StoppedRemove;
-  std::string names;
-  for (const std::string& name : report.NotDone()) names += (names.empty() ? "" : ", ") + NameUtf8(name);
-  return FillArgs(UiUtf8(entry, UiLanguage(), decoder),
-                  {std::to_string(report.DoneCount()), std::to_string(report.files.size()), names});
 }
