@@ -5,6 +5,7 @@
 // end's business (it needs image codecs); a build without them has no
 // fitter. Paths and texts are UTF-8.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "content/PcScan.h"
@@ -43,13 +44,29 @@ class TPictureFitter {
   virtual TFitOutcome Fit(const std::string& path, const std::string& toDir = {}) const = 0;
 };
 
+// Below this JPEG quality a smaller picture looks better than a coarser one.
+inline constexpr int kLowestQuality = 30;
+
+// The picture as a baseline JPEG scaled to width x height at a quality
+// (1..100); empty when it cannot be encoded. A fitter supplies it with its codecs.
+using TScaledEncoder = std::function<std::string(int width, int height, int quality)>;
+struct TFitEncoding {
+  std::string bytes;  // empty: nothing fits, not even one pixel
+  int width = 0, height = 0, quality = 0;
+};
+// The copy of a width x height picture: within the page's largest side
+// with its aspect, at the highest quality the picture page takes, and
+// smaller still when even the lowest quality is refused.
+TFitEncoding EncodeToFit(int width, int height, const TScaledEncoder& encode);
+// Why a file the fitter cannot fit gets no copy, from the original's judgement.
+TRefusal RefusalForUnfittable(const pcscan::TJudgement& why);
+
 // Why no copy was made, in the given language (0 English), as UTF-8.
 std::string RefusalText(const TFitOutcome& outcome, int languageIndex, const TUiTextDecoder& decoder);
 
 }  // namespace fit
 
 // The pages' words for a front end, in the language chosen now, as UTF-8.
-// The text table's owner in app/core makes them.
 // Why the page of folder does not take a file.
 std::string ReasonUtf8(const pcscan::TJudgement& why, int folder, const TUiTextDecoder& decoder);
 // The same in every language; without a decoder, the Chinese columns'

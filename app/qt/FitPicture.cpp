@@ -19,18 +19,6 @@ namespace {
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// The picture page's own rules over the encoded bytes.
-bool PageTakes(const QByteArray& bytes) {
-  if (!pcscan::SizeAccepted(bytes.size())) return false;
-  auto read = [&bytes](uint64_t off, unsigned char* buf, size_t n) -> size_t {
-    if (off >= static_cast<uint64_t>(bytes.size())) return 0;
-    size_t k = std::min(n, static_cast<size_t>(bytes.size() - static_cast<qsizetype>(off)));
-    std::memcpy(buf, bytes.constData() + off, k);
-    return k;
-  };
-  return pcscan::JudgeHeader(3, "fit.jpg", bytes.size(), read) == pcscan::TVerdict::Listed;
-}
-
 QByteArray Encode(const QImage& image, int quality) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -114,43 +102,24 @@ bool CanFit(const QString& path, pcscan::TJudgement* why) {
 QByteArray EncodeToFit(const QImage& image, QSize* size, int* quality) {
   if (image.isNull()) return {};
   const QImage flat = Flatten(image);
-  const double side = pcscan::kMaxPictureSide;
-  double scale = std::min({1.0, side / flat.width(), side / flat.height()});
-  for (;;) {
-    const QSize target(std::max(1, static_cast<int>(std::lround(flat.width() * scale))),
-                       std::max(1, static_cast<int>(std::lround(flat.height() * scale))));
-    const QImage scaled =
-        target == flat.size() ? flat : flat.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    QByteArray best = Encode(scaled, kLowestQuality);
-    if (PageTakes(best)) {
-      // Highest quality the page still takes.
-      int lo = kLowestQuality + 1, hi = 100, bestQuality = kLowestQuality;
-      while (lo <= hi) {
-        const int mid = (lo + hi) / 2;
-        QByteArray bytes = Encode(scaled, mid);
-        if (PageTakes(bytes)) {
-          best = bytes;
-          bestQuality = mid;
-          lo = mid + 1;
-        } else {
-          hi = mid - 1;
-        }
-      }
-      if (size) *size = target;
-      if (quality) *quality = bestQuality;
-      return best;
-    }
-    if (target.width() == 1 && target.height() == 1) return {};
-    scale *= 0.8;
-  }
+  QImage scaled;
+  const TFitEncoding e = fit::EncodeToFit(flat.width(), flat.height(), [&](int w, int h, int q) {
+    // Scaled once for each size the search tries, then encoded at each quality.
+    if (scaled.size() != QSize(w, h))
+      scaled = QSize(w, h) == flat.size() ? flat : flat.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QByteArray bytes = Encode(scaled, q);
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+  });
+  if (e.bytes.empty()) return {};
+  if (size) *size = QSize(e.width, e.height);
+  if (quality) *quality = e.quality;
+  return QByteArray(e.bytes.data(), static_cast<qsizetype>(e.bytes.size()));
 }
 
 TFitResult FitPicture(const QString& path, const QString& toDir) {
   TFitResult r;
   if (!CanFit(path, &r.why)) {
-    r.refusal = r.why.reason == pcscan::TReason::None ? TRefusal::AlreadySuitable
-                : r.why.reason == pcscan::TReason::WrongType ? TRefusal::NotReadable
-                                                              : TRefusal::NotFittable;
+    r.refusal = RefusalForUnfittable(r.why);
     return r;
   }
   QImageReader reader(path);

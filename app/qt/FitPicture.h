@@ -12,8 +12,6 @@
 
 namespace fit {
 
-inline constexpr int kLowestQuality = 30;  // below this, a smaller picture looks better
-
 struct TFitResult {
   TRefusal refusal = TRefusal::None;
   pcscan::TJudgement why;  // the original's judgement on the picture page

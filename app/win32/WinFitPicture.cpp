@@ -14,8 +14,6 @@
 namespace fit {
 namespace {
 
-constexpr int kLowestQuality = 30;  // below this, a smaller picture looks better
-
 // Holds one COM interface and releases it.
 template <typename T>
 class TCom {
@@ -65,19 +63,6 @@ bool MakeFactory(TCom<IWICImagingFactory>& factory) {
 HRESULT OpenDecoder(IWICImagingFactory* factory, const std::wstring& path, TCom<IWICBitmapDecoder>& decoder) {
   return factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
                                             decoder.Out());
-}
-
-// The picture page's own rules over the encoded bytes.
-bool PageTakes(const std::string& bytes) {
-  const int64_t size = static_cast<int64_t>(bytes.size());
-  if (!pcscan::SizeAccepted(size)) return false;
-  auto read = [&bytes](uint64_t off, unsigned char* buf, size_t n) -> size_t {
-    if (off >= bytes.size()) return 0;
-    const size_t k = std::min(n, static_cast<size_t>(bytes.size() - off));
-    std::memcpy(buf, bytes.data() + off, k);
-    return k;
-  };
-  return pcscan::JudgeHeader(3, "fit.jpg", size, read) == pcscan::TVerdict::Listed;
 }
 
 // A camera's turned photo stays upright: the transform its orientation tag asks for.
@@ -180,49 +165,27 @@ std::string EncodeJpeg(IWICImagingFactory* factory, IWICBitmapSource* source, in
 
 // Within 640 x 640 with its aspect, the highest quality the page takes,
 // smaller still when needed. Empty when nothing fits.
-std::string EncodeToFit(IWICImagingFactory* factory, const TFlat& flat, int* width, int* height, int* quality) {
+TFitEncoding EncodeFlatToFit(IWICImagingFactory* factory, const TFlat& flat) {
   TCom<IWICBitmap> whole;
   if (FAILED(factory->CreateBitmapFromMemory(flat.width, flat.height, GUID_WICPixelFormat24bppBGR, flat.width * 3,
                                              static_cast<UINT>(flat.bgr.size()), const_cast<BYTE*>(flat.bgr.data()),
                                              whole.Out())))
     return {};
-  const double side = pcscan::kMaxPictureSide;
-  const double w = flat.width, h = flat.height;
-  double scale = std::min({1.0, side / w, side / h});
-  for (;;) {
-    const UINT tw = static_cast<UINT>(std::max(1L, std::lround(w * scale)));
-    const UINT th = static_cast<UINT>(std::max(1L, std::lround(h * scale)));
-    IWICBitmapSource* source = whole.Get();
-    TCom<IWICBitmapScaler> scaler;
-    if (tw != flat.width || th != flat.height) {
+  TCom<IWICBitmapScaler> scaler;
+  UINT scaledW = 0, scaledH = 0;
+  return EncodeToFit(static_cast<int>(flat.width), static_cast<int>(flat.height), [&](int w, int h, int q) {
+    const UINT tw = static_cast<UINT>(w), th = static_cast<UINT>(h);
+    if (tw == flat.width && th == flat.height) return EncodeJpeg(factory, whole.Get(), q);
+    // One scaler for each size the search tries, then encoded at each quality.
+    if (tw != scaledW || th != scaledH) {
+      scaledW = scaledH = 0;
       if (FAILED(factory->CreateBitmapScaler(scaler.Out())) ||
           FAILED(scaler->Initialize(whole.Get(), tw, th, WICBitmapInterpolationModeFant)))
-        return {};
-      source = scaler.Get();
+        return std::string();
+      scaledW = tw, scaledH = th;
     }
-    std::string best = EncodeJpeg(factory, source, kLowestQuality);
-    if (best.empty()) return {};
-    if (PageTakes(best)) {
-      int lo = kLowestQuality + 1, hi = 100, bestQuality = kLowestQuality;
-      while (lo <= hi) {
-        const int mid = (lo + hi) / 2;
-        std::string bytes = EncodeJpeg(factory, source, mid);
-        if (PageTakes(bytes)) {
-          best = std::move(bytes);
-          bestQuality = mid;
-          lo = mid + 1;
-        } else {
-          hi = mid - 1;
-        }
-      }
-      *width = static_cast<int>(tw);
-      *height = static_cast<int>(th);
-      *quality = bestQuality;
-      return best;
-    }
-    if (tw == 1 && th == 1) return {};
-    scale *= 0.8;
-  }
+    return EncodeJpeg(factory, scaler.Get(), q);
+  });
 }
 
 // Writes bytes as a new file, checked on write, flush and close; a file
@@ -286,9 +249,7 @@ bool TWinPictureFitter::CanFit(const std::string& path, pcscan::TJudgement* why)
 TFitOutcome TWinPictureFitter::Fit(const std::string& path, const std::string& toDir) const {
   TFitOutcome r;
   if (!CanFit(path, &r.why)) {
-    r.refusal = r.why.reason == pcscan::TReason::None        ? TRefusal::AlreadySuitable
-                : r.why.reason == pcscan::TReason::WrongType ? TRefusal::NotReadable
-                                                             : TRefusal::NotFittable;
+    r.refusal = RefusalForUnfittable(r.why);
     return r;
   }
   TComScope com;
@@ -305,11 +266,13 @@ TFitOutcome TWinPictureFitter::Fit(const std::string& path, const std::string& t
     r.detail = SystemText(static_cast<DWORD>(hr));
     return r;
   }
-  const std::string bytes = EncodeToFit(factory.Get(), flat, &r.width, &r.height, &r.quality);
-  if (bytes.empty()) {
+  const TFitEncoding fitted = EncodeFlatToFit(factory.Get(), flat);
+  if (fitted.bytes.empty()) {
     r.refusal = TRefusal::NoFit;
     return r;
   }
+  const std::string& bytes = fitted.bytes;
+  r.width = fitted.width, r.height = fitted.height, r.quality = fitted.quality;
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path original = fs::absolute(Utf8Path(path), ec);
