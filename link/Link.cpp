@@ -41,7 +41,8 @@ bool TLink::Open() {
       port_.Open();
     } catch (const EComPort& e) {
       openError_ = e.WinCode();
-      view_.ShowMessage(kOpenFailed);
+      const std::string advice = openAdvice_ ? openAdvice_(port_.Port(), openError_) : std::string();
+      view_.ShowMessage(advice.empty() ? std::string(kOpenFailed) : kOpenFailed + std::string("\n\n") + advice);
       return false;
     } catch (const std::exception&) {
       view_.ShowMessage(kOpenFailed);

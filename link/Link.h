@@ -73,6 +73,10 @@ class TLink {
   // (true) and when the link was lost (false): a failed write closed it,
   // or the receiver lost the port. The window's TConnection listens.
   void SetStateListener(std::function<void(bool up)> listener) { stateListener_ = std::move(listener); }
+  // A window's line under the box of a port that would not open: what the
+  // system said for this port and error, and what usually fixes it ("" none).
+  using TOpenAdvice = std::function<std::string(const std::string& port, int osError)>;
+  void SetOpenAdvice(TOpenAdvice advice) { openAdvice_ = std::move(advice); }
 
   // ---- Open and close ----
   // The one connect step: opens the port unless it is open (a failure
@@ -136,6 +140,7 @@ class TLink {
   std::unique_ptr<TReceiver> receiver_;
   TTransferLog transferLog_;
   std::function<void(bool up)> stateListener_;
+  TOpenAdvice openAdvice_;
   int openError_ = 0;
   const TReceiverRun receiverRun_;
 };

@@ -105,7 +105,7 @@ class TCliSession {
   bool Connect() {
     if (!link_.Open()) {
       const std::string port = link_.Port().Port();
-      const std::string advice = PortOpenAdvice(port, ResolvePortDevice(port), link_.OpenError());
+      const std::string advice = PortOpenAdvice(port, link_.OpenError());
       if (!advice.empty()) std::cerr << advice << std::endl;
       return false;
     }

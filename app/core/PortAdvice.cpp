@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/PortMap.h"
+
 #ifdef _WIN32
 #include "link/Text.h"
 #include "port/win32/WinApi.h"
@@ -102,4 +104,8 @@ std::string PortOpenAdvice(const std::string& port, const std::string& device, i
       return std::strerror(osError) + where.substr(0, where.size() - 2);
   }
 #endif
+}
+
+std::string PortOpenAdvice(const std::string& port, int osError) {
+  return PortOpenAdvice(port, ResolvePortDevice(port), osError);
 }

@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
+#include "app/core/PortAdvice.h"
 #include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
 #include "app/gui/Artwork.h"
@@ -72,6 +73,7 @@ TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* pa
         });
       }) {
   windowQueue_.SetWaker([this] { QMetaObject::invokeMethod(this, "DrainWindowQueue", Qt::QueuedConnection); });
+  link.SetOpenAdvice([](const std::string& port, int osError) { return PortOpenAdvice(port, osError); });
   // The window and its controls.
   ui->setupUi(this);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/core/Config.h"
+#include "app/core/PortAdvice.h"
 #include "content/UiText.h"
 #include "app/win32/WinTextDecoder.h"
 #include "app/win32gui/MainWindowParts.h"
@@ -71,6 +72,7 @@ TMainWindow::TMainWindow(std::unique_ptr<IComBackend> backend)
                                            ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
   RegisterClasses();
+  link.SetOpenAdvice([](const std::string& port, int osError) { return PortOpenAdvice(port, osError); });
   HDC screen = GetDC(nullptr);
   dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
