@@ -78,6 +78,15 @@ bool ParseNumber(const std::string& s, size_t* out) {
   return true;
 }
 
+// Names are UTF-8 bytes on every system. On Windows a path is wide text, so
+// a name is converted as UTF-8, never through the ANSI code page, which
+// cannot hold every name.
+fs::path NamePath(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
+std::string PathName(const fs::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
 // A name from the PC becomes a path component: nothing that leaves the folder.
 bool SafeName(const std::string& name) {
   if (name.empty() || name.size() > 255 || name == "." || name == "..") return false;
@@ -141,7 +150,7 @@ bool WriteWholeFile(const fs::path& path, const std::string& data) {
 // Write beside the target, then rename: a reader never sees half a file.
 bool StoreFile(const fs::path& folder, const std::string& name, const std::string& data) {
   std::error_code ec;
-  if (fs::is_directory(folder / name, ec)) return false;
+  if (fs::is_directory(folder / NamePath(name), ec)) return false;
   std::string tmpl = (folder / (std::string(kScratchPrefix) + "XXXXXX")).string();
   int fd = mkstemp(tmpl.data());
   if (fd < 0) return false;
@@ -150,7 +159,7 @@ bool StoreFile(const fs::path& folder, const std::string& name, const std::strin
     fs::remove(tmpl, ec);
     return false;
   }
-  fs::rename(tmpl, folder / name, ec);
+  fs::rename(tmpl, folder / NamePath(name), ec);
   if (ec) {
     fs::remove(tmpl, ec);
     return false;
@@ -171,7 +180,7 @@ std::vector<Suite> ScanSuites(const fs::path& java) {
   std::error_code ec;
   std::vector<fs::path> dirs;
   for (const auto& e : fs::directory_iterator(java, ec)) {
-    std::string n = e.path().filename().string();
+    std::string n = PathName(e.path().filename());
     if (StartsWith(n, kScratchPrefix)) continue;
     if (e.is_directory(ec)) dirs.push_back(e.path());
   }
@@ -324,7 +333,7 @@ std::string PhoneEngine::StoredName(int folder, const std::string& name, const O
   };
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(FolderPath(folder), ec)) {
-    const std::string n = e.path().filename().string();
+    const std::string n = PathName(e.path().filename());
     if (lower(n) == lower(name)) return n;
   }
   return name;
@@ -339,7 +348,7 @@ Reply PhoneEngine::List(const Options& options) const {
   std::vector<Entry> entries;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(FolderPath(folder_), ec)) {
-    std::string n = e.path().filename().string();
+    std::string n = PathName(e.path().filename());
     if (StartsWith(n, kScratchPrefix)) continue;
     if (e.is_directory(ec)) {
       entries.push_back({n, true, 0});
@@ -368,7 +377,7 @@ Reply PhoneEngine::Remove(const std::string& args, const Options& options) {
   std::string name;
   std::vector<std::string> rest;
   if (!SplitQuoted(args, &name, &rest) || !rest.empty() || !SafeName(name)) return Text(kError);
-  fs::path path = fs::path(FolderPath(folder_)) / StoredName(folder_, name, options);
+  fs::path path = fs::path(FolderPath(folder_)) / NamePath(StoredName(folder_, name, options));
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return Text(kError);
   if (!fs::remove(path, ec) || ec) return Text(kError);
@@ -555,7 +564,7 @@ Reply PhoneEngine::DownloadRequest(const std::string& args, const Options& optio
   std::string name;
   std::vector<std::string> rest;
   if (!SplitQuoted(args, &name, &rest) || !rest.empty() || !SafeName(name)) return Text(kError);
-  fs::path path = fs::path(FolderPath(folder_)) / StoredName(folder_, name, options);
+  fs::path path = fs::path(FolderPath(folder_)) / NamePath(StoredName(folder_, name, options));
   std::error_code ec;
   bool isFile = fs::is_regular_file(path, ec);
   if (name == "4" && (folder_ == 4 || !isFile)) return SuiteList(options);
