@@ -173,13 +173,23 @@ LRESULT TMainWindow::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       windowQueue_.Drain();
       return 0;
     case kThumbnailsMessage:
-      thumbnails_->Apply();
+      thumbnails_->Apply([this](int row) { return RowName(TListId::PcFiles, row); });
       return 0;
     case WM_COMMAND:
       if (HIWORD(wp) == BN_CLICKED || HIWORD(wp) <= 1) OnCommand(LOWORD(wp));
       return 0;
     case WM_NOTIFY: {
       const auto* n = reinterpret_cast<const NMHDR*>(lp);
+      if (n->code == LVN_GETINFOTIPW) {
+        RowTip(n->hwndFrom, reinterpret_cast<NMLVGETINFOTIPW*>(lp));
+        return 0;
+      }
+      // A column's new width cuts the names anew.
+      if (n->code == HDN_ITEMCHANGEDW || n->code == HDN_ITEMCHANGEDA) {
+        for (TListId id : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites})
+          if (ListOf(id) == GetParent(n->hwndFrom)) CutRowNames(id);
+        return 0;
+      }
       if (n->idFrom == static_cast<UINT_PTR>(idPcList) && n->code == NM_DBLCLK)
         RunOnSession([this] { contentPage.DC_PIC_PC_ListViewDblClick(); });
       if (n->idFrom == static_cast<UINT_PTR>(idPcList) && n->code == NM_CUSTOMDRAW)

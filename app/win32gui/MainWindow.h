@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -200,6 +201,14 @@ class TMainWindow : public IFormView {
   // "Show all files": the greyed rows after the listed ones, with why in each language.
   std::vector<TWordsByLanguage> unsuitableWhy_;
   void ShowReasons();
+  // The whole first cell of each list's rows as the core gave it; a list
+  // shows one that is wider than its column cut in the middle, with the
+  // whole as the row's tip.
+  std::array<std::vector<std::wstring>, 4> rowNames_;
+  std::wstring RowName(TListId list, int row) const;
+  void CutRowNames(TListId list, int from = 0);
+  // The whole name as a row's tip; false for a list or cell without one.
+  bool RowTip(HWND list, NMLVGETINFOTIPW* tip) const;
   LRESULT DrawPcRow(NMLVCUSTOMDRAW* draw) const;
   // "Fit to phone": the greyed rows' names (as the page gave them), the
   // one selected row a copy can be made of ("" none), and the copy made.

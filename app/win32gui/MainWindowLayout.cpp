@@ -120,6 +120,8 @@ void TMainWindow::ApplyDpi(int dpi, const RECT* suggested) {
       SendMessageW(list, LVM_SETCOLUMNWIDTH, c, MulDiv(w, dpi, lastDpi_));
     }
   }
+  for (TListId list : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites})
+    CutRowNames(list);
   lastDpi_ = dpi;
   HWND status = Control(idStatusBar);
   int edges[4] = {Scale(160), Scale(320), Scale(370), -1};
@@ -192,8 +194,8 @@ void TMainWindow::CreateControls() {
   AddColumns(suitesPc, {{L"Name", 76}, {L"Ver.", 40}, {L"Size", 46}, {L"Status", 42}});
   AddColumns(suitesPhone, {{L"Name", 100}, {L"Ver.", 46}, {L"Size", 58}});
   for (HWND list : {pcList, phoneList, suitesPc, suitesPhone})
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP,
-                 LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP,
+                 LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
   DragAcceptFiles(phoneList, TRUE);
   Show(idFitToPhone, false);
   thumbnails_ = std::make_unique<TThumbnails>(pcList, hwnd_, kThumbnailsMessage, Scale(20));
@@ -491,6 +493,48 @@ void TMainWindow::ClearList(TListId list) {
     thumbnails_->SetShown(pages.FolderNumber == 2 || pages.FolderNumber == 3);
   }
   SendMessageW(ListOf(list), LVM_DELETEALLITEMS, 0, 0);
+  rowNames_[static_cast<size_t>(list)].clear();
+}
+
+std::wstring TMainWindow::RowName(TListId list, int row) const {
+  const std::vector<std::wstring>& names = rowNames_[static_cast<size_t>(list)];
+  return row >= 0 && static_cast<size_t>(row) < names.size() ? names[static_cast<size_t>(row)] : std::wstring();
+}
+
+void TMainWindow::CutRowNames(TListId list, int from) {
+  HWND view = ListOf(list);
+  const std::vector<std::wstring>& names = rowNames_[static_cast<size_t>(list)];
+  if (static_cast<size_t>(from) >= names.size()) return;
+  // The label's room: the column less the picture and the label's margins.
+  RECT label{};
+  label.left = LVIR_LABEL;
+  if (!SendMessageW(view, LVM_GETITEMRECT, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&label))) return;
+  const int width = label.right - label.left - Scale(12);
+  HDC dc = GetDC(view);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(view, WM_GETFONT, 0, 0)));
+  for (size_t row = static_cast<size_t>(from); row < names.size(); ++row) {
+    std::wstring shown = CutInTheMiddle(dc, names[row], width);
+    LVITEMW cell{};
+    cell.iSubItem = 0;
+    cell.pszText = shown.data();
+    SendMessageW(view, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
+  }
+  SelectObject(dc, old);
+  ReleaseDC(view, dc);
+}
+
+bool TMainWindow::RowTip(HWND list, NMLVGETINFOTIPW* tip) const {
+  for (TListId id : {TListId::PcFiles, TListId::PhoneFiles, TListId::PcSuites, TListId::PhoneSuites}) {
+    if (ListOf(id) != list || tip->iSubItem != 0) continue;
+    const std::wstring whole = RowName(id, tip->iItem);
+    if (whole.empty() || tip->cchTextMax <= 0) return false;
+    // The tip is the whole name, cut only by the tip's own room.
+    const size_t n = std::min(whole.size(), static_cast<size_t>(tip->cchTextMax - 1));
+    whole.copy(tip->pszText, n);
+    tip->pszText[n] = L'\0';
+    return true;
+  }
+  return false;
 }
 
 void TMainWindow::AddListRow(TListId list, const std::vector<std::string>& cells) {
@@ -506,6 +550,11 @@ void TMainWindow::AddListRow(TListId list, const std::vector<std::string>& cells
     item.iImage = I_IMAGENONE;
   }
   const int row = static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row >= 0) {
+    std::vector<std::wstring>& names = rowNames_[static_cast<size_t>(list)];
+    names.insert(names.begin() + std::min(static_cast<size_t>(row), names.size()), first);
+    CutRowNames(list, row);
+  }
   for (size_t c = 1; c < cells.size(); ++c) {
     std::wstring text = WideFromBytes(cells[c]);
     LVITEMW sub{};
@@ -577,6 +626,7 @@ void TMainWindow::SetShowAll(bool on) {
     SendMessageW(pcList, LVM_DELETECOLUMN, kReasonColumn, 0);
   }
   SendMessageW(pcList, LVM_SETCOLUMNWIDTH, 0, Scale(on ? 100 : 138));
+  CutRowNames(TListId::PcFiles);
   const bool pageOpen = page_ == TPage::Content;
   // A view setting, not an action: it follows whatever runs.
   session_.Queue([this, on, pageOpen] {

@@ -157,4 +157,27 @@ std::wstring WideFromBytes(const std::string& bytes) {
   return w;
 }
 
+std::wstring CutInTheMiddle(HDC dc, const std::wstring& text, int width) {
+  auto fits = [dc, width](const std::wstring& t) {
+    SIZE size{};
+    return GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size) && size.cx <= width;
+  };
+  if (fits(text)) return text;
+  // The most characters kept, half from each end, that still fit.
+  auto cut = [&text](size_t kept) {
+    size_t head = (kept + 1) / 2, tail = kept / 2;
+    // Never half a surrogate pair.
+    if (head > 0 && IS_HIGH_SURROGATE(text[head - 1])) --head;
+    if (tail > 0 && IS_LOW_SURROGATE(text[text.size() - tail])) --tail;
+    return text.substr(0, head) + L"\u2026" + text.substr(text.size() - tail);
+  };
+  size_t lo = 0, hi = text.size() - 1;
+  while (lo < hi) {
+    const size_t mid = (lo + hi + 1) / 2;
+    if (fits(cut(mid))) lo = mid;
+    else hi = mid - 1;
+  }
+  return cut(lo);
+}
+
 }  // namespace win32gui

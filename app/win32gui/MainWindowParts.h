@@ -22,4 +22,8 @@ std::wstring WideFromBytes(const std::string& bytes);
 // The window's "Fit to phone", on the system's imaging codecs.
 const fit::TPictureFitter& PictureFitter();
 
+// text as it fits in width pixels in the font selected into dc: whole, or
+// cut in the middle with an ellipsis, keeping its start and its end.
+std::wstring CutInTheMiddle(HDC dc, const std::wstring& text, int width);
+
 }  // namespace win32gui

@@ -71,12 +71,7 @@ void TMainWindow::SelectPcRow(const std::wstring& name) {
   const int listed = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) -
                      static_cast<int>(unsuitableNames_.size());
   for (int i = 0; i < listed; ++i) {
-    wchar_t text[MAX_PATH] = L"";
-    LVITEMW cell{};
-    cell.pszText = text;
-    cell.cchTextMax = MAX_PATH;
-    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&cell));
-    if (name != text) continue;
+    if (name != RowName(TListId::PcFiles, i)) continue;
     LVITEMW none{};
     none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));

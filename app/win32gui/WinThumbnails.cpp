@@ -61,7 +61,7 @@ int TThumbnails::Outstanding() const {
   return outstanding_;
 }
 
-void TThumbnails::Apply() {
+void TThumbnails::Apply(const std::function<std::wstring(int row)>& shownName) {
   std::vector<TJob> ready;
   unsigned generation;
   {
@@ -71,12 +71,7 @@ void TThumbnails::Apply() {
   }
   for (TJob& j : ready) {
     if (j.generation == generation) {
-      wchar_t text[MAX_PATH] = L"";
-      LVITEMW cell{};
-      cell.pszText = text;
-      cell.cchTextMax = MAX_PATH;
-      SendMessageW(list_, LVM_GETITEMTEXTW, j.row, reinterpret_cast<LPARAM>(&cell));
-      if (j.bitmap && j.name == text) {
+      if (j.bitmap && j.name == shownName(j.row)) {
         LVITEMW item{};
         item.mask = LVIF_IMAGE;
         item.iItem = j.row;

@@ -10,6 +10,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,8 +32,9 @@ class TThumbnails {
   void Queue(int row, const std::wstring& name, const std::wstring& path);
   // Forgets queued work and results on their way, and the pictures made.
   void Clear();
-  // On the window thread, for the posted message.
-  void Apply();
+  // On the window thread, for the posted message; shownName gives the
+  // whole name a row stands for now.
+  void Apply(const std::function<std::wstring(int row)>& shownName);
   // Files queued whose result has not been applied yet.
   int Outstanding() const;
 

@@ -1,6 +1,7 @@
-// The native window's pictures: a picture the phone would not take,
-// dropped on the phone list, goes over as a fitted copy once the user says
-// Yes, and the PC list shows small pictures of what can be decoded.
+// The native window's pictures and names: a picture the phone would not
+// take, dropped on the phone list, goes over as a fitted copy once the user
+// says Yes; the PC list shows small pictures of what can be decoded, and
+// long names cut in the middle.
 #include "tests/win32/WindowRig.h"
 
 #include "content/PcScan.h"
@@ -151,6 +152,54 @@ TEST_F(WindowFitTest, FitToPhoneMakesTheCopyOfTheSelectedGreyedPicture) {
   const auto at = std::find(rows.begin(), rows.end(), L"tall-fit.jpg");
   ASSERT_NE(at, rows.end());
   EXPECT_EQ(SendMessageW(C(idPcList), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), at - rows.begin());
+}
+
+// A name wider than its column shows its start and its end with the middle
+// cut; the row's tip and every action still have the whole name.
+TEST_F(WindowFitTest, LongNamesAreCutInTheMiddleWithTheWholeNameAsTheTip) {
+  const std::wstring name = L"a very long picture name from the camera roll of an \u00e9t\u00e9 \u97f3\u4e50 ending 0042.bmp";
+  std::ofstream(PcFolder() / name, std::ios::binary) << MakeBmp(20, 20);
+  OpenPage(idPicture);
+  const std::vector<std::wstring> rows = Rows(idPcList);
+  const auto cut = std::find_if(rows.begin(), rows.end(),
+                                [](const std::wstring& r) { return r.find(L"\u2026") != std::wstring::npos; });
+  ASSERT_NE(cut, rows.end()) << "no name was cut";
+  const std::wstring shown = *cut;
+  const size_t dots = shown.find(L"\u2026");
+  EXPECT_EQ(name.compare(0, dots, shown, 0, dots), 0) << "the start is not the name's";
+  EXPECT_TRUE(name.ends_with(shown.substr(dots + 1))) << "the end is not the name's";
+  EXPECT_GT(dots, 4u);
+  EXPECT_GT(shown.size() - dots - 1, 4u);
+
+  wchar_t text[MAX_PATH] = L"";
+  NMLVGETINFOTIPW tip{};
+  tip.hdr.hwndFrom = C(idPcList);
+  tip.hdr.idFrom = idPcList;
+  tip.hdr.code = LVN_GETINFOTIPW;
+  tip.pszText = text;
+  tip.cchTextMax = MAX_PATH;
+  tip.iItem = static_cast<int>(cut - rows.begin());
+  SendMessageW(window_->Handle(), WM_NOTIFY, idPcList, reinterpret_cast<LPARAM>(&tip));
+  EXPECT_EQ(std::wstring(text), name);
+
+  // The narrower name column of "Show all files" cuts it anew.
+  Click(idShowAll);
+  ASSERT_TRUE(PumpUntilIdle());
+  const std::vector<std::wstring> narrower = Rows(idPcList);
+  const auto again = std::find_if(narrower.begin(), narrower.end(),
+                                  [](const std::wstring& r) { return r.find(L"\u2026") != std::wstring::npos; });
+  ASSERT_NE(again, narrower.end());
+  EXPECT_LT(again->size(), shown.size());
+
+  // Sent by its whole name.
+  LVITEMW on{};
+  on.stateMask = on.state = LVIS_SELECTED;
+  SendMessageW(C(idPcList), LVM_SETITEMSTATE, static_cast<WPARAM>(again - narrower.begin()),
+               reinterpret_cast<LPARAM>(&on));
+  Click(win32gui::idSend);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_TRUE(boxes_.empty()) << Utf8(boxes_.front());
+  EXPECT_EQ(ReadAll(PhoneFolder(3) / name), MakeBmp(20, 20));
 }
 
 }  // namespace
