@@ -203,12 +203,39 @@ class WindowRig : public ::testing::Test {
     if (!Answerer()) return;
     timer_ = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
       static bool inside = false;  // an answer may run a dialog's loop itself
+      static HWND answered = nullptr;  // its click is posted: once per dialog
       HWND dialog = windlg::CurrentDialog();
-      if (inside || !dialog || !Answerer()) return;
+      if (!dialog) dialog = SystemBox();
+      if (inside || !dialog || dialog == answered || !Answerer()) return;
       inside = true;
-      Answerer()(dialog);
+      if (Answerer()(dialog)) answered = dialog;
       inside = false;
     });
+  }
+  // A system message box of this thread, for a box shown when no test hook takes it.
+  static HWND SystemBox() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM lp) -> BOOL {
+          wchar_t c[16] = L"";
+          GetClassNameW(h, c, 16);
+          if (!IsWindowVisible(h) || lstrcmpW(c, L"#32770") != 0) return TRUE;
+          *reinterpret_cast<HWND*>(lp) = h;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+  }
+  // The texts a dialog shows, its labels in order.
+  static std::wstring DialogText(HWND dialog) {
+    std::wstring all;
+    for (HWND h = GetWindow(dialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+      wchar_t c[16] = L"";
+      GetClassNameW(h, c, 16);
+      if (lstrcmpiW(c, L"Static") == 0) all += Text(h);
+    }
+    return all;
   }
   static std::function<bool(HWND)>& Answerer() {
     static std::function<bool(HWND)> answer;
