@@ -345,7 +345,8 @@ def installer_check(wine, env, prefix, installer):
 
 
 # Test programs that open windows: they run with an X server of their own.
-WINDOW_TESTS = ("test_window_win32.exe", "test_window_fit_win32.exe", "test_dialogs_win32.exe")
+WINDOW_TESTS = ("test_window_win32.exe", "test_window_fit_win32.exe", "test_window_batches_win32.exe",
+                "test_dialogs_win32.exe")
 
 
 def start_x_server(log):
