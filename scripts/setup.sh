@@ -71,7 +71,8 @@ run_windows_tests() {
   python3 scripts/wine-port-test.py --build "$windows_build" --phonesim "$1" \
     --cli "$windows_build/quendrel-cli.exe" --installer "$(ls "$windows_build"/quendrel-*-win64.exe)" \
     "$windows_build/tests/win32/test_comport_win32.exe" "$windows_build/tests/win32/test_platform_win32.exe" "$windows_build/tests/win32/test_dialogs_win32.exe" \
-    "$windows_build/tests/win32/test_window_win32.exe" "$windows_build/tests/win32/test_window_fit_win32.exe"
+    "$windows_build/tests/win32/test_window_win32.exe" "$windows_build/tests/win32/test_window_fit_win32.exe" \
+    "$windows_build/tests/win32/test_window_batches_win32.exe"
 }
 
 case "$mode" in
