@@ -58,43 +58,13 @@ class WindowFitTest : public WindowRig {
   // text is kept, and it is answered Yes, or OK when it has no Yes.
   void AnswerBoxesYes() {
     window_->boxSeen = nullptr;
-    Seen() = &asked_;
-    boxTimer_ = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-      HWND box = nullptr;
-      EnumThreadWindows(
-          GetCurrentThreadId(),
-          [](HWND h, LPARAM lp) -> BOOL {
-            wchar_t c[16] = L"";
-            GetClassNameW(h, c, 16);
-            if (!IsWindowVisible(h) || lstrcmpW(c, L"#32770") != 0) return TRUE;
-            *reinterpret_cast<HWND*>(lp) = h;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&box));
-      if (!box || !Seen() || GetPropW(box, L"quendrel-answered")) return;
-      SetPropW(box, L"quendrel-answered", reinterpret_cast<HANDLE>(1));
-      std::wstring text;
-      for (HWND h = GetWindow(box, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-        wchar_t c[16] = L"";
-        GetClassNameW(h, c, 16);
-        if (lstrcmpiW(c, L"Static") == 0) text += Text(h);
-      }
-      Seen()->push_back(text);
-      HWND yes = GetDlgItem(box, IDYES);
-      PostMessageW(yes ? yes : GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    AnswerDialogs([this](HWND box) {
+      asked_.push_back(DialogText(box));
+      Press(box, GetDlgItem(box, IDYES) ? IDYES : IDOK);
+      return true;
     });
   }
-  void TearDown() override {
-    if (boxTimer_) KillTimer(nullptr, boxTimer_);
-    Seen() = nullptr;
-    WindowRig::TearDown();
-  }
-  static std::vector<std::wstring>*& Seen() {
-    static std::vector<std::wstring>* seen = nullptr;
-    return seen;
-  }
   std::vector<std::wstring> asked_;
-  UINT_PTR boxTimer_ = 0;
 };
 
 TEST_F(WindowFitTest, DroppedPictureTooLargeGoesAsAFittedCopyAfterYes) {
