@@ -59,7 +59,8 @@ std::string SilentPortAdvice(const std::string& port) {
 
 class TCliSession {
  public:
-  TCliSession(const TCliOptions& opt) : opt_(opt), link_(view_) {
+  TCliSession(const TCliOptions& opt)
+      : opt_(opt), link_(view_, opt.backend ? opt.backend() : MakeDefaultComBackend()) {
     link_.SetClock(TClock(opt.timeScale));
     g_stopToken = &link_.StopToken();
     view_.onConflict = opt.onConflict;

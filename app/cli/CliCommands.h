@@ -1,7 +1,10 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "port/ComPort.h"
 
 struct TCliOptions {
   std::string port;
@@ -16,6 +19,9 @@ struct TCliOptions {
   bool dryRun = false;  // restore: the plan only
   std::string suites;  // restore: PC folder of the backup's MIDlet suites
   double timeScale = 1.0;  // the link's clock; only the tests' build changes it
+  // The port's back end; unset, the system's serial ports. A test hands in
+  // a phone in memory.
+  std::function<std::unique_ptr<IComBackend>()> backend;
 };
 
 // Runs one command; returns the exit status.

@@ -1,13 +1,17 @@
 // The batches the Linux tests run through the Qt window and the command
-// line, run here through the native window on the in-memory phone (the
-// rows whose fault that phone can play): the batch goes through or not as
-// the row says, and nothing is left half-written on either side.
+// line, run here through the native window and the command line, each on
+// an in-memory phone of its own (the rows whose fault that phone can
+// play): both end with the same files on both sides and the same verdict,
+// the batch goes through or not as the row says, and nothing is left
+// half-written on either side.
 #include <windows.h>
 
 #include <functional>
 #include <map>
 
+#include "app/cli/CliCommands.h"
 #include "tests/win32/WindowRig.h"
+#include "virtualphone/EnginePort.h"
 
 using namespace win32gui;
 using namespace windowrig;
@@ -76,6 +80,39 @@ std::string Names(const TFiles& files) {
   return out;
 }
 
+// The row run by the command line's own command on a phone of its own with
+// the same start: the PC folder and the phone's picture folder after it,
+// and whether it exited 0.
+struct CliOutcome {
+  TFiles pc, phone;
+  bool ok;
+};
+
+CliOutcome OnCommandLine(const BatchRow& row, const fs::path& home) {
+  const fs::path pc = home / L"pc", phone = home / L"phone";
+  Write(pc, PcAtStart(row));
+  for (const wchar_t* f : {L"1", L"2", L"4"}) fs::create_directories(phone / f);
+  Write(phone / L"3", row.phone);
+  TCliOptions opt;
+  opt.port = "COM99";
+  opt.onConflict = row.overwrite ? "overwrite" : "skip";
+  // A drop's twin judges the files as the phone list does.
+  opt.onlySuitable = row.drop;
+  opt.to = Utf8(pc.wstring());
+  // The phone in memory answers at once: its pauses and waits may run fast.
+  opt.timeScale = 0.1;
+  opt.backend = [&row, &phone]() -> std::unique_ptr<IComBackend> {
+    phonesim::Options o;
+    o.contentDir = Utf8(phone.wstring());
+    row.fault(o);
+    return std::make_unique<phonesim::EngineBackend>(o);
+  };
+  std::vector<std::string> args = {row.op == TOp::Send ? "put" : row.op == TOp::Fetch ? "get" : "rm", "3"};
+  for (const std::wstring& n : row.names) args.push_back(Utf8(row.op == TOp::Send ? (pc / n).wstring() : n));
+  const int status = RunCliCommand(opt, args);
+  return {Snapshot(pc), Snapshot(phone / L"3"), status == 0};
+}
+
 class WindowBatchTest : public WindowRig, public ::testing::WithParamInterface<BatchRow> {};
 
 TEST_P(WindowBatchTest, EndsAsTheRowSaysWithOnlyWholeFiles) {
@@ -129,6 +166,11 @@ TEST_P(WindowBatchTest, EndsAsTheRowSaysWithOnlyWholeFiles) {
   };
   whole(pcAfter, PcAtStart(row), row.phone);
   whole(phoneAfter, row.phone, row.pc);
+  // The command line ends the same way.
+  const CliOutcome cli = OnCommandLine(row, home_ / L"cli");
+  EXPECT_TRUE(cli.pc == pcAfter) << "command line: " << Names(cli.pc) << "\nwindow: " << Names(pcAfter);
+  EXPECT_TRUE(cli.phone == phoneAfter) << "command line: " << Names(cli.phone) << "\nwindow: " << Names(phoneAfter);
+  EXPECT_EQ(cli.ok, said.empty()) << said;
   // The page shows what the phone holds.
   const std::vector<std::wstring> rows = Rows(idPhoneList);
   if (row.ok) {
