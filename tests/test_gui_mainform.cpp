@@ -352,6 +352,18 @@ TEST_F(MainFormTest, EnglishStatusPanels) {
   }
   form_->SetLinkPanel(true);
   EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Connection");
+  // A name from outside that looks like markup is shown as it is, in a box
+  // and in the progress panel.
+  const std::string marked = "Not stored by the phone: <b>a</b><img src=x>.gif";
+  Qt::TextFormat format = Qt::RichText;
+  OnModal([&](QWidget* w) {
+    format = w->findChild<QLabel*>("qt_msgbox_label")->textFormat();
+    static_cast<QDialog*>(w)->accept();
+  });
+  form_->ShowMessage(marked);
+  EXPECT_EQ(format, Qt::PlainText);
+  form_->SetStatusLabel("Download <b>a</b>.gif");
+  EXPECT_EQ(Child<QLabel>("Status_Label1")->textFormat(), Qt::PlainText);
 }
 
 TEST_F(MainFormTest, MissingKeyGivesTraditionalChinese) {

@@ -339,11 +339,13 @@ void TVelkoMainForm::closeEvent(QCloseEvent* event) {
 
 void TVelkoMainForm::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), BytesToQString(text), QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);  // names from outside are never markup
   box.exec();
 }
 
 void TVelkoMainForm::ShowErrorText(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, ApplicationTitle(), BytesToQString(text), QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);  // names from outside are never markup
   box.exec();
 }
 

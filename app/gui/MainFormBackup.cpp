@@ -83,6 +83,7 @@ void TVelkoMainForm::RestoreClick() {
 
 bool TVelkoMainForm::ShowBackupEnd(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), BytesToQString(text), QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);  // names from outside are never markup
   QPushButton* open = box.addButton(UiTr(uitext::OpenFolder), QMessageBox::ActionRole);
   open->setObjectName("OpenFolder_Button");
   box.exec();

@@ -262,6 +262,7 @@ void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
 bool TVelkoMainForm::ConfirmFitCopy(const std::string& question) {
   QMessageBox box(QMessageBox::Question, ApplicationTitle(), BytesToQString(question),
                   QMessageBox::Yes | QMessageBox::No, this);
+  box.setTextFormat(Qt::PlainText);  // names from outside are never markup
   return box.exec() == QMessageBox::Yes;
 }
 
