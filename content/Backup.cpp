@@ -50,7 +50,7 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
 class TStepTimer {
  public:
   TStepTimer(const TLink& link, int* index, int total, int folder, const TStepFn& onFile)
-      : pause_(link.Clock().Span(kPauseBetweenFilesMs)), index_(index), total_(total), folder_(folder),
+      : pause_(link.Clock().DelaySpan(kPauseBetweenFilesMs)), index_(index), total_(total), folder_(folder),
         onFile_(onFile), last_(TSteady::now()) {}
   // The next file starts now: its time has no pause to leave out.
   void Begin(int folder) {

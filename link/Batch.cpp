@@ -160,7 +160,7 @@ void TBatchGuard::HideBars() {
 }
 
 bool PauseUnlessStopped(TLink& link, int ms) {
-  const auto end = std::chrono::steady_clock::now() + link.Clock().Span(ms);
+  const auto end = std::chrono::steady_clock::now() + link.Clock().DelaySpan(ms);
   for (;;) {
     link.WaitTurn();
     if (link.Flags().TakeStop()) return false;

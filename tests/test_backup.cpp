@@ -166,7 +166,7 @@ TEST(BackupRun, PausesBetweenFiles) {
   backup::TBackup run(*rig.link);
   EXPECT_TRUE(run.Run(rig.dir.File("backups"), 0));
   const faults::TimedLines::Gap gap = lines.GapBefore("AT*FDWN=\"b.mid\"");
-  EXPECT_GE(gap.ms, kPauseBetweenFilesMs * rig.link->Clock().Scale()) << gap.before;
+  EXPECT_GE(gap.ms, kPauseBetweenFilesMs * rig.link->Clock().DelayScale()) << gap.before;
 }
 
 // The end box offers the backup's folder: opened only when the user asks,

@@ -488,7 +488,7 @@ TEST_F(ContentPageTest, EveryPhoneBatchPausesBetweenFiles) {
       case TBatchOp::Remove: page.DC_PIC_Remove_PHONE_ButtonClick(); break;
     }
     const faults::TimedLines::Gap gap = lines.GapBefore(c.second);
-    EXPECT_GE(gap.ms, kPauseBetweenFilesMs * s.link->Clock().Scale()) << gap.before;
+    EXPECT_GE(gap.ms, kPauseBetweenFilesMs * s.link->Clock().DelayScale()) << gap.before;
   }
 }
 
@@ -613,7 +613,7 @@ TEST_F(ContentPageTest, PcRemovalPausesBetweenFilesAndStopsOnStop) {
   for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) PcFile(name, Bmp(1, 1, 60));
   PhoneFile("x.gif", StillGif(1, 1));
   OpenPictures();
-  const double pauseMs = kPauseBetweenFilesMs * s.link->Clock().Scale();
+  const double pauseMs = kPauseBetweenFilesMs * s.link->Clock().DelayScale();
   for (bool stop : {false, true}) {
     SCOPED_TRACE(stop ? "Stop in the first pause" : "no Stop");
     if (stop) {
