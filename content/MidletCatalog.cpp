@@ -237,32 +237,3 @@ void TMidletPage::LocalAppDL_CompareVersions() {
     link_.View().AddListRow(TListId::PcSuites,
                             {pc->name, pc->version, std::to_string(pc->jarSize), StatusMark(pc->status)});
 }
-
-MIDlet_Info* TMidletPage::SelectedPcSuite() {
-  std::vector<int> rows = link_.View().SelectedRows(TListId::PcSuites);
-  MIDlet_Info* rec = rows.empty() || rows[0] < 0 ? nullptr : PcSuites.At(static_cast<size_t>(rows[0]));
-  if (!rec) link_.View().ShowMessage("No MIDlet on PC be selected");
-  return rec;
-}
-
-TResult TMidletPage::LAD_PC_Remove_ButtonClick() {
-  MIDlet_Info* rec = SelectedPcSuite();
-  if (!rec) return TResult::Of(TOutcome::Declined);
-  IFormView& view = link_.View();
-  const std::string jarPath = rec->jarPath;
-  // Both files go to the trash, never deleted for good; one that cannot go
-  // there stays. A made descriptor has no file to remove.
-  if (rec->madeDescriptor.empty() && !view.MoveToTrash(rec->jadPath)) {
-    view.ShowMessage("Remove JAD ERR");
-    return TResult::Of(TOutcome::Failed);
-  }
-  // An archive already gone is as good as removed.
-  std::error_code ec;
-  const bool jarGone = !std::filesystem::exists(Utf8Path(jarPath), ec) && !ec;
-  if (!jarGone && !view.MoveToTrash(jarPath)) {
-    view.ShowMessage("Remove JAR ERR");
-    return TResult::Of(TOutcome::Failed);
-  }
-  LocalAppDL_RefreshPage();
-  return TResult::Of(TOutcome::Ok);
-}

@@ -16,10 +16,7 @@
 #include "port/PlainFile.h"
 #include "content/TempFolder.h"
 
-namespace {
-
-// The phone is given the bare file name, never the PC folder.
-std::string BaseName(const std::string& path) {
+std::string SuiteFileName(const std::string& path) {
 #ifdef _WIN32
   size_t cut = path.find_last_of("/\\");
 #else
@@ -27,6 +24,8 @@ std::string BaseName(const std::string& path) {
 #endif
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
+
+namespace {
 
 bool FileSize(const std::string& path, long long* size) {
   uint64_t s = 0;
@@ -36,7 +35,7 @@ bool FileSize(const std::string& path, long long* size) {
 }
 
 std::string InstallRequest(const std::string& path, long long size) {
-  return command::InstallRequest(BaseName(path), static_cast<uint64_t>(size));
+  return command::InstallRequest(SuiteFileName(path), static_cast<uint64_t>(size));
 }
 
 // A descriptor made from an archive's manifest, written for the install
@@ -48,7 +47,7 @@ class TMadeDescriptor {
     if (suite.madeDescriptor.empty()) return;
     folder_.emplace("quendrel-jad-");
     if (folder_->Path().empty()) return;
-    const std::string file = PathUtf8(Utf8Path(folder_->Path()) / Utf8Path(BaseName(suite.jadPath)));
+    const std::string file = PathUtf8(Utf8Path(folder_->Path()) / Utf8Path(SuiteFileName(suite.jadPath)));
     std::FILE* f = OpenFileUtf8(file, "wb");
     if (!f) return;
     const std::string& text = suite.madeDescriptor;
@@ -267,72 +266,6 @@ TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replac
   return out;
 }
 
-TResult TMidletPage::LAD_ONE_ButtonClick() {
-  // The buttons come back however the handler ends, a throwing refresh included.
-  struct TEnableOnExit {
-    TLink& link;
-    ~TEnableOnExit() { link.View().SetActionsEnabled(true); }
-  } enableOnExit{link_};
-
-  MIDlet_Info* rec = SelectedPcSuite();
-  return rec ? InstallSuite(*rec) : TResult::Of(TOutcome::Declined);
-}
-
-TResult TMidletPage::InstallSuite(MIDlet_Info& suite) {
-  IFormView& view = link_.View();
-  MIDlet_Info* rec = &suite;
-  // Every name the install or update sends, and the suite's own name, which
-  // a later update or uninstall would send, pass the one name check first.
-  if (rec->status != 1 && rec->status != 3) {
-    for (const std::string& sent : {BaseName(rec->jadPath), BaseName(rec->jarPath), rec->name}) {
-      if (IsSafeCommandName(sent)) continue;
-      view.ShowMessage(InvalidNameMessage(sent));
-      return TResult::Of(TOutcome::Failed);
-    }
-  }
-  switch (rec->status) {
-    case 1:
-      view.ShowMessage("MIDlet already exists on Phone");
-      return TResult::Of(TOutcome::Failed);
-    case 3:
-      view.ShowMessage("Old MIDlet");
-      return TResult::Of(TOutcome::Failed);
-    case 2:
-      if (!view.ConfirmUpdate("Update " + rec->name + "?")) return TResult::Of(TOutcome::Declined);
-      link_.View().SetActionsEnabled(false);
-      return RunInstall(*rec, true);
-    default:
-      link_.View().SetActionsEnabled(false);
-      return RunInstall(*rec, false);
-  }
-}
-
 std::string OldSuiteRemovedMessage(const std::string& name, const std::string& version) {
   return "The update failed after the old version was removed from the phone: " + name + " " + version;
 }
-
-TResult TMidletPage::RunInstall(MIDlet_Info& suite, bool replaceOld) {
-  // Copies: the refresh frees the record.
-  const std::string name = suite.name, version = suite.version;
-  std::string oldVersion;
-  for (const Mobile_info* phone = PhoneSuites.First(); phone && oldVersion.empty(); phone = phone->next.get())
-    if (phone->name == name) oldVersion = phone->version;
-  const TInstallEnd end = InstallSuiteFiles(link_, suite, replaceOld);
-  if (end.refresh) LocalAppDL_RefreshPage();
-  TResult result = end.result;
-  // Only the phone's own list says the suite arrived, above all after an
-  // archive packet that was never answered.
-  if (result.Ok() && !SuiteOnPhone(name, version))
-    result = TResult::Of(end.packetUnanswered ? TOutcome::TimedOut : TOutcome::Failed);
-  // The phone's own message tells only that the new version is not there.
-  if (end.oldRemoved && !result.Ok())
-    link_.View().ShowMessage(OldSuiteRemovedMessage(name, oldVersion));
-  return result;
-}
-
-bool TMidletPage::SuiteOnPhone(const std::string& name, const std::string& version) const {
-  for (const Mobile_info* phone = PhoneSuites.First(); phone; phone = phone->next.get())
-    if (phone->name == name && CompareMidletVersions(version, phone->version) == 1) return true;
-  return false;
-}
-

@@ -81,6 +81,8 @@ struct TInstallEnd {
 // side has passed. The ending (bars, buttons, a failed transfer's port) is
 // done here; the refresh it asks for is the page's.
 TInstallEnd InstallSuiteFiles(TLink& link, const MIDlet_Info& suite, bool replaceOld);
+// The bare name a suite's file is sent under: the phone never sees the PC folder.
+std::string SuiteFileName(const std::string& path);
 // What a failed update adds to the phone's own message: the old version is gone.
 std::string OldSuiteRemovedMessage(const std::string& name, const std::string& version);
 

@@ -1,5 +1,5 @@
 // The phone half of the Java page: opening the Java folder, the suite
-// listing (its parser and its unit) and the page refresh.
+// listing (its parser and its unit) and uninstalling a suite.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -82,11 +82,6 @@ bool ParsePhoneSuiteList(const std::string& reply, TInfoList<Mobile_info>& list)
   }
 }
 
-void TMidletPage::LocalAppDW_ButtonClick() {
-  pages_.FolderAsked = false;
-  LocalAppDL_RefreshPage();
-}
-
 TResult OpenJavaFolder(TLink& link) {
   const TResult checked = CheckLinkResult(link);
   if (!checked.Ok()) {
@@ -124,30 +119,15 @@ TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites, TListShow s
   return listed;
 }
 
-TResult TMidletPage::LocalAppDL_RefreshPage() {
-  IFormView& view = link_.View();
-  if (!pages_.FolderAsked) {
-    pages_.PcFolder = view.ChooseFolder("MIDlet Folder");
-    pages_.FolderAsked = true;
+TResult UninstallSuite(TLink& link, const std::string& name) {
+  IFormView& view = link.View();
+  if (!IsSafeCommandName(name)) {
+    view.ShowMessage(InvalidNameMessage(name));
+    return TResult::Of(TOutcome::Failed);
   }
-  if (pages_.PcFolder.empty()) {
-    ReturnToLogo(view);
-    return TResult::Of(TOutcome::Declined);
-  }
-  view.SetTitleBar(TTitle::Java);
-  if (const TResult opened = OpenJavaFolder(link_); !opened.Ok()) return opened;
-
-  PcSuites.Clear();
-  view.ClearList(TListId::PcSuites);
-  LocalAppDL_ViewPcOperation();
-
-  view.ClearList(TListId::PhoneSuites);
-  // A listing that cannot be read as numbers throws from here; the window's
-  // error box reports it and both list views stay empty.
-  const TResult listed = ListPhoneSuites(link_, PhoneSuites);
-
-  LocalAppDL_CompareVersions();
-  view.ShowPage(TPage::Midlet);
-  link_.ResumeReceiver();
-  return listed;
+  view.SetStatusLabel("Uninstall MIDlet suites...");
+  const TResult removed =
+      link.Exchange(TStep::UninstallSuite, command::Uninstall(name), TWaitRule{StateBit(rsOk), 3000, 10, false});
+  if (!removed.Quiet()) view.HideStatusLabel();
+  return removed;
 }
