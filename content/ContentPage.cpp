@@ -208,20 +208,15 @@ TPageReport TContentPage::DC_PIC_Remove_PHONE_ButtonClick() {
   return RunPhoneBatch(TPageAction::RemovePhone, Selected(TListId::PhoneFiles), 0);
 }
 
-TPageReport TContentPage::DC_PIC_Remove_PC_ButtonClick() {
-  IFormView& view = link_.View();
+TPageReport RemovePcFiles(TLink& link, const std::vector<TBatchFile>& files) {
+  IFormView& view = link.View();
   TPageReport report{TPageAction::RemovePc, {}, {}};
-  if (view.SelectedRows(TListId::PcFiles).empty()) {
-    view.ShowMessage("No File on PC be selected");
-    return report;
-  }
-  const std::vector<TBatchFile> files = Selected(TListId::PcFiles);
   for (const TBatchFile& f : files) report.files.push_back(f.name);
-  TBatchGuard batch(link_, 0);
+  TBatchGuard batch(link, 0);
   // The phone batches' pause, Stop and close, though no phone wait runs here.
-  const TWalkEnd end = WalkItems(link_, files.size(), [&](size_t i) {
+  const TWalkEnd end = WalkItems(link, files.size(), [&](size_t i) {
     // To the trash, never deleted for good: a file that cannot go there stays.
-    if (view.MoveToTrash(JoinLocalPath(pages_.PcFolder, files[i].name))) {
+    if (view.MoveToTrash(JoinLocalPath(files[i].pcFolder, files[i].name))) {
       report.batch.results.push_back(TResult::Of(TOutcome::Ok));
       return true;
     }
@@ -232,8 +227,16 @@ TPageReport TContentPage::DC_PIC_Remove_PC_ButtonClick() {
   report.batch.stopped = end == TWalkEnd::Stopped;
   report.batch.aborted = end == TWalkEnd::Closing;
   for (size_t i = report.batch.results.size(); i < files.size(); ++i) report.batch.notDone.push_back(files[i].name);
-  if (end == TWalkEnd::Closing) return report;
-  OpenContentPage();
+  return report;
+}
+
+TPageReport TContentPage::DC_PIC_Remove_PC_ButtonClick() {
+  if (link_.View().SelectedRows(TListId::PcFiles).empty()) {
+    link_.View().ShowMessage("No File on PC be selected");
+    return {TPageAction::RemovePc, {}, {}};
+  }
+  const TPageReport report = RemovePcFiles(link_, Selected(TListId::PcFiles));
+  if (!report.batch.aborted) OpenContentPage();
   return report;
 }
 

@@ -42,6 +42,11 @@ struct TDropReport {
   TPageReport sending;            // the send of 'sent'
 };
 
+// PC files (each in its own folder) to the desktop's trash through the
+// view, one after another with the phone batches' pause, Stop and close;
+// the first that does not go ends the batch and stays where it was.
+TPageReport RemovePcFiles(TLink& link, const std::vector<TBatchFile>& files);
+
 // Files dropped on the phone list, judged for phone folder 'folder' as
 // they come, without sending any: what SendDroppedFiles does before it
 // sends 'sent' (the boxes and fit questions through 'view').

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "link/Settings.h"
+
 enum class TPage { Logo, Content, Midlet };
 enum class TTitle { Product, Melody, Animation, Picture, Java };
 enum class TListId { PcFiles, PhoneFiles, PcSuites, PhoneSuites };
@@ -116,9 +118,14 @@ class IFormView {
   }
   // Moves a PC file to the desktop's trash, so a removal on the PC side can
   // be undone; false when it could not, and the file then stays where it
-  // is. A front end without a trash moves nothing (the command line has no
-  // PC-side removal).
-  virtual bool MoveToTrash(const std::string& path) { (void)path; return false; }
+  // is. By the platform's own trash, its reason for failing (a trash folder
+  // that could not be made) shown as a message.
+  virtual bool MoveToTrash(const std::string& path) {
+    std::string why;
+    if (MoveFileToTrash(path, &why)) return true;
+    if (!why.empty()) ShowMessage(why);
+    return false;
+  }
   // A question with Yes and No offering a copy that fits the phone of a
   // dropped picture; true only for Yes. A front end that cannot ask makes
   // no copy.

@@ -52,6 +52,12 @@ std::FILE* OpenRegularFile(const std::string& path);
 // Cuts an open file (flushed) to its first size bytes; false when it could not.
 bool CutOpenFile(std::FILE* f, long size);
 
+// Moves a file to the desktop's trash (the Recycle Bin on Windows), so its
+// removal can be undone; false when it did not go, and the file then stays.
+// 'why' then gets the reason when it is the trash's own (UTF-8, in the
+// language chosen), else stays empty.
+bool MoveFileToTrash(const std::string& path, std::string* why);
+
 // Where the transfer log goes.
 std::string TransferLogFile();
 

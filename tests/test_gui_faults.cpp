@@ -711,6 +711,8 @@ struct BatchRow {
   std::string hangUpAt = {};  // the phone hangs up once it has a line starting with this
   bool overwrite = true;      // the answer to the overwrite question
   bool drop = false;          // the window: dropped on the phone list rather than the button
+  bool onPc = false;          // Remove: the PC side's REMOVE, to the trash
+  bool trashInTheWay = false; // a file stands where the trash folder would be made
   unsigned long long fileLimit = 0;  // >0: files past this size cannot be written, as on a full disk
   bool ok = true;             // the batch goes through (or is passed over by the user's answer)
 };
@@ -757,6 +759,8 @@ TFiles PcAtStart(const BatchRow& row) {
 void Fill(const TempDir& home, const BatchRow& row) {
   fs::remove_all(home.File("pc"));
   fs::remove_all(home.File("phone/3"));
+  fs::remove_all(home.File(".local"));
+  if (row.trashInTheWay) home.Write(".local/share/Trash", "not a folder");
   fs::create_directories(home.File("pc"));
   for (const char* f : {"1", "2", "3", "4"}) fs::create_directories(home.File("phone/") + f);
   for (const auto& [name, bytes] : PcAtStart(row)) home.Write("pc/" + name, bytes);
@@ -771,11 +775,13 @@ class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
     phonesim::Options o = sim_->GetOptions();
     row.fault(o);
     sim_->SetOptions(o);
+    // The trash under this home, as the command line's is under its own.
+    setenv("XDG_DATA_HOME", home_.File(".local/share").c_str(), 1);
     OnSession(*form_, [this] { form_->contentPage.OpenContentPage(); });
     const bool send = row.op == TBatchOp::Send;
     for (const std::string& n : row.names) {
       if (!(send && row.drop)) {
-        EXPECT_TRUE(SelectRow(*form_, send ? TListId::PcFiles : TListId::PhoneFiles, n)) << n;
+        EXPECT_TRUE(SelectRow(*form_, send || row.onPc ? TListId::PcFiles : TListId::PhoneFiles, n)) << n;
       }
     }
     sim_->ClearReceived();
@@ -797,8 +803,10 @@ class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
       QApplication::processEvents();  // the drop hands the files on after it returns
     } else {
       if (row.fileLimit) faults::SetFileSizeLimit(row.fileLimit, true);
-      const char* button = send ? "DC_PIC_UL_Button"
-                                : row.op == TBatchOp::Fetch ? "DC_PIC_DL_Button" : "DC_PIC_Remove_PHONE_Button";
+      const char* button = send                        ? "DC_PIC_UL_Button"
+                           : row.op == TBatchOp::Fetch ? "DC_PIC_DL_Button"
+                           : row.onPc                  ? "DC_PIC_Remove_PC_Button"
+                                                       : "DC_PIC_Remove_PHONE_Button";
       form_->findChild<QPushButton*>(button)->click();
     }
     EXPECT_TRUE(Settle(*form_, std::chrono::seconds(60)));
@@ -820,8 +828,11 @@ class BatchThroughBothFronts : public WindowOnPhone, public ::testing::WithParam
     // A drop's twin judges the files as the window's phone list does.
     std::string args = "--port " + sim.DevicePath() + (row.drop ? " --only-suitable" : "") +
                        " --on-conflict=" + (row.overwrite ? "overwrite" : "skip") +
-                       (row.op == TBatchOp::Send ? " put 3" : row.op == TBatchOp::Fetch ? " get 3" : " rm 3");
-    for (const std::string& n : row.names) args += (row.op == TBatchOp::Send ? " pc/" : " ") + n;
+                       (row.op == TBatchOp::Send    ? " put 3"
+                        : row.op == TBatchOp::Fetch ? " get 3"
+                        : row.onPc                  ? " trash"
+                                                    : " rm 3");
+    for (const std::string& n : row.names) args += (row.op == TBatchOp::Send || row.onPc ? " pc/" : " ") + n;
     if (row.op == TBatchOp::Fetch) args += " --to pc";
     HangUpOn hangUp(sim, row.hangUpAt);
     // On the window's clock: neither front's output here depends on it.
@@ -885,6 +896,11 @@ INSTANTIATE_TEST_SUITE_P(
         BatchRow{.label = "fetch two onto a PC file, skip", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"},
                  .pc = kOld, .phone = kTwo, .overwrite = false},
         BatchRow{.label = "remove two", .op = TBatchOp::Remove, .names = {"a.bmp", "b.bmp"}, .phone = kThree},
+        BatchRow{.label = "remove two on the PC", .op = TBatchOp::Remove, .names = {"a.bmp", "b.bmp"}, .pc = kThree,
+                 .phone = kOld, .onPc = true},
+        BatchRow{.label = "remove two on the PC, a file where the trash would be", .op = TBatchOp::Remove,
+                 .names = {"a.bmp", "b.bmp"}, .pc = kThree, .phone = kOld, .onPc = true, .trashInTheWay = true,
+                 .ok = false},
         BatchRow{.label = "send three, the first one's packets unanswered", .op = TBatchOp::Send,
                  .names = {"a.bmp", "b.bmp", "c.bmp"}, .pc = kThree,
                  .fault = [](phonesim::Options& o) { o.noEchoSilentPrefix = ExpectedPackets(Picture(31))[0]; },

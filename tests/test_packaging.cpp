@@ -443,7 +443,7 @@ TEST(CliHelp, CommandsHaveExamplesAndManualEntries) {
     EXPECT_TRUE(inMan) << cmd << " has no manual entry";
     EXPECT_TRUE(ManHasExample(man, cmd)) << cmd << " has no example in the manual";
   }
-  EXPECT_EQ(commands, (std::set<std::string>{"at", "ls", "put", "get", "rm", "scan", "fit", "midlets",
+  EXPECT_EQ(commands, (std::set<std::string>{"at", "ls", "put", "get", "rm", "trash", "scan", "fit", "midlets",
                                              "install", "uninstall", "backup", "restore"}));
 
   TRun gui = RunProgram({(BinDir() / "quendrel").string(), "--help"}, home.path(), FreshEnv(home.path()));

@@ -188,19 +188,26 @@ bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchF
   return report.AllDone();
 }
 
+// The PC files named from args[from] on, each by its own folder; false
+// (after naming it) at the first that is not a file.
+bool PcFileArguments(const std::vector<std::string>& args, size_t from, std::vector<TBatchFile>* files) {
+  for (size_t i = from; i < args.size(); ++i) {
+    std::error_code ec;
+    if (!fs::is_regular_file(Utf8Path(args[i]), ec)) {
+      std::cerr << "not a file: " << EscapedName(args[i]) << std::endl;
+      return false;
+    }
+    const fs::path path = Utf8Path(Absolute(args[i]));
+    files->push_back({PathUtf8(path.filename()), PathUtf8(path.parent_path()), 0});
+  }
+  return true;
+}
+
 int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() < 3 || !ParseFolder(args[1], &folder)) return 2;
   std::vector<TBatchFile> files;
-  for (size_t i = 2; i < args.size(); ++i) {
-    std::error_code ec;
-    if (!fs::is_regular_file(Utf8Path(args[i]), ec)) {
-      std::cerr << "not a file: " << EscapedName(args[i]) << std::endl;
-      return 2;
-    }
-    const fs::path path = Utf8Path(Absolute(args[i]));
-    files.push_back({PathUtf8(path.filename()), PathUtf8(path.parent_path()), 0});
-  }
+  if (!PcFileArguments(args, 2, &files)) return 2;
   if (!s.Connect() || !s.Select(folder)) return 1;
   TLink& link = s.Link();
   // Judged as a drop on the window's phone list; with no one to ask, no
@@ -256,6 +263,20 @@ int CmdRm(TCliSession& s, const std::vector<std::string>& args) {
   return RunBatch(s, TBatchOp::Remove, folder, files) ? 0 : 1;
 }
 
+// PC files to the desktop's trash, as the window's REMOVE on the PC side;
+// no phone takes part.
+int CmdTrash(TCliSession& s, const std::vector<std::string>& args) {
+  if (args.size() < 2) return 2;
+  std::vector<TBatchFile> files;
+  if (!PcFileArguments(args, 1, &files)) return 2;
+  const TPageReport report = RemovePcFiles(s.Link(), files);
+  // "Remove File ERR" names no file: the one that stayed, and those after it, are named.
+  for (size_t i = 0; i < files.size(); ++i) {
+    const bool done = i < report.batch.results.size() && report.batch.Done(i);
+    if (!done) std::cerr << "Not removed: " << EscapedName(files[i].name) << std::endl;
+  }
+  return report.batch.AllDone() ? 0 : 1;
+}
 
 // A backup's or a restore's line per file, its folder before its name.
 void ShowStep(const char* verb, const backup::TFileStep& step) {
@@ -348,6 +369,7 @@ int RunCliCommand(const TCliOptions& opt, const std::vector<std::string>& args) 
     else if (cmd == "put") rc = CmdPut(session, args);
     else if (cmd == "get") rc = CmdGet(session, args, opt.to);
     else if (cmd == "rm") rc = CmdRm(session, args);
+    else if (cmd == "trash") rc = CmdTrash(session, args);
     else if (cmd == "backup") rc = CmdBackup(session, args, opt.to);
     else if (cmd == "restore") rc = CmdRestore(session, args, opt);
     else if (cmd == "midlets" || cmd == "install" || cmd == "uninstall")

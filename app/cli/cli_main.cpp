@@ -94,6 +94,7 @@ std::string Usage() {
        "  put FOLDER FILE...          send files to the phone:   quendrel-cli put 3 sun.gif moon.jpg\n"
        "  get FOLDER NAME... [--to DIR]  fetch phone files:      quendrel-cli get 1 ring.mid --to ~/Music\n"
        "  rm FOLDER NAME...           remove phone files:        quendrel-cli rm 2 old.gif\n"
+       "  trash FILE...               PC files to the trash:     quendrel-cli trash ~/Pictures/old.gif\n"
        "  scan FOLDER DIR             PC files the phone takes:  quendrel-cli scan 3 ~/Pictures\n"
        "  scan --all FOLDER DIR       and why not the others:    quendrel-cli scan --all 3 ~/Pictures\n";
   if (kCliCanFit) u += "  fit FILE [--to DIR]         a copy the phone takes:    quendrel-cli fit holiday.png\n";

@@ -558,9 +558,3 @@ void TVelkoMainForm::OpenWithDefaultApp(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
-bool TVelkoMainForm::MoveToTrash(const std::string& path) {
-  QString why;
-  if (MoveFileToTrash(path, &why)) return true;
-  if (!why.isEmpty()) ShowMessage(why.toStdString());
-  return false;
-}

@@ -101,7 +101,6 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) override;
   std::vector<int> SelectedRows(TListId list) override;
   void OpenWithDefaultApp(const std::string& path) override;
-  bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;
   bool ShowBackupEnd(const std::string& text) override;
 

@@ -62,10 +62,12 @@ QString MakeHomeTrash() {
 
 }  // namespace
 
-bool MoveFileToTrash(const std::string& path, QString* why) {
+#ifndef _WIN32
+// The account's trash folder is made first when it has none.
+bool MoveFileToTrash(const std::string& path, std::string* why) {
   const QString source = QString::fromStdString(path);
   if (const QString problem = MakeHomeTrash(); !problem.isEmpty()) {
-    if (why) *why = problem;
+    if (why) *why = problem.toStdString();
     return false;
   }
   QString inTrash;
@@ -86,6 +88,7 @@ bool MoveFileToTrash(const std::string& path, QString* why) {
   QDir().rmdir(filesDir.absolutePath());
   return false;
 }
+#endif
 
 void SetSettingsStoreFolder(const std::string& folder) {
   QDir().mkpath(QString::fromStdString(folder));

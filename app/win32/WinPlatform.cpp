@@ -193,6 +193,17 @@ std::string DocumentsFolder() {
   return docs.empty() ? PathUtf8(Utf8Path(HomeFolder()) / "Documents") : docs;
 }
 
+bool MoveFileToTrash(const std::string& path, std::string* why) {
+  if (why) why->clear();
+  std::wstring from = Wide(path);
+  from.push_back(L'\0');  // the list ends with an empty name
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
 std::FILE* OpenRegularFile(const std::string& path) {
   uint64_t size = 0;
   if (!PlainFileSize(path, &size)) return nullptr;

@@ -442,16 +442,5 @@ void TMainWindow::OpenWithDefaultApp(const std::string& path) {
   ShellExecuteW(hwnd_, L"open", Wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-bool TMainWindow::MoveToTrash(const std::string& path) {
-  // The recycle bin: a removal on the PC side can be undone.
-  std::wstring from = Wide(path);
-  from.push_back(L'\0');  // the list ends with an empty name
-  SHFILEOPSTRUCTW op{};
-  op.hwnd = hwnd_;
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
-}
 
 }  // namespace win32gui

@@ -116,7 +116,6 @@ class TMainWindow : public IFormView {
   void AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) override;
   void AddListRow(TListId list, const std::vector<std::string>& cells) override;
   void OpenWithDefaultApp(const std::string& path) override;
-  bool MoveToTrash(const std::string& path) override;
   bool ConfirmFitCopy(const std::string& question) override;
   bool ShowBackupEnd(const std::string& text) override;
 

@@ -23,7 +23,7 @@ CliResult RunCli(const TempDir& home, const std::string& args, const std::functi
                  double timeScale) {
   const std::string out = home.File("out.txt"), err = home.File("err.txt");
   const std::string cmd = "cd '" + home.path() + "' && HOME='" + home.path() + "' XDG_CONFIG_HOME='" + home.path() +
-                          "/config' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=" + std::to_string(timeScale) +
+                          "/config' XDG_DATA_HOME='" + home.path() + "/.local/share' QUENDREL_NO_SYSTEM_PORTS=1 QUENDREL_TEST_TIME_SCALE=" + std::to_string(timeScale) +
                           " exec " +
                           (whileRunning ? "" : "timeout 120 ") + "'" + CliPath() + "' " + args + " >'" + out +
                           "' 2>'" + err + "' </dev/null";
