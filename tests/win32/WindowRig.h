@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -63,6 +64,31 @@ inline std::wstring Tr(const UiText& entry, int lang) {
 
 inline bool Contains(const std::vector<std::wstring>& rows, const std::wstring& name) {
   return std::find(rows.begin(), rows.end(), name) != rows.end();
+}
+
+// Under Wine the Recycle Bin is the account's desktop trash folder: one
+// copy of each file of these names and bytes that a test put there goes
+// again. False when one of them is not there (or no Unix home is known).
+inline bool TakeOutOfTheBin(const std::map<std::wstring, std::string>& files) {
+  wchar_t home[MAX_PATH] = L"";
+  if (!GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH)) return false;
+  const fs::path trash = fs::path(std::wstring(home).substr(4)) / L".local/share/Trash";
+  bool all = true;
+  for (const auto& [name, bytes] : files) {
+    // The bin adds a number to a name it holds already.
+    const std::wstring stem = fs::path(name).stem().wstring();
+    bool found = false;
+    for (const std::wstring& inBin : FilesIn(trash / L"files")) {
+      if (inBin.rfind(stem, 0) != 0 || ReadAll(trash / L"files" / inBin) != bytes) continue;
+      found = true;
+      std::error_code ec;
+      fs::remove(trash / L"files" / inBin, ec);
+      fs::remove(trash / L"info" / (inBin + L".trashinfo"), ec);
+      break;  // one copy a call
+    }
+    all = all && found;
+  }
+  return all;
 }
 
 // One cell of a list view (any list: the window's or a dialog's).

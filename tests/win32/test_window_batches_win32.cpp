@@ -27,7 +27,7 @@ std::string Picture(int seed) {
   return "BM" + std::string(16, '\0') + std::string("\x10\0\0\0\x10\0\0\0", 8) + body;
 }
 
-enum class TOp { Send, Fetch, Remove };
+enum class TOp { Send, Fetch, Remove, RemovePc };
 
 struct BatchRow {
   const char* label;
@@ -70,6 +70,7 @@ std::pair<TFiles, TFiles> Expected(const BatchRow& row) {
     if (row.op == TOp::Send && (!phone.count(n) || row.overwrite)) phone[n] = pc.at(n);
     if (row.op == TOp::Fetch && (!pc.count(n) || row.overwrite)) pc[n] = phone.at(n);
     if (row.op == TOp::Remove) phone.erase(n);
+    if (row.op == TOp::RemovePc) pc.erase(n);
   }
   return {pc, phone};
 }
@@ -108,7 +109,9 @@ CliOutcome OnCommandLine(const BatchRow& row, const fs::path& home) {
     return std::make_unique<phonesim::EngineBackend>(o);
   };
   std::vector<std::string> args = {row.op == TOp::Send ? "put" : row.op == TOp::Fetch ? "get" : "rm", "3"};
-  for (const std::wstring& n : row.names) args.push_back(Utf8(row.op == TOp::Send ? (pc / n).wstring() : n));
+  if (row.op == TOp::RemovePc) args = {"trash"};
+  const bool pcFiles = row.op == TOp::Send || row.op == TOp::RemovePc;
+  for (const std::wstring& n : row.names) args.push_back(Utf8(pcFiles ? (pc / n).wstring() : n));
   const int status = RunCliCommand(opt, args);
   return {Snapshot(pc), Snapshot(phone / L"3"), status == 0};
 }
@@ -145,8 +148,9 @@ TEST_P(WindowBatchTest, EndsAsTheRowSaysWithOnlyWholeFiles) {
     for (const std::wstring& n : row.names) paths.push_back(Utf8((pc / n).wstring()));
     window_->DropOnPhoneList(paths);
   } else {
-    Select(send ? idPcList : idPhoneList, row.names);
-    Click(send ? idSend : row.op == TOp::Fetch ? idFetch : idRemovePhone);
+    const bool onPc = row.op == TOp::RemovePc;
+    Select(send || onPc ? idPcList : idPhoneList, row.names);
+    Click(send ? idSend : row.op == TOp::Fetch ? idFetch : onPc ? idRemovePc : idRemovePhone);
   }
   ASSERT_TRUE(PumpUntil([this] { return window_->SessionIdle(); }, 60000));
   ASSERT_TRUE(PumpUntilIdle());
@@ -171,6 +175,13 @@ TEST_P(WindowBatchTest, EndsAsTheRowSaysWithOnlyWholeFiles) {
   EXPECT_TRUE(cli.pc == pcAfter) << "command line: " << Names(cli.pc) << "\nwindow: " << Names(pcAfter);
   EXPECT_TRUE(cli.phone == phoneAfter) << "command line: " << Names(cli.phone) << "\nwindow: " << Names(phoneAfter);
   EXPECT_EQ(cli.ok, said.empty()) << said;
+  // What both fronts put in the Recycle Bin, twice each.
+  if (row.op == TOp::RemovePc) {
+    TFiles removed;
+    for (const std::wstring& n : row.names) removed[n] = PcAtStart(row).at(n);
+    EXPECT_TRUE(TakeOutOfTheBin(removed));
+    EXPECT_TRUE(TakeOutOfTheBin(removed));
+  }
   // The page shows what the phone holds.
   const std::vector<std::wstring> rows = Rows(idPhoneList);
   if (row.ok) {
@@ -202,6 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
         BatchRow{.label = "fetch two onto a PC file, skip", .op = TOp::Fetch, .names = {L"a.bmp", L"b.bmp"},
                  .pc = kOld, .phone = kTwo, .overwrite = false},
         BatchRow{.label = "remove two", .op = TOp::Remove, .names = {L"a.bmp", L"b.bmp"}, .phone = kThree},
+        BatchRow{.label = "remove two on the PC", .op = TOp::RemovePc, .names = {L"a.bmp", L"b.bmp"}, .pc = kThree,
+                 .phone = kOld},
         BatchRow{.label = "fetch two, the first one's packets out of order", .op = TOp::Fetch,
                  .names = {L"a.bmp", L"b.bmp"}, .phone = kTwo,
                  .fault = [](phonesim::Options& o) { o.swapDownloadPacket = 2; }, .ok = false}));

@@ -445,17 +445,7 @@ TEST_F(WindowTest, RemoveOnThePcSideTakesTheFileToTheRecycleBinOrKeepsItAndSays)
     SHQUERYRBINFO bin{sizeof bin, 0, 0};
     EXPECT_EQ(SHQueryRecycleBinW(nullptr, &bin), S_OK);
     EXPECT_EQ(bin.i64NumItems, inBin + 1);
-    wchar_t home[MAX_PATH] = L"";
-    if (!GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH)) return;
-    const fs::path trash = fs::path(std::wstring(home).substr(4)) / L".local/share/Trash";
-    bool found = false;
-    for (const std::wstring& name : FilesIn(trash / L"files")) {
-      if (name.rfind(L"march", 0) != 0 || ReadAll(trash / L"files" / name) != kept) continue;
-      found = true;
-      fs::remove(trash / L"files" / name);
-      fs::remove(trash / L"info" / (name + L".trashinfo"));
-    }
-    EXPECT_TRUE(found);
+    EXPECT_TRUE(TakeOutOfTheBin({{L"march.mid", kept}}));
   }
 }
 
