@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStringDecoder>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QUrl>
 #include <stdexcept>
@@ -47,6 +48,10 @@ void SetApplicationTitle(const QString& title) {
 }
 
 QString ApplicationTitle() { return TitleStore(); }
+
+QString PlainTip(const QString& text) {
+  return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
+}
 
 QString BytesToQString(const std::string& bytes) {
   QStringDecoder utf8(QStringDecoder::Utf8);
@@ -541,7 +546,7 @@ void TVelkoMainForm::AddListRow(TListId list, const std::vector<std::string>& ce
   QStringList texts;
   for (const std::string& c : cells) texts << BytesToQString(c);
   auto* item = new QTreeWidgetItem(texts);
-  if (!texts.isEmpty()) item->setToolTip(0, texts[0]);
+  if (!texts.isEmpty()) item->setToolTip(0, PlainTip(texts[0]));
   ListView(list)->addTopLevelItem(item);
   if (list == TListId::PcFiles && !cells.empty()) QueueThumbnail(ListView(list)->topLevelItemCount() - 1, cells[0]);
 }

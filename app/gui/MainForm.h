@@ -38,6 +38,9 @@ void SetApplicationTitle(const QString& title);
 QString ApplicationTitle();
 // Bytes for the window: UTF-8 when valid, otherwise one character per byte.
 QString BytesToQString(const std::string& bytes);
+// A tool tip that shows its text as written: text Qt would guess to be
+// markup (a name like "<b>a</b>.gif") is handed over as escaped markup.
+QString PlainTip(const QString& text);
 
 enum class TMenuItem { Connect, Disconnect, ConnSetting };
 

@@ -110,7 +110,7 @@ bool TVelkoMainForm::ConfirmRestorePlan(const std::vector<backup::TPlanItem>& pl
                                                 BytesToQString(item.file.name)});
     // A file the phone would refuse carries the content page's reason.
     if (item.action == backup::TPlanAction::Refuse)
-      for (int c = 0; c < 3; ++c) row->setToolTip(c, DecodeUiBytes(item.why, lang));
+      for (int c = 0; c < 3; ++c) row->setToolTip(c, PlainTip(DecodeUiBytes(item.why, lang)));
     list->addTopLevelItem(row);
   }
   list->setColumnWidth(0, 90);

@@ -169,8 +169,8 @@ void TVelkoMainForm::ShowReason(QTreeWidgetItem* item) {
   const QStringList words = item->data(0, kReasonsRole).toStringList();
   const QString reason = words.value(UiLanguage());
   item->setText(kReasonColumn, reason);
-  for (int c = 0; c < 3; ++c) item->setToolTip(c, reason);
-  item->setToolTip(0, item->text(0) + "\n" + reason);  // the whole name, cut in the column
+  for (int c = 0; c < 3; ++c) item->setToolTip(c, PlainTip(reason));
+  item->setToolTip(0, PlainTip(item->text(0) + "\n" + reason));  // the whole name, cut in the column
 }
 
 void TVelkoMainForm::AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) {
