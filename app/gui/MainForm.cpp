@@ -1,17 +1,23 @@
 #include "MainForm.h"
 
+#include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QStringDecoder>
-#include <QTextDocument>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QUrl>
 #include <stdexcept>
@@ -20,45 +26,26 @@
 #include "app/core/PortAdvice.h"
 #include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
+#include "app/core/BackupText.h"
 #include "app/gui/Artwork.h"
+#include "app/gui/BackupDialogs.h"
 #include "app/gui/Dialogs.h"
+#include "app/gui/PcListParts.h"
 #include "app/gui/PortSetupDialog.h"
 #include "app/gui/Thumbnails.h"
+#include "content/PictureFit.h"
 #include "ui_mainform.h"
 #include "ui_okbottomdlg.h"
 #include "ui_overwrite.h"
 #include "ui_renamedlg.h"
 
 namespace {
-QString& TitleStore() {
-  static QString title = QStringLiteral("Nomra Sync Tool");
-  return title;
-}
-
 template <typename T>
 T* Need(T* dialog, const char* what) {
   if (!dialog) throw std::logic_error(std::string(what) + " is not created");
   return dialog;
 }
 }  // namespace
-
-void SetApplicationTitle(const QString& title) {
-  // Kept for our own boxes; a display name would be appended to every caption.
-  TitleStore() = title;
-}
-
-QString ApplicationTitle() { return TitleStore(); }
-
-QString PlainTip(const QString& text) {
-  return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
-}
-
-QString BytesToQString(const std::string& bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  if (!utf8.hasError()) return text;
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 TVelkoMainForm::TVelkoMainForm(std::unique_ptr<IComBackend> backend, QWidget* parent)
     : QMainWindow(parent),
@@ -563,3 +550,209 @@ void TVelkoMainForm::OpenWithDefaultApp(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
+// ---- Backup and restore: the Connection menu's entries ----
+
+void TVelkoMainForm::SetUpBackupEntries() {
+  ui->mConnection1->addSeparator();
+  backupEntry_ = ui->mConnection1->addAction(QString());
+  backupEntry_->setObjectName("mBackup");
+  restoreEntry_ = ui->mConnection1->addAction(QString());
+  restoreEntry_->setObjectName("mRestore");
+  connect(backupEntry_, &QAction::triggered, this, [this] { RunHere([this] { BackupClick(); }); });
+  connect(restoreEntry_, &QAction::triggered, this, [this] { RunHere([this] { RestoreClick(); }); });
+}
+
+void TVelkoMainForm::ApplyBackupTexts() {
+  backupEntry_->setText(UiTr(uitext::BackupEntry));
+  restoreEntry_->setText(UiTr(uitext::RestoreEntry));
+}
+
+void TVelkoMainForm::UpdateBackupEntries() {
+  if (!backupEntry_) return;
+  const bool idle = SessionIdle() && !session_.Closed();
+  backupEntry_->setEnabled(idle);
+  restoreEntry_->setEnabled(idle);
+}
+
+bool TVelkoMainForm::RefuseWhileBusy() {
+  if (SessionIdle() && !session_.Closed()) return false;
+  ShowMessage(UiTr(uitext::OperationRunning).toStdString());
+  return true;
+}
+
+std::string TVelkoMainForm::AskBackupFolder(const UiText& caption) {
+  TDIR_Select_Form* chooser = DIR_Select_Form;
+  if (!chooser) throw std::logic_error("Folder chooser is not created");
+  chooser->ShowFolder(QString::fromStdString(backup::NearestExistingFolder(backup::RememberedBackupRoot())));
+  return ChooseFolder(UiTr(caption).toStdString());
+}
+
+void TVelkoMainForm::BackupClick() {
+  if (RefuseWhileBusy()) return;
+  const std::string root = AskBackupFolder(uitext::BackupFolderCaption);
+  if (root.empty()) return;
+  backup::RememberBackupRoot(root);
+  RunOnSession([this, root] { backup::BackUpAndTell(link, root, QtUiTextDecoder()); });
+}
+
+void TVelkoMainForm::RestoreClick() {
+  if (RefuseWhileBusy()) return;
+  const std::string folder = AskBackupFolder(uitext::RestoreFolderCaption);
+  if (folder.empty()) return;
+  backup::TRestoreOptions o;
+  o.suitesFolder = backup::SuitesFolderShown(pages);
+  o.confirmPlan = [this](const backup::TRestoreReport& r) {
+    bool go = false;
+    windowQueue_.RunAndWait([&] { go = AskRestorePlan(this, r.plan); });
+    return go;
+  };
+  RunOnSession([this, folder, o] { backup::RestoreAndTell(link, folder, o, QtUiTextDecoder()); });
+}
+
+bool TVelkoMainForm::ShowBackupEnd(const std::string& text) { return ShowBackupEndBox(this, text); }
+
+// ---- The content page's PC list: "Show all files", "Fit to phone", thumbnails, drops ----
+
+
+void TVelkoMainForm::SetUpContentExtras() {
+  connect(ui->ShowAllFiles_CheckBox, &QCheckBox::toggled, this, [this](bool on) {
+    QTreeWidget* pcList = ui->DC_PIC_PC_ListView;
+    pcList->setColumnCount(on ? 3 : 2);
+    // The name column gives way to the reason; the tool tip carries all of it.
+    pcList->setColumnWidth(0, on ? 100 : 138);
+    if (on) {
+      pcList->setColumnWidth(kReasonColumn, 240);
+      pcList->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
+    }
+    const bool pageOpen = ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
+    // A view setting, not an action: it follows whatever runs.
+    QueueOnSession([this, on, pageOpen] {
+      contentPage.ShowAllFiles = on;
+      if (pageOpen) RescanPcFolder();
+    });
+  });
+  contentPage.Decoder = &QtUiTextDecoder();
+  thumbnails_ = new TThumbnailLoader(this);
+  ui->DC_PIC_PC_ListView->setIconSize(QSize(TThumbnailLoader::kSide, TThumbnailLoader::kSide));
+  ui->DC_PIC_PC_ListView->setItemDelegateForColumn(0, NewThumbnailRoom(ui->DC_PIC_PC_ListView, [this] {
+    return thumbnails_->enabled && (pages.FolderNumber == 2 || pages.FolderNumber == 3);
+  }));
+  connect(thumbnails_, &TThumbnailLoader::ThumbnailReady, this,
+          [this](int row, const QString& name, const QImage& image) {
+            QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
+            if (!item || item->text(0) != name || image.isNull()) return;
+            item->setIcon(0, QIcon(QPixmap::fromImage(image)));
+          });
+  connect(ui->DC_PIC_PC_ListView, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateFitButton(); });
+  QWidget* phoneList = ui->DC_PIC_PHONE_ListView->viewport();
+  phoneList->setAcceptDrops(true);
+  phoneList->installEventFilter(NewFileDropFilter(
+      this,
+      [this] {
+        return ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet && ui->DC_PIC_UL_Button->isEnabled();
+      },
+      [this](const QStringList& files) { RunHere([this, files] { SendDroppedFiles(files); }); }));
+  connect(ui->PageControl1, &QStackedWidget::currentChanged, this, [this] { UpdateFitButton(); });
+  connect(ui->FitToPhone_Button, &QPushButton::clicked, this, [this] { RunHere([this] { FitSelectedPicture(); }); });
+  UpdateFitButton();
+}
+
+void TVelkoMainForm::ApplyContentExtrasTexts() {
+  ui->ShowAllFiles_CheckBox->setText(UiTr(uitext::ShowAllFiles));
+  ui->FitToPhone_Button->setText(UiTr(uitext::FitToPhone));
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  if (list->columnCount() > kReasonColumn) list->headerItem()->setText(kReasonColumn, UiTr(uitext::ReasonColumn));
+  // The greyed rows shown now say their reason in the new language.
+  for (int i = 0; i < list->topLevelItemCount(); ++i) ShowReason(list->topLevelItem(i));
+}
+
+void TVelkoMainForm::AddUnsuitableRow(const std::vector<std::string>& cells, const TWordsByLanguage& why) {
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  const QColor grey = list->palette().color(QPalette::Disabled, QPalette::Text);
+  const std::string name = cells.empty() ? std::string() : cells[0];
+  list->addTopLevelItem(NewUnsuitableRow(cells, why, static_cast<int>(unsuitableNames_.size()), grey));
+  unsuitableNames_.push_back(name);
+  QueueThumbnail(list->topLevelItemCount() - 1, name);
+}
+
+void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
+  if (pages.FolderNumber != 2 && pages.FolderNumber != 3) return;
+  QTreeWidgetItem* item = ui->DC_PIC_PC_ListView->topLevelItem(row);
+  if (!item) return;
+  thumbnails_->Queue(row, item->text(0), QFile::decodeName((pages.PcFolder + "/" + nameBytes).c_str()));
+}
+
+void TVelkoMainForm::RescanPcFolder(const QString& select) {
+  if (pages.PcFolder.empty()) return;
+  link.View().ClearList(TListId::PcFiles);
+  contentPage.ScanPcFolder();
+  if (!select.isEmpty()) windowQueue_.RunAndWait([&] { SelectPcRow(select); });
+}
+
+void TVelkoMainForm::SelectPcRow(const QString& name) {
+  QTreeWidget* list = ui->DC_PIC_PC_ListView;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = list->topLevelItem(i);
+    int greyed = 0;
+    if (item->text(0) != name || UnsuitableIndex(item, &greyed)) continue;
+    list->clearSelection();
+    item->setSelected(true);
+    list->setCurrentItem(item);
+    list->scrollToItem(item);
+    break;
+  }
+}
+
+QString TVelkoMainForm::SelectedFittablePath() {
+  // The page's lists belong to the worker while an operation runs.
+  if (!SessionIdle()) return {};
+  const QList<QTreeWidgetItem*> selected = ui->DC_PIC_PC_ListView->selectedItems();
+  if (selected.size() != 1) return {};
+  int index = 0;
+  if (!UnsuitableIndex(selected.front(), &index) || static_cast<size_t>(index) >= unsuitableNames_.size()) return {};
+  const QString path = QFile::decodeName((pages.PcFolder + "/" + unsuitableNames_[index]).c_str());
+  return PictureFitter().CanFit(QFile::encodeName(path).toStdString()) ? path : QString();
+}
+
+void TVelkoMainForm::UpdateFitButton() {
+  const bool picturePage = pages.FolderNumber == 3 && ui->PageControl1->currentWidget() == ui->DC_PIC_Sheet;
+  ui->FitToPhone_Button->setVisible(picturePage);
+  // A batch locks the page's buttons; the fit button follows the send button.
+  ui->FitToPhone_Button->setEnabled(picturePage && ui->DC_PIC_UL_Button->isEnabled() &&
+                                    !SelectedFittablePath().isEmpty());
+}
+
+void TVelkoMainForm::FitSelectedPicture() {
+  const QString path = SelectedFittablePath();
+  if (path.isEmpty()) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const fit::TFitOutcome r = PictureFitter().Fit(QFile::encodeName(path).toStdString());
+  QApplication::restoreOverrideCursor();
+  if (r.refusal != fit::TRefusal::None) {
+    ShowMessage(RefusalUtf8(r, QtUiTextDecoder()));
+    return;
+  }
+  if (ui->PageControl1->currentWidget() != ui->DC_PIC_Sheet) return;
+  QueueOnSession([this, name = QFileInfo(QFile::decodeName(r.path.c_str())).fileName()] { RescanPcFolder(name); });
+}
+
+void TVelkoMainForm::SendDroppedFiles(const QStringList& paths) {
+  std::vector<std::string> local;
+  for (const QString& path : paths) local.push_back(QFile::encodeName(path).toStdString());
+  // The page judges them and asks through the window as it goes.
+  RunOnSession([this, local] {
+    TellStopped(contentPage.SendDroppedFiles(local, &PictureFitter(), QtUiTextDecoder()).sending);
+  });
+}
+
+bool TVelkoMainForm::ConfirmFitCopy(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, ApplicationTitle(), BytesToQString(question),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setTextFormat(Qt::PlainText);  // names from outside are never markup
+  return box.exec() == QMessageBox::Yes;
+}
+
+void TVelkoMainForm::TellStopped(const TPageReport& report) {
+  const std::string text = StoppedActionText(report, QtUiTextDecoder());
+  if (!text.empty()) shownView_.ShowMessage(text);
+}

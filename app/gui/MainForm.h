@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/gui/FormText.h"
 #include "content/UiText.h"
 #include "content/BackupRun.h"
 #include "content/ContentPage.h"
@@ -31,16 +32,6 @@ class QActionGroup;
 class QMenu;
 class QPushButton;
 class TThumbnailLoader;
-
-// The application title: caption of message boxes ("Nomra Sync Tool" until
-// the main window puts the product name there).
-void SetApplicationTitle(const QString& title);
-QString ApplicationTitle();
-// Bytes for the window: UTF-8 when valid, otherwise one character per byte.
-QString BytesToQString(const std::string& bytes);
-// A tool tip that shows its text as written: text Qt would guess to be
-// markup (a name like "<b>a</b>.gif") is handed over as escaped markup.
-QString PlainTip(const QString& text);
 
 enum class TMenuItem { Connect, Disconnect, ConnSetting };
 
@@ -115,7 +106,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   void mLanguageClick(int languageIndex);
 
   // Connection menu: the whole phone into a new backup folder, and a
-  // backup put back after its plan is shown (MainFormBackup.cpp). Each
+  // backup put back after its plan is shown. Each
   // asks for its folder here and runs on the worker.
   void BackupClick();
   void RestoreClick();
@@ -155,12 +146,9 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // The progress panel as it is between operations: empty.
   void ClearProgressPanel();
   void WireHandlers();
-  // Content page additions (MainFormContent.cpp): "Show all files" and the
-  // unsuitable rows.
+  // Content page additions: "Show all files" and the unsuitable rows.
   void SetUpContentExtras();
   void ApplyContentExtrasTexts();
-  // The reason cell and tool tips of a greyed row, in the language chosen now.
-  void ShowReason(QTreeWidgetItem* item);
   // The names of the greyed rows shown, as bytes, in their order.
   std::vector<std::string> unsuitableNames_;
   // "Fit to phone": the path of the one selected row a copy can be made of, or "".
@@ -179,7 +167,7 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   TThumbnailLoader* Thumbnails() const { return thumbnails_; }
 
  private:
-  // Backup and restore (MainFormBackup.cpp).
+  // Backup and restore.
   void SetUpBackupEntries();
   void ApplyBackupTexts();
   // The two entries are offered only while no operation runs.
@@ -187,7 +175,6 @@ class TVelkoMainForm : public QMainWindow, public IFormView {
   // A box and true while an operation runs or waits to run.
   bool RefuseWhileBusy();
   std::string AskBackupFolder(const UiText& caption);
-  bool ConfirmRestorePlan(const std::vector<backup::TPlanItem>& plan);
   QAction* backupEntry_ = nullptr;
   QAction* restoreEntry_ = nullptr;
   // Runs a window-only handler here; an escaping error is shown with its own text.
