@@ -32,8 +32,8 @@ configure_and_build() {
   cmake --build "$build" -j "$(nproc)"
 }
 
-# The core, quendrel-cli.exe and the Windows tests, cross-built with
-# MinGW-w64; the window itself needs Qt for Windows and is not built here.
+# The core, the native window quendrel.exe, quendrel-cli.exe and the
+# Windows tests, cross-built with MinGW-w64 (no Qt: Debian has none for it).
 windows_build=${QUENDREL_WINDOWS_BUILD_DIR:-$root/build-windows}
 build_windows() {
   cmake -S "$root" -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
