@@ -26,13 +26,15 @@ std::unique_ptr<QSettings> OpenSettingsStore() {
                                      kSettingsApplication);
 }
 
+// On Windows the shell's Recycle Bin serves (app/win32).
+#ifndef _WIN32
 namespace {
 
 // The account's trash as the desktop's trash convention places it, with
 // its "files" and "info" folders made when missing: Qt moves nothing to a
 // trash that does not exist yet. Empty when it is there or was made.
 QString MakeHomeTrash() {
-#if defined(_WIN32) || defined(__APPLE__)
+#if defined(__APPLE__)
   return {};
 #else
   namespace fs = std::filesystem;
@@ -62,7 +64,6 @@ QString MakeHomeTrash() {
 
 }  // namespace
 
-#ifndef _WIN32
 // The account's trash folder is made first when it has none.
 bool MoveFileToTrash(const std::string& path, std::string* why) {
   const QString source = QString::fromStdString(path);
