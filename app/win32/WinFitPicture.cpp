@@ -38,6 +38,13 @@ class TCom {
   T* p_ = nullptr;
 };
 
+// The most pixels a picture may have to be decoded here (256 MiB at four
+// bytes a pixel). A header may claim any size; a few bytes claiming 30000 x
+// 30000 must not take the machine's memory.
+constexpr unsigned long long kMostPixels = 64ull << 20;
+
+bool TooManyToDecode(UINT w, UINT h) { return static_cast<unsigned long long>(w) * h > kMostPixels; }
+
 // The system's words for an error code, as UTF-8, without the line end.
 std::string SystemText(DWORD code) {
   wchar_t* text = nullptr;
@@ -110,6 +117,7 @@ HRESULT Flatten(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, TFlat
   if (SUCCEEDED(hr)) hr = converter->GetSize(&out.width, &out.height);
   if (FAILED(hr)) return hr;
   if (out.width == 0 || out.height == 0) return WINCODEC_ERR_BADIMAGE;
+  if (TooManyToDecode(out.width, out.height)) return WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
   std::vector<BYTE> bgra(static_cast<size_t>(out.width) * out.height * 4);
   hr = converter->CopyPixels(nullptr, out.width * 4, static_cast<UINT>(bgra.size()), bgra.data());
   if (FAILED(hr)) return hr;
@@ -317,6 +325,7 @@ HBITMAP WinThumbnail(const std::wstring& path, int side) {
   UINT w = 0, h = 0;
   if (!MakeFactory(factory) || FAILED(OpenDecoder(factory.Get(), path, decoder)) ||
       FAILED(decoder->GetFrame(0, frame.Out())) || FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 ||
+      TooManyToDecode(w, h) ||
       FAILED(factory->CreateFormatConverter(converter.Out())) ||
       FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                    WICBitmapPaletteTypeCustom)))

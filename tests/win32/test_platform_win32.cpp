@@ -8,9 +8,11 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <psapi.h>
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -428,6 +430,7 @@ TEST(WinPictureFit, CopiesThePageTakesAndRefusalsWithoutFiles) {
     int frames;
     size_t cutTo;  // the file cut to this many bytes (within the JPEG frame header: 1), 0 whole
     fit::TRefusal refusal;
+    UINT claimW = 0, claimH = 0;  // a BMP whose header claims this size for its few pixels
   };
   const Case cases[] = {
       {L"wide.bmp", GUID_ContainerFormatBmp, 900, 300, false, 1, 0, fit::TRefusal::None},
@@ -438,6 +441,9 @@ TEST(WinPictureFit, CopiesThePageTakesAndRefusalsWithoutFiles) {
       {L"cut.jpg", GUID_ContainerFormatJpeg, 800, 600, false, 1, 1, fit::TRefusal::NotFittable},
       {L"moving.gif", GUID_ContainerFormatGif, 700, 500, false, 2, 0, fit::TRefusal::NotFittable},
       {L"small.jpg", GUID_ContainerFormatJpeg, 64, 48, false, 1, 0, fit::TRefusal::AlreadySuitable},
+      // Refused before anything of its claimed 1.6 GB is decoded.
+      {L"claims too much.bmp", GUID_ContainerFormatBmp, 64, 48, false, 1, 0, fit::TRefusal::NotReadable, 20000,
+       20000},
   };
   namespace fs = std::filesystem;
   fit::TComScope com;
@@ -452,6 +458,10 @@ TEST(WinPictureFit, CopiesThePageTakesAndRefusalsWithoutFiles) {
     }
     if (c.cutTo == 1) bytes.resize(std::min(bytes.size(), bytes.find(std::string("\x00\x11\x08", 3)) + 5));
     else if (c.cutTo) bytes.resize(std::min(bytes.size(), c.cutTo));
+    if (c.claimW) {
+      const uint32_t claim[2] = {c.claimW, c.claimH};  // the info header's width and height
+      std::memcpy(bytes.data() + 18, claim, sizeof claim);
+    }
     fs::remove_all(dir);
     fs::create_directories(dir);
     const fs::path original = dir / c.name;
@@ -463,8 +473,15 @@ TEST(WinPictureFit, CopiesThePageTakesAndRefusalsWithoutFiles) {
     if (c.refusal != fit::TRefusal::NotReadable) {
       EXPECT_EQ(fitter.CanFit(path), fittable) << label;
     }
+    PROCESS_MEMORY_COUNTERS before{}, after{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
     const fit::TFitOutcome r = fitter.Fit(path);
+    GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
     EXPECT_EQ(r.refusal, c.refusal) << label << ": " << r.detail;
+    // Only what the picture itself holds is ever decoded.
+    if (c.claimW) {
+      EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, size_t{256} << 20) << label;
+    }
     EXPECT_EQ(ReadBytes(original), bytes) << label << ": the original changed";
     if (!fittable) {
       EXPECT_TRUE(r.path.empty()) << label;
