@@ -59,6 +59,12 @@ void TContentPage::OpenContentPage() {
   link_.ResumeReceiver();
 }
 
+void TContentPage::RescanPcList() {
+  if (pages_.PcFolder.empty()) return;
+  link_.View().ClearList(TListId::PcFiles);
+  ScanPcFolder();
+}
+
 void TContentPage::ScanPcFolder() {
   IFormView& view = link_.View();
   PcFileList.Clear();

@@ -75,6 +75,9 @@ class TContentPage {
   // Opening and refresh sequence.
   void OpenContentPage();
   void ScanPcFolder();
+  // The PC list read anew (after "Show all files" changed or a copy was
+  // made beside it); nothing while no folder is chosen.
+  void RescanPcList();
 
   // Page buttons.
   TPageReport DC_PIC_UL_ButtonClick();

@@ -683,10 +683,8 @@ void TVelkoMainForm::QueueThumbnail(int row, const std::string& nameBytes) {
 }
 
 void TVelkoMainForm::RescanPcFolder(const QString& select) {
-  if (pages.PcFolder.empty()) return;
-  link.View().ClearList(TListId::PcFiles);
-  contentPage.ScanPcFolder();
-  if (!select.isEmpty()) windowQueue_.RunAndWait([&] { SelectPcRow(select); });
+  contentPage.RescanPcList();
+  if (!select.isEmpty() && !pages.PcFolder.empty()) windowQueue_.RunAndWait([&] { SelectPcRow(select); });
 }
 
 void TVelkoMainForm::SelectPcRow(const QString& name) {

@@ -631,10 +631,7 @@ void TMainWindow::SetShowAll(bool on) {
   // A view setting, not an action: it follows whatever runs.
   session_.Queue([this, on, pageOpen] {
     contentPage.ShowAllFiles = on;
-    if (pageOpen && !pages.PcFolder.empty()) {
-      link.View().ClearList(TListId::PcFiles);
-      contentPage.ScanPcFolder();
-    }
+    if (pageOpen) contentPage.RescanPcList();
   });
 }
 

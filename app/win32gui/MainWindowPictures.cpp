@@ -59,10 +59,8 @@ void TMainWindow::FitSelectedPicture() {
   // The copy shows in the list, selected, once the page has read the folder again.
   const std::wstring name = Utf8Path(r.path).filename().wstring();
   session_.Queue([this, name] {
-    if (pages.PcFolder.empty()) return;
-    link.View().ClearList(TListId::PcFiles);
-    contentPage.ScanPcFolder();
-    windowQueue_.RunAndWait([this, name] { SelectPcRow(name); });
+    contentPage.RescanPcList();
+    if (!pages.PcFolder.empty()) windowQueue_.RunAndWait([this, name] { SelectPcRow(name); });
   });
 }
 
