@@ -23,6 +23,7 @@
 #include "link/OperationSession.h"
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
+#include "link/Transfers.h"
 #include "link/PortMap.h"
 
 namespace {
@@ -188,8 +189,14 @@ bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchF
   return report.AllDone();
 }
 
-// The PC files named from args[from] on, each by its own folder; false
-// (after naming it) at the first that is not a file.
+// A PC file as a batch takes it: its name in its own folder.
+TBatchFile PcBatchFile(const std::string& path) {
+  const fs::path p = Utf8Path(Absolute(path));
+  return {PathUtf8(p.filename()), PathUtf8(p.parent_path()), 0};
+}
+
+// The PC files named from args[from] on; false (after naming it) at the
+// first that is not a file.
 bool PcFileArguments(const std::vector<std::string>& args, size_t from, std::vector<TBatchFile>* files) {
   for (size_t i = from; i < args.size(); ++i) {
     std::error_code ec;
@@ -197,8 +204,7 @@ bool PcFileArguments(const std::vector<std::string>& args, size_t from, std::vec
       std::cerr << "not a file: " << EscapedName(args[i]) << std::endl;
       return false;
     }
-    const fs::path path = Utf8Path(Absolute(args[i]));
-    files->push_back({PathUtf8(path.filename()), PathUtf8(path.parent_path()), 0});
+    files->push_back(PcBatchFile(args[i]));
   }
   return true;
 }
@@ -215,14 +221,11 @@ int CmdPut(TCliSession& s, const std::vector<std::string>& args) {
   bool allSuitable = true;
   if (s.Options().onlySuitable) {
     std::vector<std::string> paths;
-    for (const TBatchFile& f : files) paths.push_back(f.pcFolder + "/" + f.name);
+    for (const TBatchFile& f : files) paths.push_back(JoinLocalPath(f.pcFolder, f.name));
     const TDropReport judged = JudgeDroppedFiles(s.View(), folder, paths, nullptr, TEnglishDecoder());
     allSuitable = judged.notSent.empty();
     files.clear();
-    for (const std::string& path : judged.sent) {
-      const fs::path p = Utf8Path(path);
-      files.push_back({PathUtf8(p.filename()), PathUtf8(p.parent_path()), 0});
-    }
+    for (const std::string& path : judged.sent) files.push_back(PcBatchFile(path));
     if (files.empty()) return 1;
   }
   // The list the overwrite check walks. A listing ended by a hang-up or a
