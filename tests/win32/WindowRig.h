@@ -31,105 +31,10 @@
 #include "app/win32gui/WinDialogs.h"
 #include "app/win32gui/WinVirtualPhone.h"
 #include "link/Text.h"
+#include "WindowKit.h"
 #include "virtualphone/EnginePort.h"
 
 namespace windowrig {
-
-namespace fs = std::filesystem;
-
-inline std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline std::set<std::wstring> FilesIn(const fs::path& folder) {
-  std::set<std::wstring> names;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(folder, ec))
-    if (e.is_regular_file()) names.insert(e.path().filename().wstring());
-  return names;
-}
-
-inline std::wstring Text(HWND h) {
-  wchar_t buf[512] = L"";
-  GetWindowTextW(h, buf, 512);
-  return buf;
-}
-
-inline std::wstring Tr(const UiText& entry, int lang) {
-  return WinUiTextDecoder().Wide(UiBytes(entry, lang), lang);
-}
-
-inline bool Contains(const std::vector<std::wstring>& rows, const std::wstring& name) {
-  return std::find(rows.begin(), rows.end(), name) != rows.end();
-}
-
-// Under Wine the Recycle Bin is the account's desktop trash folder: one
-// copy of each file of these names and bytes that a test put there goes
-// again. False when one of them is not there (or no Unix home is known).
-inline bool TakeOutOfTheBin(const std::map<std::wstring, std::string>& files) {
-  wchar_t home[MAX_PATH] = L"";
-  if (!GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH)) return false;
-  const fs::path trash = fs::path(std::wstring(home).substr(4)) / L".local/share/Trash";
-  bool all = true;
-  for (const auto& [name, bytes] : files) {
-    // The bin adds a number to a name it holds already.
-    const std::wstring stem = fs::path(name).stem().wstring();
-    bool found = false;
-    for (const std::wstring& inBin : FilesIn(trash / L"files")) {
-      if (inBin.rfind(stem, 0) != 0 || ReadAll(trash / L"files" / inBin) != bytes) continue;
-      found = true;
-      std::error_code ec;
-      fs::remove(trash / L"files" / inBin, ec);
-      fs::remove(trash / L"info" / (inBin + L".trashinfo"), ec);
-      break;  // one copy a call
-    }
-    all = all && found;
-  }
-  return all;
-}
-
-// One cell of a list view (any list: the window's or a dialog's).
-inline std::wstring Cell(HWND list, int row, int column) {
-  wchar_t buf[260] = L"";
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = buf;
-  item.cchTextMax = 260;
-  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-  return buf;
-}
-
-inline std::vector<std::wstring> Column(HWND list, int column = 0) {
-  std::vector<std::wstring> rows;
-  const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i) rows.push_back(Cell(list, i, column));
-  return rows;
-}
-
-// The first child of a dialog of this class (and this text, when given).
-inline HWND ChildOf(HWND dialog, const wchar_t* cls, const std::wstring& text = {}) {
-  struct Find {
-    const wchar_t* cls;
-    const std::wstring* text;
-    HWND found;
-  } f{cls, &text, nullptr};
-  EnumChildWindows(
-      dialog,
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* f = reinterpret_cast<Find*>(lp);
-        wchar_t c[64] = L"";
-        GetClassNameW(h, c, 64);
-        if (lstrcmpiW(c, f->cls) != 0) return TRUE;
-        if (!f->text->empty() && Text(h) != *f->text) return TRUE;
-        f->found = h;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&f));
-  return f.found;
-}
 
 class WindowRig : public ::testing::Test {
  protected:
@@ -172,17 +77,7 @@ class WindowRig : public ::testing::Test {
   // Serves the window's messages until 'done' holds; false at the limit.
   template <typename F>
   bool PumpUntil(F done, int limitMs = 20000) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-      if (done()) return true;
-      if (GetTickCount() - start > static_cast<DWORD>(limitMs)) return false;
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+    return PumpMessagesUntil(done, limitMs);
   }
   bool PumpUntilIdle() {
     // Idle once, then a turn more for what the worker posted last.
@@ -266,6 +161,18 @@ class WindowRig : public ::testing::Test {
   static std::function<bool(HWND)>& Answerer() {
     static std::function<bool(HWND)> answer;
     return answer;
+  }
+  // A backup through the Connection menu into a new folder of home_/backups:
+  // the folder it made, empty when none.
+  fs::path BackUpThroughTheMenu() {
+    const fs::path root = home_ / L"backups";
+    fs::create_directories(root);
+    answer_ = Utf8(root.wstring());
+    Command(win32gui::idBackup);
+    if (!PumpUntilIdle()) return {};
+    fs::path made;
+    for (const auto& e : fs::directory_iterator(root)) made = e.path();
+    return made;
   }
   static void Press(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
   static void Press(HWND dialog, const std::wstring& caption) {

@@ -37,10 +37,12 @@
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
 #include "virtualphone/EnginePort.h"
+#include "WindowKit.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using windowrig::ReadAll;
 using Clock = std::chrono::steady_clock;
 using win32gui::TMainWindow;
 
@@ -58,13 +60,6 @@ std::string Melody(size_t size, unsigned seed) {
   s.resize(std::max<size_t>(size, 4));
   for (size_t i = 4; i < s.size(); ++i) s[i] = static_cast<char>((i * 31 + i / 97 + seed * 7) & 0xFF);
   return s;
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 void WriteAll(const fs::path& p, const std::string& bytes) {
@@ -122,19 +117,10 @@ struct TRun {
 
 // ---- The window ------------------------------------------------------------
 
+// Ten minutes at most, served every 5 ms so the timings stay fine.
 template <typename F>
-bool PumpUntil(F done, double limitSeconds = 600) {
-  const Clock::time_point t0 = Clock::now();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (Since(t0) > limitSeconds) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
+bool PumpUntil(F done) {
+  return windowrig::PumpMessagesUntil(done, 600000, 5);
 }
 
 // Idle, then a turn more for what the worker posted last.

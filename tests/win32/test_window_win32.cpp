@@ -247,15 +247,9 @@ TEST_F(WindowTest, JavaPageInstallsAndUninstallsASuite) {
 }
 
 TEST_F(WindowTest, BackupAndRestoreFromTheMenuBringBackARemovedFile) {
-  const fs::path root = home_ / L"backups";
-  fs::create_directories(root);
-  answer_ = Utf8(root.wstring());
-  Command(idBackup);
-  ASSERT_TRUE(PumpUntilIdle());
-  ASSERT_EQ(boxes_.size(), 1u);
-  fs::path made;
-  for (const auto& e : fs::directory_iterator(root)) made = e.path();
+  const fs::path made = BackUpThroughTheMenu();
   ASSERT_FALSE(made.empty());
+  ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(ReadAll(made / L"pictures" / L"sun.gif"), ReadAll(PhoneFolder(3) / L"sun.gif"));
   EXPECT_EQ(ReadAll(made / L"melodies" / L"scale.mid"), ReadAll(PhoneFolder(1) / L"scale.mid"));
 
@@ -525,13 +519,7 @@ TEST_F(WindowTest, InstallingANewerSuiteAsksToUpdateAndOnlyOkReplacesIt) {
 // what will be done; after OK the missing file comes back, and a file that
 // changed since is a clash the user declines here, so it stays as it is.
 TEST_F(WindowTest, RestoreShowsItsPlanRowByRowThenSendsWhatItSaid) {
-  const fs::path root = home_ / L"backups";
-  fs::create_directories(root);
-  answer_ = Utf8(root.wstring());
-  Command(idBackup);
-  ASSERT_TRUE(PumpUntilIdle());
-  fs::path made;
-  for (const auto& e : fs::directory_iterator(root)) made = e.path();
+  const fs::path made = BackUpThroughTheMenu();
   ASSERT_FALSE(made.empty());
   // What the backup holds, folder by folder, as the plan names them.
   std::map<std::wstring, std::wstring> folderOf;

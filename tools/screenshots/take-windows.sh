@@ -31,8 +31,7 @@ done
 
 log() { echo "[windows screens] $*" >&2; }
 
-# A font with Chinese characters, by its family name as Wine will see it.
-# Its file and family name, as Wine will see them.
+# A font with Chinese characters: its file and family name, as Wine will see them.
 CJK=$(fc-list :lang=zh-cn file family | sed 's/,.*//' | grep -v -i mono |
   grep -i -m1 -E 'wenquanyi|noto sans cjk|droid sans fallback' || true)
 [ -n "$CJK" ] || CJK=$(fc-list :lang=zh-cn file family | sed 's/,.*//' | head -n 1)
