@@ -437,7 +437,8 @@ TBackupContents CheckBackup(const std::string& folder) {
       else c.lacks.push_back(std::string(kSuitesFile) + ", the phone's suites");
     }
   }
-  if (c.unfinished)
+  // What a refused sums file holds tells nothing of what the backup lacks.
+  if (c.unfinished && c.bad.empty())
     for (int f = 1; f <= 3; ++f) {
       const std::string prefix = std::string(FolderName(f)) + "/";
       bool any = false;
