@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <system_error>
 
 #include "content/ScanReason.h"
 #include "content/MidletPage.h"
@@ -41,6 +43,20 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   f.close();
   return !f.fail();
+}
+
+// As above, with the system's words for a failure ("No space left on device").
+bool WriteWhole(const std::string& path, const std::string& bytes, std::string* why) {
+  std::FILE* f = OpenFileUtf8(path, "wb");
+  errno = 0;
+  bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  int error = errno;
+  if (f && std::fclose(f) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) *why = error ? std::error_code(error, std::generic_category()).message() : "cannot be written";
+  return ok;
 }
 
 
@@ -398,22 +414,44 @@ bool TBackup::Run(const std::string& root, std::time_t when) {
 
 TBackupContents CheckBackup(const std::string& folder) {
   TBackupContents c;
+  // A backup that never finished keeps its ".partial" name; its sums are
+  // whatever it had taken when it ended.
+  fs::path own = Utf8Path(folder);
+  if (!own.has_filename()) own = own.parent_path();
+  const std::string ownName = PathUtf8(own.filename());
+  const std::string partial = kPartialSuffix;
+  c.unfinished = ownName.size() > partial.size() && ownName.compare(ownName.size() - partial.size(), partial.size(), partial) == 0;
   std::vector<TSumEntry> entries;
   {
     std::string sums;
     if (ReadPlainFile(Join(folder, kSumsFile), kMaxSumsBytes, &sums) != TPlainRead::Ok) {
       c.bad.push_back(kSumsFile);
+      if (c.unfinished) c.lacks.push_back(std::string(kSumsFile) + ", so none of its files can be checked");
       return c;
     }
-    if (!ParseSums(sums, &entries)) c.bad.push_back(kSumsFile);
+    size_t badLine = 0;
+    if (!ParseSums(sums, &entries, &badLine)) {
+      // Only an unfinished backup may lack the suites' line: it ended before them.
+      if (badLine) c.bad.push_back(std::string(kSumsFile) + " line " + std::to_string(badLine));
+      else if (!c.unfinished || entries.empty()) c.bad.push_back(kSumsFile);
+      else c.lacks.push_back(std::string(kSuitesFile) + ", the phone's suites");
+    }
   }
+  // What a refused sums file holds tells nothing of what the backup lacks.
+  if (c.unfinished && c.bad.empty())
+    for (int f = 1; f <= 3; ++f) {
+      const std::string prefix = std::string(FolderName(f)) + "/";
+      bool any = false;
+      for (const TSumEntry& e : entries) any = any || e.relPath.rfind(prefix, 0) == 0;
+      if (!any) c.lacks.push_back(std::string("any file of ") + FolderName(f));
+    }
   const bool sumsWhole = c.bad.empty();
   // The bytes checked are the bytes sent: each file is read once, and its
   // copy in a folder of this run's own is what the upload later opens.
   auto copies = std::make_shared<TTempFolder>("quendrel-restore-");
   std::error_code ec;
-  if (!copies->Path().empty())
-    fs::permissions(Utf8Path(copies->Path()), fs::perms::owner_all, fs::perm_options::replace, ec);
+  if (copies->Path().empty()) c.pcFault = "Cannot make a temporary folder for the backup's files: " + copies->Error();
+  else fs::permissions(Utf8Path(copies->Path()), fs::perms::owner_all, fs::perm_options::replace, ec);
   std::set<std::string> named;
   uint64_t total = 0;
   for (const TSumEntry& e : entries) {
@@ -435,15 +473,18 @@ TBackupContents CheckBackup(const std::string& folder) {
       c.suites = ParseSuitesText(bytes);
       continue;
     }
-    if (!c.bad.empty()) continue;  // nothing will be sent: no copy is needed
+    // Nothing will be sent: no copy is needed.
+    if (!c.bad.empty() || !c.pcFault.empty()) continue;
     const std::string sub = Join(copies->Path(), FolderName(f));
-    fs::create_directory(Utf8Path(sub), ec);
     const std::string copy = Join(sub, name);
-    if (copies->Path().empty() || !WriteWhole(copy, bytes)) {
-      c.bad.push_back(rel);
+    std::string why;
+    if (!fs::is_directory(Utf8Path(sub), ec) && !fs::create_directory(Utf8Path(sub), ec)) why = ec.message();
+    if (why.empty() && !WriteWhole(copy, bytes, &why)) fs::remove(Utf8Path(copy), ec);
+    if (!why.empty()) {
+      c.pcFault = "Cannot copy " + rel + " to the temporary folder: " + why;
       continue;
     }
-    c.files.push_back({f, name, copy, static_cast<int64_t>(bytes.size())});
+    c.files.push_back({f, name, copy, static_cast<int64_t>(bytes.size()), e.hex});
   }
 
   // What the three folders hold beyond the sums: a regular file is named
@@ -471,23 +512,30 @@ TBackupContents CheckBackup(const std::string& folder) {
       else if (sumsWhole) c.extra.push_back(rel);
     }
   }
-  if (c.bad.empty()) c.copies = std::move(copies);
+  if (c.bad.empty() && c.pcFault.empty()) c.copies = std::move(copies);
   else c.files.clear();
   return c;
 }
 
-bool ParseSums(const std::string& text, std::vector<TSumEntry>* entries) {
+bool ParseSums(const std::string& text, std::vector<TSumEntry>* entries, size_t* badLine) {
   entries->clear();
-  // sha256sum ends every line, the last one too: anything else was cut.
-  if (text.empty() || text.back() != '\n') return false;
+  if (badLine) *badLine = 0;
+  std::string_view rest(text);
+  if (rest.rfind("\xEF\xBB\xBF", 0) == 0) rest.remove_prefix(3);  // a byte order mark, as editors write one
+  if (rest.empty()) return false;
   std::set<std::string> seen;
   bool suites = false;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = text.find('\n', start);
+  for (size_t number = 1; !rest.empty(); ++number) {
+    const size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    // A name's own CR is written escaped: a raw one ends the line.
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     TSumEntry e;
-    if (!ParseSumLine(text.substr(start, end - start), &e.hex, &e.relPath) || !seen.insert(e.relPath).second)
+    if (!ParseSumLine(std::string(line), &e.hex, &e.relPath) || !seen.insert(e.relPath).second) {
+      if (badLine) *badLine = number;
       return false;
-    start = end + 1;
+    }
     suites = suites || e.relPath == kSuitesFile;
     entries->push_back(std::move(e));
   }
@@ -512,28 +560,97 @@ const char* ActionWord(TPlanAction action) {
   return "";
 }
 
-bool TRestore::MakePlan() {
+bool TRestore::MakePlan(bool verify) {
   plan_.clear();
+  notRestored_.clear();
+  keepsCase_ = false;
+  stopped_ = false;
+  // Every folder is listed before any file is decided: any listing may
+  // show that the phone keeps names apart by case.
+  std::vector<std::pair<std::string, int32_t>> listed[4];
+  bool wanted[4] = {false, false, false, false};
+  for (const TBackupFile& file : contents_.files) wanted[file.folder] = true;
   for (int f = 1; f <= 3; ++f) {
-    bool listed = false;
+    if (!wanted[f]) continue;
+    if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_, TListShow::Quiet).Ok())
+      return false;
+    for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get()) {
+      for (const auto& other : listed[f])
+        keepsCase_ = keepsCase_ || (other.first != p->Name && SamePhoneName(other.first, p->Name));
+      listed[f].emplace_back(p->Name, p->Size);
+    }
+  }
+  for (int f = 1; f <= 3; ++f)
     for (const TBackupFile& file : contents_.files) {
       if (file.folder != f) continue;
-      if (!listed) {
-        if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_, TListShow::Quiet).Ok())
-          return false;
-        listed = true;
+      TPlanItem item;
+      item.file = file;
+      // The phone's file of this very name, else one the phone may take
+      // for it (equal but for case, unless the phone shows it keeps such
+      // names apart).
+      const std::pair<std::string, int32_t>*exact = nullptr, *other = nullptr;
+      for (const auto& entry : listed[f]) {
+        if (!exact && entry.first == file.name) exact = &entry;
+        else if (!other && !keepsCase_ && entry.first != file.name && SamePhoneName(entry.first, file.name)) other = &entry;
       }
-      TPlanItem item{TPlanAction::Send, file, {}};
-      // The file the phone would meet, as the upload's clash check finds it.
-      const pic_info* onPhone = FindPhoneFile(pages_.PhoneFileList, file.name);
       // The content page's own judgement decides what the phone may take.
       const pcscan::TJudgement j = pcscan::JudgeFile(f, file.path);
-      if (onPhone && onPhone->Size == file.size) item.action = TPlanAction::Same;
+      if (exact && exact->second == file.size) item.action = TPlanAction::Same;
       else if (j.verdict != pcscan::TVerdict::Listed) {
         item.action = TPlanAction::Refuse;
         item.why = ReasonText(j, f);
-      } else if (onPhone) item.action = TPlanAction::Clash;
+      } else if (exact || other) {
+        item.action = TPlanAction::Clash;
+        item.clashWith = (exact ? exact : other)->first;
+      }
       plan_.push_back(item);
+    }
+  return !verify || CompareSame();
+}
+
+bool TRestore::CompareSame() {
+  TTempFolder fetched("quendrel-verify-");
+  if (fetched.Path().empty()) {
+    link_.View().ShowMessage("Cannot make a temporary folder to compare the phone's files: " + fetched.Error());
+    return false;
+  }
+  for (int f = 1; f <= 3; ++f) {
+    std::vector<size_t> which;
+    std::vector<TBatchFile> files;
+    for (size_t i = 0; i < plan_.size(); ++i) {
+      if (plan_[i].file.folder != f || plan_[i].action != TPlanAction::Same) continue;
+      // A folder of its own for each: no two names ever meet on this PC.
+      const std::string sub = Join(fetched.Path(), std::to_string(i));
+      std::error_code ec;
+      if (!fs::create_directory(Utf8Path(sub), ec)) {
+        link_.View().ShowMessage("Cannot make a folder in the temporary folder: " + ec.message());
+        return false;
+      }
+      which.push_back(i);
+      files.push_back({plan_[i].file.name, sub, static_cast<int32_t>(plan_[i].file.size)});
+    }
+    if (files.empty()) continue;
+    pages_.FolderNumber = f;
+    if (!SelectPhoneFolder(link_, pages_, f).Ok()) return false;
+    const TBatchReport report = TBatch(link_, pages_, TBatchOp::Fetch, f).Run(files);
+    if (report.stopped) stopped_ = true;
+    if (report.stopped || report.aborted) return false;
+    for (size_t k = 0; k < which.size(); ++k) {
+      TPlanItem& item = plan_[which[k]];
+      const bool fetchedWhole = k < report.results.size() && report.results[k].Ok();
+      const std::string hex = fetchedWhole ? Sha256File(Join(files[k].pcFolder, files[k].name)) : std::string();
+      if (hex == item.file.hex) {
+        item.compared = true;
+      } else if (hex.empty()) {
+        item.why = "its bytes on the phone could not be fetched to be compared";
+        notRestored_.push_back({f, item.file.name, item.why});
+      } else {
+        // Same name and size, other bytes: the backup's copy goes over it.
+        const pcscan::TJudgement j = pcscan::JudgeFile(f, item.file.path);
+        item.action = j.verdict == pcscan::TVerdict::Listed ? TPlanAction::Send : TPlanAction::Refuse;
+        item.differs = true;
+        if (item.action == TPlanAction::Refuse) item.why = ReasonText(j, f);
+      }
     }
   }
   return true;
@@ -548,33 +665,85 @@ bool TRestore::Send() {
   stopped_ = false;
   bool whole = true;
   for (int f = 1; f <= 3; ++f) {
+    std::vector<const TPlanItem*> items;
     std::vector<TBatchFile> files;
-    std::vector<int64_t> sizes;
     for (const TPlanItem& item : plan_)
       if (item.file.folder == f && (item.action == TPlanAction::Send || item.action == TPlanAction::Clash)) {
         const fs::path path = Utf8Path(item.file.path);
+        items.push_back(&item);
         files.push_back({item.file.name, PathUtf8(path.parent_path()), 0});
-        sizes.push_back(item.file.size);
       }
     if (files.empty()) continue;
     pages_.FolderNumber = f;
-    // The upload checks each name against the phone's list.
     if (!SelectPhoneFolder(link_, pages_, f).Ok() || !ListPhoneFolder(link_, pages_, TListShow::Quiet).Ok()) {
       counts_.notSent += static_cast<int>(files.size());
       return false;
     }
+    std::vector<std::pair<std::string, std::string>> phone, sent;  // name, listed size
+    for (pic_info* p = pages_.PhoneFileList.First(); p; p = p->next.get()) phone.emplace_back(p->Name, p->SizeText);
+    // What the upload checks file k's name against: the phone's files and
+    // those sent before, less the ones of its name in another case that the
+    // plan does not take for its clash (the phone keeps them apart, or
+    // they are the backup's own), and less its own where it goes over a
+    // file whose bytes differ.
+    auto checkListFor = [&](size_t k) {
+      const TPlanItem& item = *items[k];
+      pages_.PhoneFileList.Clear();
+      auto add = [&](const std::pair<std::string, std::string>& entry) {
+        pic_info* p = pages_.PhoneFileList.Append();
+        p->Name = entry.first;
+        p->SizeText = entry.second;
+        p->Size = static_cast<int32_t>(std::strtol(entry.second.c_str(), nullptr, 10));
+      };
+      for (const auto& entry : phone)
+        if (!SamePhoneName(entry.first, item.file.name) ||
+            (item.action == TPlanAction::Clash && entry.first == item.clashWith))
+          add(entry);
+      for (const auto& entry : sent)
+        if (!SamePhoneName(entry.first, item.file.name)) add(entry);
+      pages_.PhoneListKnown = true;
+    };
+    checkListFor(0);
     TBatch batch(link_, pages_, TBatchOp::Send, f);
     TStepTimer timer(link_, &index, total, f, OnFile);
     size_t done = 0;
     batch.OnFileEnd = [&](const TResult& r) {
       const bool declined = r.outcome == TOutcome::Declined;
-      timer.FileEnded(files[done].name, sizes[done], declined, !r.Ok() && !declined);
-      ++done;
+      timer.FileEnded(files[done].name, items[done]->file.size, declined, !r.Ok() && !declined);
+      if (r.Ok()) sent.emplace_back(r.sentName, std::to_string(r.sentSize));
+      if (++done < files.size()) checkListFor(done);
     };
     const TBatchReport report = batch.Run(files);
+    // Past a batch that was not cut short, the pages hold the phone's
+    // listing after it, which shows each file under the name it keeps.
+    const bool listedAfter = !report.stopped && !report.aborted;
     for (size_t i = 0; i < report.results.size(); ++i) {
-      if (report.results[i].outcome == TOutcome::Declined) ++counts_.declined;
-      else ++(report.Done(i) ? counts_.sent : counts_.notSent);
+      const TResult& r = report.results[i];
+      const TPlanItem& item = *items[i];
+      if (r.outcome == TOutcome::Declined) {
+        ++counts_.declined;
+        notRestored_.push_back({f, item.file.name, "the phone's own " + item.clashWith + " was kept in its place"});
+        continue;
+      }
+      if (!report.Done(i)) {
+        ++counts_.notSent;
+        continue;
+      }
+      const pic_info* same = nullptr;
+      for (pic_info* p = listedAfter ? pages_.PhoneFileList.First() : nullptr; p; p = p->next.get()) {
+        if (p->Name == r.sentName) {
+          same = nullptr;
+          break;
+        }
+        if (!same && SamePhoneName(p->Name, r.sentName)) same = p;
+      }
+      if (same) {
+        ++counts_.notSent;
+        notRestored_.push_back({f, item.file.name, "the phone keeps it as " + same->Name +
+                                                       ": it does not tell names apart by case"});
+        continue;
+      }
+      ++counts_.sent;
     }
     counts_.notSent += static_cast<int>(files.size() - report.results.size());
     if (report.stopped) stopped_ = true;

@@ -49,11 +49,13 @@ inline constexpr uint64_t kMaxBackupBytes = uint64_t{512} << 20;  // all files t
 struct TSumEntry {
   std::string hex, relPath;
 };
-// The lines of a whole sums file, in order. False when it is empty, cut
-// (its last line unended, or no line for suites.tsv, which every backup
-// sums), or holds a line that is no sum or a name summed twice; *entries
-// then holds the good lines before the fault.
-bool ParseSums(const std::string& text, std::vector<TSumEntry>* entries);
+// The lines of a whole sums file, in order, read as sha256sum -c reads
+// them: a byte order mark, CR LF line ends and a last line without its end
+// are taken. False when it is empty, holds a line that is no sum or a name
+// summed twice (*badLine: its number from 1; *entries then holds the good
+// lines before it), or has no line for suites.tsv, which every finished
+// backup sums (*badLine 0, *entries whole).
+bool ParseSums(const std::string& text, std::vector<TSumEntry>* entries, size_t* badLine = nullptr);
 // A file manager's own thumbnail or folder-settings file (Thumbs.db,
 // desktop.ini, .DS_Store, .directory ...), which a restore passes over.
 bool IsFolderClutter(const std::string& name);
@@ -137,6 +139,7 @@ struct TBackupFile {
   std::string name;  // the phone's and the backup's
   std::string path;  // the private copy of the bytes checked, which is what is sent
   int64_t size = 0;
+  std::string hex;  // its sum
 };
 
 struct TBackupContents {
@@ -147,12 +150,20 @@ struct TBackupContents {
   std::vector<std::string> bad;
   // In the three folders but not in the sums: named and not sent.
   std::vector<std::string> extra;
+  // This PC could not make the private copies (its temporary folder or its
+  // disk failed): the restore is refused, the backup is not to blame.
+  std::string pcFault;
+  // The backup never finished (its folder keeps the ".partial" name), and
+  // what it lacks as far as its sums tell.
+  bool unfinished = false;
+  std::vector<std::string> lacks;
   // The private folder holding the files' copies, removed with the last holder.
   std::shared_ptr<const TTempFolder> copies;
 };
 // Reads a backup whole and checks every sum it lists. Each file is read
 // once, without following links or waiting on pipes and devices, and the
-// bytes checked are copied to a private folder; files is empty when bad is not.
+// bytes checked are copied to a private folder; files is empty when bad or
+// pcFault is not. An unfinished backup may lack the suites' line.
 TBackupContents CheckBackup(const std::string& folder);
 
 enum class TPlanAction { Send, Same, Clash, Refuse };
@@ -161,15 +172,24 @@ const char* ActionWord(TPlanAction action);
 struct TPlanItem {
   TPlanAction action = TPlanAction::Send;
   TBackupFile file;
-  std::string why;  // Refuse: the content page's reason
+  // Refuse: the content page's reason. Same: why its bytes could not be
+  // compared when they were to be.
+  std::string why;
+  bool compared = false;  // Same: the phone's bytes were fetched and match the sum
+  bool differs = false;   // Send: over a phone file of its name and size whose bytes differ
+  std::string clashWith;  // Clash: the phone's file it meets (its name may differ in case)
 };
 
 class TRestore {
  public:
   TRestore(TLink& link, const TBackupContents& contents) : link_(link), contents_(contents) {}
   TStepFn OnFile;
-  // Lists the phone's folders and decides each file; false when a listing failed.
-  bool MakePlan();
+  // Lists the phone's folders and decides each file; false when a listing
+  // failed. A phone file is the backup's when its name is the same byte
+  // for byte; one that differs only in case is a clash unless a listing
+  // shows that the phone keeps such names apart. With verify each file of
+  // the same name and size is fetched and compared with its sum.
+  bool MakePlan(bool verify = false);
   const std::vector<TPlanItem>& Plan() const { return plan_; }
   // Sends the planned files through the upload batch, clashes asking the
   // view; true when each went through and the phone keeps it, or was
@@ -183,6 +203,10 @@ class TRestore {
     int sent = 0, declined = 0, notSent = 0;
   };
   const TCounts& Counts() const { return counts_; }
+  // The backup's files that are not on the phone as the backup holds them
+  // after Send, in order: a clash left as the phone had it, a file the
+  // phone keeps under another name, a file whose bytes were not compared.
+  const std::vector<TNotBackedUp>& NotRestored() const { return notRestored_; }
   // Stop ended the sending.
   bool Stopped() const { return stopped_; }
   // The backup's suites the phone does not hold; false when its suites
@@ -195,11 +219,16 @@ class TRestore {
                      std::vector<std::string>* notThere);
 
  private:
+  // Fetches the files of the same name and size into a temporary folder
+  // and compares each with its sum.
+  bool CompareSame();
   TLink& link_;
   TPageState pages_;  // the folder being planned or sent and its listing
   const TBackupContents& contents_;
   std::vector<TPlanItem> plan_;
   TCounts counts_;
+  std::vector<TNotBackedUp> notRestored_;
+  bool keepsCase_ = false;  // a listing showed two names equal but for case
   bool stopped_ = false;
 };
 

@@ -38,7 +38,7 @@ int TRestoreReport::Refused() const {
 }
 
 bool TRestoreReport::Whole() const {
-  return bad.empty() && extra.empty() && planned && !declined && (sent || planOnly) && Refused() == 0 &&
+  return bad.empty() && extra.empty() && pcFault.empty() && !unfinished && notRestored.empty() && planned && !declined && (sent || planOnly) && Refused() == 0 &&
          (suitesChecked || missing.empty()) && !installFailed;
 }
 
@@ -49,13 +49,19 @@ TRestoreReport RestoreFromBackup(TLink& link, const std::string& folder, const T
   const TBackupContents contents = CheckBackup(folder);
   report.bad = contents.bad;
   report.extra = contents.extra;
-  if (!report.bad.empty()) return report;
+  report.pcFault = contents.pcFault;
+  report.unfinished = contents.unfinished;
+  report.lacks = contents.lacks;
+  if (options.onChecked) options.onChecked(report);
+  if (!report.bad.empty() || !report.pcFault.empty()) return report;
   TBatchGuard guard(link, 0);
   if (!(options.reach ? options.reach() : CheckLink(link))) return report;
   report.reached = true;
   TRestore restore(link, contents);
-  report.planned = restore.MakePlan();
+  report.planned = restore.MakePlan(options.verify);
   report.plan = restore.Plan();
+  report.notRestored = restore.NotRestored();
+  report.stopped = restore.Stopped();
   // The listings of every folder leave no page whole.
   ReturnToLogo(link.View());
   report.closing = link.StopToken().Closing();
@@ -76,6 +82,7 @@ TRestoreReport RestoreFromBackup(TLink& link, const std::string& folder, const T
     };
     report.sent = restore.Send();
     report.counts = restore.Counts();
+    report.notRestored = restore.NotRestored();
     report.stopped = restore.Stopped();
     ReturnToLogo(link.View());
     report.closing = link.StopToken().Closing();

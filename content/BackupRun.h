@@ -38,6 +38,10 @@ struct TRestoreOptions {
   // open link is checked with "AT".
   std::function<bool()> reach;
   bool planOnly = false;     // the plan and the suites the phone lacks; nothing is sent or installed
+  bool verify = false;       // the phone's files of the same name and size are fetched and compared
+  // The backup once checked, before the phone is reached: an unfinished
+  // one is told here, before anything is sent.
+  std::function<void(const struct TRestoreReport&)> onChecked;
   // A MIDlet folder: the suites the phone lacks are installed from it.
   std::string suitesFolder;
   // The plan (and the files left out of it) as a question; false sends
@@ -49,6 +53,9 @@ struct TRestoreOptions {
 struct TRestoreReport {
   std::vector<std::string> bad;    // the backup is not whole: refused, nothing sent
   std::vector<std::string> extra;  // in its folders but not in the sums: not sent
+  std::string pcFault;             // this PC could not copy the backup's files: nothing sent
+  bool unfinished = false;         // the backup never finished (".partial")
+  std::vector<std::string> lacks;  // what it lacks, as far as its sums tell
   bool planOnly = false;
   bool reached = false;            // the phone answered
   bool planned = false;            // every folder was listed and each file decided
@@ -56,6 +63,8 @@ struct TRestoreReport {
   bool declined = false;  // the plan's question was answered no: nothing sent
   bool sent = false;      // every planned file went through or was declined at its clash
   TRestore::TCounts counts;
+  // The backup's files not on the phone as the backup holds them, and why.
+  std::vector<TNotBackedUp> notRestored;
   int same = 0;  // already on the phone as in the backup
   bool stopped = false;
   bool closing = false;
@@ -64,8 +73,8 @@ struct TRestoreReport {
   std::vector<std::string> notInstalled;  // of those, the ones left to install from the PC
   bool installFailed = false;
   int Refused() const;
-  // Everything in the backup is on the phone or left to the user by name
-  // (suites to install from the PC): exit 0, "Restore done".
+  // Everything in a finished backup is on the phone or left to the user
+  // by name (suites to install from the PC): exit 0, "Restore done".
   bool Whole() const;
 };
 

@@ -237,6 +237,9 @@ TEST(RestoreCheck, AlteredBackupsAreRefusedOrLeftOut) {
     const char* what;
     Tamper tamper;
     std::vector<std::string> bad, extra;
+    unsigned long long fileLimit = 0;  // bytes a file may have on this PC's disk; 0: any
+    std::string pcFault = {};          // how it begins
+    std::vector<std::string> lacks = {};
   } cases[] = {
       {"whole", [](const TempDir&) { return true; }, {}, {}},
       {"empty sums (a full disk)", [](const TempDir& d) { d.Write("bk/SHA256SUMS", ""); return true; },
@@ -248,15 +251,53 @@ TEST(RestoreCheck, AlteredBackupsAreRefusedOrLeftOut) {
          return true;
        },
        {"SHA256SUMS"}, {}},
-      {"sums cut inside the last line",
+      {"sums cut inside the last line's sum",
        [](const TempDir& d) {
          const std::string s = d.Read("bk/SHA256SUMS");
-         d.Write("bk/SHA256SUMS", s.substr(0, s.size() - 1));
+         d.Write("bk/SHA256SUMS", s.substr(0, s.rfind('\n', s.size() - 2) + 30));
          return true;
        },
-       {"SHA256SUMS"}, {}},
+       {"SHA256SUMS line 3"}, {}},
       {"a name summed twice",
-       [](const TempDir& d) { AddSum(d, "melodies/a.mid", kMelodyA); return true; }, {"SHA256SUMS"}, {}},
+       [](const TempDir& d) { AddSum(d, "melodies/a.mid", kMelodyA); return true; }, {"SHA256SUMS line 4"}, {}},
+      {"sums as a Windows editor saves them: a BOM, CR LF, binary marks, the last line unended",
+       [](const TempDir& d) {
+         std::string s = "\xEF\xBB\xBF" + d.Read("bk/SHA256SUMS");
+         for (size_t at; (at = s.find("  ")) != std::string::npos;) s.replace(at, 2, " *");
+         for (size_t at = 0; (at = s.find('\n', at)) != std::string::npos; at += 2) s.replace(at, 1, "\r\n");
+         d.Write("bk/SHA256SUMS", s.substr(0, s.size() - 2));
+         return true;
+       },
+       {}, {}},
+      {"a blank line in the sums",
+       [](const TempDir& d) {
+         const std::string s = d.Read("bk/SHA256SUMS");
+         d.Write("bk/SHA256SUMS", s.substr(0, s.find('\n') + 1) + "\r\n" + s.substr(s.find('\n') + 1));
+         return true;
+       },
+       {"SHA256SUMS line 2"}, {}},
+      // This PC's own failures are told as such, never blamed on the backup.
+      {"no temporary folder",
+       [](const TempDir& d) { return setenv("TMPDIR", d.File("gone").c_str(), 1) == 0; }, {}, {}, 0,
+       "Cannot make a temporary folder for the backup's files: "},
+      {"a full disk under the copies", [](const TempDir&) { return true; }, {}, {}, 12,
+       "Cannot copy melodies/a.mid to the temporary folder: File too large"},
+      // A backup that never finished says what it lacks.
+      {"unfinished, without the suites",
+       [](const TempDir& d) {
+         const std::string s = d.Read("bk/SHA256SUMS");
+         d.Write("bk/SHA256SUMS", s.substr(0, s.rfind('\n', s.size() - 2) + 1));
+         fs::rename(d.File("bk"), d.File("bk.partial"));
+         return true;
+       },
+       {}, {}, 0, "", {"suites.tsv, the phone's suites", "any file of animations", "any file of pictures"}},
+      {"unfinished, without sums",
+       [](const TempDir& d) {
+         fs::remove(d.File("bk/SHA256SUMS"));
+         fs::rename(d.File("bk"), d.File("bk.partial"));
+         return true;
+       },
+       {"SHA256SUMS"}, {}, 0, "", {"SHA256SUMS, so none of its files can be checked"}},
       {"huge sums",
        [](const TempDir& d) {
          fs::resize_file(d.File("bk/SHA256SUMS"), backup::kMaxSumsBytes + 1);
@@ -330,6 +371,8 @@ TEST(RestoreCheck, AlteredBackupsAreRefusedOrLeftOut) {
        },
        {"melodies/big.mid"}, {}},
   };
+  const char* tmpBefore = std::getenv("TMPDIR");
+  const std::string tmp = tmpBefore ? tmpBefore : "";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
@@ -339,17 +382,26 @@ TEST(RestoreCheck, AlteredBackupsAreRefusedOrLeftOut) {
       continue;
     }
     const auto t0 = std::chrono::steady_clock::now();
-    const backup::TBackupContents got = backup::CheckBackup(dir.File("bk"));
+    const std::string folder = dir.File(fs::exists(dir.File("bk")) ? "bk" : "bk.partial");
+    const backup::TBackupContents got =
+        c.fileLimit ? faults::UnderFileSizeLimit(c.fileLimit, [&] { return backup::CheckBackup(folder); })
+                    : backup::CheckBackup(folder);
+    if (tmpBefore) setenv("TMPDIR", tmp.c_str(), 1);
+    else unsetenv("TMPDIR");
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
     EXPECT_EQ(got.bad, c.bad);
     EXPECT_EQ(got.extra, c.extra);
-    if (!c.bad.empty()) {
+    EXPECT_EQ(got.lacks, c.lacks);
+    EXPECT_EQ(got.unfinished, folder != dir.File("bk"));
+    EXPECT_EQ(got.pcFault.substr(0, c.pcFault.size()), c.pcFault);
+    EXPECT_EQ(got.pcFault.empty(), c.pcFault.empty()) << got.pcFault;
+    if (!c.bad.empty() || !c.pcFault.empty()) {
       EXPECT_TRUE(got.files.empty());
       continue;
     }
     // What would be sent is a private copy of the bytes checked.
     ASSERT_EQ(got.files.size(), 2u);
-    EXPECT_EQ(got.suites.size(), 1u);
+    EXPECT_EQ(got.suites.size(), got.unfinished ? 0u : 1u);
     for (const backup::TBackupFile& f : got.files) {
       EXPECT_EQ(f.path.rfind(dir.path(), 0), std::string::npos) << f.path;
       std::ifstream in(f.path, std::ios::binary);
@@ -377,6 +429,71 @@ TEST(RestoreCheck, WhatIsSentIsWhatWasChecked) {
   ASSERT_TRUE(restore.Send()) << ::testing::PrintToString(rig.view.messages);
   EXPECT_EQ(rig.dir.Read("phone/1/a.mid"), kMelodyA);
   EXPECT_EQ(rig.dir.Read("phone/1/b.mid"), kMelodyB);
+}
+
+// The restore compares names as the phone does and bytes when asked to;
+// a file of the backup that is not on the phone as it was is named.
+TEST(RestoreRun, WhatThePhoneHoldsAfterwards) {
+  const std::string kTuneA = kMelodyA + "A", kTuneB = kMelodyB + "bb";
+  const struct {
+    const char* what;
+    bool caseBlind, verify;
+    std::vector<std::pair<std::string, std::string>> onPhone;  // melodies before
+    std::vector<std::pair<std::string, std::string>> expected;  // melodies after
+    std::vector<std::string> notRestored;
+  } cases[] = {
+      {"names equal but for case, onto an empty phone", false, false, {},
+       {{"Tune.mid", kTuneA}, {"a.mid", kMelodyA}, {"b.mid", kMelodyB}, {"tune.mid", kTuneB}}, {}},
+      {"the same onto a phone that ignores case", true, false, {},
+       {{"Tune.mid", kTuneB}, {"a.mid", kMelodyA}, {"b.mid", kMelodyB}},
+       {"tune.mid: the phone keeps it as Tune.mid: it does not tell names apart by case"}},
+      {"a clash kept as the phone had it", false, false, {{"b.mid", "other"}},
+       {{"Tune.mid", kTuneA}, {"a.mid", kMelodyA}, {"b.mid", "other"}, {"tune.mid", kTuneB}},
+       {"b.mid: the phone's own b.mid was kept in its place"}},
+      {"other bytes of the same size, compared", false, true, {{"a.mid", std::string(kMelodyA.size(), 'x')}},
+       {{"Tune.mid", kTuneA}, {"a.mid", kMelodyA}, {"b.mid", kMelodyB}, {"tune.mid", kTuneB}}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    phonesim::Options o;
+    o.caseBlind = c.caseBlind;
+    SimLink rig(o);
+    rig.link->SetClock(TClock(0.02));
+    setenv("HOME", rig.dir.path().c_str(), 1);  // the transfer log's place
+    for (const auto& [name, bytes] : c.onPhone) rig.dir.Write("phone/1/" + name, bytes);
+    rig.Connect();
+    MakeBackup(rig.dir);
+    rig.dir.Write("bk/melodies/Tune.mid", kTuneA);
+    rig.dir.Write("bk/melodies/tune.mid", kTuneB);
+    AddSum(rig.dir, "melodies/Tune.mid", kTuneA);
+    AddSum(rig.dir, "melodies/tune.mid", kTuneB);
+    backup::TRestoreOptions options;
+    options.verify = c.verify;
+    const backup::TRestoreReport r = backup::RestoreFromBackup(*rig.link, rig.dir.File("bk"), options);
+    std::vector<std::string> named;
+    for (const backup::TNotBackedUp& e : r.notRestored) named.push_back(e.name + ": " + e.why);
+    EXPECT_EQ(named, c.notRestored);
+    EXPECT_EQ(r.Whole(), c.notRestored.empty()) << ::testing::PrintToString(rig.view.messages);
+    std::vector<std::pair<std::string, std::string>> after;
+    for (const auto& [name, bytes] : faults::Snapshot(rig.dir.File("phone/1"))) after.emplace_back(name, bytes);
+    EXPECT_EQ(after, c.expected);
+  }
+}
+
+// A folder the phone will not list leaves the backup under its partial name.
+TEST(BackupRun, AFolderThePhoneRefusesKeepsThePartialName) {
+  phonesim::Options o;
+  o.errorPrefix = "AT*FLIST=2";
+  SimLink rig(o);
+  setenv("HOME", rig.dir.path().c_str(), 1);
+  rig.dir.Write("phone/1/a.mid", kMelodyA);
+  rig.link->SetClock(TClock(0.05));
+  rig.Connect();
+  backup::TBackup run(*rig.link);
+  EXPECT_FALSE(run.Run(rig.dir.File("backups"), 0));
+  EXPECT_EQ(run.UnlistedFolders(), std::vector<int>{2});
+  EXPECT_EQ(fs::path(run.Folder()).extension().string(), backup::kPartialSuffix);
+  EXPECT_TRUE(fs::is_directory(run.Folder()));
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include "support/FaultHelpers.h"
 #include "support/TempDir.h"
 #include "support/WireText.h"
+#include "content/Backup.h"
+#include "content/Sha256.h"
 #include "virtualphone/PhoneSim.h"
 
 namespace fs = std::filesystem;
@@ -223,6 +225,7 @@ struct StopCase {
   const char* label;
   std::string command;  // after "--port DEVICE "
   std::string stopAt;   // SIGINT once the phone has this line
+  bool twice = false;   // and SIGTERM right after it: the program ends at once
 };
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.label; }
@@ -243,6 +246,14 @@ TEST_P(CliStop, SigintStopsCleanlyAndTheNextRunWorks) {
   home.Write("pc/game.jar", jar);
   home.Write("pc/game.jad", "MIDlet-Name: Game\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: V\r\nMIDlet-Jar-URL: game.jar\r\n"
                             "MIDlet-Jar-Size: " + std::to_string(jar.size()) + "\r\n");
+  // A backup to restore, and a temporary folder of the test's own.
+  const std::string melody = "MThd" + kUpload;
+  home.Write("bk/melodies/up.mid", melody);
+  home.Write("bk/suites.tsv", "name\tversion\tsize\turl\n");
+  home.Write("bk/SHA256SUMS", backup::SumLine(Sha256Hex(melody), "melodies/up.mid") +
+                                  backup::SumLine(Sha256Hex(home.Read("bk/suites.tsv")), "suites.tsv"));
+  fs::create_directories(home.File("tmp"));
+  setenv("TMPDIR", home.File("tmp").c_str(), 1);
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(home.File("pc"));
   phonesim::PhoneSim sim(o);
   ASSERT_TRUE(sim.Start());
@@ -266,6 +277,7 @@ TEST_P(CliStop, SigintStopsCleanlyAndTheNextRunWorks) {
         if (sent == Clock::time_point() && lines[seen].rfind(c.stopAt, 0) == 0) {
           sent = Clock::now();
           kill(pid, SIGINT);
+          if (c.twice) kill(pid, SIGTERM);
         } else if (sent != Clock::time_point() && isTransfer(lines[seen])) {
           lastTransferLine = Clock::now();
         }
@@ -276,13 +288,19 @@ TEST_P(CliStop, SigintStopsCleanlyAndTheNextRunWorks) {
   ASSERT_NE(sent, Clock::time_point()) << "the interrupt must come during the transfer";
   EXPECT_EQ(r.status, 130) << r.err;
   std::vector<std::string> err = Lines(r.err);
-  ASSERT_FALSE(err.empty());
-  EXPECT_EQ(err.back(), "Stopped");
+  if (!c.twice) {
+    ASSERT_FALSE(err.empty());
+    EXPECT_EQ(err.back(), "Stopped");
+  }
+  // Private copies go on every way out.
+  EXPECT_TRUE(fs::is_empty(home.File("tmp")));
+  unsetenv("TMPDIR");
   if (lastTransferLine != Clock::time_point()) {
     EXPECT_LT(std::chrono::duration<double>(lastTransferLine - sent).count(), 1.0);
   }
   EXPECT_EQ(faults::Snapshot(home.File("pc")), pcBefore);
   EXPECT_FALSE(faults::Exists(home.File("phone/3/up.bin")));
+  EXPECT_FALSE(faults::Exists(home.File("phone/1/up.mid")));
   EXPECT_FALSE(faults::Exists(home.File("phone/4/Game")));
 
   CliResult again = RunCli(home, args);
@@ -293,6 +311,8 @@ INSTANTIATE_TEST_SUITE_P(Stop, CliStop,
                          ::testing::Values(StopCase{"put", "put 3 pc/up.bin", "AT*FUPL=0301"},
                                            StopCase{"get over a PC file", "get 3 dl.bin --to pc", "AT*ACK"},
                                            StopCase{"install", "install pc game.jad", "AT*FUPL=0201"},
-                                           StopCase{"backup", "backup --to bk", "AT*ACK"}));
+                                           StopCase{"backup", "backup --to bk", "AT*ACK"},
+                                           StopCase{"restore", "restore bk", "AT*FUPL=0301"},
+                                           StopCase{"restore, interrupted twice", "restore bk", "AT*FUPL=0301", true}));
 
 }  // namespace

@@ -319,15 +319,30 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
   backup::TRestoreOptions o;
   o.reach = [&s] { return s.Connect(); };
   o.planOnly = opt.dryRun;
+  o.verify = opt.verify;
+  const std::string folder = Absolute(args[1]);
+  o.onChecked = [&folder](const backup::TRestoreReport& r) {
+    if (!r.unfinished) return;
+    std::cerr << "The backup did not finish: " << EscapedName(folder) << std::endl;
+    for (const std::string& lack : r.lacks) std::cerr << "It lacks: " << EscapedName(lack) << std::endl;
+  };
   if (!opt.suites.empty()) o.suitesFolder = Absolute(opt.suites);
   // The plan is printed, not asked about: the command itself is the answer.
-  o.confirmPlan = [](const backup::TRestoreReport& r) {
+  o.confirmPlan = [&opt](const backup::TRestoreReport& r) {
+    bool same = false;
     for (const backup::TPlanItem& item : r.plan) {
       std::cout << backup::ActionWord(item.action) << "\t" << backup::FolderName(item.file.folder) << "\t"
                 << EscapedName(item.file.name) << "\n";
+      const std::string rel = std::string(backup::FolderName(item.file.folder)) + "/" + EscapedName(item.file.name);
       if (item.action == backup::TPlanAction::Refuse)
         std::cerr << "Not sent: " << EscapedName(item.file.name) << ": " << item.why << std::endl;
+      if (item.differs)
+        std::cerr << "Differs from the backup: " << rel << " (same name and size, other bytes)" << std::endl;
+      same = same || (item.action == backup::TPlanAction::Same && item.why.empty());
     }
+    if (same)
+      std::cerr << (opt.verify ? "same: same name, size and bytes, compared" : "same: same name and size, not compared")
+                << std::endl;
     // A file the sums do not name was never checked: it stays behind.
     for (const std::string& rel : r.extra)
       std::cerr << "Not sent: " << EscapedName(rel) << ": not in " << backup::kSumsFile << std::endl;
@@ -337,12 +352,20 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
   o.onFile = [](const backup::TFileStep& step) {
     ShowStep(step.skipped ? "skipped" : step.failed ? "not sent" : "sent", step);
   };
-  const backup::TRestoreReport r = backup::RestoreFromBackup(s.Link(), Absolute(args[1]), o);
+  const backup::TRestoreReport r = backup::RestoreFromBackup(s.Link(), folder, o);
+  // The PC's own failure, not the backup's.
+  if (!r.pcFault.empty()) {
+    std::cerr << EscapedName(r.pcFault) << std::endl;
+    return 1;
+  }
   if (!r.bad.empty()) {
     for (const std::string& rel : r.bad) std::cerr << "missing or damaged: " << EscapedName(rel) << std::endl;
     std::cerr << "Restore refused: the backup is not whole" << std::endl;
     return 1;
   }
+  for (const backup::TNotBackedUp& e : r.notRestored)
+    std::cerr << "Not restored: " << backup::FolderName(e.folder) << "/" << EscapedName(e.name) << ": "
+              << EscapedName(e.why) << std::endl;
   for (const backup::TSuiteRow& suite : r.missing)
     std::cout << "suite\t" << EscapedName(suite.name) << "\t" << EscapedName(suite.version) << "\n";
   std::cout.flush();

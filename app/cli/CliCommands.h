@@ -17,6 +17,7 @@ struct TCliOptions {
   bool all = false;  // scan: the files the phone would not take too
   bool onlySuitable = false;  // put: judged as a drop on the window's phone list
   bool dryRun = false;  // restore: the plan only
+  bool verify = false;  // restore: compare the phone's files of the same name and size
   std::string suites;  // restore: PC folder of the backup's MIDlet suites
   double timeScale = 1.0;  // the link's clock; only the tests' build changes it
   // The port's back end; unset, the system's serial ports. A test hands in

@@ -9,8 +9,16 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+#endif
+
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
+#include "content/TempFolder.h"
 #include "link/Link.h"
 #include "link/Settings.h"
 
@@ -22,12 +30,47 @@
 namespace {
 
 // Ctrl+C or a termination request: the first asks the running command to
-// stop at its next exchange boundary, a second ends the program at once.
+// stop at its next exchange boundary, a second ends the program at once,
+// its temporary folders (a restore's private copies) removed first.
 std::atomic<int> g_interrupts{0};  // lock-free, so fit for a signal handler
 
+#ifndef _WIN32
+// A signal handler may not walk folders: it wakes this thread, which
+// removes them and ends the program.
+int g_endPipe[2] = {-1, -1};
+
+void StartEndWatcher() {
+  if (pipe(g_endPipe) != 0) {
+    g_endPipe[0] = g_endPipe[1] = -1;
+    return;
+  }
+  std::thread([] {
+    char c;
+    ssize_t n;
+    do n = read(g_endPipe[0], &c, 1);
+    while (n < 0 && errno == EINTR);
+    if (n != 1) return;
+    RemoveTempFoldersNow();
+    std::_Exit(130);
+  }).detach();
+}
+#endif
+
+void EndAtOnce() {
+#ifdef _WIN32
+  // The console's handler runs on a thread of its own.
+  RemoveTempFoldersNow();
+  std::_Exit(130);
+#else
+  if (g_endPipe[1] < 0 || write(g_endPipe[1], "x", 1) != 1) std::_Exit(130);
+#endif
+}
+
 void Interrupt() {
-  if (g_interrupts.fetch_add(1) > 0) std::_Exit(130);
-  RequestCliStop();
+  const int before = g_interrupts.fetch_add(1);
+  if (before == 0) RequestCliStop();
+  else if (before == 1) EndAtOnce();
+  else std::_Exit(130);  // the removal itself hangs: a third one ends at once
 }
 
 #ifndef _WIN32
@@ -82,6 +125,8 @@ std::string Usage() {
        "  --only-suitable        'put' sends only the files the phone takes and says why not the others\n"
        "  --pc DIR               PC folder of MIDlet suites for 'midlets'\n"
        "  --dry-run              'restore' prints its plan and sends nothing\n"
+       "  --verify               'restore' fetches the phone's files of the same name and size and\n"
+       "                         sends the backup's copy where the bytes differ\n"
        "  --suites DIR           'restore' installs the backup's missing suites from this MIDlet folder\n"
        "  --yes                  confirm an update without asking\n"
        "  -v, --verbose          show the status line texts\n"
@@ -143,6 +188,7 @@ int main(int argc, char** argv) {
   if (g_finished) SetEvent(g_finished);
   return rc;
 #else
+  StartEndWatcher();
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   return Run(std::vector<std::string>(argv, argv + argc));
@@ -189,6 +235,8 @@ int Run(const std::vector<std::string>& argv) {
       opt.pc = value("--pc");
     } else if (a == "--dry-run") {
       opt.dryRun = true;
+    } else if (a == "--verify") {
+      opt.verify = true;
     } else if (a == "--suites") {
       opt.suites = value("--suites");
     } else if (a == "--all") {

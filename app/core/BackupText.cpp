@@ -68,6 +68,10 @@ std::string RestoreEndText(const TRestoreReport& r, const TUiTextDecoder& decode
       text += "\n" + FillArgs(Tr(uitext::DropNotSent, decoder),
                               {NameUtf8(std::string(FolderName(item.file.folder)) + "/" + item.file.name),
                                decoder.Utf8(item.why, lang)});
+  // A clash kept as the phone had it, a name the phone folded into another.
+  for (const TNotBackedUp& e : r.notRestored)
+    text += "\n" + FillArgs(Tr(uitext::DropNotSent, decoder),
+                            {NameUtf8(std::string(FolderName(e.folder)) + "/" + e.name), NameUtf8(e.why)});
   // A file the sums do not name was never checked and stayed behind.
   for (const std::string& rel : r.extra)
     text += "\n" + FillArgs(Tr(uitext::DropNotSent, decoder), {NameUtf8(rel), std::string("not in ") + kSumsFile});
@@ -77,6 +81,12 @@ std::string RestoreEndText(const TRestoreReport& r, const TUiTextDecoder& decode
 
 std::string RestoreRefusedText(const TRestoreReport& r, const TUiTextDecoder& decoder) {
   return FillArgs(Tr(uitext::RestoreRefused, decoder), {Lines(r.bad)});
+}
+
+std::string UnfinishedBackupText(const TRestoreReport& r) {
+  std::string text = "This backup did not finish: its folder still ends in .partial.";
+  if (!r.lacks.empty()) text += "\nAs far as its sums tell, it lacks:\n" + Lines(r.lacks);
+  return text;
 }
 
 const UiText& PlanActionText(TPlanAction action) {
@@ -98,8 +108,15 @@ TBackupReport BackUpAndTell(TLink& link, const std::string& root, const TUiTextD
 
 TRestoreReport RestoreAndTell(TLink& link, const std::string& folder, const TRestoreOptions& options,
                               const TUiTextDecoder& decoder) {
-  TRestoreReport r = RestoreFromBackup(link, folder, options);
-  if (!r.bad.empty()) link.View().ShowMessage(RestoreRefusedText(r, decoder));
+  TRestoreOptions o = options;
+  // Told before the plan's question, so before anything is sent.
+  o.onChecked = [&link, &options](const TRestoreReport& checked) {
+    if (checked.unfinished) link.View().ShowMessage(UnfinishedBackupText(checked));
+    if (options.onChecked) options.onChecked(checked);
+  };
+  TRestoreReport r = RestoreFromBackup(link, folder, o);
+  if (!r.pcFault.empty()) link.View().ShowMessage(r.pcFault);
+  else if (!r.bad.empty()) link.View().ShowMessage(RestoreRefusedText(r, decoder));
   else if (r.planned && !r.declined && !r.closing) link.View().ShowMessage(RestoreEndText(r, decoder));
   return r;
 }

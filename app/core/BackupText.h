@@ -20,6 +20,8 @@ std::string BackupEndText(const TBackupReport& report, const TUiTextDecoder& dec
 std::string RestoreEndText(const TRestoreReport& report, const TUiTextDecoder& decoder);
 // The box of a restore refused because the backup is not whole.
 std::string RestoreRefusedText(const TRestoreReport& report, const TUiTextDecoder& decoder);
+// What an unfinished backup lacks, told before anything is sent.
+std::string UnfinishedBackupText(const TRestoreReport& report);
 
 // The words of the restore plan's action column.
 const UiText& PlanActionText(TPlanAction action);
