@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/ProtocolTrace.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
 #include "link/Link.h"
@@ -119,6 +120,8 @@ std::string Usage() {
        "Settings: " + config + "/" + kSettingsOrganisation + "/" + kSettingsApplication +
        ".conf (PortNo: the port the window chose).\n" + "Transfer log: " + TransferLogFile() + "\n";
 #endif
+  u += std::string("\n") + kReportProblemTitle + " (the command line reads Velko.ini from the folder it runs in):\n" +
+       ReportProblemText() + "\n";
   u += "\n"
        "Messages are printed on stderr, one line each; results on stdout.\n"
        "Exit status: 0 success, 1 the operation failed, 2 usage error, 130 stopped (Ctrl+C).\n";
