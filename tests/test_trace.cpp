@@ -130,6 +130,12 @@ TEST(Replayer, AnswersOnlyTheLinesItHolds) {
        "10,20",
        "line 5 of the trace expected AT*FLIST?\\r, came AT*FDWN=\"a\"\\r",
        false},
+      {"another line, in pieces",
+       {"AT\r", "AT*FD", "WN=\"a\"\r"},
+       "AT\r|\r\nOK\r\n",
+       "10,20",
+       "line 5 of the trace expected AT*FLIST?\\r, came AT*FDWN=\"a\"\\r",
+       false},
       {"past the end", {"AT\r", "AT*FLIST?\r", "AT\r"}, "AT\r|\r\nOK\r\n|\r\nOK\r\n", "10,20,0",
        "the trace ends, and the program wrote AT\\r", false},
   };

@@ -32,6 +32,10 @@ class Replayer {
   // What the PC wrote; the answers due go to *out. False once the replay
   // has failed (Error() says why).
   bool Feed(const std::string& bytes, std::vector<Burst>* out);
+  // A line that differs is judged once its end came, or when the PC has
+  // gone quiet (Settle), so the message shows the whole line.
+  bool Diverging() const { return diverging_; }
+  bool Settle();
   bool Failed() const { return !error_.empty(); }
   const std::string& Error() const { return error_; }
   // Every line of the log was written and answered.
@@ -45,6 +49,7 @@ class Replayer {
   size_t next_ = 0;
   std::string got_;  // written, not yet matched
   std::string error_;
+  bool diverging_ = false;
 };
 
 // Reads and parses a trace file; false with the reason in *error.
