@@ -50,7 +50,9 @@ bool Replayer::Feed(const std::string& bytes, std::vector<Burst>* out) {
     const size_t n = std::min(got_.size(), r.bytes.size());
     if (got_.compare(0, n, r.bytes, 0, n) != 0) {
       diverging_ = true;
-      if (got_.find_first_of("\r\n") == std::string::npos) return true;  // the rest of it first
+      // The rest of the line first (an LF may follow a CR).
+      const size_t end = got_.find_first_of("\r\n");
+      if (end == std::string::npos || (got_[end] == '\r' && end + 1 == got_.size())) return true;
       return Settle();
     }
     if (got_.size() < r.bytes.size()) break;  // the rest of the line is on its way
@@ -64,7 +66,8 @@ bool Replayer::Feed(const std::string& bytes, std::vector<Burst>* out) {
 bool Replayer::Settle() {
   if (!diverging_ || Failed()) return !Failed();
   const trace::Record& r = trace_.records[next_];
-  const size_t end = got_.find_first_of("\r\n");
+  size_t end = got_.find_first_of("\r\n");
+  if (end != std::string::npos && got_.compare(end, 2, "\r\n") == 0) ++end;
   error_ = "line " + std::to_string(r.line) + " of the trace expected " + trace::Escape(r.bytes) + ", came " +
            trace::Escape(end == std::string::npos ? got_ : got_.substr(0, end + 1));
   return false;
