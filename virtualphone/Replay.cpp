@@ -12,7 +12,6 @@
 #include <cstring>
 #include <iostream>
 #include <cstdio>
-#include <cstdlib>
 
 namespace phonesim {
 
@@ -328,7 +327,6 @@ void ReplayPty::Serve() {
     }
     queue(bursts);
   }
-  ended_ = true;
 }
 
 int RunReplay(const std::string& path, double speed, const void* stopSignals) {

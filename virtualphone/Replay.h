@@ -105,7 +105,6 @@ class ReplayPty {
   int slave_ = -1;
   int wake_[2] = {-1, -1};
   std::atomic<bool> stopping_{false};
-  std::atomic<bool> ended_{false};
   std::thread thread_;
 };
 
