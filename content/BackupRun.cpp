@@ -3,12 +3,14 @@
 #include "link/Batch.h"
 #include "link/Connection.h"
 #include "link/Link.h"
+#include "link/LogicLog.h"
 
 namespace backup {
 
 TBackupReport BackUpPhone(TLink& link, const std::string& root, std::time_t when, const TBackupOptions& options) {
   TBackupReport report;
   TBatchGuard guard(link, 0);
+  LogicStart("backup", root);
   if (!(options.reach ? options.reach() : CheckLink(link))) return report;
   report.reached = true;
   TBackup run(link);
@@ -25,6 +27,8 @@ TBackupReport BackUpPhone(TLink& link, const std::string& root, std::time_t when
   report.emptyFolders = run.EmptyFolders();
   report.unlistedFolders = run.UnlistedFolders();
   report.suitesListed = run.SuitesListed();
+  for (const TNotBackedUp& l : report.left) LogicDecision("left out " + std::to_string(l.folder) + "/" + l.name + ": " + l.why);
+  LogicEnd("backup", (report.whole ? "whole, " : report.stopped ? "stopped, " : "not whole, ") + std::to_string(report.left.size()) + " left out, in " + report.folder);
   // The phone is left on another folder than the page's: the page is
   // opened afresh before it acts again.
   ReturnToLogo(link.View());

@@ -13,7 +13,7 @@ seconds=${FUZZ_SECONDS:-30}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_reply fuzz_listing fuzz_download fuzz_suite_list fuzz_jad fuzz_version fuzz_gif fuzz_header fuzz_ini
-    fuzz_manifest fuzz_sums fuzz_suites)
+    fuzz_manifest fuzz_sums fuzz_suites fuzz_trace)
 fi
 
 findings=$build/fuzz-findings

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/Connection.h"
+#include "link/LogicLog.h"
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
 
@@ -82,6 +83,7 @@ bool TBatch::Reconnect() {
 
 TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
   TBatchReport report;
+  LogicBatchStart(op_, files.size(), folder_);
   // The files not started; told when the batch could not go on for a
   // reason of the link's, since no message of a file names them.
   auto endEarly = [&](size_t from, bool tell) {
@@ -91,6 +93,7 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
       names += (names.empty() ? "" : ", ") + files[k].name;
     }
     if (tell && !names.empty()) link_.View().ShowMessage(NotDoneText(op_) + names);
+    LogicLeftOut(names, tell ? "the phone could not be reached or the port failed" : "a file before failed");
   };
   const TWalkEnd end = WalkItems(link_, files.size(), [&](size_t i) {
     // A failed file closed the port: the rest go on only once the phone
@@ -105,6 +108,7 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
     const unsigned mark = link_.Flags().AbortCount;
     const TResult r = RunOne(files[i]);
     report.results.push_back(r);
+    LogicFileEnd(files[i].name, r);
     // Stopped: the files done stay done, the rest are not started.
     if (link_.Flags().StopPending()) return false;
     if (link_.Flags().AbortedSince(mark)) {
@@ -130,6 +134,7 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
   report.stopped = end == TWalkEnd::Stopped;
   if (end == TWalkEnd::Closing) report.aborted = true;
   if (op_ == TBatchOp::Send && !report.stopped && !report.aborted) CheckStored(report);
+  LogicBatchEnd(op_, report);
   return report;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "link/LogicLog.h"
 #include "link/Commands.h"
 #include "link/Link.h"
 #include "link/PhoneFiles.h"
@@ -384,6 +385,7 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     link.View().SetStatusLabel("Parse File Info...");
     ParseDownloadPacket(link, *sink, &sequence);
     if (link.Reply().State() == rsChecksumError) {
+      LogicDecision(name + ": a packet failed its check value, asked for again");
       const TOutcome again = AskAgain(link, *sink, sequence);
       if (again != TOutcome::Ok) return leave(again);
     }

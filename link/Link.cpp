@@ -3,9 +3,10 @@
 #include <chrono>
 
 #include "link/PortMap.h"
+#include "link/ProtocolTrace.h"
 
 TLink::TLink(IFormView& view, std::unique_ptr<IComBackend> backend, TReceiverRun receiverRun)
-    : view_(view), port_(std::move(backend)), receiverRun_(receiverRun) {
+    : view_(view), port_(TracedBackend(std::move(backend))), receiverRun_(receiverRun) {
   // The names the user picks ("COM3") open the devices the port map names.
   port_.SetDeviceResolver(ResolvePortDevice);
 }

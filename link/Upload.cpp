@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "link/LogicLog.h"
 #include "link/Commands.h"
 #include "link/Link.h"
 #include "link/PhoneFiles.h"
@@ -47,7 +48,7 @@ TResult UploadFile(TLink& link, TPageState& pages, const std::string& pcFolder, 
     link.Reply().Reset(rsWaiting);  // nothing stored: no verdict
     return TResult::Of(TOutcome::Failed);
   }
-  auto ask = [&link, &name]() { return link.View().AskOverwrite("Overwrite " + name + "?", name); };
+  auto ask = [&link, &name]() { return LogicClash(name, link.View().AskOverwrite("Overwrite " + name + "?", name)); };
   if (!pages.PhoneListKnown) {
     // No listing to check against: asked once, as for a clash; a new name
     // cannot be checked either.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "app/core/Config.h"
@@ -176,19 +177,26 @@ TEST_F(ConfigTest, DebugFlagOpensTheRequestedLogs) {
   }
 }
 
-TEST_F(ConfigTest, LogsAreEmptiedAndKeptOpen) {
+TEST_F(ConfigTest, LogsStartAnewKeepTheSessionBeforeAndStayOpen) {
   MakeLogsFolder();
   std::ofstream(LogPath("apProtocol.log")) << "old trace";
   std::ofstream(LogPath("syncLogic.log")) << "old logic";
   WriteIni("debugFlag=96\n");
   EXPECT_TRUE(ReadIni().empty());
-  EXPECT_EQ(fs::file_size(LogPath("apProtocol.log")), 0u);
-  EXPECT_EQ(fs::file_size(LogPath("syncLogic.log")), 0u);
+  auto text = [](const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  EXPECT_EQ(text(LogPath("apProtocol.log.1")), "old trace");
+  EXPECT_EQ(text(LogPath("syncLogic.log.1")), "old logic");
+  EXPECT_EQ(text(LogPath("apProtocol.log")).rfind("# session.", 0), 0u);
+  EXPECT_EQ(text(LogPath("syncLogic.log")).rfind("# session.", 0), 0u);
+  const uintmax_t heading = fs::file_size(LogPath("apProtocol.log"));
   // Open for reading and writing until the close step.
   ASSERT_NE(AppConfig().ProtocolLog, nullptr);
   EXPECT_EQ(std::fputs("x", AppConfig().ProtocolLog) >= 0, true);
   CloseStartupLogs();
-  EXPECT_EQ(fs::file_size(LogPath("apProtocol.log")), 1u);
+  EXPECT_EQ(fs::file_size(LogPath("apProtocol.log")), heading + 1);
 }
 
 TEST_F(ConfigTest, MissingLogsFolderReportsAndClearsTheBit) {

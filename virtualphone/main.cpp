@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "PhoneSim.h"
+#include "Replay.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ const char kUsage[] =
     "                [--seam-every N] [--bare-suite-list] [--split-at N] [--split-every N]\n"
     "                [--noise-before-echo] [--keep-nothing] [--list-twice] [--case-blind]\n"
     "                [--line-in-packet N] [--until-stdin-eof]\n"
+    "       phonesim --replay TRACE [--replay-speed N]   (plays a protocol log back)\n"
     "Prints the device path to open as its first line, then serves.\n";
 
 bool ToInt(const char* s, int* out) {
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
   phonesim::Options options;
   std::string device;
   bool untilStdinEof = false;
+  std::string replay;
+  double replaySpeed = 1;
 
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -84,6 +88,8 @@ int main(int argc, char** argv) {
     else if (a == "--case-blind") options.caseBlind = true;
     else if (a == "--line-in-packet") ok = number(&options.lineInPacket);
     else if (a == "--until-stdin-eof") untilStdinEof = true;
+    else if (a == "--replay") ok = text(&replay);
+    else if (a == "--replay-speed") ok = i + 1 < argc && (replaySpeed = std::strtod(argv[++i], nullptr)) > 0;
     else if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return 0;
@@ -103,6 +109,8 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+
+  if (!replay.empty()) return phonesim::RunReplay(replay, replaySpeed, &stopSignals);
 
   phonesim::PhoneSim sim(options);
   bool started = device.empty() ? sim.Start() : sim.StartOnDevice(device);

@@ -20,6 +20,7 @@
 #include "app/cli/ConsoleView.h"
 #include "content/TempFolder.h"
 #include "link/Link.h"
+#include "link/ProtocolTrace.h"
 #include "link/Settings.h"
 
 #ifdef _WIN32
@@ -164,6 +165,8 @@ std::string Usage() {
        "Settings: " + config + "/" + kSettingsOrganisation + "/" + kSettingsApplication +
        ".conf (PortNo: the port the window chose).\n" + "Transfer log: " + TransferLogFile() + "\n";
 #endif
+  u += std::string("\n") + kReportProblemTitle + " (the command line reads Velko.ini from the folder it runs in):\n" +
+       ReportProblemText() + "\n";
   u += "\n"
        "Messages are printed on stderr, one line each; results on stdout.\n"
        "Exit status: 0 success, 1 the operation failed, 2 usage error, 130 stopped (Ctrl+C).\n";

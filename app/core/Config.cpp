@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "link/ProtocolTrace.h"
 #include "link/Settings.h"
 
 TAppConfig& AppConfig() {
@@ -81,8 +82,12 @@ void OpenStartupLog(int bit, const char* name, std::FILE** slot,
   TAppConfig& c = AppConfig();
   if (!(c.debugFlag & bit)) return;
   std::string path = c.BaseDir + kPathSeparator + "logs" + kPathSeparator + name;
+  RollLogAside(path);
   *slot = OpenFileUtf8(path, "w+");
-  if (!*slot) {
+  if (*slot) {
+    if (bit == kProtocolLogBit) SessionTrace().Attach(*slot, path);
+    else SessionLogic().Attach(*slot, path);
+  } else {
     c.debugFlag &= ~bit;
     if (showError) showError(std::string("open ") + name + " fail");
   }
@@ -121,6 +126,8 @@ void ReadIniSettings(const std::function<void(const std::string&)>& showError) {
 
 void CloseStartupLogs() {
   TAppConfig& c = AppConfig();
+  SessionTrace().Detach();
+  SessionLogic().Detach();
   if ((c.debugFlag & kProtocolLogBit) && c.ProtocolLog) std::fclose(c.ProtocolLog);
   c.ProtocolLog = nullptr;
   if ((c.debugFlag & kLogicLogBit) && c.LogicLog) std::fclose(c.LogicLog);
@@ -133,6 +140,8 @@ void ReleaseIniLines() {
 
 void ResetAppConfig() {
   TAppConfig& c = AppConfig();
+  SessionTrace().Detach();
+  SessionLogic().Detach();
   if (c.ProtocolLog) std::fclose(c.ProtocolLog);
   if (c.LogicLog) std::fclose(c.LogicLog);
   c = TAppConfig{};

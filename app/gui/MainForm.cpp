@@ -26,6 +26,7 @@
 #include "app/core/PortAdvice.h"
 #include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
+#include "link/ProtocolTrace.h"
 #include "app/core/BackupText.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/BackupDialogs.h"
@@ -300,6 +301,9 @@ void TVelkoMainForm::WireHandlers() {
   interrupting(ui->mCOM4, &QAction::triggered, [this] { connection.Ports().mCOM4Click(); });
   interrupting(ui->mPortSetup, &QAction::triggered, [this] { mConnSettingClick(); });
   here(ui->mAbout, &QAction::triggered, [this] { mAboutClick(); });
+  here(ui->mHelp->addAction(QString::fromUtf8(kReportProblemTitle)), &QAction::triggered, [this] {
+    QMessageBox::information(this, QString::fromUtf8(kReportProblemTitle), QString::fromStdString(ReportProblemText()));
+  });
   for (int i = 0; i < 3; ++i) here(languageEntries_[i], &QAction::triggered, [this, i] { mLanguageClick(i); });
 }
 

@@ -14,6 +14,7 @@
 #include "app/win32gui/WinThumbnails.h"
 #include "content/ScanReason.h"
 #include "link/PortSelection.h"
+#include "link/ProtocolTrace.h"
 #include "link/Text.h"
 
 namespace win32gui {
@@ -342,6 +343,9 @@ void TMainWindow::OnCommand(int id) {
     }
     case idAbout: RunHere([this] { windlg::ShowAbout(hwnd_, LanguageIndex()); }); break;
     case idExit: PostMessageW(hwnd_, WM_CLOSE, 0, 0); break;
+    case idReportProblem:
+      MessageBoxW(hwnd_, Wide(ReportProblemText()).c_str(), Wide(kReportProblemTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+      break;
     default: break;
   }
 }

@@ -44,7 +44,7 @@ enum TControlId : int {
   idProgressPanel = 160, idStatusLabel, idProgressBar, idTotalLabel, idTotalBar, idStop,
   // Menu entries.
   idConnect = 200, idDisconnect, idBackup, idRestore, idAuto, idCom1, idCom2, idCom3, idCom4, idPortSetup,
-  idEnglish = 220, idTraditional, idSimplified, idAbout, idExit,
+  idEnglish = 220, idTraditional, idSimplified, idAbout, idExit, idReportProblem,
 };
 
 // Posted by the queue's waker: the window thread drains what the worker handed it.

@@ -9,6 +9,8 @@
 #include "app/win32gui/MainWindow.h"
 #include "app/win32gui/MainWindowParts.h"
 #include "app/win32gui/WinThumbnails.h"
+#include "link/ProtocolTrace.h"
+#include "port/win32/WideText.h"
 
 namespace win32gui {
 
@@ -263,6 +265,7 @@ void TMainWindow::BuildMenu() {
   CheckMenuRadioItem(languageMenu_, idEnglish, idSimplified, idEnglish + LanguageIndex(), MF_BYCOMMAND);
   helpMenu_ = CreatePopupMenu();
   AppendMenuW(helpMenu_, MF_STRING, idAbout, (texts({&uitext::mAbout})[0] + L"\tCtrl+A").c_str());
+  AppendMenuW(helpMenu_, MF_STRING, idReportProblem, Wide(kReportProblemTitle).c_str());
   const std::vector<std::wstring> top =
       texts({&uitext::mConnection1, &uitext::mConnSetting, &uitext::mLanguage, &uitext::mHelp});
   AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(connectionMenu_), top[0].c_str());
