@@ -26,7 +26,7 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
     std::cout << EscapedName(p->Name) << "\t" << p->Size << "\n";
   for (const pcscan::TRejectedEntry& e : page.Unsuitable)
     std::cout << EscapedName(e.name) << "\t" << e.why.size << "\t"
-              << ReasonText(e.why, pages.FolderNumber, 0) << "\n";
+              << EscapedName(ReasonText(e.why, pages.FolderNumber, 0)) << "\n";
   return 0;
 }
 
