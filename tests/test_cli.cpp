@@ -436,6 +436,11 @@ TEST(Cli, ReadsTheIniWhenThereIsOne) {
   st = std::system(cmd.c_str());
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
   EXPECT_EQ(p.home.Read("err.txt"), "open apProtocol.log fail\nopen syncLogic.log fail\n");
+  // An ini that is a pipe is named, not waited on, and the command works.
+  ASSERT_EQ(mkfifo(p.home.File("Velko.ini").c_str(), 0600), 0);
+  CliResult piped = RunCli(p.home, port + "at", nullptr, kAnswered);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, "Cannot open the settings file Velko.ini: not a regular file\n");
 }
 
 
