@@ -376,6 +376,17 @@ TEST(Cli, MidletInstallUpdateUninstall) {
   ASSERT_EQ(inst.status, 0) << inst.err;
   list = RunCli(p.home, port + "midlets --pc jars", nullptr, kAnswered);
   EXPECT_EQ(list.out, "Solo\t3.0\t" + soloSize + "\nPC\tSolo\t3.0\t" + soloSize + "\t[V]\n");
+
+  // A size the phone lists past 32 bits is the phone's fault, and named.
+  WriteSuite(p.home, "big", "Big", "1.0", "J");
+  std::filesystem::create_directories(p.home.File("phone/4/big"));
+  for (const char* ext : {".jad", ".jar"})
+    std::filesystem::rename(p.home.File(std::string("pc/big") + ext), p.home.File(std::string("phone/4/big/big") + ext));
+  std::filesystem::resize_file(p.home.File("phone/4/big/big.jar"), 3000000000ULL);  // sparse
+  list = RunCli(p.home, port + "midlets", nullptr, kAnswered);
+  EXPECT_EQ(list.status, 1);
+  EXPECT_EQ(list.err, "The phone's suite list cannot be read: suite Big is listed with the size '3000000000', which "
+                      "is not a whole number within 32 bits\n");
 }
 
 }  // namespace

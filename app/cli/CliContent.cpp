@@ -61,8 +61,29 @@ int FindPhoneRow(TMidletPage& page, const std::string& name) {
 
 }  // namespace
 
+namespace {
+
+int RunOnMidletPage(TLink& link, const TCliOptions& opt, const std::vector<std::string>& args,
+                    const std::function<bool()>& connect);
+
+}  // namespace
+
 int RunMidletCommand(TLink& link, const TCliOptions& opt,
                      const std::vector<std::string>& args, const std::function<bool()>& connect) {
+  // Every refresh reads the phone's suite list: a field the phone got
+  // wrong fails the command, whichever refresh read it.
+  try {
+    return RunOnMidletPage(link, opt, args, connect);
+  } catch (const TSuiteListError& e) {
+    std::cerr << EscapedName(e.Describe()) << std::endl;
+    return 1;
+  }
+}
+
+namespace {
+
+int RunOnMidletPage(TLink& link, const TCliOptions& opt, const std::vector<std::string>& args,
+                    const std::function<bool()>& connect) {
   const std::string& cmd = args[0];
   if ((cmd == "midlets" && args.size() != 1) || (cmd == "install" && args.size() != 3) ||
       (cmd == "uninstall" && args.size() != 2))
@@ -108,3 +129,5 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
   }
   return page.UninstallSuite(*page.PhoneSuites.At(row)).Ok() ? 0 : 1;
 }
+
+}  // namespace
