@@ -59,10 +59,6 @@ int FindPhoneRow(TMidletPage& page, const std::string& name) {
   return -1;
 }
 
-}  // namespace
-
-namespace {
-
 int RunOnMidletPage(TLink& link, const TCliOptions& opt, const std::vector<std::string>& args,
                     const std::function<bool()>& connect);
 

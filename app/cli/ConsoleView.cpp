@@ -30,10 +30,6 @@ bool AskLine(const std::string& prompt, std::string* line) {
   return false;
 }
 
-}  // namespace
-
-namespace {
-
 // The length of the well-formed UTF-8 character at text[i] (shortest form,
 // no surrogate, at most U+10FFFF) with its code point; 0 when the byte
 // there begins none.
