@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "link/Link.h"
@@ -49,12 +50,25 @@ const char* StatusMark(int status);
 // digits only, within 32 bits. Anything else throws std::invalid_argument
 // with the text "'<text>' is not a valid integer value".
 int32_t StrictToInt(const std::string& text);
+// A suite listing whose SIZE: text is not a number: the phone's fault.
+// what() is the conversion's own text, as StrictToInt throws it; Suite()
+// names the suite whose field it was.
+class TSuiteListError : public std::invalid_argument {
+ public:
+  TSuiteListError(std::string suite, std::string sizeText);
+  const std::string& Suite() const { return suite_; }
+  // One line for people: the suite and the text it was listed with.
+  std::string Describe() const;
+
+ private:
+  std::string suite_, sizeText_;
+};
 // Removes one packet seam (4 characters, "*FDWN:", 4 characters) from a value.
 std::string RemoveListingSeam(const std::string& value);
 // Parses the phone's suite listing (URL:/NAME:/SIZE:/VERSION: fields) and
 // appends one record per suite to list. Returns false when the text ended
 // inside a record (that record stays, its missing fields empty, size 0).
-// A SIZE: text that is not a number throws as StrictToInt does.
+// A SIZE: text that is not a number throws TSuiteListError.
 bool ParsePhoneSuiteList(const std::string& text, TInfoList<Mobile_info>& list);
 
 // ---- The operations on the phone's suites, each one unit over the link ----
@@ -64,7 +78,7 @@ bool ParsePhoneSuiteList(const std::string& text, TInfoList<Mobile_info>& list);
 TResult OpenJavaFolder(TLink& link);
 // Reads the suites of the selected Java folder into 'suites' and, for the
 // page, the phone list view. A listing that cannot be read as numbers
-// throws as StrictToInt does.
+// throws TSuiteListError.
 TResult ListPhoneSuites(TLink& link, TInfoList<Mobile_info>& suites, TListShow show = TListShow::Page);
 // Removes the phone's suite of that name.
 TResult UninstallSuite(TLink& link, const std::string& name);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "link/Commands.h"
@@ -35,6 +36,16 @@ int32_t StrictToInt(const std::string& text) {
   std::optional<int32_t> v = ParseDecimal(text);
   if (!v) throw std::invalid_argument("'" + text + "' is not a valid integer value");
   return *v;
+}
+
+TSuiteListError::TSuiteListError(std::string suite, std::string sizeText)
+    : std::invalid_argument("'" + sizeText + "' is not a valid integer value"),
+      suite_(std::move(suite)),
+      sizeText_(std::move(sizeText)) {}
+
+std::string TSuiteListError::Describe() const {
+  return "The phone's suite list cannot be read: suite " + suite_ + " is listed with the size '" + sizeText_ +
+         "', which is not a whole number within 32 bits";
 }
 
 std::string RemoveListingSeam(const std::string& value) {
@@ -66,7 +77,9 @@ bool ParsePhoneSuiteList(const std::string& reply, TInfoList<Mobile_info>& list)
 
     size_t version = text.find("VERSION:");
     if (version == std::string::npos) return false;
-    rec->size = StrictToInt(RemoveListingSeam(FieldBetween(text, 0, 5, version)));
+    const std::string sizeText = RemoveListingSeam(FieldBetween(text, 0, 5, version));
+    if (const std::optional<int32_t> size = ParseDecimal(sizeText)) rec->size = *size;
+    else throw TSuiteListError(rec->name, sizeText);
     text.erase(0, version);
 
     size_t next = text.find("URL:");

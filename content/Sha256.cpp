@@ -2,7 +2,10 @@
 #include "link/Text.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdio>
+#include <memory>
+
+#include "link/Settings.h"
 
 namespace {
 
@@ -101,14 +104,13 @@ std::string Sha256Hex(std::string_view bytes) {
 }
 
 std::string Sha256File(const std::string& path) {
-  std::ifstream f(Utf8Path(path), std::ios::binary);
+  // A regular file only, opened without waiting on a pipe in its place.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenRegularFile(path), &std::fclose);
   if (!f) return {};
   TSha256 sum;
   char buf[65536];
-  while (f) {
-    f.read(buf, sizeof buf);
-    sum.Update(buf, static_cast<size_t>(f.gcount()));
-  }
-  if (f.bad()) return {};
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) sum.Update(buf, n);
+  if (std::ferror(f.get())) return {};
   return sum.HexDigest();
 }

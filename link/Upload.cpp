@@ -12,6 +12,7 @@
 #include "link/PhoneFiles.h"
 #include "link/PacketSender.h"
 #include "link/Text.h"
+#include "link/Settings.h"
 #include "link/Transfers.h"
 #include "port/PlainFile.h"
 
@@ -27,7 +28,7 @@ using TFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 // The local file opened for reading with its size; null when it cannot be
 // read as a file (missing, unreadable, a folder).
 TFile OpenLocalFile(const std::string& path, uint64_t* size) {
-  TFile file(OpenFileUtf8(path, "rb"), &std::fclose);
+  TFile file(OpenRegularFile(path), &std::fclose);
   if (!file) return file;
   // Sized while open: a file removed meanwhile has no size and is refused.
   if (!PlainFileSize(path, size)) return TFile(nullptr, &std::fclose);

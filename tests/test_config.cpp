@@ -1,6 +1,8 @@
 // Start-up configuration and the text table: directories, ini rules,
 // start-up logs, language choice, and the byte encodings of the table.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <stdexcept>
 
@@ -231,9 +234,26 @@ TEST_F(ConfigTest, MissingIniThrows) {
   } catch (const std::runtime_error& e) {
     EXPECT_NE(std::strstr(e.what(), "Velko.ini"), nullptr) << e.what();
   }
-  // An ini path that cannot be read as a file.
+  // An ini path that cannot be read as a file: a folder, or a pipe that
+  // nobody writes to (it must not hold the start-up; a writer that comes
+  // lets a blocked read go, so the test ends either way).
   fs::create_directories(root_ + "/Program/Velko.ini");
   EXPECT_THROW(ReadIniSettings(nullptr), std::runtime_error);
+  fs::remove(root_ + "/Program/Velko.ini");
+  ASSERT_EQ(mkfifo((root_ + "/Program/Velko.ini").c_str(), 0600), 0);
+  auto read = std::async(std::launch::async, [] {
+    try {
+      ReadIniSettings(nullptr);
+    } catch (const std::runtime_error& e) {
+      return std::string(e.what());
+    }
+    return std::string("read");
+  });
+  if (read.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    ADD_FAILURE() << "the pipe held the start-up";
+    ::close(::open((root_ + "/Program/Velko.ini").c_str(), O_WRONLY | O_NONBLOCK));
+  }
+  EXPECT_EQ(read.get(), "Cannot open the settings file Velko.ini: not a regular file");
 }
 
 TEST_F(ConfigTest, IniReadOnceAndReleased) {

@@ -154,8 +154,9 @@ TEST(PhoneListParse, NonNumericSizeThrowsWithTheText) {
   try {
     ParsePhoneSuiteList(Listing({{"u", "Game", "12a", "1.0"}}), list);
     FAIL() << "no exception";
-  } catch (const std::invalid_argument& e) {
+  } catch (const TSuiteListError& e) {
     EXPECT_STREQ(e.what(), "'12a' is not a valid integer value");
+    EXPECT_EQ(e.Suite(), "Game");
   }
   // The record begun before the failure stays.
   ASSERT_EQ(list.Count(), 1u);

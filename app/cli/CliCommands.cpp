@@ -90,7 +90,7 @@ class TCliSession {
       phone_ = std::make_unique<TVirtualPhone>();
       std::string error;
       if (!phone_->Start(&error)) {
-        std::cerr << error << std::endl;
+        std::cerr << EscapedName(error) << std::endl;
         return false;
       }
 #else
@@ -108,7 +108,7 @@ class TCliSession {
     if (!link_.Open()) {
       const std::string port = link_.Port().Port();
       const std::string advice = PortOpenAdvice(port, link_.OpenError());
-      if (!advice.empty()) std::cerr << advice << std::endl;
+      if (!advice.empty()) std::cerr << EscapedName(advice) << std::endl;
       return false;
     }
     const TResult checked = CheckLinkResult(link_);
@@ -305,7 +305,7 @@ int CmdBackup(TCliSession& s, const std::vector<std::string>& args, const std::s
   for (int f : r.emptyFolders) std::cerr << "Empty on the phone: " << backup::FolderName(f) << std::endl;
   // What arrived stays in the partial folder; its place is worth telling.
   if (!r.whole && !r.folder.empty()) std::cerr << "Backup not complete: " << EscapedName(r.folder) << std::endl;
-  if (r.whole) std::cout << r.folder << std::endl;
+  if (r.whole) std::cout << EscapedName(r.folder) << std::endl;
   return r.whole ? 0 : 1;
 }
 
@@ -335,7 +335,7 @@ int CmdRestore(TCliSession& s, const std::vector<std::string>& args, const TCliO
                 << EscapedName(item.file.name) << "\n";
       const std::string rel = std::string(backup::FolderName(item.file.folder)) + "/" + EscapedName(item.file.name);
       if (item.action == backup::TPlanAction::Refuse)
-        std::cerr << "Not sent: " << EscapedName(item.file.name) << ": " << item.why << std::endl;
+        std::cerr << "Not sent: " << EscapedName(item.file.name) << ": " << EscapedName(item.why) << std::endl;
       if (item.differs)
         std::cerr << "Differs from the backup: " << rel << " (same name and size, other bytes)" << std::endl;
       same = same || (item.action == backup::TPlanAction::Same && item.why.empty());

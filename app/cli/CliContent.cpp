@@ -26,7 +26,7 @@ int RunScanCommand(const std::vector<std::string>& args, bool all) {
     std::cout << EscapedName(p->Name) << "\t" << p->Size << "\n";
   for (const pcscan::TRejectedEntry& e : page.Unsuitable)
     std::cout << EscapedName(e.name) << "\t" << e.why.size << "\t"
-              << ReasonText(e.why, pages.FolderNumber, 0) << "\n";
+              << EscapedName(ReasonText(e.why, pages.FolderNumber, 0)) << "\n";
   return 0;
 }
 
@@ -59,10 +59,27 @@ int FindPhoneRow(TMidletPage& page, const std::string& name) {
   return -1;
 }
 
+int RunOnMidletPage(TLink& link, const TCliOptions& opt, const std::vector<std::string>& args,
+                    const std::function<bool()>& connect);
+
 }  // namespace
 
 int RunMidletCommand(TLink& link, const TCliOptions& opt,
                      const std::vector<std::string>& args, const std::function<bool()>& connect) {
+  // Every refresh reads the phone's suite list: a field the phone got
+  // wrong fails the command, whichever refresh read it.
+  try {
+    return RunOnMidletPage(link, opt, args, connect);
+  } catch (const TSuiteListError& e) {
+    std::cerr << EscapedName(e.Describe()) << std::endl;
+    return 1;
+  }
+}
+
+namespace {
+
+int RunOnMidletPage(TLink& link, const TCliOptions& opt, const std::vector<std::string>& args,
+                    const std::function<bool()>& connect) {
   const std::string& cmd = args[0];
   if ((cmd == "midlets" && args.size() != 1) || (cmd == "install" && args.size() != 3) ||
       (cmd == "uninstall" && args.size() != 2))
@@ -108,3 +125,5 @@ int RunMidletCommand(TLink& link, const TCliOptions& opt,
   }
   return page.UninstallSuite(*page.PhoneSuites.At(row)).Ok() ? 0 : 1;
 }
+
+}  // namespace

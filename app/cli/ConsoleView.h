@@ -8,9 +8,12 @@
 #include "link/FormView.h"
 
 // Text from outside (a phone's or a PC file's name, a suite's name or
-// version, a message holding one) as one field of one line, whatever it
-// holds: backslash, control characters (also C1 ones in UTF-8) and DEL are
-// written C-style, so it can neither forge rows nor drive the terminal.
+// version, an argument or a path, a message holding one) as one field of
+// one line, whatever it holds: backslash, TAB, LF and CR C-style; every
+// other control (C0, DEL, C1), every bidirectional mark or override, the
+// line and paragraph separators and every byte that is not UTF-8 as \xHH
+// per byte, so it can neither forge rows, nor drive or reorder the
+// terminal, and the bytes can always be read back.
 // Every line the command line prints goes through it.
 std::string EscapedName(const std::string& name);
 

@@ -159,11 +159,12 @@ std::string Usage() {
        "Transfer log: C:\\LAD.log, or LAD.log in your profile folder when C:\\ cannot be written.\n";
 #else
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string config = xdg && *xdg ? xdg : HomeFolder() + "/.config";
+  // Both paths come from the environment: shown escaped as names are.
+  const std::string config = EscapedName(xdg && *xdg ? xdg : HomeFolder() + "/.config");
   u += std::string("Ports: COM<n+1> is /dev/ttyS<n>, COM<33+n> /dev/ttyUSB<n>, COM<65+n> /dev/ttyACM<n>;\n") +
        "  other devices are named in the settings' [" + kSerialCommGroup + "] group, or given as a path.\n" +
        "Settings: " + config + "/" + kSettingsOrganisation + "/" + kSettingsApplication +
-       ".conf (PortNo: the port the window chose).\n" + "Transfer log: " + TransferLogFile() + "\n";
+       ".conf (PortNo: the port the window chose).\n" + "Transfer log: " + EscapedName(TransferLogFile()) + "\n";
 #endif
   u += std::string("\n") + kReportProblemTitle + " (the command line reads Velko.ini from the folder it runs in):\n" +
        ReportProblemText() + "\n";
@@ -251,7 +252,7 @@ int Run(const std::vector<std::string>& argv) {
     } else if (a == "-v" || a == "--verbose") {
       opt.verbose = true;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-      std::cerr << "unknown option " << a << "\n" << Usage();
+      std::cerr << "unknown option " << EscapedName(a) << "\n" << Usage();
       return 2;
     } else {
       args.push_back(a);
@@ -269,7 +270,7 @@ int Run(const std::vector<std::string>& argv) {
   try {
     rc = RunCliCommand(opt, args);
   } catch (const std::exception& e) {
-    std::cerr << e.what() << std::endl;
+    std::cerr << EscapedName(e.what()) << std::endl;
   }
   if (g_interrupts > 0) {
     std::cerr << "Stopped" << std::endl;

@@ -49,9 +49,16 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
-  std::FILE* f = OpenFileUtf8(path, "rb");
+  // Only a regular file is read, and the open never waits: a pipe or a
+  // device in its place must not hold the start up.
+  errno = 0;
+  std::FILE* f = OpenRegularFile(path);
   if (!f) {
-    throw std::runtime_error("Cannot open the settings file " + path + ": " + std::strerror(errno));
+    int err = errno;
+    std::error_code ec;
+    if (!std::filesystem::exists(Utf8Path(path), ec) && !ec) err = ENOENT;
+    const std::string why = err != 0 ? std::strerror(err) : "not a regular file";
+    throw std::runtime_error("Cannot open the settings file " + path + ": " + why);
   }
   std::string data;
   char buf[4096];
