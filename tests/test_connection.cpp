@@ -450,6 +450,7 @@ TEST(UsersPort, StoredOrFoundThroughWindowAndCommandLine) {
       TConnection connection(link);
       connection.Ports().SetSearchAnswerMs(400);
       connection.Ports().LoadPortSettings();
+      connection.Ports().ShowPortPanel();
       const auto t0 = Clock::now();
       connection.FormCreate();
       EXPECT_TRUE(Clock::now() - t0 < std::chrono::seconds(5));
