@@ -405,6 +405,7 @@ TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
   EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
   EXPECT_TRUE(form_->findChild<QAction*>("Connect1")->isEnabled());
   EXPECT_EQ(form_->link.Port().Port(), "COM50");
+}
 
 // The PC side's REMOVE puts the file in the desktop's trash (under the
 // test's own home), asking nothing, and makes the trash when the account
