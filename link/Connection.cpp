@@ -21,7 +21,9 @@ int StrToInt(const std::string& text) {
 }  // namespace
 
 TConnection::TConnection(TLink& link)
-    : link_(link), ports_(link.Port(), indicators_, [this](unsigned parts) { ShowIndicators(parts); }) {
+    : link_(link),
+      ports_(link.Port(), indicators_, [this](unsigned parts) { ShowIndicators(parts); },
+             [this](const std::string& text) { link_.View().ShowMessage(text); }) {
   link_.SetStateListener([this](bool up) {
     if (up) ShowLinkState(true);
     else ShowDropped();
@@ -39,14 +41,20 @@ void TConnection::SetMenuState(bool connectEnabled, bool disconnectEnabled, bool
   ShowIndicators(ipCommands);
 }
 
+bool TConnection::OpenChosenPort() {
+  // Auto: the phone is looked for first; its report is the user's answer.
+  if (ports_.AutoChosen() && !link_.Port().Connected() && ports_.FindPhone().found.empty()) return false;
+  return link_.Open();
+}
+
 void TConnection::FormCreate() {
-  if (!link_.Open()) return;
+  if (!OpenChosenPort()) return;
   ShowLinkState(true);
   SetMenuState(false, indicators_.canDisconnect, false);
 }
 
 void TConnection::Connect1Click() {
-  if (!link_.Open()) return;
+  if (!OpenChosenPort()) return;
   // A failure before the reconnect is over: the next wait must not end on it.
   link_.Flags().LinkFailed = 0;
   ShowLinkState(true);

@@ -30,6 +30,8 @@ class TConnection {
   void ShowLinkState(bool connected);
 
  private:
+  // Opens the chosen port; with Auto chosen, the port the phone answers on.
+  bool OpenChosenPort();
   // The link was lost: the menu and the status bar go back to disconnected.
   void ShowDropped();
   void SetMenuState(bool connectEnabled, bool disconnectEnabled, bool settingEnabled);

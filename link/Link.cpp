@@ -40,6 +40,9 @@ bool TLink::Open() {
     openError_ = 0;
     try {
       port_.Open();
+      // A failure that closed the port is over: the first wait on the
+      // reopened port is a wait like any other.
+      flags_.LinkFailed = 0;
     } catch (const EComPort& e) {
       openError_ = e.WinCode();
       const std::string advice = openAdvice_ ? openAdvice_(port_.Port(), openError_) : std::string();

@@ -139,16 +139,10 @@ void TReceiver::FailurePath(const char* message) {
   line_.linkFailed = 1;
   TComPort& port = line_.port;
   port.SetEvents(0);
-  // Release the failed device and fall back to "COM1".
+  // Release the failed device and keep its name: the next connect or page
+  // opens the user's port again, never a device the user did not choose.
   try {
     port.Close();
-  } catch (const std::exception&) {
-  }
-  // One failure, one box: the user has been told, so a fall-back port
-  // that is not there adds nothing; the port then counts as closed.
-  try {
-    port.SetPort("COM1");
-    port.Open();
   } catch (const std::exception&) {
   }
   line_.inbox.RunAndWait(line_.showFailure);

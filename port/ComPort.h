@@ -126,6 +126,9 @@ class IComBackend {
 };
 
 std::unique_ptr<IComBackend> MakeDefaultComBackend();
+// Whether an open that failed with this OS error number failed because
+// another program (or another open of ours) holds the device.
+bool PortHeldByOther(int osError);
 
 // Turns a port's name into the device path to open, at each open (a port
 // map may change between two opens). Without one the name is the path.

@@ -1,11 +1,14 @@
 // Port choice, connect/disconnect, the menu states and the link check.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 
+#include "app/core/PortAdvice.h"
 #include "app/vphone/VirtualPhone.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
+#include "support/CliRun.h"
 #include "support/LinkProbe.h"
 #include "support/SimLink.h"
 
@@ -45,21 +48,22 @@ TEST_P(LoadPorts, ChoosesAndShows) {
   }
   EXPECT_EQ(checked, c.checkedEntry) << c.what;
   EXPECT_EQ(visible, c.visibleEntries) << c.what;
-  if (!c.map.empty()) {
-    EXPECT_FALSE(connection.Indicators().ports[0].visible) << c.what;  // no Auto with a map
-  }
+  // Auto stays offered with a map: it looks for the phone.
+  EXPECT_TRUE(connection.Indicators().ports[0].visible) << c.what;
+  EXPECT_EQ(connection.Indicators().ports[0].checked, c.storedPortNo == 0 && !c.map.empty()) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     PortMapCases, LoadPorts,
     ::testing::Values(
         PortCase{"PortNo 3 with COM1 and COM3", 3, {"COM1", "COM3"}, "COM3", "Connection: COM3", 2, 2},
-        PortCase{"PortNo 7 not in the map", 7, {"COM1", "COM3"}, "COM1", "Connection: COM1", 1, 2},
+        // A stored port the system lost stays the choice: its open names it.
+        PortCase{"PortNo 7 not in the map", 7, {"COM1", "COM3"}, "COM7", "Connection: COM7", 0, 2},
         PortCase{"key missing, COM1 listed", -1, {"COM2", "COM1"}, "COM1", "Connection: COM1", 1, 2},
         PortCase{"key missing, no COM1", -1, {"COM4", "COM5"}, "COM4", "Connection: COM4", 1, 2},
         PortCase{"six ports, stored one among the last two", 6, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"},
-                 "COM1", "Connection: COM1", 1, 4},
-        PortCase{"Auto stored, map present", 0, {"COM2", "COM3"}, "COM2", "Connection: COM2", 1, 2},
+                 "COM6", "Connection: COM6", 0, 4},
+        PortCase{"Auto stored, map present", 0, {"COM2", "COM3"}, "COM1", "Connection: Auto", 0, 2},
         PortCase{"no map: entries as built", 5, {}, "COM1", "Connection: COM5", 0, 4},
         PortCase{"no map, Auto stored", 0, {}, "COM1", "Connection: Auto", 0, 4}));
 
@@ -114,20 +118,20 @@ TEST(PortMenu, FailedReopenPropagatesAndStoresNothing) {
 
 // The set-up dialog's choice (offered while disconnected) names the port
 // the next Connect opens: a typed name, blanks around it dropped; a blank
-// one keeps the port. The dialog stores no port number; the connect does,
-// once the port opened.
+// one keeps the port. The window stores it as the user's choice at once.
 TEST(PortSetup, ChoiceNamesThePortTheNextConnectOpens) {
   struct Row {
     const char* what;
     std::string typed;
     std::string port;  // afterwards
-    int storedAfterConnect;
+    int stored;
+    bool opens;
     int secondPhoneLines;
   };
   const Row rows[] = {
-      {"other phone, typed with blanks", " COM51\t", "COM51", 51, 1},
-      {"blank keeps the port", "  ", SimLink::kPortName, 50, 0},
-      {"port that will not open", "COM52", "COM52", 1, 0},
+      {"other phone, typed with blanks", " COM51\t", "COM51", 51, true, 1},
+      {"blank keeps the port", "  ", SimLink::kPortName, 50, true, 0},
+      {"port that will not open", "COM52", "COM52", 52, false, 0},
   };
   for (const Row& r : rows) {
     SimLink s;
@@ -149,15 +153,17 @@ TEST(PortSetup, ChoiceNamesThePortTheNextConnectOpens) {
     c.baud = br57600;
     c.flow = TFlowChoice::None;
     ApplyPortChoice(s.link->Port(), c);
+    s.connection->Ports().PortChosen();
     EXPECT_EQ(s.link->Port().Port(), r.port) << r.what;
     EXPECT_EQ(s.link->Port().BaudRate(), br57600) << r.what;
     EXPECT_FALSE(s.link->Port().Connected()) << r.what;
+    EXPECT_EQ(s.view.portPanel, "Connection: " + r.port) << r.what;
     int v = -1;
     ASSERT_TRUE(ReadConnectValue("PortNo", &v));
-    EXPECT_EQ(v, 1) << r.what;
+    EXPECT_EQ(v, r.stored) << r.what;
 
     s.connection->Connect1Click();
-    const bool opens = r.storedAfterConnect != 1;
+    const bool opens = r.opens;
     ASSERT_EQ(s.link->Port().Connected(), opens) << r.what;
     if (opens) {
       EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited) << r.what;
@@ -167,7 +173,7 @@ TEST(PortSetup, ChoiceNamesThePortTheNextConnectOpens) {
     }
     EXPECT_EQ(second.ReceivedLines().size(), static_cast<size_t>(r.secondPhoneLines)) << r.what;
     ASSERT_TRUE(ReadConnectValue("PortNo", &v));
-    EXPECT_EQ(v, r.storedAfterConnect) << r.what;
+    EXPECT_EQ(v, r.stored) << r.what;
     s.EndLink();
   }
 }
@@ -211,30 +217,42 @@ TEST(MenuStates, FailedFirstOpenKeepsStateAsBuilt) {
   ExpectMenu(view, {true, true, true, "Status: Disconnect"}, "failed first open");
 }
 
-TEST(Connect, AfterReceiverFailureStartsReceiverAndStoresCom1) {
+// A dropped line releases the device and keeps the user's port: the bar
+// names it and shows the link down, and Connect, or the next page's link
+// check, opens that port again. "COM1" stands by and must hear nothing.
+TEST(Connect, DroppedLineKeepsTheUsersPort) {
   SimLink s;
-  // A second phone stands in for "COM1", where the failure path puts the port.
+  s.link->SetClock(TClock(0.02));
   phonesim::Options o;
   o.contentDir = s.dir.path() + "/phone";
   phonesim::PhoneSim com1(o);
   ASSERT_TRUE(com1.Start());
   AddPortMapEntry("COM1", com1.DevicePath());
   s.connection->Connect1Click();
-  s.sim->HangUp();
-  ASSERT_TRUE(s.PumpUntil([&] { return !TLinkProbe(*s.link).ReceiverRunning(); }));
-  ASSERT_EQ(s.link->Port().Port(), "COM1");
-  ASSERT_TRUE(s.link->Port().Connected());  // marked open on COM1
-  EXPECT_EQ(s.link->Flags().LinkFailed, 1);
-  s.connection->Connect1Click();
-  EXPECT_TRUE(TLinkProbe(*s.link).ReceiverRunning());
-  EXPECT_EQ(s.view.portPanel, "Connection: COM1");
+  for (const bool byConnect : {true, false}) {
+    SCOPED_TRACE(byConnect ? "Connect" : "the next page");
+    s.sim->HangUp();
+    ASSERT_TRUE(s.PumpUntil([&] { return !TLinkProbe(*s.link).ReceiverRunning(); }));
+    EXPECT_EQ(s.link->Port().Port(), SimLink::kPortName);
+    EXPECT_FALSE(s.link->Port().Connected());
+    EXPECT_EQ(s.view.portPanel, std::string("Connection: ") + SimLink::kPortName);
+    ExpectMenu(s.view, {true, false, true, "Status: Disconnect"}, "after the drop");
+    // The phone comes back on the same port.
+    s.sim = std::make_unique<phonesim::PhoneSim>(o);
+    ASSERT_TRUE(s.sim->Start());
+    AddPortMapEntry(SimLink::kPortName, s.sim->DevicePath());
+    if (byConnect) {
+      s.connection->Connect1Click();
+      EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited);
+    } else {
+      EXPECT_TRUE(CheckLink(*s.link));
+    }
+    EXPECT_EQ(s.sim->ReceivedLines(), std::vector<std::string>{"AT"});
+  }
+  EXPECT_TRUE(com1.ReceivedLines().empty());
   int v = -1;
   ASSERT_TRUE(ReadConnectValue("PortNo", &v));
-  EXPECT_EQ(v, 1);
-  // The reconnect leaves the failure behind: the first wait after it is a
-  // wait like any other, not cancelled with no word.
-  EXPECT_EQ(s.link->Flags().LinkFailed, 0);
-  EXPECT_EQ(s.Exchange("AT\r\n"), TWaitEnd::Awaited);
+  EXPECT_EQ(v, 50);
   s.EndLink();
 }
 
@@ -359,6 +377,108 @@ TEST(VirtualPhonePort, ChosenForThisRunOnlyTheStoredPortStays) {
       EXPECT_TRUE(ReadConnectValue("Language", &language));
       EXPECT_EQ(language, 1028);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The user's port and "Auto", in the window's core and on the command
+// line, over five ports on pseudo-terminals mapped in the settings store:
+// COM1 and COM4 silent, COM2 answering "ERROR", COM3 held by another
+// program, COM5 the phone (silent too in the rows without one).
+TEST(UsersPort, StoredOrFoundThroughWindowAndCommandLine) {
+  struct Row {
+    const char* what;
+    int portNo;
+    std::string cliPort;  // "": the stored choice; CLI-only rows name one
+    bool phone;
+    std::string chosen;   // the port used, "" for none
+    std::vector<std::string> said;  // in the messages (window) and on stderr (command line)
+    std::array<bool, 5> askedAt;    // devices sent "AT" alone; the others hear nothing
+  };
+  const Row rows[] = {
+      {"stored port fifth in the list", 5, "", true, "COM5", {}, {false, false, false, false, true}},
+      {"stored port gone", 7, "", true, "", {"COM7"}, {false, false, false, false, false}},
+      {"Auto stored finds the phone", 0, "", true, "COM5", {}, {true, true, false, true, true}},
+      {"--port auto over a stored port", 2, "auto", true, "COM5", {"Phone found on COM5"},
+       {true, true, false, true, true}},
+      {"Auto with no phone", 0, "", false, "",
+       {"COM1: no answer", "COM2: answered \"ERROR\", not \"OK\"", "COM3: busy", "COM4: no answer",
+        "COM5: no answer", "cable"},
+       {true, true, false, true, true}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    TempDir home;
+    IsolateSettings(home);
+    SetSettingsStoreFolder(home.path() + "/config");  // the command line's store too
+    std::vector<std::unique_ptr<phonesim::PhoneSim>> devices;
+    for (int i = 1; i <= 5; ++i) {
+      phonesim::Options o;
+      o.contentDir = home.path() + "/phone";
+      if (i == 2) o.errorPrefix = "AT";
+      else if (i != 5 || !r.phone) o.noEchoSilentPrefix = "AT";
+      devices.push_back(std::make_unique<phonesim::PhoneSim>(o));
+      ASSERT_TRUE(devices.back()->Start());
+      AddPortMapEntry("COM" + std::to_string(i), devices.back()->DevicePath());
+    }
+    TComPort holder;
+    holder.SetPort(devices[2]->DevicePath());
+    holder.SetEvents(0);
+    holder.Open();
+    auto expectHeard = [&](const char* where) {
+      for (size_t i = 0; i < devices.size(); ++i) {
+        const std::vector<std::string> lines = devices[i]->ReceivedLines();
+        if ("COM" + std::to_string(i + 1) == r.chosen) {
+          EXPECT_FALSE(lines.empty()) << where;
+          for (const std::string& l : lines) EXPECT_EQ(l, "AT") << where;
+        } else {
+          EXPECT_EQ(lines, r.askedAt[i] ? std::vector<std::string>{"AT"} : std::vector<std::string>{})
+              << where << " COM" << i + 1;
+        }
+        devices[i]->ClearReceived();
+      }
+    };
+
+    if (r.cliPort.empty()) {
+      WriteConnectValue("PortNo", r.portNo);
+      FakeView view;
+      TLink link(view);
+      link.SetOpenAdvice([](const std::string& port, int osError) { return PortOpenAdvice(port, osError); });
+      TConnection connection(link);
+      connection.Ports().SetSearchAnswerMs(400);
+      connection.Ports().LoadPortSettings();
+      connection.Ports().ShowPortPanel();
+      const auto t0 = Clock::now();
+      connection.FormCreate();
+      EXPECT_TRUE(Clock::now() - t0 < std::chrono::seconds(5));
+      std::string messages;
+      for (const std::string& m : view.messages) messages += m + "\n";
+      for (const std::string& part : r.said) EXPECT_NE(messages.find(part), std::string::npos) << messages;
+      EXPECT_EQ(link.Port().Connected(), !r.chosen.empty());
+      int stored = -1;
+      ReadConnectValue("PortNo", &stored);
+      if (!r.chosen.empty()) {
+        EXPECT_EQ(view.portPanel, "Connection: " + r.chosen);
+        EXPECT_EQ(stored, 5);
+        link.Reply().Reset(rsWaiting);
+        TLinkProbe(link).SendLine("AT\r\n");
+        EXPECT_EQ(TLinkProbe(link).WaitReply(TWaitRule{}), TWaitEnd::Awaited);
+      } else {
+        EXPECT_EQ(stored, r.portNo);
+      }
+      connection.Disconnect1Click();
+      expectHeard("window");
+    }
+
+    WriteConnectValue("PortNo", r.portNo);
+    const CliResult c = RunCli(home, (r.cliPort.empty() ? "" : "--port " + r.cliPort + " ") + "at");
+    EXPECT_EQ(c.status, r.chosen.empty() ? 1 : 0) << c.err;
+    EXPECT_LT(c.seconds, 10.0);
+    for (const std::string& part : r.said) EXPECT_NE(c.err.find(part), std::string::npos) << c.err;
+    expectHeard("command line");
   }
 }
 

@@ -71,11 +71,9 @@ class FaultRig {
       if (rows[i][0] == name) rig.view.selection[TListId::PcSuites] = {static_cast<int>(i)};
     ASSERT_FALSE(rig.view.selection[TListId::PcSuites].empty()) << name;
   }
-  // The user picks the phone's port again and connects.
+  // Connect alone brings the link back on the port the line dropped on.
   void Reconnect() {
     rig.view.messages.clear();
-    rig.connection->Ports().LoadPortSettings();
-    rig.connection->Ports().mCOM1Click();
     rig.connection->Connect1Click();
   }
 
@@ -215,14 +213,15 @@ TEST_P(HangUp, EndsThroughTheAbortKeepsFilesAndTheNextConnectWorks) {
   EXPECT_FALSE(f.rig.view.statusVisible);
   EXPECT_TRUE(f.rig.view.actionButtonsEnabled);
   EXPECT_NE(f.rig.link->Reply().State(), rsOk);
-  // Only the receiver speaks: its own message, then (no "COM1" to fall
-  // back on here) the failed reopen.
+  // Only the receiver speaks, and the port keeps the user's name.
   ASSERT_FALSE(f.rig.view.messages.empty());
   EXPECT_EQ(f.rig.view.messages.front(), kWaitEvent);
   for (const std::string& m : f.rig.view.messages) EXPECT_TRUE(m == kWaitEvent || m == kReceive) << m;
   EXPECT_TRUE(f.rig.view.canConnect);
   EXPECT_FALSE(f.rig.view.canDisconnect);
   EXPECT_EQ(f.rig.view.linkPanel, "Status: Disconnect");
+  EXPECT_EQ(f.rig.link->Port().Port(), SimLink::kPortName);
+  EXPECT_FALSE(f.rig.link->Port().Connected());
 
   // The user's files: unchanged except what the case allows.
   faults::TFolderSnapshot expected = before;

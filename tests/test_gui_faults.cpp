@@ -399,6 +399,12 @@ TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
     EXPECT_EQ(boxesBefore_, c.boxes);
     EXPECT_EQ(PanelLeft(*form_), "");
   }
+  // After the dropped line the bar and the menu agree: the user's port,
+  // down, Connect offered; and the link is on no other port.
+  EXPECT_EQ(form_->StatusPanel(0)->text(), "Connection: COM50");
+  EXPECT_EQ(form_->StatusPanel(1)->text(), "Status: Disconnect");
+  EXPECT_TRUE(form_->findChild<QAction*>("Connect1")->isEnabled());
+  EXPECT_EQ(form_->link.Port().Port(), "COM50");
 }
 
 // The PC side's REMOVE puts the file in the desktop's trash (under the

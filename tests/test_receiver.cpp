@@ -77,7 +77,9 @@ TEST(Receiver, HangUpTakesFailurePathB) {
   ASSERT_TRUE(s.PumpUntil([&] { return !TLinkProbe(*s.link).ReceiverRunning(); }));
   EXPECT_EQ(s.view.linkPanel, "Status: Disconnect");
   EXPECT_EQ(s.link->Flags().LinkFailed, 1);
-  EXPECT_EQ(s.link->Port().Port(), "COM1");
+  // The device is released; the port keeps the user's name.
+  EXPECT_EQ(s.link->Port().Port(), SimLink::kPortName);
+  EXPECT_FALSE(s.link->Port().Connected());
   EXPECT_TRUE(s.view.canConnect);
   EXPECT_FALSE(s.view.canDisconnect);
   EXPECT_TRUE(s.view.canChangeSettings);

@@ -99,7 +99,20 @@ class TCliSession {
 #endif
     }
     connection_.Ports().LoadPortSettings();
-    if (!opt_.port.empty()) link_.Port().SetPort(opt_.port);
+    // "--port auto", or Auto stored and no port named: look for the phone.
+    const bool search = opt_.port.empty() ? connection_.Ports().AutoChosen() : UpperCase(opt_.port) == "AUTO";
+    if (!search) {
+      if (!opt_.port.empty()) link_.Port().SetPort(opt_.port);
+      return true;
+    }
+    if (opt_.backend) connection_.Ports().SetSearchBackend(opt_.backend);
+    connection_.Ports().SetSearchAnswerMs(std::max(300, static_cast<int>(1500 * opt_.timeScale)));
+    const TPhoneSearch found = connection_.Ports().FindPhone(false);
+    if (found.found.empty()) {
+      std::cerr << found.Report() << std::endl;
+      return false;
+    }
+    std::cerr << "Phone found on " << EscapedName(found.found) << std::endl;
     return true;
   }
 

@@ -112,9 +112,11 @@ std::string Usage() {
       "Options:\n"
 #ifdef _WIN32
       "  --port NAME            port name (COM3); without it: the port the window chose\n"
+      "  --port auto            look for the phone: \"AT\" on every port, the one that answers is stored\n"
 #else
       "  --port NAME            port name from the port map (COM3) or a device path (/dev/ttyUSB0);\n"
       "                         without it: the port the window chose\n"
+      "  --port auto            look for the phone: \"AT\" on every port, the one that answers is stored\n"
 #endif
 #ifdef QUENDREL_VIRTUAL_PHONE
       "  --virtual-phone        talk to a virtual phone started in the background\n"

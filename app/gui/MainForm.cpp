@@ -314,8 +314,11 @@ void TVelkoMainForm::FormCreate() {
 void TVelkoMainForm::mAboutClick() { Need(AboutBox, "About box")->exec(); }
 
 void TVelkoMainForm::mConnSettingClick() {
-  // The dialog edits the port while the worker holds off.
-  windowQueue_.RunAndWait([this] { ShowPortSetupDialog(link.Port(), this); });
+  // The dialog edits the port while the worker holds off; a port set
+  // there is the user's choice from then on.
+  bool applied = false;
+  windowQueue_.RunAndWait([this, &applied] { applied = ShowPortSetupDialog(link.Port(), this); });
+  if (applied) connection.Ports().PortChosen();
 }
 
 void TVelkoMainForm::closeEvent(QCloseEvent* event) {

@@ -357,10 +357,14 @@ void TMainWindow::ChooseLanguage(int languageIndex) {
 
 void TMainWindow::EditPortSetup() {
   // The dialog edits the port while the worker holds off.
-  windowQueue_.RunAndWait([this] {
+  bool applied = false;
+  windowQueue_.RunAndWait([this, &applied] {
     TPortChoice choice = ReadPortChoice(link.Port());
-    if (windlg::EditPortChoice(hwnd_, PortSetupNames(), choice, LanguageIndex())) ApplyPortChoice(link.Port(), choice);
+    applied = windlg::EditPortChoice(hwnd_, PortSetupNames(), choice, LanguageIndex());
+    if (applied) ApplyPortChoice(link.Port(), choice);
   });
+  // A port set there is the user's choice from then on.
+  if (applied) connection.Ports().PortChosen();
 }
 
 LRESULT CALLBACK TMainWindow::PhoneListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
