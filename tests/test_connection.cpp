@@ -5,6 +5,7 @@
 
 #include "app/vphone/VirtualPhone.h"
 #include "link/PortMap.h"
+#include "content/UiText.h"
 #include "link/Settings.h"
 #include "support/LinkProbe.h"
 #include "support/SimLink.h"
@@ -357,7 +358,7 @@ TEST(VirtualPhonePort, ChosenForThisRunOnlyTheStoredPortStays) {
     // A first run creates the key as a first start would.
     if (r.storedPortNo < 0) {
       EXPECT_TRUE(ReadConnectValue("Language", &language));
-      EXPECT_EQ(language, 1028);
+      EXPECT_EQ(language, LanguageCode(SystemLanguageIndex()));
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "content/UiText.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
 #include "link/Text.h"
@@ -83,7 +84,7 @@ bool TWinVirtualPhone::Start(std::string* error) {
   // Listed first and chosen for this run only: the user's stored port stays.
   AddSessionPortEntry(kPortName, "virtual-phone");
   registered_ = true;
-  if (!ConnectKeyExists()) WriteConnectValue("Language", 1028);
+  if (!ConnectKeyExists()) LoadLanguage();
   return true;
 }
 
