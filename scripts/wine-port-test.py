@@ -295,6 +295,7 @@ def installed_programs_check(wine, env, prefix, target, phone_device, check):
               r.returncode == 0 and "started" in out and "message box" not in err)
         _, stored = wine_reg(wine, env, "query", SETTINGS_KEY, "/v", "Language")
         check("first start on %s stores Language %d: %s" % (lang, code, stored.strip()), "0x%x" % code in stored)
+    print("installed window:", " | ".join(out.split("\r\n" if "\r\n" in out else "\n")).strip(" |"), flush=True)
     check("installed window connected to its virtual phone: %r" % out, "Status: Connection" in out)
     # The command line on a COM port (the phone on a pseudo-terminal).
     link_port(prefix, PHONE_COM, phone_device)
