@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -103,9 +104,19 @@ int main(int argc, char** argv) {
       form.FormCreate();
       form.show();
       if (quitAfterStart) {
-        std::printf("started\n");
-        std::fflush(stdout);
-        QTimer::singleShot(0, &form, [&form] { form.close(); });
+        // Once the first connect has ended: the status bar's panels, then close.
+        auto* wait = new QTimer(&form);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        QObject::connect(wait, &QTimer::timeout, &form, [&form, wait, until] {
+          const bool named = form.StatusPanel(0)->text().contains(QStringLiteral(": "));
+          if ((!form.SessionIdle() || !named) && std::chrono::steady_clock::now() < until) return;
+          wait->stop();
+          std::printf("started\n%s\n%s\n", form.StatusPanel(0)->text().toUtf8().constData(),
+                      form.StatusPanel(1)->text().toUtf8().constData());
+          std::fflush(stdout);
+          form.close();
+        });
+        wait->start(20);
       }
       QApplication::setQuitOnLastWindowClosed(true);
       QApplication::exec();
@@ -114,7 +125,14 @@ int main(int argc, char** argv) {
       form.FinishSession(std::chrono::seconds(3));
       StopVirtualPhone();
     } catch (const std::exception& e) {
-      ShowFatal(QString::fromLocal8Bit(e.what()));
+      QString text = QString::fromLocal8Bit(e.what());
+      // Typed in a terminal outside a program folder: say how it is started.
+      std::error_code ec;
+      if (!std::filesystem::exists(kIniFileName, ec))
+        text += QStringLiteral("\n\nQuendrel reads %1 from the folder it is started in. Start it from the "
+                               "desktop's menu, or with \"quendrel --desktop\", which keeps its settings in "
+                               "your own folder.").arg(QString::fromLatin1(kIniFileName));
+      ShowFatal(text);
     } catch (...) {
       ShowFatal(QStringLiteral("Unknown error"));
     }

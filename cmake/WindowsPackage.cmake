@@ -39,5 +39,23 @@ set(CPACK_NSIS_DEFINES "Target amd64-unicode\n!include FileFunc.nsh")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 # What a silent install (/S) takes instead of the options page.
 set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!include \\\"${CMAKE_SOURCE_DIR}/packaging/windows/SilentOptions.nsh\\\"")
+# The Start menu also starts the window on its virtual phone, for a try
+# without a phone.
+if(TARGET quendrel)
+  set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Quendrel (virtual phone).lnk' '$INSTDIR\\\\bin\\\\quendrel.exe' '--virtual-phone'")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Quendrel (virtual phone).lnk'")
+endif()
+# The uninstaller: PATH as it was, and the user's settings kept unless asked.
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!include \\\"${CMAKE_SOURCE_DIR}/packaging/windows/UninstallPath.nsh\\\"")
+# Its components page carries the box that removes the settings.
+set(QUENDREL_NSIS_TEMPLATE_DIR ${CMAKE_BINARY_DIR}/nsis-template)
+file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in quendrel_nsis)
+string(REPLACE "!insertmacro MUI_UNPAGE_CONFIRM" "!insertmacro MUI_UNPAGE_COMPONENTS\n  !insertmacro MUI_UNPAGE_CONFIRM"
+  quendrel_nsis "${quendrel_nsis}")
+string(REPLACE "Section \"Uninstall\"" "Section \"Uninstall\"\n  SectionIn RO" quendrel_nsis "${quendrel_nsis}")
+file(WRITE ${QUENDREL_NSIS_TEMPLATE_DIR}/NSIS.template.in "${quendrel_nsis}")
+list(PREPEND CMAKE_MODULE_PATH ${QUENDREL_NSIS_TEMPLATE_DIR})
+set(CPACK_NSIS_DEFINES "${CPACK_NSIS_DEFINES}\n!include \\\"${CMAKE_SOURCE_DIR}/packaging/windows/UninstallOptions.nsh\\\"")
 set(CPACK_GENERATOR NSIS ZIP)
 include(CPack)

@@ -431,8 +431,8 @@ int& UiLanguage() {
 void LoadLanguage() {
   UiLanguage() = 0;
   if (!ConnectKeyExists()) {
-    UiLanguage() = 1;
-    WriteConnectValue("Language", 1028);
+    UiLanguage() = SystemLanguageIndex();
+    WriteConnectValue("Language", LanguageCode(UiLanguage()));
     return;
   }
   int code = 0;
@@ -442,6 +442,32 @@ void LoadLanguage() {
     case 1028: UiLanguage() = 1; break;
     case 2052: UiLanguage() = 2; break;
     default: break;
+  }
+}
+
+int LanguageIndexOfLocale(const std::string& name) {
+  std::string n;
+  for (char c : name) {
+    if (c == '.' || c == '@') break;  // encoding and modifier say nothing here
+    n += c == '-' ? '_' : static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  if (n != "zh" && n.rfind("zh_", 0) != 0) return 0;
+  const std::string rest = n.size() > 2 ? n.substr(2) + "_" : "";
+  for (const char* traditional : {"_hant_", "_tw_", "_hk_", "_mo_"})
+    if (rest.find(traditional) != std::string::npos) return 1;
+  return 2;
+}
+
+int LanguageIndexOfLangId(unsigned langId) {
+  if ((langId & 0x3ff) != 0x04) return 0;  // not Chinese
+  switch (langId >> 10) {
+    case 0x01:  // Taiwan
+    case 0x03:  // Hong Kong
+    case 0x05:  // Macao
+    case 0x1f:  // Traditional, no region
+      return 1;
+    default:
+      return 2;
   }
 }
 

@@ -18,8 +18,14 @@ const char* UiBytes(const UiText& entry);
 // Chinese, 2 Simplified Chinese.
 int& UiLanguage();
 // Language code of the settings store -> UiLanguage(). A missing key means
-// Traditional Chinese for this run and the key is created with 1028.
+// a first start: the system's language when it is one of the three, else
+// English, for this run, and the key is created with its code.
 void LoadLanguage();
+// Language index of a locale name ("zh_TW.UTF-8", "zh-Hant", "en_US"):
+// Chinese by its script or region, anything else English.
+int LanguageIndexOfLocale(const std::string& name);
+// Language index of a Windows language identifier (0x0404, 0x0804, ...).
+int LanguageIndexOfLangId(unsigned langId);
 // Settings code of a language (9, 1028, 2052); out of range -> English.
 int LanguageCode(int languageIndex);
 // The user's choice: stored in the settings store and used from now on.

@@ -33,6 +33,10 @@ std::vector<TStoredPort> ReadStoredPorts();
 void WriteStoredPort(const std::string& name, const std::string& device);
 void RemoveStoredPort(const std::string& name);
 
+// The user's language on this system as a language index: 1 Traditional
+// Chinese, 2 Simplified Chinese, 0 anything else.
+int SystemLanguageIndex();
+
 // Point the store at another folder (tests, isolated runs).
 void SetSettingsStoreFolder(const std::string& folder);
 

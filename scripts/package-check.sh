@@ -38,7 +38,36 @@ for f in /usr/share/applications/quendrel.desktop /usr/share/man/man1/quendrel-c
   [ -e "$f" ] || { echo "missing after install: $f" >&2; exit 1; }
 done
 
-remove
+# The installed programs as a user first runs them: the window on its virtual
+# phone from a fresh home (the desktop entry's action), which must come up
+# connected; the command line on its own virtual phone and on phonesim's
+# pseudo-terminal (phonesim is not in the package: the build's).
+home=$(mktemp -d)
+phone_pid=""
+cleanup() {
+  [ -z "$phone_pid" ] || kill "$phone_pid" 2>/dev/null || true
+  rm -rf "$home"
+  remove
+}
+trap cleanup EXIT
+run_user() { (cd "$home" && env -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" LANG=C.UTF-8 LC_ALL= "$@"); }
+status=$(run_user env QT_QPA_PLATFORM=offscreen /usr/bin/quendrel --desktop --virtual-phone --quit-after-start \
+  2>"$home/window.err") || { cat "$home/window.err" >&2; echo "the installed window did not start" >&2; exit 1; }
+if grep -q "message box" "$home/window.err" || ! printf '%s\n' "$status" | grep -qx "Status: Connection"; then
+  printf '%s\n' "$status" "$(cat "$home/window.err")" >&2
+  echo "the installed window did not come up connected to its virtual phone" >&2
+  exit 1
+fi
+listing=$(run_user /usr/bin/quendrel-cli --virtual-phone ls 3) || { echo "quendrel-cli --virtual-phone ls 3 failed" >&2; exit 1; }
+printf '%s\n' "$listing" | grep -q "^sun.gif" || { echo "unexpected listing: $listing" >&2; exit 1; }
+mkdir "$home/phone"
+coproc PHONE { exec "$build/virtualphone/phonesim" --content "$home/phone"; }
+phone_pid=$PHONE_PID
+read -r device <&"${PHONE[0]}"
+run_user /usr/bin/quendrel-cli --port "$device" at || { echo "quendrel-cli --port $device at failed" >&2; exit 1; }
+printf 'installed window: %s\n' "$(printf '%s' "$status" | tr '\n' ' ')"
+
+cleanup
 trap - EXIT
 if dpkg-query -W -f='${Status}' quendrel 2>/dev/null | grep -q "install ok installed"; then
   echo "quendrel is still installed after dpkg -r" >&2

@@ -4,6 +4,7 @@
 #   scripts/setup.sh test   install what is missing, build, run every test
 #   scripts/setup.sh windows       cross-build the Windows command line and port layer into build-windows/
 #   scripts/setup.sh windows-test  ... then run their tests under Wine against the virtual phone
+#   scripts/setup.sh windows-installer-test  ... then only install, run and uninstall the installer
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -58,10 +59,11 @@ build_host_phonesim() {
 }
 
 # The Wine tests run the command line under two ANSI code pages (1252 and
-# 936), which Wine takes from LC_ALL: the host needs those locales.
+# 936), which Wine takes from LC_ALL, and the installed window's first start
+# on three systems' languages: the host needs those locales.
 ensure_test_locales() {
   local l
-  for l in en_US zh_CN; do
+  for l in en_US zh_CN zh_TW; do
     locale -a 2>/dev/null | grep -qix "$l.utf8" || $sudo_cmd localedef -i "$l" -f UTF-8 "$l.UTF-8"
   done
 }
@@ -76,7 +78,7 @@ run_windows_tests() {
 }
 
 case "$mode" in
-  windows|windows-test) install_packages scripts/packages-windows.txt ;;
+  windows|windows-test|windows-installer-test) install_packages scripts/packages-windows.txt ;;
   test)
     install_packages
     install_packages scripts/packages-windows.txt
@@ -116,8 +118,15 @@ case "$mode" in
     build_host_phonesim
     run_windows_tests "$windows_build/host/phonesim"
     ;;
+  windows-installer-test)
+    build_windows
+    build_host_phonesim
+    ensure_test_locales
+    python3 scripts/wine-port-test.py --build "$windows_build" --phonesim "$windows_build/host/phonesim" \
+      --installer "$(ls "$windows_build"/quendrel-*-win64.exe)"
+    ;;
   *)
-    echo "usage: $0 run|test|windows|windows-test" >&2
+    echo "usage: $0 run|test|windows|windows-test|windows-installer-test" >&2
     exit 2
     ;;
 esac

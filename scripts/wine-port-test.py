@@ -7,6 +7,10 @@ A private Wine prefix maps two COM ports to pseudo-terminals:
 The far end obeys lines the test writes to it (see tests/win32/test_comport_win32.cpp):
   !send TEXT, !later MS TEXT, !loop N, !stall MS, !hangup
 
+With --installer SETUP.exe it installs the package into a fresh prefix,
+runs the installed programs (the window on its virtual phone, the command
+line on COM51) and uninstalls it; alone, it runs only that.
+
 With --cli EXE it also runs the Windows command line end to end against the
 virtual phone: at, put, ls, get, rm, midlets, install, uninstall; the files
 must come back byte for byte and LAD.log must hold exactly the exchange.
@@ -265,9 +269,47 @@ def cli_end_to_end(wine, env, prefix, exe, content):
     return steps, problems
 
 
-def installer_check(wine, env, prefix, installer):
-    """Installs the package silently with its PATH and desktop options, checks
-    what it installed and that it runs, uninstalls it and checks nothing is left."""
+def wine_reg(wine, env, *args):
+    r = subprocess.run([wine, "reg"] + list(args), env=env, capture_output=True, timeout=120)
+    return r.returncode, r.stdout.decode("utf-8", "replace")
+
+
+SETTINGS_KEY = "HKCU\\Software\\Velko\\Velko Sync Tool\\1.0\\ConnectSetting"
+
+
+def installed_programs_check(wine, env, prefix, target, phone_device, check):
+    """What a user does first: the Start menu's virtual phone, the first
+    start's language, and the command line on a COM port."""
+    win_dir = "C:\\" + os.path.basename(target)
+    exe = win_dir + "\\bin\\quendrel.exe"
+    if not os.path.exists(os.path.join(target, "bin", "quendrel.exe")):
+        return
+    # The Start menu's entry: started in the install folder, where no ini is.
+    for lang, code in (("zh_TW.UTF-8", 1028), ("zh_CN.UTF-8", 2052), ("en_US.UTF-8", 9)):
+        wine_reg(wine, env, "delete", "HKCU\\Software\\Velko", "/f")
+        run_env = dict(env, LANG=lang, LC_ALL=lang)
+        r = subprocess.run([wine, exe, "--virtual-phone", "--quit-after-start"], env=run_env, cwd=target,
+                           capture_output=True, timeout=120)
+        out, err = r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
+        check("installed quendrel.exe --virtual-phone on %s starts (exit %d): %s" % (lang, r.returncode, err.strip()),
+              r.returncode == 0 and "started" in out and "message box" not in err)
+        _, stored = wine_reg(wine, env, "query", SETTINGS_KEY, "/v", "Language")
+        check("first start on %s stores Language %d: %s" % (lang, code, stored.strip()), "0x%x" % code in stored)
+    print("installed window:", " | ".join(out.split("\r\n" if "\r\n" in out else "\n")).strip(" |"), flush=True)
+    check("installed window connected to its virtual phone: %r" % out, "Status: Connection" in out)
+    # The command line on a COM port (the phone on a pseudo-terminal).
+    link_port(prefix, PHONE_COM, phone_device)
+    r = subprocess.run([wine, win_dir + "\\bin\\quendrel-cli.exe", "--port", PHONE_COM, "at"], env=env,
+                       capture_output=True, timeout=120)
+    check("installed quendrel-cli.exe at %s (exit %d): %s" % (PHONE_COM, r.returncode, r.stderr.decode(errors="replace")),
+          r.returncode == 0)
+
+
+def installer_check(wine, env, prefix, installer, phone_device):
+    """Installs the package silently into a fresh Wine prefix with its PATH
+    and desktop options, checks what it installed and that the installed
+    programs run, uninstalls it and checks nothing is left but the user's
+    settings; a second round removes those too."""
     problems = []
     drive = os.path.join(prefix, "drive_c")
     target = os.path.join(drive, "Quendrel-installed")
@@ -284,18 +326,31 @@ def installer_check(wine, env, prefix, installer):
         return found
 
     def user_path():
-        r = subprocess.run([wine, "reg", "query", "HKCU\\Environment", "/v", "PATH"], env=env,
-                           capture_output=True, timeout=120)
-        return r.stdout.decode("utf-8", "replace")
+        return wine_reg(wine, env, "query", "HKCU\\Environment", "/v", "PATH")
 
     def check(label, ok):
         if not ok:
             problems.append(label)
 
+    def uninstall(*options):
+        # As a user runs it: the uninstaller copies itself away and removes the
+        # folder with itself, after the first process has ended.
+        r = subprocess.run([wine, "C:\\Quendrel-installed\\Uninstall.exe", "/S"] + list(options), env=env,
+                           capture_output=True, timeout=300)
+        deadline = time.monotonic() + 120
+        while os.path.exists(target) and time.monotonic() < deadline:
+            time.sleep(0.5)
+        check("silent uninstall leaves %s (exit %d)" % (sorted(os.listdir(target)) if os.path.exists(target) else "",
+                                                      r.returncode), not os.path.exists(target))
+
+    def install():
+        # A silent install shows no options page; these two options stand for it.
+        return subprocess.run([wine, installer, "/S", "/ADD_TO_PATH=USER", "/DESKTOP_ICON",
+                               "/D=C:\\Quendrel-installed"], env=env, capture_output=True, timeout=300)
+
     before = shortcuts()
-    # A silent install shows no options page; these two options stand for it.
-    r = subprocess.run([wine, installer, "/S", "/ADD_TO_PATH=USER", "/DESKTOP_ICON", "/D=C:\\Quendrel-installed"],
-                       env=env, capture_output=True, timeout=300)
+    path_before = user_path()
+    r = install()
     exe = os.path.join(target, "bin", "quendrel-cli.exe")
     if r.returncode != 0 or not os.path.exists(exe):
         return ["silent install (exit %d)" % r.returncode]
@@ -308,12 +363,17 @@ def installer_check(wine, env, prefix, installer):
     added = shortcuts() - before
     menu = [p for p in added if "start menu" in p.lower() and os.path.basename(p) != "Uninstall.lnk"]
     desktop = [p for p in added if os.sep + "desktop" + os.sep in p.lower()]
-    check("one Start-menu shortcut (%s)" % sorted(added), len(menu) == 1)
+    names = sorted(os.path.basename(p) for p in menu)
+    check("Start-menu shortcuts %s" % names,
+          names == (["Quendrel (virtual phone).lnk", "Quendrel.lnk"] if window else ["Quendrel command line.lnk"]))
     check("one desktop shortcut (%s)" % sorted(added), len(desktop) == 1)
     for link in menu + desktop:
         with open(link, "rb") as f:
-            check("shortcut %s leads to %s" % (link, shown), shown.encode() in f.read().lower())
-    check("bin on the user's PATH", win_bin.lower() in user_path().lower())
+            data = f.read()
+        check("shortcut %s leads to %s" % (link, shown), shown.encode() in data.lower())
+        if "virtual phone" in link:
+            check("shortcut %s starts the virtual phone" % link, "--virtual-phone".encode("utf-16-le") in data)
+    check("bin on the user's PATH", win_bin.lower() in user_path()[1].lower())
     # A new console finds the command line by name alone.
     r = subprocess.run([wine, "cmd", "/c", "quendrel-cli", "--version"], env=env, capture_output=True, timeout=120)
     check("quendrel-cli found on PATH (exit %d)" % r.returncode, r.returncode == 0 and r.stdout.strip())
@@ -326,20 +386,33 @@ def installer_check(wine, env, prefix, installer):
         image = f.read()
     check("version information and manifest in the program",
           "Quendrel command line".encode("utf-16-le") in image and b"requestedExecutionLevel" in image)
+    installed_programs_check(wine, env, prefix, target, phone_device, check)
 
-    # As a user runs it: the uninstaller copies itself away and removes the
-    # folder with itself, after the first process has ended.
-    r = subprocess.run([wine, "C:\\Quendrel-installed\\Uninstall.exe", "/S"], env=env, capture_output=True,
-                       timeout=300)
-    deadline = time.monotonic() + 120
-    while os.path.exists(target) and time.monotonic() < deadline:
-        time.sleep(0.5)
-    check("silent uninstall leaves %s (exit %d)" % (sorted(os.listdir(target)) if os.path.exists(target) else "",
-                                                  r.returncode), not os.path.exists(target))
+    # Settings made by the runs above (the window's first start, its folder).
+    settings = os.path.join(drive, "users", os.listdir(os.path.join(drive, "users"))[0], "AppData", "Local",
+                            "Quendrel")
+    for user in os.listdir(os.path.join(drive, "users")):
+        candidate = os.path.join(drive, "users", user, "AppData", "Local", "Quendrel")
+        if os.path.isdir(candidate):
+            settings = candidate
+    wine_reg(wine, env, "add", SETTINGS_KEY, "/v", "PortNo", "/t", "REG_DWORD", "/d", "7", "/f")
+    uninstall()
     check("uninstall leaves shortcuts %s" % sorted(shortcuts() - before), not shortcuts() - before)
     menu_dirs = [os.path.dirname(p) for p in menu if os.path.basename(os.path.dirname(p)).startswith("Quendrel")]
     check("uninstall leaves the Start-menu folder", not any(os.path.exists(d) for d in menu_dirs))
-    check("uninstall leaves bin on PATH", win_bin.lower() not in user_path().lower())
+    check("uninstall leaves bin on PATH", win_bin.lower() not in user_path()[1].lower())
+    check("uninstall restores PATH: before %r, after %r" % (path_before, user_path()),
+          user_path()[0] == path_before[0] and user_path()[1] == path_before[1])
+    check("uninstall keeps the user's settings", wine_reg(wine, env, "query", SETTINGS_KEY, "/v", "PortNo")[0] == 0)
+    if window:
+        check("uninstall keeps the user's program folder", os.path.isdir(settings))
+    # Asked to, it removes them.
+    r = install()
+    check("second silent install (exit %d)" % r.returncode, r.returncode == 0)
+    uninstall("/REMOVE_SETTINGS")
+    check("/REMOVE_SETTINGS removes the settings key",
+          wine_reg(wine, env, "query", "HKCU\\Software\\Velko\\Velko Sync Tool")[0] != 0)
+    check("/REMOVE_SETTINGS removes the program folder", not os.path.exists(settings))
     shutil.rmtree(target, ignore_errors=True)
     return problems
 
@@ -391,7 +464,7 @@ def main():
     serverlog = open(os.path.join(args.build, "wineserver.log"), "ab")
     # Wine's desktop takes its display when the server's first program starts.
     xserver = None
-    if any(os.path.basename(t) in WINDOW_TESTS for t in args.tests):
+    if args.installer or any(os.path.basename(t) in WINDOW_TESTS for t in args.tests):
         xserver, env["DISPLAY"] = start_x_server(serverlog)
     if not os.path.isdir(os.path.join(prefix, "drive_c")):
         print("Creating the Wine prefix", prefix, flush=True)
@@ -431,7 +504,15 @@ def main():
             failed += len(problems)
         if args.installer:
             print("==>", os.path.basename(args.installer), "install, run, uninstall", flush=True)
-            problems = installer_check(wine, env, prefix, args.installer)
+            # A fresh prefix, as a new user's machine: nothing of the tests' runs.
+            fresh = os.path.abspath(os.path.join(args.build, "wineprefix-installed"))
+            shutil.rmtree(fresh, ignore_errors=True)
+            fresh_env = dict(env, WINEPREFIX=fresh)
+            subprocess.run([wine, "wineboot", "-i"], env=fresh_env, stdout=serverlog, stderr=serverlog, check=True)
+            try:
+                problems = installer_check(wine, fresh_env, fresh, args.installer, device)
+            finally:
+                subprocess.run([wineserver, "-k"], env=fresh_env, stdout=serverlog, stderr=serverlog)
             for p in problems:
                 print("FAILED:", p, flush=True)
             print("installer: %s" % ("ok" if not problems else "%d failed" % len(problems)), flush=True)

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "app/core/Config.h"
 #include "app/qt/QtPlatform.h"
 #include "app/qt/UiTextQt.h"
+#include "content/UiText.h"
 #include "link/Settings.h"
 
 namespace fs = std::filesystem;
@@ -303,18 +305,62 @@ TEST_F(ConfigTest, ChosenLanguageIsReadAtTheNextStart) {
   }
 }
 
-TEST_F(ConfigTest, MissingKeyCreatesTraditionalChinese) {
-  ASSERT_FALSE(ConnectKeyExists());
-  LoadLanguage();
-  EXPECT_EQ(UiLanguage(), 1);
-  int stored = 0;
-  ASSERT_TRUE(ConnectKeyExists());
-  ASSERT_TRUE(ReadConnectValue("Language", &stored));
-  EXPECT_EQ(stored, 1028);
-  // The next start reads the created value.
-  ResetAppConfig();
-  LoadLanguage();
-  EXPECT_EQ(UiLanguage(), 1);
+// A first start follows the system's language; the stored choice wins from then on.
+TEST_F(ConfigTest, MissingKeyFollowsTheSystemLanguage) {
+  struct Case {
+    const char *language, *lcAll, *lcMessages, *lang;
+    int index, code;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, nullptr, "zh_TW.UTF-8", 1, 1028},
+      {nullptr, nullptr, nullptr, "zh_CN.UTF-8", 2, 2052},
+      {nullptr, nullptr, nullptr, "en_US.UTF-8", 0, 9},
+      {nullptr, nullptr, nullptr, "de_DE.UTF-8", 0, 9},
+      {nullptr, "zh_HK.Big5", nullptr, "en_US.UTF-8", 1, 1028},
+      {nullptr, nullptr, "zh_SG.GB2312", "zh_TW.UTF-8", 2, 2052},
+      {"zh_TW:en", nullptr, nullptr, "en_GB.UTF-8", 1, 1028},
+      {"zh_TW", "C.UTF-8", nullptr, nullptr, 0, 9},
+      {nullptr, nullptr, nullptr, "zh-Hant-CN", 1, 1028},
+      {nullptr, nullptr, nullptr, "zhuang", 0, 9},
+  };
+  const char* names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  std::string saved[4];
+  bool had[4];
+  for (int i = 0; i < 4; ++i) {
+    const char* v = std::getenv(names[i]);
+    had[i] = v != nullptr;
+    if (v) saved[i] = v;
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lang ? c.lang : c.lcAll ? c.lcAll : c.lcMessages);
+    const char* values[] = {c.language, c.lcAll, c.lcMessages, c.lang};
+    for (int i = 0; i < 4; ++i) {
+      if (values[i]) setenv(names[i], values[i], 1);
+      else unsetenv(names[i]);
+    }
+    fs::remove_all(root_ + "/store");
+    SetSettingsStoreFolder(root_ + "/store");
+    ASSERT_FALSE(ConnectKeyExists());
+    LoadLanguage();
+    EXPECT_EQ(UiLanguage(), c.index);
+    int stored = 0;
+    ASSERT_TRUE(ReadConnectValue("Language", &stored));
+    EXPECT_EQ(stored, c.code);
+    // Later starts read the stored value, whatever the system says now.
+    setenv("LC_ALL", c.index == 2 ? "zh_TW.UTF-8" : "zh_CN.UTF-8", 1);
+    LoadLanguage();
+    EXPECT_EQ(UiLanguage(), c.index);
+  }
+  for (int i = 0; i < 4; ++i) {
+    if (had[i]) setenv(names[i], saved[i].c_str(), 1);
+    else unsetenv(names[i]);
+  }
+}
+
+TEST(LanguageOfSystem, WindowsLanguageIds) {
+  const std::pair<unsigned, int> cases[] = {{0x0404, 1}, {0x0C04, 1}, {0x1404, 1}, {0x7C04, 1}, {0x0804, 2},
+                                            {0x1004, 2}, {0x0004, 2}, {0x0409, 0}, {0x0411, 0}, {0, 0}};
+  for (const auto& [id, index] : cases) EXPECT_EQ(LanguageIndexOfLangId(id), index) << std::hex << id;
 }
 
 TEST_F(ConfigTest, KeyWithoutLanguageIsEnglish) {

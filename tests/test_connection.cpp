@@ -7,6 +7,7 @@
 #include "app/core/PortAdvice.h"
 #include "app/vphone/VirtualPhone.h"
 #include "link/PortMap.h"
+#include "content/UiText.h"
 #include "link/Settings.h"
 #include "support/CliRun.h"
 #include "support/LinkProbe.h"
@@ -375,7 +376,7 @@ TEST(VirtualPhonePort, ChosenForThisRunOnlyTheStoredPortStays) {
     // A first run creates the key as a first start would.
     if (r.storedPortNo < 0) {
       EXPECT_TRUE(ReadConnectValue("Language", &language));
-      EXPECT_EQ(language, 1028);
+      EXPECT_EQ(language, LanguageCode(SystemLanguageIndex()));
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <cstdlib>
 #include <cstring>
 #include <QApplication>
 #include <QCheckBox>
@@ -367,8 +368,13 @@ TEST_F(MainFormTest, EnglishStatusPanels) {
   EXPECT_EQ(Child<QLabel>("Status_Label1")->textFormat(), Qt::PlainText);
 }
 
-TEST_F(MainFormTest, MissingKeyGivesTraditionalChinese) {
+TEST_F(MainFormTest, MissingKeyOnATraditionalChineseSystem) {
+  const char* was = std::getenv("LC_ALL");
+  const std::string saved = was ? was : "";
+  setenv("LC_ALL", "zh_TW.UTF-8", 1);
   Build(-1);
+  if (was) setenv("LC_ALL", saved.c_str(), 1);
+  else unsetenv("LC_ALL");
   EXPECT_EQ(UiLanguage(), 1);
   EXPECT_EQ(Child<QAction>("Disconnect1")->text(), QString::fromStdU16String(u"中斷連線"));
   int stored = 0;
@@ -457,6 +463,8 @@ TEST_F(MainFormTest, OverwriteWarningAnswers) {
       {"close box", [](QWidget* w) { w->close(); }, TOverwriteAnswer::Cancel, false},
       {"rename ok",
        renameThen([](QWidget* p) {
+         auto* label = p->findChild<QLabel*>("Filename_Label1");
+         EXPECT_TRUE(label && label->isVisible() && label->text() == "New file name:");
          p->findChild<QLineEdit*>("Filename_Edit1")->setText("new.mid");
          Button(p, "OKBtn")->click();
        }, nullptr),

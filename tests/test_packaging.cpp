@@ -376,6 +376,8 @@ TEST(DesktopStart, FailuresAreReported) {
       // Without the option the ini stays required in the working directory.
       {"no option", {"--quit-after-start"}, home.path().string(),
        "message box: Cannot open the settings file Velko.ini"},
+      {"no option: how to start it", {"--quit-after-start"}, home.path().string(),
+       "Start it from the desktop's menu, or with \"quendrel --desktop\""},
       {"home is a file", {"--desktop", "--quit-after-start"}, (home.path() / "file-home").string(),
        "message box: Cannot create the program folder"},
   };
@@ -535,6 +537,20 @@ TEST(StagedInstall, StagedLayoutValidates) {
   TRun version = RunProgram({(prefix / "bin/quendrel-cli").string(), "--version"}, stage.path());
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("quendrel-cli ", 0), 0u) << version.out;
+
+  // The installed programs' virtual phone takes the installed samples, and
+  // the window comes up connected on an English system.
+  fs::copy_file(prefix / "share/quendrel/samples/phone/3/sun.gif", prefix / "share/quendrel/samples/phone/3/staged.gif");
+  TempDir home;
+  auto env = FreshEnv(home.path());
+  env["LANG"] = "en_US.UTF-8";
+  env["LC_ALL"] = env["LANGUAGE"] = env["LC_MESSAGES"] = std::nullopt;
+  TRun listing = RunProgram({(prefix / "bin/quendrel-cli").string(), "--virtual-phone", "ls", "3"}, home.path(), env);
+  EXPECT_NE(listing.out.find("staged.gif\t"), std::string::npos) << listing.out << listing.err;
+  TRun window = RunProgram({(prefix / "bin/quendrel").string(), "--desktop", "--virtual-phone", "--quit-after-start"},
+                           home.path(), env);
+  EXPECT_EQ(window.status, 0) << window.err;
+  EXPECT_NE(window.out.find("\nStatus: Connection\n"), std::string::npos) << window.out << window.err;
 }
 
 }  // namespace

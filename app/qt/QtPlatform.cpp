@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSerialPortInfo>
 #include <cstdlib>
 #include <filesystem>
 
 #include "app/qt/UiTextQt.h"
+#include "content/UiText.h"
 #include "link/Settings.h"
 #ifdef _WIN32
 #include "app/win32/WinPlatform.h"
@@ -166,6 +168,26 @@ void RemoveStoredPort(const std::string& name) {
   store->remove(QString::fromStdString(name));
   store->endGroup();
   store->sync();
+}
+
+int SystemLanguageIndex() {
+  // The messages' locale as the C library would choose it; LANGUAGE's list
+  // counts only where that is not the plain C locale.
+  std::string locale;
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) {
+      locale = v;
+      break;
+    }
+  }
+  if (locale.empty()) return LanguageIndexOfLocale(QLocale::system().name().toStdString());
+  if (locale == "C" || locale == "POSIX" || locale.rfind("C.", 0) == 0) return 0;
+  if (const char* list = std::getenv("LANGUAGE"); list && *list) {
+    const std::string first = std::string(list).substr(0, std::string(list).find(':'));
+    if (!first.empty()) return LanguageIndexOfLocale(first);
+  }
+  return LanguageIndexOfLocale(locale);
 }
 
 std::vector<std::string> SystemSerialDevices() {

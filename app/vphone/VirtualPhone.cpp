@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "content/UiText.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
 #include "virtualphone/PhoneSim.h"
@@ -38,6 +40,13 @@ bool CopyTree(const QString& from, const QString& to) {
 std::string SamplesFolder() {
   QByteArray env = qgetenv("QUENDREL_SAMPLES");
   if (!env.isEmpty()) return env.toStdString();
+  // An installed program takes the samples installed with it, even where the
+  // tree it was built from is still there.
+  const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+  if (!exe.isEmpty()) {
+    const QString beside = QFileInfo(exe).absolutePath() + QStringLiteral("/../share/quendrel/samples");
+    if (QDir(beside).exists(QStringLiteral("phone"))) return QDir::cleanPath(beside).toStdString();
+  }
 #ifdef QUENDREL_SOURCE_SAMPLES
   if (QDir(QUENDREL_SOURCE_SAMPLES).exists()) return QUENDREL_SOURCE_SAMPLES;
 #endif
@@ -84,7 +93,7 @@ bool TVirtualPhone::Start(std::string* error) {
   // Listed first and chosen for this run only: the user's stored port stays.
   AddSessionPortEntry(kPortName, sim_->DevicePath());
   // A first run still creates the key as a first start would.
-  if (!ConnectKeyExists()) WriteConnectValue("Language", 1028);
+  if (!ConnectKeyExists()) LoadLanguage();
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/win32/WinPlatform.h"
+#include "content/UiText.h"
 #include "link/Settings.h"
 
 #include "port/win32/WinApi.h"
@@ -17,6 +18,7 @@ const wchar_t kStoredPortsKey[] = L"SOFTWARE\\Velko\\Velko Sync Tool\\SerialComm
 }  // namespace
 
 bool ConnectKeyExists() { return WinConnectKeyExists(); }
+int SystemLanguageIndex() { return LanguageIndexOfLangId(GetUserDefaultUILanguage()); }
 bool ReadConnectValue(const char* name, int* value) { return WinReadConnectValue(name, value); }
 void WriteConnectValue(const char* name, int value) { WinWriteConnectValue(name, value); }
 bool ReadConnectText(const char* name, std::string* value) { return WinReadConnectText(name, value); }

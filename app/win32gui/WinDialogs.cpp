@@ -48,11 +48,13 @@ class TUpdateDialog : public TDialog {
 // ---- the rename prompt ----
 
 constexpr int kRenameEdit = 101;
+constexpr const wchar_t* kRenameLabel = L"New file name:";
 
 class TRenameDialog : public TDialog {
  public:
   explicit TRenameDialog(const std::wstring& name) : TDialog(L"Rename", 272, 159) {
     Add(TKind::Static, 100, L"", SS_SUNKEN, 8, 8, 256, 105);
+    Add(TKind::Static, 103, kRenameLabel, kLabel, 20, 26, 232, 18);
     Add(TKind::Edit, kRenameEdit, name, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 20, 48, 232, 24);
     Add(TKind::Button, IDOK, L"OK", kDefault, 55, 124, 75, 25);
     Add(TKind::Button, IDCANCEL, L"Cancel", kButton, 141, 124, 75, 25);

@@ -52,6 +52,38 @@ bool EnterProgramFolder(std::string* error) {
   return EnterUserProgramFolder(Utf8(local) + "\\Quendrel\\Program", error);
 }
 
+// --quit-after-start (tests of what the installer installed): boxes go to
+// standard error instead, and once the first connect has ended the status
+// bar's panels are written to standard output and the window closes.
+bool quitAfterStart = false;
+
+void WriteStd(DWORD which, const std::string& text) {
+  HANDLE h = GetStdHandle(which);
+  DWORD written = 0;
+  if (h && h != INVALID_HANDLE_VALUE) WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void ShowStartError(const std::wstring& text) {
+  if (quitAfterStart) WriteStd(STD_ERROR_HANDLE, "message box: " + Utf8(text) + "\n");
+  else windlg::ShowError(nullptr, L"Quendrel", text);
+}
+
+void ReportStartAndClose(win32gui::TMainWindow& window) {
+  window.boxSeen = [](const std::wstring& text) { WriteStd(STD_ERROR_HANDLE, "message box: " + Utf8(text) + "\n"); };
+  const DWORD until = GetTickCount() + 15000;
+  MSG msg;
+  while ((!window.SessionIdle() || window.PanelText(0).find(L": ") == std::wstring::npos) &&
+         GetTickCount() < until) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(20);
+  }
+  WriteStd(STD_OUTPUT_HANDLE, "started\n" + Utf8(window.PanelText(0)) + "\n" + Utf8(window.PanelText(1)) + "\n");
+  PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
@@ -64,19 +96,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     MessageBoxW(nullptr, L"Quendrel V2.03b", L"Quendrel", MB_OK);
     return 0;
   }
+  quitAfterStart = HasOption(args, L"--quit-after-start");
   try {
     std::string error;
     if (!EnterProgramFolder(&error)) {
-      windlg::ShowError(nullptr, L"Quendrel", Wide(error));
-      return 0;
+      ShowStartError(Wide(error));
+      return quitAfterStart ? 1 : 0;
     }
     std::unique_ptr<TWinVirtualPhone> phone;
     std::unique_ptr<IComBackend> backend = MakeDefaultComBackend();
     if (HasOption(args, L"--virtual-phone")) {
       phone = std::make_unique<TWinVirtualPhone>();
       if (!phone->Start(&error)) {
-        windlg::ShowError(nullptr, L"Quendrel", L"virtual phone: " + Wide(error));
-        return 0;
+        ShowStartError(L"virtual phone: " + Wide(error));
+        return quitAfterStart ? 1 : 0;
       }
       backend = phone->TakeBackend();
     }
@@ -86,9 +119,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     ShowWindow(window.Handle(), show);
     UpdateWindow(window.Handle());
     window.FormCreate();
+    if (quitAfterStart) ReportStartAndClose(window);
     window.Run();
   } catch (const std::exception& e) {
-    windlg::ShowError(nullptr, L"Quendrel", Wide(e.what()));
+    ShowStartError(Wide(e.what()));
+    if (quitAfterStart) return 1;
   }
   return 0;
 }

@@ -6,12 +6,31 @@
 #include <filesystem>
 #include <system_error>
 
+#include "content/UiText.h"
 #include "link/PortMap.h"
 #include "link/Settings.h"
 #include "link/Text.h"
 #include "virtualphone/EnginePort.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Copies the files below 'from' into 'to', making folders as needed. Not
+// fs::copy: on this runtime every file of one drive has the same identity,
+// so a copy into a folder that already exists, on the drive the samples
+// were installed on, fails with "File exists".
+void CopyTree(const fs::path& from, const fs::path& to, std::error_code* ec) {
+  fs::create_directories(to, *ec);
+  if (*ec) return;
+  for (fs::recursive_directory_iterator it(from, *ec), end; !*ec && it != end; it.increment(*ec)) {
+    const fs::path target = to / it->path().lexically_relative(from);
+    if (it->is_directory(*ec)) fs::create_directories(target, *ec);
+    else if (!*ec) fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, *ec);
+  }
+}
+
+}  // namespace
 
 TWinVirtualPhone::TWinVirtualPhone(std::string samples) : samples_(std::move(samples)) {}
 
@@ -68,9 +87,8 @@ bool TWinVirtualPhone::Start(std::string* error) {
   }
   root_ = Utf8(root.wstring());
   for (const wchar_t* f : {L"1", L"2", L"3", L"4"}) fs::create_directories(root / L"phone" / f, ec);
-  const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
-  fs::copy(samples / L"phone", root / L"phone", options, ec);
-  if (!ec) fs::copy(samples / L"pc", root / L"pc", options, ec);
+  if (!ec) CopyTree(samples / L"phone", root / L"phone", &ec);
+  if (!ec) CopyTree(samples / L"pc", root / L"pc", &ec);
   if (ec) {
     *error = "cannot copy the virtual phone's samples: " + ec.message();
     return false;
@@ -83,7 +101,7 @@ bool TWinVirtualPhone::Start(std::string* error) {
   // Listed first and chosen for this run only: the user's stored port stays.
   AddSessionPortEntry(kPortName, "virtual-phone");
   registered_ = true;
-  if (!ConnectKeyExists()) WriteConnectValue("Language", 1028);
+  if (!ConnectKeyExists()) LoadLanguage();
   return true;
 }
 

@@ -108,6 +108,7 @@ void RenameTo(TDriver& d, const wchar_t* name, const std::wstring& shown) {
   d.Click(d.Button(L"Rename"));
   d.Wait(warning);
   d.Same(WindowText(d.dialog), L"Rename", "prompt caption");
+  d.Check(FindWindowExW(d.dialog, nullptr, L"Static", L"New file name:") != nullptr, "the prompt has no label");
   d.Same(WindowText(d.Child(L"Edit")), shown, "name offered");
   if (name) {
     SetWindowTextW(d.Child(L"Edit"), name);
