@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -58,6 +59,7 @@ void TFileSink::Back(long count) {
 
 const char* const kPacketOutOfOrder = "Packet out of order";
 const char* const kPacketPastEnd = "Packet past the end of the file";
+const char* const kPastListedSize = "More data than the phone's listing gives: ";
 
 namespace {
 
@@ -173,6 +175,7 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
         if (due) {
           // Only an empty closing packet may follow the last one.
           if (seq.lastTaken) return fail(kPacketPastEnd);
+          if (seq.bound >= 0 && seq.bytes + inPacket >= seq.bound) return fail(kPastListedSize);
           if (!sink.Put(static_cast<uint8_t>(value))) return fail(kWriteFailed);
           ++count;
           ++inPacket;
@@ -194,19 +197,35 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
   return r;
 }
 
-void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence) {
+void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence, const std::string& name) {
   const std::string text = link.Reply().TakeText();
   TPacketParseResult r = ParsePacketText(text, file, link.Reply().State(), sequence);
   if (r.state != link.Reply().State()) link.Reply().SetState(r.state);
+  if (r.message == kPastListedSize) r.message += name;
   if (!r.message.empty()) link.View().ShowMessage(r.message);
 }
 
 namespace {
 
+// A phone gets this many chances in a row to send the packet due: asked
+// again after a bad check value, or answering with nothing new.
+constexpr int kPacketTries = 3;
+
+// The transfer trace of a download holds at most this much plus so much a
+// byte of the listed size: its packets come to about 2.4 a byte.
+constexpr uint64_t kTraceFloorBytes = 1u << 20;
+constexpr uint64_t kTracePerByte = 4;
+
 // The repeat requests; Aborted or PortFailed when the caller must leave
-// without the end step.
-TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence) {
-  while (link.Reply().State() == rsChecksumError) {
+// without the end step. A packet still bad after its last request fails
+// the fetch (rsError), named.
+TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence, const std::string& name) {
+  for (int asked = 0; link.Reply().State() == rsChecksumError; ++asked) {
+    if (asked == kPacketTries) {
+      link.View().ShowMessage("Packet still damaged after " + std::to_string(kPacketTries) + " requests: " + name);
+      link.Reply().SetState(rsError);
+      return TOutcome::Ok;
+    }
     const TResult again = link.Exchange(TStep::DownloadPacket, command::SamePacketAgain(),
                                         TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true});
     if (again.Quiet()) return again.outcome;
@@ -220,7 +239,7 @@ TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence) {
     }
     link.Reply().SetText(text.substr(at));
     link.View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(link, file, &sequence);
+    ParseDownloadPacket(link, file, &sequence, name);
   }
   return TOutcome::Ok;
 }
@@ -231,15 +250,22 @@ class TDownloadTarget {
  public:
   enum class TSettled { Done, WriteFailed, PlaceFailed };
 
-  explicit TDownloadTarget(std::string target) : target_(std::move(target)) {}
+  TDownloadTarget(std::string folder, std::string target) : folder_(std::move(folder)), target_(std::move(target)) {}
   ~TDownloadTarget() { Settle(false, false); }
   TDownloadTarget(const TDownloadTarget&) = delete;
   TDownloadTarget& operator=(const TDownloadTarget&) = delete;
 
+  // The temporary has a short hidden name of its own, so it fits wherever
+  // the target's name fits (a name of 255 bytes plus a suffix would not),
+  // and it is made new: never a file of the user's, whatever its name.
   bool Open() {
-    for (int i = 0; i < 100 && !file_; ++i) {
-      std::string temp = target_ + ".part" + (i ? std::to_string(i) : std::string());
-      file_ = OpenFileUtf8(temp, "wbx");  // never clobber a file of the user's
+    std::random_device seed;
+    const unsigned start = seed();
+    for (unsigned i = 0; i < 100 && !file_; ++i) {
+      char tag[16];
+      std::snprintf(tag, sizeof tag, "%08x", start + i);
+      std::string temp = JoinLocalPath(folder_, std::string(".quendrel-") + tag + ".part");
+      file_ = OpenFileUtf8(temp, "wbx");
       if (file_) temp_ = temp;
     }
     return file_ != nullptr;
@@ -272,7 +298,7 @@ class TDownloadTarget {
   }
 
  private:
-  std::string target_, temp_;
+  std::string folder_, target_, temp_;
   std::FILE* file_ = nullptr;
   bool closeFailed_ = false;
 };
@@ -286,7 +312,15 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
-  if (!link.TransferLog().Open()) {
+  // Without a size the phone could send for ever: not asked at all.
+  if (size < 0) {
+    link.View().ShowMessage(UnreadableSizeMessage(name));
+    FinishTransfer(link);
+    return TResult::Of(TOutcome::Failed);
+  }
+  // The trace is bounded by the size too: the packets' text, retries and
+  // some noise fit, a phone that pads every reply does not.
+  if (!link.TransferLog().Open(kTraceFloorBytes + kTracePerByte * static_cast<uint64_t>(size))) {
     link.View().ShowMessage("Open log Err");
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
@@ -311,18 +345,19 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     localPath = JoinLocalPath(pcFolder, shown);
   }
 
-  TDownloadTarget target(localPath);
+  TDownloadTarget target(pcFolder, localPath);
   std::optional<TFileSink> sink;
   TPacketSequence sequence;
+  sequence.bound = size;
   // Every exit below settles the temporary file and closes the log; the end
   // step also closes the port when the file did not arrive whole.
   auto endStep = [&](TResult failure) {
     target.Close();
     link.Clock().Sleep(100);
     link.TransferLog().Close();
-    // The listing's size, when known (0 may be an unreadable size), must
-    // be what arrived: a phone that ended early or ran on is not believed.
-    if (link.Reply().State() == rsOk && size > 0 && sequence.bytes != size) {
+    // The listing's size must be what arrived: a phone that ended early is
+    // not believed.
+    if (link.Reply().State() == rsOk && sequence.bytes != size) {
       link.View().ShowMessage(kSizeDiffers);
       link.Reply().SetState(rsError);
       failure = TResult::Of(TOutcome::Refused);
@@ -382,9 +417,9 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   // check value failed, and moves the bar. Empty to go on, else the result.
   auto parseReceived = [&]() -> std::optional<TResult> {
     link.View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(link, *sink, &sequence);
+    ParseDownloadPacket(link, *sink, &sequence, name);
     if (link.Reply().State() == rsChecksumError) {
-      const TOutcome again = AskAgain(link, *sink, sequence);
+      const TOutcome again = AskAgain(link, *sink, sequence, name);
       if (again != TOutcome::Ok) return leave(again);
     }
     if (link.Reply().State() == rsError) return endStep(sink->Failed() ? TResult::Of(TOutcome::Failed) : unreadable);
@@ -403,7 +438,11 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   }
 
   options.startState = rsFirstPacket;
+  // Answers in a row that brought no byte (an empty packet marked "more",
+  // the packet just taken once more): the end of a file brings two at most.
+  int idle = 0;
   for (;;) {
+    const long long before = sequence.bytes;
     link.View().SetStatusLabel("Download " + name);
     result = link.Exchange(TStep::DownloadPacket, command::NextPacket(),
                       TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true}, options);
@@ -421,5 +460,11 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     received += static_cast<long>(text.size() - at);
     if (auto end = parseReceived()) return *end;
     if (link.Reply().State() == rsOk) return endStep(unreadable);  // Ok, unless the file is not whole or not written
+    idle = sequence.bytes > before ? 0 : idle + 1;
+    if (idle == kPacketTries) {
+      link.View().ShowMessage("No data from the phone in " + std::to_string(kPacketTries) + " packets: " + name);
+      link.Reply().SetState(rsError);
+      return endStep(unreadable);
+    }
   }
 }

@@ -285,6 +285,20 @@ TEST_F(DownloadRig, UnsafeRenameIsRefusedToo) {
   EXPECT_EQ(PcFile("a.gif"), "PC");
 }
 
+// The temporary never takes the target's name plus a suffix: a name of 255
+// bytes still fits, and the user's own NAME.part is never written.
+TEST_F(DownloadRig, TemporaryNameFitsAndSparesTheUsersPartFile) {
+  const std::string precious = "the user's own part file";
+  rig_.dir.Write("pc/k.gif.part", precious);
+  for (const std::string& name : {std::string(251, 'n') + ".gif", std::string("k.gif")}) {
+    PhoneFile(name, Pattern(200));
+    EXPECT_EQ(DownloadFile(*rig_.link, rig_.pages.PcFolder, name, 200).outcome, TOutcome::Ok) << name.size();
+    EXPECT_EQ(PcFile(name), Pattern(200)) << name.size();
+  }
+  EXPECT_EQ(PcFile("k.gif.part"), precious);
+  fs::remove(rig_.dir.File("pc/k.gif.part"));
+}
+
 TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
   SetOptions([](phonesim::Options& o) { o.hangupAfterLines = 3; });
   const std::string bytes = Pattern(500);
@@ -354,6 +368,9 @@ const PhoneFaultCase kPhoneFaults[] = {
     {"a packet past the end", [](O& o) { o.downloadPastEnd = true; }, "Packet past the end of the file", 0},
     {"the first of six marked last", [](O& o) { o.earlyLastPacket = 1; }, "Packet past the end of the file", 0},
     {"the third of six marked last", [](O& o) { o.earlyLastPacket = 3; }, "File size differs from the phone listing", 0},
+    {"two packets past the listed size", [](O& o) { o.pastSizePackets = 2; },
+     "More data than the phone's listing gives: f.bin", 0},
+    {"every check value wrong", [](O& o) { o.badCheck = true; }, "Packet still damaged after 3 requests: f.bin", 3},
 };
 
 INSTANTIATE_TEST_SUITE_P(Download, PhoneFaults, ::testing::Combine(::testing::ValuesIn(kPhoneFaults), ::testing::Bool()));
