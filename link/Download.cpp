@@ -1,5 +1,6 @@
 // File download: request, packets checked and written, acknowledge loop.
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,12 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "link/Commands.h"
 #include "link/Link.h"
@@ -244,6 +251,19 @@ TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence, con
   return TOutcome::Ok;
 }
 
+// The temporary of the download under way, for a way out that runs no
+// destructor: one download at a time, and a path written before it is armed.
+fs::path::value_type g_temporary[4096];
+std::atomic<bool> g_temporaryArmed{false};
+
+void ArmTemporary(const std::string& path) {
+  const fs::path::string_type native = Utf8Path(path).native();
+  if (native.size() >= sizeof g_temporary / sizeof g_temporary[0]) return;
+  std::copy(native.begin(), native.end(), g_temporary);
+  g_temporary[native.size()] = 0;
+  g_temporaryArmed = true;
+}
+
 // The PC side of one download: a temporary file beside the target, which
 // replaces the target only when the whole file arrived and was written.
 class TDownloadTarget {
@@ -268,6 +288,7 @@ class TDownloadTarget {
       file_ = OpenFileUtf8(temp, "wbx");
       if (file_) temp_ = temp;
     }
+    if (file_) ArmTemporary(temp_);
     return file_ != nullptr;
   }
   std::FILE* File() { return file_; }
@@ -284,6 +305,7 @@ class TDownloadTarget {
   TSettled Settle(bool complete, bool writesOk) {
     Close();
     if (temp_.empty()) return TSettled::Done;
+    g_temporaryArmed = false;
     std::error_code ec;
     TSettled settled = TSettled::Done;
     if (complete && (!writesOk || closeFailed_)) {
@@ -304,6 +326,15 @@ class TDownloadTarget {
 };
 
 }  // namespace
+
+void DropDownloadTemporary() {
+  if (!g_temporaryArmed.exchange(false)) return;
+#ifdef _WIN32
+  _wunlink(g_temporary);
+#else
+  unlink(g_temporary);
+#endif
+}
 
 TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size) {
   // A name from the phone must not reach outside the PC folder.

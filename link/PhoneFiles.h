@@ -43,6 +43,9 @@ void NotePhoneFile(TPageState& pages, const std::string& name, uint64_t size);
 // Fetches a phone file of the selected folder into pcFolder, asking first
 // when the PC folder holds one of that name.
 TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size);
+// Removes the temporary file of the download under way, if any. Safe in a
+// signal handler: for a way out that leaves at once (a second Ctrl+C).
+void DropDownloadTemporary();
 // Checks the packets in the reply text and writes them; with a sequence,
 // also their numbers and the end of the file.
 // A packet past the sequence's bound is told with the file's name.

@@ -12,6 +12,7 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/ConsoleView.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/Settings.h"
 
 #ifdef _WIN32
@@ -26,7 +27,10 @@ namespace {
 std::atomic<int> g_interrupts{0};  // lock-free, so fit for a signal handler
 
 void Interrupt() {
-  if (g_interrupts.fetch_add(1) > 0) std::_Exit(130);
+  if (g_interrupts.fetch_add(1) > 0) {
+    DropDownloadTemporary();
+    std::_Exit(130);
+  }
   RequestCliStop();
 }
 
