@@ -455,4 +455,31 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
   EXPECT_EQ(phone.Lines(), lines);
 }
 
+// A phone that answers every acknowledgement with the packet just taken,
+// marked "more": cut off after three answers that bring nothing new.
+TEST(DownloadSplitReply, AnswersWithNothingNewEndTheFetch) {
+  TempDir dir;
+  IsolateSettings(dir);
+  setenv("HOME", dir.path().c_str(), 1);
+  fs::create_directories(dir.File("pc"));
+  faults::ScriptPhone phone(
+      [](const std::string& line) -> std::vector<std::string> {
+        if (line == "AT" || line.rfind("AT*FLIST", 0) == 0) return {"\r\nOK\r\n"};
+        return {"\r\n*FDWN: 1\r\n" + DataLine(1, false, "abc", 0) + "\r\n"};
+      },
+      0);
+  ASSERT_FALSE(phone.Path().empty());
+  FakeView view;
+  TLink link(view);
+  link.SetClock(TClock(0.05));
+  link.Port().SetPort(phone.Path());
+  link.Port().SetEvents(0);
+  link.Port().Open();
+  link.Open();
+  EXPECT_EQ(DownloadFile(link, dir.File("pc"), "one.bin", 90).outcome, TOutcome::Refused);
+  EXPECT_EQ(view.messages, std::vector<std::string>{"No data from the phone in 3 packets: one.bin"});
+  EXPECT_EQ(phone.Lines().size(), 4u);
+  EXPECT_TRUE(fs::is_empty(dir.File("pc")));
+}
+
 }  // namespace
