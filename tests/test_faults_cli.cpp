@@ -205,8 +205,6 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"get over a file, packets past the size for ever",
                 With([](phonesim::Options& o) { o.pastSizePackets = 0; }), "--on-conflict=overwrite get 3 dl.bin --to pc",
                 true, {"More data than the phone's listing gives: dl.bin"}},
-        CliCase{"get with every check value wrong", With([](phonesim::Options& o) { o.badCheck = true; }),
-                "get 3 dl.bin --to pc", false, {"Packet still damaged after 3 requests: dl.bin"}},
         // Names that would leave the phone's folder never go out.
         CliCase{"put of a PC file whose name holds a backslash", {}, "put 3 'pc/a\\b.gif'", false,
                 {"Invalid file name: a\\\\b.gif"}, "a\\b"},
