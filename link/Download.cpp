@@ -1,16 +1,24 @@
 // File download: request, packets checked and written, acknowledge loop.
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
 
-#include "link/LogicLog.h"
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "link/Commands.h"
 #include "link/Link.h"
+#include "link/LogicLog.h"
 #include "link/PhoneFiles.h"
 #include "link/Settings.h"
 #include "link/Text.h"
@@ -59,6 +67,7 @@ void TFileSink::Back(long count) {
 
 const char* const kPacketOutOfOrder = "Packet out of order";
 const char* const kPacketPastEnd = "Packet past the end of the file";
+const char* const kPastListedSize = "More data than the phone's listing gives: ";
 
 namespace {
 
@@ -174,6 +183,7 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
         if (due) {
           // Only an empty closing packet may follow the last one.
           if (seq.lastTaken) return fail(kPacketPastEnd);
+          if (seq.bound >= 0 && seq.bytes + inPacket >= seq.bound) return fail(kPastListedSize);
           if (!sink.Put(static_cast<uint8_t>(value))) return fail(kWriteFailed);
           ++count;
           ++inPacket;
@@ -195,19 +205,35 @@ TPacketParseResult ParsePacketText(const std::string& text, IPacketSink& sink, i
   return r;
 }
 
-void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence) {
+void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence, const std::string& name) {
   const std::string text = link.Reply().TakeText();
   TPacketParseResult r = ParsePacketText(text, file, link.Reply().State(), sequence);
   if (r.state != link.Reply().State()) link.Reply().SetState(r.state);
+  if (r.message == kPastListedSize) r.message += name;
   if (!r.message.empty()) link.View().ShowMessage(r.message);
 }
 
 namespace {
 
+// A phone gets this many chances in a row to send the packet due: asked
+// again after a bad check value, or answering with nothing new.
+constexpr int kPacketTries = 3;
+
+// The transfer trace of a download holds at most this much plus so much a
+// byte of the listed size: its packets come to about 2.4 a byte.
+constexpr uint64_t kTraceFloorBytes = 1u << 20;
+constexpr uint64_t kTracePerByte = 4;
+
 // The repeat requests; Aborted or PortFailed when the caller must leave
-// without the end step.
-TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence) {
-  while (link.Reply().State() == rsChecksumError) {
+// without the end step. A packet still bad after its last request fails
+// the fetch (rsError), named.
+TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence, const std::string& name) {
+  for (int asked = 0; link.Reply().State() == rsChecksumError; ++asked) {
+    if (asked == kPacketTries) {
+      link.View().ShowMessage("Packet still damaged after " + std::to_string(kPacketTries) + " requests: " + name);
+      link.Reply().SetState(rsError);
+      return TOutcome::Ok;
+    }
     const TResult again = link.Exchange(TStep::DownloadPacket, command::SamePacketAgain(),
                                         TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true});
     if (again.Quiet()) return again.outcome;
@@ -221,9 +247,22 @@ TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence) {
     }
     link.Reply().SetText(text.substr(at));
     link.View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(link, file, &sequence);
+    ParseDownloadPacket(link, file, &sequence, name);
   }
   return TOutcome::Ok;
+}
+
+// The temporary of the download under way, for a way out that runs no
+// destructor: one download at a time, and a path written before it is armed.
+fs::path::value_type g_temporary[4096];
+std::atomic<bool> g_temporaryArmed{false};
+
+void ArmTemporary(const std::string& path) {
+  const fs::path::string_type native = Utf8Path(path).native();
+  if (native.size() >= sizeof g_temporary / sizeof g_temporary[0]) return;
+  std::copy(native.begin(), native.end(), g_temporary);
+  g_temporary[native.size()] = 0;
+  g_temporaryArmed = true;
 }
 
 // The PC side of one download: a temporary file beside the target, which
@@ -232,17 +271,25 @@ class TDownloadTarget {
  public:
   enum class TSettled { Done, WriteFailed, PlaceFailed };
 
-  explicit TDownloadTarget(std::string target) : target_(std::move(target)) {}
+  TDownloadTarget(std::string folder, std::string target) : folder_(std::move(folder)), target_(std::move(target)) {}
   ~TDownloadTarget() { Settle(false, false); }
   TDownloadTarget(const TDownloadTarget&) = delete;
   TDownloadTarget& operator=(const TDownloadTarget&) = delete;
 
+  // The temporary has a short hidden name of its own, so it fits wherever
+  // the target's name fits (a name of 255 bytes plus a suffix would not),
+  // and it is made new: never a file of the user's, whatever its name.
   bool Open() {
-    for (int i = 0; i < 100 && !file_; ++i) {
-      std::string temp = target_ + ".part" + (i ? std::to_string(i) : std::string());
-      file_ = OpenFileUtf8(temp, "wbx");  // never clobber a file of the user's
+    std::random_device seed;
+    const unsigned start = seed();
+    for (unsigned i = 0; i < 100 && !file_; ++i) {
+      char tag[16];
+      std::snprintf(tag, sizeof tag, "%08x", start + i);
+      std::string temp = JoinLocalPath(folder_, std::string(".quendrel-") + tag + ".part");
+      file_ = OpenFileUtf8(temp, "wbx");
       if (file_) temp_ = temp;
     }
+    if (file_) ArmTemporary(temp_);
     return file_ != nullptr;
   }
   std::FILE* File() { return file_; }
@@ -259,6 +306,7 @@ class TDownloadTarget {
   TSettled Settle(bool complete, bool writesOk) {
     Close();
     if (temp_.empty()) return TSettled::Done;
+    g_temporaryArmed = false;
     std::error_code ec;
     TSettled settled = TSettled::Done;
     if (complete && (!writesOk || closeFailed_)) {
@@ -273,12 +321,21 @@ class TDownloadTarget {
   }
 
  private:
-  std::string target_, temp_;
+  std::string folder_, target_, temp_;
   std::FILE* file_ = nullptr;
   bool closeFailed_ = false;
 };
 
 }  // namespace
+
+void DropDownloadTemporary() {
+  if (!g_temporaryArmed.exchange(false)) return;
+#ifdef _WIN32
+  _wunlink(g_temporary);
+#else
+  unlink(g_temporary);
+#endif
+}
 
 TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size) {
   // A name from the phone must not reach outside the PC folder.
@@ -287,7 +344,15 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
   }
-  if (!link.TransferLog().Open()) {
+  // Without a size the phone could send for ever: not asked at all.
+  if (size < 0) {
+    link.View().ShowMessage(UnreadableSizeMessage(name));
+    FinishTransfer(link);
+    return TResult::Of(TOutcome::Failed);
+  }
+  // The trace is bounded by the size too: the packets' text, retries and
+  // some noise fit, a phone that pads every reply does not.
+  if (!link.TransferLog().Open(kTraceFloorBytes + kTracePerByte * static_cast<uint64_t>(size))) {
     link.View().ShowMessage("Open log Err");
     FinishTransfer(link);
     return TResult::Of(TOutcome::Failed);
@@ -312,18 +377,19 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     localPath = JoinLocalPath(pcFolder, shown);
   }
 
-  TDownloadTarget target(localPath);
+  TDownloadTarget target(pcFolder, localPath);
   std::optional<TFileSink> sink;
   TPacketSequence sequence;
+  sequence.bound = size;
   // Every exit below settles the temporary file and closes the log; the end
   // step also closes the port when the file did not arrive whole.
   auto endStep = [&](TResult failure) {
     target.Close();
     link.Clock().Sleep(100);
     link.TransferLog().Close();
-    // The listing's size, when known (0 may be an unreadable size), must
-    // be what arrived: a phone that ended early or ran on is not believed.
-    if (link.Reply().State() == rsOk && size > 0 && sequence.bytes != size) {
+    // The listing's size must be what arrived: a phone that ended early is
+    // not believed.
+    if (link.Reply().State() == rsOk && sequence.bytes != size) {
       link.View().ShowMessage(kSizeDiffers);
       link.Reply().SetState(rsError);
       failure = TResult::Of(TOutcome::Refused);
@@ -383,10 +449,10 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   // check value failed, and moves the bar. Empty to go on, else the result.
   auto parseReceived = [&]() -> std::optional<TResult> {
     link.View().SetStatusLabel("Parse File Info...");
-    ParseDownloadPacket(link, *sink, &sequence);
+    ParseDownloadPacket(link, *sink, &sequence, name);
     if (link.Reply().State() == rsChecksumError) {
       LogicDecision(name + ": a packet failed its check value, asked for again");
-      const TOutcome again = AskAgain(link, *sink, sequence);
+      const TOutcome again = AskAgain(link, *sink, sequence, name);
       if (again != TOutcome::Ok) return leave(again);
     }
     if (link.Reply().State() == rsError) return endStep(sink->Failed() ? TResult::Of(TOutcome::Failed) : unreadable);
@@ -405,7 +471,11 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
   }
 
   options.startState = rsFirstPacket;
+  // Answers in a row that brought no byte (an empty packet marked "more",
+  // the packet just taken once more): the end of a file brings two at most.
+  int idle = 0;
   for (;;) {
+    const long long before = sequence.bytes;
     link.View().SetStatusLabel("Download " + name);
     result = link.Exchange(TStep::DownloadPacket, command::NextPacket(),
                       TWaitRule{StateBit(rsNextPacket) | StateBit(rsOk), 1000, 10, true}, options);
@@ -423,5 +493,11 @@ TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string
     received += static_cast<long>(text.size() - at);
     if (auto end = parseReceived()) return *end;
     if (link.Reply().State() == rsOk) return endStep(unreadable);  // Ok, unless the file is not whole or not written
+    idle = sequence.bytes > before ? 0 : idle + 1;
+    if (idle == kPacketTries) {
+      link.View().ShowMessage("No data from the phone in " + std::to_string(kPacketTries) + " packets: " + name);
+      link.Reply().SetState(rsError);
+      return endStep(unreadable);
+    }
   }
 }

@@ -7,11 +7,13 @@
 #include "link/Text.h"
 #include "link/Transfers.h"
 
-std::string ListedSizeText(std::string_view digits, int32_t size) {
-  const size_t first = digits.find_first_not_of('0');
-  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos || first == std::string_view::npos)
-    return std::to_string(size);
-  return std::string(digits.substr(first));
+std::string ListedSizeText(std::string_view listed, int32_t size) {
+  if (size == kUnreadableSize) return "(" + std::string(listed) + ")";
+  return std::to_string(size);
+}
+
+std::string UnreadableSizeMessage(const std::string& name, const std::string& listed) {
+  return "Unreadable size in the phone's listing: " + name + (listed.empty() ? "" : " " + listed);
 }
 
 TListingResult ParseListing(const std::string& text) {
@@ -53,7 +55,9 @@ TListingResult ParseListing(const std::string& text) {
       // The character before "(" is the separator, not part of the name.
       if (open > start) e.name = text.substr(start, open - 1 - start);
       const std::string_view digits = std::string_view(text).substr(open + 1, close - open - 1);
-      e.size = ParseDecimal(digits, false).value_or(0);
+      // A size that cannot be read bounds nothing: never taken as 0, which
+      // would be a promise of an empty file.
+      e.size = ParseDecimal(digits, false).value_or(kUnreadableSize);
       e.sizeText = ListedSizeText(digits, e.size);
       r.entries.push_back(std::move(e));
       p = open + 1;

@@ -43,9 +43,14 @@ void NotePhoneFile(TPageState& pages, const std::string& name, uint64_t size);
 // Fetches a phone file of the selected folder into pcFolder, asking first
 // when the PC folder holds one of that name.
 TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size);
+// Removes the temporary file of the download under way, if any. Safe in a
+// signal handler: for a way out that leaves at once (a second Ctrl+C).
+void DropDownloadTemporary();
 // Checks the packets in the reply text and writes them; with a sequence,
 // also their numbers and the end of the file.
-void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence = nullptr);
+// A packet past the sequence's bound is told with the file's name.
+void ParseDownloadPacket(TLink& link, IPacketSink& file, TPacketSequence* sequence = nullptr,
+                         const std::string& name = {});
 
 // The end of a transfer, shared by upload and download: the status line
 // goes, the log closes, and a transfer that did not end well closes the port.

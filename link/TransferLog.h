@@ -1,6 +1,7 @@
 #pragma once
 // The transfer trace, LAD.log: raw bytes of the lines sent and the replies
 // handled during the latest upload, download or installation.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -13,8 +14,10 @@ class TTransferLog {
 
   // "C:\LAD.log" on Windows, LAD.log in the home directory elsewhere.
   static std::string Path();
-  // Starts the trace anew; false when the file cannot be written.
-  bool Open();
+  // Starts the trace anew; false when the file cannot be written. It
+  // takes at most 'limit' bytes: the rest is left out, so a phone that
+  // talks for ever cannot fill the disk through it.
+  bool Open(uint64_t limit = UINT64_MAX);
   // A write that fails stops the trace: what it holds is a true prefix.
   void Write(const std::string& bytes);
   void Close();
@@ -31,4 +34,5 @@ class TTransferLog {
  private:
   std::FILE* file_ = nullptr;
   bool failed_ = false;
+  uint64_t room_ = 0;  // bytes the trace may still take
 };

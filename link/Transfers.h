@@ -22,9 +22,13 @@ class IPacketSink {
 
 enum class TListingOutcome { Ok, NoFiles, ParseError };
 
+// The size of a listed file whose size text is not plain decimal digits
+// fitting 32 bits: such a file has no bound and is never fetched.
+inline constexpr int32_t kUnreadableSize = -1;
+
 struct TListingEntry {
   std::string name;
-  int32_t size = 0;
+  int32_t size = 0;      // kUnreadableSize when the text is no size
   std::string sizeText;  // the size for people: see ListedSizeText
 };
 
@@ -36,13 +40,17 @@ struct TListingResult {
 
 // Reads "<F> name (size)" entries out of a listing reply. Entries with any
 // other mark are stepped over. A size that is not plain decimal digits
-// fitting 32 bits reads as 0.
+// fitting 32 bits reads as kUnreadableSize.
 TListingResult ParseListing(const std::string& text);
 
-// A listed size as shown to people: plain decimal digits are kept as sent
-// (leading zeros dropped), also past 32 bits where the number reads as 0;
-// anything else shows the number read.
-std::string ListedSizeText(std::string_view digits, int32_t size);
+// A listed size as shown to people: the number read (leading zeros
+// dropped), or for a size that cannot be read, the phone's text in its
+// brackets, so it never passes for a number.
+std::string ListedSizeText(std::string_view listed, int32_t size);
+
+// What the user is told about a file whose listed size cannot be read;
+// 'listed' (its ListedSizeText) may be left out.
+std::string UnreadableSizeMessage(const std::string& name, const std::string& listed = {});
 
 // ---- Download packets ----
 
@@ -59,11 +67,15 @@ struct TPacketSequence {
   long long next = 1;      // number of the packet expected next
   bool lastTaken = false;  // a packet marked last was taken
   long long bytes = 0;     // bytes kept so far
+  // The most bytes the file may have (its listed size); a packet that
+  // would pass it is refused, so a phone cannot run on. Negative: none.
+  long long bound = -1;
 };
 
 // Messages of a packet that does not fit the sequence.
 extern const char* const kPacketOutOfOrder;
 extern const char* const kPacketPastEnd;
+extern const char* const kPastListedSize;
 
 // Checks and writes every packet of one reply text. 'state' is the verdict
 // before the parse; it comes back unchanged on success, rsChecksumError after

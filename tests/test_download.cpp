@@ -285,6 +285,20 @@ TEST_F(DownloadRig, UnsafeRenameIsRefusedToo) {
   EXPECT_EQ(PcFile("a.gif"), "PC");
 }
 
+// The temporary never takes the target's name plus a suffix: a name of 255
+// bytes still fits, and the user's own NAME.part is never written.
+TEST_F(DownloadRig, TemporaryNameFitsAndSparesTheUsersPartFile) {
+  const std::string precious = "the user's own part file";
+  rig_.dir.Write("pc/k.gif.part", precious);
+  for (const std::string& name : {std::string(251, 'n') + ".gif", std::string("k.gif")}) {
+    PhoneFile(name, Pattern(200));
+    EXPECT_EQ(DownloadFile(*rig_.link, rig_.pages.PcFolder, name, 200).outcome, TOutcome::Ok) << name.size();
+    EXPECT_EQ(PcFile(name), Pattern(200)) << name.size();
+  }
+  EXPECT_EQ(PcFile("k.gif.part"), precious);
+  fs::remove(rig_.dir.File("pc/k.gif.part"));
+}
+
 TEST_F(DownloadRig, HangUpMidTransferEndsThroughAbort) {
   SetOptions([](phonesim::Options& o) { o.hangupAfterLines = 3; });
   const std::string bytes = Pattern(500);
@@ -436,6 +450,33 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
   }
   std::vector<std::string> lines = {"AT*FDWN=\"one.bin\"", "AT*ACK"};
   EXPECT_EQ(phone.Lines(), lines);
+}
+
+// A phone that answers every acknowledgement with the packet just taken,
+// marked "more": cut off after three answers that bring nothing new.
+TEST(DownloadSplitReply, AnswersWithNothingNewEndTheFetch) {
+  TempDir dir;
+  IsolateSettings(dir);
+  setenv("HOME", dir.path().c_str(), 1);
+  fs::create_directories(dir.File("pc"));
+  faults::ScriptPhone phone(
+      [](const std::string& line) -> std::vector<std::string> {
+        if (line == "AT" || line.rfind("AT*FLIST", 0) == 0) return {"\r\nOK\r\n"};
+        return {"\r\n*FDWN: 1\r\n" + DataLine(1, false, "abc", 0) + "\r\n"};
+      },
+      0);
+  ASSERT_FALSE(phone.Path().empty());
+  FakeView view;
+  TLink link(view);
+  link.SetClock(TClock(0.05));
+  link.Port().SetPort(phone.Path());
+  link.Port().SetEvents(0);
+  link.Port().Open();
+  link.Open();
+  EXPECT_EQ(DownloadFile(link, dir.File("pc"), "one.bin", 90).outcome, TOutcome::Refused);
+  EXPECT_EQ(view.messages, std::vector<std::string>{"No data from the phone in 3 packets: one.bin"});
+  EXPECT_EQ(phone.Lines().size(), 4u);
+  EXPECT_TRUE(fs::is_empty(dir.File("pc")));
 }
 
 }  // namespace

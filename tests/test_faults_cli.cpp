@@ -91,6 +91,12 @@ phonesim::Options Refuse(const std::string& prefix) {
   return o;
 }
 
+phonesim::Options With(const std::function<void(phonesim::Options&)>& change) {
+  phonesim::Options o;
+  change(o);
+  return o;
+}
+
 // A phone whose file system ignores letter case.
 phonesim::Options CaseBlind(phonesim::Options o) {
   o.caseBlind = true;
@@ -190,6 +196,17 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"get in another letter case that ends before the listed size", CaseBlind(EarlyLast(3)),
                 "get 3 DL.BIN --to pc", false,
                 {"File size differs from the phone listing", "Not fetched: DL.BIN"}},
+        // No size, no fetch; a phone that runs on or never gets a packet right is cut off.
+        CliCase{"ls of sizes that are none",
+                With([](phonesim::Options& o) { o.listedSizes = {{"dl.bin", "-5"}, {"other.gif", "99999999999"}}; }),
+                "ls 3", false,
+                {"Unreadable size in the phone's listing: dl.bin (-5)",
+                 "Unreadable size in the phone's listing: other.gif (99999999999)"}},
+        CliCase{"get of a file listed as (abc)", With([](phonesim::Options& o) { o.listedSizes = {{"dl.bin", "abc"}}; }),
+                "get 3 dl.bin --to pc", false, {"Unreadable size in the phone's listing: dl.bin"}, "AT*FDWN"},
+        CliCase{"get over a file, packets past the size for ever",
+                With([](phonesim::Options& o) { o.pastSizePackets = 0; }), "--on-conflict=overwrite get 3 dl.bin --to pc",
+                true, {"More data than the phone's listing gives: dl.bin"}},
         // Names that would leave the phone's folder never go out.
         CliCase{"put of a PC file whose name holds a backslash", {}, "put 3 'pc/a\\b.gif'", false,
                 {"Invalid file name: a\\\\b.gif"}, "a\\b"},

@@ -374,7 +374,11 @@ struct MisbehaveCase {
   std::map<std::string, std::string> phoneAfter, pcAfter;
   bool userFileFirst = false;  // the PC already holds a file of the fetched name
   std::string onPhone = kDownload;  // the phone's dl.bin
+  std::string message = {};  // when set: shown, and the only message
 };
+
+// More lines than any row needs: a phone past them is cut off, and the row fails.
+constexpr size_t kLineBound = 100;
 
 
 
@@ -403,6 +407,18 @@ std::vector<MisbehaveCase> MisbehaveCases() {
     return DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin",
                         static_cast<int>(fs::file_size(f.Phone("3/dl.bin"))));
   };
+  // With the size the phone's listing gives.
+  auto getListed = [](FaultRig& f) {
+    SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
+    if (!ListPhoneFolder(*f.rig.link, f.rig.pages).Ok()) return TResult::Of(TOutcome::Failed);
+    return DownloadFile(*f.rig.link, f.rig.pages.PcFolder, "dl.bin",
+                        FindPhoneFile(f.rig.pages.PhoneFileList, "dl.bin")->Size);
+  };
+  auto listedAs = [](const char* text) {
+    return [text](phonesim::Options& o) { o.listedSizes = {{"dl.bin", text}}; };
+  };
+  const std::string unreadable = "Unreadable size in the phone's listing: dl.bin";
+  const std::string pastSize = "More data than the phone's listing gives: dl.bin";
   auto put = [](FaultRig& f) {
     SelectPhoneFolder(*f.rig.link, f.rig.pages, 3);
     if (!ListPhoneFolder(*f.rig.link, f.rig.pages).Ok()) return TResult::Of(TOutcome::Failed);
@@ -443,6 +459,16 @@ std::vector<MisbehaveCase> MisbehaveCases() {
        {}, true},
       {"fetch, the first packet marked last", fault([](phonesim::Options& o) { o.earlyLastPacket = 1; }), get, false,
        {}, {}, true},
+      {"fetch, packets on past the listed size for ever", [](phonesim::Options& o) { o.pastSizePackets = 0; }, get,
+       false, {}, {}, true, kDownload, pastSize},
+      {"fetch, two packets past the listed size, then the last", fault([](phonesim::Options& o) {
+         o.pastSizePackets = 2;
+       }), get, false, {}, {}, false, kDownload, pastSize},
+      {"fetch, every check value wrong", [](phonesim::Options& o) { o.badCheck = true; }, get, false, {}, {}, true,
+       kDownload, "Packet still damaged after 3 requests: dl.bin"},
+      {"fetch, listed as (0)", listedAs("0"), getListed, false, {}, {}, true, kDownload, pastSize},
+      {"fetch of an empty file listed as (0)", listedAs("0"), getListed, true, {}, {{"dl.bin", ""}}, false, ""},
+      {"fetch, listed as (-5)", listedAs("-5"), getListed, false, {}, {}, true, kDownload, unreadable},
       {"fetch onto a full disk", [](phonesim::Options&) {}, fullDisk, false, {}, {}, true},
       {"fetch of a new file onto a full disk", [](phonesim::Options&) {}, fullDisk, false, {}, {}},
       {"listing in bursts of 7", cutEvery(7), listing, true, {}, {}},
@@ -509,9 +535,18 @@ TEST_P(MisbehavingPhone, WorksWholeOrFailsLeavingEverythingAsItWas) {
   const faults::TFolderSnapshot pcBefore = faults::Snapshot(f.Pc(""));
   const faults::TFolderSnapshot phoneBefore = faults::Snapshot(f.Phone(""));
   f.SetOptions(c.fault);
+  int turns = 0;
+  f.rig.view.onWaitTurn = [&] {
+    if (++turns % 50 == 0 && f.rig.sim->ReceivedLines().size() > kLineBound) f.rig.sim->HangUp();
+  };
   const TResult result = c.run(f);
+  f.rig.view.onWaitTurn = nullptr;
+  EXPECT_LE(f.rig.sim->ReceivedLines().size(), kLineBound);
   EXPECT_EQ(result.Ok(), c.succeeds) << static_cast<int>(result.outcome) << " "
                                       << ::testing::PrintToString(f.rig.view.messages);
+  if (!c.message.empty()) {
+    EXPECT_EQ(f.rig.view.messages, std::vector<std::string>{c.message});
+  }
   faults::TFolderSnapshot pcWanted = pcBefore, phoneWanted = phoneBefore;
   for (const auto& [name, bytes] : c.pcAfter) pcWanted[name] = bytes;
   for (const auto& [name, bytes] : c.phoneAfter) phoneWanted[name] = bytes;

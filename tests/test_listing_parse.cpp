@@ -59,11 +59,13 @@ const ListingCase kCases[] = {
     {"text up to the bracket belongs to the mark", "<F:ro> r.gif (9)\r\nOK", TListingOutcome::Ok, {{"r.gif", 9}}},
     {"brackets and result words inside a name", "<F> ERROR (2) OK.gif (17)\r\n<F> x(1) (2)\r\nOK",
      TListingOutcome::Ok, {{"ERROR (2) OK.gif", 17}, {"x(1)", 2}}},
-    {"size not a number", "<F> a.gif (12k)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
-    {"size empty", "<F> a.gif ()\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
-    {"size with a blank", "<F> a.gif ( 12)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
-    {"size negative", "<F> a.gif (-5)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
-    {"size past 32 bits", "<F> a.gif (4294967296)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
+    {"size not a number", "<F> a.gif (12k)\r\nOK", TListingOutcome::Ok, {{"a.gif", kUnreadableSize}}},
+    {"size empty", "<F> a.gif ()\r\nOK", TListingOutcome::Ok, {{"a.gif", kUnreadableSize}}},
+    {"size with a blank", "<F> a.gif ( 12)\r\nOK", TListingOutcome::Ok, {{"a.gif", kUnreadableSize}}},
+    {"size negative", "<F> a.gif (-5)\r\nOK", TListingOutcome::Ok, {{"a.gif", kUnreadableSize}}},
+    {"size with a plus", "<F> a.gif (+5)\r\nOK", TListingOutcome::Ok, {{"a.gif", kUnreadableSize}}},
+    {"size past 32 bits", "<F> a.gif (4294967296)\r\nOK", TListingOutcome::Ok, {{"a.gif", kUnreadableSize}}},
+    {"size zero", "<F> a.gif (0)\r\nOK", TListingOutcome::Ok, {{"a.gif", 0}}},
     {"largest size", "<F> a.gif (2147483647)\r\nOK", TListingOutcome::Ok, {{"a.gif", 2147483647}}},
     {"unknown marks are stepped over", "<X> what (1)\r\n<F> b.gif (2)\r\n<?\r\nOK",
      TListingOutcome::Ok, {{"b.gif", 2}}},
@@ -91,7 +93,7 @@ TEST(ListingFuzz, RandomTextNeverBreaksTheParser) {
     TListingResult r = ParseListing(text);
     for (const auto& e : r.entries) {
       EXPECT_NE(text.find(e.name), std::string::npos) << text;
-      EXPECT_GE(e.size, 0);
+      EXPECT_GE(e.size, kUnreadableSize);
     }
     if (r.outcome == TListingOutcome::NoFiles) {
       EXPECT_TRUE(r.entries.empty());
@@ -158,21 +160,21 @@ INSTANTIATE_TEST_SUITE_P(
     Listing, ListingOverPty,
     ::testing::Values(
         ScriptCase{"name against the parenthesis and a size that is no number",
-                   "\r\n<F> tight.gif(42)\r\n<F> x.gif (k)\r\n\r\nOK\r\n",
+                   "\r\n<F> tight.gif(42)\r\n<F> x.gif (k)\r\n<F> m.gif (-5)\r\n\r\nOK\r\n",
                    {},
-                   {{"tight.gi", 42}, {"x.gif", 0}},
-                   {{"tight.gi", "42"}, {"x.gif", "0"}}},
+                   {{"tight.gi", 42}, {"x.gif", kUnreadableSize}, {"m.gif", kUnreadableSize}},
+                   {{"tight.gi", "42"}, {"x.gif", "(k)"}, {"m.gif", "(-5)"}}},
         ScriptCase{"parse error keeps the entries before it and no rows",
                    "\r\n<F> a.gif (1)\r\n<F> b.gif (2\r\n\r\nOK\r\n",
                    {"ParseError"},
                    {{"a.gif", 1}},
                    {}},
         ScriptCase{"OK alone", "\r\nOK\r\n", {"No Files on Mobile"}, {}, {}},
-        ScriptCase{"a size past 32 bits shows its digits, the number reads as 0",
+        ScriptCase{"a size past 32 bits shows the phone's text, unreadable",
                    "\r\n<F> big.bin (5000000000)\r\n<F> z.gif (007)\r\n\r\nOK\r\n",
                    {},
-                   {{"big.bin", 0}, {"z.gif", 7}},
-                   {{"big.bin", "5000000000"}, {"z.gif", "7"}}}));
+                   {{"big.bin", kUnreadableSize}, {"z.gif", 7}},
+                   {{"big.bin", "(5000000000)"}, {"z.gif", "7"}}}));
 
 class FolderCommands : public ::testing::Test {
  protected:

@@ -69,7 +69,7 @@ TEST_F(Names, FilesWithReplyWordsInTheirNamesGoEveryWay) {
   rig.pages.PcFolder = rig.dir.File("back");
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    DownloadFile(*rig.link, rig.pages.PcFolder, name, 0);
+    DownloadFile(*rig.link, rig.pages.PcFolder, name, static_cast<int>(faults::ReadAll(Phone("3/" + name)).size()));
     ASSERT_EQ(rig.link->Reply().State(), rsOk);
     EXPECT_EQ(faults::ReadAll(rig.dir.File("back/" + name)), faults::ReadAll(Phone("3/" + name)));
     RemovePhoneFile(*rig.link, name);

@@ -125,6 +125,7 @@ struct SequenceCase {
   int stateAfter;
   std::string message;
   std::string sinkAfter;
+  long long bound = -1;  // the listed size
 };
 
 void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.label; }
@@ -135,6 +136,7 @@ TEST_P(SequenceTable, Parses) {
   const SequenceCase& c = GetParam();
   TMemorySink sink;
   TPacketSequence seq;
+  seq.bound = c.bound;
   TPacketParseResult r;
   for (const std::string& t : c.texts) {
     r = ParsePacketText(t, sink, rsNextPacket, &seq);
@@ -167,6 +169,10 @@ const SequenceCase kSequences[] = {
      rsNextPacket, "", "abcde"},
     {"data after the last packet", {Packet(1, '0', "ab") + kOk, Packet(2, '1', "cd")}, rsError,
      "Packet past the end of the file", "ab"},
+    {"exactly the listed size", {Packet(1, '1', "ab"), Packet(2, '0', "c") + kOk}, rsNextPacket, "", "abc", 3},
+    {"a packet crossing the listed size", {Packet(1, '1', "ab"), Packet(2, '1', "cd")}, rsError, kPastListedSize,
+     "ab", 3},
+    {"listed as 0: the first byte is past it", {Packet(1, '0', "a") + kOk}, rsError, kPastListedSize, "", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Packets, SequenceTable, ::testing::ValuesIn(kSequences));

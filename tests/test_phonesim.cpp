@@ -348,8 +348,11 @@ TEST_F(PhoneSimTest, FaultSwitchesShapeTheAnswer) {
       {"no echo", [](Options& o) { o.echo = false; }, "AT", kOk},
       {"garbage", [](Options& o) { o.garbage = true; }, "AT", "AT\r\n\x01\x02~~#" + kOk},
       {"flood", [](Options& o) { o.floodBytes = 5; }, "AT", "AT\r\nxxxxx" + kOk},
+      {"listed size", [](Options& o) { o.listedSizes = {{"a.gif", "-5"}}; }, "AT*FLIST?",
+       "AT*FLIST?\r\n\r\n<F> a.gif (-5)\r\n" + kOk},
   };
   StartSim();
+  WriteFile(Phone() / "1" / "a.gif", "GIF");
   for (const auto& c : cases) {
     Options o;
     c.set(o);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -365,8 +366,11 @@ Reply PhoneEngine::List(const Options& options) const {
     if (e.dir) {
       out += "<D> " + e.name + "\r\n";
     } else {
-      out += "<F> " + e.name + " (" + std::to_string(e.size) + ")\r\n";
-      if (options.listTwice) out += "<F> " + e.name + " (" + std::to_string(e.size) + ")\r\n";
+      std::string size = std::to_string(e.size);
+      for (const auto& [name, text] : options.listedSizes)
+        if (name == e.name) size = text;
+      out += "<F> " + e.name + " (" + size + ")\r\n";
+      if (options.listTwice) out += "<F> " + e.name + " (" + size + ")\r\n";
     }
   }
   out += kOk;
@@ -572,13 +576,20 @@ Reply PhoneEngine::DownloadRequest(const std::string& args, const Options& optio
   Download d;
   if (!ReadWholeFile(path, &d.data)) return Text(kError);
   d.count = d.data.empty() ? 1 : static_cast<int>((d.data.size() + kPacketBytes - 1) / kPacketBytes);
+  // Running on: the real last packet comes that many packets later, or never.
+  if (options.pastSizePackets > 0)
+    d.count = static_cast<int>((d.data.size() + kPacketBytes - 1) / kPacketBytes) + options.pastSizePackets + 1;
+  if (options.pastSizePackets == 0) d.count = INT_MAX;
   download_ = std::move(d);
   return DuePacket(1, options);
 }
 
 Reply PhoneEngine::PacketReply(int n, const Options& options) {
   Download& d = *download_;
+  // Packets running on past the file's data carry filler.
+  const int dataPackets = d.data.empty() ? 0 : static_cast<int>((d.data.size() + kPacketBytes - 1) / kPacketBytes);
   auto bytesOf = [&](int k) {
+    if (k > dataPackets && (k < d.count || d.count == INT_MAX)) return std::string(kPacketBytes, 'R');
     size_t from = static_cast<size_t>(k - 1) * kPacketBytes;
     return from < d.data.size() ? d.data.substr(from, kPacketBytes) : std::string();
   };
@@ -596,7 +607,7 @@ Reply PhoneEngine::PacketReply(int n, const Options& options) {
   // What D_ERR brings back is the good packet, unless it is to fail again.
   lastPacket_ = Reply{header + good + tail, header.size() + good.size() / 2};
   std::string line = good;
-  if (n == options.corruptDownloadPacket && d.corrupted < options.corruptDownloadTimes) {
+  if (options.badCheck || (n == options.corruptDownloadPacket && d.corrupted < options.corruptDownloadTimes)) {
     ++d.corrupted;
     if (options.corruptDownloadChar < 0) {
       line.replace(line.size() - 4, 4, Hex4((CharSum(line.substr(4, line.size() - 8)) + 1) & 0xFFFF));
@@ -648,8 +659,8 @@ Reply PhoneEngine::NextPacket(const Options& options) {
 Reply PhoneEngine::Resend(const Options& options) {
   if (lastPacket_.text.empty()) return Text(kError);
   // A packet meant to fail more than once fails again when asked for again.
-  if (download_ && download_->sent == options.corruptDownloadPacket &&
-      download_->corrupted < options.corruptDownloadTimes)
+  if (download_ && (options.badCheck || (download_->sent == options.corruptDownloadPacket &&
+                                          download_->corrupted < options.corruptDownloadTimes)))
     return PacketReply(download_->sent, options);
   return lastPacket_;
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace phonesim {
@@ -51,6 +52,12 @@ struct Options {
   bool caseBlind = false;            // names are found whatever their case (fetch, remove, store)
   int lineInPacket = -1;             // download packet N carries a "RING" line between its header
                                      // and its data line (the first time it is sent)
+  int pastSizePackets = -1;          // after a file's data, this many more packets of data marked
+                                     // "more" before its real last one; 0: for ever
+  bool badCheck = false;             // every download packet carries a check value one too high
+  // The listing shows this text between the brackets in place of a file's
+  // size (name, text).
+  std::vector<std::pair<std::string, std::string>> listedSizes;
 };
 
 class PhoneSim {

@@ -26,7 +26,8 @@ const char kUsage[] =
     "                [--refuse-upload] [--install-error N] [--flood N]\n"
     "                [--seam-every N] [--bare-suite-list] [--split-at N] [--split-every N]\n"
     "                [--noise-before-echo] [--keep-nothing] [--list-twice] [--case-blind]\n"
-    "                [--line-in-packet N] [--until-stdin-eof]\n"
+    "                [--line-in-packet N] [--past-size N] [--bad-check]\n"
+    "                [--listed-size NAME=TEXT] [--until-stdin-eof]\n"
     "       phonesim --replay TRACE [--replay-speed N]   (plays a protocol log back)\n"
     "Prints the device path to open as its first line, then serves.\n";
 
@@ -87,6 +88,14 @@ int main(int argc, char** argv) {
     else if (a == "--list-twice") options.listTwice = true;
     else if (a == "--case-blind") options.caseBlind = true;
     else if (a == "--line-in-packet") ok = number(&options.lineInPacket);
+    else if (a == "--past-size") ok = number(&options.pastSizePackets) && options.pastSizePackets >= 0;
+    else if (a == "--bad-check") options.badCheck = true;
+    else if (a == "--listed-size") {
+      std::string spec;
+      const size_t eq = (ok = text(&spec)) ? spec.find('=') : std::string::npos;
+      ok = eq != std::string::npos && eq > 0;
+      if (ok) options.listedSizes.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
+    }
     else if (a == "--until-stdin-eof") untilStdinEof = true;
     else if (a == "--replay") ok = text(&replay);
     else if (a == "--replay-speed") ok = i + 1 < argc && (replaySpeed = std::strtod(argv[++i], nullptr)) > 0;

@@ -160,9 +160,17 @@ int CmdLs(TCliSession& s, const std::vector<std::string>& args) {
   int folder = 0;
   if (args.size() != 2 || !ParseFolder(args[1], &folder)) return 2;
   if (!s.Connect() || !s.Select(folder) || !s.List().Ok()) return 1;
-  for (pic_info* p = s.Pages().PhoneFileList.First(); p; p = p->next.get())
-    std::cout << EscapedName(p->Name) << "\t" << p->SizeText << "\n";
-  return 0;
+  // A file whose size cannot be read cannot be fetched: named apart.
+  bool allReadable = true;
+  for (pic_info* p = s.Pages().PhoneFileList.First(); p; p = p->next.get()) {
+    if (p->Size == kUnreadableSize) {
+      allReadable = false;
+      std::cerr << UnreadableSizeMessage(EscapedName(p->Name), EscapedName(p->SizeText)) << std::endl;
+    } else {
+      std::cout << EscapedName(p->Name) << "\t" << p->SizeText << "\n";
+    }
+  }
+  return allReadable ? 0 : 1;
 }
 
 // One progress line on stderr: the file's number of the total and its rate.

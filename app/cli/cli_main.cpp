@@ -20,6 +20,7 @@
 #include "app/cli/ConsoleView.h"
 #include "content/TempFolder.h"
 #include "link/Link.h"
+#include "link/PhoneFiles.h"
 #include "link/ProtocolTrace.h"
 #include "link/Settings.h"
 
@@ -69,9 +70,14 @@ void EndAtOnce() {
 
 void Interrupt() {
   const int before = g_interrupts.fetch_add(1);
-  if (before == 0) RequestCliStop();
-  else if (before == 1) EndAtOnce();
-  else std::_Exit(130);  // the removal itself hangs: a third one ends at once
+  if (before == 0) {
+    RequestCliStop();
+  } else if (before == 1) {
+    DropDownloadTemporary();  // one unlink: safe here
+    EndAtOnce();
+  } else {
+    std::_Exit(130);  // the removal itself hangs: a third one ends at once
+  }
 }
 
 #ifndef _WIN32
