@@ -71,7 +71,8 @@ void ShowStepFailure(TLink& link, TStep step, const TResult& result) {
     if (texts.reasonAfterRefusal) view.ShowMessage(RefusalReason(result.reply));
   } else if (result.outcome == TOutcome::TimedOut) {
     view.ShowMessage(texts.timedOut);
-    if (texts.rawAfterTimeOut) view.ShowMessage(ShownReply(result.reply));
+    // The reply as received, when one came: an empty box tells nothing.
+    if (texts.rawAfterTimeOut && !result.reply.empty()) view.ShowMessage(ShownReply(result.reply));
   }
 }
 

@@ -115,7 +115,11 @@ void TLink::StartReceiver() {
   if (!receiver_) {
     receiver_ = std::make_unique<TReceiver>(
         TReceiverLine{port_, reply_, inbox_, flags_.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
-                      [this] { TellState(false); }, [this](unsigned long id) { ThreadDone(id); }},
+                      [this] {
+                        // Under the receiver's own box: what usually brings the line back.
+                        view_.ShowMessage(kLineLostAdvice);
+                        TellState(false);
+                      }, [this](unsigned long id) { ThreadDone(id); }},
         receiverRun_);
   } else if (receiver_->Paused()) {
     receiver_->Resume();
