@@ -62,6 +62,9 @@ void TLink::WaitTurn() {
 }
 
 void TLink::AbortOperation() {
+  // Under the receiver's box for the lost port (shown before it raised the
+  // flag): what usually brings the line back. A closing window shows nothing.
+  if (flags_.LinkFailed && !flags_.AppClosing) view_.ShowMessage(kLineLostAdvice);
   view_.ShowProgressBar(false);
   view_.HideStatusLabel();
   view_.ShowPage(TPage::Logo);
@@ -115,11 +118,7 @@ void TLink::StartReceiver() {
   if (!receiver_) {
     receiver_ = std::make_unique<TReceiver>(
         TReceiverLine{port_, reply_, inbox_, flags_.LinkFailed, [this](const std::string& text) { view_.ShowMessage(text); },
-                      [this] {
-                        // Under the receiver's own box: what usually brings the line back.
-                        view_.ShowMessage(kLineLostAdvice);
-                        TellState(false);
-                      }, [this](unsigned long id) { ThreadDone(id); }},
+                      [this] { TellState(false); }, [this](unsigned long id) { ThreadDone(id); }},
         receiverRun_);
   } else if (receiver_->Paused()) {
     receiver_->Resume();

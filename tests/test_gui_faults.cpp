@@ -374,7 +374,8 @@ TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
   const Case cases[] = {
       {"AT refused", &phonesim::Options::errorPrefix, false, {"Connection failed"}},
       {"AT unanswered", &phonesim::Options::silentPrefix, false, {"Connection Timeout", "AT\r\n"}},
-      {"hang-up during AT", &phonesim::Options::silentPrefix, true, {"COM Port Exception while wait event"}},
+      {"hang-up during AT", &phonesim::Options::silentPrefix, true,
+       {"COM Port Exception while wait event", kLineLostAdvice}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -418,7 +419,8 @@ TEST_F(WindowOnPhone, PcRemoveMovesTheFileToTheTrash) {
   };
   const Case cases[] = {
       {"a file in the trash's place", [&] { home_.Write(".local/share/Trash", "not a folder"); },
-       {"No trash folder can be made at " + data + "/Trash: a file of that name is in the way", "Remove File ERR"}},
+       {"No trash folder can be made at " + data + "/Trash: a file of that name is in the way", "Remove File ERR",
+        "Not removed: up.bmp"}},
       {"no data folder yet", [&] { fs::remove_all(root_ + "/.local"); }, {}},
   };
   for (const Case& c : cases) {
