@@ -926,18 +926,11 @@ INSTANTIATE_TEST_SUITE_P(
                  .names = {"a.bmp", "b.bmp"}, .phone = kTwo,
                  .fault = [](phonesim::Options& o) { o.swapDownloadPacket = 2; }, .ok = false,
                  .told = {"Not fetched: a.bmp, b.bmp"}},
-        BatchRow{.label = "remove three, the first refused", .op = TBatchOp::Remove,
-                 .names = {"a.bmp", "b.bmp", "c.bmp"}, .phone = kThree,
-                 .fault = [](phonesim::Options& o) { o.errorPrefix = "AT*FRMV=\"a"; }, .ok = false,
-                 .told = {"File_Remove_ERR", "Not removed: a.bmp, b.bmp, c.bmp"}},
         // Two PC files of one name: the second meets the file the batch has
         // just sent as a clash, never overwrites it unasked.
         BatchRow{.label = "send two of one name from two folders, skip", .op = TBatchOp::Send,
                  .names = {"dirA/x.bmp", "dirB/x.bmp"}, .pc = {{"dirA/x.bmp", Picture(31)}, {"dirB/x.bmp", Picture(32)}},
                  .overwrite = false, .drop = true, .phoneAfter = TFiles{{"x.bmp", Picture(31)}}},
-        BatchRow{.label = "send two of one name from two folders, overwrite", .op = TBatchOp::Send,
-                 .names = {"dirA/x.bmp", "dirB/x.bmp"}, .pc = {{"dirA/x.bmp", Picture(31)}, {"dirB/x.bmp", Picture(32)}},
-                 .drop = true, .phoneAfter = TFiles{{"x.bmp", Picture(32)}}},
         BatchRow{.label = "fetch two onto a full disk", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"},
                  .phone = kTwo, .fileLimit = 300, .ok = false},
         BatchRow{.label = "send two, hang-up at the second", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"},
