@@ -233,6 +233,11 @@ TPageReport RemovePcFiles(TLink& link, const std::vector<TBatchFile>& files) {
   report.batch.stopped = end == TWalkEnd::Stopped;
   report.batch.aborted = end == TWalkEnd::Closing;
   for (size_t i = report.batch.results.size(); i < files.size(); ++i) report.batch.notDone.push_back(files[i].name);
+  // "Remove File ERR" names no file: the one that stayed and those after it are.
+  if (!report.batch.stopped && !report.batch.aborted) {
+    const std::string text = report.batch.NotDoneText(TBatchOp::Remove, files);
+    if (!text.empty()) view.ShowMessage(text);
+  }
   return report;
 }
 

@@ -8,10 +8,11 @@
 #include "link/LogicLog.h"
 #include "link/PhoneFiles.h"
 #include "link/Text.h"
+#include "link/Transfers.h"
 
 namespace {
 
-const char* NotDoneText(TBatchOp op) {
+const char* NotDonePrefix(TBatchOp op) {
   switch (op) {
     case TBatchOp::Send: return "Not sent: ";
     case TBatchOp::Fetch: return "Not fetched: ";
@@ -20,7 +21,28 @@ const char* NotDoneText(TBatchOp op) {
   return "Not done: ";
 }
 
+// Whether the file's own end named it already: a question nobody could
+// answer, or a name refused before anything went out.
+bool NamedAtItsEnd(TBatchOp op, const std::string& name, const TResult& r) {
+  if (r.outcome == TOutcome::Unanswered) return true;
+  if (r.outcome != TOutcome::Failed) return false;
+  return !IsSafeCommandName(name) || (op == TBatchOp::Fetch && !IsSafeLocalName(name));
+}
+
 }  // namespace
+
+std::string TBatchReport::NotDoneText(TBatchOp op, const std::vector<TBatchFile>& files) const {
+  std::string names;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (i < results.size()) {
+      if (Done(i) || NamedAtItsEnd(op, files[i].name, results[i])) continue;
+      // "Not stored by the phone" named it.
+      if (results[i].Ok()) continue;
+    }
+    names += (names.empty() ? "" : ", ") + files[i].name;
+  }
+  return names.empty() ? names : NotDonePrefix(op) + names;
+}
 
 bool TBatchReport::Done(size_t i) const {
   const TResult& r = results[i];
@@ -40,8 +62,16 @@ bool TBatchReport::AllDone() const {
 
 void TBatch::CheckStored(TBatchReport& report) {
   std::vector<const TResult*> sent;
-  for (const TResult& r : report.results)
-    if (r.Ok() && !r.sentName.empty()) sent.push_back(&r);
+  for (size_t i = 0; i < report.results.size(); ++i) {
+    const TResult& r = report.results[i];
+    if (!r.Ok() || r.sentName.empty()) continue;
+    // A name the batch sent again later (two PC files of one name, the
+    // second overwriting by the user's answer) is the later file's now.
+    bool again = false;
+    for (size_t j = i + 1; j < report.results.size() && !again; ++j)
+      again = report.results[j].Ok() && SamePhoneName(report.results[j].sentName, r.sentName);
+    if (!again) sent.push_back(&r);
+  }
   if (sent.empty()) return;
   // An OK to the last packet is the phone's word only; its listing shows
   // what it kept. A list that cannot be read confirms nothing, nor does a
@@ -84,25 +114,12 @@ bool TBatch::Reconnect() {
 TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
   TBatchReport report;
   LogicBatchStart(op_, files.size(), folder_);
-  // The files not started; told when the batch could not go on for a
-  // reason of the link's, since no message of a file names them.
-  auto endEarly = [&](size_t from, bool tell) {
-    std::string names;
-    for (size_t k = from; k < files.size(); ++k) {
-      report.notDone.push_back(files[k].name);
-      names += (names.empty() ? "" : ", ") + files[k].name;
-    }
-    if (tell && !names.empty()) link_.View().ShowMessage(NotDoneText(op_) + names);
-    LogicLeftOut(names, tell ? "the phone could not be reached or the port failed" : "a file before failed");
-  };
   const TWalkEnd end = WalkItems(link_, files.size(), [&](size_t i) {
     // A failed file closed the port: the rest go on only once the phone
     // answers again, never into a cascade of port errors.
     const unsigned beforeReconnect = link_.Flags().AbortCount;
     if (!link_.Port().Connected() && !Reconnect()) {
-      if (link_.Flags().StopPending()) return false;
-      report.aborted = link_.Flags().AbortedSince(beforeReconnect);
-      endEarly(i, !report.aborted);
+      if (!link_.Flags().StopPending()) report.aborted = link_.Flags().AbortedSince(beforeReconnect);
       return false;
     }
     const unsigned mark = link_.Flags().AbortCount;
@@ -116,24 +133,29 @@ TBatchReport TBatch::Run(const std::vector<TBatchFile>& files) {
       return false;
     }
     // A port that failed under a write is gone: nothing more goes out.
-    if (r.outcome == TOutcome::PortFailed) {
-      endEarly(i + 1, true);
-      return false;
-    }
+    if (r.outcome == TOutcome::PortFailed) return false;
     // The phone's refusal ends the batch (it would refuse the rest too); a
     // fetch or a removal that failed ends it as well. A send that failed
     // otherwise (a time-out, a file of the PC's) goes on with the next.
     if (!r.Ok() && r.outcome != TOutcome::Declined && r.outcome != TOutcome::Unanswered &&
-        (op_ != TBatchOp::Send || r.outcome == TOutcome::Refused)) {
-      endEarly(i + 1, false);
+        (op_ != TBatchOp::Send || r.outcome == TOutcome::Refused))
       return false;
-    }
     if (OnFileEnd) OnFileEnd(r);
     return true;
   });
   report.stopped = end == TWalkEnd::Stopped;
   if (end == TWalkEnd::Closing) report.aborted = true;
+  for (size_t k = report.results.size(); k < files.size(); ++k) report.notDone.push_back(files[k].name);
   if (op_ == TBatchOp::Send && !report.stopped && !report.aborted) CheckStored(report);
+  // However it ended, one text names what was not done; no message of a
+  // file names the files never started.
+  if (!report.stopped && !link_.Flags().AppClosing) {
+    const std::string text = report.NotDoneText(op_, files);
+    if (!text.empty()) {
+      link_.View().ShowMessage(text);
+      LogicDecision(text);
+    }
+  }
   LogicBatchEnd(op_, report);
   return report;
 }

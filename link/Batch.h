@@ -24,7 +24,7 @@ struct TBatchReport {
   std::vector<TResult> results;  // one per file started, in order
   bool stopped = false;          // Stop ended it; the rest were not started
   bool aborted = false;          // a hang-up or the window's close: no refresh
-  std::vector<std::string> notDone;  // files not started after the batch ended early
+  std::vector<std::string> notDone;  // files not started, however the batch ended
   // Sends the phone answered OK to but does not list with their size after
   // the batch (or that could not be looked for: the listing failed).
   std::vector<std::string> notStored;
@@ -33,6 +33,10 @@ struct TBatchReport {
   bool AllDone() const;
   // Whether the file started as results[i] is done, as the end texts count it.
   bool Done(size_t i) const;
+  // The batch's end text: every one of 'files' (the batch's, in order) not
+  // done, the file in hand included, that no message has named already
+  // ("Not fetched: a.gif, b.gif"); "" when there is none.
+  std::string NotDoneText(TBatchOp op, const std::vector<TBatchFile>& files) const;
 };
 
 class TBatch {
@@ -43,6 +47,8 @@ class TBatch {
   // After each file the batch goes on from, with how it ended, e.g. to
   // step a total bar.
   std::function<void(const TResult&)> OnFileEnd;
+  // Ends with the report's end text in a box, unless Stop ended it (the
+  // front end names the files then) or the window is closing.
   TBatchReport Run(const std::vector<TBatchFile>& files);
 
  private:

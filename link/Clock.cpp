@@ -14,7 +14,10 @@ std::chrono::microseconds Scaled(int ms, double scale) {
 
 std::chrono::microseconds TClock::Span(int ms) const { return Scaled(ms, scale_); }
 
-std::chrono::microseconds TClock::DelaySpan(int ms) const { return Scaled(ms, delayScale_); }
+std::chrono::microseconds TClock::DelaySpan(int ms) const {
+  if (recorder_) recorder_(ms);
+  return Scaled(ms, delayScale_);
+}
 
 void TClock::Sleep(int ms) const {
   if (ms > 0) std::this_thread::sleep_for(DelaySpan(ms));

@@ -3,6 +3,8 @@
 // at their length; tests and the command line's test build hand the link a
 // faster clock, so the same waits run without waiting for the design's delays.
 #include <chrono>
+#include <functional>
+#include <utility>
 
 class TClock {
  public:
@@ -20,8 +22,13 @@ class TClock {
   std::chrono::microseconds DelaySpan(int ms) const;
   double DelayScale() const { return delayScale_; }
   void Sleep(int ms) const;  // sleeps a fixed delay
+  // Told every fixed delay asked of this clock (and of its copies), in ms
+  // as asked: a test reads a pause there, where a fast clock makes it too
+  // short to stand out from the traffic around it.
+  void RecordDelays(std::function<void(int ms)> recorder) { recorder_ = std::move(recorder); }
 
  private:
   double scale_;
   double delayScale_;
+  std::function<void(int)> recorder_;
 };

@@ -57,6 +57,13 @@ const TStepTexts& StepTexts(TStep step) {
   return kList;
 }
 
+namespace {
+
+// A box of nothing but line ends and blanks tells the user nothing.
+bool HasText(const std::string& text) { return text.find_first_not_of(" \t\r\n") != std::string::npos; }
+
+}  // namespace
+
 void ShowStepFailure(TLink& link, TStep step, const TResult& result) {
   const TStepTexts& texts = StepTexts(step);
   IFormView& view = link.View();
@@ -68,10 +75,12 @@ void ShowStepFailure(TLink& link, TStep step, const TResult& result) {
     TReplyChannel& reply = link.Reply();
     link.Inbox().ServeUntil([&reply] { return !reply.ReceiverBoxPending(); }, std::chrono::seconds(2));
     view.ShowMessage(texts.refused);
-    if (texts.reasonAfterRefusal) view.ShowMessage(RefusalReason(result.reply));
+    const std::string reason = texts.reasonAfterRefusal ? RefusalReason(result.reply) : std::string();
+    if (HasText(reason)) view.ShowMessage(reason);
   } else if (result.outcome == TOutcome::TimedOut) {
     view.ShowMessage(texts.timedOut);
-    if (texts.rawAfterTimeOut) view.ShowMessage(ShownReply(result.reply));
+    // The reply as received, when one came.
+    if (texts.rawAfterTimeOut && HasText(result.reply)) view.ShowMessage(ShownReply(result.reply));
   }
 }
 

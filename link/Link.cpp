@@ -66,6 +66,9 @@ void TLink::WaitTurn() {
 }
 
 void TLink::AbortOperation() {
+  // Under the receiver's box for the lost port (shown before it raised the
+  // flag): what usually brings the line back. A closing window shows nothing.
+  if (flags_.LinkFailed && !flags_.AppClosing) view_.ShowMessage(kLineLostAdvice);
   view_.ShowProgressBar(false);
   view_.HideStatusLabel();
   view_.ShowPage(TPage::Logo);

@@ -153,4 +153,8 @@ std::string RefusalReason(const std::string& reply);
 
 // A reply as a message shows it: a long one is cut, with its length.
 std::string ShownReply(const std::string& reply);
+// Told when an operation ends because the receiver lost the port (a cable
+// pulled, the phone switched off).
+inline constexpr const char* kLineLostAdvice =
+    "The line to the phone was lost: check that the phone is on and that its cable is in, then connect again";
 inline constexpr const char* kReplyTooLong = "Reply too long: the phone sent more than 1048576 characters";

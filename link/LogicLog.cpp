@@ -53,10 +53,6 @@ void LogicFileEnd(const std::string& name, const TResult& r) {
   LogicDecision(what);
 }
 
-void LogicLeftOut(const std::string& names, const char* why) {
-  if (!names.empty()) LogicDecision("left out " + names + ": " + why);
-}
-
 void LogicBatchEnd(TBatchOp op, const TBatchReport& report) {
   if (!SessionLogic().Active()) return;
   size_t done = 0;

@@ -18,7 +18,6 @@ void LogicEnd(const std::string& operation, const std::string& counts);
 // The shapes the batch and the upload have.
 void LogicBatchStart(TBatchOp op, size_t files, int folder);
 void LogicFileEnd(const std::string& name, const TResult& r);
-void LogicLeftOut(const std::string& names, const char* why);
 void LogicBatchEnd(TBatchOp op, const TBatchReport& report);
 // The answer to "Overwrite name?", passed through.
 TOverwriteChoice LogicClash(const std::string& name, const TOverwriteChoice& choice);

@@ -61,7 +61,6 @@ TResult SendFilePackets(TLink& link, std::FILE* file, uint64_t size, const TPack
       if (result.outcome == TOutcome::Refused || !plan.silentTimeOut) return result;
       if (result.reply.empty()) {
         link.View().ShowMessage(plan.silentTimeOut);
-        link.View().ShowMessage(ShownReply(result.reply));
         return result;
       }
       // Something came back: the packet counts as delivered.

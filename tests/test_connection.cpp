@@ -310,8 +310,9 @@ TEST(CheckLink, HangUpDuringWaitAbortsWithoutWaitMessage) {
     if (++pumps == 3) s.sim->HangUp();
   };
   EXPECT_FALSE(CheckLink(*s.link));
-  // One failure, one box: no second one for the absent fall-back port.
-  EXPECT_EQ(s.view.messages, std::vector<std::string>{"COM Port Exception while wait event"});
+  // One failure, one box and what brings the line back: nothing for the
+  // absent fall-back port.
+  EXPECT_EQ(s.view.messages, (std::vector<std::string>{"COM Port Exception while wait event", kLineLostAdvice}));
   EXPECT_EQ(s.view.page, TPage::Logo);
   EXPECT_EQ(s.link->Flags().LinkFailed, 0);
 }

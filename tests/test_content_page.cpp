@@ -454,15 +454,21 @@ TEST_F(ContentPageTest, AbortInTheMiddleOfASend) {
     if (c.closeWindow) {
       EXPECT_EQ(sim.view.messages.size(), messagesAtAbort);
     } else {
-      // The receiver told about the port before the wait gave up.
+      // The receiver told about the port before the wait gave up, then
+      // what brings the line back; the batch names the file cut off and
+      // the one never started.
       EXPECT_TRUE(sim.view.HasMessage("COM Port Exception while wait event") ||
                   sim.view.HasMessage("COM port exception while receive"));
+      EXPECT_TRUE(sim.view.HasMessage(kLineLostAdvice));
+      const auto& rows = sim.view.lists[TListId::PcFiles];
+      EXPECT_EQ(sim.view.messages.back(), "Not sent: " + rows.at(0).at(0) + ", " + rows.at(1).at(0));
     }
   }
 }
 
-// Each batch leaves the pause between its files on the wire: from the
-// first file's last line to the second file's request.
+// Each batch asks for the pause between its files: after the first file's
+// lines, before the second file's request. Read from what the clock was
+// asked, as a fast clock's pause is shorter than the traffic around it.
 TEST_F(ContentPageTest, EveryPhoneBatchPausesBetweenFiles) {
   const struct {
     TBatchOp op;
@@ -470,8 +476,10 @@ TEST_F(ContentPageTest, EveryPhoneBatchPausesBetweenFiles) {
   } cases[] = {{TBatchOp::Send, "AT*FUPL=\"b.bmp\""},
                {TBatchOp::Fetch, "AT*FDWN=\"b.bmp\""},
                {TBatchOp::Remove, "AT*FRMV=\"b.bmp\""}};
-  // On a clock where the pause stands out from a transfer's own settling.
-  s.link->SetClock(TClock(0.05));
+  std::vector<std::pair<int, size_t>> asked;  // each delay asked, with the lines the phone had then
+  TClock clock(0.02);
+  clock.RecordDelays([&](int ms) { asked.emplace_back(ms, s.sim->ReceivedLines().size()); });
+  s.link->SetClock(clock);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.second);
     for (const char* name : {"a.bmp", "b.bmp"}) {
@@ -481,14 +489,21 @@ TEST_F(ContentPageTest, EveryPhoneBatchPausesBetweenFiles) {
     }
     OpenPictures();
     Select(c.op == TBatchOp::Send ? TListId::PcFiles : TListId::PhoneFiles, {"a.bmp", "b.bmp"});
-    faults::TimedLines lines([this] { return s.sim->ReceivedLines(); });
+    s.sim->ClearReceived();
+    asked.clear();
     switch (c.op) {
       case TBatchOp::Send: page.DC_PIC_UL_ButtonClick(); break;
       case TBatchOp::Fetch: page.DC_PIC_DL_ButtonClick(); break;
       case TBatchOp::Remove: page.DC_PIC_Remove_PHONE_ButtonClick(); break;
     }
-    const faults::TimedLines::Gap gap = lines.GapBefore(c.second);
-    EXPECT_GE(gap.ms, kPauseBetweenFilesMs * s.link->Clock().DelayScale()) << gap.before;
+    const std::vector<std::string> lines = s.sim->ReceivedLines();
+    const size_t second = std::find_if(lines.begin(), lines.end(),
+                                       [&](const std::string& l) { return l.rfind(c.second, 0) == 0; }) -
+                          lines.begin();
+    ASSERT_LT(second, lines.size());
+    // Asked once, with every line of the first file on the phone and the second's request not yet.
+    const std::pair<int, size_t> pause(kPauseBetweenFilesMs, second);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), pause), 1) << ::testing::PrintToString(asked);
   }
 }
 
@@ -501,12 +516,17 @@ TEST_F(ContentPageTest, AFailedFileEndsTheBatchButStillRefreshes) {
     TBatchOp op;
     std::string errorPrefix, silentPrefix;  // faults that hit a.bmp only
     std::string second;                     // the request for b.bmp
+    std::string ended;                      // the batch's end text, naming both
   };
   const Case cases[] = {
-      {"send, the first refused", TBatchOp::Send, "AT*FUPL=\"a.bmp\"", "", "AT*FUPL=\"b.bmp\""},
-      {"fetch, the first refused", TBatchOp::Fetch, "AT*FDWN=\"a.bmp\"", "", "AT*FDWN=\"b.bmp\""},
-      {"fetch, the first unanswered", TBatchOp::Fetch, "", "AT*FDWN=\"a.bmp\"", "AT*FDWN=\"b.bmp\""},
-      {"remove, the first refused", TBatchOp::Remove, "AT*FRMV=\"a.bmp\"", "", "AT*FRMV=\"b.bmp\""},
+      {"send, the first refused", TBatchOp::Send, "AT*FUPL=\"a.bmp\"", "", "AT*FUPL=\"b.bmp\"",
+       "Not sent: a.bmp, b.bmp"},
+      {"fetch, the first refused", TBatchOp::Fetch, "AT*FDWN=\"a.bmp\"", "", "AT*FDWN=\"b.bmp\"",
+       "Not fetched: a.bmp, b.bmp"},
+      {"fetch, the first unanswered", TBatchOp::Fetch, "", "AT*FDWN=\"a.bmp\"", "AT*FDWN=\"b.bmp\"",
+       "Not fetched: a.bmp, b.bmp"},
+      {"remove, the first refused", TBatchOp::Remove, "AT*FRMV=\"a.bmp\"", "", "AT*FRMV=\"b.bmp\"",
+       "Not removed: a.bmp, b.bmp"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -524,6 +544,7 @@ TEST_F(ContentPageTest, AFailedFileEndsTheBatchButStillRefreshes) {
     o.silentPrefix = c.silentPrefix;
     s.sim->SetOptions(o);
     s.sim->ClearReceived();
+    s.view.messages.clear();
     const TListId list = c.op == TBatchOp::Send ? TListId::PcFiles : TListId::PhoneFiles;
     Select(list, {"a.bmp", "b.bmp"});
     const TPageReport report = c.op == TBatchOp::Send    ? page.DC_PIC_UL_ButtonClick()
@@ -534,6 +555,7 @@ TEST_F(ContentPageTest, AFailedFileEndsTheBatchButStillRefreshes) {
     EXPECT_EQ(report.DoneCount(), 0u);
     EXPECT_EQ(report.NotDone(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
     EXPECT_FALSE(report.batch.AllDone());
+    EXPECT_TRUE(s.view.HasMessage(c.ended)) << ::testing::PrintToString(s.view.messages);
     EXPECT_EQ(LinesStartingWith(c.second), 0);
     EXPECT_FALSE(s.view.totalVisible);
     EXPECT_TRUE(s.view.actionButtonsEnabled);
@@ -550,11 +572,12 @@ TEST_F(ContentPageTest, AFailedFileThatClosedThePortIsNoCascade) {
     const char* label;
     const char* silent;  // lines the phone leaves unanswered
     std::vector<std::string> sent;
+    std::string ended;  // the batch's end text
   };
   const Case cases[] = {
-      {"the phone answers again", "AT*FUPL=\"a.bmp\"", {"b.bmp", "c.bmp"}},
+      {"the phone answers again", "AT*FUPL=\"a.bmp\"", {"b.bmp", "c.bmp"}, "Not sent: a.bmp"},
       // The first file sent times out, the phone never answers "AT" again.
-      {"the phone stays silent", "AT", {}},
+      {"the phone stays silent", "AT", {}, "Not sent: "},  // all three, in the list's order
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -579,10 +602,36 @@ TEST_F(ContentPageTest, AFailedFileThatClosedThePortIsNoCascade) {
     ASSERT_FALSE(s.view.messages.empty());
     const auto notSent = std::count_if(s.view.messages.begin(), s.view.messages.end(),
                                        [](const std::string& m) { return m.rfind("Not sent: ", 0) == 0; });
-    EXPECT_EQ(notSent, c.sent.empty() ? 1 : 0) << ::testing::PrintToString(s.view.messages);
+    EXPECT_EQ(notSent, 1) << ::testing::PrintToString(s.view.messages);
+    std::string ended = c.ended;
+    if (c.sent.empty()) {
+      for (const std::string& row : Rows(TListId::PcFiles)) ended += (ended.back() == ' ' ? "" : ", ") + row;
+    }
+    EXPECT_TRUE(s.view.HasMessage(ended)) << ::testing::PrintToString(s.view.messages);
     EXPECT_EQ(s.view.messages.front(), "Send_UPLOAD_REQ_timeout");
     EXPECT_TRUE(s.view.actionButtonsEnabled);
   }
+}
+
+// A phone that answers OK to every packet and then lists the file with
+// another size has not kept what was sent: the name alone confirms nothing.
+TEST_F(ContentPageTest, ASentFileListedWithAnotherSizeIsNotStored) {
+  PcFile("a.bmp", Bmp(1, 1, 60));
+  OpenPictures();
+  Select(TListId::PcFiles, {"a.bmp"});
+  s.view.messages.clear();
+  bool grown = false;
+  s.view.onWaitTurn = [&] {
+    // The phone stores a file whole before its last OK: the listing that follows sees it grown.
+    if (grown || !fs::exists(phone + "/a.bmp")) return;
+    grown = true;
+    WriteFile(phone + "/a.bmp", Bmp(1, 1, 61));
+  };
+  const TPageReport report = page.DC_PIC_UL_ButtonClick();
+  s.view.onWaitTurn = nullptr;
+  ASSERT_TRUE(grown);
+  EXPECT_EQ(s.view.messages, std::vector<std::string>{"Not stored by the phone: a.bmp"});
+  EXPECT_FALSE(report.batch.AllDone());
 }
 
 TEST_F(ContentPageTest, FailedPcRemovalEndsTheBatch) {
@@ -600,7 +649,7 @@ TEST_F(ContentPageTest, FailedPcRemovalEndsTheBatch) {
     Select(TListId::PcFiles, {"a.bmp", "b.bmp"});
     if (vanished) fs::remove(pc + "/" + rows.at(0));
     page.DC_PIC_Remove_PC_ButtonClick();
-    EXPECT_EQ(s.view.messages, std::vector<std::string>{"Remove File ERR"});
+    EXPECT_EQ(s.view.messages, (std::vector<std::string>{"Remove File ERR", "Not removed: a.bmp, b.bmp"}));
     EXPECT_EQ(fs::exists(pc + "/" + rows.at(0)), !vanished);
     EXPECT_TRUE(fs::exists(pc + "/" + rows.at(1)));
     EXPECT_TRUE(s.view.trashed.empty());

@@ -195,8 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
     Download, DownloadFailures,
     ::testing::Values(FailCase{"request answered ERROR", "AT*FDWN", "", {"Download_Error"}},
                       FailCase{"acknowledge answered ERROR", "AT*ACK", "", {"Download_Error"}},
-                      FailCase{"silent request", "", "AT*FDWN", {"Download_Timeout", ""}},
-                      FailCase{"silent acknowledge", "", "AT*ACK", {"Download_Timeout", ""}}));
+                      FailCase{"silent request", "", "AT*FDWN", {"Download_Timeout"}},
+                      FailCase{"silent acknowledge", "", "AT*ACK", {"Download_Timeout"}}));
 
 TEST_F(DownloadRig, SuccessfulOverwriteReplacesTheFile) {
   PhoneFile("x.bin", Pattern(200));

@@ -103,10 +103,13 @@ phonesim::Options CaseBlind(phonesim::Options o) {
   return o;
 }
 
-// The receiver's message alone: the failed fall-back to "COM1" (no such
-// port in an isolated run) adds no second one. A file cut off is named.
-const std::vector<std::string> kHangUpErr = {"COM Port Exception while wait event"};
-std::vector<std::string> HangUpErr(const std::string& notDone) { return {kHangUpErr[0], notDone}; }
+// The receiver's message and what brings the line back: the failed
+// fall-back to "COM1" (no such port in an isolated run) adds no box. The
+// file cut off and those never started are named.
+const std::vector<std::string> kHangUpErr = {
+    "COM Port Exception while wait event",
+    "The line to the phone was lost: check that the phone is on and that its cable is in, then connect again"};
+std::vector<std::string> HangUpErr(const std::string& notDone) { return {kHangUpErr[0], kHangUpErr[1], notDone}; }
 
 class CliFaults : public ::testing::TestWithParam<CliCase> {};
 
@@ -164,6 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"hang-up on the put request", HangAfter(4), "put 3 pc/up.bin", false,
                 HangUpErr("Not sent: up.bin")},
         CliCase{"hang-up on put packet 3", HangAfter(7), "put 3 pc/up.bin", false, HangUpErr("Not sent: up.bin")},
+        CliCase{"hang-up on the first of two puts", HangAfter(5), "put 3 pc/up.bin pc/game.jad", false,
+                HangUpErr("Not sent: up.bin, game.jad"), "AT*FUPL=\"game"},
         CliCase{"hang-up on the first get acknowledge", HangAfter(5), "get 3 dl.bin --to pc", false,
                 HangUpErr("Not fetched: dl.bin")},
         CliCase{"hang-up on a get that overwrites", HangAfter(5), "--on-conflict=overwrite get 3 dl.bin --to pc",
@@ -171,14 +176,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Unanswered lines wait out their whole time-out: only the short
         // waits; the long ones are covered at the link level.
         CliCase{"silent AT", Silent("AT"), "ls 3", false,
-                {"Connection Timeout", "",
+                {"Connection Timeout",
                  "No answer on DEVICE: check that the phone is on, that its cable is in, and that DEVICE is the "
                  "phone's port (--port NAME)"}},
-        CliCase{"silent folder select", Silent("AT*FLIST="), "ls 3", false, {"Change Folder Timeout", ""}},
+        CliCase{"silent folder select", Silent("AT*FLIST="), "ls 3", false, {"Change Folder Timeout"}},
         CliCase{"silent upload request", Silent("AT*FUPL=\""), "put 3 pc/up.bin", false,
-                {"Send_UPLOAD_REQ_timeout", "", "Not sent: up.bin"}},
+                {"Send_UPLOAD_REQ_timeout", "Not sent: up.bin"}},
         CliCase{"silent get request", Silent("AT*FDWN"), "--on-conflict=overwrite get 3 dl.bin --to pc", true,
-                {"Download_Timeout", "", "Not fetched: dl.bin"}},
+                {"Download_Timeout", "Not fetched: dl.bin"}},
         CliCase{"unanswered last archive packet", Silent("AT*FUPL=0300", true), "install pc game.jad", false,
                 {"Send JAR data timeout", ExpectedPackets(kSuite)[2] + "\\r\\n"}},
         // Refused before anything is sent, and no success for it.
@@ -223,9 +228,14 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}},
         CliCase{"put over a phone file with no terminal", {}, "put 3 pc/dl.bin", true,
                 {"Overwrite dl.bin? (no terminal to ask: use --on-conflict)"}},
-        // A fetch that failed ends the batch: the next file is not asked for.
+        // A fetch or removal that failed ends the batch: the next file is
+        // not asked for, and is named with the one that failed.
         CliCase{"get of two, the first refused", Refuse("AT*FDWN=\"dl"), "get 3 dl.bin other.gif --to pc", false,
-                {"Download_Error", "Not fetched: dl.bin"}, "AT*FDWN=\"other"},
+                {"Download_Error", "Not fetched: dl.bin, other.gif"}, "AT*FDWN=\"other"},
+        CliCase{"get of three, the first not on the phone", {}, "get 3 nothere.gif dl.bin other.gif --to pc", false,
+                {"Download_Error", "Not fetched: nothere.gif, dl.bin, other.gif"}, "AT*FDWN=\"dl"},
+        CliCase{"rm of two, the first not on the phone", {}, "rm 3 nothere.gif dl.bin", false,
+                {"File_Remove_ERR", "Not removed: nothere.gif, dl.bin"}, "AT*FRMV=\"dl"},
         // An OK to every packet is not a file kept: the listing says so.
         // The upload took over a second on the link's clock: its line first.
         CliCase{"put to a phone that keeps nothing", KeepNothing(), "put 3 pc/up.bin", false,

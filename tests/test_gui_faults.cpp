@@ -23,6 +23,7 @@
 #include <csignal>
 #include <future>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "app/core/Config.h"
@@ -373,7 +374,8 @@ TEST_F(WindowOnPhone, FailedLinkCheckTellsOnceAndLeavesTheProgressPanelEmpty) {
   const Case cases[] = {
       {"AT refused", &phonesim::Options::errorPrefix, false, {"Connection failed"}},
       {"AT unanswered", &phonesim::Options::silentPrefix, false, {"Connection Timeout", "AT\r\n"}},
-      {"hang-up during AT", &phonesim::Options::silentPrefix, true, {"COM Port Exception while wait event"}},
+      {"hang-up during AT", &phonesim::Options::silentPrefix, true,
+       {"COM Port Exception while wait event", kLineLostAdvice}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -423,7 +425,8 @@ TEST_F(WindowOnPhone, PcRemoveMovesTheFileToTheTrash) {
   };
   const Case cases[] = {
       {"a file in the trash's place", [&] { home_.Write(".local/share/Trash", "not a folder"); },
-       {"No trash folder can be made at " + data + "/Trash: a file of that name is in the way", "Remove File ERR"}},
+       {"No trash folder can be made at " + data + "/Trash: a file of that name is in the way", "Remove File ERR",
+        "Not removed: up.bmp"}},
       {"no data folder yet", [&] { fs::remove_all(root_ + "/.local"); }, {}},
   };
   for (const Case& c : cases) {
@@ -721,6 +724,8 @@ struct BatchRow {
   bool trashInTheWay = false; // a file stands where the trash folder would be made
   unsigned long long fileLimit = 0;  // >0: files past this size cannot be written, as on a full disk
   bool ok = true;             // the batch goes through (or is passed over by the user's answer)
+  std::vector<std::string> told = {};  // texts both fronts show whole (a box, a line of stderr)
+  std::optional<TFiles> phoneAfter = {};  // the phone's picture folder at the end, when it matters
 };
 
 void PrintTo(const BatchRow& r, std::ostream* os) { *os << r.label; }
@@ -868,11 +873,23 @@ TEST_P(BatchThroughBothFronts, GiveTheSameOutcome) {
   EXPECT_TRUE(window.pc == cli.pc) << "window: " << Names(window.pc) << "\ncommand line: " << Names(cli.pc);
   EXPECT_EQ(window.ok, cli.ok) << "window:\n" << window.said << "command line:\n" << cli.said;
   EXPECT_EQ(cli.ok, row.ok) << cli.said;
-  // Nothing half-written on either side: each file is as it was, or a whole copy of the other side's.
+  for (const std::string& text : row.told) {
+    EXPECT_NE(("\n" + window.said).find("\n" + text + "\n"), std::string::npos) << "window:\n" << window.said;
+    EXPECT_NE(("\n" + cli.said).find("\n" + text + "\n"), std::string::npos) << "command line:\n" << cli.said;
+  }
+  if (row.phoneAfter) {
+    EXPECT_TRUE(window.phone == *row.phoneAfter) << Names(window.phone);
+    EXPECT_TRUE(cli.phone == *row.phoneAfter) << Names(cli.phone);
+  }
+  // Nothing half-written on either side: each file is as it was, or a whole
+  // copy of one of the other side's (a PC file of a sub-folder by its name).
   auto whole = [](const faults::TFolderSnapshot& after, const TFiles& before, const TFiles& other) {
-    for (const auto& [name, bytes] : after)
-      EXPECT_TRUE((before.count(name) && before.at(name) == bytes) || (other.count(name) && other.at(name) == bytes))
-          << name;
+    for (const auto& [name, bytes] : after) {
+      bool copy = false;
+      for (const auto& [path, data] : other)
+        copy = copy || ((path == name || fs::path(path).filename() == name) && data == bytes);
+      EXPECT_TRUE((before.count(name) && before.at(name) == bytes) || copy) << name;
+    }
   };
   whole(window.pc, PcAtStart(row), row.phone);
   whole(window.phone, row.phone, row.pc);
@@ -910,14 +927,23 @@ INSTANTIATE_TEST_SUITE_P(
         BatchRow{.label = "send three, the first one's packets unanswered", .op = TBatchOp::Send,
                  .names = {"a.bmp", "b.bmp", "c.bmp"}, .pc = kThree,
                  .fault = [](phonesim::Options& o) { o.noEchoSilentPrefix = ExpectedPackets(Picture(31))[0]; },
-                 .ok = false},
+                 .ok = false, .told = {"Not sent: a.bmp"}},
         BatchRow{.label = "fetch two, the first one's packets out of order", .op = TBatchOp::Fetch,
                  .names = {"a.bmp", "b.bmp"}, .phone = kTwo,
-                 .fault = [](phonesim::Options& o) { o.swapDownloadPacket = 2; }, .ok = false},
+                 .fault = [](phonesim::Options& o) { o.swapDownloadPacket = 2; }, .ok = false,
+                 .told = {"Not fetched: a.bmp, b.bmp"}},
+        // Two PC files of one name: the second meets the file the batch has
+        // just sent as a clash, never overwrites it unasked.
+        BatchRow{.label = "send two of one name from two folders, skip", .op = TBatchOp::Send,
+                 .names = {"dirA/x.bmp", "dirB/x.bmp"}, .pc = {{"dirA/x.bmp", Picture(31)}, {"dirB/x.bmp", Picture(32)}},
+                 .overwrite = false, .drop = true, .phoneAfter = TFiles{{"x.bmp", Picture(31)}}},
         BatchRow{.label = "fetch two onto a full disk", .op = TBatchOp::Fetch, .names = {"a.bmp", "b.bmp"},
                  .phone = kTwo, .fileLimit = 300, .ok = false},
         BatchRow{.label = "send two, hang-up at the second", .op = TBatchOp::Send, .names = {"a.bmp", "b.bmp"},
                  .pc = kTwo, .hangUpAt = "AT*FUPL=\"b.bmp", .ok = false},
+        BatchRow{.label = "send three dropped, hang-up inside the second", .op = TBatchOp::Send,
+                 .names = {"a.bmp", "b.bmp", "c.bmp"}, .pc = kThree, .hangUpAt = "AT*FUPL=\"b.bmp", .drop = true,
+                 .ok = false, .told = {kLineLostAdvice, "Not sent: b.bmp, c.bmp"}},
         BatchRow{.label = "fetch two, the first a clash skipped, hang-up inside the second", .op = TBatchOp::Fetch,
                  .names = {"a.bmp", "b.bmp"}, .pc = kOld, .phone = kTwo, .hangUpAt = "AT*ACK", .overwrite = false,
                  .ok = false}));

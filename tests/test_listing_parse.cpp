@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"select refused", "AT*FLIST=", "", [](TLink& l, TPageState& p) { SelectPhoneFolder(l, p, 3); },
                   {"Change Folder on Mobile failed"}},
         FaultCase{"select unanswered", "", "AT*FLIST=", [](TLink& l, TPageState& p) { SelectPhoneFolder(l, p, 3); },
-                  {"Change Folder Timeout", ""}},
+                  {"Change Folder Timeout"}},
         FaultCase{"list refused", "AT*FLIST?", "", [](TLink& l, TPageState& p) { ListPhoneFolder(l, p); }, {"Get_List_Error"}},
         FaultCase{"remove refused", "AT*FRMV", "", [](TLink& l, TPageState&) { RemovePhoneFile(l, "a.gif"); }, {"File_Remove_ERR"}}));
 

@@ -291,9 +291,9 @@ const std::string kP2 = ExpectedPackets(Pattern(200))[1];
 INSTANTIATE_TEST_SUITE_P(
     Upload, UploadStalls,
     ::testing::Values(
-        StallCase{"request unanswered", false, "AT*FUPL=\"", {"Send_UPLOAD_REQ_timeout", ""}},
+        StallCase{"request unanswered", false, "AT*FUPL=\"", {"Send_UPLOAD_REQ_timeout"}},
         StallCase{"request only echoed", true, "AT*FUPL=\"", {"Send_UPLOAD_REQ_timeout", "AT*FUPL=\"s.bin\",200,3\r\n"}},
-        StallCase{"phone silent after a packet", false, "AT*FUPL=02", {"Send File data timeout", ""}},
+        StallCase{"phone silent after a packet", false, "AT*FUPL=02", {"Send File data timeout"}},
         StallCase{"packet only echoed", true, "AT*FUPL=02", {"Send File data timeout", kP2 + "\r\n"}}));
 
 TEST_F(UploadRig, PacketAnsweredWithError) {

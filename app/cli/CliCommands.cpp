@@ -180,10 +180,17 @@ void ShowProgress(const std::string& verb, size_t index, size_t total, const std
             << static_cast<int64_t>(static_cast<double>(bytes) / seconds) << " bytes/s" << std::endl;
 }
 
+// A batch names the files it did not do, except after Ctrl+C, where a
+// window's box would: here they come before "Stopped".
+void NameNotDoneAfterStop(const TBatchReport& report, TBatchOp op, const std::vector<TBatchFile>& files) {
+  if (!report.stopped) return;
+  const std::string text = report.NotDoneText(op, files);
+  if (!text.empty()) std::cerr << EscapedName(text) << std::endl;
+}
+
 // Runs a batch of one kind on the selected folder; true when every file
 // went through (a send: and the phone keeps it) or was passed over by the
-// user's own choice. A transfer longer than a second gets a progress line;
-// a file that failed is named after its reason, which names no file.
+// user's own choice. A transfer longer than a second gets a progress line.
 bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchFile>& files) {
   TBatch batch(s.Link(), s.Pages(), op, folder);
   size_t index = 0;
@@ -197,16 +204,8 @@ bool RunBatch(TCliSession& s, TBatchOp op, int folder, const std::vector<TBatchF
     ShowProgress(send ? "sent" : "fetched", index, files.size(), EscapedName(send ? r.sentName : file.name),
                  send ? r.sentSize : static_cast<uint64_t>(std::max<int32_t>(file.size, 0)), seconds);
   };
-  const size_t saidBefore = s.View().said.size();
   const TBatchReport report = batch.Run(files);
-  const std::string said = s.View().said.substr(saidBefore);
-  const char* notDone = op == TBatchOp::Send ? "Not sent: " : op == TBatchOp::Fetch ? "Not fetched: " : "Not removed: ";
-  for (size_t i = 0; i < report.results.size(); ++i) {
-    // A message of the batch's that named the file (a bad name, an
-    // unanswered question, a file the phone did not keep) said it already.
-    if (report.Done(i) || said.find(EscapedName(files[i].name)) != std::string::npos) continue;
-    std::cerr << notDone << EscapedName(files[i].name) << std::endl;
-  }
+  NameNotDoneAfterStop(report, op, files);
   return report.AllDone();
 }
 
@@ -294,11 +293,7 @@ int CmdTrash(TCliSession& s, const std::vector<std::string>& args) {
   std::vector<TBatchFile> files;
   if (!PcFileArguments(args, 1, &files)) return 2;
   const TPageReport report = RemovePcFiles(s.Link(), files);
-  // "Remove File ERR" names no file: the one that stayed, and those after it, are named.
-  for (size_t i = 0; i < files.size(); ++i) {
-    const bool done = i < report.batch.results.size() && report.batch.Done(i);
-    if (!done) std::cerr << "Not removed: " << EscapedName(files[i].name) << std::endl;
-  }
+  NameNotDoneAfterStop(report.batch, TBatchOp::Remove, files);
   return report.batch.AllDone() ? 0 : 1;
 }
 

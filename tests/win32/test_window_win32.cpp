@@ -427,10 +427,12 @@ TEST_F(WindowTest, RemoveOnThePcSideTakesTheFileToTheRecycleBinOrKeepsItAndSays)
   EXPECT_TRUE(Contains(rows, L"lullaby.mid"));
   EXPECT_EQ(FilesIn(PhoneFolder(1)), phone);
   if (fs::exists(PcFolder() / L"march.mid")) {
-    // No recycle bin to take it: the file stays whole, listed, and the box says so.
+    // No recycle bin to take it: the file stays whole, listed, and the boxes
+    // say so and name it.
     EXPECT_EQ(ReadAll(PcFolder() / L"march.mid"), kept);
     EXPECT_TRUE(Contains(rows, L"march.mid"));
-    EXPECT_EQ(boxes_.size(), 1u);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1], L"Not removed: march.mid");
   } else {
     EXPECT_FALSE(Contains(rows, L"march.mid"));
     EXPECT_TRUE(boxes_.empty()) << boxes_.front();
