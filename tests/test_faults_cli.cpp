@@ -208,10 +208,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Unreadable size in the phone's listing: dl.bin (-5)",
                  "Unreadable size in the phone's listing: other.gif (99999999999)"}},
         CliCase{"get of a file listed as (abc)", With([](phonesim::Options& o) { o.listedSizes = {{"dl.bin", "abc"}}; }),
-                "get 3 dl.bin --to pc", false, {"Unreadable size in the phone's listing: dl.bin"}, "AT*FDWN"},
+                "get 3 dl.bin --to pc", false, {"Unreadable size in the phone's listing: dl.bin", "Not fetched: dl.bin"}, "AT*FDWN"},
         CliCase{"get over a file, packets past the size for ever",
                 With([](phonesim::Options& o) { o.pastSizePackets = 0; }), "--on-conflict=overwrite get 3 dl.bin --to pc",
-                true, {"More data than the phone's listing gives: dl.bin"}},
+                true, {"More data than the phone's listing gives: dl.bin", "Not fetched: dl.bin"}},
         // Names that would leave the phone's folder never go out.
         CliCase{"put of a PC file whose name holds a backslash", {}, "put 3 'pc/a\\b.gif'", false,
                 {"Invalid file name: a\\\\b.gif"}, "a\\b"},
