@@ -421,6 +421,15 @@ INSTANTIATE_TEST_SUITE_P(Download, FileSizeLimit,
                                            LimitCase{100, 300, false, {"Write file Err", "Write log Err"}},
                                            LimitCase{400, 300, true, {"Write log Err"}}));
 
+
+// A link on a scripted phone's pty, with the tests' fast clock.
+void OpenOnScriptPhone(TLink& link, const std::string& path) {
+  link.SetClock(TClock(0.05));
+  link.Port().SetPort(path);
+  link.Port().SetEvents(0);
+  link.Port().Open();
+  link.Open();
+}
 TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
   TempDir dir;
   IsolateSettings(dir);
@@ -438,11 +447,7 @@ TEST(DownloadSplitReply, OnePacketWhoseOkComesLaterIsNotATimeOut) {
   {
     FakeView view;
     TLink link(view);
-    link.SetClock(TClock(0.05));
-    link.Port().SetPort(phone.Path());
-    link.Port().SetEvents(0);
-    link.Port().Open();
-    link.Open();
+    OpenOnScriptPhone(link, phone.Path());
     DownloadFile(link, dir.File("pc"), "one.bin", 3);
     EXPECT_TRUE(view.messages.empty()) << view.messages.front();
     EXPECT_EQ(link.Reply().State(), rsOk);
@@ -468,11 +473,7 @@ TEST(DownloadSplitReply, AnswersWithNothingNewEndTheFetch) {
   ASSERT_FALSE(phone.Path().empty());
   FakeView view;
   TLink link(view);
-  link.SetClock(TClock(0.05));
-  link.Port().SetPort(phone.Path());
-  link.Port().SetEvents(0);
-  link.Port().Open();
-  link.Open();
+  OpenOnScriptPhone(link, phone.Path());
   EXPECT_EQ(DownloadFile(link, dir.File("pc"), "one.bin", 90).outcome, TOutcome::Refused);
   EXPECT_EQ(view.messages, std::vector<std::string>{"No data from the phone in 3 packets: one.bin"});
   EXPECT_EQ(phone.Lines().size(), 4u);

@@ -91,10 +91,10 @@ int main(int argc, char** argv) {
     else if (a == "--past-size") ok = number(&options.pastSizePackets) && options.pastSizePackets >= 0;
     else if (a == "--bad-check") options.badCheck = true;
     else if (a == "--listed-size") {
-      std::string spec;
-      const size_t eq = (ok = text(&spec)) ? spec.find('=') : std::string::npos;
+      std::string entry;
+      const size_t eq = (ok = text(&entry)) ? entry.find('=') : std::string::npos;
       ok = eq != std::string::npos && eq > 0;
-      if (ok) options.listedSizes.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
+      if (ok) options.listedSizes.emplace_back(entry.substr(0, eq), entry.substr(eq + 1));
     }
     else if (a == "--until-stdin-eof") untilStdinEof = true;
     else if (a == "--replay") ok = text(&replay);
