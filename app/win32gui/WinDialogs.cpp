@@ -264,7 +264,7 @@ enum : int { kPlanCounts = 120, kPlanList = 121 };
 class TPlanDialog : public TDialog {
  public:
   TPlanDialog(const std::vector<backup::TPlanItem>& plan, int lang)
-      : TDialog(Tr(uitext::PlanTitle, lang), 460, 340), plan_(plan), lang_(lang) {
+      : TDialog(Tr(uitext::PlanTitle, lang), 520, 340), plan_(plan), lang_(lang) {
     std::array<int, 4> counts{};
     for (const backup::TPlanItem& item : plan) ++counts[static_cast<size_t>(item.action)];
     std::vector<std::wstring> shown;

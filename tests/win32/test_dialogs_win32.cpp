@@ -187,7 +187,7 @@ std::wstring Cell(HWND list, int row, int column) {
 void PlanUp(TDriver& d) {
   d.Wait();
   d.Same(WindowText(d.dialog), L"Restore from backup", "caption");
-  d.Same(WindowText(d.Child(L"Static")), L"Send: 1   Same: 1   Clash: 0   Refused: 1", "counts");
+  d.Same(WindowText(d.Child(L"Static")), L"Send: 1   Same (name and size, not compared): 1   Clash: 0   Refused: 1", "counts");
   HWND list = d.Child(WC_LISTVIEWW);
   d.Check(ListView_GetItemCount(list) == 3, "three rows");
   d.Same(Cell(list, 1, 0) + L" " + Cell(list, 1, 2), L"refused huge.jpg", "refused row");
