@@ -221,6 +221,8 @@ bool PhoneSuiteRows(TLink& link, std::vector<TSuiteRow>* suites) {
   bool ok = false;
   try {
     ok = OpenJavaFolder(link).Ok() && ListPhoneSuites(link, phone, TListShow::Quiet).Ok() && !link.StopToken().Ended();
+  } catch (const TSuiteListError& e) {
+    link.View().ShowMessage(e.Describe());
   } catch (const std::exception& e) {
     link.View().ShowMessage(e.what());
   }

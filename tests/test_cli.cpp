@@ -390,6 +390,9 @@ TEST(Cli, MidletInstallUpdateUninstall) {
   EXPECT_EQ(list.status, 1);
   EXPECT_EQ(list.err, "The phone's suite list cannot be read: suite Big is listed with the size '3000000000', which "
                       "is not a whole number within 32 bits\n");
+  // A backup names it alike.
+  const auto bk = RunCli(p.home, port + "backup --to bk", nullptr, kAnswered);
+  EXPECT_NE(bk.err.find("suite Big is listed with the size '3000000000'"), std::string::npos) << bk.err;
 }
 
 }  // namespace
