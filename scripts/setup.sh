@@ -52,7 +52,7 @@ build_host_phonesim() {
   if [ ! -x "$out" ] || [ -n "$(find virtualphone content link -name '*.cpp' -newer "$out" -o -name '*.h' -newer "$out")" ]; then
     # shellcheck disable=SC2046
     c++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -pthread -I"$root" \
-      virtualphone/PhoneSim.cpp virtualphone/PhoneLine.cpp virtualphone/PhoneEngine.cpp virtualphone/main.cpp \
+      virtualphone/PhoneSim.cpp virtualphone/PhoneLine.cpp virtualphone/PhoneEngine.cpp virtualphone/Replay.cpp virtualphone/main.cpp \
       content/SuiteManifest.cpp content/SuiteArchiveZip.cpp link/Text.cpp \
       $(pkg-config --cflags --libs libzip) -o "$out"
   fi
