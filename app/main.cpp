@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
           const bool named = form.StatusPanel(0)->text().contains(QStringLiteral(": "));
           if ((!form.SessionIdle() || !named) && std::chrono::steady_clock::now() < until) return;
           wait->stop();
+          // What the connect told the window may still wait in its queue.
+          form.DrainWindowQueue();
           std::printf("started\n%s\n%s\n", form.StatusPanel(0)->text().toUtf8().constData(),
                       form.StatusPanel(1)->text().toUtf8().constData());
           std::fflush(stdout);

@@ -80,6 +80,11 @@ void ReportStartAndClose(win32gui::TMainWindow& window) {
     }
     Sleep(20);
   }
+  // What the connect told the window may still wait in its queue.
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
   WriteStd(STD_OUTPUT_HANDLE, "started\n" + Utf8(window.PanelText(0)) + "\n" + Utf8(window.PanelText(1)) + "\n");
   PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
 }
