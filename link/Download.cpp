@@ -253,11 +253,15 @@ TOutcome AskAgain(TLink& link, IPacketSink& file, TPacketSequence& sequence, con
 }
 
 // The temporary of the download under way, for a way out that runs no
-// destructor: one download at a time, and a path written before it is armed.
+// destructor: kept only by a program that runs one download at a time, and
+// a path written while disarmed.
 fs::path::value_type g_temporary[4096];
 std::atomic<bool> g_temporaryArmed{false};
+std::atomic<bool> g_temporaryKept{false};
 
 void ArmTemporary(const std::string& path) {
+  if (!g_temporaryKept) return;
+  g_temporaryArmed = false;
   const fs::path::string_type native = Utf8Path(path).native();
   if (native.size() >= sizeof g_temporary / sizeof g_temporary[0]) return;
   std::copy(native.begin(), native.end(), g_temporary);
@@ -327,6 +331,8 @@ class TDownloadTarget {
 };
 
 }  // namespace
+
+void KeepDownloadTemporaryForDrop() { g_temporaryKept = true; }
 
 void DropDownloadTemporary() {
   if (!g_temporaryArmed.exchange(false)) return;

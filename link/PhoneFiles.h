@@ -45,6 +45,9 @@ void NotePhoneFile(TPageState& pages, const std::string& name, uint64_t size);
 TResult DownloadFile(TLink& link, const std::string& pcFolder, const std::string& name, int size);
 // Removes the temporary file of the download under way, if any. Safe in a
 // signal handler: for a way out that leaves at once (a second Ctrl+C).
+// Only a program that runs one download at a time keeps it findable, by
+// calling KeepDownloadTemporaryForDrop() once at start.
+void KeepDownloadTemporaryForDrop();
 void DropDownloadTemporary();
 // Checks the packets in the reply text and writes them; with a sequence,
 // also their numbers and the end of the file.

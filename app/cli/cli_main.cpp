@@ -187,6 +187,7 @@ int Run(const std::vector<std::string>& argv);
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepDownloadTemporaryForDrop();  // one download at a time here
 #ifdef _WIN32
   (void)argc;
   (void)argv;
