@@ -73,6 +73,7 @@ bool Replayer::Settle() {
 }
 
 bool LoadTrace(const std::string& path, trace::Trace* out, std::string* error) {
+  // A developer's tool on a POSIX host: the path's bytes go to the system as they are.
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
     *error = "cannot read " + path;
@@ -82,7 +83,12 @@ bool LoadTrace(const std::string& path, trace::Trace* out, std::string* error) {
   char buf[65536];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  const bool readFailed = std::ferror(f) != 0;
   std::fclose(f);
+  if (readFailed) {
+    *error = "cannot read " + path;
+    return false;
+  }
   if (!trace::Parse(text, out, error)) {
     *error = path + ": " + *error;
     return false;
